@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace quennet {
+
+// Positions of the six contact fields, 1-based as the store numbers them.
+enum FieldPos { FieldName = 1, FieldPhone = 2, FieldMobile = 3, FieldQQ = 4, FieldEmail = 5, FieldAddress = 6 };
+
+constexpr int kFieldCount = 6;
+
+// Largest value one field may hold, in UTF-8 bytes. Larger values are refused.
+constexpr int kMaxFieldBytes = 64 * 1024;
+
+// Result of checking a store file without opening it for use (wab check).
+struct StoreCheck {
+    bool ok = false;
+    bool hasPassword = false;
+    int recordCount = -1;      // -1 when it could not be read
+    QStringList problems;      // human-readable, Chinese
+};
+
+class ContactStoreImpl;
+
+// The one contact store: an SQLite file holding records of six text fields,
+// optionally sealed under a password. After open every record is held in
+// memory; cursor moves, counts and finds never touch the file. Every write
+// is one durable transaction and changes memory only after it committed.
+class ContactStore {
+public:
+    ContactStore();
+    ~ContactStore();
+    ContactStore(const ContactStore &) = delete;
+    ContactStore &operator=(const ContactStore &) = delete;
+
+    // --- file-level operations (no open store needed) -------------------
+    // True when the file at path is a store protected by a non-empty password.
+    // Reads the file only; false for a missing or unreadable file.
+    static bool hasPassword(const QString &path);
+    // Creates a new empty store (mode 0600). Refuses an existing file.
+    static bool create(const QString &path, const QString &password = QString());
+    // Verifies integrity, format version and (when given) the password.
+    static StoreCheck check(const QString &path, const QString &password = QString());
+
+    // --- open / close ------------------------------------------------------
+    // On success this store holds the file's records and the cursor is on
+    // record 1 (or after-last when empty). Fails without writing anything.
+    bool open(const QString &path, const QString &password = QString());
+    void close();
+    bool isOpen() const;
+    // Re-seals every record under newPassword (empty: remove) in one transaction.
+    bool setPassword(const QString &newPassword);
+
+    // --- cursor ------------------------------------------------------------
+    int recordCount() const;
+    void goFirst();
+    void goLast();
+    void skip(int count = 1);
+    // Number of the record under the cursor: 1..N on a record, 0 before the
+    // first, N + 1 after the last.
+    int recordNumber() const;
+    // Numbers outside 1..N leave the cursor on no record (reads give "").
+    void goTo(int number);
+    bool isBeforeFirst() const;
+    bool isAfterLast() const;
+
+    // Examines the record under the cursor, then each following record; stops
+    // on the first for which the condition holds and returns true. Otherwise
+    // returns false and leaves the cursor where it was.
+    bool find(const std::function<bool(const ContactStore &)> &condition);
+    // Convenience: field at pos equals text exactly.
+    bool find(int fieldPos, const QString &text);
+
+    // --- fields --------------------------------------------------------------
+    // "" when the cursor is on no record or the name is not a field name.
+    QString field(const QString &name) const;
+    QString field(int pos) const;
+    int fieldCount() const;
+    QString fieldName(int pos) const;  // "" outside 1..6
+
+    // --- writes (durable on return; false leaves file and memory unchanged) --
+    bool append(const QStringList &values);   // cursor moves to the new record
+    bool modify(const QStringList &values);   // record under the cursor
+    bool markDeleted();                       // record under the cursor
+    bool isMarkedDeleted() const;
+    bool purge();                             // removes marked records, renumbers
+    bool clear();                             // removes all records
+
+    // --- names -------------------------------------------------------------
+    QString storeName() const;  // base name without extension: "wab"
+    QString filePath() const;   // the path given to open
+
+private:
+    std::unique_ptr<ContactStoreImpl> d;
+};
+
+}  // namespace quennet

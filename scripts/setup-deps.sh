@@ -1,0 +1,45 @@
+#!/bin/sh
+# Installs the Debian packages the build, the program and the tests need.
+# Idempotent: when every package is present it only runs dpkg-query.
+set -eu
+
+PACKAGES="
+cmake
+g++
+make
+pkg-config
+qt6-base-dev
+qt6-base-dev-tools
+qt6-qpa-plugins
+libgl-dev
+libsqlite3-dev
+libsodium-dev
+libxcb1-dev
+libxcb-keysyms1-dev
+xvfb
+xauth
+xdotool
+trayer
+x11-utils
+imagemagick
+xdg-utils
+fonts-wqy-microhei
+"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages:$missing; run as root or install them." >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends $missing
+fi

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+namespace quennet::ui {
+
+// An open or save dialog as the window designs use it: an object that holds
+// its settings and the file name between showings. The filter is the
+// "描述|模式|描述|模式…" form; a pattern may list several globs split by ';'.
+class FileDialog : public QObject {
+    Q_OBJECT
+public:
+    explicit FileDialog(QObject *parent = nullptr);
+
+    QString title;
+    QString filter;
+    QString defaultExtension;  // "txt", "*.bak", ... (leading "*." is ignored)
+    QString initialDirectory;
+    QString fileName;          // preset before showing; the chosen path after OK
+
+    // Show the dialog; true when the user confirmed. On OK fileName holds the
+    // chosen path (with the default extension added when none was typed); on
+    // Cancel fileName is unchanged.
+    bool showSave(QWidget *parent);
+    bool showOpen(QWidget *parent);
+
+    // Test scripting: in test mode no real dialog is shown. A queued name is
+    // taken as the user's choice (an empty queued name means Cancel); with
+    // nothing queued the dialog answers Cancel.
+    static void setTestMode(bool on);
+    static void setNextFileName(const QString &name);
+    static int shownCount();
+    static FileDialog *lastShown();  // settings as shown last (valid while alive)
+    static void clearScript();
+
+    // Qt name-filter list built from the "desc|pattern|..." form.
+    static QStringList nameFilters(const QString &filter);
+};
+
+}  // namespace quennet::ui

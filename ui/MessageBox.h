@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace quennet::ui {
+
+// Windows message-box style values used by the program.
+namespace Style {
+constexpr int Ok = 0x0;
+constexpr int OkStop = 0x10;
+constexpr int OkQuestion = 0x20;
+constexpr int OkExclamation = 0x30;
+constexpr int OkInformation = 0x40;
+constexpr int YesNoQuestion = 0x24;
+constexpr int OkCancelQuestionDefCancel = 0x121;
+constexpr int YesNoQuestionDefNo = 0x124;
+constexpr int OkCancelExclamationDefCancel = 0x131;
+}  // namespace Style
+
+// Buttons, with the Windows return values.
+enum Answer { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
+
+struct ShownMessage {
+    QString text;
+    QString title;
+    int style = 0;
+};
+
+// What a style value means: icon, buttons and the default button.
+struct StyleInfo {
+    enum Icon { NoIcon, Stop, Question, Exclamation, Information } icon = NoIcon;
+    QList<Answer> buttons;   // in display order
+    Answer defaultButton = AnswerOk;
+    Answer escapeButton = AnswerOk;  // the answer when the box is closed
+};
+StyleInfo styleInfo(int style);
+
+// Shows a modal message box and returns the button pressed. Line breaks in
+// text may be "\r\n".
+int messageBox(QWidget *parent, const QString &text, const QString &title, int style);
+
+// Test scripting. In test mode no real box is ever shown: each call is
+// recorded and answered with the next scripted answer, or with the style's
+// default button when none is queued.
+class MessageBoxScript {
+public:
+    static void setTestMode(bool on);
+    static bool testMode();
+    static void setNextAnswer(int answer);  // queued, used in order
+    static QList<ShownMessage> shown();
+    static ShownMessage last();
+    static void clear();  // forgets shown messages and queued answers
+};
+
+}  // namespace quennet::ui

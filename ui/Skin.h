@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+class QAbstractItemView;
+
+namespace quennet::ui {
+
+// Colour that is transparent in every skin bitmap: magenta (255, 0, 255).
+constexpr unsigned kSkinTransparent = 0xFF00FF;
+
+// Shapes the window from the bitmap (magenta outside the shape) and sets the
+// same bitmap as its background picture. A missing or unreadable file leaves
+// the window rectangular and unpainted; nothing is reported. Returns whether
+// a skin was applied.
+bool applySkin(QWidget *window, const QString &bitmapPath);
+
+// The program's look for a window's controls (fonts, colours, flat buttons).
+void applyVisualStyle(QWidget *window);
+
+// Background picture of a list view, drawn behind transparent rows; tiled or
+// anchored bottom-left. An empty path or show == false removes the picture.
+void setListBackground(QAbstractItemView *list, const QString &picturePath, bool show, bool tile);
+
+// Registers "宋体" and the other Windows face names used by the designs as
+// substitutes for an installed CJK font. Call once after QApplication exists.
+void installFontSubstitutes();
+
+}  // namespace quennet::ui
