@@ -9,13 +9,21 @@ namespace quennet::ui {
 
 // A picture button with three bitmaps of the control's size: normal, mouse
 // over and pressed. The pictures come from the resource ":/buttons/<image>_normal.png",
-// "_hover.png" and "_pressed.png". Hand cursor unless another is set.
+// "_hover.png" and "_pressed.png" (an image name containing '/' is a path
+// prefix instead). A missing hover or pressed picture falls back to the
+// normal one; without any picture a plain panel is drawn. Hand cursor unless
+// another is set; no keyboard focus unless given one.
 class ImageButton : public QAbstractButton {
     Q_OBJECT
 public:
     ImageButton(QWidget *parent, const QString &name, const QString &image, const QRect &geometry,
                 const QString &accessibleName);
     QSize sizeHint() const override;
+
+    bool isHovered() const { return m_hovered; }
+    bool hasPictures() const { return !m_normal.isNull(); }
+    // The picture for the present state (null when drawn as a plain panel).
+    const QPixmap &currentPicture() const;
 
 protected:
     void paintEvent(QPaintEvent *) override;
@@ -28,6 +36,7 @@ private:
 };
 
 // Text drawn without background over the window's picture; 宋体 unless stated.
+// Plain text, top-left aligned; "\r\n" in the text breaks the line.
 class TransparentLabel : public QLabel {
     Q_OBJECT
 public:
@@ -35,20 +44,22 @@ public:
                      int pixelSize = 12);
 };
 
-// A named timer control.
+// A named timer control; like a designed timer it runs from creation when
+// the interval is above 0.
 QTimer *makeTimer(QObject *parent, const QString &name, int intervalMs);
 
 // Attaches a tool tip to a control.
 void setToolTip(QWidget *control, const QString &text);
 
 // Simulates one press of a key (Qt::Key_0 ... ) delivered to the control that
-// has the keyboard focus, as if typed on the keyboard.
+// has the keyboard focus, as if typed on the keyboard. Nothing happens when no
+// control of the active window has the focus.
 void simulateKeyPress(int qtKey, const QString &text);
 
 // Opens a document with the desktop's associated program. In test mode the
 // path is only recorded.
 bool openDocument(const QString &path);
-QStringList openedDocuments();  // test mode record
+QStringList openedDocuments(); // test mode record
 void clearOpenedDocuments();
 
-}  // namespace quennet::ui
+} // namespace quennet::ui

@@ -17,9 +17,9 @@ public:
 
     QString title;
     QString filter;
-    QString defaultExtension;  // "txt", "*.bak", ... (leading "*." is ignored)
+    QString defaultExtension; // "txt", "*.bak", ... (leading "*." is ignored)
     QString initialDirectory;
-    QString fileName;          // preset before showing; the chosen path after OK
+    QString fileName; // preset before showing; the chosen path after OK
 
     // Show the dialog; true when the user confirmed. On OK fileName holds the
     // chosen path (with the default extension added when none was typed); on
@@ -29,15 +29,31 @@ public:
 
     // Test scripting: in test mode no real dialog is shown. A queued name is
     // taken as the user's choice (an empty queued name means Cancel); with
-    // nothing queued the dialog answers Cancel.
+    // nothing queued the dialog answers Cancel. A relative queued name lies in
+    // the initial directory; the default extension is added as the real
+    // dialog would.
     static void setTestMode(bool on);
+    static bool testMode();
     static void setNextFileName(const QString &name);
+    static int pendingFileNames();
     static int shownCount();
-    static FileDialog *lastShown();  // settings as shown last (valid while alive)
+    // A copy of the settings of the dialog shown last, as they were when it was
+    // shown (fileName is the preset name). Never null; valid until clearScript().
+    static FileDialog *lastShown();
+    static bool lastShownWasSave();
     static void clearScript();
 
     // Qt name-filter list built from the "desc|pattern|..." form.
     static QStringList nameFilters(const QString &filter);
+    // The extension without a leading "*." or ".": "*.bak" -> "bak".
+    static QString cleanExtension(const QString &extension);
+    // name with ".ext" appended when name has no extension of its own.
+    static QString withDefaultExtension(const QString &name, const QString &extension);
+
+private:
+    bool show(QWidget *parent, bool save);
+    bool showScripted();
+    bool showReal(QWidget *parent, bool save);
 };
 
-}  // namespace quennet::ui
+} // namespace quennet::ui

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+class QAbstractButton;
+class QMessageBox;
 class QWidget;
 
 namespace quennet::ui {
@@ -18,7 +20,7 @@ constexpr int YesNoQuestion = 0x24;
 constexpr int OkCancelQuestionDefCancel = 0x121;
 constexpr int YesNoQuestionDefNo = 0x124;
 constexpr int OkCancelExclamationDefCancel = 0x131;
-}  // namespace Style
+} // namespace Style
 
 // Buttons, with the Windows return values.
 enum Answer { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
@@ -32,9 +34,9 @@ struct ShownMessage {
 // What a style value means: icon, buttons and the default button.
 struct StyleInfo {
     enum Icon { NoIcon, Stop, Question, Exclamation, Information } icon = NoIcon;
-    QList<Answer> buttons;   // in display order
+    QList<Answer> buttons; // in display order
     Answer defaultButton = AnswerOk;
-    Answer escapeButton = AnswerOk;  // the answer when the box is closed
+    Answer escapeButton = AnswerOk; // the answer when the box is closed
 };
 StyleInfo styleInfo(int style);
 
@@ -49,10 +51,29 @@ class MessageBoxScript {
 public:
     static void setTestMode(bool on);
     static bool testMode();
-    static void setNextAnswer(int answer);  // queued, used in order
+    static void setNextAnswer(int answer); // queued, used in order
+    static int pendingAnswers();           // queued answers not used yet
     static QList<ShownMessage> shown();
     static ShownMessage last();
-    static void clear();  // forgets shown messages and queued answers
+    static void clear(); // forgets shown messages and queued answers
 };
 
-}  // namespace quennet::ui
+namespace detail {
+
+// The box that messageBox() runs, built but not shown; the caller owns it.
+// Every button carries its answer, so a test can inspect and press it.
+QMessageBox *buildMessageBox(QWidget *parent, const QString &text, const QString &title, int style);
+
+// The answer of a box built above after it has been run: the button clicked,
+// or the style's escape answer when the box was closed another way.
+int answerOf(const QMessageBox &box, int style);
+
+// The button of a built box that gives the answer, or null.
+QAbstractButton *buttonFor(const QMessageBox &box, Answer answer);
+
+// Message texts use "\r\n" (and sometimes a lone "\r") as line breaks.
+QString withUnixLineBreaks(const QString &text);
+
+} // namespace detail
+
+} // namespace quennet::ui

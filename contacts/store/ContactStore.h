@@ -25,6 +25,7 @@ struct StoreCheck {
 };
 
 class ContactStoreImpl;
+struct ContactStoreTestAccess;
 
 // The one contact store: an SQLite file holding records of six text fields,
 // optionally sealed under a password. After open every record is held in
@@ -95,6 +96,7 @@ public:
     QString filePath() const;   // the path given to open
 
 private:
+    friend struct ContactStoreTestAccess;
     std::unique_ptr<ContactStoreImpl> d;
 };
 

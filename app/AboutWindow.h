@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QTimer;
+
+namespace quennet {
+
+struct Session;
+
+namespace ui {
+class TransparentLabel;
+}
+
+// The about window: name, version and a progress strip that fills in about
+// twenty seconds and then closes the window.
+class AboutWindow : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kStripStep = 3;
+    static constexpr int kStripFullWidth = 293;
+
+    explicit AboutWindow(Session &session, QWidget *parent = nullptr);
+
+    // Creates the window, runs its created handler and shows it modally.
+    static void load(Session &session, QWidget *parent);
+
+    void created();
+
+    ui::TransparentLabel *透明标签1;
+    ui::TransparentLabel *透明标签2;
+    ui::TransparentLabel *透明标签3;
+    QLabel *图片框2;
+    QLabel *图片框1;
+    QTimer *时钟1;
+
+    static QString frameText();
+    static QString infoText();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void 时钟1_fired();
+    void 图片框_doubleClicked();
+    void destroyWindow();
+
+    Session &m_session;
+};
+
+} // namespace quennet

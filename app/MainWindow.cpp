@@ -1,0 +1,586 @@
+#include "app/MainWindow.h"
+
+#include "app/AboutWindow.h"
+#include "app/ContactListModel.h"
+#include "app/MenuPictures.h"
+#include "app/Program.h"
+#include "app/SingleInstance.h"
+#include "contacts/Session.h"
+#include "settings/DataWindow.h"
+#include "settings/PasswordWindow.h"
+#include "ui/Controls.h"
+#include "ui/MessageBox.h"
+#include "ui/Skin.h"
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTableView>
+
+namespace quennet {
+
+namespace {
+
+const QString kTipTitle = QStringLiteral("温馨提示");
+
+constexpr int kNameColumnWidth = 70;
+constexpr int kMobileColumnDesignWidth = 110;
+constexpr int kMobileColumnWidthFew = 128;  // up to 7 rows
+constexpr int kMobileColumnWidthMany = 112; // from 8 rows, room for the scroll bar
+constexpr int kFewRows = 7;
+constexpr int kRowHeight = 18;
+
+const QRect kListDesignGeometry(229, 58, 107, 38);
+const QRect kListGeometry(5, 58, 200, 109);
+
+QLineEdit *makeEditBox(QWidget *parent, const QString &name, const QRect &geometry)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Session &session, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_session(session)
+{
+    setObjectName(QStringLiteral("主窗口"));
+    setWindowTitle(QStringLiteral("通讯录"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(applicationIcon());
+    resize(360, kHeight);
+
+    buildTitleBar();
+    buildForm();
+    buildList();
+    buildButtons();
+    buildKeypad();
+    时钟1 = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
+    超级菜单1 = new MenuPictures(this, QStringLiteral("超级菜单1"));
+    buildMenus();
+    connectEvents();
+}
+
+MainWindow::~MainWindow() = default;
+
+MainWindow *MainWindow::load(Session &session)
+{
+    auto *window = new MainWindow(session);
+    window->created();
+    window->show();
+    window->activateWindow();
+    return window;
+}
+
+// --- design ----------------------------------------------------------------
+
+ui::ImageButton *MainWindow::addImageButton(const QString &name, const QString &image, const QRect &geometry,
+                                            const QString &accessibleName)
+{
+    auto *button = new ui::ImageButton(this, name, image, geometry, accessibleName);
+    // Picture buttons never take the focus: the keypad types into the box
+    // that had it, and Enter walks the edit boxes only.
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+void MainWindow::buildTitleBar()
+{
+    透明标签5 = new ui::TransparentLabel(this, QStringLiteral("透明标签5"), QStringLiteral("Quennet"),
+                                         QRect(8, 1, 72, 24), 14);
+    透明标签5->setStyleSheet(QStringLiteral("color: #0000FF;"));
+    最小化 = addImageButton(QStringLiteral("最小化"), QStringLiteral("min"), QRect(165, 2, 19, 19),
+                            QStringLiteral("最小化"));
+    关闭 = addImageButton(QStringLiteral("关闭"), QStringLiteral("close"), QRect(185, 2, 19, 19),
+                          QStringLiteral("关闭"));
+}
+
+void MainWindow::buildForm()
+{
+    姓名标签 = new ui::TransparentLabel(this, QStringLiteral("姓名标签"), QStringLiteral("姓 名："),
+                                        QRect(40, 35, 40, 16));
+    姓名编辑框 = makeEditBox(this, QStringLiteral("姓名编辑框"), QRect(88, 35, 60, 18));
+    电话标签 = new ui::TransparentLabel(this, QStringLiteral("电话标签"), QStringLiteral("电 话："),
+                                        QRect(10, 65, 40, 16));
+    电话编辑框 = makeEditBox(this, QStringLiteral("电话编辑框"), QRect(55, 65, 145, 16));
+    透明标签1 = new ui::TransparentLabel(this, QStringLiteral("透明标签1"), QStringLiteral("手 机："),
+                                         QRect(10, 85, 40, 16));
+    手机编辑框 = makeEditBox(this, QStringLiteral("手机编辑框"), QRect(55, 85, 145, 16));
+    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral(" Q Q ："),
+                                         QRect(10, 105, 40, 16));
+    QQ编辑框 = makeEditBox(this, QStringLiteral("QQ编辑框"), QRect(55, 105, 145, 16));
+    透明标签3 = new ui::TransparentLabel(this, QStringLiteral("透明标签3"), QStringLiteral("Email："),
+                                         QRect(10, 125, 40, 16));
+    Email编辑框 = makeEditBox(this, QStringLiteral("Email编辑框"), QRect(55, 125, 145, 16));
+    透明标签4 = new ui::TransparentLabel(this, QStringLiteral("透明标签4"), QStringLiteral("地 址："),
+                                         QRect(10, 145, 40, 16));
+    地址编辑框 = makeEditBox(this, QStringLiteral("地址编辑框"), QRect(55, 145, 145, 16));
+}
+
+void MainWindow::buildList()
+{
+    m_listModel = new ContactListModel(m_session.store, this);
+    超级列表框 = new QTableView(this);
+    超级列表框->setObjectName(QStringLiteral("超级列表框"));
+    超级列表框->setGeometry(kListDesignGeometry);
+    超级列表框->setModel(m_listModel);
+    超级列表框->setSelectionBehavior(QAbstractItemView::SelectRows);
+    超级列表框->setSelectionMode(QAbstractItemView::SingleSelection);
+    超级列表框->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    超级列表框->setShowGrid(false);
+    超级列表框->setWordWrap(false);
+    超级列表框->setCornerButtonEnabled(false);
+    超级列表框->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    超级列表框->verticalHeader()->hide();
+    // Fixed row heights let the view place any of 100,000 rows without
+    // measuring them.
+    超级列表框->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    超级列表框->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    QHeaderView *header = 超级列表框->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setMinimumSectionSize(1);
+    header->resizeSection(ContactListModel::NameColumn, kNameColumnWidth);
+    header->resizeSection(ContactListModel::MobileColumn, kMobileColumnDesignWidth);
+}
+
+void MainWindow::buildButtons()
+{
+    联系人按钮 = addImageButton(QStringLiteral("联系人按钮"), QStringLiteral("contacts"),
+                                QRect(6, 171, 61, 22), QStringLiteral("联系人"));
+    总记录数标签 =
+        new ui::TransparentLabel(this, QStringLiteral("总记录数标签"), QString(), QRect(72, 175, 75, 16));
+    设置按钮 = addImageButton(QStringLiteral("设置按钮"), QStringLiteral("settings"), QRect(152, 171, 51, 22),
+                              QStringLiteral("设置"));
+    打开按钮 = addImageButton(QStringLiteral("打开按钮"), QStringLiteral("open"), QRect(10, 205, 77, 36),
+                              QStringLiteral("打开"));
+    确定按钮 = addImageButton(QStringLiteral("确定按钮"), QStringLiteral("ok"), QRect(86, 205, 36, 36),
+                              QStringLiteral("确定"));
+    关闭按钮 = addImageButton(QStringLiteral("关闭按钮"), QStringLiteral("back"), QRect(122, 205, 77, 36),
+                              QStringLiteral("返回列表"));
+}
+
+void MainWindow::buildKeypad()
+{
+    struct Key {
+        ui::ImageButton **member;
+        const char16_t *name;
+        const char *image;
+        QRect geometry;
+        const char16_t *accessibleName;
+    };
+    const Key keys[] = {
+        {&按键1, u"按键1", "key1", QRect(10, 241, 63, 31), u"1"},
+        {&按键2, u"按键2", "key2", QRect(74, 241, 62, 31), u"2"},
+        {&按键3, u"按键3", "key3", QRect(137, 241, 63, 31), u"3"},
+        {&按键4, u"按键4", "key4", QRect(10, 272, 63, 29), u"4"},
+        {&按键5, u"按键5", "key5", QRect(74, 272, 62, 29), u"5"},
+        {&按键6, u"按键6", "key6", QRect(137, 272, 63, 29), u"6"},
+        {&按键7, u"按键7", "key7", QRect(10, 301, 63, 29), u"7"},
+        {&按键8, u"按键8", "key8", QRect(74, 301, 62, 29), u"8"},
+        {&按键9, u"按键9", "key9", QRect(137, 301, 63, 29), u"9"},
+        {&上一条记录按钮, u"上一条记录按钮", "prev", QRect(10, 330, 63, 28), u"上一条记录"},
+        {&按键0, u"按键0", "key0", QRect(74, 330, 62, 28), u"0"},
+        {&下一条记录按钮, u"下一条记录按钮", "next", QRect(137, 330, 63, 28), u"下一条记录"},
+    };
+    for (const Key &key : keys)
+        *key.member = addImageButton(QString::fromUtf16(key.name), QString::fromLatin1(key.image),
+                                     key.geometry, QString::fromUtf16(key.accessibleName));
+    m_keypad = {按键0, 按键1, 按键2, 按键3, 按键4, 按键5, 按键6, 按键7, 按键8, 按键9};
+}
+
+QAction *MainWindow::addMenuItem(QMenu *menu, const QString &caption, int picture)
+{
+    QAction *item = menu->addAction(超级菜单1->picture(picture), caption);
+    item->setObjectName(caption);
+    return item;
+}
+
+void MainWindow::buildMenus()
+{
+    联系人 = new QMenu(QStringLiteral("联系人"), this);
+    联系人->setObjectName(QStringLiteral("联系人"));
+    添加联系人 = addMenuItem(联系人, QStringLiteral("添加联系人"), 3);
+    修改联系人 = addMenuItem(联系人, QStringLiteral("修改联系人"), 5);
+    删除联系人 = addMenuItem(联系人, QStringLiteral("删除联系人"), 1);
+    查询联系人 = 联系人->addMenu(超级菜单1->picture(0), QStringLiteral("查询联系人"));
+    查询联系人->setObjectName(QStringLiteral("查询联系人"));
+    查询联系人->menuAction()->setObjectName(QStringLiteral("查询联系人"));
+    按姓名查询 = addMenuItem(查询联系人, QStringLiteral("按姓名查询"), 0);
+    按电话查询 = addMenuItem(查询联系人, QStringLiteral("按电话查询"), 0);
+    按手机查询 = addMenuItem(查询联系人, QStringLiteral("按手机查询"), 0);
+    按QQ号查询 = addMenuItem(查询联系人, QStringLiteral("按QQ号查询"), 0);
+
+    设置 = new QMenu(QStringLiteral("设置"), this);
+    设置->setObjectName(QStringLiteral("设置"));
+    关于 = addMenuItem(设置, QStringLiteral("关于"), 8);
+    帮助 = addMenuItem(设置, QStringLiteral("帮助"), 4);
+    设置->addSeparator();
+    密码设置 = addMenuItem(设置, QStringLiteral("密码设置"), 6);
+    导出数据 = addMenuItem(设置, QStringLiteral("导出数据"), 2);
+    设置->addSeparator();
+    退出 = addMenuItem(设置, QStringLiteral("退出"), 7);
+    // Offered only while the window sits in the notification area.
+    退出->setVisible(false);
+}
+
+void MainWindow::connectEvents()
+{
+    connect(最小化, &QAbstractButton::clicked, this, &MainWindow::minimizeWindow);
+    connect(关闭, &QAbstractButton::clicked, this, &MainWindow::closeWindow);
+    connect(联系人按钮, &QAbstractButton::clicked, this, &MainWindow::popUpContactsMenu);
+    connect(设置按钮, &QAbstractButton::clicked, this, &MainWindow::popUpSettingsMenu);
+    connect(打开按钮, &QAbstractButton::clicked, this, &MainWindow::open);
+    connect(确定按钮, &QAbstractButton::clicked, this, &MainWindow::confirm);
+    connect(关闭按钮, &QAbstractButton::clicked, this, &MainWindow::backToList);
+    connect(上一条记录按钮, &QAbstractButton::clicked, this, &MainWindow::previous);
+    connect(下一条记录按钮, &QAbstractButton::clicked, this, &MainWindow::next);
+    for (int digit = 0; digit < m_keypad.size(); ++digit)
+        connect(m_keypad.at(digit), &QAbstractButton::clicked, this, [this, digit] { keypad(digit); });
+
+    connect(添加联系人, &QAction::triggered, this, &MainWindow::startAdding);
+    connect(修改联系人, &QAction::triggered, this, &MainWindow::startModifying);
+    connect(删除联系人, &QAction::triggered, this, &MainWindow::deleteContact);
+    connect(按姓名查询, &QAction::triggered, this, [this] { startQuery(1); });
+    connect(按电话查询, &QAction::triggered, this, [this] { startQuery(2); });
+    connect(按手机查询, &QAction::triggered, this, [this] { startQuery(3); });
+    connect(按QQ号查询, &QAction::triggered, this, [this] { startQuery(4); });
+    connect(关于, &QAction::triggered, this, &MainWindow::about);
+    connect(帮助, &QAction::triggered, this, &MainWindow::help);
+    connect(密码设置, &QAction::triggered, this, &MainWindow::passwordSettings);
+    connect(导出数据, &QAction::triggered, this, &MainWindow::dataManagement);
+    connect(退出, &QAction::triggered, this, &MainWindow::exitProgram);
+
+    connect(超级列表框->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::超级列表框_selectionChanged);
+    超级列表框->viewport()->installEventFilter(this);
+    connect(时钟1, &QTimer::timeout, this, &MainWindow::时钟1_fired);
+}
+
+// --- created -----------------------------------------------------------------
+
+void MainWindow::created()
+{
+    if (!acquireSingleInstance(QStringLiteral("通讯录"))) {
+        ui::messageBox(nullptr, QStringLiteral("应用程序已经运行！"), QStringLiteral("提示"),
+                       ui::Style::OkInformation);
+        endProgram(0);
+    }
+    ui::applySkin(this, m_session.dir.skinFile(1));
+    ui::applyVisualStyle(this);
+    ui::setListBackground(超级列表框, m_session.dir.skinFile(2), true, true);
+    enableEnterMovesFocus();
+    fillList();
+    setFixedSize(kWidth, kHeight);
+    超级列表框->setGeometry(kListGeometry);
+    attachToolTips();
+    registerHotKeys();
+    if (!时钟1->isActive())
+        时钟1->start();
+}
+
+void MainWindow::enableEnterMovesFocus()
+{
+    for (QWidget *child : findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+void MainWindow::attachToolTips()
+{
+    ui::setToolTip(关闭, QStringLiteral("关闭"));
+    ui::setToolTip(最小化, QStringLiteral("最小化"));
+    ui::setToolTip(打开按钮, QStringLiteral("打开 / 查看所选联系人 (Shift + 回车键)"));
+    ui::setToolTip(确定按钮, QStringLiteral("确  定 (Ctrl + 回车键)"));
+    ui::setToolTip(关闭按钮, QStringLiteral("关闭 / 查看所有联系人 (Win + 回车键)"));
+    ui::setToolTip(上一条记录按钮, QStringLiteral("上一条记录 (Alt + ←)"));
+    ui::setToolTip(下一条记录按钮, QStringLiteral("下一条记录 (Alt + →)"));
+    ui::setToolTip(超级列表框, QStringLiteral("双击联系人查看具体信息"));
+}
+
+void MainWindow::registerHotKeys()
+{
+    // The sixteen global hot keys are registered here, in table order, once
+    // the window exists; each calls the public operation it stands for.
+}
+
+// --- events --------------------------------------------------------------------
+
+bool MainWindow::isEnterMovingFocus(QObject *watched, QEvent *event) const
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    // Ctrl, Shift and Win with Enter are the confirm, open and back hot keys.
+    const Qt::KeyboardModifiers hotKeyModifiers = Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier;
+    if (key->modifiers() & hotKeyModifiers)
+        return false;
+    auto *widget = static_cast<QWidget *>(watched);
+    return widget != this && isAncestorOf(widget) && widget->hasFocus();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (isEnterMovingFocus(watched, event)) {
+        focusNextChild();
+        return true;
+    }
+    if (watched == 超级列表框->viewport() && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        超级列表框_leftButtonReleased();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::超级列表框_selectionChanged()
+{
+    const QModelIndexList rows = 超级列表框->selectionModel()->selectedRows(ContactListModel::NameColumn);
+    if (rows.isEmpty())
+        return;
+    const int row = rows.first().row();
+    姓名编辑框->setText(m_listModel->name(row));
+    m_session.form.selectedRecord = row + 1;
+}
+
+void MainWindow::超级列表框_leftButtonReleased()
+{
+    open();
+}
+
+void MainWindow::时钟1_fired()
+{
+    // The periodic working-set trim of the main window hooks in here.
+}
+
+// --- frame commands ----------------------------------------------------------------
+
+void MainWindow::about()
+{
+    AboutWindow::load(m_session, this);
+}
+
+void MainWindow::help()
+{
+    ui::openDocument(m_session.dir.helpFile());
+}
+
+void MainWindow::passwordSettings()
+{
+    PasswordWindow::run(m_session, this);
+}
+
+void MainWindow::dataManagement()
+{
+    DataWindow::run(m_session, this);
+}
+
+void MainWindow::popUpContactsMenu()
+{
+    联系人->popup(QCursor::pos());
+}
+
+void MainWindow::popUpSettingsMenu()
+{
+    设置->popup(QCursor::pos());
+}
+
+void MainWindow::minimizeWindow()
+{
+    showMinimized();
+}
+
+void MainWindow::closeWindow()
+{
+    m_session.store.close();
+    destroyWindow(this);
+}
+
+void MainWindow::exitProgram()
+{
+    destroyWindow(this);
+}
+
+// --- record form -------------------------------------------------------------------
+
+QList<QLineEdit *> MainWindow::editBoxes() const
+{
+    return {姓名编辑框, 电话编辑框, 手机编辑框, QQ编辑框, Email编辑框, 地址编辑框};
+}
+
+void MainWindow::setRecordCounter(int recordNumber)
+{
+    总记录数标签->setText(QStringLiteral("第%1条记录").arg(recordNumber));
+}
+
+void MainWindow::setTotalCounter(int recordCount)
+{
+    总记录数标签->setText(QStringLiteral("共%1条记录").arg(recordCount));
+}
+
+void MainWindow::setContactItemsEnabled(bool add, bool modify, bool remove, bool query)
+{
+    添加联系人->setEnabled(add);
+    修改联系人->setEnabled(modify);
+    删除联系人->setEnabled(remove);
+    查询联系人->menuAction()->setEnabled(query);
+}
+
+void MainWindow::showCurrentRecord()
+{
+    ContactStore &store = m_session.store;
+    const QList<QLineEdit *> boxes = editBoxes();
+    for (int i = 0; i < boxes.size(); ++i)
+        boxes.at(i)->setText(store.field(FieldName + i));
+    setRecordCounter(store.recordNumber());
+    for (QLineEdit *box : boxes) {
+        box->setReadOnly(true);
+        box->setEnabled(true);
+    }
+    m_session.form.adding = 0;
+    m_session.form.modifying = 0;
+    setContactItemsEnabled(true, true, true, true);
+    m_session.form.queryKind = 0;
+}
+
+bool MainWindow::askToSaveRecord()
+{
+    const int answer =
+        ui::messageBox(this, QStringLiteral("您还没保存当前记录呢！\r\n是否要保存当前记录吗？"), kTipTitle,
+                       ui::Style::YesNoQuestion);
+    if (answer != ui::AnswerYes)
+        return false;
+    confirm();
+    return true;
+}
+
+void MainWindow::previous()
+{
+    FormState &form = m_session.form;
+    ContactStore &store = m_session.store;
+    if (form.adding == 1 || form.modifying == 1)
+        askToSaveRecord();
+    store.skip(-1);
+    if (store.isBeforeFirst()) {
+        ui::messageBox(this, QStringLiteral("这已经是第一条记录了！"), kTipTitle, ui::Style::Ok);
+        store.goFirst();
+    } else {
+        showCurrentRecord();
+    }
+    form.selectedRecord = store.recordNumber();
+    setRecordCounter(form.selectedRecord);
+}
+
+void MainWindow::next()
+{
+    FormState &form = m_session.form;
+    ContactStore &store = m_session.store;
+    if (form.adding == 1 || form.modifying == 1)
+        askToSaveRecord();
+    store.skip(1);
+    if (store.isAfterLast()) {
+        ui::messageBox(this, QStringLiteral("这已经是最后一条记录了！"), kTipTitle, ui::Style::Ok);
+        store.goLast();
+    } else {
+        showCurrentRecord();
+    }
+    form.selectedRecord = store.recordNumber();
+    setRecordCounter(form.selectedRecord);
+}
+
+void MainWindow::confirm()
+{
+    // Each test is made afresh: a branch that ends by showing a record resets
+    // the state, so the later branches do not run.
+    if (m_session.form.adding == 1)
+        confirmAdding();
+    if (m_session.form.modifying == 1)
+        confirmModifying();
+    for (int kind = 1; kind <= 4; ++kind) {
+        if (m_session.form.queryKind == kind)
+            confirmQuery(kind);
+    }
+}
+
+void MainWindow::open()
+{
+    const FormState &form = m_session.form;
+    if (form.adding == 1 || form.modifying == 1 || form.queryKind != 0) {
+        confirm();
+        return;
+    }
+    m_session.store.goTo(form.selectedRecord);
+    showCurrentRecord();
+    setRecordCounter(m_session.store.recordNumber());
+    hideList();
+}
+
+void MainWindow::backToList()
+{
+    const FormState &form = m_session.form;
+    if ((form.adding == 1 || form.modifying == 1) && askToSaveRecord())
+        return;
+    refillList();
+    showList();
+}
+
+void MainWindow::keypad(int digit)
+{
+    ui::simulateKeyPress(Qt::Key_0 + digit, QString::number(digit));
+}
+
+// --- contact list ----------------------------------------------------------------------
+
+bool MainWindow::isListView() const
+{
+    return !超级列表框->isHidden();
+}
+
+void MainWindow::showList()
+{
+    超级列表框->show();
+}
+
+void MainWindow::hideList()
+{
+    超级列表框->hide();
+}
+
+void MainWindow::clearList()
+{
+    m_listModel->clear();
+}
+
+void MainWindow::fillList()
+{
+    ContactStore &store = m_session.store;
+    store.goFirst();
+    showCurrentRecord();
+    const int count = store.recordCount();
+    setTotalCounter(count);
+    m_listModel->fill();
+    if (count > 0) {
+        const int width = count <= kFewRows ? kMobileColumnWidthFew : kMobileColumnWidthMany;
+        超级列表框->horizontalHeader()->resizeSection(ContactListModel::MobileColumn, width);
+        // The rows were read one after the other; the cursor ends after the last.
+        store.goLast();
+        store.skip(1);
+    }
+}
+
+void MainWindow::refillList()
+{
+    clearList();
+    fillList();
+}
+
+} // namespace quennet

@@ -1,0 +1,170 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QTableView;
+class QTimer;
+
+namespace quennet {
+
+struct Session;
+class ContactListModel;
+class MenuPictures;
+
+namespace ui {
+class ImageButton;
+class TransparentLabel;
+} // namespace ui
+
+// The main window: the record form with its keypad, the contact list laid
+// over the form, and the two pop-up menus. Every button, menu item and hot
+// key runs one of the public operations below.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 210;
+    static constexpr int kHeight = 367;
+
+    explicit MainWindow(Session &session, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Creates the window, runs its created handler and shows it.
+    static MainWindow *load(Session &session);
+
+    void created();
+
+    // --- operations (buttons, menu items, hot keys) ------------------------
+    void about();
+    void startAdding();
+    void startModifying();
+    void deleteContact();
+    void startQuery(int kind); // 1 姓名, 2 电话, 3 手机, 4 QQ
+    void passwordSettings();
+    void dataManagement();
+    void help();
+    void confirm();
+    void open();
+    void backToList();
+    void previous();
+    void next();
+    void keypad(int digit);
+    void popUpContactsMenu();
+    void popUpSettingsMenu();
+    void minimizeWindow();
+    void closeWindow(); // 关闭: closes the store, then the window
+    void exitProgram(); // 退出
+
+    // --- steps shared by the contact operations ----------------------------
+    void showCurrentRecord();
+    void fillList(); // the list must be empty (see clearList)
+    void clearList();
+    void refillList(); // clearList, then fillList
+    void showList();
+    void hideList();
+    bool isListView() const;
+    // The unsaved-record prompt; runs confirm on Yes. True when answered Yes.
+    bool askToSaveRecord();
+    void setRecordCounter(int recordNumber); // "第N条记录"
+    void setTotalCounter(int recordCount);   // "共N条记录"
+    // 添加联系人, 修改联系人, 删除联系人, 查询联系人 enabled or disabled.
+    void setContactItemsEnabled(bool add, bool modify, bool remove, bool query);
+    // The six edit boxes in field order 姓名, 电话, 手机, QQ, Email, 地址.
+    QList<QLineEdit *> editBoxes() const;
+    void registerHotKeys();
+
+    Session &session() { return m_session; }
+    ContactListModel *listModel() const { return m_listModel; }
+
+    // --- controls -----------------------------------------------------------
+    ui::TransparentLabel *透明标签5;
+    ui::ImageButton *最小化;
+    ui::ImageButton *关闭;
+    ui::TransparentLabel *姓名标签;
+    QLineEdit *姓名编辑框;
+    ui::TransparentLabel *电话标签;
+    QLineEdit *电话编辑框;
+    ui::TransparentLabel *透明标签1;
+    QLineEdit *手机编辑框;
+    ui::TransparentLabel *透明标签2;
+    QLineEdit *QQ编辑框;
+    ui::TransparentLabel *透明标签3;
+    QLineEdit *Email编辑框;
+    ui::TransparentLabel *透明标签4;
+    QLineEdit *地址编辑框;
+    QTableView *超级列表框;
+    ui::ImageButton *联系人按钮;
+    ui::TransparentLabel *总记录数标签;
+    ui::ImageButton *设置按钮;
+    ui::ImageButton *打开按钮;
+    ui::ImageButton *确定按钮;
+    ui::ImageButton *关闭按钮;
+    ui::ImageButton *按键1;
+    ui::ImageButton *按键2;
+    ui::ImageButton *按键3;
+    ui::ImageButton *按键4;
+    ui::ImageButton *按键5;
+    ui::ImageButton *按键6;
+    ui::ImageButton *按键7;
+    ui::ImageButton *按键8;
+    ui::ImageButton *按键9;
+    ui::ImageButton *上一条记录按钮;
+    ui::ImageButton *按键0;
+    ui::ImageButton *下一条记录按钮;
+    QTimer *时钟1;
+    MenuPictures *超级菜单1;
+
+    // menu 联系人
+    QMenu *联系人;
+    QAction *添加联系人;
+    QAction *修改联系人;
+    QAction *删除联系人;
+    QMenu *查询联系人;
+    QAction *按姓名查询;
+    QAction *按电话查询;
+    QAction *按手机查询;
+    QAction *按QQ号查询;
+    // menu 设置
+    QMenu *设置;
+    QAction *关于;
+    QAction *帮助;
+    QAction *密码设置;
+    QAction *导出数据;
+    QAction *退出;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildTitleBar();
+    void buildForm();
+    void buildList();
+    void buildButtons();
+    void buildKeypad();
+    void buildMenus();
+    void connectEvents();
+    void attachToolTips();
+    void enableEnterMovesFocus();
+    bool isEnterMovingFocus(QObject *watched, QEvent *event) const;
+    ui::ImageButton *addImageButton(const QString &name, const QString &image, const QRect &geometry,
+                                    const QString &accessibleName);
+    QAction *addMenuItem(QMenu *menu, const QString &caption, int picture);
+
+    // The branches of confirm, one per form state.
+    void confirmAdding();
+    void confirmModifying();
+    void confirmQuery(int kind);
+
+    void 超级列表框_selectionChanged();
+    void 超级列表框_leftButtonReleased();
+    void 时钟1_fired();
+
+    Session &m_session;
+    ContactListModel *m_listModel = nullptr;
+    QList<ui::ImageButton *> m_keypad; // index = digit
+};
+
+} // namespace quennet

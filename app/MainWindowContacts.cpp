@@ -1,0 +1,215 @@
+// The contact operations of the main window: adding, modifying, queries and
+// deleting. Their checks, searches and messages come from the contact rules;
+// this file only puts them on the record form.
+#include "app/MainWindow.h"
+
+#include "contacts/ContactRules.h"
+#include "contacts/Session.h"
+#include "ui/MessageBox.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+
+namespace quennet {
+
+namespace {
+
+int tell(QWidget *parent, const rules::Message &message)
+{
+    return ui::messageBox(parent, message.text, message.title, message.style);
+}
+
+rules::ContactInput typedContact(const MainWindow &window)
+{
+    rules::ContactInput input;
+    input.name = window.姓名编辑框->text();
+    input.phone = window.电话编辑框->text();
+    input.mobile = window.手机编辑框->text();
+    input.qq = window.QQ编辑框->text();
+    input.email = window.Email编辑框->text();
+    input.address = window.地址编辑框->text();
+    return input;
+}
+
+void emptyBoxes(const QList<QLineEdit *> &boxes)
+{
+    for (QLineEdit *box : boxes)
+        box->clear();
+}
+
+void makeEditable(const QList<QLineEdit *> &boxes)
+{
+    for (QLineEdit *box : boxes)
+        box->setReadOnly(false);
+}
+
+} // namespace
+
+// --- adding and modifying ------------------------------------------------------
+
+void MainWindow::startAdding()
+{
+    FormState &form = m_session.form;
+    if (form.modifying == 1) {
+        tell(this, rules::modifyingStateMessage());
+        return;
+    }
+    if (form.adding == 1) {
+        tell(this, rules::addingStateMessage());
+        return;
+    }
+    hideList();
+    const QList<QLineEdit *> boxes = editBoxes();
+    emptyBoxes(boxes);
+    makeEditable(boxes);
+    form.adding = 1;
+    setContactItemsEnabled(true, false, false, false);
+}
+
+void MainWindow::startModifying()
+{
+    FormState &form = m_session.form;
+    if (form.adding == 1) {
+        tell(this, rules::addingStateMessage());
+        return;
+    }
+    if (form.modifying == 1) {
+        tell(this, rules::modifyingStateMessage());
+        return;
+    }
+    m_session.store.goTo(form.selectedRecord);
+    showCurrentRecord();
+    makeEditable(editBoxes());
+    hideList();
+    form.modifying = 1;
+    setContactItemsEnabled(false, true, false, false);
+}
+
+void MainWindow::confirmAdding()
+{
+    ContactStore &store = m_session.store;
+    const rules::ContactInput input = typedContact(*this);
+    const rules::Check check = rules::checkAdding(store, input);
+    if (check != rules::Check::Ok) {
+        // The form stays in Adding with the typed values, to be corrected.
+        tell(this, rules::checkMessage(check, rules::Branch::Adding));
+        return;
+    }
+    if (!rules::appendContact(store, input)) {
+        tell(this, rules::addFailed());
+        showCurrentRecord();
+        return;
+    }
+    m_session.form.selectedRecord = store.recordNumber();
+    showCurrentRecord();
+    setRecordCounter(store.recordNumber());
+    tell(this, rules::addSucceeded());
+}
+
+void MainWindow::confirmModifying()
+{
+    ContactStore &store = m_session.store;
+    const int selected = m_session.form.selectedRecord;
+    const rules::ContactInput input = typedContact(*this);
+    const rules::Check check = rules::checkModifying(store, input, selected);
+    if (check != rules::Check::Ok) {
+        tell(this, rules::checkMessage(check, rules::Branch::Modifying));
+        return;
+    }
+    // Either way the form then shows what the store holds for the record.
+    const bool written = rules::modifyContact(store, input, selected);
+    tell(this, written ? rules::modifySucceeded() : rules::modifyFailed());
+    showCurrentRecord();
+}
+
+// --- queries -------------------------------------------------------------------
+
+void MainWindow::startQuery(int kind)
+{
+    if (!rules::isQueryKind(kind))
+        return;
+    FormState &form = m_session.form;
+    hideList();
+    form.queryFound = 0;
+    form.queryKind = kind;
+    const QList<QLineEdit *> boxes = editBoxes();
+    emptyBoxes(boxes);
+    for (QLineEdit *box : boxes)
+        box->setEnabled(false);
+    // 查询联系人 keeps whatever state it had.
+    setContactItemsEnabled(false, false, false, 查询联系人->menuAction()->isEnabled());
+    QLineEdit *searched = boxes.at(rules::queryField(kind) - 1);
+    searched->setEnabled(true);
+    searched->setReadOnly(false);
+    tell(this, rules::queryPrompt(kind));
+}
+
+void MainWindow::confirmQuery(int kind)
+{
+    if (!rules::isQueryKind(kind))
+        return;
+    FormState &form = m_session.form;
+    const QString text = editBoxes().at(rules::queryField(kind) - 1)->text();
+    if (text.isEmpty()) {
+        tell(this, rules::queryEmptyBox(kind));
+        return;
+    }
+    const QList<int> matches = rules::query(m_session.store, kind, text);
+    if (!matches.isEmpty()) {
+        form.queryFound = 1;
+        form.selectedRecord = matches.last();
+    }
+    if (form.queryFound == 0) {
+        // Still in the query, with the typed text, so it can be corrected.
+        tell(this, rules::nothingFound());
+        return;
+    }
+    m_session.store.goTo(form.selectedRecord);
+    showCurrentRecord();
+    hideList();
+}
+
+// --- deleting --------------------------------------------------------------------
+
+void MainWindow::deleteContact()
+{
+    FormState &form = m_session.form;
+    ContactStore &store = m_session.store;
+    if (form.adding == 1) {
+        tell(this, rules::deleteWhileAdding());
+        return;
+    }
+    const bool listView = isListView();
+    const int cursorBefore = store.recordNumber();
+    const int selectedBefore = form.selectedRecord;
+    // List view deletes the row last selected, record view the record shown.
+    if (listView)
+        store.goTo(form.selectedRecord);
+    else
+        form.selectedRecord = store.recordNumber();
+    const QString name = store.field(FieldName);
+    if (tell(this, rules::deleteConfirmation(name)) != ui::AnswerOk) {
+        // Cancel leaves everything as it was, the cursor included.
+        store.goTo(cursorBefore);
+        form.selectedRecord = selectedBefore;
+        return;
+    }
+    const bool deleted = rules::deleteRecordUnderCursor(store);
+    if (listView) {
+        if (deleted)
+            refillList();
+        tell(this, deleted ? rules::deleteSucceeded() : rules::deleteFailed());
+        return;
+    }
+    if (!deleted) {
+        tell(this, rules::deleteFailed());
+        showCurrentRecord();
+        return;
+    }
+    store.goTo(form.selectedRecord + 1);
+    showCurrentRecord();
+    tell(this, rules::deleteSucceeded());
+}
+
+} // namespace quennet

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <functional>
+
+class QIcon;
+class QWidget;
+
+namespace quennet {
+
+// Ends the process at once with the given exit code (used when another
+// instance already runs). Whatever the testing switch collected is written
+// out first.
+// Closes a window and frees it (also one that was never shown).
+void destroyWindow(QWidget *window);
+
+// The application icon in all its sizes, carried by the start and main window.
+QIcon applicationIcon();
+
+[[noreturn]] void endProgram(int exitCode);
+
+// Tests that run the start rules in-process replace the real end by their
+// own (which must not return normally, e.g. it throws). An empty handler
+// restores the real one.
+void setEndProgramHandler(std::function<void(int)> handler);
+
+// The testing switch (QUENNET_TEST_MODE=1): no real message box, file dialog
+// or document is shown; each top-level window shown is reported on stderr as
+// "window: <name>" and every message box as "message: <title>|<style>|<text>".
+bool testReportingEnabled();
+void enableTestReporting();
+void reportShownMessages(); // writes the messages not reported so far
+
+} // namespace quennet

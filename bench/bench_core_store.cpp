@@ -1,0 +1,210 @@
+// Times the contact store on a 100,000-record file and prints a table.
+//   bench_core_store [DIR]   DIR: where the store files go (default: a
+//                            temporary directory beside the executable)
+// Peak memory is measured in a fresh child process that only opens the store.
+
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "contacts/store/Sealing.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quennet;
+
+namespace {
+
+constexpr int kRecords = 100000;
+const char kRssFlag[] = "--measure-open-rss";
+
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double timeMs(const std::function<void()> &work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return msSince(timer);
+}
+
+struct Stats {
+    double median = 0, p90 = 0, max = 0;
+};
+
+Stats repeat(int times, const std::function<void()> &work)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < times; ++i)
+        samples.push_back(timeMs(work));
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
+}
+
+QStringList sampleContact(int i)
+{
+    return {QStringLiteral("联系人%1").arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
+            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')), QString::number(10000000 + i),
+            QStringLiteral("user%1@example.com.cn").arg(i), QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
+}
+
+qint64 statusKb(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+int measureOpenRss(const QString &path, const QString &password)
+{
+    const qint64 before = statusKb("VmRSS:");
+    ContactStore store;
+    if (!store.open(path, password))
+        return 1;
+    printf("%lld %lld %lld %d\n", before, statusKb("VmRSS:"), statusKb("VmHWM:"), store.recordCount());
+    return 0;
+}
+
+QString rssInChild(const QString &path, const QString &password)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {kRssFlag, path, password});
+    if (!child.waitForFinished(120000) || child.exitCode() != 0)
+        return QStringLiteral("failed");
+    const QList<QByteArray> kb = child.readAllStandardOutput().trimmed().split(' ');
+    if (kb.size() < 4)
+        return QStringLiteral("failed");
+    return QStringLiteral("%1 MB RSS after open (%2 MB before, peak %3 MB)")
+        .arg(kb[1].toDouble() / 1024, 0, 'f', 1)
+        .arg(kb[0].toDouble() / 1024, 0, 'f', 1)
+        .arg(kb[2].toDouble() / 1024, 0, 'f', 1);
+}
+
+void row(const char *what, const QString &result)
+{
+    printf("| %-44s | %s |\n", what, qPrintable(result));
+    fflush(stdout);
+}
+
+QString ms(double value)
+{
+    return QStringLiteral("%1 ms").arg(value, 0, 'f', value < 10 ? 3 : 1);
+}
+
+QString stats(const Stats &s)
+{
+    return QStringLiteral("median %1, p90 %2, max %3").arg(ms(s.median), ms(s.p90), ms(s.max));
+}
+
+int runBenchmark(const QString &dir)
+{
+    const QString path = dir + QStringLiteral("/wab.vdb");
+    QFile::remove(path);
+    printf("| step (%d records) | result |\n|---|---|\n", kRecords);
+
+    QList<QStringList> rows;
+    for (int i = 1; i <= kRecords; ++i)
+        rows << sampleContact(i);
+    double buildMs = timeMs([&] {
+        ContactStore store;
+        if (!ContactStore::create(path) || !store.open(path) || !ContactStoreTestAccess::appendMany(store, rows))
+            qFatal("could not build the store");
+    });
+    rows.clear();
+    row("build: create + one bulk transaction", ms(buildMs));
+    row("file size", QStringLiteral("%1 MB").arg(double(QFileInfo(path).size()) / 1e6, 0, 'f', 1));
+
+    ContactStore store;
+    row("open, no password (5 runs)", stats(repeat(5, [&] { store.open(path); })));
+    row("memory, no password", rssInChild(path, QString()));
+
+    QString sink;
+    row("go to every record and read 姓名", ms(timeMs([&] {
+            for (int n = 1; n <= store.recordCount(); ++n) {
+                store.goTo(n);
+                sink = store.field(QStringLiteral("姓名"));
+            }
+        })));
+    const QString lastName = sampleContact(kRecords).first();
+    row("find(field, text): only the last matches", stats(repeat(20, [&] {
+            store.goFirst();
+            if (!store.find(FieldName, lastName))
+                qFatal("find failed");
+        })));
+    row("find(condition): only the last matches", stats(repeat(10, [&] {
+            store.goFirst();
+            if (!store.find([&](const ContactStore &s) { return s.field(QStringLiteral("姓名")) == lastName; }))
+                qFatal("find failed");
+        })));
+    row("find with no match (whole store)", stats(repeat(20, [&] {
+            store.goFirst();
+            store.find(FieldPhone, QStringLiteral("nobody"));
+        })));
+
+    int serial = 0;
+    row("durable append (200 runs)", stats(repeat(200, [&] { store.append(sampleContact(kRecords + ++serial)); })));
+    row("durable modify (50 runs)", stats(repeat(50, [&] {
+            store.goTo(store.recordCount() / 2);
+            store.modify(sampleContact(++serial));
+        })));
+    row("mark + purge one record (20 runs)", stats(repeat(20, [&] {
+            store.goTo(store.recordCount() / 3);
+            store.markDeleted();
+            store.purge();
+        })));
+
+    const double kdf = timeMs([] {
+        store::SealingKey key;
+        key.derive(QStringLiteral("password"), store::freshKdfParams());
+    });
+    row("Argon2id key derivation alone", QStringLiteral("%1 (opslimit %2, memlimit %3 MiB)")
+                                               .arg(ms(kdf))
+                                               .arg(store::kDefaultOpsLimit)
+                                               .arg(store::kDefaultMemLimit >> 20));
+    row("setPassword: none -> password (re-seal all)", ms(timeMs([&] { store.setPassword("first secret"); })));
+    row("setPassword: password -> password", ms(timeMs([&] { store.setPassword("second secret"); })));
+    store.close();
+    row("open with password (5 runs)", stats(repeat(5, [&] { store.open(path, "second secret"); })));
+    row("memory, with password", rssInChild(path, QStringLiteral("second secret")));
+    row("durable append under password (50 runs)",
+        stats(repeat(50, [&] { store.append(sampleContact(kRecords + ++serial)); })));
+    row("find(field, text) under password", stats(repeat(20, [&] {
+            store.goFirst();
+            store.find(FieldName, lastName);
+        })));
+    row("setPassword: password -> none", ms(timeMs([&] { store.setPassword(QString()); })));
+    store.close();
+    QFile::remove(path);
+    return sink.isEmpty() ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4 && qstrcmp(argv[1], kRssFlag) == 0)
+        return measureOpenRss(QString::fromUtf8(argv[2]), QString::fromUtf8(argv[3]));
+    QCoreApplication app(argc, argv);
+    if (argc > 1)
+        return runBenchmark(QString::fromLocal8Bit(argv[1]));
+    QTemporaryDir dir(QCoreApplication::applicationDirPath() + QStringLiteral("/bench_core_store-XXXXXX"));
+    if (!dir.isValid())
+        return 1;
+    return runBenchmark(dir.path());
+}

@@ -1,0 +1,291 @@
+#include "contacts/ContactRules.h"
+
+#include "contacts/Gbk.h"
+
+namespace quennet::rules {
+
+namespace {
+
+// The four finds, each starting where the previous one left the cursor (a
+// failed find does not move it); the first success ends the chain.
+bool findChain(ContactStore &store, const ContactInput &input)
+{
+    return store.find(FieldName, input.name) || store.find(FieldPhone, input.phone) ||
+           store.find(FieldMobile, input.mobile) || store.find(FieldQQ, input.qq);
+}
+
+FoundValues readFound(const ContactStore &store)
+{
+    FoundValues found;
+    found.found = true;
+    found.recordNumber = store.recordNumber();
+    found.name = store.field(FieldName);
+    found.phone = store.field(FieldPhone);
+    found.mobile = store.field(FieldMobile);
+    found.qq = store.field(FieldQQ);
+    return found;
+}
+
+bool repeats(const QString &typed, const QString &found)
+{
+    return !typed.isEmpty() && typed == found;
+}
+
+const QString kTitle = QStringLiteral("温馨提示");
+
+Message info(const QString &text, const QString &title = kTitle)
+{
+    return {text, title, style::Information};
+}
+
+Message stop(const QString &text)
+{
+    return {text, kTitle, style::Stop};
+}
+
+} // namespace
+
+FoundValues findDuplicateForAdding(ContactStore &store, const ContactInput &input)
+{
+    store.goFirst();
+    if (findChain(store, input))
+        return readFound(store);
+    return {};
+}
+
+FoundValues findDuplicateForModifying(ContactStore &store, const ContactInput &input, int selectedRecord)
+{
+    FoundValues found;
+    store.goFirst();
+    // Every round skips at least one record, so the loop ends at the last one.
+    while (findChain(store, input)) {
+        if (store.recordNumber() != selectedRecord) {
+            found = readFound(store);
+            break;
+        }
+        store.skip(1);
+    }
+    store.goTo(selectedRecord);
+    return found;
+}
+
+Check checkAgainst(const ContactInput &input, const FoundValues &found)
+{
+    if (input.name == found.name)
+        return Check::DuplicateName;
+    if (repeats(input.phone, found.phone))
+        return Check::DuplicatePhone;
+    if (repeats(input.mobile, found.mobile))
+        return Check::DuplicateMobile;
+    if (!input.mobile.isEmpty() && gbk::length(input.mobile) != kMobileLength)
+        return Check::MobileLength;
+    if (repeats(input.qq, found.qq))
+        return Check::DuplicateQQ;
+    if (gbk::length(input.qq) > kMaxQQLength)
+        return Check::QQLength;
+    return Check::Ok;
+}
+
+Check checkAdding(ContactStore &store, const ContactInput &input)
+{
+    if (input.name.isEmpty())
+        return Check::EmptyName;
+    return checkAgainst(input, findDuplicateForAdding(store, input));
+}
+
+Check checkModifying(ContactStore &store, const ContactInput &input, int selectedRecord)
+{
+    if (input.name.isEmpty())
+        return Check::EmptyName;
+    return checkAgainst(input, findDuplicateForModifying(store, input, selectedRecord));
+}
+
+bool appendContact(ContactStore &store, const ContactInput &input)
+{
+    if (!store.append(input.values()))
+        return false;
+    store.goLast();
+    return true;
+}
+
+bool modifyContact(ContactStore &store, const ContactInput &input, int selectedRecord)
+{
+    store.goTo(selectedRecord);
+    return store.modify(input.values());
+}
+
+bool isQueryKind(int kind)
+{
+    return kind >= QueryName && kind <= QueryQQ;
+}
+
+int queryField(int kind)
+{
+    switch (kind) {
+    case QueryName:
+        return FieldName;
+    case QueryPhone:
+        return FieldPhone;
+    case QueryMobile:
+        return FieldMobile;
+    case QueryQQ:
+        return FieldQQ;
+    default:
+        return 0;
+    }
+}
+
+QList<int> query(ContactStore &store, int kind, const QString &text)
+{
+    QList<int> matches;
+    const int field = queryField(kind);
+    if (field == 0)
+        return matches;
+    store.goFirst();
+    while (store.find(field, text)) {
+        matches.append(store.recordNumber());
+        store.skip(1);
+    }
+    return matches;
+}
+
+bool deleteRecordUnderCursor(ContactStore &store)
+{
+    return store.markDeleted() && store.purge();
+}
+
+Message checkMessage(Check check, Branch branch)
+{
+    switch (check) {
+    case Check::Ok:
+        return {};
+    case Check::EmptyName:
+        return info(QStringLiteral("对不起！姓名不能为无名氏哦！"));
+    case Check::DuplicateName:
+        return info(branch == Branch::Adding ? QStringLiteral("对不起！已经存在相同姓名的联系人哦！")
+                                             : QStringLiteral("对不起！已经存在同姓名的联系人哦！"));
+    case Check::DuplicatePhone:
+        return info(QStringLiteral("对不起！已经存在相同电话的联系人哦！"));
+    case Check::DuplicateMobile:
+        return info(QStringLiteral("对不起！已经存在相同手机的联系人哦！"));
+    case Check::MobileLength:
+        return info(QStringLiteral("对不起！手机号码是11位数字哦！"));
+    case Check::DuplicateQQ:
+        return info(QStringLiteral("对不起！已经存在相同QQ的联系人哦！"));
+    case Check::QQLength:
+        return info(QStringLiteral("对不起！QQ号码不能大于9位数字哦！"));
+    }
+    return {};
+}
+
+Message addSucceeded()
+{
+    return info(QStringLiteral("添加联系人成功！"));
+}
+
+Message addFailed()
+{
+    return stop(QStringLiteral("添加联系人失败！"));
+}
+
+Message modifySucceeded()
+{
+    return info(QStringLiteral("修改联系人成功！"));
+}
+
+Message modifyFailed()
+{
+    return stop(QStringLiteral("修改联系人失败！"));
+}
+
+Message addingStateMessage()
+{
+    return info(
+        QStringLiteral("您正处于添加联系人状态……\r\n请先按确定键（C）确认！\r\n或按关闭键取消当前添加！"));
+}
+
+Message modifyingStateMessage()
+{
+    return info(QStringLiteral(
+        "您正处于修改联系人状态……\r\n修改好后请按确定键（C）确认！\r\n若按关闭键则可取消当前修改！"));
+}
+
+Message queryPrompt(int kind)
+{
+    // All four prompts carry the same title.
+    const QString title = QStringLiteral("按姓名查询");
+    switch (kind) {
+    case QueryName:
+        return info(QStringLiteral("请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！"), title);
+    case QueryPhone:
+        return info(QStringLiteral("请在电话后面输入联系人的电话号码！\r\n然后按确定键（C）进行查询！"),
+                    title);
+    case QueryMobile:
+        return info(QStringLiteral("请在手机后面输入联系人的手机号码！\r\n然后按确定键（C）进行查询！"),
+                    title);
+    case QueryQQ:
+        return info(QStringLiteral("请在QQ后面输入联系人的QQ号码！\r\n然后按确定键（C）进行查询！"), title);
+    default:
+        return {};
+    }
+}
+
+Message queryEmptyBox(int kind)
+{
+    // The QQ message shares the 手机 title.
+    switch (kind) {
+    case QueryName:
+        return info(QStringLiteral(
+                        "姓名不能为空哦！\r\n请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！"),
+                    QStringLiteral("按姓名查询"));
+    case QueryPhone:
+        return info(
+            QStringLiteral(
+                "电话号码不能为空哦！\r\n请在电话后面输入联系人的电话号码！\r\n然后按确定键（C）进行查询！"),
+            QStringLiteral("按电话查询"));
+    case QueryMobile:
+        return info(
+            QStringLiteral(
+                "手机号码不能为空哦！\r\n请在手机后面输入联系人的手机号码！\r\n然后按确定键（C）进行查询！"),
+            QStringLiteral("按手机查询"));
+    case QueryQQ:
+        return info(
+            QStringLiteral(
+                "QQ号码不能为空哦！\r\n请在QQ后面输入联系人的QQ号码！\r\n然后按确定键（C）进行查询！"),
+            QStringLiteral("按手机查询"));
+    default:
+        return {};
+    }
+}
+
+Message nothingFound()
+{
+    return info(QStringLiteral("对不起！找不到您想要查询的联系人哦！"));
+}
+
+QString deleteConfirmationText(const QString &name)
+{
+    return QStringLiteral("您确定要删除 “") + name + QStringLiteral("” 此条记录吗？");
+}
+
+Message deleteConfirmation(const QString &name)
+{
+    return {deleteConfirmationText(name), kTitle, style::ConfirmDelete};
+}
+
+Message deleteSucceeded()
+{
+    return info(QStringLiteral("删除联系人成功！"));
+}
+
+Message deleteFailed()
+{
+    return info(QStringLiteral("删除联系人失败！"));
+}
+
+Message deleteWhileAdding()
+{
+    return addingStateMessage();
+}
+
+} // namespace quennet::rules

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "contacts/store/ContactStore.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The contact rules shared by the main window and the wab tool: what a typed
+// contact must satisfy before it is written, how duplicates are looked for,
+// how queries and deletions walk the store, and every text the user is told.
+//
+// The functions never show anything. They take the values exactly as typed
+// (no trimming; comparisons are exact; lengths are GBK byte lengths) and leave
+// the store's cursor where the window expects it afterwards.
+namespace quennet::rules {
+
+// The six values of the record form, in field order.
+struct ContactInput {
+    QString name;
+    QString phone;
+    QString mobile;
+    QString qq;
+    QString email;
+    QString address;
+
+    QStringList values() const { return {name, phone, mobile, qq, email, address}; }
+};
+
+// Fields of the record found by a duplicate search; all empty when none was found.
+struct FoundValues {
+    bool found = false;
+    int recordNumber = 0;
+    QString name;
+    QString phone;
+    QString mobile;
+    QString qq;
+};
+
+// The checks a typed contact goes through, in the order they run.
+enum class Check {
+    Ok,
+    EmptyName,
+    DuplicateName,
+    DuplicatePhone,
+    DuplicateMobile,
+    MobileLength,
+    DuplicateQQ,
+    QQLength,
+};
+
+enum class Branch { Adding, Modifying };
+
+// A message box as the window shows it.
+struct Message {
+    QString text;
+    QString title;
+    int style = 0;
+};
+
+namespace style {
+constexpr int Information = 0x40;
+constexpr int Stop = 0x10;
+constexpr int ConfirmDelete = 0x121; // OK and Cancel, question icon, Cancel the default
+} // namespace style
+
+constexpr int kMobileLength = 11;
+constexpr int kMaxQQLength = 9;
+
+// --- duplicate search ------------------------------------------------------
+// From the first record: the lowest-numbered record with the typed 姓名, else
+// with the typed 电话, else 手机, else QQ. The cursor stays on the record found
+// (or where the last failed find left it).
+FoundValues findDuplicateForAdding(ContactStore &store, const ContactInput &input);
+// The same chain, but a match on record selectedRecord (the contact being
+// changed) is skipped and the chain goes on from the record after it. Ends
+// with the cursor on record selectedRecord.
+FoundValues findDuplicateForModifying(ContactStore &store, const ContactInput &input, int selectedRecord);
+
+// --- check chains ------------------------------------------------------------
+// Empty name first (no search then), then the duplicate search, then the
+// duplicate and length checks against the one record found.
+Check checkAdding(ContactStore &store, const ContactInput &input);
+Check checkModifying(ContactStore &store, const ContactInput &input, int selectedRecord);
+// The checks that follow the search, for a given search result.
+Check checkAgainst(const ContactInput &input, const FoundValues &found);
+
+// --- writes ----------------------------------------------------------------
+// Appends the six values; on success the cursor is on the new last record.
+// On failure the cursor stays where it was.
+bool appendContact(ContactStore &store, const ContactInput &input);
+// Overwrites record selectedRecord. The store refuses when that number names
+// no record (e.g. 0), and so does this.
+bool modifyContact(ContactStore &store, const ContactInput &input, int selectedRecord);
+
+// --- queries -----------------------------------------------------------------
+enum QueryKind { QueryName = 1, QueryPhone = 2, QueryMobile = 3, QueryQQ = 4 };
+
+bool isQueryKind(int kind);
+// Store position of the field a query kind searches; 0 for an unknown kind.
+int queryField(int kind);
+// Record numbers of every record whose field equals text exactly, in
+// ascending order; the window shows the last. Moves the cursor (from the
+// first record, each match then one further).
+QList<int> query(ContactStore &store, int kind, const QString &text);
+
+// --- deletion ----------------------------------------------------------------
+// Marks the record under the cursor and, only if that worked, purges.
+// True when both succeeded.
+bool deleteRecordUnderCursor(ContactStore &store);
+
+// --- texts -------------------------------------------------------------------
+Message checkMessage(Check check, Branch branch); // empty text for Check::Ok
+Message addSucceeded();
+Message addFailed();
+Message modifySucceeded();
+Message modifyFailed();
+Message addingStateMessage();    // start adding/modifying or delete while adding
+Message modifyingStateMessage(); // start adding/modifying while modifying
+
+Message queryPrompt(int kind);
+Message queryEmptyBox(int kind);
+Message nothingFound();
+
+QString deleteConfirmationText(const QString &name);
+Message deleteConfirmation(const QString &name);
+Message deleteSucceeded();
+Message deleteFailed();
+Message deleteWhileAdding();
+
+} // namespace quennet::rules

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/Sealing.h"
+#include "contacts/store/Sqlite.h"
+#include "contacts/store/StoreFile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace quennet {
+
+// One record as held in memory: the row it lives in, its mark and its six
+// fields packed into one buffer (see store/PackedRecord.h).
+struct StoredRecord {
+    qint64 rowId = 0;
+    bool deleted = false;
+    QByteArray packed;
+};
+
+class ContactStoreImpl {
+public:
+    // The open store; records[i] is record number i + 1.
+    store::Connection db;
+    store::StoreMeta meta;
+    store::SealingKey key;
+    std::vector<StoredRecord> records;
+    QString path;
+    int cursor = 0;  // 0 before-first, 1..N on a record, N + 1 after-last
+    bool failNextCommit = false;
+
+    int count() const { return int(records.size()); }
+    const StoredRecord *current() const;
+    void reset();
+
+    bool load(store::Connection &reader);
+    QByteArray diskForm(const store::StoreMeta &m, const store::SealingKey &k, qint64 rowId,
+                        const QByteArray &packed) const;
+    bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed) const;
+
+    // Runs body inside one transaction; true only when it committed.
+    bool write(const std::function<bool()> &body);
+    bool commit(store::Transaction &tx);
+    qint64 nextRowId();
+};
+
+}  // namespace quennet

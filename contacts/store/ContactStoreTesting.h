@@ -1,0 +1,19 @@
+#pragma once
+
+#include "contacts/store/ContactStore.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace quennet {
+
+// Hooks for tests and benchmarks only; the program never uses them.
+struct ContactStoreTestAccess {
+    // The next write's COMMIT fails inside SQLite (and rolls back), as a
+    // failing disk would make it.
+    static void failNextCommit(ContactStore &store);
+    // Appends many records in one transaction (builds large stores quickly).
+    static bool appendMany(ContactStore &store, const QList<QStringList> &rows);
+};
+
+}  // namespace quennet

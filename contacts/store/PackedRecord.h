@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+namespace quennet::store {
+
+// The six fields of one record in a single buffer: six 32-bit little-endian
+// end offsets followed by the UTF-8 text of the fields back to back. One
+// allocation per record keeps a large store small in memory, and the same
+// bytes are what the file holds (sealed or not).
+namespace packed {
+
+constexpr int kHeaderBytes = 6 * 4;
+
+// False when values is not six texts or one of them is over capacity.
+bool pack(const QStringList &values, QByteArray *out);
+// True when the buffer has the layout above (read from a file, so checked).
+bool isWellFormed(QByteArrayView record);
+// index is 0-based; the buffer must be well formed.
+QByteArrayView fieldBytes(const QByteArray &record, int index);
+QString field(const QByteArray &record, int index);
+
+}  // namespace packed
+}  // namespace quennet::store

@@ -1,0 +1,151 @@
+#include "contacts/store/Sealing.h"
+
+#include <QtEndian>
+
+#include <sodium.h>
+
+#include <utility>
+
+namespace quennet::store {
+
+namespace {
+
+constexpr int kKeyBytes = crypto_aead_xchacha20poly1305_ietf_KEYBYTES;
+constexpr int kNonceBytes = crypto_aead_xchacha20poly1305_ietf_NPUBBYTES;
+constexpr int kTagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
+
+bool sodiumReady()
+{
+    static const bool ready = sodium_init() >= 0;
+    return ready;
+}
+
+const unsigned char *bytes(QByteArrayView view)
+{
+    return reinterpret_cast<const unsigned char *>(view.data());
+}
+
+}  // namespace
+
+bool KdfParams::isPlausible() const
+{
+    // Bounds guard against a damaged file asking for absurd work or memory.
+    return salt.size() == crypto_pwhash_SALTBYTES && opsLimit >= qint64(crypto_pwhash_OPSLIMIT_MIN) &&
+           opsLimit <= 64 && memLimit >= qint64(crypto_pwhash_MEMLIMIT_MIN) && memLimit <= (qint64(1) << 30);
+}
+
+QByteArray randomBytes(int count)
+{
+    QByteArray out(count, Qt::Uninitialized);
+    if (sodiumReady())
+        randombytes_buf(out.data(), size_t(count));
+    return out;
+}
+
+KdfParams freshKdfParams()
+{
+    KdfParams params;
+    params.salt = randomBytes(crypto_pwhash_SALTBYTES);
+    params.opsLimit = kDefaultOpsLimit;
+    params.memLimit = kDefaultMemLimit;
+    return params;
+}
+
+SealingKey::SealingKey() = default;
+
+SealingKey::~SealingKey()
+{
+    clear();
+}
+
+SealingKey::SealingKey(SealingKey &&other) noexcept : m_key(std::exchange(other.m_key, nullptr)) {}
+
+SealingKey &SealingKey::operator=(SealingKey &&other) noexcept
+{
+    if (this != &other) {
+        clear();
+        m_key = std::exchange(other.m_key, nullptr);
+    }
+    return *this;
+}
+
+void SealingKey::clear()
+{
+    if (m_key) {
+        sodium_free(m_key);  // wipes the memory first
+        m_key = nullptr;
+    }
+}
+
+bool SealingKey::derive(const QString &password, const KdfParams &params)
+{
+    clear();
+    if (!sodiumReady() || !params.isPlausible())
+        return false;
+    auto *key = static_cast<unsigned char *>(sodium_malloc(kKeyBytes));
+    if (!key)
+        return false;
+    QByteArray secret = password.toUtf8();
+    const int rc = crypto_pwhash(key, kKeyBytes, secret.constData(), quint64(secret.size()), bytes(params.salt),
+                                 quint64(params.opsLimit), size_t(params.memLimit), crypto_pwhash_ALG_ARGON2ID13);
+    sodium_memzero(secret.data(), size_t(secret.size()));
+    if (rc != 0) {
+        sodium_free(key);
+        return false;
+    }
+    m_key = key;
+    return true;
+}
+
+QByteArray SealingKey::seal(QByteArrayView plain, QByteArrayView associated) const
+{
+    if (!m_key)
+        return {};
+    QByteArray out(kNonceBytes + plain.size() + kTagBytes, Qt::Uninitialized);
+    auto *nonce = reinterpret_cast<unsigned char *>(out.data());
+    randombytes_buf(nonce, kNonceBytes);
+    unsigned long long sealedSize = 0;
+    crypto_aead_xchacha20poly1305_ietf_encrypt(nonce + kNonceBytes, &sealedSize, bytes(plain),
+                                               quint64(plain.size()), bytes(associated),
+                                               quint64(associated.size()), nullptr, nonce, m_key);
+    out.truncate(kNonceBytes + qsizetype(sealedSize));
+    return out;
+}
+
+bool SealingKey::unseal(QByteArrayView sealed, QByteArrayView associated, QByteArray *plain) const
+{
+    if (!m_key || sealed.size() < kNonceBytes + kTagBytes)
+        return false;
+    QByteArray out(sealed.size() - kNonceBytes - kTagBytes, Qt::Uninitialized);
+    unsigned long long plainSize = 0;
+    const unsigned char *nonce = bytes(sealed);
+    if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(out.data()), &plainSize,
+                                                   nullptr, nonce + kNonceBytes,
+                                                   quint64(sealed.size() - kNonceBytes), bytes(associated),
+                                                   quint64(associated.size()), nonce, m_key) != 0)
+        return false;
+    out.truncate(qsizetype(plainSize));
+    *plain = std::move(out);
+    return true;
+}
+
+QByteArray recordAssociatedData(const QByteArray &storeId, qint64 rowId)
+{
+    QByteArray ad = QByteArrayLiteral("quennet-record:") + storeId;
+    char row[8];
+    qToLittleEndian<qint64>(rowId, row);
+    ad.append(row, 8);
+    return ad;
+}
+
+QByteArray keyCheckAssociatedData(const QByteArray &storeId)
+{
+    return QByteArrayLiteral("quennet-key-check:") + storeId;
+}
+
+QByteArray keyCheckPlainText()
+{
+    return QByteArrayLiteral("Quennet contact store key check, version 1");
+}
+
+}  // namespace quennet::store

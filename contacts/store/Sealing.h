@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstddef>
+
+namespace quennet::store {
+
+// Argon2id cost of deriving the key from a password, kept in the store file
+// with its salt so that later stores may choose other costs.
+struct KdfParams {
+    QByteArray salt;
+    qint64 opsLimit = 0;
+    qint64 memLimit = 0;
+
+    bool isPlausible() const;
+};
+
+// Costs for new passwords: an open takes about a fifth of a second on a
+// small two-core machine (see BENCHMARKS.md).
+constexpr qint64 kDefaultOpsLimit = 3;
+constexpr qint64 kDefaultMemLimit = qint64(64) << 20;
+
+KdfParams freshKdfParams();
+QByteArray randomBytes(int count);
+
+// The 256-bit record key, kept in locked memory that is wiped when freed.
+class SealingKey {
+public:
+    SealingKey();
+    ~SealingKey();
+    SealingKey(SealingKey &&other) noexcept;
+    SealingKey &operator=(SealingKey &&other) noexcept;
+    SealingKey(const SealingKey &) = delete;
+    SealingKey &operator=(const SealingKey &) = delete;
+
+    bool derive(const QString &password, const KdfParams &params);
+    bool isValid() const { return m_key != nullptr; }
+    void clear();
+
+    // XChaCha20-Poly1305 with a fresh random nonce: nonce || ciphertext || tag.
+    QByteArray seal(QByteArrayView plain, QByteArrayView associated) const;
+    bool unseal(QByteArrayView sealed, QByteArrayView associated, QByteArray *plain) const;
+
+private:
+    unsigned char *m_key = nullptr;
+};
+
+// Additional data that ties a sealed record to its store and its row, so a
+// sealed blob cannot be moved to another row or into another store.
+QByteArray recordAssociatedData(const QByteArray &storeId, qint64 rowId);
+QByteArray keyCheckAssociatedData(const QByteArray &storeId);
+QByteArray keyCheckPlainText();
+
+}  // namespace quennet::store

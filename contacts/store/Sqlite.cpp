@@ -1,0 +1,188 @@
+#include "contacts/store/Sqlite.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace quennet::store {
+
+Statement::Statement(sqlite3 *db, const char *sql)
+{
+    if (db && sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+Statement::Statement(Statement &&other) noexcept
+    : m_stmt(std::exchange(other.m_stmt, nullptr)), m_bindFailed(other.m_bindFailed)
+{
+}
+
+Statement &Statement::operator=(Statement &&other) noexcept
+{
+    if (this != &other) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = std::exchange(other.m_stmt, nullptr);
+        m_bindFailed = other.m_bindFailed;
+    }
+    return *this;
+}
+
+Statement &Statement::bind(int index, qint64 value)
+{
+    if (!m_stmt || sqlite3_bind_int64(m_stmt, index, value) != SQLITE_OK)
+        m_bindFailed = true;
+    return *this;
+}
+
+Statement &Statement::bind(int index, QByteArrayView blob)
+{
+    // A zero-length blob must still be a blob, not NULL.
+    static const char empty = 0;
+    const char *data = blob.isEmpty() ? &empty : blob.data();
+    if (!m_stmt || sqlite3_bind_blob64(m_stmt, index, data, sqlite3_uint64(blob.size()), SQLITE_STATIC) != SQLITE_OK)
+        m_bindFailed = true;
+    return *this;
+}
+
+Statement &Statement::bindText(int index, const char *text)
+{
+    if (!m_stmt || sqlite3_bind_text(m_stmt, index, text, -1, SQLITE_STATIC) != SQLITE_OK)
+        m_bindFailed = true;
+    return *this;
+}
+
+int Statement::step()
+{
+    if (!m_stmt)
+        return SQLITE_MISUSE;
+    if (m_bindFailed)
+        return SQLITE_RANGE;
+    return sqlite3_step(m_stmt);
+}
+
+bool Statement::run()
+{
+    const bool done = step() == SQLITE_DONE;
+    reset();
+    return done;
+}
+
+void Statement::reset()
+{
+    if (!m_stmt)
+        return;
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    m_bindFailed = false;
+}
+
+qint64 Statement::columnInt(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+QByteArrayView Statement::columnBlob(int column) const
+{
+    const void *data = sqlite3_column_blob(m_stmt, column);
+    const int size = sqlite3_column_bytes(m_stmt, column);
+    return QByteArrayView(static_cast<const char *>(data), size);
+}
+
+bool Statement::columnIsNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+Connection::~Connection()
+{
+    close();
+}
+
+bool Connection::open(const QString &path, Mode mode)
+{
+    close();
+    const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                      SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
+    const QByteArray name = QFile::encodeName(path);
+    if (sqlite3_open_v2(name.constData(), &m_db, flags, nullptr) != SQLITE_OK) {
+        close();
+        return false;
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    return true;
+}
+
+void Connection::close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+bool Connection::isReadOnly() const
+{
+    return !m_db || sqlite3_db_readonly(m_db, "main") != 0;
+}
+
+bool Connection::exec(const char *sql)
+{
+    return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+int Connection::changes() const
+{
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+int Connection::lastError() const
+{
+    return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_CANTOPEN;
+}
+
+QString Connection::lastErrorText() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+}
+
+Transaction::Transaction(Connection &db) : m_db(db)
+{
+    m_active = m_db.exec("BEGIN IMMEDIATE");
+}
+
+Transaction::~Transaction()
+{
+    if (m_active)
+        rollback();
+}
+
+bool Transaction::commit()
+{
+    if (!m_active)
+        return false;
+    if (m_db.exec("COMMIT")) {
+        m_active = false;
+        return true;
+    }
+    rollback();
+    return false;
+}
+
+void Transaction::rollback()
+{
+    // A failed COMMIT may already have rolled back on its own.
+    if (m_db.handle() && !sqlite3_get_autocommit(m_db.handle()))
+        m_db.exec("ROLLBACK");
+    m_active = false;
+}
+
+}  // namespace quennet::store

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace quennet::store {
+
+// One prepared statement; finalized when it goes out of scope.
+class Statement {
+public:
+    Statement() = default;
+    Statement(sqlite3 *db, const char *sql);
+    ~Statement();
+    Statement(Statement &&other) noexcept;
+    Statement &operator=(Statement &&other) noexcept;
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    bool isValid() const { return m_stmt != nullptr; }
+
+    Statement &bind(int index, qint64 value);
+    Statement &bind(int index, QByteArrayView blob);
+    Statement &bindText(int index, const char *text);
+
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int step();
+    // Runs a statement that returns no rows and resets it for the next use.
+    bool run();
+    void reset();
+
+    qint64 columnInt(int column) const;
+    // Valid until the next step or reset.
+    QByteArrayView columnBlob(int column) const;
+    bool columnIsNull(int column) const;
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+    bool m_bindFailed = false;
+};
+
+// A connection to an existing database file. It never creates one: a store
+// file comes to exist only through ContactStore::create.
+class Connection {
+public:
+    enum class Mode { ReadOnly, ReadWrite };
+
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    bool open(const QString &path, Mode mode);
+    void close();
+    bool isOpen() const { return m_db != nullptr; }
+    bool isReadOnly() const;
+    sqlite3 *handle() const { return m_db; }
+
+    bool exec(const char *sql);
+    Statement prepare(const char *sql) const { return Statement(m_db, sql); }
+    int changes() const;
+    // Extended result code of the last failed call.
+    int lastError() const;
+    QString lastErrorText() const;
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+// BEGIN IMMEDIATE ... COMMIT; rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Connection &db);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    bool isActive() const { return m_active; }
+    bool commit();
+
+private:
+    void rollback();
+
+    Connection &m_db;
+    bool m_active = false;
+};
+
+}  // namespace quennet::store

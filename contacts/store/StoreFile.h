@@ -1,0 +1,55 @@
+#pragma once
+
+#include "contacts/store/Sealing.h"
+#include "contacts/store/Sqlite.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace quennet::store {
+
+// Version of the file layout this program writes; a file with a larger one
+// comes from a newer program and is never opened.
+constexpr int kFormatVersion = 1;
+// SQLite header field that marks a database as a contact store ("QNET").
+constexpr quint32 kApplicationId = 0x514E4554;
+constexpr int kStoreIdBytes = 16;
+
+enum class Probe { Ok, Missing, NotAFile, Unreadable, Empty, NotAStore, Truncated };
+
+// Looks at the file's bytes before SQLite is allowed near it, so that a file
+// that is not a store is never opened (and never written) by the engine.
+Probe probeFile(const QString &path, qint64 *expectedBytes = nullptr, qint64 *actualBytes = nullptr);
+
+// What the meta table says about a store.
+struct StoreMeta {
+    int format = 0;
+    QByteArray storeId;
+    bool sealed = false;  // a non-empty password protects the records
+    KdfParams kdf;
+    QByteArray keyCheck;  // the known text sealed under the key
+};
+
+enum class MetaRead { Ok, Damaged, NewerFormat };
+MetaRead readMeta(Connection &db, StoreMeta *meta, int *foundFormat = nullptr);
+// Replaces the whole meta table; call inside a transaction.
+bool writeMeta(Connection &db, const StoreMeta &meta);
+
+// Opens an existing store read-only. When a crash left a hot rollback
+// journal, the interrupted transaction is rolled back first (the only write
+// a reader ever causes, and it restores the last committed state).
+bool openForReading(const QString &path, Connection *db);
+// Durability and hygiene settings for a connection that writes.
+bool prepareForWriting(Connection &db);
+
+// Removes a rollback journal that a crash left behind before it became
+// hot (SQLite ignores such a file but leaves it, old page images and all).
+// Call on a connection that has already read the store, so that a hot
+// journal has been rolled back.
+void removeStaleJournal(Connection &db, const QString &path);
+
+// Makes a new file (mode 0600, never over an existing one) holding an empty
+// store with the given meta data.
+bool createStoreFile(const QString &path, const StoreMeta &meta);
+
+}  // namespace quennet::store

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "export/SpinEdit.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+namespace quennet {
+
+struct Session;
+class UpDownControl;
+
+namespace ui {
+class FileDialog;
+}
+
+// 导出数据窗口: writes chosen fields of all or a range of contacts to a text
+// file or a simple web page.
+class ExportDataWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit ExportDataWindow(Session &session, QWidget *parent = nullptr);
+
+    // Builds the window on the open store, runs its created handler and shows
+    // it modally. Does nothing without an open store; an empty store is
+    // refused with a message.
+    static int run(Session &session, QWidget *parent);
+
+    // The separator 分割组合框 stands for while it reads "制表符" is kept in
+    // this property of the box.
+    static constexpr const char *kTagProperty = "tag";
+    // Each field list item keeps the field's position in the store here.
+    static constexpr int kFieldPositionRole = Qt::UserRole;
+
+    QGroupBox *分组框1;
+    QLabel *标签1;
+    QComboBox *类型组合框;
+    QLabel *分隔符标签;
+    QComboBox *分割组合框;
+    QLabel *标签2;
+    QLineEdit *路径编辑框;
+    QToolButton *打开按钮;
+    ui::FileDialog *保存对话框;
+
+    QGroupBox *分组框2;
+    QRadioButton *全部行单选框;
+    QRadioButton *指定行单选框;
+    SpinEdit *首行编辑框;
+    SpinEdit *尾行编辑框;
+    QLabel *标签3;
+    QListWidget *可选列表框;
+    QLabel *标签6;
+    QListWidget *已选列表框;
+    QPushButton *增加按钮;
+    QPushButton *去除按钮;
+    QPushButton *全选按钮;
+    QPushButton *全删按钮;
+    UpDownControl *调节器;
+
+    QCheckBox *字段选择框;
+    QCheckBox *所有选择框;
+    QPushButton *开始按钮;
+    QPushButton *取消按钮;
+
+    // The record under the store cursor when the window was opened; every
+    // export ends there.
+    int returnRecord = 0;
+
+    // The window's created handler; call once before showing.
+    void created();
+
+    void 类型组合框_列表项被选择();
+    void 打开按钮_被单击();
+    void 全部行单选框_被单击();
+    void 指定行单选框_被单击();
+    void 首行编辑框_内容被改变();
+    void 尾行编辑框_内容被改变();
+    void 增加按钮_被单击();
+    void 去除按钮_被单击();
+    void 全选按钮_被单击();
+    void 全删按钮_被单击();
+    void 调节器_向上();
+    void 调节器_向下();
+    void 开始按钮_被单击();
+    void 取消按钮_被单击();
+
+    // path with the text after its last "." replaced by extension (".txt").
+    static QString withExtension(const QString &path, const QString &extension);
+
+private:
+    int recordCount() const;
+    static void addField(QListWidget *list, const QString &name, int position);
+    static void addField(QListWidget *list, const QListWidgetItem *field);
+    void setRangeEnabled(bool enabled);
+    void setAddButtonsEnabled(bool enabled);
+    void setRemoveButtonsEnabled(bool enabled);
+    void moveSelectedField(int offset);
+    void buildFormatGroup();
+    void buildRangeGroup();
+    void buildBottomRow();
+    void setTabOrders();
+    void connectHandlers();
+
+    Session &m_session;
+};
+
+} // namespace quennet

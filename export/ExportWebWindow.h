@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QStatusBar;
+class QTabWidget;
+
+namespace quennet {
+
+struct Session;
+class ColorPicker;
+
+namespace ui {
+class FileDialog;
+}
+
+// 导出网页窗口: the options of the styled web page with every contact of the
+// store, saved to a file or previewed as source text.
+class ExportWebWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit ExportWebWindow(Session &session, QWidget *parent = nullptr);
+
+    // Builds the window for the store file at storePath (opened by each build
+    // with password), runs its created handler and shows it modally.
+    static int run(Session &session, QWidget *parent, const QString &storePath, const QString &password);
+
+    // The store the builds read; the caller keeps it closed meanwhile.
+    QString storePath;
+    QString storePassword;
+
+    QTabWidget *选择夹1;
+
+    // 网页设置
+    QGroupBox *分组框1;
+    QLineEdit *编辑框1; // page title
+    QLineEdit *编辑框2; // caption above the table
+    ColorPicker *颜色选择器6;
+    QComboBox *组合框5;
+    QComboBox *组合框6;
+    QCheckBox *选择框10;
+    QCheckBox *选择框11;
+    ColorPicker *颜色选择器1;
+    QCheckBox *选择框1;
+    QLineEdit *编辑框3;
+    QPushButton *按钮2;
+    QCheckBox *选择框2;
+    QSpinBox *编辑框4;
+    QCheckBox *选择框3;
+    QSpinBox *编辑框5;
+    QCheckBox *选择框13;
+    QRadioButton *单选框1;
+    QRadioButton *单选框2;
+    QRadioButton *单选框3;
+
+    // 表格设置
+    QGroupBox *分组框2;
+    ColorPicker *颜色选择器2;
+    ColorPicker *颜色选择器3;
+    QComboBox *组合框1;
+    QComboBox *组合框2;
+    QCheckBox *选择框4;
+    QCheckBox *选择框5;
+    ColorPicker *颜色选择器4;
+    ColorPicker *颜色选择器5;
+    QComboBox *组合框3;
+    QComboBox *组合框4;
+    QCheckBox *选择框6;
+    QCheckBox *选择框7;
+    QCheckBox *选择框12;
+    ColorPicker *颜色选择器9;
+    QLineEdit *编辑框8;  // cellpadding
+    QLineEdit *编辑框9;  // cellspacing
+    QLineEdit *编辑框10; // border
+    ColorPicker *颜色选择器7;
+    ColorPicker *颜色选择器8;
+    QCheckBox *选择框8;
+    QLineEdit *编辑框6;
+    QPushButton *按钮3;
+    QCheckBox *选择框9;
+    QLineEdit *编辑框7;
+    QPushButton *按钮4;
+
+    QPushButton *按钮1;          // build and save
+    QPushButton *按钮6;          // build and preview
+    QPushButton *按钮5;          // cancel
+    ui::FileDialog *通用对话框1; // pictures
+    ui::FileDialog *通用对话框2; // the page file
+    QStatusBar *状态条1;
+    QProgressBar *进度条1;
+
+    // The two panes of 状态条1 (0 and 1); the second shows the build progress.
+    QLabel *statusPane(int index) const;
+
+    // The window's created handler; call once before showing.
+    void created();
+
+    void 按钮1_被单击();
+    void 按钮6_被单击();
+    void 按钮5_被单击();
+    void 按钮2_被单击();
+    void 按钮3_被单击();
+    void 按钮4_被单击();
+    void 选择框1_被单击();
+    void 选择框2_被单击();
+    void 选择框3_被单击();
+    void 选择框8_被单击();
+    void 选择框9_被单击();
+    void 选择框12_被单击();
+
+    // The URL a background picture at path is written with.
+    static QString pictureUrl(const QString &path);
+
+private:
+    // Shows the picture dialog: the chosen picture's URL, empty on cancel.
+    QString choosePictureUrl();
+    void buildPageTab();
+    void buildTableTab();
+    void buildButtonsAndStatus();
+    void connectHandlers();
+
+    QLabel *m_panes[2] = {nullptr, nullptr};
+    Session &m_session;
+};
+
+} // namespace quennet

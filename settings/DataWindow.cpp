@@ -1,0 +1,126 @@
+#include "settings/DataWindow.h"
+
+#include "contacts/Session.h"
+#include "ui/Controls.h"
+#include "ui/FileDialog.h"
+#include "ui/Modal.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace quennet {
+
+DataWindow::DataWindow(Session &session, QWidget *parent)
+    : SkinnedWindow(session, QStringLiteral("数据管理窗口"), parent)
+{
+    透明标签1 =
+        new ui::TransparentLabel(this, QStringLiteral("透明标签1"),
+                                 QStringLiteral("使用前最好请点上面的“？”哦！"), QRect(30, 35, 175, 16));
+    单选框1 = makeOption(QStringLiteral("单选框1"), QStringLiteral("导出通讯录数据到Excel文件"),
+                         QRect(7, 58, 196, 21));
+    单选框2 = makeOption(QStringLiteral("单选框2"), QStringLiteral("导出通讯录数据到高级网页文件"),
+                         QRect(8, 80, 196, 21));
+    单选框3 = makeOption(QStringLiteral("单选框3"), QStringLiteral("导出通讯录数据到网页或文本"),
+                         QRect(8, 102, 196, 21));
+    单选框4 =
+        makeOption(QStringLiteral("单选框4"), QStringLiteral("※备份通讯录数据※"), QRect(8, 124, 196, 21));
+    单选框5 =
+        makeOption(QStringLiteral("单选框5"), QStringLiteral("***清空通讯录数据***"), QRect(8, 146, 196, 21));
+    确定按钮 = makeConfirmButton();
+
+    通用对话框 = new ui::FileDialog(this);
+    通用对话框->setObjectName(QStringLiteral("通用对话框"));
+
+    setTabOrder(单选框1, 单选框2);
+    setTabOrder(单选框2, 单选框3);
+    setTabOrder(单选框3, 单选框4);
+    setTabOrder(单选框4, 单选框5);
+    setTabOrder(单选框5, 确定按钮);
+
+    connect(确定按钮, &QPushButton::clicked, this, &DataWindow::确定按钮_被单击);
+}
+
+QRadioButton *DataWindow::makeOption(const QString &name, const QString &caption, const QRect &geometry)
+{
+    // All five share this window as parent, so they exclude each other.
+    auto *option = new QRadioButton(caption, this);
+    option->setObjectName(name);
+    option->setGeometry(geometry);
+    return option;
+}
+
+int DataWindow::run(Session &session, QWidget *parent)
+{
+    DataWindow window(session, parent);
+    window.created();
+    return ui::execModal(&window);
+}
+
+void DataWindow::created()
+{
+    setUpSkinnedWindow();
+    单选框1->setChecked(true);
+}
+
+void DataWindow::确定按钮_被单击()
+{
+    if (单选框1->isChecked())
+        导出Excel文件();
+    else if (单选框2->isChecked())
+        导出高级网页文件();
+    else if (单选框3->isChecked())
+        导出网页或文本();
+    else if (单选框4->isChecked())
+        备份数据();
+    else if (单选框5->isChecked())
+        清空数据();
+}
+
+void DataWindow::导出Excel文件()
+{
+    // Closes the store, writes the workbook, reopens the store, closes the window.
+}
+
+void DataWindow::导出高级网页文件()
+{
+    // Closes the store, runs the web-page export on the store file, reopens
+    // the store with the login password and closes the window.
+}
+
+void DataWindow::导出网页或文本()
+{
+    // Runs the HTML and text export on the open store, then closes the window.
+}
+
+void DataWindow::备份数据()
+{
+    // Copies the store file to the chosen backup file.
+}
+
+void DataWindow::清空数据()
+{
+    // Removes every contact after two confirmations.
+}
+
+QString DataWindow::helpText() const
+{
+    return QStringLiteral("为了满足用户的需求，本软件支持将数据库导出到以下文件：\r\n"
+                          "\r\n"
+                          "（1）导出到Excel文件格式(.xls)\r\n"
+                          "若存在密码，导出前请先将密码设置为空！否则会导出失败哦！\r\n"
+                          "\r\n"
+                          "（2）导出到高级网页文件(支持html、asp、php等网页格式)\r\n"
+                          "\r\n"
+                          "（3）导出到html网页及txt文本格式(美观性较好！)\r\n"
+                          "\r\n"
+                          "其它额外功能：\r\n"
+                          "\r\n"
+                          "（4）将数据库文件备份为.bak文件：\r\n"
+                          "若万一数据库损坏，则可用备份文件将数据还原到备份数据时的状态！\r\n"
+                          "恢复时只要进入软件安装目录，把数据库文件“wab.vdb”文件删除！\r\n"
+                          "然后将“wab.bak”改为“wab.vdb”即可！ 请谨慎使用此功能哦！\r\n"
+                          "\r\n"
+                          "（5）清空通讯录数据库，即删除所有联系人信息！请谨慎使用哦！");
+}
+
+} // namespace quennet

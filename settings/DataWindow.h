@@ -1,0 +1,51 @@
+#pragma once
+
+#include "settings/SkinnedWindow.h"
+
+class QPushButton;
+class QRadioButton;
+
+namespace quennet {
+
+namespace ui {
+class FileDialog;
+}
+
+// 数据管理窗口: the choice between the three exports, the backup and the
+// clearing of the store.
+class DataWindow : public SkinnedWindow {
+    Q_OBJECT
+public:
+    explicit DataWindow(Session &session, QWidget *parent = nullptr);
+
+    // Builds the window, runs its created handler and shows it modally.
+    static int run(Session &session, QWidget *parent);
+
+    ui::TransparentLabel *透明标签1;
+    QRadioButton *单选框1; // Excel workbook
+    QRadioButton *单选框2; // styled web page
+    QRadioButton *单选框3; // simple web page or text file
+    QRadioButton *单选框4; // backup
+    QRadioButton *单选框5; // clearing
+    QPushButton *确定按钮;
+    ui::FileDialog *通用对话框; // shared by the Excel export and the backup
+
+    QString helpText() const override;
+
+    // The window's created handler; call once before showing.
+    void created();
+    // Runs the first selected option.
+    void 确定按钮_被单击();
+
+    // The five options.
+    void 导出Excel文件();
+    void 导出高级网页文件();
+    void 导出网页或文本();
+    void 备份数据();
+    void 清空数据();
+
+private:
+    QRadioButton *makeOption(const QString &name, const QString &caption, const QRect &geometry);
+};
+
+} // namespace quennet

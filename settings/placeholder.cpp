@@ -1,1 +1,0 @@
-#include "ui/MessageBox.h"

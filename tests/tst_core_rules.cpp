@@ -1,0 +1,493 @@
+// The contact rules against a real store file: the check chains and their
+// order, the duplicate searches, the writes, queries, deletion and texts.
+
+#include "contacts/ContactRules.h"
+#include "contacts/store/ContactStore.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quennet;
+using rules::Check;
+
+Q_DECLARE_METATYPE(quennet::rules::Check)
+Q_DECLARE_METATYPE(quennet::rules::Message)
+
+namespace {
+
+// A record or a typed contact written as "name|phone|mobile|qq|email|address";
+// missing trailing fields are empty.
+QStringList fields(const QString &line)
+{
+    QStringList values = line.split(QLatin1Char('|'));
+    while (values.size() < kFieldCount)
+        values.append(QString());
+    return values;
+}
+
+rules::ContactInput input(const QString &line)
+{
+    const QStringList v = fields(line);
+    return {v[0], v[1], v[2], v[3], v[4], v[5]};
+}
+
+QStringList recordAt(ContactStore &store, int number)
+{
+    store.goTo(number);
+    QStringList values;
+    for (int pos = 1; pos <= kFieldCount; ++pos)
+        values.append(store.field(pos));
+    return values;
+}
+
+QList<QStringList> allRecords(ContactStore &store)
+{
+    QList<QStringList> records;
+    for (int number = 1; number <= store.recordCount(); ++number)
+        records.append(recordAt(store, number));
+    return records;
+}
+
+QString repeat(const QString &piece, int times)
+{
+    QString text;
+    for (int i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
+} // namespace
+
+class TestRules : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    ContactStore m_store;
+    int m_storeCount = 0;
+
+    // A fresh store file holding exactly these records.
+    bool openStoreWith(const QStringList &records)
+    {
+        m_store.close();
+        const QString path = m_dir.filePath(QStringLiteral("store%1.vdb").arg(++m_storeCount));
+        if (!ContactStore::create(path) || !m_store.open(path))
+            return false;
+        for (const QString &record : records) {
+            if (!m_store.append(fields(record)))
+                return false;
+        }
+        m_store.goFirst();
+        return true;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void addingChecks_data();
+    void addingChecks();
+    void duplicateSearchForAdding_data();
+    void duplicateSearchForAdding();
+    void modifyingChecks_data();
+    void modifyingChecks();
+    void writes();
+    void queries_data();
+    void queries();
+    void deletion();
+    void texts_data();
+    void texts();
+};
+
+void TestRules::addingChecks_data()
+{
+    QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<Check>("expected");
+    QTest::addColumn<QString>("message");
+
+    const QStringList three{
+        QStringLiteral("张三|010-111|13800000001|11111|zs@example.com|北京"),
+        QStringLiteral("李四|010-222|13800000002|22222||"),
+        QStringLiteral("王五|010-333|13800000003|33333||"),
+    };
+    const QString emptyName = QStringLiteral("对不起！姓名不能为无名氏哦！");
+    const QString sameName = QStringLiteral("对不起！已经存在相同姓名的联系人哦！");
+    const QString samePhone = QStringLiteral("对不起！已经存在相同电话的联系人哦！");
+    const QString sameMobile = QStringLiteral("对不起！已经存在相同手机的联系人哦！");
+    const QString mobileLength = QStringLiteral("对不起！手机号码是11位数字哦！");
+    const QString sameQQ = QStringLiteral("对不起！已经存在相同QQ的联系人哦！");
+    const QString qqLength = QStringLiteral("对不起！QQ号码不能大于9位数字哦！");
+
+    QTest::newRow("every field empty") << three << QString() << Check::EmptyName << emptyName;
+    QTest::newRow("empty name before duplicates")
+        << three << QStringLiteral("|010-111|13800000001|11111") << Check::EmptyName << emptyName;
+    QTest::newRow("a space is a name") << three << QStringLiteral(" ") << Check::Ok << QString();
+    QTest::newRow("same name, other fields new")
+        << three << QStringLiteral("李四|999|13999999999|999") << Check::DuplicateName << sameName;
+    QTest::newRow("same name wins over a bad mobile")
+        << three << QStringLiteral("李四||123") << Check::DuplicateName << sameName;
+    QTest::newRow("name compared case-sensitively")
+        << QStringList{QStringLiteral("Tom")} << QStringLiteral("tom") << Check::Ok << QString();
+    QTest::newRow("name with a trailing space is new")
+        << QStringList{QStringLiteral("Tom")} << QStringLiteral("Tom ") << Check::Ok << QString();
+    QTest::newRow("phone of another record")
+        << three << QStringLiteral("赵六|010-222") << Check::DuplicatePhone << samePhone;
+    QTest::newRow("mobile of another record")
+        << three << QStringLiteral("赵六|010-999|13800000003") << Check::DuplicateMobile << sameMobile;
+    QTest::newRow("duplicate mobile before its length")
+        << QStringList{QStringLiteral("甲||12345")} << QStringLiteral("乙|1|12345") << Check::DuplicateMobile
+        << sameMobile;
+    QTest::newRow("mobile of 10 digits")
+        << three << QStringLiteral("赵六||1380000000") << Check::MobileLength << mobileLength;
+    QTest::newRow("mobile of 12 digits")
+        << three << QStringLiteral("赵六||138000000001") << Check::MobileLength << mobileLength;
+    QTest::newRow("mobile of 11 letters passes")
+        << three << QStringLiteral("赵六||abcdefghijk") << Check::Ok << QString();
+    QTest::newRow("mobile of 6 Chinese characters is 12 bytes")
+        << three << QStringLiteral("赵六||一二三四五六") << Check::MobileLength << mobileLength;
+    QTest::newRow("mobile length before a duplicate QQ")
+        << three << QStringLiteral("赵六|x|1|11111") << Check::MobileLength << mobileLength;
+    QTest::newRow("QQ of another record")
+        << three << QStringLiteral("赵六|x||33333") << Check::DuplicateQQ << sameQQ;
+    QTest::newRow("QQ of 10 digits") << three << QStringLiteral("赵六|||1234567890") << Check::QQLength
+                                     << qqLength;
+    QTest::newRow("QQ of 9 digits passes")
+        << three << QStringLiteral("赵六|||123456789") << Check::Ok << QString();
+    QTest::newRow("QQ of 5 Chinese characters is 10 bytes")
+        << three << QStringLiteral("赵六|||一二三四五") << Check::QQLength << qqLength;
+    // The empty typed phone finds the first record with an empty phone; the
+    // phone check ignores empty values, so nothing is reported...
+    QTest::newRow("found through an empty phone")
+        << QStringList{QStringLiteral("甲||13800000001|111")} << QStringLiteral("乙||13900000000|222")
+        << Check::Ok << QString();
+    // ...and the record found is the only one compared: the mobile of record 2
+    // is not looked at once record 1 was found through the empty phone.
+    QTest::newRow("only the found record is compared")
+        << QStringList{QStringLiteral("甲||13800000001"), QStringLiteral("乙|555|13800000002")}
+        << QStringLiteral("丙||13800000002") << Check::Ok << QString();
+    QTest::newRow("empty store") << QStringList{} << QStringLiteral("甲|1|13800000001|1") << Check::Ok
+                                 << QString();
+}
+
+void TestRules::addingChecks()
+{
+    QFETCH(QStringList, records);
+    QFETCH(QString, typed);
+    QFETCH(Check, expected);
+    QFETCH(QString, message);
+    QVERIFY(openStoreWith(records));
+
+    const Check check = rules::checkAdding(m_store, input(typed));
+    QCOMPARE(check, expected);
+    const rules::Message shown = rules::checkMessage(check, rules::Branch::Adding);
+    QCOMPARE(shown.text, message);
+    if (check != Check::Ok) {
+        QCOMPARE(shown.title, QStringLiteral("温馨提示"));
+        QCOMPARE(shown.style, 0x40);
+    }
+    QCOMPARE(allRecords(m_store).size(), records.size()); // a check never writes
+}
+
+void TestRules::duplicateSearchForAdding_data()
+{
+    QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("foundRecord"); // 0: none
+
+    const QStringList records{
+        QStringLiteral("甲|111|13800000001|1001"),
+        QStringLiteral("乙|222|13800000002|1002"),
+        QStringLiteral("乙|333|13800000003|1003"),
+        QStringLiteral("丙|111|13800000004|1004"),
+    };
+    QTest::newRow("lowest-numbered name match") << records << QStringLiteral("乙") << 2;
+    QTest::newRow("name wins over an earlier phone") << records << QStringLiteral("丙|222") << 4;
+    QTest::newRow("lowest-numbered phone match") << records << QStringLiteral("丁|111") << 1;
+    QTest::newRow("mobile after phone fails") << records << QStringLiteral("丁|999|13800000003") << 3;
+    QTest::newRow("QQ last") << records << QStringLiteral("丁|999|1|1004") << 4;
+    QTest::newRow("nothing") << records << QStringLiteral("丁|999|1|9") << 0;
+    QTest::newRow("empty phone matches an empty phone")
+        << QStringList{QStringLiteral("甲|1"), QStringLiteral("乙|"), QStringLiteral("丙|")}
+        << QStringLiteral("丁") << 2;
+}
+
+void TestRules::duplicateSearchForAdding()
+{
+    QFETCH(QStringList, records);
+    QFETCH(QString, typed);
+    QFETCH(int, foundRecord);
+    QVERIFY(openStoreWith(records));
+    m_store.goLast();
+
+    const rules::FoundValues found = rules::findDuplicateForAdding(m_store, input(typed));
+    QCOMPARE(found.found, foundRecord != 0);
+    QCOMPARE(found.recordNumber, foundRecord);
+    if (foundRecord != 0) {
+        QCOMPARE(m_store.recordNumber(), foundRecord);
+        const QStringList stored = fields(records.at(foundRecord - 1));
+        QCOMPARE(QStringList({found.name, found.phone, found.mobile, found.qq}), stored.mid(0, 4));
+    } else {
+        QCOMPARE(found.name, QString());
+        QCOMPARE(found.phone, QString());
+        QCOMPARE(m_store.recordNumber(), 1); // the search started on the first record
+    }
+}
+
+void TestRules::modifyingChecks_data()
+{
+    QTest::addColumn<QStringList>("records");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<Check>("expected");
+    QTest::addColumn<QString>("message");
+
+    const QStringList records{
+        QStringLiteral("甲|111|13800000001|1001"),
+        QStringLiteral("乙|222|13800000002|1002"),
+        QStringLiteral("丙|222|13800000003|1003"),
+    };
+    QTest::newRow("unchanged contact skips itself") << records << 3 << records[2] << Check::Ok << QString();
+    QTest::newRow("other fields changed")
+        << records << 1 << QStringLiteral("甲|999|13900000000|9") << Check::Ok << QString();
+    QTest::newRow("name of another record")
+        << records << 3 << QStringLiteral("甲|222|13800000003|1003") << Check::DuplicateName
+        << QStringLiteral("对不起！已经存在同姓名的联系人哦！");
+    // Record 2 matches itself by name; the chain goes on from record 3 and
+    // finds record 3 through the phone both share.
+    QTest::newRow("search goes on after itself") << records << 2 << records[1] << Check::DuplicatePhone
+                                                 << QStringLiteral("对不起！已经存在相同电话的联系人哦！");
+    // Record 3 matches itself by name; nothing follows it, so the phone that
+    // record 2 shares with it is not looked for.
+    QTest::newRow("search does not restart from the first record")
+        << records << 3 << QStringLiteral("丙|222") << Check::Ok << QString();
+    QTest::newRow("empty name") << records << 2 << QStringLiteral("|222") << Check::EmptyName
+                                << QStringLiteral("对不起！姓名不能为无名氏哦！");
+    QTest::newRow("bad mobile length") << records << 1 << QStringLiteral("甲|111|138") << Check::MobileLength
+                                       << QStringLiteral("对不起！手机号码是11位数字哦！");
+    QTest::newRow("QQ too long") << records << 1 << QStringLiteral("甲|111|13800000001|1234567890")
+                                 << Check::QQLength << QStringLiteral("对不起！QQ号码不能大于9位数字哦！");
+    QTest::newRow("nothing selected yet") << records << 0 << records[0] << Check::DuplicateName
+                                          << QStringLiteral("对不起！已经存在同姓名的联系人哦！");
+}
+
+void TestRules::modifyingChecks()
+{
+    QFETCH(QStringList, records);
+    QFETCH(int, selected);
+    QFETCH(QString, typed);
+    QFETCH(Check, expected);
+    QFETCH(QString, message);
+    QVERIFY(openStoreWith(records));
+    m_store.goTo(selected);
+    const int before = m_store.recordNumber();
+
+    const Check check = rules::checkModifying(m_store, input(typed), selected);
+    QCOMPARE(check, expected);
+    QCOMPARE(rules::checkMessage(check, rules::Branch::Modifying).text, message);
+    QCOMPARE(m_store.recordNumber(), before); // the search ends on the selected record
+    QCOMPARE(allRecords(m_store).size(), records.size());
+}
+
+void TestRules::writes()
+{
+    QVERIFY(openStoreWith({QStringLiteral("甲|1"), QStringLiteral("乙|2")}));
+
+    // Adding: checks pass, the append lands on the new last record.
+    const rules::ContactInput added = input(QStringLiteral("丙|3|13800000003|12345|c@example.com|上海"));
+    QCOMPARE(rules::checkAdding(m_store, added), Check::Ok);
+    QVERIFY(rules::appendContact(m_store, added));
+    QCOMPARE(m_store.recordCount(), 3);
+    QCOMPARE(m_store.recordNumber(), 3);
+    QCOMPARE(recordAt(m_store, 3), added.values());
+
+    // A value the store refuses: nothing written, the cursor stays.
+    m_store.goTo(2);
+    rules::ContactInput huge = added;
+    huge.name = QStringLiteral("丁");
+    huge.address = repeat(QStringLiteral("x"), kMaxFieldBytes + 1);
+    QVERIFY(!rules::appendContact(m_store, huge));
+    QCOMPARE(m_store.recordCount(), 3);
+    QCOMPARE(m_store.recordNumber(), 2);
+
+    // Modifying overwrites exactly the selected record.
+    const rules::ContactInput changed = input(QStringLiteral("乙|222|13900000002|2||广州"));
+    QCOMPARE(rules::checkModifying(m_store, changed, 2), Check::Ok);
+    QVERIFY(rules::modifyContact(m_store, changed, 2));
+    QCOMPARE(m_store.recordNumber(), 2);
+    QCOMPARE(recordAt(m_store, 2), changed.values());
+    QCOMPARE(recordAt(m_store, 1), fields(QStringLiteral("甲|1")));
+
+    // Modifying before anything was selected: record 0 is no record and the
+    // store refuses; nothing changes.
+    const QList<QStringList> before = allRecords(m_store);
+    QVERIFY(!rules::modifyContact(m_store, input(QStringLiteral("戊|5")), 0));
+    QCOMPARE(allRecords(m_store), before);
+
+    // Written values survive reopening, byte for byte.
+    const QString path = m_store.filePath();
+    m_store.close();
+    QVERIFY(m_store.open(path));
+    QCOMPARE(allRecords(m_store), before);
+
+    QCOMPARE(rules::addSucceeded().text, QStringLiteral("添加联系人成功！"));
+    QCOMPARE(rules::addFailed().text, QStringLiteral("添加联系人失败！"));
+    QCOMPARE(rules::addFailed().style, 0x10);
+    QCOMPARE(rules::modifySucceeded().text, QStringLiteral("修改联系人成功！"));
+    QCOMPARE(rules::modifySucceeded().style, 0x40);
+    QCOMPARE(rules::modifyFailed().text, QStringLiteral("修改联系人失败！"));
+    QCOMPARE(rules::modifyFailed().style, 0x10);
+}
+
+void TestRules::queries_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("matches");
+
+    QTest::newRow("two names, both returned") << 1 << QStringLiteral("张三") << QList<int>{3, 7};
+    QTest::newRow("single phone") << 2 << QStringLiteral("010-5") << QList<int>{5};
+    QTest::newRow("mobile") << 3 << QStringLiteral("13800000004") << QList<int>{4};
+    QTest::newRow("QQ in three records") << 4 << QStringLiteral("8888") << QList<int>{1, 2, 8};
+    QTest::newRow("mobile prefix finds nothing") << 3 << QStringLiteral("13800") << QList<int>{};
+    QTest::newRow("trailing space finds nothing") << 1 << QStringLiteral("张三 ") << QList<int>{};
+    QTest::newRow("case matters") << 1 << QStringLiteral("tom") << QList<int>{};
+    QTest::newRow("exact Latin name") << 1 << QStringLiteral("Tom") << QList<int>{6};
+    QTest::newRow("unknown kind") << 5 << QStringLiteral("张三") << QList<int>{};
+}
+
+void TestRules::queries()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(QList<int>, matches);
+    QVERIFY(openStoreWith({
+        QStringLiteral("甲|010-1|13800000001|8888"),
+        QStringLiteral("乙|010-2|13800000002|8888"),
+        QStringLiteral("张三|010-3|13800000003|3"),
+        QStringLiteral("丁|010-4|13800000004|4"),
+        QStringLiteral("戊|010-5|13800000005|5"),
+        QStringLiteral("Tom|010-6|13800000006|6"),
+        QStringLiteral("张三|010-7|13800000007|7"),
+        QStringLiteral("辛|010-8|13800000008|8888"),
+    }));
+
+    QCOMPARE(rules::query(m_store, kind, text), matches);
+    QCOMPARE(rules::isQueryKind(kind), kind >= 1 && kind <= 4);
+}
+
+void TestRules::deletion()
+{
+    QVERIFY(openStoreWith({QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三"),
+                           QStringLiteral("四"), QStringLiteral("五")}));
+
+    m_store.goTo(3);
+    QVERIFY(rules::deleteRecordUnderCursor(m_store));
+    QCOMPARE(m_store.recordCount(), 4);
+    QCOMPARE(allRecords(m_store),
+             (QList<QStringList>{fields(QStringLiteral("一")), fields(QStringLiteral("二")),
+                                 fields(QStringLiteral("四")), fields(QStringLiteral("五"))}));
+
+    // On no record (nothing selected yet) the mark fails and nothing is purged.
+    m_store.goTo(0);
+    QVERIFY(!rules::deleteRecordUnderCursor(m_store));
+    QCOMPARE(m_store.recordCount(), 4);
+
+    m_store.goTo(4);
+    QVERIFY(rules::deleteRecordUnderCursor(m_store));
+    QCOMPARE(m_store.recordCount(), 3);
+    m_store.goTo(3);
+    QCOMPARE(m_store.field(FieldName), QStringLiteral("四"));
+
+    QCOMPARE(rules::deleteConfirmationText(QStringLiteral("张三")),
+             QString::fromUtf8(
+                 "\xe6\x82\xa8\xe7\xa1\xae\xe5\xae\x9a\xe8\xa6\x81\xe5\x88\xa0\xe9\x99\xa4 \xe2\x80\x9c"
+                 "\xe5\xbc\xa0\xe4\xb8\x89"
+                 "\xe2\x80\x9d \xe6\xad\xa4\xe6\x9d\xa1\xe8\xae\xb0\xe5\xbd\x95\xe5\x90\x97\xef\xbc\x9f"));
+    QCOMPARE(rules::deleteConfirmationText(QString()), QStringLiteral("您确定要删除 “” 此条记录吗？"));
+    QCOMPARE(rules::deleteConfirmation(QStringLiteral("甲")).style, 0x121);
+    QCOMPARE(rules::deleteConfirmation(QStringLiteral("甲")).title, QStringLiteral("温馨提示"));
+}
+
+void TestRules::texts_data()
+{
+    QTest::addColumn<rules::Message>("message");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("style");
+
+    const QString tip = QStringLiteral("温馨提示");
+    const QString byName = QStringLiteral("按姓名查询");
+    QTest::newRow("adding state")
+        << rules::addingStateMessage()
+        << QStringLiteral("您正处于添加联系人状态……\r\n请先按确定键（C）确认！\r\n或按关闭键取消当前添加！")
+        << tip << 0x40;
+    QTest::newRow("modifying state")
+        << rules::modifyingStateMessage()
+        << QStringLiteral(
+               "您正处于修改联系人状态……\r\n修改好后请按确定键（C）确认！\r\n若按关闭键则可取消当前修改！")
+        << tip << 0x40;
+    QTest::newRow("delete while adding")
+        << rules::deleteWhileAdding() << rules::addingStateMessage().text << tip << 0x40;
+    QTest::newRow("deleted") << rules::deleteSucceeded() << QStringLiteral("删除联系人成功！") << tip << 0x40;
+    QTest::newRow("delete failed") << rules::deleteFailed() << QStringLiteral("删除联系人失败！") << tip
+                                   << 0x40;
+    QTest::newRow("nothing found") << rules::nothingFound()
+                                   << QStringLiteral("对不起！找不到您想要查询的联系人哦！") << tip << 0x40;
+    QTest::newRow("prompt 1") << rules::queryPrompt(1)
+                              << QStringLiteral(
+                                     "请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！")
+                              << byName << 0x40;
+    QTest::newRow("prompt 2") << rules::queryPrompt(2)
+                              << QStringLiteral(
+                                     "请在电话后面输入联系人的电话号码！\r\n然后按确定键（C）进行查询！")
+                              << byName << 0x40;
+    QTest::newRow("prompt 3") << rules::queryPrompt(3)
+                              << QStringLiteral(
+                                     "请在手机后面输入联系人的手机号码！\r\n然后按确定键（C）进行查询！")
+                              << byName << 0x40;
+    QTest::newRow("prompt 4") << rules::queryPrompt(4)
+                              << QStringLiteral(
+                                     "请在QQ后面输入联系人的QQ号码！\r\n然后按确定键（C）进行查询！")
+                              << byName << 0x40;
+    QTest::newRow("empty box 1")
+        << rules::queryEmptyBox(1)
+        << QStringLiteral("姓名不能为空哦！\r\n请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！")
+        << byName << 0x40;
+    QTest::newRow("empty box 2")
+        << rules::queryEmptyBox(2)
+        << QStringLiteral(
+               "电话号码不能为空哦！\r\n请在电话后面输入联系人的电话号码！\r\n然后按确定键（C）进行查询！")
+        << QStringLiteral("按电话查询") << 0x40;
+    QTest::newRow("empty box 3")
+        << rules::queryEmptyBox(3)
+        << QStringLiteral(
+               "手机号码不能为空哦！\r\n请在手机后面输入联系人的手机号码！\r\n然后按确定键（C）进行查询！")
+        << QStringLiteral("按手机查询") << 0x40;
+    QTest::newRow("empty box 4 shares the mobile title")
+        << rules::queryEmptyBox(4)
+        << QStringLiteral(
+               "QQ号码不能为空哦！\r\n请在QQ后面输入联系人的QQ号码！\r\n然后按确定键（C）进行查询！")
+        << QStringLiteral("按手机查询") << 0x40;
+    QTest::newRow("adding name duplicate")
+        << rules::checkMessage(Check::DuplicateName, rules::Branch::Adding)
+        << QStringLiteral("对不起！已经存在相同姓名的联系人哦！") << tip << 0x40;
+    QTest::newRow("modifying name duplicate")
+        << rules::checkMessage(Check::DuplicateName, rules::Branch::Modifying)
+        << QStringLiteral("对不起！已经存在同姓名的联系人哦！") << tip << 0x40;
+    QTest::newRow("no message for Ok")
+        << rules::checkMessage(Check::Ok, rules::Branch::Adding) << QString() << QString() << 0;
+}
+
+void TestRules::texts()
+{
+    QFETCH(rules::Message, message);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    QFETCH(int, style);
+    QCOMPARE(message.text, text);
+    QCOMPARE(message.title, title);
+    QCOMPARE(message.style, style);
+}
+
+QTEST_GUILESS_MAIN(TestRules)
+#include "tst_core_rules.moc"

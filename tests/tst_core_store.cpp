@@ -1,0 +1,760 @@
+// The contact store without a password: cursor rules, writes, persistence,
+// failures that must leave file and memory alone, and files that are not
+// stores.
+
+#include "StoreTestSupport.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "contacts/store/StoreFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace quennet;
+using storetest::contact;
+using storetest::FileState;
+using storetest::fileState;
+
+namespace {
+
+// Every field of the record under the cursor.
+QStringList currentRecord(const ContactStore &store)
+{
+    QStringList values;
+    for (int pos = 1; pos <= kFieldCount; ++pos)
+        values << store.field(pos);
+    return values;
+}
+
+QStringList allNames(ContactStore &store)
+{
+    QStringList names;
+    for (store.goFirst(); !store.isAfterLast(); store.skip())
+        names << store.field(QStringLiteral("姓名"));
+    return names;
+}
+
+void verifyOffRecord(const ContactStore &store)
+{
+    for (int pos = 1; pos <= kFieldCount; ++pos)
+        QCOMPARE(store.field(pos), QString());
+    QCOMPARE(store.field(QStringLiteral("姓名")), QString());
+    QVERIFY(!store.isMarkedDeleted());
+}
+
+}  // namespace
+
+class StoreTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    int m_serial = 0;
+
+    QString freshPath(const QString &stem = QStringLiteral("wab"))
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("%1-%2").arg(stem).arg(++m_serial));
+        QDir().mkpath(dir);
+        return dir + QLatin1Char('/') + stem + QStringLiteral(".vdb");
+    }
+
+    // A new store holding the given names (other fields derived from them).
+    QString makeStore(const QStringList &names)
+    {
+        const QString path = freshPath();
+        if (!ContactStore::create(path))
+            return {};
+        ContactStore store;
+        if (!store.open(path))
+            return {};
+        QList<QStringList> rows;
+        for (const QString &name : names)
+            rows << contact(name, name + QStringLiteral("-电话"), QString(), QString(), name + QStringLiteral("@mail"),
+                            QStringLiteral("地址") + name);
+        return ContactStoreTestAccess::appendMany(store, rows) ? path : QString();
+    }
+
+    void openStore(ContactStore &store, const QStringList &names)
+    {
+        const QString path = makeStore(names);
+        QVERIFY(!path.isEmpty());
+        QVERIFY(store.open(path));
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // --- cursor -----------------------------------------------------------------
+
+    void emptyStoreCursor()
+    {
+        ContactStore store;
+        openStore(store, {});
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(store.isAfterLast());
+        QVERIFY(!store.isBeforeFirst());
+        QCOMPARE(store.recordNumber(), 1);
+        verifyOffRecord(store);
+
+        store.skip(-1);
+        QVERIFY(store.isBeforeFirst());
+        QCOMPARE(store.recordNumber(), 0);
+        verifyOffRecord(store);
+        store.skip(1);
+        QVERIFY(store.isAfterLast());
+        QCOMPARE(store.recordNumber(), 1);
+
+        store.goLast();
+        QVERIFY(store.isAfterLast());
+        store.goTo(1);
+        QVERIFY(store.isAfterLast());
+        verifyOffRecord(store);
+        QVERIFY(!store.find(1, QString()));
+        QVERIFY(!store.modify(contact(QStringLiteral("甲"))));
+        QVERIFY(!store.markDeleted());
+        QVERIFY(store.purge());
+        QCOMPARE(store.recordCount(), 0);
+    }
+
+    void oneRecordCursor()
+    {
+        ContactStore store;
+        openStore(store, {QStringLiteral("张三")});
+        QCOMPARE(store.recordNumber(), 1);
+        QVERIFY(!store.isBeforeFirst());
+        QVERIFY(!store.isAfterLast());
+        QCOMPARE(store.field(QStringLiteral("姓名")), QStringLiteral("张三"));
+
+        store.skip(-1);
+        QVERIFY(store.isBeforeFirst());
+        QCOMPARE(store.recordNumber(), 0);
+        verifyOffRecord(store);
+        store.skip(-1);
+        QVERIFY(store.isBeforeFirst());
+        store.skip(1);
+        QCOMPARE(store.recordNumber(), 1);
+        store.skip(1);
+        QVERIFY(store.isAfterLast());
+        QCOMPARE(store.recordNumber(), 2);
+        verifyOffRecord(store);
+        store.skip(1);
+        QCOMPARE(store.recordNumber(), 2);
+        store.skip(-1);
+        QCOMPARE(store.field(1), QStringLiteral("张三"));
+        store.goLast();
+        QCOMPARE(store.recordNumber(), 1);
+    }
+
+    void threeRecordCursor()
+    {
+        ContactStore store;
+        openStore(store, {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+        QCOMPARE(store.recordCount(), 3);
+        QCOMPARE(store.field(1), QStringLiteral("甲"));
+        store.skip();
+        QCOMPARE(store.field(1), QStringLiteral("乙"));
+        store.skip(2);
+        QVERIFY(store.isAfterLast());
+        QCOMPARE(store.recordNumber(), 4);
+        store.skip(-1);
+        QCOMPARE(store.field(1), QStringLiteral("丙"));
+        store.goFirst();
+        store.skip(-1);
+        QVERIFY(store.isBeforeFirst());
+        store.goLast();
+        QCOMPARE(store.recordNumber(), 3);
+        store.skip(-10);
+        QVERIFY(store.isBeforeFirst());
+        store.skip(std::numeric_limits<int>::max());
+        QVERIFY(store.isAfterLast());
+        store.skip(std::numeric_limits<int>::min());
+        QVERIFY(store.isBeforeFirst());
+        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+    }
+
+    void goToOutsideRangeLeavesCursorOnNoRecord()
+    {
+        ContactStore store;
+        openStore(store, {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
+        store.goTo(2);
+        QCOMPARE(store.field(QStringLiteral("姓名")), QStringLiteral("乙"));
+        store.goTo(0);
+        QVERIFY(store.isBeforeFirst());
+        verifyOffRecord(store);
+        store.goTo(-7);
+        QCOMPARE(store.recordNumber(), 0);
+        store.goTo(4);
+        QVERIFY(store.isAfterLast());
+        verifyOffRecord(store);
+        store.goTo(99);
+        QCOMPARE(store.recordNumber(), 4);
+        verifyOffRecord(store);
+        QVERIFY(!store.modify(contact(QStringLiteral("丁"))));
+        QVERIFY(!store.markDeleted());
+        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+    }
+
+    void fieldsByNameAndPosition()
+    {
+        ContactStore store;
+        openStore(store, {});
+        QVERIFY(store.append({"王五", "010-1234", "13800138000", "12345", "w@x.cn", "北京"}));
+        const QStringList names = {"姓名", "电话", "手机", "QQ", "Email", "地址"};
+        QCOMPARE(store.fieldCount(), 6);
+        for (int pos = 1; pos <= 6; ++pos) {
+            QCOMPARE(store.fieldName(pos), names.at(pos - 1));
+            QCOMPARE(store.field(names.at(pos - 1)), store.field(pos));
+        }
+        QCOMPARE(store.fieldName(0), QString());
+        QCOMPARE(store.fieldName(7), QString());
+        QCOMPARE(store.field(0), QString());
+        QCOMPARE(store.field(7), QString());
+        QCOMPARE(store.field(QStringLiteral("qq")), QString());
+        QCOMPARE(store.field(QStringLiteral("姓名 ")), QString());
+        QCOMPARE(store.field(QStringLiteral("QQ")), QStringLiteral("12345"));
+    }
+
+    void namesOfTheStore()
+    {
+        ContactStore store;
+        const QString path = makeStore({});
+        QVERIFY(store.open(path));
+        QCOMPARE(store.storeName(), QStringLiteral("wab"));
+        QCOMPARE(store.filePath(), path);
+        store.close();
+        QVERIFY(!store.isOpen());
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(!store.append(contact(QStringLiteral("甲"))));
+    }
+
+    // --- find ------------------------------------------------------------------------
+
+    void findStartsAtCursorAndStopsOnMatch()
+    {
+        ContactStore store;
+        openStore(store, {"甲", "乙", "甲", "丙"});
+        store.goFirst();
+        QVERIFY(store.find(1, QStringLiteral("甲")));
+        QCOMPARE(store.recordNumber(), 1);  // the record under the cursor counts
+        store.skip();
+        QVERIFY(store.find(1, QStringLiteral("甲")));
+        QCOMPARE(store.recordNumber(), 3);
+        store.goTo(0);
+        QVERIFY(store.find(1, QStringLiteral("乙")));  // from before-first: record 1 on
+        QCOMPARE(store.recordNumber(), 2);
+        store.goFirst();
+        QVERIFY(store.find(5, QStringLiteral("丙@mail")));
+        QCOMPARE(store.recordNumber(), 4);
+    }
+
+    void findFailureLeavesCursor()
+    {
+        ContactStore store;
+        openStore(store, {"甲", "乙", "丙"});
+        store.goTo(2);
+        QVERIFY(!store.find(1, QStringLiteral("甲")));  // only records 2.. are examined
+        QCOMPARE(store.recordNumber(), 2);
+        QVERIFY(!store.find(1, QStringLiteral("乙 ")));  // exact: no trimming
+        QCOMPARE(store.recordNumber(), 2);
+        store.goTo(4);
+        QVERIFY(!store.find(1, QStringLiteral("丙")));
+        QVERIFY(store.isAfterLast());
+        store.goTo(0);
+        QVERIFY(!store.find(1, QStringLiteral("丁")));
+        QVERIFY(store.isBeforeFirst());
+        QVERIFY(!store.find(9, QStringLiteral("甲")));
+    }
+
+    void findWithCondition()
+    {
+        ContactStore store;
+        openStore(store, {"Ab", "ab", "AB"});
+        store.goFirst();
+        QStringList seen;
+        const auto isLowerAb = [&seen](const ContactStore &s) {
+            seen << s.field(1);
+            return s.field(1) == QLatin1String("ab");
+        };
+        QVERIFY(store.find(isLowerAb));
+        QCOMPARE(store.recordNumber(), 2);
+        QCOMPARE(seen, QStringList({"Ab", "ab"}));
+        store.skip();
+        seen.clear();
+        QVERIFY(!store.find(isLowerAb));
+        QCOMPARE(seen, QStringList({"AB"}));
+        QCOMPARE(store.recordNumber(), 3);
+        QVERIFY(store.find(1, QStringLiteral("AB")));  // case-sensitive
+        QCOMPARE(store.recordNumber(), 3);
+    }
+
+    // --- writes ---------------------------------------------------------------------
+
+    void appendMovesCursorToNewRecord()
+    {
+        ContactStore store;
+        openStore(store, {"甲", "乙"});
+        store.goFirst();
+        QVERIFY(store.append(contact("丙", "", "13800000000")));
+        QCOMPARE(store.recordCount(), 3);
+        QCOMPARE(store.recordNumber(), 3);
+        QCOMPARE(store.field(3), QStringLiteral("13800000000"));
+        QVERIFY(!store.isAfterLast());
+    }
+
+    void modifyReplacesAllSixFields()
+    {
+        ContactStore store;
+        openStore(store, {"甲", "乙"});
+        store.goTo(2);
+        const QStringList values = {"乙二", "", "13900000000", "", "b@c", ""};
+        QVERIFY(store.modify(values));
+        QCOMPARE(currentRecord(store), values);
+        QCOMPARE(store.recordNumber(), 2);
+        store.goFirst();
+        QCOMPARE(store.field(1), QStringLiteral("甲"));
+    }
+
+    void purgeRenumbersInPreviousOrder()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲", "乙", "丙"});
+        QVERIFY(store.open(path));
+        store.goTo(2);
+        QVERIFY(store.markDeleted());
+        QVERIFY(store.isMarkedDeleted());
+        QCOMPARE(store.recordCount(), 3);  // marked, not yet removed
+        QVERIFY(store.purge());
+        QCOMPARE(store.recordCount(), 2);
+        QCOMPARE(store.recordNumber(), 2);
+        QCOMPARE(store.field(1), QStringLiteral("丙"));
+        QCOMPARE(allNames(store), QStringList({"甲", "丙"}));
+        QVERIFY(store.append(contact("丁")));
+        QCOMPARE(store.recordNumber(), 3);
+        store.close();
+        QVERIFY(store.open(path));
+        QCOMPARE(allNames(store), QStringList({"甲", "丙", "丁"}));
+    }
+
+    void purgeClampsCursor()
+    {
+        ContactStore store;
+        openStore(store, {"甲", "乙", "丙"});
+        for (int n = 1; n <= 3; ++n) {
+            store.goTo(n);
+            QVERIFY(store.markDeleted());
+        }
+        store.goTo(3);
+        QVERIFY(store.purge());
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(store.isAfterLast());
+        QCOMPARE(store.recordNumber(), 1);
+    }
+
+    void markSurvivesReopenUntilPurged()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲", "乙"});
+        QVERIFY(store.open(path));
+        QVERIFY(store.markDeleted());
+        store.close();
+        QVERIFY(store.open(path));
+        QVERIFY(store.isMarkedDeleted());
+        store.skip();
+        QVERIFY(!store.isMarkedDeleted());
+        QVERIFY(store.purge());
+        store.close();
+        QVERIFY(store.open(path));
+        QCOMPARE(allNames(store), QStringList({"乙"}));
+    }
+
+    void clearRemovesEveryRecord()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲", "乙", "丙"});
+        QVERIFY(store.open(path));
+        store.goTo(2);
+        QVERIFY(store.clear());
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(store.isAfterLast());
+        verifyOffRecord(store);
+        QVERIFY(store.append(contact("丁")));
+        store.close();
+        QVERIFY(store.open(path));
+        QCOMPARE(allNames(store), QStringList({"丁"}));
+    }
+
+    void rowIdsAreNeverReused()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲", "乙", "丙"});
+        QVERIFY(store.open(path));
+        store.goLast();
+        QVERIFY(store.markDeleted());
+        QVERIFY(store.purge());
+        QVERIFY(store.append(contact("丁")));
+        store.close();
+        storetest::RawDb raw(path);
+        QCOMPARE(raw.rowIds(), QList<qint64>({1, 2, 4}));
+    }
+
+    void everythingPersistsAcrossReopen()
+    {
+        const QString path = makeStore({});
+        const QStringList tricky = {"李\t四\r\n", "  前后空格  ", QString(QChar(0)) + "零", "😀𠀀", "", "地址"};
+        {
+            ContactStore store;
+            QVERIFY(store.open(path));
+            QVERIFY(store.append(tricky));
+            QVERIFY(store.append(contact("王五", "1")));
+            store.goFirst();
+            QVERIFY(store.modify(tricky));
+        }  // destroyed without close(): nothing is pending
+        ContactStore store;
+        QVERIFY(store.open(path));
+        QCOMPARE(store.recordCount(), 2);
+        QCOMPARE(currentRecord(store), tricky);
+        store.skip();
+        QCOMPARE(currentRecord(store), contact("王五", "1"));
+    }
+
+    // --- refused values ---------------------------------------------------------------
+
+    void wrongNumberOfValuesIsRefused()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲"});
+        QVERIFY(store.open(path));
+        const FileState before = fileState(path);
+        QVERIFY(!store.append({"乙", "", "", "", ""}));
+        QVERIFY(!store.append({"乙", "", "", "", "", "", ""}));
+        QVERIFY(!store.append({}));
+        QVERIFY(!store.modify({"乙"}));
+        QCOMPARE(store.recordCount(), 1);
+        QCOMPARE(store.field(1), QStringLiteral("甲"));
+        QVERIFY(fileState(path) == before);
+    }
+
+    void overCapacityValueIsRefused()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲"});
+        QVERIFY(store.open(path));
+        // kMaxFieldBytes counts UTF-8 bytes: a Chinese character is 3.
+        const QString full(kMaxFieldBytes / 3, QChar(0x4E2D));
+        const QString over = QString(kMaxFieldBytes / 3, QChar(0x4E2D)) + QStringLiteral("ab");
+        QVERIFY(full.toUtf8().size() <= kMaxFieldBytes);
+        QVERIFY(over.toUtf8().size() > kMaxFieldBytes);
+        const FileState before = fileState(path);
+        QVERIFY(!store.append(contact("乙", "", "", "", "", over)));
+        QVERIFY(!store.modify(contact(over)));
+        QVERIFY(fileState(path) == before);
+        QCOMPARE(store.recordCount(), 1);
+        QCOMPARE(store.field(1), QStringLiteral("甲"));
+        QVERIFY(store.append(contact("乙", full, full, full, full, full)));
+        store.close();
+        QVERIFY(store.open(path));
+        store.goLast();
+        QCOMPARE(store.field(6), full);
+    }
+
+    // --- failed writes leave file and memory unchanged ------------------------------------
+
+    void failedCommitChangesNothing_data()
+    {
+        QTest::addColumn<QString>("operation");
+        for (const char *op : {"append", "modify", "mark", "purge", "clear", "setPassword"})
+            QTest::newRow(op) << QString::fromLatin1(op);
+    }
+
+    void failedCommitChangesNothing()
+    {
+        QFETCH(QString, operation);
+        ContactStore store;
+        const QString path = makeStore({"甲", "乙", "丙"});
+        QVERIFY(store.open(path));
+        store.goTo(2);
+        QVERIFY(store.markDeleted());
+        const FileState before = fileState(path);
+        ContactStoreTestAccess::failNextCommit(store);
+        bool result = true;
+        if (operation == "append")
+            result = store.append(contact("丁"));
+        else if (operation == "modify")
+            result = store.modify(contact("乙二"));
+        else if (operation == "mark")
+            store.goTo(3), result = store.markDeleted();
+        else if (operation == "purge")
+            result = store.purge();
+        else if (operation == "clear")
+            result = store.clear();
+        else
+            result = store.setPassword(QStringLiteral("secret"));
+        QVERIFY(!result);
+        QVERIFY(fileState(path) == before);
+        QVERIFY(!QFileInfo::exists(path + "-journal"));
+        QCOMPARE(store.recordCount(), 3);
+        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+        store.goTo(2);
+        QVERIFY(store.isMarkedDeleted());
+        store.goTo(3);
+        QVERIFY(!store.isMarkedDeleted());
+        QVERIFY(!ContactStore::hasPassword(path));
+        // The store keeps working after the failure.
+        QVERIFY(store.append(contact("戊")));
+        store.close();
+        QVERIFY(store.open(path));
+        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙", "戊"}));
+    }
+
+    // A directory squatting on the journal's name makes every transaction
+    // fail for real, whoever runs the test (root ignores file modes).
+    void unwritableJournalMakesWritesFail()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲", "乙"});
+        QVERIFY(store.open(path));
+        QVERIFY(QDir().mkdir(path + "-journal"));
+        const FileState before = fileState(path);
+        QVERIFY(!store.append(contact("丙")));
+        QVERIFY(!store.modify(contact("甲二")));
+        QVERIFY(!store.markDeleted());
+        QVERIFY(!store.purge());
+        QVERIFY(!store.clear());
+        QVERIFY(!store.setPassword(QStringLiteral("pw")));
+        QVERIFY(fileState(path) == before);
+        QCOMPARE(allNames(store), QStringList({"甲", "乙"}));
+        store.goFirst();
+        QVERIFY(!store.isMarkedDeleted());
+        QVERIFY(QDir().rmdir(path + "-journal"));
+        QVERIFY(store.append(contact("丙")));
+        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+    }
+
+    // The file-size limit applies to root too: growing the file fails the
+    // way a full disk does.
+    void fullDiskMakesAppendFail()
+    {
+        ContactStore store;
+        const QString path = makeStore({"甲"});
+        QVERIFY(store.open(path));
+        const FileState before = fileState(path);
+        struct rlimit saved {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limited = saved;
+        limited.rlim_cur = rlim_t(before.bytes.size());
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const QString big(20000, QLatin1Char('x'));
+        const bool appended = store.append(contact("乙", big, big, big));
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!appended);
+        QCOMPARE(store.recordCount(), 1);
+        store.close();
+        QVERIFY(fileState(path).bytes == before.bytes);
+        QVERIFY(store.open(path));
+        QCOMPARE(allNames(store), QStringList({"甲"}));
+        QVERIFY(store.append(contact("乙", big)));
+    }
+
+    void readOnlyFileOpensButRefusesWrites()
+    {
+        if (geteuid() == 0)
+            QSKIP("root writes through file modes; covered by unwritableJournalMakesWritesFail");
+        ContactStore store;
+        const QString path = makeStore({"甲"});
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        const FileState before = fileState(path);
+        QVERIFY(store.open(path));
+        QVERIFY(!store.append(contact("乙")));
+        QVERIFY(!store.modify(contact("甲二")));
+        QVERIFY(!store.markDeleted());
+        QCOMPARE(allNames(store), QStringList({"甲"}));
+        store.close();
+        QVERIFY(fileState(path) == before);
+    }
+
+    // --- files -----------------------------------------------------------------------------
+
+    void createMakesPrivateEmptyStore()
+    {
+        const QString path = freshPath();
+        QVERIFY(ContactStore::create(path));
+        QCOMPARE(storetest::permissionsOf(path), 0600u);
+        QVERIFY(!ContactStore::hasPassword(path));
+        ContactStore store;
+        QVERIFY(store.open(path));
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(store.append(contact("甲")));
+        QCOMPARE(storetest::permissionsOf(path), 0600u);
+        QVERIFY(!QFileInfo::exists(path + "-journal"));
+        QVERIFY(!QFileInfo::exists(path + "-wal"));
+    }
+
+    void createRefusesExistingFile()
+    {
+        const QString path = makeStore({"甲"});
+        const FileState before = fileState(path);
+        QVERIFY(!ContactStore::create(path));
+        QVERIFY(fileState(path) == before);
+        const QString empty = freshPath();
+        QVERIFY(storetest::writeAll(empty, QByteArray()));
+        QVERIFY(!ContactStore::create(empty));
+        QCOMPARE(QFileInfo(empty).size(), 0);
+        QVERIFY(!ContactStore::create(m_dir.filePath("no-such-dir/wab.vdb")));
+    }
+
+    void badFilesFailWithoutBeingTouched_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"missing", "empty", "garbage", "short garbage", "truncated to pages",
+                                 "truncated mid-page", "foreign sqlite", "foreign with our id", "newer format",
+                                 "meta damaged", "record damaged", "directory"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+
+    void badFilesFailWithoutBeingTouched()
+    {
+        QFETCH(QString, kind);
+        const QString path = badFile(kind);
+        QVERIFY(!path.isEmpty());
+        const FileState before = fileState(path);
+        ContactStore store;
+        QVERIFY(!store.open(path));
+        QVERIFY(!store.isOpen());
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(!store.open(path, QStringLiteral("pw")));
+        QVERIFY(!ContactStore::hasPassword(path));
+        const StoreCheck check = ContactStore::check(path);
+        QVERIFY(!check.ok);
+        QVERIFY(!check.problems.isEmpty());
+        QVERIFY(fileState(path) == before);
+        QVERIFY(!QFileInfo::exists(path + "-journal"));
+        QVERIFY(!ContactStore::create(path) || kind == "missing");
+    }
+
+    void checkReportsHealthyStore()
+    {
+        const QString path = makeStore({"甲", "乙"});
+        const FileState before = fileState(path);
+        const StoreCheck check = ContactStore::check(path);
+        QVERIFY2(check.ok, qPrintable(check.problems.join('\n')));
+        QVERIFY(!check.hasPassword);
+        QCOMPARE(check.recordCount, 2);
+        QVERIFY(fileState(path) == before);
+    }
+
+    void checkNamesTheProblem()
+    {
+        StoreCheck check = ContactStore::check(badFile("newer format"));
+        QVERIFY(check.problems.join('\n').contains(QStringLiteral("版本")));
+        check = ContactStore::check(badFile("record damaged"));
+        QVERIFY(check.problems.join('\n').contains(QStringLiteral("第 2 条记录")));
+        QCOMPARE(check.recordCount, 3);
+        check = ContactStore::check(badFile("missing"));
+        QVERIFY(check.problems.join('\n').contains(QStringLiteral("找不到文件")));
+        QCOMPARE(check.recordCount, -1);
+    }
+
+    // --- nothing lingers --------------------------------------------------------------------
+
+    void removedTextLeavesNoTraceInFile_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("purge") << "purge";
+        QTest::newRow("modify") << "modify";
+        QTest::newRow("clear") << "clear";
+    }
+
+    void removedTextLeavesNoTraceInFile()
+    {
+        QFETCH(QString, how);
+        const QByteArray marker = "UNIQUE-MARKER-7f3a91";
+        const QString path = makeStore({"甲", "乙"});
+        {
+            ContactStore store;
+            QVERIFY(store.open(path));
+            QVERIFY(store.append(contact("丙", QString::fromLatin1(marker), QString(), QString(),
+                                         QStringLiteral("秘密") + QString::fromLatin1(marker))));
+            QVERIFY(storetest::readAll(path).contains(marker));
+            if (how == "purge")
+                QVERIFY(store.markDeleted() && store.purge());
+            else if (how == "modify")
+                QVERIFY(store.modify(contact("丙")));
+            else
+                QVERIFY(store.clear());
+        }
+        QVERIFY(!storetest::readAll(path).contains(marker));
+        QVERIFY(!storetest::readAll(path).contains(QStringLiteral("秘密").toUtf8()));
+        QVERIFY(!QFileInfo::exists(path + "-journal"));
+        QVERIFY(!QFileInfo::exists(path + "-wal"));
+    }
+
+    void byteCopyIsAWholeStore()
+    {
+        const QString path = makeStore({"甲", "乙"});
+        ContactStore store;
+        QVERIFY(store.open(path));
+        QVERIFY(store.append(contact("丙")));
+        const QString copy = QFileInfo(path).absolutePath() + "/wab.bak";
+        QVERIFY(QFile::copy(path, copy));  // while the store is open
+        ContactStore backup;
+        QVERIFY(backup.open(copy));
+        QCOMPARE(allNames(backup), QStringList({"甲", "乙", "丙"}));
+        QCOMPARE(backup.storeName(), QStringLiteral("wab"));
+    }
+
+private:
+    QString badFile(const QString &kind)
+    {
+        const QString path = freshPath(QStringLiteral("bad"));
+        QByteArray garbage(8192, Qt::Uninitialized);
+        for (int i = 0; i < garbage.size(); ++i)
+            garbage[i] = char((i * 7919 + 13) & 0xFF);
+        if (kind == "missing")
+            return path;
+        if (kind == "empty")
+            return storetest::writeAll(path, QByteArray()) ? path : QString();
+        if (kind == "garbage")
+            return storetest::writeAll(path, garbage) ? path : QString();
+        if (kind == "short garbage")
+            return storetest::writeAll(path, "SQLite format 3") ? path : QString();
+        if (kind == "directory")
+            return QDir().mkpath(path) ? path : QString();
+        if (kind.startsWith("foreign")) {
+            storetest::RawDb raw(path);
+            if (!raw.exec("CREATE TABLE people (name TEXT); INSERT INTO people VALUES ('x')"))
+                return {};
+            const QByteArray ourId = "PRAGMA application_id = " + QByteArray::number(store::kApplicationId);
+            if (kind == "foreign with our id" && !raw.exec(ourId.constData()))
+                return {};
+            return path;
+        }
+        // The rest start from a real store with enough records for many pages.
+        QStringList names;
+        for (int i = 0; i < 300; ++i)
+            names << QStringLiteral("联系人%1-%2").arg(i).arg(QString(200, QLatin1Char('z')));
+        const QString store = makeStore(kind == "record damaged" ? names.mid(0, 3) : names);
+        if (store.isEmpty() || !QFile::rename(store, path))
+            return {};
+        storetest::RawDb raw(path);
+        if (kind == "newer format")
+            return raw.exec("UPDATE meta SET value = 2 WHERE key = 'format'") ? path : QString();
+        if (kind == "meta damaged")
+            return raw.exec("DELETE FROM meta WHERE key = 'store_id'") ? path : QString();
+        if (kind == "record damaged")
+            return raw.setBlob("UPDATE records SET fields = ? WHERE id = ?", "short", 2) ? path : QString();
+        const QByteArray bytes = storetest::readAll(path);
+        const qsizetype keep = kind == "truncated to pages" ? (bytes.size() / 4096 / 2) * 4096 : bytes.size() - 100;
+        return storetest::writeAll(path, bytes.left(keep)) ? path : QString();
+    }
+};
+
+QTEST_GUILESS_MAIN(StoreTest)
+#include "tst_core_store.moc"

@@ -1,0 +1,406 @@
+// The contact store under a password: who can open it, what the file shows
+// of the contacts, tampering, and a password change cut short by a crash.
+
+#include "StoreTestSupport.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include "contacts/Gbk.h"
+
+#include <csignal>
+#include <unistd.h>
+
+using namespace quennet;
+using storetest::contact;
+using storetest::FileState;
+using storetest::fileState;
+
+namespace {
+
+const char kChildFlag[] = "--set-password-child";
+
+// Child side of the crash test: open with the old password, say so, then
+// change it; the parent kills this process at some moment of the change.
+int runSetPasswordChild(const char *path, const char *oldPassword, const char *newPassword)
+{
+    ContactStore store;
+    if (!store.open(QString::fromUtf8(path), QString::fromUtf8(oldPassword)))
+        return 3;
+    const char ready[] = "ready\n";
+    if (::write(STDOUT_FILENO, ready, sizeof ready - 1) < 0)
+        return 5;
+    return store.setPassword(QString::fromUtf8(newPassword)) ? 0 : 4;
+}
+
+QList<QStringList> sampleRows(int count, const QString &tag)
+{
+    QList<QStringList> rows;
+    for (int i = 0; i < count; ++i)
+        rows << contact(QStringLiteral("%1联系人%2").arg(tag).arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
+                        QStringLiteral("138%1").arg(i, 8, 10, QChar('0')), QString::number(100000 + i),
+                        QStringLiteral("user%1@example.cn").arg(i), QStringLiteral("北京市海淀区%1号").arg(i));
+    return rows;
+}
+
+QList<QStringList> allRecords(ContactStore &store)
+{
+    QList<QStringList> rows;
+    for (store.goFirst(); !store.isAfterLast(); store.skip()) {
+        QStringList values;
+        for (int pos = 1; pos <= kFieldCount; ++pos)
+            values << store.field(pos);
+        rows << values;
+    }
+    return rows;
+}
+
+// True when the file is in the state "protected by password" (empty: none)
+// and holds exactly the expected records.
+bool opensAsExpected(const QString &path, const QString &password, const QList<QStringList> &expected)
+{
+    if (ContactStore::hasPassword(path) != !password.isEmpty())
+        return false;
+    ContactStore store;
+    return store.open(path, password) && allRecords(store) == expected;
+}
+
+bool containsAnyForm(const QByteArray &bytes, const QString &text)
+{
+    return bytes.contains(text.toUtf8()) || bytes.contains(gbk::encode(text)) ||
+           bytes.contains(QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
+}
+
+}  // namespace
+
+class SealingTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    int m_serial = 0;
+
+    QString freshPath()
+    {
+        const QString dir = m_dir.filePath(QStringLiteral("s%1").arg(++m_serial));
+        QDir().mkpath(dir);
+        return dir + QStringLiteral("/wab.vdb");
+    }
+
+    QString makeStore(const QString &password, const QList<QStringList> &rows)
+    {
+        const QString path = freshPath();
+        ContactStore store;
+        if (!ContactStore::create(path, password) || !store.open(path, password) ||
+            !ContactStoreTestAccess::appendMany(store, rows))
+            return {};
+        return path;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void opensOnlyWithItsPassword()
+    {
+        const QList<QStringList> rows = sampleRows(3, QStringLiteral("甲"));
+        const QString path = makeStore(QStringLiteral("Secret"), rows);
+        QVERIFY(!path.isEmpty());
+        QVERIFY(ContactStore::hasPassword(path));
+        const FileState before = fileState(path);
+        ContactStore store;
+        QVERIFY(!store.open(path));
+        QVERIFY(!store.open(path, QStringLiteral("secret")));  // case matters
+        QVERIFY(!store.open(path, QStringLiteral("Secret ")));
+        QVERIFY(!store.isOpen());
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(fileState(path) == before);
+        QVERIFY(store.open(path, QStringLiteral("Secret")));
+        QCOMPARE(allRecords(store), rows);
+        store.close();
+        QVERIFY(fileState(path) == before);
+    }
+
+    void storeWithoutPasswordIgnoresOne()
+    {
+        const QString path = makeStore(QString(), sampleRows(2, QStringLiteral("乙")));
+        QVERIFY(!ContactStore::hasPassword(path));
+        ContactStore store;
+        QVERIFY(store.open(path));
+        store.close();
+        QVERIFY(store.open(path, QStringLiteral("anything")));
+        QCOMPARE(store.recordCount(), 2);
+    }
+
+    void hasPasswordOnlyReads()
+    {
+        const QString sealed = makeStore(QStringLiteral("pw"), sampleRows(1, QStringLiteral("丙")));
+        const FileState before = fileState(sealed);
+        QVERIFY(ContactStore::hasPassword(sealed));
+        QVERIFY(fileState(sealed) == before);
+        QVERIFY(!ContactStore::hasPassword(freshPath()));
+        QVERIFY(!QFileInfo::exists(sealed + "-journal"));
+    }
+
+    void writesUnderPasswordPersist()
+    {
+        const QString path = makeStore(QStringLiteral("pw"), {});
+        {
+            ContactStore store;
+            QVERIFY(store.open(path, QStringLiteral("pw")));
+            QVERIFY(store.append(contact("甲", "1")));
+            QVERIFY(store.append(contact("乙", "2")));
+            QVERIFY(store.append(contact("丙", "3")));
+            store.goTo(2);
+            QVERIFY(store.modify(contact("乙二", "22")));
+            store.goTo(1);
+            QVERIFY(store.markDeleted());
+            QVERIFY(store.purge());
+        }
+        ContactStore store;
+        QVERIFY(store.open(path, QStringLiteral("pw")));
+        QCOMPARE(allRecords(store), QList<QStringList>({contact("乙二", "22"), contact("丙", "3")}));
+    }
+
+    void setPasswordChangesWhoCanOpen()
+    {
+        const QList<QStringList> rows = sampleRows(5, QStringLiteral("丁"));
+        const QString path = makeStore(QString(), rows);
+        ContactStore store;
+        QVERIFY(store.open(path));
+        store.goTo(3);
+        QVERIFY(store.markDeleted());
+        QVERIFY(store.setPassword(QStringLiteral("one")));
+        QCOMPARE(store.recordNumber(), 3);  // cursor and records stay as they were
+        QCOMPARE(allRecords(store), rows);
+        QVERIFY(ContactStore::hasPassword(path));
+        store.close();
+        QVERIFY(!store.open(path));
+        QVERIFY(store.open(path, QStringLiteral("one")));
+        store.goTo(3);
+        QVERIFY(store.isMarkedDeleted());
+        QVERIFY(store.setPassword(QStringLiteral("two")));
+        QVERIFY(store.append(contact("戊")));  // written under the new key
+        store.close();
+        QVERIFY(!store.open(path, QStringLiteral("one")));
+        QVERIFY(store.open(path, QStringLiteral("two")));
+        QCOMPARE(store.recordCount(), 6);
+        QVERIFY(store.setPassword(QString()));
+        store.close();
+        QVERIFY(!ContactStore::hasPassword(path));
+        QVERIFY(store.open(path));
+        QCOMPARE(allRecords(store).mid(0, 5), rows);
+        QVERIFY(store.setPassword(QString()));  // none to none: nothing to do, still fine
+        QVERIFY(!ContactStore::hasPassword(path));
+        QVERIFY(!QFileInfo::exists(path + "-journal"));
+    }
+
+    void fileShowsNoContactTextUnderPassword()
+    {
+        const QString marker = QStringLiteral("MARKER-plain-9d21");
+        const QString chinese = QStringLiteral("绝密联系人");
+        const QString path = makeStore(QString(), {contact(marker, chinese), contact("甲", marker + "-2")});
+        QVERIFY(containsAnyForm(storetest::readAll(path), marker));
+        ContactStore store;
+        QVERIFY(store.open(path));
+        QVERIFY(store.setPassword(QStringLiteral("pw")));
+        store.close();
+        QByteArray bytes = storetest::readAll(path);
+        QVERIFY(!containsAnyForm(bytes, marker));
+        QVERIFY(!containsAnyForm(bytes, chinese));
+        QVERIFY(!bytes.contains("pw"));
+
+        QVERIFY(store.open(path, QStringLiteral("pw")));
+        QVERIFY(store.append(contact(QStringLiteral("新") + marker, "13800000000")));
+        store.goFirst();
+        QVERIFY(store.modify(contact(chinese + "2")));
+        store.skip();
+        QVERIFY(store.markDeleted() && store.purge());
+        QVERIFY(store.setPassword(QStringLiteral("pw2")));
+        store.close();
+        bytes = storetest::readAll(path);
+        QVERIFY(!containsAnyForm(bytes, marker));
+        QVERIFY(!containsAnyForm(bytes, chinese));
+        QVERIFY(!bytes.contains("13800000000"));
+        QVERIFY(!QFileInfo::exists(path + "-journal"));
+    }
+
+    void tamperedRecordFailsOpen()
+    {
+        const QString path = makeStore(QStringLiteral("pw"), sampleRows(3, QStringLiteral("己")));
+        {
+            storetest::RawDb raw(path);
+            QByteArray blob = raw.blob("SELECT fields FROM records WHERE id = ?", 2);
+            QVERIFY(blob.size() > 40);
+            blob[blob.size() / 2] = char(blob[blob.size() / 2] ^ 0x01);
+            QVERIFY(raw.setBlob("UPDATE records SET fields = ? WHERE id = ?", blob, 2));
+        }
+        const FileState before = fileState(path);
+        ContactStore store;
+        QVERIFY(!store.open(path, QStringLiteral("pw")));
+        QVERIFY(fileState(path) == before);
+        const StoreCheck check = ContactStore::check(path, QStringLiteral("pw"));
+        QVERIFY(!check.ok);
+        QVERIFY(check.problems.join('\n').contains(QStringLiteral("第 2 条记录")));
+        QVERIFY(ContactStore::hasPassword(path));
+    }
+
+    void recordsCannotChangeRows()
+    {
+        const QString path = makeStore(QStringLiteral("pw"), sampleRows(3, QStringLiteral("庚")));
+        {
+            storetest::RawDb raw(path);
+            const QByteArray first = raw.blob("SELECT fields FROM records WHERE id = ?", 1);
+            const QByteArray second = raw.blob("SELECT fields FROM records WHERE id = ?", 2);
+            QVERIFY(raw.setBlob("UPDATE records SET fields = ? WHERE id = ?", second, 1));
+            QVERIFY(raw.setBlob("UPDATE records SET fields = ? WHERE id = ?", first, 2));
+        }
+        ContactStore store;
+        QVERIFY(!store.open(path, QStringLiteral("pw")));
+    }
+
+    void recordsCannotMoveBetweenStores()
+    {
+        const QString a = makeStore(QStringLiteral("pw"), sampleRows(2, QStringLiteral("辛")));
+        const QString b = makeStore(QStringLiteral("pw"), sampleRows(2, QStringLiteral("壬")));
+        {
+            storetest::RawDb rawA(a);
+            storetest::RawDb rawB(b);
+            QVERIFY(rawB.setBlob("UPDATE records SET fields = ? WHERE id = ?",
+                                 rawA.blob("SELECT fields FROM records WHERE id = ?", 1), 1));
+        }
+        ContactStore store;
+        QVERIFY(!store.open(b, QStringLiteral("pw")));
+        QVERIFY(store.open(a, QStringLiteral("pw")));
+    }
+
+    void damagedKeyMaterialFailsOpen_data()
+    {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::newRow("salt") << QByteArray("UPDATE meta SET value = zeroblob(16) WHERE key = 'kdf_salt'");
+        QTest::newRow("key check") << QByteArray("UPDATE meta SET value = zeroblob(64) WHERE key = 'key_check'");
+        QTest::newRow("absurd memory") << QByteArray("UPDATE meta SET value = 1099511627776 WHERE key = 'kdf_memlimit'");
+        QTest::newRow("store id") << QByteArray("UPDATE meta SET value = zeroblob(16) WHERE key = 'store_id'");
+    }
+
+    void damagedKeyMaterialFailsOpen()
+    {
+        QFETCH(QByteArray, sql);
+        const QString path = makeStore(QStringLiteral("pw"), sampleRows(2, QStringLiteral("癸")));
+        {
+            storetest::RawDb raw(path);
+            QVERIFY(raw.exec(sql.constData()));
+        }
+        const FileState before = fileState(path);
+        ContactStore store;
+        QVERIFY(!store.open(path, QStringLiteral("pw")));
+        QVERIFY(!ContactStore::check(path, QStringLiteral("pw")).ok);
+        QVERIFY(fileState(path) == before);
+    }
+
+    void checkUnderPassword()
+    {
+        const QString path = makeStore(QStringLiteral("pw"), sampleRows(4, QStringLiteral("子")));
+        StoreCheck check = ContactStore::check(path, QStringLiteral("pw"));
+        QVERIFY2(check.ok, qPrintable(check.problems.join('\n')));
+        QVERIFY(check.hasPassword);
+        QCOMPARE(check.recordCount, 4);
+        check = ContactStore::check(path, QStringLiteral("wrong"));
+        QVERIFY(!check.ok);
+        QVERIFY(check.problems.contains(QStringLiteral("密码错误")));
+        check = ContactStore::check(path);  // without the password only the file is checked
+        QVERIFY(check.ok);
+        QVERIFY(check.hasPassword);
+        QCOMPARE(check.recordCount, 4);
+    }
+
+    void createWithPasswordIsPrivate()
+    {
+        const QString path = freshPath();
+        QVERIFY(ContactStore::create(path, QStringLiteral("pw")));
+        QCOMPARE(storetest::permissionsOf(path), 0600u);
+        QVERIFY(ContactStore::hasPassword(path));
+        ContactStore store;
+        QVERIFY(store.open(path, QStringLiteral("pw")));
+        QCOMPARE(store.recordCount(), 0);
+    }
+
+    // A child process changes the password of a large store and is killed
+    // at moments spread over the change. Afterwards exactly one of the two
+    // passwords opens the store, and every record is whole.
+    void crashDuringSetPasswordLeavesOnePassword()
+    {
+        const QList<QStringList> rows = sampleRows(12000, QStringLiteral("丑"));
+        const QString path = makeStore(QString(), rows);
+        QVERIFY(!path.isEmpty());
+        const QStringList passwords = {"alpha", "beta", "", "gamma", "delta", "", "epsilon", "zeta", "eta", "theta"};
+        QString current;
+        qint64 fullRunNs = 0;
+        int interrupted = 0, hotJournals = 0;
+        for (int round = 0; round < passwords.size(); ++round) {
+            const QString next = passwords.at(round);
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(), {kChildFlag, path, current, next});
+            QVERIFY(child.waitForStarted());
+            QVERIFY2(child.waitForReadyRead(60000), "child did not open the store");
+            QVERIFY(child.readAll().startsWith("ready"));
+            QElapsedTimer timer;
+            timer.start();
+            if (round > 0) {
+                // Spread the kills over the run measured in round 0, with jitter.
+                const double fraction = 0.05 + 0.95 * double(round - 1) / double(passwords.size() - 2);
+                const qint64 jitter = QRandomGenerator::global()->bounded(qint64(fullRunNs / 20 + 1));
+                const qint64 delayNs = qint64(double(fullRunNs) * fraction) + jitter - fullRunNs / 40;
+                QThread::usleep(qMax<qint64>(0, delayNs / 1000));
+                ::kill(pid_t(child.processId()), SIGKILL);
+            }
+            QVERIFY(child.waitForFinished(60000));
+            if (round == 0) {
+                fullRunNs = timer.nsecsElapsed();
+                QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+                QCOMPARE(child.exitCode(), 0);
+            }
+            const bool killed = child.exitStatus() == QProcess::CrashExit;
+            const bool hot = QFileInfo::exists(path + "-journal");
+            interrupted += killed ? 1 : 0;
+            hotJournals += hot ? 1 : 0;
+            const bool oldOpens = opensAsExpected(path, current, rows);
+            const bool newOpens = opensAsExpected(path, next, rows);
+            QVERIFY2(oldOpens != newOpens || (current == next),
+                     qPrintable(QStringLiteral("round %1: old opens %2, new opens %3, killed %4, hot journal %5")
+                                    .arg(round)
+                                    .arg(oldOpens)
+                                    .arg(newOpens)
+                                    .arg(killed)
+                                    .arg(hot)));
+            QVERIFY(!QFileInfo::exists(path + "-journal"));
+            if (newOpens)
+                current = next;
+        }
+        const StoreCheck check = ContactStore::check(path, current);
+        QVERIFY2(check.ok, qPrintable(check.problems.join('\n')));
+        QCOMPARE(check.recordCount, rows.size());
+        qInfo("full password change %.0f ms; %d of %d runs killed, %d left a hot journal", double(fullRunNs) / 1e6,
+              interrupted, int(passwords.size()) - 1, hotJournals);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    if (argc == 5 && qstrcmp(argv[1], kChildFlag) == 0)
+        return runSetPasswordChild(argv[2], argv[3], argv[4]);
+    QCoreApplication app(argc, argv);
+    SealingTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_core_store_sealing.moc"

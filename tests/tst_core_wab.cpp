@@ -1,0 +1,436 @@
+// The wab tool as a user runs it: the built binary in a scratch directory,
+// passwords through standard input, results by exit code and output.
+
+#include "contacts/store/ContactStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using quennet::ContactStore;
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QString wabPath()
+{
+    const QString dir = qEnvironmentVariable("QUENNET_TEST_BIN_DIR");
+    return (dir.isEmpty() ? QCoreApplication::applicationDirPath() : dir) + QStringLiteral("/wab");
+}
+
+QStringList lines(const QString &text)
+{
+    return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestWab : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // Runs wab in the scratch directory with input on its standard input
+    // (closed afterwards, so a read past it sees end of input).
+    Result wab(const QStringList &args, const QByteArray &input = QByteArray())
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        process.start(wabPath(), args);
+        Result result;
+        if (!process.waitForStarted(10000))
+            return result;
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+
+    // A fresh store holding the given records (name, phone, mobile, QQ).
+    QString storeWith(const QString &name, const QList<QStringList> &records,
+                      const QString &password = QString())
+    {
+        const QString file = path(name);
+        QFile::remove(file);
+        ContactStore store;
+        if (!ContactStore::create(file, password) || !store.open(file, password))
+            return QString();
+        for (QStringList record : records) {
+            while (record.size() < quennet::kFieldCount)
+                record.append(QString());
+            if (!store.append(record))
+                return QString();
+        }
+        return file;
+    }
+
+    QStringList listed(const QString &store, const QByteArray &input = QByteArray())
+    {
+        const QStringList args =
+            input.isEmpty() ? QStringList{QStringLiteral("list"), store}
+                            : QStringList{QStringLiteral("list"), QStringLiteral("--password-stdin"), store};
+        return lines(wab(args, input).out);
+    }
+
+private slots:
+    void initTestCase();
+    void init_();
+    void passwords();
+    void check();
+    void add_data();
+    void add();
+    void addedValuesListExactly();
+    void find();
+    void deleteRecord();
+    void usage_data();
+    void usage();
+};
+
+void TestWab::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(QFile::exists(wabPath()), qPrintable(wabPath()));
+}
+
+void TestWab::init_()
+{
+    // The way the program directory is laid out: no password, no terminal.
+    Result r = wab({QStringLiteral("init"), QStringLiteral("--password-stdin"), QStringLiteral("wab.vdb")});
+    QCOMPARE(r.code, 0);
+    const QString store = path(QStringLiteral("wab.vdb"));
+    QVERIFY(QFile::exists(store));
+    QVERIFY(!ContactStore::hasPassword(store));
+    struct stat info {};
+    QCOMPARE(::stat(QFile::encodeName(store).constData(), &info), 0);
+    QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    QCOMPARE(wab({QStringLiteral("list")}).code, 0); // ./wab.vdb by default
+    QCOMPARE(wab({QStringLiteral("list")}).out, QString());
+
+    // An existing store is never overwritten.
+    QVERIFY(!storeWith(QStringLiteral("full.vdb"), {{QStringLiteral("张三")}}).isEmpty());
+    QFile full(path(QStringLiteral("full.vdb")));
+    QVERIFY(full.open(QIODevice::ReadOnly));
+    const QByteArray before = full.readAll();
+    full.close();
+    r = wab({QStringLiteral("init"), QStringLiteral("full.vdb")});
+    QCOMPARE(r.code, 1);
+    QVERIFY(!r.err.isEmpty());
+    QVERIFY(full.open(QIODevice::ReadOnly));
+    QCOMPARE(full.readAll(), before);
+    full.close();
+    QCOMPARE(wab({QStringLiteral("init")}).code, 1); // ./wab.vdb exists
+
+    // An empty first line means no password, as does end of input.
+    QCOMPARE(
+        wab({QStringLiteral("init"), QStringLiteral("--password-stdin"), QStringLiteral("blank.vdb")}, "\n")
+            .code,
+        0);
+    QVERIFY(!ContactStore::hasPassword(path(QStringLiteral("blank.vdb"))));
+
+    QCOMPARE(wab({QStringLiteral("init"), QStringLiteral("no/such/dir/x.vdb")}).code, 2);
+    QCOMPARE(wab({QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("--password-stdin"),
+                  QStringLiteral("y.vdb")})
+                 .code,
+             2);
+    // --password types on a terminal; there is none here.
+    QCOMPARE(wab({QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("z.vdb")}).code, 2);
+    QVERIFY(!QFile::exists(path(QStringLiteral("z.vdb"))));
+}
+
+void TestWab::passwords()
+{
+    const QString stdinFlag = QStringLiteral("--password-stdin");
+    const QString list = QStringLiteral("list");
+    const QString passwd = QStringLiteral("passwd");
+    QCOMPARE(wab({QStringLiteral("init"), stdinFlag, QStringLiteral("p.vdb")}, "密码一\n").code, 0);
+    const QString store = path(QStringLiteral("p.vdb"));
+    QVERIFY(ContactStore::hasPassword(store));
+    ContactStore direct;
+    QVERIFY(direct.open(store, QStringLiteral("密码一")));
+    QVERIFY(direct.append({QStringLiteral("张三"), QString(), QString(), QString(), QString(), QString()}));
+    direct.close();
+
+    Result r = wab({list, stdinFlag, QStringLiteral("p.vdb")}, "密码二\n");
+    QCOMPARE(r.code, 2);
+    QVERIFY(r.err.contains(QStringLiteral("密码错误")));
+    QCOMPARE(r.out, QString());
+    r = wab({list, stdinFlag, QStringLiteral("p.vdb")}, "密码一\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(lines(r.out), QStringList{QStringLiteral("张三\t\t\t\t\t")});
+    r = wab({list, QStringLiteral("p.vdb")}); // no terminal to ask on
+    QCOMPARE(r.code, 2);
+    QVERIFY(!r.err.isEmpty());
+
+    // Change: old, new, new again.
+    QCOMPARE(wab({passwd, stdinFlag, QStringLiteral("p.vdb")}, "密码一\nabc\nabc\n").code, 0);
+    QCOMPARE(wab({list, stdinFlag, QStringLiteral("p.vdb")}, "密码一\n").code, 2);
+    QCOMPARE(wab({list, stdinFlag, QStringLiteral("p.vdb")}, "abc\n").code, 0);
+
+    // A mismatch changes nothing.
+    r = wab({passwd, stdinFlag, QStringLiteral("p.vdb")}, "abc\nxyz\nxy\n");
+    QCOMPARE(r.code, 1);
+    QVERIFY(!r.err.isEmpty());
+    QCOMPARE(wab({list, stdinFlag, QStringLiteral("p.vdb")}, "abc\n").code, 0);
+
+    // A wrong old password does not get as far as asking for a new one.
+    QCOMPARE(wab({passwd, stdinFlag, QStringLiteral("p.vdb")}, "nope\nx\nx\n").code, 2);
+
+    // An empty new password removes it; the records stay.
+    QCOMPARE(wab({passwd, stdinFlag, QStringLiteral("p.vdb")}, "abc\n\n\n").code, 0);
+    QVERIFY(!ContactStore::hasPassword(store));
+    QCOMPARE(listed(QStringLiteral("p.vdb")), QStringList{QStringLiteral("张三\t\t\t\t\t")});
+
+    // Setting one on a store without: no old password is read.
+    QCOMPARE(wab({passwd, stdinFlag, QStringLiteral("p.vdb")}, "新\n新\n").code, 0);
+    QVERIFY(ContactStore::hasPassword(store));
+    QCOMPARE(listed(QStringLiteral("p.vdb"), "新\n"), QStringList{QStringLiteral("张三\t\t\t\t\t")});
+
+    // End of input while the repetition is expected is an empty repetition.
+    QCOMPARE(wab({passwd, stdinFlag, QStringLiteral("p.vdb")}, "新\nzzz\n").code, 1);
+    QCOMPARE(listed(QStringLiteral("p.vdb"), "新\n").size(), 1);
+}
+
+void TestWab::check()
+{
+    const QString checkCmd = QStringLiteral("check");
+    QVERIFY(
+        !storeWith(QStringLiteral("good.vdb"), {{QStringLiteral("甲")}, {QStringLiteral("乙")}}).isEmpty());
+    Result r = wab({checkCmd, QStringLiteral("good.vdb")});
+    QCOMPARE(r.code, 0);
+    QVERIFY2(r.out.contains(QStringLiteral("正常")), qPrintable(r.out));
+    QVERIFY(r.out.contains(QStringLiteral("共2条记录")));
+    QVERIFY(r.out.contains(QStringLiteral("无密码")));
+
+    QVERIFY(
+        !storeWith(QStringLiteral("sealed.vdb"), {{QStringLiteral("甲")}}, QStringLiteral("pw")).isEmpty());
+    r = wab({checkCmd, QStringLiteral("--password-stdin"), QStringLiteral("sealed.vdb")}, "pw\n");
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.contains(QStringLiteral("有密码")));
+    r = wab({checkCmd, QStringLiteral("--password-stdin"), QStringLiteral("sealed.vdb")}, "wrong\n");
+    QCOMPARE(r.code, 1);
+    QVERIFY(!r.err.isEmpty());
+
+    QFile garbage(path(QStringLiteral("garbage.vdb")));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    r = wab({checkCmd, QStringLiteral("garbage.vdb")});
+    QCOMPARE(r.code, 1);
+    QVERIFY(!r.err.isEmpty());
+    QCOMPARE(wab({QStringLiteral("list"), QStringLiteral("garbage.vdb")}).code, 2);
+
+    QFile empty(path(QStringLiteral("empty.vdb")));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    QCOMPARE(wab({checkCmd, QStringLiteral("empty.vdb")}).code, 1);
+
+    r = wab({checkCmd, QStringLiteral("missing.vdb")});
+    QCOMPARE(r.code, 2);
+    QVERIFY(!r.err.isEmpty());
+    QCOMPARE(wab({QStringLiteral("list"), QStringLiteral("missing.vdb")}).code, 2);
+}
+
+void TestWab::add_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message"); // on stdout for success, else on stderr
+
+    // The store holds 张三 | 010-1 | 13800000001 | 11111.
+    const QString ok = QStringLiteral("添加联系人成功！");
+    QTest::newRow("new contact") << QStringList{QStringLiteral("--name"),   QStringLiteral("李四"),
+                                                QStringLiteral("--phone"),  QStringLiteral("010-2"),
+                                                QStringLiteral("--mobile"), QStringLiteral("13800000002"),
+                                                QStringLiteral("--qq"),     QStringLiteral("123456789")}
+                                 << 0 << ok;
+    QTest::newRow("name only") << QStringList{QStringLiteral("--name=王五")} << 0 << ok;
+    QTest::newRow("empty name") << QStringList{QStringLiteral("--name"), QString()} << 1
+                                << QStringLiteral("对不起！姓名不能为无名氏哦！");
+    QTest::newRow("same name") << QStringList{QStringLiteral("--name"), QStringLiteral("张三")} << 1
+                               << QStringLiteral("对不起！已经存在相同姓名的联系人哦！");
+    QTest::newRow("same phone") << QStringList{QStringLiteral("--name"), QStringLiteral("赵六"),
+                                               QStringLiteral("--phone"), QStringLiteral("010-1")}
+                                << 1 << QStringLiteral("对不起！已经存在相同电话的联系人哦！");
+    QTest::newRow("same mobile") << QStringList{QStringLiteral("--name"),   QStringLiteral("赵六"),
+                                                QStringLiteral("--phone"),  QStringLiteral("x"),
+                                                QStringLiteral("--mobile"), QStringLiteral("13800000001")}
+                                 << 1 << QStringLiteral("对不起！已经存在相同手机的联系人哦！");
+    QTest::newRow("short mobile") << QStringList{QStringLiteral("--name"), QStringLiteral("赵六"),
+                                                 QStringLiteral("--mobile"), QStringLiteral("1380000000")}
+                                  << 1 << QStringLiteral("对不起！手机号码是11位数字哦！");
+    QTest::newRow("same QQ") << QStringList{QStringLiteral("--name"),  QStringLiteral("赵六"),
+                                            QStringLiteral("--phone"), QStringLiteral("x"),
+                                            QStringLiteral("--qq"),    QStringLiteral("11111")}
+                             << 1 << QStringLiteral("对不起！已经存在相同QQ的联系人哦！");
+    QTest::newRow("long QQ") << QStringList{QStringLiteral("--name"), QStringLiteral("赵六"),
+                                            QStringLiteral("--qq"), QStringLiteral("1234567890")}
+                             << 1 << QStringLiteral("对不起！QQ号码不能大于9位数字哦！");
+    QTest::newRow("no --name") << QStringList{QStringLiteral("--phone"), QStringLiteral("1")} << 2
+                               << QString();
+}
+
+void TestWab::add()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    const QString store =
+        storeWith(QStringLiteral("add.vdb"), {{QStringLiteral("张三"), QStringLiteral("010-1"),
+                                               QStringLiteral("13800000001"), QStringLiteral("11111")}});
+    QVERIFY(!store.isEmpty());
+
+    const Result r = wab(QStringList{QStringLiteral("add")} + args + QStringList{QStringLiteral("add.vdb")});
+    QCOMPARE(r.code, code);
+    if (code == 0)
+        QCOMPARE(lines(r.out), QStringList{message});
+    else if (!message.isEmpty())
+        QCOMPARE(lines(r.err), QStringList{message});
+    else
+        QVERIFY(!r.err.isEmpty());
+    QCOMPARE(listed(QStringLiteral("add.vdb")).size(), code == 0 ? 2 : 1);
+}
+
+void TestWab::addedValuesListExactly()
+{
+    QVERIFY(!storeWith(QStringLiteral("exact.vdb"), {}).isEmpty());
+    const QStringList args{QStringLiteral("add"),        QStringLiteral("--name"),
+                           QStringLiteral(" 张 三 "),    QStringLiteral("--email"),
+                           QStringLiteral("a@b.c"),      QStringLiteral("--address"),
+                           QStringLiteral("北京\t一号"), QStringLiteral("--phone"),
+                           QStringLiteral("-1"),         QStringLiteral("exact.vdb")};
+    QCOMPARE(wab(args).code, 0);
+    // Values are stored as given (no trimming); tab and backslash are escaped
+    // in the listing so that every record keeps six fields on one line.
+    QCOMPARE(wab({QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("a\\b"),
+                  QStringLiteral("exact.vdb")})
+                 .code,
+             0);
+    QCOMPARE(listed(QStringLiteral("exact.vdb")),
+             (QStringList{QStringLiteral(" 张 三 \t-1\t\t\ta@b.c\t北京\\t一号"),
+                          QStringLiteral("a\\\\b\t\t\t\t\t")}));
+
+    ContactStore store;
+    QVERIFY(store.open(path(QStringLiteral("exact.vdb"))));
+    store.goTo(1);
+    QCOMPARE(store.field(quennet::FieldName), QStringLiteral(" 张 三 "));
+    QCOMPARE(store.field(quennet::FieldAddress), QStringLiteral("北京\t一号"));
+}
+
+void TestWab::find()
+{
+    QVERIFY(!storeWith(QStringLiteral("find.vdb"),
+                       {{QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("13800000001")},
+                        {QStringLiteral("李四"), QStringLiteral("2"), QStringLiteral("13800000002")},
+                        {QStringLiteral("张三"), QStringLiteral("3"), QStringLiteral("13800000003"),
+                         QStringLiteral("333")}})
+                 .isEmpty());
+    const QString store = QStringLiteral("find.vdb");
+    const QString findCmd = QStringLiteral("find");
+
+    Result r = wab({findCmd, QStringLiteral("--name"), QStringLiteral("张三"), store});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(lines(r.out), (QStringList{QStringLiteral("1\t张三\t1\t13800000001\t\t\t"),
+                                        QStringLiteral("3\t张三\t3\t13800000003\t333\t\t")}));
+    r = wab({findCmd, QStringLiteral("--qq"), QStringLiteral("333"), store});
+    QCOMPARE(lines(r.out), QStringList{QStringLiteral("3\t张三\t3\t13800000003\t333\t\t")});
+    QCOMPARE(wab({findCmd, QStringLiteral("--phone=2"), store}).out.left(2), QStringLiteral("2\t"));
+
+    r = wab({findCmd, QStringLiteral("--mobile"), QStringLiteral("13800"), store});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(lines(r.err), QStringList{QStringLiteral("对不起！找不到您想要查询的联系人哦！")});
+    QCOMPARE(wab({findCmd, QStringLiteral("--name"), QStringLiteral("张三 "), store}).code, 1);
+    QCOMPARE(wab({findCmd, QStringLiteral("--name"), QString(), store}).code, 1);
+
+    QCOMPARE(wab({findCmd, store}).code, 2);
+    QCOMPARE(wab({findCmd, QStringLiteral("--name"), QStringLiteral("a"), QStringLiteral("--qq"),
+                  QStringLiteral("1"), store})
+                 .code,
+             2);
+}
+
+void TestWab::deleteRecord()
+{
+    QVERIFY(!storeWith(QStringLiteral("del.vdb"),
+                       {{QStringLiteral("一")}, {QStringLiteral("二")}, {QStringLiteral("三")}})
+                 .isEmpty());
+    const QString store = QStringLiteral("del.vdb");
+    const QString del = QStringLiteral("delete");
+
+    Result r = wab({del, QStringLiteral("2"), store});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(lines(r.out), QStringList{QStringLiteral("删除联系人成功！")});
+    QCOMPARE(listed(store), (QStringList{QStringLiteral("一\t\t\t\t\t"), QStringLiteral("三\t\t\t\t\t")}));
+    QCOMPARE(lines(wab({QStringLiteral("find"), QStringLiteral("--name"), QStringLiteral("三"), store}).out),
+             QStringList{QStringLiteral("2\t三\t\t\t\t\t")});
+
+    for (const char *outOfRange : {"0", "3", "-1"}) {
+        r = wab({del, QLatin1String(outOfRange), store});
+        QCOMPARE(r.code, 1);
+        QVERIFY(!r.err.isEmpty());
+    }
+    QCOMPARE(listed(store).size(), 2);
+    QCOMPARE(wab({del, QStringLiteral("zwei"), store}).code, 2);
+    QCOMPARE(wab({del}).code, 2);
+    QCOMPARE(wab({del, QStringLiteral("1"), QStringLiteral("missing.vdb")}).code, 2);
+}
+
+void TestWab::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("nothing") << QStringList{} << 2;
+    QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << 2;
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0;
+    for (const char *command : {"init", "list", "passwd", "check", "add", "find", "delete"})
+        QTest::addRow("%s --help", command)
+            << QStringList{QLatin1String(command), QStringLiteral("--help")} << 0;
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("list"), QStringLiteral("--all")} << 2;
+    QTest::newRow("two stores") << QStringList{QStringLiteral("list"), QStringLiteral("a"),
+                                               QStringLiteral("b")}
+                                << 2;
+    QTest::newRow("option given twice")
+        << QStringList{QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("a"),
+                       QStringLiteral("--name"), QStringLiteral("b")}
+        << 2;
+    QTest::newRow("option without its value")
+        << QStringList{QStringLiteral("add"), QStringLiteral("--name")} << 2;
+    QTest::newRow("flag with a value")
+        << QStringList{QStringLiteral("list"), QStringLiteral("--password-stdin=x")} << 2;
+}
+
+void TestWab::usage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    const Result r = wab(args);
+    QCOMPARE(r.code, code);
+    if (code == 0) {
+        QVERIFY(r.out.contains(QStringLiteral("用法")));
+        QCOMPARE(r.err, QString());
+    } else {
+        QVERIFY(!r.err.isEmpty());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestWab)
+#include "tst_core_wab.moc"

@@ -1,0 +1,397 @@
+// The start window driven through its controls: the store without and with
+// a password, wrong passwords, the password box, the window buttons; and the
+// single-instance rule between real processes.
+
+#include "AppTestSupport.h"
+
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "contacts/Session.h"
+#include "ui/Controls.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+
+using namespace quennet;
+
+namespace {
+
+const QString kTip = QStringLiteral("温馨提示");
+const QString kWrong = QStringLiteral("密码错误！请重新输入密码！");
+const QString kStillWrong = QStringLiteral("密码还是错误！请勿非法登录！");
+const QString kLoginFailed = QStringLiteral("登录失败！请检查数据库是否存在！");
+
+QList<QWidget *> visibleTopLevels()
+{
+    QList<QWidget *> shown;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && !w->inherits("QMenu"))
+            shown << w;
+    return shown;
+}
+
+bool loginWindowExists()
+{
+    const QList<QWidget *> windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [](QWidget *w) { return qobject_cast<LoginWindow *>(w); });
+}
+
+MainWindow *mainWindow()
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *main = qobject_cast<MainWindow *>(w))
+            return main;
+    return nullptr;
+}
+
+void compareMessage(const ui::ShownMessage &shown, const QString &text, const QString &title, int style)
+{
+    QCOMPARE(shown.text, text);
+    QCOMPARE(shown.title, title);
+    QCOMPARE(shown.style, style);
+}
+
+// Runs the event loop until the program would end (no window left): the
+// exit code, or -1 when it did not end in time.
+int runUntilProgramEnds(const std::function<void()> &drive)
+{
+    QApplication::setQuitOnLastWindowClosed(true);
+    QTimer::singleShot(0, qApp, drive);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(-1); });
+    watchdog.start(20000);
+    const int code = QApplication::exec();
+    QApplication::setQuitOnLastWindowClosed(false);
+    return code;
+}
+
+void tryPassword(LoginWindow *window, const QString &password)
+{
+    window->密码编辑框->setText(password);
+    window->确定按钮->click();
+}
+
+}  // namespace
+
+class TestLogin : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        apptest::useOwnRuntimeDir();
+        ui::setTestMode(true);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init() { ui::clearTestScripts(); }
+
+    void cleanup()
+    {
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (!w->parentWidget())
+                windows << w;
+        for (const QPointer<QWidget> &w : windows)
+            delete w.data();
+    }
+
+    void storeWithoutPasswordOpensMainWindowAtOnce()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), apptest::numberedContacts(3)));
+        Session session(home.path());
+        QCOMPARE(LoginWindow::load(session), nullptr);
+        QVERIFY(session.store.isOpen());
+        QCOMPARE(session.store.recordCount(), 3);
+        QVERIFY(session.loginPassword.isEmpty());
+        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        const QList<QWidget *> shown = visibleTopLevels();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first()->objectName(), QStringLiteral("主窗口"));
+        // The start window was never shown and is gone.
+        QTRY_VERIFY(!loginWindowExists());
+    }
+
+    void missingStoreIsReportedAndTheWindowStays()
+    {
+        apptest::ProgramDirectory home;
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
+        compareMessage(ui::MessageBoxScript::last(), kLoginFailed, kTip, 0x30);
+        QVERIFY(!session.store.isOpen());
+        QVERIFY(!mainWindow());
+
+        // The box still works: a store that now exists opens with the empty
+        // password, which is tried like any other text.
+        QVERIFY(home.createStore());
+        tryPassword(window, QString());
+        QVERIFY(session.store.isOpen());
+        QVERIFY(mainWindow());
+        QTRY_VERIFY(window.isNull());
+    }
+
+    void unreadableStoreIsReported()
+    {
+        apptest::ProgramDirectory home;
+        QFile garbage(home.storeFile());
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray(4096, 'x'));
+        garbage.close();
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(window);
+        compareMessage(ui::MessageBoxScript::last(), kLoginFailed, kTip, 0x30);
+        QVERIFY(!session.store.isOpen());
+        QCOMPARE(visibleTopLevels(), QList<QWidget *>{window.data()});
+    }
+
+    void storeWithPasswordWaitsForIt()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        session.failedLoginCount = 5;
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(session.failedLoginCount, 0);
+        QVERIFY(!session.store.isOpen());
+        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        QVERIFY(!mainWindow());
+    }
+
+    void rightPasswordOpensMainWindow()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("密码 1"), apptest::numberedContacts(2)));
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(QTest::qWaitForWindowActive(window.data()));
+        window->密码编辑框->setFocus();
+        window->密码编辑框->setText(QStringLiteral("密码"));
+        QTest::keyClicks(window->密码编辑框, QStringLiteral(" 1"));
+        QTest::mouseClick(window->确定按钮, Qt::LeftButton);
+        QVERIFY(session.store.isOpen());
+        QCOMPARE(session.loginPassword, QStringLiteral("密码 1"));
+        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        MainWindow *main = mainWindow();
+        QVERIFY(main);
+        QVERIFY(main->isVisible());
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(visibleTopLevels(), QList<QWidget *>{main});
+    }
+
+    // Every press sets the login password from the box, whether the open
+    // succeeds or not; a failure keeps the typed text in the box.
+    void wrongPasswordsWarnTwice()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        tryPassword(window, QStringLiteral("Secret"));
+        QCOMPARE(session.loginPassword, QStringLiteral("Secret"));
+        QCOMPARE(session.failedLoginCount, 1);
+        QCOMPARE(window->密码编辑框->text(), QStringLiteral("Secret"));
+        tryPassword(window, QStringLiteral("secret "));
+        QCOMPARE(session.loginPassword, QStringLiteral("secret "));
+        QCOMPARE(session.failedLoginCount, 2);
+        const QList<ui::ShownMessage> shown = ui::MessageBoxScript::shown();
+        QCOMPARE(shown.size(), 2);
+        compareMessage(shown.at(0), kWrong, kTip, 0x10);
+        compareMessage(shown.at(1), kWrong, kTip, 0x10);
+        QVERIFY(window->isVisible());
+        QVERIFY(!session.store.isOpen());
+
+        tryPassword(window, QStringLiteral("secret"));
+        QVERIFY(session.store.isOpen());
+        QCOMPARE(session.loginPassword, QStringLiteral("secret"));
+        QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
+        QVERIFY(mainWindow());
+    }
+
+    void emptyPasswordIsTriedLikeAnyOther()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        session.loginPassword = QStringLiteral("stale");
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        window->确定按钮->click();
+        QCOMPARE(session.loginPassword, QString());
+        QCOMPARE(session.failedLoginCount, 1);
+        compareMessage(ui::MessageBoxScript::last(), kWrong, kTip, 0x10);
+    }
+
+    // The third wrong password ends the program: the start window is
+    // destroyed, no window is left and the event loop ends with code 0.
+    void thirdWrongPasswordEndsProgram()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(window);
+        const int code = runUntilProgramEnds([window] {
+            for (const char *attempt : {"a", "b", "c"})
+                if (window)
+                    tryPassword(window, QString::fromLatin1(attempt));
+        });
+        QCOMPARE(code, 0);
+        QVERIFY(window.isNull());
+        QVERIFY(visibleTopLevels().isEmpty());
+        QVERIFY(!session.store.isOpen());
+        QCOMPARE(session.failedLoginCount, 3);
+        const QList<ui::ShownMessage> shown = ui::MessageBoxScript::shown();
+        QCOMPARE(shown.size(), 3);
+        compareMessage(shown.at(0), kWrong, kTip, 0x10);
+        compareMessage(shown.at(1), kWrong, kTip, 0x10);
+        compareMessage(shown.at(2), kStillWrong, kTip, 0x30);
+    }
+
+    void passwordBoxEmptiesOnClickAndFocus()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(QTest::qWaitForWindowActive(window.data()));
+        QLineEdit *box = window->密码编辑框;
+
+        // A left click into the box, even while it has the focus.
+        box->setFocus();
+        box->setText(QStringLiteral("typed"));
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(box->text(), QString());
+        // Typing after the click stays.
+        QTest::keyClicks(box, QStringLiteral("abc"));
+        QCOMPARE(box->text(), QStringLiteral("abc"));
+        // A right click does not count.
+        QTest::mousePress(box, Qt::RightButton);
+        QTest::mouseRelease(box, Qt::RightButton);
+        QApplication::processEvents();
+        if (QWidget *menu = QApplication::activePopupWidget())
+            menu->close();
+        QCOMPARE(box->text(), QStringLiteral("abc"));
+
+        // Tabbing to it from the button.
+        window->确定按钮->setFocus();
+        QTest::keyClick(window->确定按钮, Qt::Key_Tab);
+        QTRY_VERIFY(box->hasFocus());
+        QCOMPARE(box->text(), QString());
+
+        // After a failed attempt the text stays until the box gets the focus.
+        tryPassword(window, QStringLiteral("wrong"));
+        QCOMPARE(box->text(), QStringLiteral("wrong"));
+        window->确定按钮->setFocus();
+        box->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(box->text(), QString());
+    }
+
+    void tabOrderPasswordThenButton()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(QTest::qWaitForWindowActive(window.data()));
+        QTRY_VERIFY(window->密码编辑框->hasFocus());
+        QTest::keyClick(window->密码编辑框, Qt::Key_Tab);
+        QTRY_VERIFY(window->确定按钮->hasFocus());
+        QVERIFY(!window->最小化->hasFocus() && !window->关闭按钮->hasFocus());
+    }
+
+    void minimiseButtonMinimises()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QVERIFY(QTest::qWaitForWindowExposed(window.data()));
+        window->最小化->click();
+        QTRY_VERIFY(window->windowState().testFlag(Qt::WindowMinimized));
+        QVERIFY(window);
+    }
+
+    void closeButtonDestroysTheWindow()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        Session session(home.path());
+        QPointer<LoginWindow> window = LoginWindow::load(session);
+        const int code = runUntilProgramEnds([window] { window->关闭按钮->click(); });
+        QCOMPARE(code, 0);
+        QVERIFY(window.isNull());
+        QVERIFY(!mainWindow());
+        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+    }
+
+    // A second copy started while the first runs says so and ends with code
+    // 0 without showing a window; a killed first copy blocks nothing.
+    void secondInstanceIsRefused()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        QTemporaryDir runtime;
+        auto first = apptest::startQuennet(home.path(), runtime.path());
+        QByteArray firstLog;
+        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 登录窗口"), firstLog), firstLog.constData());
+
+        auto second = apptest::startQuennet(home.path(), runtime.path());
+        QVERIFY(second->waitForFinished(20000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        const QByteArray secondLog = second->readAllStandardError();
+        QCOMPARE(apptest::reportedLines(secondLog, QStringLiteral("message: ")),
+                 QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
+        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
+        QCOMPARE(first->state(), QProcess::Running);
+
+        ::kill(pid_t(first->processId()), SIGKILL);
+        QVERIFY(first->waitForFinished(10000));
+
+        auto third = apptest::startQuennet(home.path(), runtime.path());
+        QByteArray thirdLog;
+        QVERIFY2(apptest::waitForLine(*third, QStringLiteral("window: 登录窗口"), thirdLog), thirdLog.constData());
+        QVERIFY(apptest::reportedLines(thirdLog, QStringLiteral("message: ")).isEmpty());
+        third->terminate();
+        QVERIFY(third->waitForFinished(10000));
+    }
+
+    // The second copy is refused also when the first is already past the
+    // login, and a store without password does not let it through.
+    void secondInstanceIsRefusedWhileMainWindowRuns()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore());
+        QTemporaryDir runtime;
+        auto first = apptest::startQuennet(home.path(), runtime.path());
+        QByteArray firstLog;
+        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 主窗口"), firstLog), firstLog.constData());
+        auto second = apptest::startQuennet(home.path(), runtime.path());
+        QVERIFY(second->waitForFinished(20000));
+        QCOMPARE(second->exitCode(), 0);
+        const QByteArray secondLog = second->readAllStandardError();
+        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
+        QCOMPARE(apptest::reportedLines(secondLog, QStringLiteral("message: ")),
+                 QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
+        first->terminate();
+        QVERIFY(first->waitForFinished(10000));
+    }
+};
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

@@ -1,0 +1,459 @@
+#include "Commands.h"
+
+#include "Console.h"
+
+#include "contacts/ContactRules.h"
+#include "contacts/store/ContactStore.h"
+
+#include <QFileInfo>
+
+#include <optional>
+
+namespace wab {
+
+namespace {
+
+using quennet::ContactStore;
+namespace rules = quennet::rules;
+
+const QString kDefaultStore = QStringLiteral("./wab.vdb");
+const OptionDef kPasswordStdin{QStringLiteral("password-stdin"), false};
+
+QString storePath(const Arguments &args)
+{
+    return args.positional.isEmpty() ? kDefaultStore : args.positional.first();
+}
+
+PasswordSource passwordSource(const Arguments &args)
+{
+    return PasswordSource(args.has(kPasswordStdin.name));
+}
+
+bool exists(const QString &path)
+{
+    return QFileInfo(path).exists() || QFileInfo(path).isSymLink();
+}
+
+int refuse(const QString &message)
+{
+    printErr(message);
+    return ExitRefused;
+}
+
+int cannotOpen(const QString &message)
+{
+    printErr(message);
+    return ExitCannotOpen;
+}
+
+int noTerminal()
+{
+    return cannotOpen(
+        QStringLiteral("需要输入密码，但标准输入不是终端：请在终端上运行，或用 --password-stdin "
+                       "从标准输入的第一行读入密码。"));
+}
+
+// Tab and line break separate fields and records in the output; inside a
+// value they are written as \t, \n, \r (and a backslash as \\), so every
+// record stays on one line with exactly six fields.
+QString escaped(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\\'))
+            out += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\t'))
+            out += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\n'))
+            out += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            out += QStringLiteral("\\r");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString recordLine(const ContactStore &store)
+{
+    QStringList fields;
+    for (int pos = 1; pos <= quennet::kFieldCount; ++pos)
+        fields.append(escaped(store.field(pos)));
+    return fields.join(QLatin1Char('\t'));
+}
+
+QString problemList(const QStringList &problems)
+{
+    QStringList lines;
+    for (const QString &problem : problems)
+        lines.append(QStringLiteral("  ") + problem);
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Opens the store, asking for its password when it has one. Returns ExitDone
+// or the code to end with (the message is printed).
+int openStore(ContactStore &store, const QString &path, PasswordSource &passwords)
+{
+    if (!exists(path))
+        return cannotOpen(QStringLiteral("找不到通讯录文件：%1").arg(path));
+    QString password;
+    const bool protectedStore = ContactStore::hasPassword(path);
+    if (protectedStore) {
+        const std::optional<QString> typed = passwords.ask(QStringLiteral("请输入通讯录密码："));
+        if (!typed)
+            return noTerminal();
+        password = *typed;
+    }
+    if (store.open(path, password))
+        return ExitDone;
+    const quennet::StoreCheck check = ContactStore::check(path, password);
+    printErr(QStringLiteral("无法打开通讯录：%1").arg(path));
+    if (!check.problems.isEmpty())
+        printErr(problemList(check.problems));
+    else if (protectedStore)
+        printErr(problemList({QStringLiteral("密码错误！")}));
+    return ExitCannotOpen;
+}
+
+// A new password typed twice. nullopt after a printed refusal; *exitCode
+// tells which.
+std::optional<QString> askNewPasswordTwice(PasswordSource &passwords, const QString &prompt,
+                                           const QString &nothingDone, int *exitCode)
+{
+    const std::optional<QString> first = passwords.ask(prompt);
+    if (!first) {
+        *exitCode = noTerminal();
+        return std::nullopt;
+    }
+    const std::optional<QString> second = passwords.ask(QStringLiteral("请再输入一次："));
+    if (!second) {
+        *exitCode = noTerminal();
+        return std::nullopt;
+    }
+    if (*first != *second) {
+        *exitCode = refuse(QStringLiteral("两次输入的密码不一致！") + nothingDone);
+        return std::nullopt;
+    }
+    return first;
+}
+
+// --- init -----------------------------------------------------------------
+
+int runInit(const Arguments &args)
+{
+    const QString path = storePath(args);
+    const bool askTwice = args.has(QStringLiteral("password"));
+    if (askTwice && args.has(kPasswordStdin.name)) {
+        printErr(QStringLiteral("wab: --password 与 --password-stdin 只能选一个"));
+        return ExitUsage;
+    }
+    if (exists(path))
+        return refuse(QStringLiteral("通讯录文件已经存在，不会覆盖：%1").arg(path));
+
+    QString password;
+    PasswordSource passwords = passwordSource(args);
+    if (askTwice) {
+        int exitCode = ExitDone;
+        const std::optional<QString> typed =
+            askNewPasswordTwice(passwords, QStringLiteral("新通讯录的密码（留空则不设密码）："),
+                                QStringLiteral("通讯录没有创建。"), &exitCode);
+        if (!typed)
+            return exitCode;
+        password = *typed;
+    } else if (passwords.fromStdin()) {
+        password = passwords.ask(QString()).value_or(QString());
+    }
+
+    if (!ContactStore::create(path, password))
+        return cannotOpen(QStringLiteral("无法创建通讯录文件：%1").arg(path));
+    printOut(password.isEmpty() ? QStringLiteral("已创建空通讯录（无密码）：%1").arg(path)
+                                : QStringLiteral("已创建空通讯录（有密码）：%1").arg(path));
+    return ExitDone;
+}
+
+// --- list -----------------------------------------------------------------
+
+int runList(const Arguments &args)
+{
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    if (const int code = openStore(store, storePath(args), passwords))
+        return code;
+    for (int number = 1; number <= store.recordCount(); ++number) {
+        store.goTo(number);
+        printOut(recordLine(store));
+    }
+    return ExitDone;
+}
+
+// --- passwd ---------------------------------------------------------------
+
+int runPasswd(const Arguments &args)
+{
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    const QString path = storePath(args);
+    if (const int code = openStore(store, path, passwords))
+        return code;
+    int exitCode = ExitDone;
+    const std::optional<QString> typed = askNewPasswordTwice(
+        passwords, QStringLiteral("新密码（留空则删除密码）："), QStringLiteral("密码没有改变。"), &exitCode);
+    if (!typed)
+        return exitCode;
+    if (!store.setPassword(*typed))
+        return refuse(QStringLiteral("修改密码失败！通讯录没有改变：%1").arg(path));
+    printOut(typed->isEmpty() ? QStringLiteral("已删除密码。") : QStringLiteral("密码设置成功！"));
+    return ExitDone;
+}
+
+// --- check ----------------------------------------------------------------
+
+int runCheck(const Arguments &args)
+{
+    const QString path = storePath(args);
+    if (!exists(path))
+        return cannotOpen(QStringLiteral("找不到通讯录文件：%1").arg(path));
+    if (!QFileInfo(path).isReadable())
+        return cannotOpen(QStringLiteral("无法读取通讯录文件：%1").arg(path));
+
+    // Without a password only the file itself can be verified, not the
+    // sealed records.
+    QString password;
+    PasswordSource passwords = passwordSource(args);
+    const bool protectedStore = ContactStore::hasPassword(path);
+    const bool verifyPassword = protectedStore && passwords.canAsk();
+    if (verifyPassword)
+        password = passwords.ask(QStringLiteral("请输入通讯录密码：")).value_or(QString());
+
+    const quennet::StoreCheck check = ContactStore::check(path, password);
+    if (!check.ok) {
+        printErr(QStringLiteral("通讯录有问题：%1").arg(path));
+        printErr(problemList(check.problems));
+        return ExitRefused;
+    }
+    QString passwordState = QStringLiteral("无密码");
+    if (check.hasPassword)
+        passwordState = verifyPassword ? QStringLiteral("有密码") : QStringLiteral("有密码（未验证密码）");
+    printOut(
+        QStringLiteral("正常：%1，共%2条记录，%3。").arg(path).arg(check.recordCount).arg(passwordState));
+    return ExitDone;
+}
+
+// --- add ------------------------------------------------------------------
+
+int runAdd(const Arguments &args)
+{
+    if (!args.values.contains(QStringLiteral("name"))) {
+        printErr(QStringLiteral("wab: 缺少 --name"));
+        return ExitUsage;
+    }
+    rules::ContactInput input;
+    input.name = args.values.value(QStringLiteral("name"));
+    input.phone = args.values.value(QStringLiteral("phone"));
+    input.mobile = args.values.value(QStringLiteral("mobile"));
+    input.qq = args.values.value(QStringLiteral("qq"));
+    input.email = args.values.value(QStringLiteral("email"));
+    input.address = args.values.value(QStringLiteral("address"));
+
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    if (const int code = openStore(store, storePath(args), passwords))
+        return code;
+    const rules::Check check = rules::checkAdding(store, input);
+    if (check != rules::Check::Ok)
+        return refuse(rules::checkMessage(check, rules::Branch::Adding).text);
+    if (!rules::appendContact(store, input))
+        return refuse(rules::addFailed().text);
+    printOut(rules::addSucceeded().text);
+    return ExitDone;
+}
+
+// --- find -----------------------------------------------------------------
+
+struct QueryOption {
+    const char *name;
+    int kind;
+};
+
+constexpr QueryOption kQueryOptions[] = {
+    {"name", rules::QueryName},
+    {"phone", rules::QueryPhone},
+    {"mobile", rules::QueryMobile},
+    {"qq", rules::QueryQQ},
+};
+
+int runFind(const Arguments &args)
+{
+    int kind = 0;
+    QString text;
+    for (const QueryOption &option : kQueryOptions) {
+        const QString name = QLatin1String(option.name);
+        if (!args.values.contains(name))
+            continue;
+        if (kind != 0) {
+            printErr(QStringLiteral("wab: --name、--phone、--mobile、--qq 只能给一个"));
+            return ExitUsage;
+        }
+        kind = option.kind;
+        text = args.values.value(name);
+    }
+    if (kind == 0) {
+        printErr(QStringLiteral("wab: 请给出 --name、--phone、--mobile 或 --qq 之一"));
+        return ExitUsage;
+    }
+    if (text.isEmpty())
+        return refuse(rules::queryEmptyBox(kind).text.section(QStringLiteral("\r\n"), 0, 0));
+
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    if (const int code = openStore(store, storePath(args), passwords))
+        return code;
+    const QList<int> matches = rules::query(store, kind, text);
+    if (matches.isEmpty())
+        return refuse(rules::nothingFound().text);
+    for (const int number : matches) {
+        store.goTo(number);
+        printOut(QString::number(number) + QLatin1Char('\t') + recordLine(store));
+    }
+    return ExitDone;
+}
+
+// --- delete ---------------------------------------------------------------
+
+int runDelete(const Arguments &args)
+{
+    if (args.positional.isEmpty()) {
+        printErr(QStringLiteral("wab: 缺少记录号 N"));
+        return ExitUsage;
+    }
+    bool isNumber = false;
+    const int number = args.positional.first().toInt(&isNumber);
+    if (!isNumber) {
+        printErr(QStringLiteral("wab: 记录号不是整数：%1").arg(args.positional.first()));
+        return ExitUsage;
+    }
+    Arguments storeArgs = args;
+    storeArgs.positional.removeFirst();
+
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    if (const int code = openStore(store, storePath(storeArgs), passwords))
+        return code;
+    if (number < 1 || number > store.recordCount())
+        return refuse(
+            QStringLiteral("对不起！没有第%1条记录！（共%2条记录）").arg(number).arg(store.recordCount()));
+    store.goTo(number);
+    if (!rules::deleteRecordUnderCursor(store))
+        return refuse(rules::deleteFailed().text);
+    printOut(rules::deleteSucceeded().text);
+    return ExitDone;
+}
+
+// --- usage ----------------------------------------------------------------
+
+const QString kStoreNote = QStringLiteral("STORE 缺省为 ./wab.vdb。");
+const QString kPasswordNote =
+    QStringLiteral("  --password-stdin  从标准输入读密码，每行一个；否则在终端上不回显地询问。");
+
+QString usage(const QString &synopsis, const QString &what, const QString &options = QString())
+{
+    QString text = QStringLiteral("用法：") + synopsis + QLatin1Char('\n') + what + QLatin1Char('\n');
+    if (!options.isEmpty())
+        text += options + QLatin1Char('\n');
+    return text + kPasswordNote + QLatin1Char('\n') + kStoreNote;
+}
+
+QList<Command> buildCommands()
+{
+    const OptionDef name{QStringLiteral("name"), true};
+    const OptionDef phone{QStringLiteral("phone"), true};
+    const OptionDef mobile{QStringLiteral("mobile"), true};
+    const OptionDef qq{QStringLiteral("qq"), true};
+    const OptionDef email{QStringLiteral("email"), true};
+    const OptionDef address{QStringLiteral("address"), true};
+    const OptionDef password{QStringLiteral("password"), false};
+
+    QList<Command> list;
+    list.append({QStringLiteral("init"),
+                 usage(QStringLiteral("wab init [STORE] [--password | --password-stdin]"),
+                       QStringLiteral("新建一个空通讯录（六个字段：姓名、电话、手机、QQ、Email、地址）。"
+                                      "已经存在的文件不会被覆盖。"),
+                       QStringLiteral("  --password        在终端上输入两次密码（留空则不设密码）\n"
+                                      "  用 --password-stdin 时读第一行作密码，空行或没有输入则不设密码。")),
+                 {password, kPasswordStdin},
+                 1,
+                 runInit});
+    list.append({QStringLiteral("list"),
+                 usage(QStringLiteral("wab list [STORE]"),
+                       QStringLiteral("按记录号顺序列出所有联系人，每行一条，字段之间用制表符分隔。\n"
+                                      "值里的制表符、换行、回车和反斜杠写作 \\t、\\n、\\r、\\\\。")),
+                 {kPasswordStdin},
+                 1,
+                 runList});
+    list.append({QStringLiteral("passwd"),
+                 usage(QStringLiteral("wab passwd [STORE]"),
+                       QStringLiteral("设置、修改或删除通讯录密码（新密码留空则删除密码）。\n"
+                                      "用 --password-stdin 时依次读：旧密码（仅当通讯录有密码时）、新密码、"
+                                      "再一次新密码。")),
+                 {kPasswordStdin},
+                 1,
+                 runPasswd});
+    list.append({QStringLiteral("check"),
+                 usage(QStringLiteral("wab check [STORE]"),
+                       QStringLiteral("检查通讯录文件的完整性、格式版本和密码。\n"
+                                      "退出码：0 正常，1 有问题，2 无法打开。")),
+                 {kPasswordStdin},
+                 1,
+                 runCheck});
+    list.append({QStringLiteral("add"),
+                 usage(QStringLiteral("wab add --name N [--phone P] [--mobile M] [--qq Q] [--email E] "
+                                      "[--address A] [STORE]"),
+                       QStringLiteral("添加一个联系人，检查与主窗口的添加联系人相同。")),
+                 {name, phone, mobile, qq, email, address, kPasswordStdin},
+                 1,
+                 runAdd});
+    list.append({QStringLiteral("find"),
+                 usage(QStringLiteral("wab find --name|--phone|--mobile|--qq TEXT [STORE]"),
+                       QStringLiteral("列出该字段与 TEXT 完全相同的所有联系人，每行以记录号开头。")),
+                 {name, phone, mobile, qq, kPasswordStdin},
+                 1,
+                 runFind});
+    list.append(
+        {QStringLiteral("delete"),
+         usage(QStringLiteral("wab delete N [STORE]"), QStringLiteral("删除第 N 条记录，其后的记录号减一。")),
+         {kPasswordStdin},
+         2,
+         runDelete});
+    return list;
+}
+
+} // namespace
+
+const QList<Command> &commands()
+{
+    static const QList<Command> list = buildCommands();
+    return list;
+}
+
+QString generalUsage()
+{
+    return QStringLiteral(
+        "用法：wab <命令> [选项] [STORE]\n"
+        "通讯录文件的命令行工具。\n"
+        "\n"
+        "  wab init [STORE] [--password | --password-stdin]   新建空通讯录\n"
+        "  wab list [STORE]                                    列出所有联系人\n"
+        "  wab passwd [STORE]                                  设置、修改或删除密码\n"
+        "  wab check [STORE]                                   检查文件\n"
+        "  wab add --name N [--phone P] [--mobile M] [--qq Q] [--email E] [--address A] [STORE]\n"
+        "  wab find --name|--phone|--mobile|--qq TEXT [STORE]\n"
+        "  wab delete N [STORE]\n"
+        "\n"
+        "STORE 缺省为 ./wab.vdb。有密码的通讯录在终端上不回显地询问密码，\n"
+        "或用 --password-stdin 从标准输入读入（每行一个）。\n"
+        "退出码：0 完成，1 被拒绝，2 用法错误或无法打开通讯录。\n"
+        "wab <命令> --help 显示该命令的说明。");
+}
+
+} // namespace wab

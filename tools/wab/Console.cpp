@@ -1,0 +1,101 @@
+#include "Console.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace wab {
+
+namespace {
+
+void print(std::FILE *stream, const QString &text)
+{
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QByteArray bytes = plain.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+QString readLine()
+{
+    std::string line;
+    if (!std::getline(std::cin, line))
+        return QString();
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromUtf8(line.data(), qsizetype(line.size()));
+}
+
+// Echo is switched off only while a password is typed; an interrupt in that
+// moment must not leave the terminal silent.
+struct termios savedTerminal;
+volatile std::sig_atomic_t echoOff = 0;
+
+void restoreTerminal()
+{
+    if (echoOff) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+        echoOff = 0;
+    }
+}
+
+void onInterrupt(int signal)
+{
+    restoreTerminal();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+QString readHidden()
+{
+    if (::tcgetattr(STDIN_FILENO, &savedTerminal) != 0)
+        return readLine();
+    struct termios silent = savedTerminal;
+    silent.c_lflag &= ~tcflag_t(ECHO);
+    silent.c_lflag |= ECHONL;
+    auto oldInt = std::signal(SIGINT, onInterrupt);
+    auto oldTerm = std::signal(SIGTERM, onInterrupt);
+    echoOff = 1;
+    ::tcsetattr(STDIN_FILENO, TCSADRAIN, &silent);
+    const QString line = readLine();
+    restoreTerminal();
+    std::signal(SIGINT, oldInt);
+    std::signal(SIGTERM, oldTerm);
+    return line;
+}
+
+} // namespace
+
+void printOut(const QString &text)
+{
+    print(stdout, text);
+}
+
+void printErr(const QString &text)
+{
+    print(stderr, text);
+}
+
+bool PasswordSource::canAsk() const
+{
+    return m_fromStdin || ::isatty(STDIN_FILENO);
+}
+
+std::optional<QString> PasswordSource::ask(const QString &prompt)
+{
+    if (m_fromStdin)
+        return readLine();
+    if (!canAsk())
+        return std::nullopt;
+    const QByteArray bytes = prompt.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+    return readHidden();
+}
+
+} // namespace wab

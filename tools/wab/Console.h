@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace wab {
+
+// Exit codes of every command.
+enum Exit { ExitDone = 0, ExitRefused = 1, ExitUsage = 2, ExitCannotOpen = 2 };
+
+// Text for the terminal: UTF-8, with the program's "\r\n" line breaks as "\n".
+void printOut(const QString &text);
+void printErr(const QString &text);
+
+// Passwords come either one per line from standard input (--password-stdin)
+// or from the terminal without echo.
+class PasswordSource {
+public:
+    explicit PasswordSource(bool fromStdin) : m_fromStdin(fromStdin) {}
+
+    bool fromStdin() const { return m_fromStdin; }
+    // False when a password would have to be typed but there is no terminal.
+    bool canAsk() const;
+    // The next password; an empty line or end of input is the empty password.
+    // nullopt when canAsk() is false.
+    std::optional<QString> ask(const QString &prompt);
+
+private:
+    bool m_fromStdin;
+};
+
+} // namespace wab

@@ -1,0 +1,183 @@
+#include "ui/Controls.h"
+
+#include "ui/TestModeInternal.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QUrl>
+
+namespace quennet::ui {
+
+namespace {
+
+struct Documents {
+    bool testMode = false;
+    QStringList opened;
+};
+
+Documents &documents()
+{
+    static Documents d;
+    return d;
+}
+
+// "按键1" -> ":/buttons/按键1_normal.png". A name with a '/' is a path
+// prefix of its own (a picture set outside the resources).
+QPixmap buttonPicture(const QString &image, const char *state)
+{
+    if (image.isEmpty())
+        return {};
+    const QString prefix = image.contains(QLatin1Char('/')) ? image : QStringLiteral(":/buttons/") + image;
+    const QString path = prefix + QLatin1Char('_') + QLatin1String(state) + QStringLiteral(".png");
+    return QFile::exists(path) ? QPixmap(path) : QPixmap();
+}
+
+// Drawn when a button has no pictures, so that the layout stays visible.
+void paintPlaceholder(QPainter &painter, const QRect &rect, bool hovered, bool pressed)
+{
+    const QColor face = pressed   ? QColor(0xc4, 0xcf, 0xdc)
+                        : hovered ? QColor(0xee, 0xf3, 0xf9)
+                                  : QColor(0xdd, 0xe3, 0xea);
+    painter.fillRect(rect, face);
+    painter.setPen(QColor(0x8a, 0x9b, 0xb3));
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+}
+
+} // namespace
+
+namespace detail {
+
+void setDocumentTestMode(bool on)
+{
+    documents().testMode = on;
+}
+
+bool documentTestMode()
+{
+    return documents().testMode;
+}
+
+} // namespace detail
+
+ImageButton::ImageButton(QWidget *parent, const QString &name, const QString &image, const QRect &geometry,
+                         const QString &accessibleName)
+    : QAbstractButton(parent), m_normal(buttonPicture(image, "normal")),
+      m_hover(buttonPicture(image, "hover")), m_pressed(buttonPicture(image, "pressed"))
+{
+    setObjectName(name);
+    setAccessibleName(accessibleName);
+    setGeometry(geometry);
+    setFixedSize(geometry.size());
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_Hover);
+}
+
+QSize ImageButton::sizeHint() const
+{
+    return size().isValid() ? size() : m_normal.size();
+}
+
+const QPixmap &ImageButton::currentPicture() const
+{
+    if (isDown() && !m_pressed.isNull())
+        return m_pressed;
+    if ((m_hovered || isDown()) && !m_hover.isNull())
+        return m_hover;
+    return m_normal;
+}
+
+void ImageButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    if (!isEnabled())
+        painter.setOpacity(0.5);
+    const QPixmap &picture = currentPicture();
+    if (picture.isNull())
+        paintPlaceholder(painter, rect(), m_hovered, isDown());
+    else
+        painter.drawPixmap(rect(), picture);
+}
+
+void ImageButton::enterEvent(QEnterEvent *event)
+{
+    m_hovered = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void ImageButton::leaveEvent(QEvent *event)
+{
+    m_hovered = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+TransparentLabel::TransparentLabel(QWidget *parent, const QString &name, const QString &text,
+                                   const QRect &geometry, int pixelSize)
+    : QLabel(parent)
+{
+    setObjectName(name);
+    setTextFormat(Qt::PlainText);
+    const QString shown = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    setText(shown);
+    setWordWrap(shown.contains(QLatin1Char('\n')));
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    QFont face(QStringLiteral("宋体"));
+    face.setPixelSize(pixelSize);
+    setFont(face);
+    setGeometry(geometry);
+}
+
+QTimer *makeTimer(QObject *parent, const QString &name, int intervalMs)
+{
+    auto *timer = new QTimer(parent);
+    timer->setObjectName(name);
+    timer->setInterval(intervalMs);
+    if (intervalMs > 0)
+        timer->start();
+    return timer;
+}
+
+void setToolTip(QWidget *control, const QString &text)
+{
+    control->setToolTip(text);
+}
+
+void simulateKeyPress(int qtKey, const QString &text)
+{
+    QWidget *target = QApplication::focusWidget();
+    if (!target)
+        return;
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, qtKey, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(target, &release);
+}
+
+bool openDocument(const QString &path)
+{
+    Documents &d = documents();
+    if (d.testMode) {
+        d.opened.append(path);
+        return true;
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+QStringList openedDocuments()
+{
+    return documents().opened;
+}
+
+void clearOpenedDocuments()
+{
+    documents().opened.clear();
+}
+
+} // namespace quennet::ui

@@ -1,0 +1,235 @@
+#include "ui/FileDialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QList>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace quennet::ui {
+
+namespace {
+
+struct Script {
+    bool testMode = false;
+    QStringList names;
+    int shown = 0;
+    bool lastWasSave = false;
+};
+
+Script &script()
+{
+    static Script s;
+    return s;
+}
+
+FileDialog &snapshot()
+{
+    static FileDialog dialog;
+    return dialog;
+}
+
+// Globs of one pattern entry. Windows' "*.*" means every file; on Linux it
+// would hide names without a dot, so it becomes "*".
+QStringList globsOf(const QString &patterns)
+{
+    QStringList globs;
+    const QStringList parts = patterns.split(QRegularExpression(QStringLiteral("[; ,]")), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const QString glob = part.trimmed();
+        if (!glob.isEmpty())
+            globs.append(glob == QLatin1String("*.*") ? QStringLiteral("*") : glob);
+    }
+    return globs;
+}
+
+QSet<QString> lowered(const QStringList &globs)
+{
+    QSet<QString> set;
+    for (const QString &glob : globs)
+        set.insert(glob.toLower());
+    return set;
+}
+
+// Qt reads the globs of a name filter from its last "(...)", split at
+// spaces. Descriptions here usually already end in the globs, separated by
+// ';' and sometimes without the closing parenthesis; those get their group
+// rewritten instead of a second copy appended.
+QString nameFilterOf(const QString &description, const QStringList &globs)
+{
+    const QString joined = globs.join(QLatin1Char(' '));
+    const int open = description.lastIndexOf(QLatin1Char('('));
+    if (open >= 0) {
+        QString inner = description.mid(open + 1);
+        const bool closed = inner.endsWith(QLatin1Char(')'));
+        if (closed)
+            inner.chop(1);
+        if (!inner.contains(QLatin1Char(')')) && lowered(globsOf(inner)) == lowered(globs))
+            return description.left(open) + QLatin1Char('(') + joined + QLatin1Char(')');
+    }
+    if (description.isEmpty())
+        return QLatin1Char('(') + joined + QLatin1Char(')');
+    return description + QStringLiteral(" (") + joined + QLatin1Char(')');
+}
+
+void copySettings(const FileDialog &from, FileDialog &to)
+{
+    to.title = from.title;
+    to.filter = from.filter;
+    to.defaultExtension = from.defaultExtension;
+    to.initialDirectory = from.initialDirectory;
+    to.fileName = from.fileName;
+}
+
+} // namespace
+
+FileDialog::FileDialog(QObject *parent) : QObject(parent) {}
+
+bool FileDialog::showSave(QWidget *parent)
+{
+    return show(parent, true);
+}
+
+bool FileDialog::showOpen(QWidget *parent)
+{
+    return show(parent, false);
+}
+
+bool FileDialog::show(QWidget *parent, bool save)
+{
+    Script &s = script();
+    ++s.shown;
+    s.lastWasSave = save;
+    copySettings(*this, snapshot());
+    return s.testMode ? showScripted() : showReal(parent, save);
+}
+
+bool FileDialog::showScripted()
+{
+    Script &s = script();
+    if (s.names.isEmpty())
+        return false;
+    const QString name = s.names.takeFirst();
+    if (name.isEmpty())
+        return false;
+    QString path = name;
+    if (QFileInfo(name).isRelative())
+        path = QDir(initialDirectory.isEmpty() ? QDir::currentPath() : initialDirectory).filePath(name);
+    fileName = withDefaultExtension(QDir::cleanPath(path), cleanExtension(defaultExtension));
+    return true;
+}
+
+bool FileDialog::showReal(QWidget *parent, bool save)
+{
+    QFileDialog dialog(parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setWindowTitle(title.isEmpty() ? (save ? QStringLiteral("另存为") : QStringLiteral("打开"))
+                                          : title);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("文件名："));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("文件类型："));
+    dialog.setLabelText(QFileDialog::Accept, save ? QStringLiteral("保存(&S)") : QStringLiteral("打开(&O)"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    const QStringList filters = nameFilters(filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(cleanExtension(defaultExtension));
+    if (!initialDirectory.isEmpty())
+        dialog.setDirectory(initialDirectory);
+    if (!fileName.isEmpty()) {
+        const QFileInfo preset(fileName);
+        if (preset.isAbsolute())
+            dialog.setDirectory(preset.absolutePath());
+        dialog.selectFile(preset.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().first();
+    return true;
+}
+
+void FileDialog::setTestMode(bool on)
+{
+    script().testMode = on;
+}
+
+bool FileDialog::testMode()
+{
+    return script().testMode;
+}
+
+void FileDialog::setNextFileName(const QString &name)
+{
+    script().names.append(name);
+}
+
+int FileDialog::pendingFileNames()
+{
+    return script().names.size();
+}
+
+int FileDialog::shownCount()
+{
+    return script().shown;
+}
+
+FileDialog *FileDialog::lastShown()
+{
+    return &snapshot();
+}
+
+bool FileDialog::lastShownWasSave()
+{
+    return script().lastWasSave;
+}
+
+void FileDialog::clearScript()
+{
+    Script &s = script();
+    s.names.clear();
+    s.shown = 0;
+    s.lastWasSave = false;
+    copySettings(FileDialog(), snapshot());
+}
+
+QStringList FileDialog::nameFilters(const QString &filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 0; i < parts.size(); i += 2) {
+        const QString description = parts.at(i).trimmed();
+        QStringList globs = globsOf(parts.value(i + 1));
+        if (description.isEmpty() && globs.isEmpty())
+            continue;
+        if (globs.isEmpty())
+            globs.append(QStringLiteral("*"));
+        result.append(nameFilterOf(description, globs));
+    }
+    return result;
+}
+
+QString FileDialog::cleanExtension(const QString &extension)
+{
+    QString ext = extension.trimmed();
+    if (ext.startsWith(QLatin1String("*.")))
+        ext.remove(0, 2);
+    else if (ext.startsWith(QLatin1Char('.')))
+        ext.remove(0, 1);
+    return ext == QLatin1String("*") ? QString() : ext;
+}
+
+QString FileDialog::withDefaultExtension(const QString &name, const QString &extension)
+{
+    const QString ext = cleanExtension(extension);
+    if (ext.isEmpty() || name.isEmpty() || !QFileInfo(name).suffix().isEmpty())
+        return name;
+    QString result = name;
+    if (!result.endsWith(QLatin1Char('.')))
+        result += QLatin1Char('.');
+    return result + ext;
+}
+
+} // namespace quennet::ui

@@ -1,0 +1,234 @@
+#include "ui/MessageBox.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <memory>
+
+namespace quennet::ui {
+
+namespace {
+
+// Property that ties each push button of a built box to its answer.
+constexpr char kAnswerProperty[] = "quennetAnswer";
+
+struct Script {
+    bool testMode = false;
+    QList<int> answers;
+    QList<ShownMessage> shown;
+};
+
+Script &script()
+{
+    static Script s;
+    return s;
+}
+
+StyleInfo::Icon iconOf(int style)
+{
+    switch (style & 0xF0) {
+    case 0x10:
+        return StyleInfo::Stop;
+    case 0x20:
+        return StyleInfo::Question;
+    case 0x30:
+        return StyleInfo::Exclamation;
+    case 0x40:
+        return StyleInfo::Information;
+    default:
+        return StyleInfo::NoIcon;
+    }
+}
+
+QList<Answer> buttonsOf(int style)
+{
+    switch (style & 0x0F) {
+    case 0x1:
+        return {AnswerOk, AnswerCancel};
+    case 0x3:
+        return {AnswerYes, AnswerNo, AnswerCancel};
+    case 0x4:
+        return {AnswerYes, AnswerNo};
+    default:
+        // The program uses no other button sets; anything else gets a plain OK
+        // so that a box can always be answered.
+        return {AnswerOk};
+    }
+}
+
+Answer escapeOf(const QList<Answer> &buttons)
+{
+    if (buttons.contains(AnswerCancel))
+        return AnswerCancel;
+    if (buttons.contains(AnswerNo))
+        return AnswerNo;
+    return buttons.first();
+}
+
+QString captionOf(Answer answer)
+{
+    switch (answer) {
+    case AnswerOk:
+        return QStringLiteral("确定");
+    case AnswerCancel:
+        return QStringLiteral("取消");
+    case AnswerYes:
+        return QStringLiteral("是(&Y)");
+    case AnswerNo:
+        return QStringLiteral("否(&N)");
+    }
+    return {};
+}
+
+QMessageBox::ButtonRole roleOf(Answer answer)
+{
+    switch (answer) {
+    case AnswerOk:
+        return QMessageBox::AcceptRole;
+    case AnswerCancel:
+        return QMessageBox::RejectRole;
+    case AnswerYes:
+        return QMessageBox::YesRole;
+    case AnswerNo:
+        return QMessageBox::NoRole;
+    }
+    return QMessageBox::AcceptRole;
+}
+
+QMessageBox::Icon qtIconOf(StyleInfo::Icon icon)
+{
+    switch (icon) {
+    case StyleInfo::Stop:
+        return QMessageBox::Critical;
+    case StyleInfo::Question:
+        return QMessageBox::Question;
+    case StyleInfo::Exclamation:
+        return QMessageBox::Warning;
+    case StyleInfo::Information:
+        return QMessageBox::Information;
+    case StyleInfo::NoIcon:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+int scriptedAnswer(const QString &text, const QString &title, int style)
+{
+    Script &s = script();
+    s.shown.append({text, title, style});
+    if (!s.answers.isEmpty())
+        return s.answers.takeFirst();
+    return styleInfo(style).defaultButton;
+}
+
+} // namespace
+
+StyleInfo styleInfo(int style)
+{
+    StyleInfo info;
+    info.icon = iconOf(style);
+    info.buttons = buttonsOf(style);
+    // Bits 0x100 and 0x200 make the second or third button the default.
+    const int defaultIndex = (style >> 8) & 0x3;
+    info.defaultButton = info.buttons.value(defaultIndex, info.buttons.first());
+    info.escapeButton = escapeOf(info.buttons);
+    return info;
+}
+
+namespace detail {
+
+QString withUnixLineBreaks(const QString &text)
+{
+    QString result = text;
+    result.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return result;
+}
+
+QMessageBox *buildMessageBox(QWidget *parent, const QString &text, const QString &title, int style)
+{
+    const StyleInfo info = styleInfo(style);
+    auto *box = new QMessageBox(parent);
+    box->setWindowTitle(title);
+    // Contact names may contain '<' or '&': never read them as markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(withUnixLineBreaks(text));
+    box->setIcon(qtIconOf(info.icon));
+    for (Answer answer : info.buttons) {
+        QPushButton *button = box->addButton(captionOf(answer), roleOf(answer));
+        button->setProperty(kAnswerProperty, int(answer));
+    }
+    box->setDefaultButton(qobject_cast<QPushButton *>(buttonFor(*box, info.defaultButton)));
+    box->setEscapeButton(buttonFor(*box, info.escapeButton));
+    return box;
+}
+
+QAbstractButton *buttonFor(const QMessageBox &box, Answer answer)
+{
+    const QList<QAbstractButton *> buttons = box.buttons();
+    for (QAbstractButton *button : buttons) {
+        if (button->property(kAnswerProperty).toInt() == answer)
+            return button;
+    }
+    return nullptr;
+}
+
+int answerOf(const QMessageBox &box, int style)
+{
+    if (QAbstractButton *clicked = box.clickedButton()) {
+        const QVariant answer = clicked->property(kAnswerProperty);
+        if (answer.isValid())
+            return answer.toInt();
+    }
+    return styleInfo(style).escapeButton;
+}
+
+} // namespace detail
+
+int messageBox(QWidget *parent, const QString &text, const QString &title, int style)
+{
+    if (script().testMode)
+        return scriptedAnswer(text, title, style);
+    std::unique_ptr<QMessageBox> box(detail::buildMessageBox(parent, text, title, style));
+    box->exec();
+    return detail::answerOf(*box, style);
+}
+
+void MessageBoxScript::setTestMode(bool on)
+{
+    script().testMode = on;
+}
+
+bool MessageBoxScript::testMode()
+{
+    return script().testMode;
+}
+
+void MessageBoxScript::setNextAnswer(int answer)
+{
+    script().answers.append(answer);
+}
+
+int MessageBoxScript::pendingAnswers()
+{
+    return script().answers.size();
+}
+
+QList<ShownMessage> MessageBoxScript::shown()
+{
+    return script().shown;
+}
+
+ShownMessage MessageBoxScript::last()
+{
+    return script().shown.isEmpty() ? ShownMessage{} : script().shown.last();
+}
+
+void MessageBoxScript::clear()
+{
+    script().answers.clear();
+    script().shown.clear();
+}
+
+} // namespace quennet::ui
