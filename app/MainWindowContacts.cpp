@@ -210,6 +210,7 @@ void MainWindow::deleteContact()
     store.goTo(form.selectedRecord + 1);
     showCurrentRecord();
     tell(this, rules::deleteSucceeded());
+    setTotalCounter(store.recordCount());
 }
 
 } // namespace quennet

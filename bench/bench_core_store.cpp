@@ -14,11 +14,15 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace quennet;
 
@@ -55,9 +59,12 @@ Stats repeat(int times, const std::function<void()> &work)
 
 QStringList sampleContact(int i)
 {
-    return {QStringLiteral("联系人%1").arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')), QString::number(10000000 + i),
-            QStringLiteral("user%1@example.com.cn").arg(i), QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
+    return {QStringLiteral("联系人%1").arg(i),
+            QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
+            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')),
+            QString::number(10000000 + i),
+            QStringLiteral("user%1@example.com.cn").arg(i),
+            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
 }
 
 qint64 statusKb(const char *key)
@@ -96,6 +103,33 @@ QString rssInChild(const QString &path, const QString &password)
         .arg(kb[2].toDouble() / 1024, 0, 'f', 1);
 }
 
+// A durable commit in rollback-journal mode costs five of these (journal,
+// its directory entry, journal header, database, directory after the delete),
+// so the disk's flush latency bounds every write.
+Stats fdatasyncLatency(const QString &dir)
+{
+    const QByteArray name = QFile::encodeName(dir + QStringLiteral("/sync-probe"));
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    char page[4096] = {1};
+    int round = 0;
+    const Stats result = repeat(50, [&] {
+        if (::pwrite(fd, page, sizeof page, off_t(round++ % 4) * off_t(sizeof page)) < 0 ||
+            ::fdatasync(fd) != 0)
+            qFatal("fdatasync failed");
+    });
+    ::close(fd);
+    ::unlink(name.constData());
+    return result;
+}
+
+// The bulk writes before a durability measurement are still draining from
+// the host's caches; without a pause the first flushes wait for them.
+void settleDisk()
+{
+    ::sync();
+    QThread::sleep(3);
+}
+
 void row(const char *what, const QString &result)
 {
     printf("| %-44s | %s |\n", what, qPrintable(result));
@@ -112,18 +146,44 @@ QString stats(const Stats &s)
     return QStringLiteral("median %1, p90 %2, max %3").arg(ms(s.median), ms(s.p90), ms(s.max));
 }
 
+QByteArray firstLineWith(const QString &file, const QByteArray &key)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray &line : in.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.trimmed();
+    return {};
+}
+
+void printMachine(const QString &dir)
+{
+    printf("machine: %d cores, %s\n", QThread::idealThreadCount(),
+           firstLineWith(QStringLiteral("/proc/cpuinfo"), "model name")
+               .split(':')
+               .value(1)
+               .trimmed()
+               .constData());
+    printf("load average at start: %s\n", firstLineWith(QStringLiteral("/proc/loadavg"), "").constData());
+    printf("store directory: %s\n\n", qPrintable(dir));
+}
+
 int runBenchmark(const QString &dir)
 {
     const QString path = dir + QStringLiteral("/wab.vdb");
     QFile::remove(path);
+    printMachine(dir);
     printf("| step (%d records) | result |\n|---|---|\n", kRecords);
 
+    row("raw fdatasync of one 4 KiB page (50 runs)", stats(fdatasyncLatency(dir)));
     QList<QStringList> rows;
     for (int i = 1; i <= kRecords; ++i)
         rows << sampleContact(i);
     double buildMs = timeMs([&] {
         ContactStore store;
-        if (!ContactStore::create(path) || !store.open(path) || !ContactStoreTestAccess::appendMany(store, rows))
+        if (!ContactStore::create(path) || !store.open(path) ||
+            !ContactStoreTestAccess::appendMany(store, rows))
             qFatal("could not build the store");
     });
     rows.clear();
@@ -149,7 +209,8 @@ int runBenchmark(const QString &dir)
         })));
     row("find(condition): only the last matches", stats(repeat(10, [&] {
             store.goFirst();
-            if (!store.find([&](const ContactStore &s) { return s.field(QStringLiteral("姓名")) == lastName; }))
+            if (!store.find(
+                    [&](const ContactStore &s) { return s.field(QStringLiteral("姓名")) == lastName; }))
                 qFatal("find failed");
         })));
     row("find with no match (whole store)", stats(repeat(20, [&] {
@@ -158,7 +219,9 @@ int runBenchmark(const QString &dir)
         })));
 
     int serial = 0;
-    row("durable append (200 runs)", stats(repeat(200, [&] { store.append(sampleContact(kRecords + ++serial)); })));
+    settleDisk();
+    row("durable append (200 runs)",
+        stats(repeat(200, [&] { store.append(sampleContact(kRecords + ++serial)); })));
     row("durable modify (50 runs)", stats(repeat(50, [&] {
             store.goTo(store.recordCount() / 2);
             store.modify(sampleContact(++serial));
@@ -174,14 +237,16 @@ int runBenchmark(const QString &dir)
         key.derive(QStringLiteral("password"), store::freshKdfParams());
     });
     row("Argon2id key derivation alone", QStringLiteral("%1 (opslimit %2, memlimit %3 MiB)")
-                                               .arg(ms(kdf))
-                                               .arg(store::kDefaultOpsLimit)
-                                               .arg(store::kDefaultMemLimit >> 20));
-    row("setPassword: none -> password (re-seal all)", ms(timeMs([&] { store.setPassword("first secret"); })));
+                                             .arg(ms(kdf))
+                                             .arg(store::kDefaultOpsLimit)
+                                             .arg(store::kDefaultMemLimit >> 20));
+    row("setPassword: none -> password (re-seal all)",
+        ms(timeMs([&] { store.setPassword("first secret"); })));
     row("setPassword: password -> password", ms(timeMs([&] { store.setPassword("second secret"); })));
     store.close();
     row("open with password (5 runs)", stats(repeat(5, [&] { store.open(path, "second secret"); })));
     row("memory, with password", rssInChild(path, QStringLiteral("second secret")));
+    settleDisk();
     row("durable append under password (50 runs)",
         stats(repeat(50, [&] { store.append(sampleContact(kRecords + ++serial)); })));
     row("find(field, text) under password", stats(repeat(20, [&] {
@@ -190,11 +255,12 @@ int runBenchmark(const QString &dir)
         })));
     row("setPassword: password -> none", ms(timeMs([&] { store.setPassword(QString()); })));
     store.close();
+    printf("\nload average at end: %s\n", firstLineWith(QStringLiteral("/proc/loadavg"), "").constData());
     QFile::remove(path);
     return sink.isEmpty() ? 1 : 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char *argv[])
 {

@@ -22,4 +22,4 @@ int length(const QString &text)
     return int(encode(text).size());
 }
 
-}  // namespace quennet::gbk
+} // namespace quennet::gbk

@@ -13,4 +13,4 @@ QString decode(const QByteArray &bytes);
 // Byte length of the GBK form: a Chinese character counts 2.
 int length(const QString &text);
 
-}  // namespace quennet::gbk
+} // namespace quennet::gbk

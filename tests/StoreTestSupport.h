@@ -14,9 +14,9 @@
 
 namespace storetest {
 
-inline QStringList contact(const QString &name, const QString &phone = QString(), const QString &mobile = QString(),
-                           const QString &qq = QString(), const QString &email = QString(),
-                           const QString &address = QString())
+inline QStringList contact(const QString &name, const QString &phone = QString(),
+                           const QString &mobile = QString(), const QString &qq = QString(),
+                           const QString &email = QString(), const QString &address = QString())
 {
     return {name, phone, mobile, qq, email, address};
 }
@@ -72,8 +72,8 @@ class RawDb {
 public:
     explicit RawDb(const QString &path)
     {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            nullptr) != SQLITE_OK) {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
             sqlite3_close(m_db);
             m_db = nullptr;
         }
@@ -82,7 +82,10 @@ public:
     RawDb(const RawDb &) = delete;
     RawDb &operator=(const RawDb &) = delete;
 
-    bool exec(const char *sql) { return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+    bool exec(const char *sql)
+    {
+        return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
 
     QByteArray blob(const char *sql, qint64 arg)
     {
@@ -102,7 +105,8 @@ public:
     {
         qint64 out = -1;
         sqlite3_stmt *stmt = nullptr;
-        if (m_db && sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        if (m_db && sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
             out = sqlite3_column_int64(stmt, 0);
         sqlite3_finalize(stmt);
         return out;
@@ -112,8 +116,10 @@ public:
     {
         sqlite3_stmt *stmt = nullptr;
         bool ok = m_db && sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) == SQLITE_OK;
-        ok = ok && sqlite3_bind_blob(stmt, 1, value.constData(), int(value.size()), SQLITE_TRANSIENT) == SQLITE_OK &&
-             sqlite3_bind_int64(stmt, 2, arg) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_DONE;
+        ok =
+            ok &&
+            sqlite3_bind_blob(stmt, 1, value.constData(), int(value.size()), SQLITE_TRANSIENT) == SQLITE_OK &&
+            sqlite3_bind_int64(stmt, 2, arg) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_DONE;
         sqlite3_finalize(stmt);
         return ok;
     }
@@ -123,7 +129,8 @@ public:
     {
         QList<qint64> ids;
         sqlite3_stmt *stmt = nullptr;
-        if (m_db && sqlite3_prepare_v2(m_db, "SELECT id FROM records ORDER BY id", -1, &stmt, nullptr) == SQLITE_OK)
+        if (m_db &&
+            sqlite3_prepare_v2(m_db, "SELECT id FROM records ORDER BY id", -1, &stmt, nullptr) == SQLITE_OK)
             while (sqlite3_step(stmt) == SQLITE_ROW)
                 ids.append(sqlite3_column_int64(stmt, 0));
         sqlite3_finalize(stmt);
@@ -134,4 +141,4 @@ private:
     sqlite3 *m_db = nullptr;
 };
 
-}  // namespace storetest
+} // namespace storetest

@@ -17,7 +17,7 @@ private slots:
         QCOMPARE(gbk::length(QString()), 0);
         QCOMPARE(gbk::length(QStringLiteral("13800138000")), 11);
         QCOMPARE(gbk::length(QStringLiteral("abc张三 1")), 9);
-        QCOMPARE(gbk::length(QStringLiteral("！？“”（）")), 12);  // full-width punctuation
+        QCOMPARE(gbk::length(QStringLiteral("！？“”（）")), 12); // full-width punctuation
     }
 
     void encodesKnownGbkBytes()

@@ -48,7 +48,7 @@ void verifyOffRecord(const ContactStore &store)
     QVERIFY(!store.isMarkedDeleted());
 }
 
-}  // namespace
+} // namespace
 
 class StoreTest : public QObject {
     Q_OBJECT
@@ -75,8 +75,8 @@ private:
             return {};
         QList<QStringList> rows;
         for (const QString &name : names)
-            rows << contact(name, name + QStringLiteral("-电话"), QString(), QString(), name + QStringLiteral("@mail"),
-                            QStringLiteral("地址") + name);
+            rows << contact(name, name + QStringLiteral("-电话"), QString(), QString(),
+                            name + QStringLiteral("@mail"), QStringLiteral("地址") + name);
         return ContactStoreTestAccess::appendMany(store, rows) ? path : QString();
     }
 
@@ -241,12 +241,12 @@ private slots:
         openStore(store, {"甲", "乙", "甲", "丙"});
         store.goFirst();
         QVERIFY(store.find(1, QStringLiteral("甲")));
-        QCOMPARE(store.recordNumber(), 1);  // the record under the cursor counts
+        QCOMPARE(store.recordNumber(), 1); // the record under the cursor counts
         store.skip();
         QVERIFY(store.find(1, QStringLiteral("甲")));
         QCOMPARE(store.recordNumber(), 3);
         store.goTo(0);
-        QVERIFY(store.find(1, QStringLiteral("乙")));  // from before-first: record 1 on
+        QVERIFY(store.find(1, QStringLiteral("乙"))); // from before-first: record 1 on
         QCOMPARE(store.recordNumber(), 2);
         store.goFirst();
         QVERIFY(store.find(5, QStringLiteral("丙@mail")));
@@ -258,9 +258,9 @@ private slots:
         ContactStore store;
         openStore(store, {"甲", "乙", "丙"});
         store.goTo(2);
-        QVERIFY(!store.find(1, QStringLiteral("甲")));  // only records 2.. are examined
+        QVERIFY(!store.find(1, QStringLiteral("甲"))); // only records 2.. are examined
         QCOMPARE(store.recordNumber(), 2);
-        QVERIFY(!store.find(1, QStringLiteral("乙 ")));  // exact: no trimming
+        QVERIFY(!store.find(1, QStringLiteral("乙 "))); // exact: no trimming
         QCOMPARE(store.recordNumber(), 2);
         store.goTo(4);
         QVERIFY(!store.find(1, QStringLiteral("丙")));
@@ -289,7 +289,7 @@ private slots:
         QVERIFY(!store.find(isLowerAb));
         QCOMPARE(seen, QStringList({"AB"}));
         QCOMPARE(store.recordNumber(), 3);
-        QVERIFY(store.find(1, QStringLiteral("AB")));  // case-sensitive
+        QVERIFY(store.find(1, QStringLiteral("AB"))); // case-sensitive
         QCOMPARE(store.recordNumber(), 3);
     }
 
@@ -328,7 +328,7 @@ private slots:
         store.goTo(2);
         QVERIFY(store.markDeleted());
         QVERIFY(store.isMarkedDeleted());
-        QCOMPARE(store.recordCount(), 3);  // marked, not yet removed
+        QCOMPARE(store.recordCount(), 3); // marked, not yet removed
         QVERIFY(store.purge());
         QCOMPARE(store.recordCount(), 2);
         QCOMPARE(store.recordNumber(), 2);
@@ -406,7 +406,8 @@ private slots:
     void everythingPersistsAcrossReopen()
     {
         const QString path = makeStore({});
-        const QStringList tricky = {"李\t四\r\n", "  前后空格  ", QString(QChar(0)) + "零", "😀𠀀", "", "地址"};
+        const QStringList tricky = {"李\t四\r\n", "  前后空格  ", QString(QChar(0)) + "零", "😀𠀀",
+                                    "",           "地址"};
         {
             ContactStore store;
             QVERIFY(store.open(path));
@@ -414,7 +415,7 @@ private slots:
             QVERIFY(store.append(contact("王五", "1")));
             store.goFirst();
             QVERIFY(store.modify(tricky));
-        }  // destroyed without close(): nothing is pending
+        } // destroyed without close(): nothing is pending
         ContactStore store;
         QVERIFY(store.open(path));
         QCOMPARE(store.recordCount(), 2);
@@ -614,8 +615,8 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         for (const char *kind : {"missing", "empty", "garbage", "short garbage", "truncated to pages",
-                                 "truncated mid-page", "foreign sqlite", "foreign with our id", "newer format",
-                                 "meta damaged", "record damaged", "directory"})
+                                 "truncated mid-page", "foreign sqlite", "foreign with our id",
+                                 "newer format", "meta damaged", "record damaged", "directory"})
             QTest::newRow(kind) << QString::fromLatin1(kind);
     }
 
@@ -703,7 +704,7 @@ private slots:
         QVERIFY(store.open(path));
         QVERIFY(store.append(contact("丙")));
         const QString copy = QFileInfo(path).absolutePath() + "/wab.bak";
-        QVERIFY(QFile::copy(path, copy));  // while the store is open
+        QVERIFY(QFile::copy(path, copy)); // while the store is open
         ContactStore backup;
         QVERIFY(backup.open(copy));
         QCOMPARE(allNames(backup), QStringList({"甲", "乙", "丙"}));
@@ -751,7 +752,8 @@ private:
         if (kind == "record damaged")
             return raw.setBlob("UPDATE records SET fields = ? WHERE id = ?", "short", 2) ? path : QString();
         const QByteArray bytes = storetest::readAll(path);
-        const qsizetype keep = kind == "truncated to pages" ? (bytes.size() / 4096 / 2) * 4096 : bytes.size() - 100;
+        const qsizetype keep =
+            kind == "truncated to pages" ? (bytes.size() / 4096 / 2) * 4096 : bytes.size() - 100;
         return storetest::writeAll(path, bytes.left(keep)) ? path : QString();
     }
 };

@@ -46,9 +46,10 @@ QList<QStringList> sampleRows(int count, const QString &tag)
 {
     QList<QStringList> rows;
     for (int i = 0; i < count; ++i)
-        rows << contact(QStringLiteral("%1联系人%2").arg(tag).arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-                        QStringLiteral("138%1").arg(i, 8, 10, QChar('0')), QString::number(100000 + i),
-                        QStringLiteral("user%1@example.cn").arg(i), QStringLiteral("北京市海淀区%1号").arg(i));
+        rows << contact(
+            QStringLiteral("%1联系人%2").arg(tag).arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
+            QStringLiteral("138%1").arg(i, 8, 10, QChar('0')), QString::number(100000 + i),
+            QStringLiteral("user%1@example.cn").arg(i), QStringLiteral("北京市海淀区%1号").arg(i));
     return rows;
 }
 
@@ -80,7 +81,7 @@ bool containsAnyForm(const QByteArray &bytes, const QString &text)
            bytes.contains(QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2));
 }
 
-}  // namespace
+} // namespace
 
 class SealingTest : public QObject {
     Q_OBJECT
@@ -118,7 +119,7 @@ private slots:
         const FileState before = fileState(path);
         ContactStore store;
         QVERIFY(!store.open(path));
-        QVERIFY(!store.open(path, QStringLiteral("secret")));  // case matters
+        QVERIFY(!store.open(path, QStringLiteral("secret"))); // case matters
         QVERIFY(!store.open(path, QStringLiteral("Secret ")));
         QVERIFY(!store.isOpen());
         QCOMPARE(store.recordCount(), 0);
@@ -179,7 +180,7 @@ private slots:
         store.goTo(3);
         QVERIFY(store.markDeleted());
         QVERIFY(store.setPassword(QStringLiteral("one")));
-        QCOMPARE(store.recordNumber(), 3);  // cursor and records stay as they were
+        QCOMPARE(store.recordNumber(), 3); // cursor and records stay as they were
         QCOMPARE(allRecords(store), rows);
         QVERIFY(ContactStore::hasPassword(path));
         store.close();
@@ -188,7 +189,7 @@ private slots:
         store.goTo(3);
         QVERIFY(store.isMarkedDeleted());
         QVERIFY(store.setPassword(QStringLiteral("two")));
-        QVERIFY(store.append(contact("戊")));  // written under the new key
+        QVERIFY(store.append(contact("戊"))); // written under the new key
         store.close();
         QVERIFY(!store.open(path, QStringLiteral("one")));
         QVERIFY(store.open(path, QStringLiteral("two")));
@@ -198,9 +199,28 @@ private slots:
         QVERIFY(!ContactStore::hasPassword(path));
         QVERIFY(store.open(path));
         QCOMPARE(allRecords(store).mid(0, 5), rows);
-        QVERIFY(store.setPassword(QString()));  // none to none: nothing to do, still fine
+        QVERIFY(store.setPassword(QString())); // none to none: nothing to do, still fine
         QVERIFY(!ContactStore::hasPassword(path));
         QVERIFY(!QFileInfo::exists(path + "-journal"));
+    }
+
+    void writesRefusedAfterPasswordChangedElsewhere()
+    {
+        const QString path = makeStore(QStringLiteral("old"), sampleRows(2, QStringLiteral("寅")));
+        ContactStore gui;
+        QVERIFY(gui.open(path, QStringLiteral("old")));
+        {
+            ContactStore tool; // a second program changes the password meanwhile
+            QVERIFY(tool.open(path, QStringLiteral("old")));
+            QVERIFY(tool.setPassword(QStringLiteral("new")));
+        }
+        QVERIFY(!gui.append(contact("卯")));
+        QVERIFY(!gui.modify(contact("卯")));
+        QVERIFY(!gui.setPassword(QStringLiteral("third")));
+        gui.close();
+        ContactStore store;
+        QVERIFY(store.open(path, QStringLiteral("new")));
+        QCOMPARE(store.recordCount(), 2);
     }
 
     void fileShowsNoContactTextUnderPassword()
@@ -286,9 +306,12 @@ private slots:
     {
         QTest::addColumn<QByteArray>("sql");
         QTest::newRow("salt") << QByteArray("UPDATE meta SET value = zeroblob(16) WHERE key = 'kdf_salt'");
-        QTest::newRow("key check") << QByteArray("UPDATE meta SET value = zeroblob(64) WHERE key = 'key_check'");
-        QTest::newRow("absurd memory") << QByteArray("UPDATE meta SET value = 1099511627776 WHERE key = 'kdf_memlimit'");
-        QTest::newRow("store id") << QByteArray("UPDATE meta SET value = zeroblob(16) WHERE key = 'store_id'");
+        QTest::newRow("key check") << QByteArray(
+            "UPDATE meta SET value = zeroblob(64) WHERE key = 'key_check'");
+        QTest::newRow("absurd memory")
+            << QByteArray("UPDATE meta SET value = 1099511627776 WHERE key = 'kdf_memlimit'");
+        QTest::newRow("store id") << QByteArray(
+            "UPDATE meta SET value = zeroblob(16) WHERE key = 'store_id'");
     }
 
     void damagedKeyMaterialFailsOpen()
@@ -316,7 +339,7 @@ private slots:
         check = ContactStore::check(path, QStringLiteral("wrong"));
         QVERIFY(!check.ok);
         QVERIFY(check.problems.contains(QStringLiteral("密码错误")));
-        check = ContactStore::check(path);  // without the password only the file is checked
+        check = ContactStore::check(path); // without the password only the file is checked
         QVERIFY(check.ok);
         QVERIFY(check.hasPassword);
         QCOMPARE(check.recordCount, 4);
@@ -341,7 +364,8 @@ private slots:
         const QList<QStringList> rows = sampleRows(12000, QStringLiteral("丑"));
         const QString path = makeStore(QString(), rows);
         QVERIFY(!path.isEmpty());
-        const QStringList passwords = {"alpha", "beta", "", "gamma", "delta", "", "epsilon", "zeta", "eta", "theta"};
+        const QStringList passwords = {"alpha", "beta",    "",     "gamma", "delta",
+                                       "",      "epsilon", "zeta", "eta",   "theta"};
         QString current;
         qint64 fullRunNs = 0;
         int interrupted = 0, hotJournals = 0;
@@ -374,13 +398,14 @@ private slots:
             hotJournals += hot ? 1 : 0;
             const bool oldOpens = opensAsExpected(path, current, rows);
             const bool newOpens = opensAsExpected(path, next, rows);
-            QVERIFY2(oldOpens != newOpens || (current == next),
-                     qPrintable(QStringLiteral("round %1: old opens %2, new opens %3, killed %4, hot journal %5")
-                                    .arg(round)
-                                    .arg(oldOpens)
-                                    .arg(newOpens)
-                                    .arg(killed)
-                                    .arg(hot)));
+            QVERIFY2(
+                oldOpens != newOpens || (current == next),
+                qPrintable(QStringLiteral("round %1: old opens %2, new opens %3, killed %4, hot journal %5")
+                               .arg(round)
+                               .arg(oldOpens)
+                               .arg(newOpens)
+                               .arg(killed)
+                               .arg(hot)));
             QVERIFY(!QFileInfo::exists(path + "-journal"));
             if (newOpens)
                 current = next;
@@ -388,8 +413,8 @@ private slots:
         const StoreCheck check = ContactStore::check(path, current);
         QVERIFY2(check.ok, qPrintable(check.problems.join('\n')));
         QCOMPARE(check.recordCount, rows.size());
-        qInfo("full password change %.0f ms; %d of %d runs killed, %d left a hot journal", double(fullRunNs) / 1e6,
-              interrupted, int(passwords.size()) - 1, hotJournals);
+        qInfo("full password change %.0f ms; %d of %d runs killed, %d left a hot journal",
+              double(fullRunNs) / 1e6, interrupted, int(passwords.size()) - 1, hotJournals);
     }
 };
 

@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace quennet {
 
@@ -17,8 +18,9 @@ namespace {
 
 const QString &fieldNameAt(int index)
 {
-    static const QString names[kFieldCount] = {QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"),
-                                               QStringLiteral("QQ"),   QStringLiteral("Email"), QStringLiteral("地址")};
+    static const QString names[kFieldCount] = {QStringLiteral("姓名"),  QStringLiteral("电话"),
+                                               QStringLiteral("手机"),  QStringLiteral("QQ"),
+                                               QStringLiteral("Email"), QStringLiteral("地址")};
     return names[index];
 }
 
@@ -41,7 +43,8 @@ bool unlockKey(const StoreMeta &meta, const QString &password, SealingKey *key)
         return true;
     QByteArray check;
     return !password.isEmpty() && key->derive(password, meta.kdf) &&
-           key->unseal(meta.keyCheck, keyCheckAssociatedData(meta.storeId), &check) && check == keyCheckPlainText();
+           key->unseal(meta.keyCheck, keyCheckAssociatedData(meta.storeId), &check) &&
+           check == keyCheckPlainText();
 }
 
 int commitHookFailingOnce(void *flag)
@@ -52,7 +55,7 @@ int commitHookFailingOnce(void *flag)
     return fail ? 1 : 0;
 }
 
-}  // namespace
+} // namespace
 
 // --- ContactStoreImpl -------------------------------------------------------
 
@@ -68,6 +71,7 @@ void ContactStoreImpl::reset()
     key.clear();
     records.clear();
     records.shrink_to_fit();
+    arena.release();
     path.clear();
     cursor = 0;
 }
@@ -78,19 +82,29 @@ QByteArray ContactStoreImpl::diskForm(const StoreMeta &m, const SealingKey &k, q
     return m.sealed ? k.seal(packed, recordAssociatedData(m.storeId, rowId)) : packed;
 }
 
-bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed) const
+bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed)
 {
+    const qsizetype size = meta.sealed ? SealingKey::plainSize(stored) : stored.size();
+    char *place = arena.allocate(size);
+    if (!place)
+        return false;
     if (meta.sealed) {
-        if (!key.unseal(stored, recordAssociatedData(meta.storeId, rowId), packed))
+        if (!key.unsealInto(stored, recordAssociatedData(meta.storeId, rowId), place))
             return false;
     } else {
-        *packed = stored.toByteArray();
+        memcpy(place, stored.data(), size_t(size));
     }
+    *packed = QByteArray::fromRawData(place, size);
     return packed::isWellFormed(*packed);
 }
 
 bool ContactStoreImpl::load(Connection &reader)
 {
+    // The highest row id ever used bounds the number of rows; reserving
+    // costs address space only until the entries are filled.
+    Statement highest = reader.prepare("SELECT seq FROM sqlite_sequence WHERE name = 'records'");
+    if (highest.step() == SQLITE_ROW)
+        records.reserve(size_t(std::clamp<qint64>(highest.columnInt(0), 0, 10000000)));
     Statement select = reader.prepare("SELECT id, deleted, fields FROM records ORDER BY id");
     if (!select.isValid())
         return false;
@@ -123,7 +137,19 @@ bool ContactStoreImpl::write(const std::function<bool()> &body)
     if (!db.isOpen())
         return false;
     Transaction tx(db);
-    return tx.isActive() && body() && commit(tx);
+    return tx.isActive() && sealingUnchanged() && body() && commit(tx);
+}
+
+bool ContactStoreImpl::sealingUnchanged()
+{
+    // Another program (the wab tool) may have changed the password since
+    // open; writing with the old key then would leave records no single
+    // password opens.
+    Statement select = db.prepare("SELECT value FROM meta WHERE key = 'key_check'");
+    const int rc = select.step();
+    if (rc == SQLITE_DONE)
+        return !meta.sealed;
+    return rc == SQLITE_ROW && meta.sealed && select.columnBlob(0) == meta.keyCheck;
 }
 
 qint64 ContactStoreImpl::nextRowId()
@@ -158,6 +184,8 @@ bool ContactStore::create(const QString &path, const QString &password)
     StoreMeta meta;
     meta.format = kFormatVersion;
     meta.storeId = randomBytes(kStoreIdBytes);
+    if (meta.storeId.size() != kStoreIdBytes)
+        return false;
     if (!password.isEmpty()) {
         SealingKey key;
         meta.sealed = true;
@@ -233,7 +261,8 @@ bool ContactStore::setPassword(const QString &newPassword)
             Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
             for (const StoredRecord &record : d->records) {
                 const QByteArray stored = d->diskForm(newMeta, newKey, record.rowId, record.packed);
-                if (!update.bind(1, QByteArrayView(stored)).bind(2, record.rowId).run() || d->db.changes() != 1)
+                if (!update.bind(1, QByteArrayView(stored)).bind(2, record.rowId).run() ||
+                    d->db.changes() != 1)
                     return false;
             }
         }
@@ -403,8 +432,9 @@ bool ContactStore::purge()
     if (!d->write([&] { return d->db.exec("DELETE FROM records WHERE deleted = 1"); }))
         return false;
     auto &records = d->records;
-    records.erase(std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
-                  records.end());
+    records.erase(
+        std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
+        records.end());
     goTo(d->cursor);
     return true;
 }
@@ -431,4 +461,4 @@ QString ContactStore::filePath() const
     return d->path;
 }
 
-}  // namespace quennet
+} // namespace quennet

@@ -9,7 +9,14 @@
 namespace quennet {
 
 // Positions of the six contact fields, 1-based as the store numbers them.
-enum FieldPos { FieldName = 1, FieldPhone = 2, FieldMobile = 3, FieldQQ = 4, FieldEmail = 5, FieldAddress = 6 };
+enum FieldPos {
+    FieldName = 1,
+    FieldPhone = 2,
+    FieldMobile = 3,
+    FieldQQ = 4,
+    FieldEmail = 5,
+    FieldAddress = 6
+};
 
 constexpr int kFieldCount = 6;
 
@@ -20,8 +27,8 @@ constexpr int kMaxFieldBytes = 64 * 1024;
 struct StoreCheck {
     bool ok = false;
     bool hasPassword = false;
-    int recordCount = -1;      // -1 when it could not be read
-    QStringList problems;      // human-readable, Chinese
+    int recordCount = -1; // -1 when it could not be read
+    QStringList problems; // human-readable, Chinese
 };
 
 class ContactStoreImpl;
@@ -40,7 +47,8 @@ public:
 
     // --- file-level operations (no open store needed) -------------------
     // True when the file at path is a store protected by a non-empty password.
-    // Reads the file only; false for a missing or unreadable file.
+    // Reads the file only; false for a missing or unreadable file. (Like
+    // open and check, it first rolls back a write that a crash interrupted.)
     static bool hasPassword(const QString &path);
     // Creates a new empty store (mode 0600). Refuses an existing file.
     static bool create(const QString &path, const QString &password = QString());
@@ -49,14 +57,20 @@ public:
 
     // --- open / close ------------------------------------------------------
     // On success this store holds the file's records and the cursor is on
-    // record 1 (or after-last when empty). Fails without writing anything.
+    // record 1 (or after-last when empty). Fails without writing anything:
+    // missing, empty, damaged or foreign files, newer formats, a wrong or
+    // missing password. A store without a password ignores one given. A
+    // write-protected file opens, and its writes then fail.
     bool open(const QString &path, const QString &password = QString());
     void close();
     bool isOpen() const;
-    // Re-seals every record under newPassword (empty: remove) in one transaction.
+    // Re-seals every record under newPassword (empty: remove) in one
+    // transaction: after a crash either the old or the new password opens it.
     bool setPassword(const QString &newPassword);
 
     // --- cursor ------------------------------------------------------------
+    // In an empty store goFirst and goLast leave the cursor after-last
+    // (record number 1 = N + 1); skip -1 from there is before-first.
     int recordCount() const;
     void goFirst();
     void goLast();
@@ -64,14 +78,16 @@ public:
     // Number of the record under the cursor: 1..N on a record, 0 before the
     // first, N + 1 after the last.
     int recordNumber() const;
-    // Numbers outside 1..N leave the cursor on no record (reads give "").
+    // Numbers outside 1..N leave the cursor on no record (reads give ""):
+    // below 1 before-first, above N after-last.
     void goTo(int number);
     bool isBeforeFirst() const;
     bool isAfterLast() const;
 
-    // Examines the record under the cursor, then each following record; stops
-    // on the first for which the condition holds and returns true. Otherwise
-    // returns false and leaves the cursor where it was.
+    // Examines the record under the cursor (record 1 when before-first), then
+    // each following record; stops on the first for which the condition holds
+    // and returns true. Otherwise returns false and leaves the cursor where it
+    // was.
     bool find(const std::function<bool(const ContactStore &)> &condition);
     // Convenience: field at pos equals text exactly.
     bool find(int fieldPos, const QString &text);
@@ -81,23 +97,25 @@ public:
     QString field(const QString &name) const;
     QString field(int pos) const;
     int fieldCount() const;
-    QString fieldName(int pos) const;  // "" outside 1..6
+    QString fieldName(int pos) const; // "" outside 1..6
 
     // --- writes (durable on return; false leaves file and memory unchanged) --
-    bool append(const QStringList &values);   // cursor moves to the new record
-    bool modify(const QStringList &values);   // record under the cursor
-    bool markDeleted();                       // record under the cursor
+    bool append(const QStringList &values); // cursor moves to the new record
+    bool modify(const QStringList &values); // record under the cursor
+    bool markDeleted();                     // record under the cursor
     bool isMarkedDeleted() const;
-    bool purge();                             // removes marked records, renumbers
-    bool clear();                             // removes all records
+    // Removes marked records and numbers the rest 1..N in their order; the
+    // cursor keeps its number (after-last when that is past the end).
+    bool purge();
+    bool clear(); // removes all records
 
     // --- names -------------------------------------------------------------
-    QString storeName() const;  // base name without extension: "wab"
-    QString filePath() const;   // the path given to open
+    QString storeName() const; // base name without extension: "wab"
+    QString filePath() const;  // the path given to open
 
 private:
     friend struct ContactStoreTestAccess;
     std::unique_ptr<ContactStoreImpl> d;
 };
 
-}  // namespace quennet
+} // namespace quennet

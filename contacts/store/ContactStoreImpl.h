@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/store/ContactStore.h"
+#include "contacts/store/RecordArena.h"
 #include "contacts/store/Sealing.h"
 #include "contacts/store/Sqlite.h"
 #include "contacts/store/StoreFile.h"
@@ -14,7 +15,8 @@
 namespace quennet {
 
 // One record as held in memory: the row it lives in, its mark and its six
-// fields packed into one buffer (see store/PackedRecord.h).
+// fields packed into one buffer (see store/PackedRecord.h). Records read at
+// open point into the arena; records written later own their buffer.
 struct StoredRecord {
     qint64 rowId = 0;
     bool deleted = false;
@@ -28,8 +30,9 @@ public:
     store::StoreMeta meta;
     store::SealingKey key;
     std::vector<StoredRecord> records;
+    store::RecordArena arena;
     QString path;
-    int cursor = 0;  // 0 before-first, 1..N on a record, N + 1 after-last
+    int cursor = 0; // 0 before-first, 1..N on a record, N + 1 after-last
     bool failNextCommit = false;
 
     int count() const { return int(records.size()); }
@@ -39,12 +42,13 @@ public:
     bool load(store::Connection &reader);
     QByteArray diskForm(const store::StoreMeta &m, const store::SealingKey &k, qint64 rowId,
                         const QByteArray &packed) const;
-    bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed) const;
+    bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed);
 
     // Runs body inside one transaction; true only when it committed.
     bool write(const std::function<bool()> &body);
     bool commit(store::Transaction &tx);
+    bool sealingUnchanged();
     qint64 nextRowId();
 };
 
-}  // namespace quennet
+} // namespace quennet

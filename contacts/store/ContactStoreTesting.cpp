@@ -42,4 +42,4 @@ bool ContactStoreTestAccess::appendMany(ContactStore &store, const QList<QString
     return true;
 }
 
-}  // namespace quennet
+} // namespace quennet

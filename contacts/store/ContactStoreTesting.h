@@ -16,4 +16,4 @@ struct ContactStoreTestAccess {
     static bool appendMany(ContactStore &store, const QList<QStringList> &rows);
 };
 
-}  // namespace quennet
+} // namespace quennet

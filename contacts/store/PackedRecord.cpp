@@ -15,7 +15,7 @@ quint32 endOffset(const char *record, int index)
     return qFromLittleEndian<quint32>(record + 4 * index);
 }
 
-}  // namespace
+} // namespace
 
 bool pack(const QStringList &values, QByteArray *out)
 {
@@ -69,4 +69,4 @@ QString field(const QByteArray &record, int index)
     return QString::fromUtf8(fieldBytes(record, index));
 }
 
-}  // namespace quennet::store::packed
+} // namespace quennet::store::packed

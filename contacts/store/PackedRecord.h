@@ -23,5 +23,5 @@ bool isWellFormed(QByteArrayView record);
 QByteArrayView fieldBytes(const QByteArray &record, int index);
 QString field(const QByteArray &record, int index);
 
-}  // namespace packed
-}  // namespace quennet::store
+} // namespace packed
+} // namespace quennet::store

@@ -4,6 +4,7 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace quennet::store {
@@ -25,7 +26,7 @@ const unsigned char *bytes(QByteArrayView view)
     return reinterpret_cast<const unsigned char *>(view.data());
 }
 
-}  // namespace
+} // namespace
 
 bool KdfParams::isPlausible() const
 {
@@ -36,9 +37,10 @@ bool KdfParams::isPlausible() const
 
 QByteArray randomBytes(int count)
 {
+    if (!sodiumReady())
+        return {}; // callers check the size
     QByteArray out(count, Qt::Uninitialized);
-    if (sodiumReady())
-        randombytes_buf(out.data(), size_t(count));
+    randombytes_buf(out.data(), size_t(count));
     return out;
 }
 
@@ -72,7 +74,7 @@ SealingKey &SealingKey::operator=(SealingKey &&other) noexcept
 void SealingKey::clear()
 {
     if (m_key) {
-        sodium_free(m_key);  // wipes the memory first
+        sodium_free(m_key); // wipes the memory first
         m_key = nullptr;
     }
 }
@@ -86,8 +88,9 @@ bool SealingKey::derive(const QString &password, const KdfParams &params)
     if (!key)
         return false;
     QByteArray secret = password.toUtf8();
-    const int rc = crypto_pwhash(key, kKeyBytes, secret.constData(), quint64(secret.size()), bytes(params.salt),
-                                 quint64(params.opsLimit), size_t(params.memLimit), crypto_pwhash_ALG_ARGON2ID13);
+    const int rc =
+        crypto_pwhash(key, kKeyBytes, secret.constData(), quint64(secret.size()), bytes(params.salt),
+                      quint64(params.opsLimit), size_t(params.memLimit), crypto_pwhash_ALG_ARGON2ID13);
     sodium_memzero(secret.data(), size_t(secret.size()));
     if (rc != 0) {
         sodium_free(key);
@@ -112,19 +115,28 @@ QByteArray SealingKey::seal(QByteArrayView plain, QByteArrayView associated) con
     return out;
 }
 
-bool SealingKey::unseal(QByteArrayView sealed, QByteArrayView associated, QByteArray *plain) const
+qsizetype SealingKey::plainSize(QByteArrayView sealed)
+{
+    return std::max<qsizetype>(0, sealed.size() - kNonceBytes - kTagBytes);
+}
+
+bool SealingKey::unsealInto(QByteArrayView sealed, QByteArrayView associated, char *out) const
 {
     if (!m_key || sealed.size() < kNonceBytes + kTagBytes)
         return false;
-    QByteArray out(sealed.size() - kNonceBytes - kTagBytes, Qt::Uninitialized);
-    unsigned long long plainSize = 0;
+    unsigned long long plainBytes = 0;
     const unsigned char *nonce = bytes(sealed);
-    if (crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(out.data()), &plainSize,
-                                                   nullptr, nonce + kNonceBytes,
-                                                   quint64(sealed.size() - kNonceBytes), bytes(associated),
-                                                   quint64(associated.size()), nonce, m_key) != 0)
+    return crypto_aead_xchacha20poly1305_ietf_decrypt(reinterpret_cast<unsigned char *>(out), &plainBytes,
+                                                      nullptr, nonce + kNonceBytes,
+                                                      quint64(sealed.size() - kNonceBytes), bytes(associated),
+                                                      quint64(associated.size()), nonce, m_key) == 0;
+}
+
+bool SealingKey::unseal(QByteArrayView sealed, QByteArrayView associated, QByteArray *plain) const
+{
+    QByteArray out(plainSize(sealed), Qt::Uninitialized);
+    if (!unsealInto(sealed, associated, out.data()))
         return false;
-    out.truncate(qsizetype(plainSize));
     *plain = std::move(out);
     return true;
 }
@@ -148,4 +160,4 @@ QByteArray keyCheckPlainText()
     return QByteArrayLiteral("Quennet contact store key check, version 1");
 }
 
-}  // namespace quennet::store
+} // namespace quennet::store

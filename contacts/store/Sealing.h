@@ -43,6 +43,9 @@ public:
     // XChaCha20-Poly1305 with a fresh random nonce: nonce || ciphertext || tag.
     QByteArray seal(QByteArrayView plain, QByteArrayView associated) const;
     bool unseal(QByteArrayView sealed, QByteArrayView associated, QByteArray *plain) const;
+    // Writes the plain text to out, which has room for plainSize(sealed) bytes.
+    bool unsealInto(QByteArrayView sealed, QByteArrayView associated, char *out) const;
+    static qsizetype plainSize(QByteArrayView sealed);
 
 private:
     unsigned char *m_key = nullptr;
@@ -54,4 +57,4 @@ QByteArray recordAssociatedData(const QByteArray &storeId, qint64 rowId);
 QByteArray keyCheckAssociatedData(const QByteArray &storeId);
 QByteArray keyCheckPlainText();
 
-}  // namespace quennet::store
+} // namespace quennet::store

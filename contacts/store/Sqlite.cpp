@@ -48,7 +48,8 @@ Statement &Statement::bind(int index, QByteArrayView blob)
     // A zero-length blob must still be a blob, not NULL.
     static const char empty = 0;
     const char *data = blob.isEmpty() ? &empty : blob.data();
-    if (!m_stmt || sqlite3_bind_blob64(m_stmt, index, data, sqlite3_uint64(blob.size()), SQLITE_STATIC) != SQLITE_OK)
+    if (!m_stmt ||
+        sqlite3_bind_blob64(m_stmt, index, data, sqlite3_uint64(blob.size()), SQLITE_STATIC) != SQLITE_OK)
         m_bindFailed = true;
     return *this;
 }
@@ -185,4 +186,4 @@ void Transaction::rollback()
     m_active = false;
 }
 
-}  // namespace quennet::store
+} // namespace quennet::store

@@ -88,4 +88,4 @@ private:
     bool m_active = false;
 };
 
-}  // namespace quennet::store
+} // namespace quennet::store

@@ -59,8 +59,9 @@ bool checkMeta(Connection &db, StoreMeta *meta, QStringList *problems)
     case MetaRead::Ok:
         return true;
     case MetaRead::NewerFormat:
-        problems->append(
-            QStringLiteral("文件格式版本 %1 比本程序支持的版本 %2 新，请使用新版程序").arg(format).arg(kFormatVersion));
+        problems->append(QStringLiteral("文件格式版本 %1 比本程序支持的版本 %2 新，请使用新版程序")
+                             .arg(format)
+                             .arg(kFormatVersion));
         return false;
     case MetaRead::Damaged:
         break;
@@ -87,9 +88,10 @@ void checkRecords(Connection &db, const StoreMeta &meta, const SealingKey *key, 
     while ((rc = select.step()) == SQLITE_ROW) {
         ++number;
         QByteArray plain;
-        const bool readable = key ? key->unseal(select.columnBlob(1),
-                                                recordAssociatedData(meta.storeId, select.columnInt(0)), &plain)
-                                  : (plain = select.columnBlob(1).toByteArray(), true);
+        const bool readable =
+            key ? key->unseal(select.columnBlob(1), recordAssociatedData(meta.storeId, select.columnInt(0)),
+                              &plain)
+                : (plain = select.columnBlob(1).toByteArray(), true);
         if (readable && packed::isWellFormed(plain))
             continue;
         if (++bad <= kMaxReportedRecords)
@@ -101,7 +103,7 @@ void checkRecords(Connection &db, const StoreMeta &meta, const SealingKey *key, 
         problems->append(QStringLiteral("读取记录时出错：%1").arg(db.lastErrorText()));
 }
 
-}  // namespace
+} // namespace
 
 StoreCheck ContactStore::check(const QString &path, const QString &password)
 {
@@ -140,4 +142,4 @@ StoreCheck ContactStore::check(const QString &path, const QString &password)
     return result;
 }
 
-}  // namespace quennet
+} // namespace quennet

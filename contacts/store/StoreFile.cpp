@@ -17,7 +17,7 @@ namespace quennet::store {
 namespace {
 
 constexpr int kHeaderBytes = 100;
-constexpr char kSqliteMagic[] = "SQLite format 3";  // followed by its NUL, 16 bytes
+constexpr char kSqliteMagic[] = "SQLite format 3"; // followed by its NUL, 16 bytes
 
 quint32 headerWord(const unsigned char *header, int offset)
 {
@@ -89,7 +89,7 @@ bool createSchema(Connection &db)
            db.exec("CREATE INDEX records_marked ON records (id) WHERE deleted = 1");
 }
 
-}  // namespace
+} // namespace
 
 Probe probeFile(const QString &path, qint64 *expectedBytes, qint64 *actualBytes)
 {
@@ -237,7 +237,7 @@ bool createStoreFile(const QString &path, const StoreMeta &meta)
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    const bool modeSet = ::fchmod(fd, 0600) == 0;  // exactly 0600, whatever the umask
+    const bool modeSet = ::fchmod(fd, 0600) == 0; // exactly 0600, whatever the umask
     ::close(fd);
     bool ok = modeSet;
     if (ok) {
@@ -258,4 +258,4 @@ bool createStoreFile(const QString &path, const StoreMeta &meta)
     return ok;
 }
 
-}  // namespace quennet::store
+} // namespace quennet::store

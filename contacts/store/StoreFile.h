@@ -25,9 +25,9 @@ Probe probeFile(const QString &path, qint64 *expectedBytes = nullptr, qint64 *ac
 struct StoreMeta {
     int format = 0;
     QByteArray storeId;
-    bool sealed = false;  // a non-empty password protects the records
+    bool sealed = false; // a non-empty password protects the records
     KdfParams kdf;
-    QByteArray keyCheck;  // the known text sealed under the key
+    QByteArray keyCheck; // the known text sealed under the key
 };
 
 enum class MetaRead { Ok, Damaged, NewerFormat };
@@ -52,4 +52,4 @@ void removeStaleJournal(Connection &db, const QString &path);
 // store with the given meta data.
 bool createStoreFile(const QString &path, const StoreMeta &meta);
 
-}  // namespace quennet::store
+} // namespace quennet::store

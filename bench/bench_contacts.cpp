@@ -1,0 +1,200 @@
+// Times the contact operations of the main window on a store of 100,000
+// contacts and prints a table: a confirmed add, a query, a delete in record
+// view and a delete in list view with its refill.
+//   bench_contacts [DIR]   DIR: where the program directory goes (default: a
+//                          temporary directory)
+// Message boxes are scripted (answered at once); each sample includes the
+// events the operation leaves pending (the repaint), on the offscreen platform.
+
+#include "app/MainWindow.h"
+#include "contacts/ContactRules.h"
+#include "contacts/Session.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quennet;
+
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr int kSamples = 25;
+
+struct Stats {
+    double median = 0, p90 = 0, max = 0;
+};
+
+Stats statsOf(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
+}
+
+// Runs prepare (untimed), then work and the events it left pending (timed).
+Stats measure(int times, const std::function<void(int)> &prepare, const std::function<void(int)> &work)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < times; ++i) {
+        ui::clearTestScripts();
+        prepare(i);
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        work(i);
+        if (!qEnvironmentVariableIsSet("NOPE")) QCoreApplication::processEvents();
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return statsOf(samples);
+}
+
+QStringList sampleContact(int i)
+{
+    return {QStringLiteral("联系人%1").arg(i),
+            QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
+            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')),
+            QString::number(10000000 + i),
+            QStringLiteral("user%1@example.com.cn").arg(i),
+            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
+}
+
+bool createStore(const QString &path)
+{
+    if (!ContactStore::create(path))
+        return false;
+    ContactStore store;
+    if (!store.open(path))
+        return false;
+    QList<QStringList> rows;
+    rows.reserve(kRecords);
+    for (int i = 1; i <= kRecords; ++i)
+        rows << sampleContact(i);
+    return ContactStoreTestAccess::appendMany(store, rows);
+}
+
+void type(MainWindow &window, const QStringList &values)
+{
+    const QList<QLineEdit *> boxes = window.editBoxes();
+    for (int i = 0; i < boxes.size(); ++i)
+        boxes.at(i)->setText(values.value(i));
+}
+
+rules::ContactInput inputOf(const QStringList &v)
+{
+    return {v.value(0), v.value(1), v.value(2), v.value(3), v.value(4), v.value(5)};
+}
+
+bool lastMessageIs(const QString &text)
+{
+    return ui::MessageBoxScript::last().text == text;
+}
+
+// goalMs 0: one part of the operation above, without a goal of its own.
+void report(const char *what, const Stats &stats, double goalMs, bool ok)
+{
+    const char *verdict = !ok ? "FAILED" : goalMs <= 0 ? "" : stats.median <= goalMs ? "ok" : "over goal";
+    printf("%-44s %9.3f %9.3f %9.3f %8.0f  %s\n", what, stats.median, stats.p90, stats.max, goalMs, verdict);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    ui::setTestMode(true);
+
+    QTemporaryDir temp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + QStringLiteral("/bench-contacts-XXXXXX")
+                                : QDir::tempPath() + QStringLiteral("/bench-contacts-XXXXXX"));
+    if (!temp.isValid() || !QDir(temp.path()).mkpath(QStringLiteral("skin"))) {
+        fprintf(stderr, "no program directory\n");
+        return 1;
+    }
+    Session session(temp.path());
+    const QString path = session.dir.file(QStringLiteral("wab.vdb"));
+    if (!createStore(path) || !session.store.open(path)) {
+        fprintf(stderr, "could not build the store\n");
+        return 1;
+    }
+    MainWindow window(session);
+    window.created();
+    window.show();
+    QCoreApplication::processEvents();
+    printf("store: %d contacts in %s\n", session.store.recordCount(), qPrintable(path));
+    printf("%-44s %9s %9s %9s %8s\n", "operation (ms)", "median", "p90", "max", "goal");
+
+    bool ok = true;
+    const Stats add = measure(
+        kSamples,
+        [&](int i) {
+            window.startAdding();
+            // Nothing repeats, so all four finds of the duplicate search run
+            // through the whole store.
+            type(window, sampleContact(kRecords + 1 + i));
+        },
+        [&](int) { window.confirm(); });
+    ok = lastMessageIs(QStringLiteral("添加联系人成功！"));
+    report("confirmed add (duplicate search + append)", add, 5, ok);
+
+    // The two halves of an add, measured on their own.
+    const Stats search = measure(
+        kSamples, [&](int) {},
+        [&](int i) { rules::checkAdding(session.store, inputOf(sampleContact(2 * kRecords + i))); });
+    report("  of which: duplicate search (4 finds)", search, 0, true);
+    const Stats append = measure(
+        kSamples, [&](int) {},
+        [&](int i) { ok = rules::appendContact(session.store, inputOf(sampleContact(3 * kRecords + i))); });
+    report("  of which: durable append", append, 0, ok);
+
+    const Stats query = measure(
+        kSamples, [&](int) {},
+        [&](int i) {
+            window.startQuery(1);
+            window.姓名编辑框->setText(sampleContact(kRecords / 2 + i).first());
+            window.confirm();
+        });
+    ok = session.form.selectedRecord == kRecords / 2 + kSamples - 1 && session.form.queryKind == 0;
+    report("query by name (whole store)", query, 5, ok);
+
+    const int countBeforeRecordView = session.store.recordCount();
+    const Stats recordView = measure(
+        kSamples,
+        [&](int i) {
+            window.超级列表框->selectRow(kRecords / 2 - i);
+            window.open();
+            ui::MessageBoxScript::setNextAnswer(ui::AnswerOk);
+        },
+        [&](int) { window.deleteContact(); });
+    ok = lastMessageIs(QStringLiteral("删除联系人成功！")) &&
+         session.store.recordCount() == countBeforeRecordView - kSamples;
+    report("delete in record view (mark, purge, show)", recordView, 20, ok);
+
+    window.backToList();
+    const int countBeforeListView = session.store.recordCount();
+    const Stats listView = measure(
+        kSamples,
+        [&](int i) {
+            window.超级列表框->selectRow(kRecords / 3 + i);
+            ui::MessageBoxScript::setNextAnswer(ui::AnswerOk);
+        },
+        [&](int) { window.deleteContact(); });
+    ok = lastMessageIs(QStringLiteral("删除联系人成功！")) &&
+         session.store.recordCount() == countBeforeListView - kSamples && window.isListView();
+    report("delete in list view (with the refill)", listView, 60, ok);
+    return 0;
+}

@@ -1,0 +1,51 @@
+#include "contacts/store/RecordArena.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sys/mman.h>
+
+namespace quennet::store {
+
+namespace {
+
+constexpr qsizetype kFirstBlock = qsizetype(256) << 10;
+constexpr qsizetype kLargestBlock = qsizetype(8) << 20;
+constexpr qsizetype kHugePage = qsizetype(2) << 20;
+
+} // namespace
+
+RecordArena::~RecordArena()
+{
+    release();
+}
+
+char *RecordArena::allocate(qsizetype bytes)
+{
+    if (m_blocks.empty() || m_blocks.back().size - m_used < bytes) {
+        const qsizetype grown =
+            m_blocks.empty() ? kFirstBlock : std::min(m_blocks.back().size * 2, kLargestBlock);
+        const qsizetype size = std::max(grown, bytes);
+        void *data = nullptr;
+        const size_t alignment = size >= kHugePage ? size_t(kHugePage) : alignof(std::max_align_t);
+        if (posix_memalign(&data, alignment, size_t(size)) != 0)
+            return nullptr;
+        if (size >= kHugePage)
+            madvise(data, size_t(size), MADV_HUGEPAGE); // a hint; failure is harmless
+        m_blocks.push_back({static_cast<char *>(data), size});
+        m_used = 0;
+    }
+    char *out = m_blocks.back().data + m_used;
+    m_used += bytes;
+    return out;
+}
+
+void RecordArena::release()
+{
+    for (const Block &block : m_blocks)
+        free(block.data);
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_used = 0;
+}
+
+} // namespace quennet::store

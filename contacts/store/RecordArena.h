@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <vector>
+
+namespace quennet::store {
+
+// Bump allocator for the records read at open: a few large blocks instead of
+// one heap block per record. Large blocks ask for transparent huge pages, so
+// a 100,000-record store costs a handful of page faults rather than
+// thousands. Memory is given back only all at once (release).
+class RecordArena {
+public:
+    RecordArena() = default;
+    ~RecordArena();
+    RecordArena(const RecordArena &) = delete;
+    RecordArena &operator=(const RecordArena &) = delete;
+
+    char *allocate(qsizetype bytes);
+    void release();
+
+private:
+    struct Block {
+        char *data;
+        qsizetype size;
+    };
+    std::vector<Block> m_blocks;
+    qsizetype m_used = 0; // in the last block
+};
+
+} // namespace quennet::store
