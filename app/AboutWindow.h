@@ -35,7 +35,8 @@ public:
     QLabel *图片框1;
     QTimer *时钟1;
 
-    static QString frameText();
+    // The text-art frame of 透明标签1 for its font and size.
+    static QString frameText(const QFont &font, const QSize &size);
     static QString infoText();
 
 protected:

@@ -136,6 +136,9 @@ void MainWindow::buildList()
     超级列表框->setShowGrid(false);
     超级列表框->setWordWrap(false);
     超级列表框->setCornerButtonEnabled(false);
+    // Tab leaves the list. Moving between cells with it would also move the
+    // selection whenever the list hides while it has the focus.
+    超级列表框->setTabKeyNavigation(false);
     超级列表框->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     超级列表框->verticalHeader()->hide();
     // Fixed row heights let the view place any of 100,000 rows without

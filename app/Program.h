@@ -23,9 +23,11 @@ QIcon applicationIcon();
 // restores the real one.
 void setEndProgramHandler(std::function<void(int)> handler);
 
-// The testing switch (QUENNET_TEST_MODE=1): no real message box, file dialog
-// or document is shown; each top-level window shown is reported on stderr as
-// "window: <name>" and every message box as "message: <title>|<style>|<text>".
+// The testing switch. QUENNET_TEST_MODE=1: no real message box, file dialog,
+// modal window or document is shown (the scripted layers answer at once);
+// each top-level window shown is reported on stderr as "window: <name>" and
+// every message box as "message: <title>|<style>|<text>". QUENNET_TEST_MODE=
+// report: everything is real, only the shown windows are reported.
 bool testReportingEnabled();
 void enableTestReporting();
 void reportShownMessages(); // writes the messages not reported so far

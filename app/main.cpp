@@ -103,12 +103,14 @@ int main(int argc, char **argv)
     QApplication::setWindowIcon(quennet::applicationIcon());
     quennet::ui::installFontSubstitutes();
 
-    // QUENNET_TEST_MODE=1: the testing switch of the scripted dialog layer,
-    // for tests that drive the real executable (see app/Program.h).
-    if (qgetenv("QUENNET_TEST_MODE") == "1") {
+    // Testing switch for tests that drive the real executable (see
+    // app/Program.h). QUENNET_TEST_MODE=1: scripted dialogs, windows and
+    // messages reported; =report: real dialogs, windows reported.
+    const QByteArray testMode = qgetenv("QUENNET_TEST_MODE");
+    if (testMode == "1")
         quennet::ui::setTestMode(true);
+    if (testMode == "1" || testMode == "report")
         quennet::enableTestReporting();
-    }
     installStartupProbe(app, mainEntered);
 
     quennet::Session session(programDirectory(app));

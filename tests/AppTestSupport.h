@@ -103,13 +103,14 @@ inline QString quennetBinary()
 // the given runtime directory for its instance lock.
 inline std::unique_ptr<QProcess> startQuennet(const QString &home, const QString &runtimeDir,
                                               const QString &platform = QStringLiteral("offscreen"),
-                                              const QStringList &extraEnv = {})
+                                              const QStringList &extraEnv = {},
+                                              const QString &testMode = QStringLiteral("1"))
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
-    env.insert(QStringLiteral("QUENNET_TEST_MODE"), QStringLiteral("1"));
+    env.insert(QStringLiteral("QUENNET_TEST_MODE"), testMode);
     for (const QString &pair : extraEnv)
         env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
     process->setProcessEnvironment(env);

@@ -41,7 +41,8 @@ QList<QWidget *> visibleTopLevels()
 bool loginWindowExists()
 {
     const QList<QWidget *> windows = QApplication::topLevelWidgets();
-    return std::any_of(windows.cbegin(), windows.cend(), [](QWidget *w) { return qobject_cast<LoginWindow *>(w); });
+    return std::any_of(windows.cbegin(), windows.cend(),
+                       [](QWidget *w) { return qobject_cast<LoginWindow *>(w); });
 }
 
 MainWindow *mainWindow()
@@ -80,7 +81,7 @@ void tryPassword(LoginWindow *window, const QString &password)
     window->确定按钮->click();
 }
 
-}  // namespace
+} // namespace
 
 class TestLogin : public QObject {
     Q_OBJECT
@@ -348,7 +349,8 @@ private slots:
         QTemporaryDir runtime;
         auto first = apptest::startQuennet(home.path(), runtime.path());
         QByteArray firstLog;
-        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 登录窗口"), firstLog), firstLog.constData());
+        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 登录窗口"), firstLog),
+                 firstLog.constData());
 
         auto second = apptest::startQuennet(home.path(), runtime.path());
         QVERIFY(second->waitForFinished(20000));
@@ -357,7 +359,8 @@ private slots:
         const QByteArray secondLog = second->readAllStandardError();
         QCOMPARE(apptest::reportedLines(secondLog, QStringLiteral("message: ")),
                  QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
-        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
+        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(),
+                 secondLog.constData());
         QCOMPARE(first->state(), QProcess::Running);
 
         ::kill(pid_t(first->processId()), SIGKILL);
@@ -365,7 +368,8 @@ private slots:
 
         auto third = apptest::startQuennet(home.path(), runtime.path());
         QByteArray thirdLog;
-        QVERIFY2(apptest::waitForLine(*third, QStringLiteral("window: 登录窗口"), thirdLog), thirdLog.constData());
+        QVERIFY2(apptest::waitForLine(*third, QStringLiteral("window: 登录窗口"), thirdLog),
+                 thirdLog.constData());
         QVERIFY(apptest::reportedLines(thirdLog, QStringLiteral("message: ")).isEmpty());
         third->terminate();
         QVERIFY(third->waitForFinished(10000));
@@ -380,12 +384,14 @@ private slots:
         QTemporaryDir runtime;
         auto first = apptest::startQuennet(home.path(), runtime.path());
         QByteArray firstLog;
-        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 主窗口"), firstLog), firstLog.constData());
+        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 主窗口"), firstLog),
+                 firstLog.constData());
         auto second = apptest::startQuennet(home.path(), runtime.path());
         QVERIFY(second->waitForFinished(20000));
         QCOMPARE(second->exitCode(), 0);
         const QByteArray secondLog = second->readAllStandardError();
-        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
+        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(),
+                 secondLog.constData());
         QCOMPARE(apptest::reportedLines(secondLog, QStringLiteral("message: ")),
                  QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
         first->terminate();

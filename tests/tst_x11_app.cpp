@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
 QString runTool(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
@@ -46,11 +48,74 @@ QPoint windowPosition(const QString &id)
     return m.hasMatch() ? QPoint(m.captured(1).toInt(), m.captured(2).toInt()) : QPoint(-1, -1);
 }
 
-void click(const QPoint &screenPoint)
+void click(const QPoint &screenPoint, int times = 1)
 {
     runTool(QStringLiteral("xdotool"),
             {QStringLiteral("mousemove"), QString::number(screenPoint.x()), QString::number(screenPoint.y()),
-             QStringLiteral("click"), QStringLiteral("1")});
+             QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times),
+             QStringLiteral("1")});
+}
+
+// The whole screen; kept in $QUENNET_SCREENSHOT_DIR when that is set.
+QImage screenshot(const QString &name)
+{
+    static QTemporaryDir scratch;
+    QString dir = qEnvironmentVariable("QUENNET_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        dir = scratch.path();
+    const QString file = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+    runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
+    return QImage(file).convertToFormat(QImage::Format_RGB32);
+}
+
+int countPixels(const QImage &image, const QRect &area, const std::function<bool(QRgb)> &test)
+{
+    int count = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            count += test(image.pixel(x, y)) ? 1 : 0;
+    return count;
+}
+
+int differingPixels(const QImage &a, const QImage &b, const QRect &area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    return count;
+}
+
+bool isMagentaLike(QRgb c)
+{
+    return qRed(c) > 200 && qGreen(c) < 90 && qBlue(c) > 200;
+}
+
+// Each run of the program reports its windows; this waits for one and
+// returns where it lies on the screen.
+QRect waitForWindow(QProcess &process, const QString &name, const QString &title, const QSize &size,
+                    QByteArray &log)
+{
+    if (!apptest::waitForLine(process, QStringLiteral("window: ") + name, log))
+        return QRect();
+    const QString id = findWindow(title);
+    if (id.isEmpty())
+        return QRect();
+    QTest::qWait(500); // let it paint
+    return QRect(windowPosition(id), size);
+}
+
+// The window is shaped: its corners show what lies below (the black root of
+// the test server), its inside shows the skin, and no magenta is left.
+void verifyShaped(const QImage &shot, const QRect &window)
+{
+    QVERIFY(!shot.isNull());
+    QCOMPARE(countPixels(shot, window, isMagentaLike), 0);
+    QCOMPARE(shot.pixel(window.topLeft()), qRgb(0, 0, 0));
+    QCOMPARE(shot.pixel(window.bottomRight()), qRgb(0, 0, 0));
+    QVERIFY(countPixels(shot, window, [](QRgb c) { return c != qRgb(0, 0, 0); }) >
+            window.width() * window.height() / 2);
 }
 
 } // namespace
@@ -84,6 +149,76 @@ private slots:
         const QPoint origin = windowPosition(id);
         QVERIFY(origin.x() >= 0);
         click(origin + QPoint(185 + 9, 2 + 9));
+        QVERIFY(process->waitForFinished(10000));
+        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process->exitCode(), 0);
+    }
+
+    void loginWindowLooks()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        QTemporaryDir runtime;
+        auto process = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
+        QByteArray log;
+        const QRect window = waitForWindow(*process, QStringLiteral("登录窗口"), QStringLiteral("登录窗口"),
+                                           QSize(210, 205), log);
+        QVERIFY2(window.isValid(), log.constData());
+        verifyShaped(screenshot(QStringLiteral("login")), window);
+        process->terminate();
+        QVERIFY(process->waitForFinished(10000));
+    }
+
+    // List view, a click on a row opens record view, the about window from
+    // the 设置 menu, and 关闭 ends the program with code 0.
+    void mainWindowLooks()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), apptest::numberedContacts(9)));
+        QTemporaryDir runtime;
+        // Real modal windows: the about window must stay open to be seen.
+        auto process = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
+                                             QStringLiteral("report"));
+        QByteArray log;
+        const QRect window =
+            waitForWindow(*process, QStringLiteral("主窗口"), QStringLiteral("通讯录"), QSize(210, 367), log);
+        QVERIFY2(window.isValid(), log.constData());
+        const QImage listView = screenshot(QStringLiteral("main-list"));
+        verifyShaped(listView, window);
+
+        const QRect list(window.topLeft() + QPoint(5, 58), QSize(200, 109));
+        click(list.topLeft() + QPoint(50, 22 + 18 + 9)); // the second row, below the header
+        QTest::qWait(500);
+        const QImage recordView = screenshot(QStringLiteral("main-record"));
+        verifyShaped(recordView, window);
+        const int changed = differingPixels(listView, recordView, list);
+        QVERIFY2(changed > list.width() * list.height() / 4, "the list did not give way to the record form");
+
+        click(window.topLeft() + QPoint(152 + 25, 171 + 11)); // 设置按钮
+        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 设置"), log), log.constData());
+        QTest::qWait(300);
+        // The menu opens at the mouse; its first item, 关于, lies right below.
+        click(window.topLeft() + QPoint(152 + 25 + 30, 171 + 11 + 10));
+        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 关于窗口"), log), log.constData());
+        QTest::qWait(500);
+        const QImage about = screenshot(QStringLiteral("about"));
+        auto isAboutBlue = [](QRgb c) { return c == qRgb(0x3A, 0x6E, 0xA5); };
+        QRect aboutArea;
+        for (int y = 0; y < about.height(); ++y)
+            for (int x = 0; x < about.width(); ++x)
+                if (isAboutBlue(about.pixel(x, y)))
+                    aboutArea |= QRect(x, y, 1, 1);
+        QCOMPARE(aboutArea.size(), QSize(440, 400));
+        QVERIFY(countPixels(about, aboutArea, isAboutBlue) > 440 * 400 / 2);
+
+        // A double click on the strip closes it at once.
+        click(aboutArea.topLeft() + QPoint(80 + 150, 373 + 8), 2);
+        QTest::qWait(500);
+        const QImage afterAbout = screenshot(QStringLiteral("after-about"));
+        QVERIFY(countPixels(afterAbout, aboutArea, isAboutBlue) < 440 * 400 / 10);
+        QCOMPARE(process->state(), QProcess::Running);
+
+        click(window.topLeft() + QPoint(185 + 9, 2 + 9)); // 关闭
         QVERIFY(process->waitForFinished(10000));
         QCOMPARE(process->exitStatus(), QProcess::NormalExit);
         QCOMPARE(process->exitCode(), 0);

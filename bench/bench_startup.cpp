@@ -1,0 +1,201 @@
+// Start-up and contact list on a store of 100,000 contacts without password:
+//  - process start until the main window is first painted with its list
+//    filled (the real executable, QUENNET_BENCH_STARTUP), and that process's
+//    peak memory (VmHWM);
+//  - refilling the list (back to the list) in-process, including the paint
+//    of the visible rows; and scrolling to the last row.
+//   bench_startup [DIR] [--platform offscreen|xcb]
+//   DIR: where the program directory goes (default: a temporary directory)
+
+#include "app/MainWindow.h"
+#include "contacts/Session.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "ui/Modal.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+using namespace quennet;
+
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr int kStartRuns = 7;
+constexpr int kRefillRuns = 25;
+
+struct Stats {
+    double median = 0, p90 = 0, max = 0;
+};
+
+Stats statsOf(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
+}
+
+qint64 wallClockMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+QStringList contactOf(int n)
+{
+    return {QStringLiteral("联系人%1").arg(n), QStringLiteral("010-%1").arg(n, 8, 10, QLatin1Char('0')),
+            QStringLiteral("139%1").arg(n, 8, 10, QLatin1Char('0')), QStringLiteral("%1").arg(10000000 + n),
+            QStringLiteral("user%1@example.com.cn").arg(n), QStringLiteral("广东省深圳市南山区科技园%1栋").arg(n % 100)};
+}
+
+bool buildProgramDir(const QString &dir)
+{
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../program");
+    QDir().mkpath(dir + QStringLiteral("/skin"));
+    for (const char *skin : {"bg01.bmp", "bg02.bmp", "bg03.bmp"})
+        QFile::copy(program + QStringLiteral("/skin/") + QLatin1String(skin),
+                    dir + QStringLiteral("/skin/") + QLatin1String(skin));
+    const QString store = dir + QStringLiteral("/wab.vdb");
+    QFile::remove(store);
+    if (!ContactStore::create(store))
+        return false;
+    ContactStore contacts;
+    if (!contacts.open(store))
+        return false;
+    QList<QStringList> rows;
+    rows.reserve(kRecords);
+    for (int i = 1; i <= kRecords; ++i)
+        rows << contactOf(i);
+    return ContactStoreTestAccess::appendMany(contacts, rows);
+}
+
+struct StartRun {
+    double ms = -1;
+    double peakMb = -1;
+};
+
+StartRun startOnce(const QString &home, const QString &platform)
+{
+    QTemporaryDir runtime;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("QUENNET_TEST_MODE"), QStringLiteral("1"));
+    const QString binary = QCoreApplication::applicationDirPath() + QStringLiteral("/quennet");
+    env.insert(QStringLiteral("QUENNET_BENCH_STARTUP"), QString::number(wallClockMs()));
+    process.setProcessEnvironment(env);
+    process.start(binary, {QStringLiteral("--home"), home});
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    StartRun run;
+    for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("startup-ms:"))
+            run.ms = line.mid(11).trimmed().toDouble();
+        else if (line.startsWith("vmhwm-kb:"))
+            run.peakMb = line.mid(9).trimmed().toDouble() / 1024.0;
+    }
+    return run;
+}
+
+// Times work plus the paint it causes, forced at once.
+Stats measure(int times, QWidget *painted, const std::function<void()> &work)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < times; ++i) {
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        painted->repaint();
+        QCoreApplication::processEvents();
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return statsOf(samples);
+}
+
+void printRow(const char *step, const Stats &s)
+{
+    std::printf("| %s | median %.1f ms, p90 %.1f ms, max %.1f ms |\n", step, s.median, s.p90, s.max);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QString platform = QStringLiteral("offscreen");
+    QString dirArgument;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--platform" && i + 1 < argc)
+            platform = QString::fromLocal8Bit(argv[++i]);
+        else
+            dirArgument = QString::fromLocal8Bit(argv[i]);
+    }
+    qputenv("QT_QPA_PLATFORM", platform.toLocal8Bit());
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    ui::setTestMode(true);
+
+    QTemporaryDir temporary;
+    const QString home = dirArgument.isEmpty() ? temporary.path() : dirArgument;
+    QElapsedTimer build;
+    build.start();
+    if (!buildProgramDir(home)) {
+        std::fprintf(stderr, "could not build the store in %s\n", qPrintable(home));
+        return 1;
+    }
+    std::printf("store of %d contacts built in %lld ms (%s, platform %s)\n\n", kRecords,
+                static_cast<long long>(build.elapsed()), qPrintable(home), qPrintable(platform));
+
+    std::vector<double> starts, peaks;
+    startOnce(home, platform);  // warms the file cache and the loader
+    for (int i = 0; i < kStartRuns; ++i) {
+        const StartRun run = startOnce(home, platform);
+        if (run.ms < 0) {
+            std::fprintf(stderr, "start-up run failed\n");
+            return 1;
+        }
+        starts.push_back(run.ms);
+        peaks.push_back(run.peakMb);
+    }
+    std::printf("| step (%d contacts) | result |\n|---|---|\n", kRecords);
+    printRow("process start to main window painted, list filled", statsOf(starts));
+    const Stats peak = statsOf(peaks);
+    std::printf("| peak memory (VmHWM) of that process | median %.1f MB, max %.1f MB |\n", peak.median, peak.max);
+
+    Session session(home);
+    if (!session.store.open(session.dir.storeFile()))
+        return 1;
+    MainWindow *window = MainWindow::load(session);
+    for (int i = 0; i < 50 && !window->isVisible(); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QTableView *list = window->超级列表框;
+    printRow("back to the list (clear, fill, show, paint)", measure(kRefillRuns, list, [window] {
+                 window->hideList();
+                 window->backToList();
+             }));
+    printRow("refill alone (clear, fill, paint)", measure(kRefillRuns, list, [window] { window->refillList(); }));
+    printRow("scroll to the last row and back (paint)", measure(kRefillRuns, list, [list] {
+                 list->scrollToBottom();
+                 list->repaint();
+                 list->scrollToTop();
+             }));
+    delete window;
+    return 0;
+}
