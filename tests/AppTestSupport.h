@@ -5,7 +5,9 @@
 // instance lock, and running the real executable.
 
 #include "contacts/store/ContactStore.h"
+#include "ui/Modal.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
@@ -34,6 +36,15 @@ inline QString useOwnRuntimeDir()
     static QTemporaryDir dir;
     qputenv("XDG_RUNTIME_DIR", dir.path().toLocal8Bit());
     return dir.path();
+}
+
+// What every window test sets up once: its own runtime directory, scripted
+// dialogs, and an application that outlives the windows it closes.
+inline void initWindowTests()
+{
+    useOwnRuntimeDir();
+    quennet::ui::setTestMode(true);
+    QApplication::setQuitOnLastWindowClosed(false);
 }
 
 inline bool copyDir(const QString &from, const QString &to)

@@ -89,9 +89,7 @@ class TestLogin : public QObject {
 private slots:
     void initTestCase()
     {
-        apptest::useOwnRuntimeDir();
-        ui::setTestMode(true);
-        QApplication::setQuitOnLastWindowClosed(false);
+        apptest::initWindowTests();
     }
 
     void init() { ui::clearTestScripts(); }

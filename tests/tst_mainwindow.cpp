@@ -124,9 +124,7 @@ class TestMainWindow : public QObject {
 private slots:
     void initTestCase()
     {
-        apptest::useOwnRuntimeDir();
-        ui::setTestMode(true);
-        QApplication::setQuitOnLastWindowClosed(false);
+        apptest::initWindowTests();
     }
 
     void init() { ui::clearTestScripts(); }

@@ -291,9 +291,7 @@ class TestMainWindowContacts : public QObject {
 private slots:
     void initTestCase()
     {
-        apptest::useOwnRuntimeDir();
-        ui::setTestMode(true);
-        QApplication::setQuitOnLastWindowClosed(false);
+        apptest::initWindowTests();
     }
 
     void init() { ui::clearTestScripts(); }

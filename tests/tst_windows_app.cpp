@@ -29,41 +29,18 @@
 
 #include <memory>
 
+#include "support/DesignCheck.h"
+
 using namespace quennet;
+using designcheck::Designed;
+using designcheck::nextTabStop;
 
 namespace {
 
-struct Designed {
-    const char *name;
-    const char *kind;
-    QRect geometry;
-    QString text; // null: not checked
-};
-
+// The main, login and about windows show every designed control, enabled.
 void verifyControls(QWidget *window, const QList<Designed> &controls)
 {
-    for (const Designed &expected : controls) {
-        const QString name = QString::fromUtf8(expected.name);
-        const QList<QWidget *> found = window->findChildren<QWidget *>(name);
-        QVERIFY2(found.size() == 1, qPrintable(name));
-        QWidget *control = found.first();
-        QVERIFY2(control->inherits(expected.kind),
-                 qPrintable(name + " is " + control->metaObject()->className()));
-        QCOMPARE(control->geometry(), expected.geometry);
-        if (!expected.text.isNull())
-            QCOMPARE(control->property("text").toString(), expected.text);
-        QVERIFY2(control->isVisibleTo(window), qPrintable(name));
-        QVERIFY2(control->isEnabled(), qPrintable(name));
-    }
-}
-
-// The next control that Tab reaches after from.
-QWidget *nextTabStop(QWidget *from)
-{
-    QWidget *w = from->nextInFocusChain();
-    while (w != from && !(w->focusPolicy() & Qt::TabFocus))
-        w = w->nextInFocusChain();
-    return w;
+    designcheck::verifyControls(window, controls, designcheck::Shown::VisibleAndEnabled);
 }
 
 QImage pictureImage(const QIcon &icon)

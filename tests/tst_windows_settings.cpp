@@ -37,7 +37,12 @@
 
 #include <memory>
 
+#include "support/DesignCheck.h"
+
 using namespace quennet;
+using designcheck::Designed;
+using designcheck::nextTabStop;
+using designcheck::verifyControls;
 
 namespace {
 
@@ -56,43 +61,6 @@ const QString kDataHelp = QStringLiteral(
     "bak文件：\r\n若万一数据库损坏，则可用备份文件将数据还原到备份数据时的状态！\r\n恢复时只要进入软件安装目"
     "录，把数据库文件“wab.vdb”文件删除！\r\n然后将“wab.bak”改为“wab.vdb”即可！ "
     "请谨慎使用此功能哦！\r\n\r\n（5）清空通讯录数据库，即删除所有联系人信息！请谨慎使用哦！");
-
-struct Designed {
-    const char *name;
-    const char *kind; // class name the control must inherit
-    QRect geometry;   // relative to its parent; null when the layout is free
-    QString text;     // caption or initial text; null when not checked
-};
-
-// Every control of the list exists once, of its kind, at its place, with its text.
-void verifyControls(QWidget *window, const QList<Designed> &controls)
-{
-    for (const Designed &expected : controls) {
-        const QString name = QString::fromUtf8(expected.name);
-        const QList<QWidget *> found = window->findChildren<QWidget *>(name);
-        QVERIFY2(found.size() == 1, qPrintable(name));
-        QWidget *control = found.first();
-        QVERIFY2(control->inherits(expected.kind),
-                 qPrintable(name + " is " + control->metaObject()->className()));
-        if (!expected.geometry.isNull())
-            QCOMPARE(control->geometry(), expected.geometry);
-        if (!expected.text.isNull()) {
-            const QVariant text = control->property("text");
-            QVERIFY2(text.isValid(), qPrintable(name));
-            QCOMPARE(text.toString(), expected.text);
-        }
-        QVERIFY2(!control->isHidden(), qPrintable(name));
-    }
-}
-
-// The control the Tab key moves to from widget.
-QWidget *nextTabStop(QWidget *widget)
-{
-    QWidget *next = widget->nextInFocusChain();
-    while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
-        next = next->nextInFocusChain();
-    return next;
-}
 
 void verifyTabOrder(const QList<QWidget *> &order)
 {
