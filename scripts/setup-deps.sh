@@ -24,6 +24,15 @@ x11-utils
 imagemagick
 xdg-utils
 fonts-wqy-microhei
+ccache
+clang
+libclang-rt-14-dev
+libreoffice-calc-nogui
+chromium
+khard
+abook
+desktop-file-utils
+appstream
 "
 
 missing=""
