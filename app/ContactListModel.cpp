@@ -55,13 +55,9 @@ const ContactListModel::Row &ContactListModel::row(int index) const
 
 ContactListModel::Row ContactListModel::readRow(int index) const
 {
-    // Reading must leave the one shared cursor exactly where it was: the
-    // list is painted between any two steps of the contact operations.
-    const int saved = m_store.recordNumber();
-    m_store.goTo(index + 1);
-    Row result{m_store.field(FieldName), m_store.field(FieldMobile)};
-    m_store.goTo(saved);
-    return result;
+    // Never moves the shared cursor: the list is painted between any two
+    // steps of the contact operations.
+    return Row{m_store.fieldOf(index + 1, FieldName), m_store.fieldOf(index + 1, FieldMobile)};
 }
 
 int ContactListModel::rowCount(const QModelIndex &parent) const

@@ -220,6 +220,20 @@ private slots:
         QCOMPARE(store.field(QStringLiteral("QQ")), QStringLiteral("12345"));
     }
 
+    void readsByNumberLeaveTheCursor()
+    {
+        ContactStore store;
+        openStore(store, {"甲", "乙", "丙"});
+        store.goTo(2);
+        QCOMPARE(store.recordAt(3), QStringList({"丙", "丙-电话", "", "", "丙@mail", "地址丙"}));
+        QCOMPARE(store.fieldOf(1, FieldName), QStringLiteral("甲"));
+        QCOMPARE(store.recordNumber(), 2);
+        for (const int outside : {0, 4})
+            QVERIFY(store.recordAt(outside).isEmpty() && store.fieldOf(outside, FieldName).isEmpty());
+        QCOMPARE(store.fieldOf(1, 7), QString());
+        QCOMPARE(store.recordNumber(), 2);
+    }
+
     void namesOfTheStore()
     {
         ContactStore store;

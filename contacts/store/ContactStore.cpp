@@ -357,6 +357,24 @@ QString ContactStore::field(int pos) const
     return record && isFieldPos(pos) ? packed::field(record->packed, pos - 1) : QString();
 }
 
+QString ContactStore::fieldOf(int number, int pos) const
+{
+    if (number < 1 || number > d->count() || !isFieldPos(pos))
+        return QString();
+    return packed::field(d->records[size_t(number - 1)].packed, pos - 1);
+}
+
+QStringList ContactStore::recordAt(int number) const
+{
+    QStringList values;
+    if (number < 1 || number > d->count())
+        return values;
+    values.reserve(kFieldCount);
+    for (int pos = 1; pos <= kFieldCount; ++pos)
+        values.append(packed::field(d->records[size_t(number - 1)].packed, pos - 1));
+    return values;
+}
+
 int ContactStore::fieldCount() const
 {
     return kFieldCount;

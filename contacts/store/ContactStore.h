@@ -96,6 +96,11 @@ public:
     // "" when the cursor is on no record or the name is not a field name.
     QString field(const QString &name) const;
     QString field(int pos) const;
+    // Field pos of record number, without moving the cursor; "" outside
+    // 1..N or 1..6. For readers that walk the records (lists, exports).
+    QString fieldOf(int number, int pos) const;
+    // All six fields of record number in field order; empty outside 1..N.
+    QStringList recordAt(int number) const;
     int fieldCount() const;
     QString fieldName(int pos) const; // "" outside 1..6
 
