@@ -1,9 +1,16 @@
 #include "exchange/ExchangeFormat.h"
 
+#include <algorithm>
+
 namespace quennet::exchange {
 
 QString htmlEscaped(const QString &text)
 {
+    const auto special = [](QChar c) {
+        return c == QLatin1Char('&') || c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('"');
+    };
+    if (std::none_of(text.cbegin(), text.cend(), special))
+        return text;
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {

@@ -1,6 +1,9 @@
 #include "export/ExportDataWindow.h"
 
 #include "contacts/Session.h"
+#include "exchange/AtomicFile.h"
+#include "exchange/DataExport.h"
+#include "exchange/RecordSelection.h"
 #include "export/SpinEdit.h"
 #include "export/UpDownControl.h"
 #include "ui/FileDialog.h"
@@ -9,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +22,8 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace quennet {
 
@@ -365,7 +371,54 @@ void ExportDataWindow::调节器_向下()
 
 void ExportDataWindow::开始按钮_被单击()
 {
-    // Writes the chosen records and fields to the output file.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool written = writeOutputFile();
+    QGuiApplication::restoreOverrideCursor();
+    m_session.store.goTo(returnRecord);
+    if (!written) {
+        // The old file, if any, is still whole; the user may pick another path.
+        ui::messageBox(this, QStringLiteral("数据导出失败！"), QStringLiteral("提示"), ui::Style::OkStop);
+        return;
+    }
+    if (ui::messageBox(this, QStringLiteral("数据导出成功"), QStringLiteral("提示"), ui::Style::Ok) ==
+        ui::AnswerOk)
+        accept();
+}
+
+QString ExportDataWindow::separator() const
+{
+    const QString text = 分割组合框->currentText();
+    if (text.isEmpty())
+        return QStringLiteral(" ");
+    if (text == QStringLiteral("制表符"))
+        return 分割组合框->property(kTagProperty).toString();
+    return text;
+}
+
+bool ExportDataWindow::writeOutputFile()
+{
+    exchange::RecordSelection selection;
+    for (int row = 0; row < 已选列表框->count(); ++row)
+        selection.fields << 已选列表框->item(row)->data(kFieldPositionRole).toInt();
+    if (指定行单选框->isChecked()) {
+        selection.first = std::max(1, 首行编辑框->value());
+        selection.last = std::max(1, 尾行编辑框->value());
+    }
+    selection.includeMarked = 所有选择框->isChecked();
+
+    ContactStore &store = m_session.store;
+    const QStringList names = exchange::selectedFieldNames(store, selection);
+    const QList<QStringList> records = exchange::selectedRecords(store, selection);
+    if (类型组合框->currentIndex() == 0) {
+        const exchange::TextExportOptions options{separator(), 字段选择框->isChecked()};
+        return exchange::writeFileAtomically(路径编辑框->text(), [&](QIODevice &out) {
+            return exchange::writeTextExport(out, names, records, options);
+        });
+    }
+    const exchange::HtmlExportOptions options{store.storeName(), QDate::currentDate()};
+    return exchange::writeFileAtomically(路径编辑框->text(), [&](QIODevice &out) {
+        return exchange::writeHtmlExport(out, names, records, options);
+    });
 }
 
 void ExportDataWindow::取消按钮_被单击()

@@ -97,7 +97,14 @@ public:
     // path with the text after its last "." replaced by extension (".txt").
     static QString withExtension(const QString &path, const QString &extension);
 
+    // The column separator the text file uses: TAB for "制表符", one blank
+    // for an empty box, otherwise the box's text whole.
+    QString separator() const;
+
 private:
+    // Writes the chosen records and fields; false when the file could not be
+    // written (an existing file then stays as it was).
+    bool writeOutputFile();
     int recordCount() const;
     static void addField(QListWidget *list, const QString &name, int position);
     static void addField(QListWidget *list, const QListWidgetItem *field);

@@ -1,8 +1,11 @@
 #include "settings/DataWindow.h"
 
 #include "contacts/Session.h"
+#include "exchange/ExcelDocument.h"
+#include "export/ExportDataWindow.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
+#include "ui/MessageBox.h"
 #include "ui/Modal.h"
 
 #include <QPushButton>
@@ -78,7 +81,31 @@ void DataWindow::确定按钮_被单击()
 
 void DataWindow::导出Excel文件()
 {
-    // Closes the store, writes the workbook, reopens the store, closes the window.
+    // The workbook is read from the store file itself, so the store is closed
+    // meanwhile; a store with a password cannot be read that way.
+    m_session.store.close();
+    通用对话框->filter = QStringLiteral("Excel文件(*.xls)|*.xls");
+    通用对话框->defaultExtension = QStringLiteral("*.xls");
+    通用对话框->initialDirectory = m_session.dir.path();
+    if (通用对话框->showSave(this)) {
+        if (exchange::exportStoreToExcel(m_session.dir.storeFile(), 通用对话框->fileName))
+            ui::messageBox(this, QStringLiteral("导出Excel文件成功！"), QStringLiteral("温馨提示"),
+                           ui::Style::OkInformation);
+        else
+            ui::messageBox(this,
+                           QStringLiteral("导出Excel文件失败！\r\n请确认是否存在密码？\r\n"
+                                          "如果存在密码，请先将密码设置为空！"),
+                           QStringLiteral("温馨提示"), ui::Style::OkStop);
+    }
+    reopenStore();
+    accept();
+}
+
+void DataWindow::reopenStore()
+{
+    if (!m_session.store.isOpen() && !m_session.store.open(m_session.dir.storeFile(), m_session.loginPassword))
+        ui::messageBox(this, QStringLiteral("无法重新打开通讯录：%1").arg(m_session.dir.storeFile()),
+                       QStringLiteral("温馨提示"), ui::Style::OkStop);
 }
 
 void DataWindow::导出高级网页文件()
@@ -89,7 +116,8 @@ void DataWindow::导出高级网页文件()
 
 void DataWindow::导出网页或文本()
 {
-    // Runs the HTML and text export on the open store, then closes the window.
+    ExportDataWindow::run(m_session, this);
+    accept();
 }
 
 void DataWindow::备份数据()

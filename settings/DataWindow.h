@@ -45,6 +45,8 @@ public:
     void 清空数据();
 
 private:
+    // Opens the store again with the login password after an option closed it.
+    void reopenStore();
     QRadioButton *makeOption(const QString &name, const QString &caption, const QRect &geometry);
 };
 

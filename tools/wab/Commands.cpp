@@ -425,10 +425,16 @@ QList<Command> buildCommands()
          {kPasswordStdin},
          2,
          runDelete});
+    list.append(exportCommand());
     return list;
 }
 
 } // namespace
+
+int openStoreAsking(ContactStore &store, const QString &path, PasswordSource &passwords)
+{
+    return openStore(store, path, passwords);
+}
 
 const QList<Command> &commands()
 {
@@ -449,6 +455,7 @@ QString generalUsage()
         "  wab add --name N [--phone P] [--mobile M] [--qq Q] [--email E] [--address A] [STORE]\n"
         "  wab find --name|--phone|--mobile|--qq TEXT [STORE]\n"
         "  wab delete N [STORE]\n"
+        "  wab export FORMAT OUT [STORE]                       导出到文件（wab export --help）\n"
         "\n"
         "STORE 缺省为 ./wab.vdb。有密码的通讯录在终端上不回显地询问密码，\n"
         "或用 --password-stdin 从标准输入读入（每行一个）。\n"

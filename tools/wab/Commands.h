@@ -1,9 +1,14 @@
 #pragma once
 
 #include "Arguments.h"
+#include "Console.h"
 
 #include <QList>
 #include <QString>
+
+namespace quennet {
+class ContactStore;
+}
 
 namespace wab {
 
@@ -17,5 +22,12 @@ struct Command {
 
 const QList<Command> &commands();
 QString generalUsage();
+
+// Opens the store at path, asking for its password when it has one. Returns
+// ExitDone, or the exit code after the reason was printed.
+int openStoreAsking(quennet::ContactStore &store, const QString &path, PasswordSource &passwords);
+
+// The command "wab export" (ExportCommand.cpp).
+Command exportCommand();
 
 } // namespace wab

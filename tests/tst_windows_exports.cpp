@@ -1,0 +1,314 @@
+// The Excel option and the text / simple web page option of the data
+// management window, driven through the windows: files written, messages,
+// the store closed and reopened, the cursor put back.
+
+#include "contacts/Gbk.h"
+#include "contacts/Session.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "exchange/DataExport.h"
+#include "exchange/ExcelDocument.h"
+#include "export/ExportDataWindow.h"
+#include "settings/DataWindow.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "AppTestSupport.h"
+
+using namespace quennet;
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray crlfLines(const QStringList &lines)
+{
+    QByteArray out;
+    for (const QString &line : lines)
+        out += gbk::encode(line) + "\r\n";
+    return out;
+}
+
+QList<QStringList> contacts()
+{
+    return {apptest::contact(QStringLiteral("朱镕基"), QStringLiteral("13900000001"), QStringLiteral("007")),
+            apptest::contact(QStringLiteral("<b>王喆"), QStringLiteral("13900000002"), QString(),
+                             QStringLiteral("12345"), QStringLiteral("a&b@x.cn")),
+            apptest::contact(QStringLiteral("陈堃"), QStringLiteral("13900000003"), QString(), QString(),
+                             QString(), QStringLiteral("北京  \"东城\"")),
+            apptest::contact(QStringLiteral("李四"), QStringLiteral("13900000004")),
+            apptest::contact(QStringLiteral("张三"), QStringLiteral("13900000005"))};
+}
+
+// Selects the option in the data management window and presses 确定按钮.
+void chooseDataOption(const QString &option)
+{
+    ui::ModalScript::setNextHandler([option](QDialog *shown) {
+        shown->findChild<QRadioButton *>(option)->click();
+        shown->findChild<QPushButton *>(QStringLiteral("确定按钮"))->click();
+    });
+}
+
+} // namespace
+
+class WindowsExportsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    int m_dirs = 0;
+
+    // A program directory whose store holds the five contacts, opened as the
+    // login leaves it (with loginPassword).
+    std::unique_ptr<Session> loggedIn(const QString &loginPassword = QString())
+    {
+        const QString dir = m_root.filePath(QString::number(++m_dirs));
+        QDir().mkpath(dir);
+        auto session = std::make_unique<Session>(dir);
+        session->loginPassword = loginPassword;
+        if (!ContactStore::create(session->dir.storeFile(), loginPassword) ||
+            !session->store.open(session->dir.storeFile(), loginPassword))
+            return nullptr;
+        for (const QStringList &values : contacts())
+            if (!session->store.append(values))
+                return nullptr;
+        return session;
+    }
+
+    static QByteArray expectedExcel(const ContactStore &store)
+    {
+        QStringList names;
+        for (int pos = 1; pos <= store.fieldCount(); ++pos)
+            names << store.fieldName(pos);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        exchange::writeExcelDocument(buffer, names, contacts());
+        return buffer.data();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        apptest::initWindowTests();
+    }
+
+    void init() { ui::clearTestScripts(); }
+
+    void excelOption_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("chosen"); // empty: the dialog is cancelled
+        QTest::addColumn<int>("style");      // -1: no message
+        QTest::addColumn<bool>("written");
+        QTest::newRow("written") << QString() << QStringLiteral("通讯录") << 0x40 << true;
+        QTest::newRow("store with a password") << QStringLiteral("pw") << QStringLiteral("通讯录.xls") << 0x10
+                                               << false;
+        QTest::newRow("cancelled") << QString() << QString() << -1 << false;
+        QTest::newRow("destination cannot be written")
+            << QString() << QStringLiteral("wab.vdb/x.xls") << 0x10 << false;
+    }
+
+    void excelOption()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, chosen);
+        QFETCH(int, style);
+        QFETCH(bool, written);
+        auto session = loggedIn(password);
+        QVERIFY(session);
+        const QByteArray expected = expectedExcel(session->store);
+        session->store.goTo(4);
+
+        chooseDataOption(QStringLiteral("单选框1"));
+        ui::FileDialog::setNextFileName(chosen);
+        QCOMPARE(DataWindow::run(*session, nullptr), int(QDialog::Accepted));
+
+        const ui::FileDialog *dialog = ui::FileDialog::lastShown();
+        QVERIFY(ui::FileDialog::lastShownWasSave());
+        QCOMPARE(dialog->filter, QStringLiteral("Excel文件(*.xls)|*.xls"));
+        QCOMPARE(dialog->initialDirectory, session->dir.path());
+        QCOMPARE(dialog->fileName, QString());
+
+        const QString destination = session->dir.file(QStringLiteral("通讯录.xls"));
+        QCOMPARE(QFile::exists(destination), written);
+        if (written)
+            QCOMPARE(fileBytes(destination), expected);
+        if (style < 0) {
+            QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        } else {
+            QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
+            QCOMPARE(ui::MessageBoxScript::last().style, style);
+            QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("温馨提示"));
+            QCOMPARE(ui::MessageBoxScript::last().text,
+                     written ? QStringLiteral("导出Excel文件成功！")
+                             : QStringLiteral("导出Excel文件失败！\r\n请确认是否存在密码？\r\n"
+                                              "如果存在密码，请先将密码设置为空！"));
+        }
+        // Reopened with the login password in every case; nothing left beside it.
+        QVERIFY(session->store.isOpen());
+        QCOMPARE(session->store.recordCount(), 5);
+        QCOMPARE(session->store.recordNumber(), 1);
+        QCOMPARE(QDir(session->dir.path()).entryList(QDir::Files).size(), written ? 2 : 1);
+    }
+
+    void excelOptionKeepsAnExistingFileOnFailure()
+    {
+        auto session = loggedIn(QStringLiteral("pw"));
+        QVERIFY(session);
+        const QString destination = session->dir.file(QStringLiteral("old.xls"));
+        QFile old(destination);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old workbook") > 0);
+        old.close();
+        chooseDataOption(QStringLiteral("单选框1"));
+        ui::FileDialog::setNextFileName(destination);
+        DataWindow::run(*session, nullptr);
+        QCOMPARE(fileBytes(destination), QByteArray("old workbook"));
+    }
+
+    void dataExport_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<bool>("nameLine");
+        QTest::addColumn<int>("first"); // 0: all records
+        QTest::addColumn<int>("last");
+        QTest::addColumn<bool>("includeMarked");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("tab, all, marked left out")
+            << 0 << QStringLiteral("制表符") << false << 0 << 0 << false
+            << QStringList{QStringLiteral("朱镕基\t007\t13900000001\t\t\t"),
+                           QStringLiteral("<b>王喆\t\t13900000002\t12345\ta&b@x.cn\t"),
+                           QStringLiteral("李四\t\t13900000004\t\t\t"), QStringLiteral("张三\t\t13900000005\t\t\t")};
+        QTest::newRow("empty separator, names, backwards range, marked included")
+            << 0 << QString() << true << 4 << 2 << true
+            << QStringList{QStringLiteral("姓名 电话 手机 QQ Email 地址"),
+                           QStringLiteral("<b>王喆  13900000002 12345 a&b@x.cn "),
+                           QStringLiteral("陈堃  13900000003   北京  \"东城\""), QStringLiteral("李四  13900000004   ")};
+        QTest::newRow("typed separator used whole")
+            << 0 << QStringLiteral("--") << false << 1 << 1 << false
+            << QStringList{QStringLiteral("朱镕基--007--13900000001------")};
+        QTest::newRow("html, range") << 1 << QString() << true << 2 << 3 << false
+                                     << QStringList{QStringLiteral("&lt;b&gt;王喆")};
+    }
+
+    void dataExport()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, separator);
+        QFETCH(bool, nameLine);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        QFETCH(bool, includeMarked);
+        QFETCH(QStringList, lines);
+        auto session = loggedIn();
+        QVERIFY(session);
+        session->store.goTo(3);
+        QVERIFY(session->store.markDeleted());
+        session->store.goTo(2);
+        const QString output = session->dir.file(type == 0 ? QStringLiteral("wab.txt") : QStringLiteral("wab.htm"));
+        // A longer old file leaves nothing behind.
+        QFile old(output);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(5000, 'x')) == 5000);
+        old.close();
+
+        ui::ModalScript::setNextHandler([&](QDialog *shown) {
+            auto *window = qobject_cast<ExportDataWindow *>(shown);
+            window->类型组合框->setCurrentIndex(type);
+            window->分割组合框->setEditText(separator);
+            window->字段选择框->setChecked(nameLine);
+            window->所有选择框->setChecked(includeMarked);
+            if (first > 0) {
+                window->指定行单选框->click();
+                window->首行编辑框->setValue(first);
+                window->尾行编辑框->setValue(last);
+            }
+            window->开始按钮->click();
+        });
+        QCOMPARE(ExportDataWindow::run(*session, nullptr), int(QDialog::Accepted));
+        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("数据导出成功"));
+        QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("提示"));
+        QCOMPARE(ui::MessageBoxScript::last().style, 0);
+        QCOMPARE(session->store.recordNumber(), 2);
+
+        const QByteArray bytes = fileBytes(output);
+        if (type == 0) {
+            QCOMPARE(bytes, crlfLines(lines));
+            return;
+        }
+        // The page: the information line counts written records, the 序号
+        // column stays consecutive over the left-out marked record.
+        QVERIFY(bytes.startsWith("<html>\r\n"));
+        QVERIFY(bytes.endsWith("</body></html>\r\n"));
+        QVERIFY(bytes.contains(gbk::encode(QStringLiteral("输出记录:1条&nbsp; &nbsp; &nbsp; 生成日期:") +
+                                           exchange::htmlExportDate(QDate::currentDate()) + "\r\n")));
+        QVERIFY(bytes.contains(gbk::encode(lines.first())));
+        QVERIFY(bytes.contains("<td bgcolor=#A8B5FD align=center>1</td>"));
+        QVERIFY(!bytes.contains("<td bgcolor=#A8B5FD align=center>2</td>"));
+        QVERIFY(!bytes.contains("xxx"));
+    }
+
+    void dataExportFailureKeepsTheWindowOpen()
+    {
+        auto session = loggedIn();
+        QVERIFY(session);
+        session->store.goTo(5);
+        bool stillOpen = false;
+        ui::ModalScript::setNextHandler([&](QDialog *shown) {
+            auto *window = qobject_cast<ExportDataWindow *>(shown);
+            window->路径编辑框->setText(session->dir.file(QStringLiteral("wab.vdb/out.txt")));
+            window->开始按钮->click();
+            stillOpen = window->isVisible();
+            window->取消按钮->click();
+        });
+        ExportDataWindow::run(*session, nullptr);
+        QVERIFY(stillOpen);
+        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("数据导出失败！"));
+        QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("提示"));
+        QCOMPARE(ui::MessageBoxScript::last().style, 0x10);
+        QCOMPARE(session->store.recordNumber(), 5);
+    }
+
+    void textOptionClosesTheDataWindow_data()
+    {
+        QTest::addColumn<bool>("empty");
+        QTest::newRow("records") << false;
+        QTest::newRow("no records") << true;
+    }
+
+    void textOptionClosesTheDataWindow()
+    {
+        QFETCH(bool, empty);
+        auto session = loggedIn();
+        QVERIFY(session);
+        if (empty)
+            QVERIFY(session->store.clear());
+        chooseDataOption(QStringLiteral("单选框3"));
+        QCOMPARE(DataWindow::run(*session, nullptr), int(QDialog::Accepted));
+        QCOMPARE(ui::ModalScript::shownNames(),
+                 empty ? QStringList{QStringLiteral("数据管理窗口")}
+                       : (QStringList{QStringLiteral("数据管理窗口"), QStringLiteral("导出数据窗口")}));
+        QCOMPARE(ui::MessageBoxScript::shown().size(), empty ? 1 : 0);
+        QVERIFY(session->store.isOpen());
+    }
+};
+
+QTEST_MAIN(WindowsExportsTest)
+#include "tst_windows_exports.moc"
