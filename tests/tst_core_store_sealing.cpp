@@ -4,6 +4,7 @@
 #include "StoreTestSupport.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "contacts/store/Sealing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -310,6 +311,9 @@ private slots:
             "UPDATE meta SET value = zeroblob(64) WHERE key = 'key_check'");
         QTest::newRow("absurd memory")
             << QByteArray("UPDATE meta SET value = 1099511627776 WHERE key = 'kdf_memlimit'");
+        QTest::newRow("1 GiB") << QByteArray("UPDATE meta SET value = 1073741824 WHERE key = 'kdf_memlimit'");
+        QTest::newRow("64 passes") << QByteArray("UPDATE meta SET value = 64 WHERE key = 'kdf_opslimit'");
+        QTest::newRow("text cost") << QByteArray("UPDATE meta SET value = '3' WHERE key = 'kdf_opslimit'");
         QTest::newRow("store id") << QByteArray(
             "UPDATE meta SET value = zeroblob(16) WHERE key = 'store_id'");
     }
@@ -327,6 +331,44 @@ private slots:
         QVERIFY(!store.open(path, QStringLiteral("pw")));
         QVERIFY(!ContactStore::check(path, QStringLiteral("pw")).ok);
         QVERIFY(fileState(path) == before);
+    }
+
+    void onlyWrittenKdfCostsAccepted_data()
+    {
+        QTest::addColumn<qint64>("ops");
+        QTest::addColumn<qint64>("mem");
+        QTest::addColumn<bool>("testBuild");
+        QTest::addColumn<bool>("accepted");
+        const store::KdfCost release = store::kReleaseKdfCost, cheap = store::kTestKdfCost;
+        for (const bool testBuild : {false, true}) {
+            const char *build = testBuild ? "test build: " : "release: ";
+            auto row = [&](const char *name, qint64 ops, qint64 mem, bool accepted) {
+                QTest::newRow(qPrintable(build + QString::fromLatin1(name))) << ops << mem << testBuild << accepted;
+            };
+            row("release cost", release.opsLimit, release.memLimit, true);
+            row("test cost", cheap.opsLimit, cheap.memLimit, testBuild);
+            row("more passes", release.opsLimit + 1, release.memLimit, false);
+            row("more memory", release.opsLimit, release.memLimit * 2, false);
+            row("less memory", release.opsLimit, cheap.memLimit, false);
+            row("zero", 0, 0, false);
+        }
+    }
+
+    void onlyWrittenKdfCostsAccepted()
+    {
+        QFETCH(qint64, ops);
+        QFETCH(qint64, mem);
+        QFETCH(bool, testBuild);
+        QFETCH(bool, accepted);
+        QCOMPARE(store::isAcceptedKdfCost(ops, mem, testBuild), accepted);
+    }
+
+    void storesOfTestBuildsUseTheCheapCost()
+    {
+        const QString path = makeStore(QStringLiteral("pw"), {});
+        storetest::RawDb raw(path);
+        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_opslimit'"), store::kTestKdfCost.opsLimit);
+        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_memlimit'"), store::kTestKdfCost.memLimit);
     }
 
     void checkUnderPassword()

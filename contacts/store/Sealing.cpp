@@ -28,11 +28,17 @@ const unsigned char *bytes(QByteArrayView view)
 
 } // namespace
 
+bool isAcceptedKdfCost(qint64 opsLimit, qint64 memLimit, bool acceptTestCost)
+{
+    const auto is = [&](const KdfCost &cost) {
+        return opsLimit == cost.opsLimit && memLimit == cost.memLimit;
+    };
+    return is(kReleaseKdfCost) || (acceptTestCost && is(kTestKdfCost));
+}
+
 bool KdfParams::isPlausible() const
 {
-    // Bounds guard against a damaged file asking for absurd work or memory.
-    return salt.size() == crypto_pwhash_SALTBYTES && opsLimit >= qint64(crypto_pwhash_OPSLIMIT_MIN) &&
-           opsLimit <= 64 && memLimit >= qint64(crypto_pwhash_MEMLIMIT_MIN) && memLimit <= (qint64(1) << 30);
+    return salt.size() == crypto_pwhash_SALTBYTES && isAcceptedKdfCost(opsLimit, memLimit);
 }
 
 QByteArray randomBytes(int count)
@@ -48,8 +54,8 @@ KdfParams freshKdfParams()
 {
     KdfParams params;
     params.salt = randomBytes(crypto_pwhash_SALTBYTES);
-    params.opsLimit = kDefaultOpsLimit;
-    params.memLimit = kDefaultMemLimit;
+    params.opsLimit = kWrittenKdfCost.opsLimit;
+    params.memLimit = kWrittenKdfCost.memLimit;
     return params;
 }
 

@@ -15,13 +15,33 @@ struct KdfParams {
     qint64 opsLimit = 0;
     qint64 memLimit = 0;
 
+    // Only the costs this program writes are accepted: a file asking for
+    // more work or memory (or for the test builds' cheap cost, in a release
+    // build) is damaged.
     bool isPlausible() const;
+};
+
+struct KdfCost {
+    qint64 opsLimit;
+    qint64 memLimit;
 };
 
 // Costs for new passwords: an open takes about a fifth of a second on a
 // small two-core machine (see BENCHMARKS.md).
-constexpr qint64 kDefaultOpsLimit = 3;
-constexpr qint64 kDefaultMemLimit = qint64(64) << 20;
+constexpr KdfCost kReleaseKdfCost{3, qint64(64) << 20};
+// Test builds write the smallest cost Argon2id allows, so that password
+// tests do not spend their time deriving keys. Release builds refuse it.
+constexpr KdfCost kTestKdfCost{1, qint64(8) << 10};
+#ifdef QUENNET_CHEAP_KDF
+constexpr KdfCost kWrittenKdfCost = kTestKdfCost;
+constexpr bool kAcceptsTestKdfCost = true;
+#else
+constexpr KdfCost kWrittenKdfCost = kReleaseKdfCost;
+constexpr bool kAcceptsTestKdfCost = false;
+#endif
+
+// True for a cost some build of this program writes and this build accepts.
+bool isAcceptedKdfCost(qint64 opsLimit, qint64 memLimit, bool acceptTestCost = kAcceptsTestKdfCost);
 
 KdfParams freshKdfParams();
 QByteArray randomBytes(int count);
