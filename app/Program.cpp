@@ -1,8 +1,12 @@
 #include "app/Program.h"
 
+#include "contacts/ProgramDir.h"
+#include "contacts/store/ContactStore.h"
 #include "ui/MessageBox.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QEvent>
 #include <QIcon>
 #include <QWidget>
@@ -51,6 +55,16 @@ protected:
 };
 
 } // namespace
+
+bool provideUserStore(const ProgramDir &dir)
+{
+    if (QFile::exists(dir.storeFile()))
+        return true;
+    if (!QDir().mkpath(dir.path()))
+        return false;
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return ContactStore::create(dir.storeFile());
+}
 
 void destroyWindow(QWidget *window)
 {

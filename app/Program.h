@@ -7,6 +7,14 @@ class QWidget;
 
 namespace quennet {
 
+class ProgramDir;
+
+// An installed program keeps its store in the user's data directory: on the
+// first start there is none yet, and an empty one without password is made
+// (the directory only readable by the user). An existing store is never
+// touched. False when it could not be made; the login then reports it.
+bool provideUserStore(const ProgramDir &dir);
+
 // Ends the process at once with the given exit code (used when another
 // instance already runs). Whatever the testing switch collected is written
 // out first.

@@ -25,18 +25,26 @@ qint64 wallClockMs()
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-QString programDirectory(const QApplication &app)
+quennet::ProgramDir programDirectory(const QApplication &app)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("通讯录 - Quennet address book"));
     parser.addHelpOption();
     const QCommandLineOption home(QStringLiteral("home"),
                                   QStringLiteral("Program directory: the store wab.vdb, backup, skin/ and "
-                                                 "Help.html (default: the executable's directory)."),
+                                                 "Help.html (default: the executable's directory; "
+                                                 "an installed program keeps its store in "
+                                                 "~/.local/share/quennet)."),
                                   QStringLiteral("DIR"));
     parser.addOption(home);
     parser.process(app);
-    return parser.isSet(home) ? parser.value(home) : QCoreApplication::applicationDirPath();
+    if (parser.isSet(home))
+        return quennet::ProgramDir(parser.value(home));
+    const quennet::ProgramDir dir = quennet::ProgramDir::forExecutable(QCoreApplication::applicationDirPath(),
+                                                                      quennet::ProgramDir::userDataDir());
+    if (!dir.isPortable())
+        quennet::provideUserStore(dir);
+    return dir;
 }
 
 // QUENNET_BENCH_STARTUP: start-up measurement. The value is the wall-clock

@@ -21,6 +21,7 @@ struct FormState {
 // One object per run; tests build a fresh one.
 struct Session {
     explicit Session(const QString &programDir) : dir(programDir) {}
+    explicit Session(const ProgramDir &programDir) : dir(programDir) {}
 
     ProgramDir dir;
     ContactStore store;
