@@ -19,16 +19,16 @@ const QString kPageHead = QStringLiteral("<html>\r\n"
 
 void writeHeaderCell(GbkWriter &out, const QString &text)
 {
-    out.write(QStringLiteral("<td bgcolor=#A8B5FD height=18 align=center><font color=#0000FFF>"));
+    out.write(QLatin1String("<td bgcolor=#A8B5FD height=18 align=center><font color=#0000FFF>"));
     out.write(htmlEscaped(text));
-    out.write(QStringLiteral("</font></td>\r\n"));
+    out.write(QLatin1String("</font></td>\r\n"));
 }
 
 void writeDataCell(GbkWriter &out, const QString &text)
 {
-    out.write(QStringLiteral("<td bgcolor=#FFFFFF align=center>"));
+    out.write(QLatin1String("<td bgcolor=#FFFFFF align=center>"));
     out.write(htmlEscaped(text));
-    out.write(QStringLiteral("</td>\r\n"));
+    out.write(QLatin1String("</td>\r\n"));
 }
 
 QString informationLine(const HtmlExportOptions &options, qsizetype written)
@@ -64,20 +64,20 @@ bool writeHtmlExport(QIODevice &out, const QStringList &fieldNames, const QList<
     writer.line(informationLine(options, records.size()));
     writer.line(QStringLiteral("<table border=0 width=100% cellspacing=1 cellpadding=0 bgcolor=#000000>"));
 
-    writer.write(QStringLiteral("<tr>"));
+    writer.write(QLatin1String("<tr>"));
     writeHeaderCell(writer, QStringLiteral("序号"));
     for (const QString &name : fieldNames)
         writeHeaderCell(writer, name);
-    writer.line(QStringLiteral("</tr>"));
+    writer.line(QLatin1String("</tr>"));
 
     qsizetype number = 0;
     for (const QStringList &record : records) {
-        writer.write(QStringLiteral("<tr><td bgcolor=#A8B5FD align=center>"));
+        writer.write(QLatin1String("<tr><td bgcolor=#A8B5FD align=center>"));
         writer.write(QString::number(++number));
-        writer.write(QStringLiteral("</td>\r\n"));
+        writer.write(QLatin1String("</td>\r\n"));
         for (const QString &value : record)
             writeDataCell(writer, value);
-        writer.line(QStringLiteral("</tr>"));
+        writer.line(QLatin1String("</tr>"));
     }
 
     writer.line(QStringLiteral("</table><p>&nbsp; 此网页文件是由软件自动生成。</p>"));

@@ -5,6 +5,8 @@
 #include "exchange/ExchangeFormat.h"
 #include "exchange/GbkWriter.h"
 
+#include <QStringEncoder>
+
 namespace quennet::exchange {
 
 namespace {
@@ -213,11 +215,24 @@ QStringList excelHeadLines()
     return lines;
 }
 
+namespace {
+
+QByteArray encodedHead()
+{
+    QByteArray bytes;
+    QStringEncoder encoder("GB18030");
+    for (const QString &line : excelHeadLines())
+        bytes += encoder.encode(line) + "\r\n";
+    return bytes;
+}
+
+} // namespace
+
 bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records)
 {
+    static const QByteArray head = encodedHead();
     GbkWriter writer(out);
-    for (const QString &line : excelHeadLines())
-        writer.line(line);
+    writer.writeEncoded(head);
     writeRow(writer, fieldNames);
     for (const QStringList &record : records)
         writeRow(writer, record);

@@ -5,26 +5,63 @@
 namespace quennet::exchange {
 
 namespace {
-const qsizetype kChunkChars = 64 * 1024;
+const qsizetype kChunkBytes = 256 * 1024;
 }
 
 GbkWriter::GbkWriter(QIODevice &out) : m_out(out), m_encoder("GB18030")
 {
-    m_buffer.reserve(kChunkChars + 1024);
+    m_buffer.reserve(kChunkBytes + 4096);
 }
 
-void GbkWriter::write(const QString &text)
+void GbkWriter::write(QStringView text)
 {
-    m_buffer += text;
-    if (m_buffer.size() >= kChunkChars)
-        flush();
+    const qsizetype start = m_buffer.size();
+    m_buffer.resize(start + text.size());
+    char *bytes = m_buffer.data() + start;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            m_buffer.truncate(start);
+            m_buffer += m_encoder.encode(text);
+            flushIfFull();
+            return;
+        }
+        *bytes++ = char(c.unicode());
+    }
+    flushIfFull();
 }
 
-void GbkWriter::line(const QString &text)
+void GbkWriter::write(QLatin1String ascii)
 {
-    m_buffer += text;
-    m_buffer += QLatin1String("\r\n");
-    if (m_buffer.size() >= kChunkChars)
+    m_buffer.append(ascii.data(), ascii.size());
+    flushIfFull();
+}
+
+void GbkWriter::writeEncoded(const QByteArray &bytes)
+{
+    m_buffer += bytes;
+    flushIfFull();
+}
+
+void GbkWriter::lineBreak()
+{
+    m_buffer.append("\r\n", 2);
+}
+
+void GbkWriter::line(QStringView text)
+{
+    write(text);
+    lineBreak();
+}
+
+void GbkWriter::line(QLatin1String ascii)
+{
+    write(ascii);
+    lineBreak();
+}
+
+void GbkWriter::flushIfFull()
+{
+    if (m_buffer.size() >= kChunkBytes)
         flush();
 }
 
@@ -32,10 +69,9 @@ void GbkWriter::flush()
 {
     if (m_buffer.isEmpty())
         return;
-    const QByteArray bytes = m_encoder.encode(m_buffer);
-    m_buffer.clear();
-    if (m_ok && m_out.write(bytes) != bytes.size())
+    if (m_ok && m_out.write(m_buffer) != m_buffer.size())
         m_ok = false;
+    m_buffer.clear();
 }
 
 bool GbkWriter::finish()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QLatin1String>
 #include <QString>
 #include <QStringEncoder>
 
@@ -8,24 +10,32 @@ class QIODevice;
 namespace quennet::exchange {
 
 // Writes text to a device as GB18030 bytes (the program's GBK, lossless for
-// every other character), in large chunks so long documents stay fast.
+// every other character), in large chunks. ASCII text skips the encoder, so
+// documents made mostly of fixed markup stay fast.
 class GbkWriter {
 public:
     explicit GbkWriter(QIODevice &out);
     GbkWriter(const GbkWriter &) = delete;
     GbkWriter &operator=(const GbkWriter &) = delete;
 
-    void write(const QString &text);
+    void write(QStringView text);
+    // Markup known to be ASCII.
+    void write(QLatin1String ascii);
+    // Bytes already in GB18030.
+    void writeEncoded(const QByteArray &bytes);
     // text followed by the program's line break "\r\n".
-    void line(const QString &text = QString());
+    void line(QStringView text = {});
+    void line(QLatin1String ascii);
     // Writes what is buffered; true when every byte so far reached the device.
     bool finish();
 
 private:
+    void lineBreak();
+    void flushIfFull();
     void flush();
 
     QIODevice &m_out;
-    QString m_buffer;
+    QByteArray m_buffer;
     QStringEncoder m_encoder;
     bool m_ok = true;
 };

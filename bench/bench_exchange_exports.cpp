@@ -1,0 +1,184 @@
+// Times the Excel workbook, the text file and the simple web page on a store
+// of 100,000 contacts: through the writers (reading the records from the
+// store included) and through "wab export"; then abook's HTML export of the
+// same contacts as the peer figure.
+//   bench_exchange_exports [DIR]   DIR: scratch directory (default: a temporary one)
+// Prints one table row per step: median and max of the samples, wall time.
+
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "exchange/AtomicFile.h"
+#include "exchange/DataExport.h"
+#include "exchange/ExcelDocument.h"
+#include "exchange/RecordSelection.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quennet;
+using namespace quennet::exchange;
+
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr int kSamples = 5;
+
+QList<QStringList> contacts()
+{
+    QList<QStringList> rows;
+    rows.reserve(kRecords);
+    for (int i = 1; i <= kRecords; ++i)
+        rows << QStringList{QStringLiteral("联系人%1").arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QLatin1Char('0')),
+                            QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')), QString::number(10000000 + i),
+                            QStringLiteral("user%1@example.com.cn").arg(i),
+                            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 100)};
+    return rows;
+}
+
+// The contacts as vCard 3.0 for abook, which reads NAME, TEL and EMAIL.
+bool writeVcards(const QString &path, const QList<QStringList> &rows)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray out;
+    for (const QStringList &r : rows)
+        out += "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:" + r[0].toUtf8() + "\r\nN:" + r[0].toUtf8() +
+               ";;;;\r\nTEL;TYPE=HOME:" + r[1].toUtf8() + "\r\nTEL;TYPE=CELL:" + r[2].toUtf8() +
+               "\r\nEMAIL:" + r[4].toUtf8() + "\r\nADR:;;" + r[5].toUtf8() + ";;;;\r\nEND:VCARD\r\n";
+    return file.write(out) == out.size();
+}
+
+struct Row {
+    QString step;
+    double median = 0;
+    double max = 0;
+    QString note;
+};
+
+Row measure(const QString &step, const std::function<bool()> &work, const QString &note = QString())
+{
+    std::vector<double> samples;
+    bool ok = true;
+    for (int i = 0; i < kSamples; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        ok = work() && ok;
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(samples.begin(), samples.end());
+    return {step, samples[samples.size() / 2], samples.back(), ok ? note : QStringLiteral("FAILED ") + note};
+}
+
+bool runProgram(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, args);
+    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+QString loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2)
+                                          : QStringLiteral("?");
+}
+
+double childPeakMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir temp;
+    const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
+    const QString storePath = dir + QStringLiteral("/wab.vdb");
+    QFile::remove(storePath);
+
+    const QList<QStringList> rows = contacts();
+    {
+        ContactStore store;
+        if (!ContactStore::create(storePath) || !store.open(storePath) ||
+            !ContactStoreTestAccess::appendMany(store, rows)) {
+            std::fprintf(stderr, "cannot build the store in %s\n", qPrintable(dir));
+            return 1;
+        }
+    }
+    ContactStore store;
+    store.open(storePath);
+    std::printf("load average before: %s\n", qPrintable(loadAverage()));
+
+    const RecordSelection all = RecordSelection::wholeStore();
+    const QStringList names = selectedFieldNames(store, all);
+    const QString out = dir + QStringLiteral("/out");
+    QList<Row> table;
+    table << measure(QStringLiteral("read 100,000 records from the store"), [&] {
+        return selectedRecords(store, all).size() == kRecords;
+    });
+    table << measure(QStringLiteral("Excel: read + write (exportStoreToExcel, opens the file)"), [&] {
+        return exportStoreToExcel(storePath, out + QStringLiteral(".xls"));
+    });
+    table << measure(QStringLiteral("text: read + write"), [&] {
+        const QList<QStringList> records = selectedRecords(store, all);
+        return writeFileAtomically(out + QStringLiteral(".txt"), [&](QIODevice &device) {
+            return writeTextExport(device, names, records, {});
+        });
+    });
+    table << measure(QStringLiteral("simple HTML: read + write"), [&] {
+        const QList<QStringList> records = selectedRecords(store, all);
+        return writeFileAtomically(out + QStringLiteral(".htm"), [&](QIODevice &device) {
+            return writeHtmlExport(device, names, records, {store.storeName(), QDate::currentDate()});
+        });
+    });
+
+    const QString wab = QCoreApplication::applicationDirPath() + QStringLiteral("/wab");
+    for (const char *format : {"excel", "text", "html"}) {
+        const QString name = QLatin1String(format);
+        table << measure(QStringLiteral("wab export %1 (whole process)").arg(name), [&] {
+            return runProgram(wab, {QStringLiteral("export"), name, out + QStringLiteral(".wab.") + name, storePath});
+        });
+    }
+    const double wabPeak = childPeakMb();
+
+    const QString abook = QStandardPaths::findExecutable(QStringLiteral("abook"));
+    const QString vcf = dir + QStringLiteral("/contacts.vcf");
+    if (!abook.isEmpty() && writeVcards(vcf, rows))
+        table << measure(QStringLiteral("peer: abook --convert vcard → html"), [&] {
+            QFile::remove(out + QStringLiteral(".abook.html")); // abook does not replace a file
+            return runProgram(abook, {QStringLiteral("--convert"), QStringLiteral("--informat"), QStringLiteral("vcard"),
+                                      QStringLiteral("--infile"), vcf, QStringLiteral("--outformat"),
+                                      QStringLiteral("html"), QStringLiteral("--outfile"), out + QStringLiteral(".abook.html")});
+        });
+
+    std::printf("| step (100,000 contacts, %d runs) | median | max |\n|---|---|---|\n", kSamples);
+    for (const Row &row : table)
+        std::printf("| %s | %.0f ms | %.0f ms |%s\n", qPrintable(row.step), row.median, row.max,
+                    row.note.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + row.note));
+    std::printf("sizes: xls %.1f MB, txt %.1f MB, htm %.1f MB\n",
+                QFileInfo(out + QStringLiteral(".xls")).size() / 1e6, QFileInfo(out + QStringLiteral(".txt")).size() / 1e6,
+                QFileInfo(out + QStringLiteral(".htm")).size() / 1e6);
+    std::printf("peak RSS of the wab processes: %.1f MB\n", wabPeak);
+    std::printf("load average after: %s\n", qPrintable(loadAverage()));
+    return 0;
+}
