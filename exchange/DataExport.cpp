@@ -45,6 +45,15 @@ QString htmlExportDate(const QDate &date)
     return date.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+QString textSeparator(const QString &typed, const QString &tab)
+{
+    if (typed.isEmpty())
+        return QStringLiteral(" ");
+    if (typed == QStringLiteral("制表符"))
+        return tab;
+    return typed;
+}
+
 bool writeTextExport(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
                      const TextExportOptions &options)
 {

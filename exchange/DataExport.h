@@ -15,6 +15,9 @@ struct TextExportOptions {
     QString separator = QStringLiteral("\t");
     bool fieldNameLine = false; // a first line of field names
 };
+// The separator for what the user typed: one blank for nothing, tab (a TAB
+// character) for "制表符", anything else used whole.
+QString textSeparator(const QString &typed, const QString &tab = QStringLiteral("\t"));
 bool writeTextExport(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
                      const TextExportOptions &options);
 

@@ -387,12 +387,7 @@ void ExportDataWindow::开始按钮_被单击()
 
 QString ExportDataWindow::separator() const
 {
-    const QString text = 分割组合框->currentText();
-    if (text.isEmpty())
-        return QStringLiteral(" ");
-    if (text == QStringLiteral("制表符"))
-        return 分割组合框->property(kTagProperty).toString();
-    return text;
+    return exchange::textSeparator(分割组合框->currentText(), 分割组合框->property(kTagProperty).toString());
 }
 
 bool ExportDataWindow::writeOutputFile()

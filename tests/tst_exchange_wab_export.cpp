@@ -133,6 +133,9 @@ private slots:
             << text({QStringLiteral("QQ"), QStringLiteral("姓名")}, columns(all, {4, 1}),
                     {QStringLiteral("◇"), true})
             << QString();
+        QTest::newRow("text, 制表符 is a TAB")
+            << QStringList{QStringLiteral("text"), QStringLiteral("--separator=制表符")} << false << 0
+            << text(kNames, kRecords, {QStringLiteral("\t"), false}) << QString();
         QTest::newRow("text with a password") << QStringList{QStringLiteral("text"), QStringLiteral("--password-stdin")}
                                               << true << 0 << text(kNames, kRecords, {}) << QString();
         QTest::newRow("html") << QStringList{QStringLiteral("html")} << false << 0 << html(kNames, kRecords)

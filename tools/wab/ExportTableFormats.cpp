@@ -22,10 +22,8 @@ bool writeExcel(QIODevice &out, const ExportJob &job)
 bool writeText(QIODevice &out, const ExportJob &job)
 {
     TextExportOptions options;
-    if (job.args.values.contains(QStringLiteral("separator"))) {
-        const QString separator = job.args.values.value(QStringLiteral("separator"));
-        options.separator = separator.isEmpty() ? QStringLiteral(" ") : separator;
-    }
+    if (job.args.values.contains(QStringLiteral("separator")))
+        options.separator = textSeparator(job.args.values.value(QStringLiteral("separator")));
     options.fieldNameLine = job.args.has(QStringLiteral("header"));
     return writeTextExport(out, job.fieldNames, job.records, options);
 }
@@ -48,7 +46,7 @@ const QString kEmptyStore = QStringLiteral("当前库无记录可导出");
                           writeExcel}) &&
     registerExportFormat({QStringLiteral("text"),
                           QStringLiteral("  text    文本文件，每条记录一行。\n"
-                                         "          --separator S  列间分隔符（缺省制表符；空值为一个空格）\n"
+                                         "          --separator S  列间分隔符（缺省或“制表符”为制表符；空值为一个空格）\n"
                                          "          --header       第一行写字段名"),
                           {{QStringLiteral("separator"), true}, {QStringLiteral("header"), false}},
                           QString(),
