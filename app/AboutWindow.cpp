@@ -161,7 +161,7 @@ QString AboutWindow::infoText()
 {
     return QStringList{QStringLiteral("版本：1.0.1"),
                        QString(),
-                       QStringLiteral("运行平台 ：所有Windows系统"),
+                       QStringLiteral("运行平台 ：Linux 桌面（X11）"),
                        QStringLiteral("作者：Quennet 开发组"),
                        QStringLiteral("联系：见帮助页面 Help.html"),
                        QStringLiteral("欢迎提点建议或指出错误！"),

@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "contacts/Session.h"
 #include "ui/Controls.h"
+#include "ui/Memory.h"
 #include "ui/MessageBox.h"
 #include "ui/Skin.h"
 
@@ -58,6 +59,8 @@ LoginWindow::LoginWindow(Session &session, QWidget *parent)
     时钟1 = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
 
     connect(确定按钮, &QPushButton::clicked, this, &LoginWindow::确定按钮_clicked);
+    // Enter in the password box presses 确定按钮.
+    connect(密码编辑框, &QLineEdit::returnPressed, 确定按钮, &QPushButton::click);
     connect(最小化, &QAbstractButton::clicked, this, &LoginWindow::最小化_clicked);
     connect(关闭按钮, &QAbstractButton::clicked, this, &LoginWindow::关闭按钮_clicked);
     connect(时钟1, &QTimer::timeout, this, &LoginWindow::时钟1_fired);
@@ -156,7 +159,7 @@ void LoginWindow::关闭按钮_clicked()
 
 void LoginWindow::时钟1_fired()
 {
-    // The periodic working-set trim of the start window hooks in here.
+    ui::trimMemory();
 }
 
 bool LoginWindow::eventFilter(QObject *watched, QEvent *event)

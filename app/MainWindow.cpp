@@ -9,10 +9,12 @@
 #include "settings/DataWindow.h"
 #include "settings/PasswordWindow.h"
 #include "ui/Controls.h"
+#include "ui/Memory.h"
 #include "ui/MessageBox.h"
 #include "ui/Skin.h"
 
 #include <QCursor>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
 #include <QKeyEvent>
@@ -20,6 +22,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace quennet {
 
@@ -32,7 +36,6 @@ constexpr int kMobileColumnDesignWidth = 110;
 constexpr int kMobileColumnWidthFew = 128;  // up to 7 rows
 constexpr int kMobileColumnWidthMany = 112; // from 8 rows, room for the scroll bar
 constexpr int kFewRows = 7;
-constexpr int kRowHeight = 18;
 
 const QRect kListDesignGeometry(229, 58, 107, 38);
 const QRect kListGeometry(5, 58, 200, 109);
@@ -142,9 +145,10 @@ void MainWindow::buildList()
     超级列表框->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     超级列表框->verticalHeader()->hide();
     // Fixed row heights let the view place any of 100,000 rows without
-    // measuring them.
+    // measuring them (see fitListRows).
     超级列表框->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    超级列表框->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    // A one-pixel frame: the columns fill the list's width exactly.
+    超级列表框->setStyleSheet(QStringLiteral("QTableView { border: 1px solid #8a9bb3; }"));
     QHeaderView *header = 超级列表框->horizontalHeader();
     header->setStretchLastSection(false);
     header->setSectionsClickable(false);
@@ -154,6 +158,22 @@ void MainWindow::buildList()
     header->setMinimumSectionSize(1);
     header->resizeSection(ContactListModel::NameColumn, kNameColumnWidth);
     header->resizeSection(ContactListModel::MobileColumn, kMobileColumnDesignWidth);
+}
+
+// Rows as high as the list's font needs and a header one line higher. The
+// column widths rely on seven rows fitting the list without a scroll bar, so
+// a taller font is held to what seven rows leave.
+void MainWindow::fitListRows()
+{
+    超级列表框->ensurePolished();
+    const QFontMetrics metrics(超级列表框->font());
+    const int needed = metrics.tightBoundingRect(QStringLiteral("姓名手机0123456789")).height() + 1;
+    const int headerExtra = 3;
+    const int inside = kListGeometry.height() - 2 * 超级列表框->frameWidth();
+    const int rowHeight = std::min(needed, (inside - headerExtra) / (kFewRows + 1));
+    超级列表框->verticalHeader()->setMinimumSectionSize(1);
+    超级列表框->verticalHeader()->setDefaultSectionSize(rowHeight);
+    超级列表框->horizontalHeader()->setFixedHeight(inside - kFewRows * rowHeight);
 }
 
 void MainWindow::buildButtons()
@@ -281,6 +301,7 @@ void MainWindow::created()
     ui::applySkin(this, m_session.dir.skinFile(1));
     ui::applyVisualStyle(this);
     ui::setListBackground(超级列表框, m_session.dir.skinFile(2), true, true);
+    fitListRows();
     enableEnterMovesFocus();
     fillList();
     setFixedSize(kWidth, kHeight);
@@ -307,12 +328,6 @@ void MainWindow::attachToolTips()
     ui::setToolTip(上一条记录按钮, QStringLiteral("上一条记录 (Alt + ←)"));
     ui::setToolTip(下一条记录按钮, QStringLiteral("下一条记录 (Alt + →)"));
     ui::setToolTip(超级列表框, QStringLiteral("双击联系人查看具体信息"));
-}
-
-void MainWindow::registerHotKeys()
-{
-    // The sixteen global hot keys are registered here, in table order, once
-    // the window exists; each calls the public operation it stands for.
 }
 
 // --- events --------------------------------------------------------------------
@@ -362,7 +377,7 @@ void MainWindow::超级列表框_leftButtonReleased()
 
 void MainWindow::时钟1_fired()
 {
-    // The periodic working-set trim of the main window hooks in here.
+    ui::trimMemory();
 }
 
 // --- frame commands ----------------------------------------------------------------
@@ -395,11 +410,6 @@ void MainWindow::popUpContactsMenu()
 void MainWindow::popUpSettingsMenu()
 {
     设置->popup(QCursor::pos());
-}
-
-void MainWindow::minimizeWindow()
-{
-    showMinimized();
 }
 
 void MainWindow::closeWindow()

@@ -54,7 +54,8 @@ public:
     void keypad(int digit);
     void popUpContactsMenu();
     void popUpSettingsMenu();
-    void minimizeWindow();
+    void minimizeWindow(); // into the tray, or minimised where there is none
+    void restoreMainWindow(); // double click on the tray icon
     void closeWindow(); // 关闭: closes the store, then the window
     void exitProgram(); // 退出
 
@@ -76,7 +77,7 @@ public:
     void setContactItemsEnabled(bool add, bool modify, bool remove, bool query);
     // The six edit boxes in field order 姓名, 电话, 手机, QQ, Email, 地址.
     QList<QLineEdit *> editBoxes() const;
-    void registerHotKeys();
+    void registerHotKeys(); // the sixteen global hot keys, in their order
 
     Session &session() { return m_session; }
     ContactListModel *listModel() const { return m_listModel; }
@@ -144,6 +145,7 @@ private:
     void buildTitleBar();
     void buildForm();
     void buildList();
+    void fitListRows();
     void buildButtons();
     void buildKeypad();
     void buildMenus();

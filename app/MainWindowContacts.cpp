@@ -64,7 +64,10 @@ void MainWindow::startAdding()
     emptyBoxes(boxes);
     makeEditable(boxes);
     form.adding = 1;
-    setContactItemsEnabled(true, false, false, false);
+    // 添加联系人 keeps its state: after a start from the query state it stays disabled.
+    修改联系人->setEnabled(false);
+    删除联系人->setEnabled(false);
+    查询联系人->menuAction()->setEnabled(false);
 }
 
 void MainWindow::startModifying()

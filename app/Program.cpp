@@ -116,6 +116,9 @@ void enableTestReporting()
         return;
     g_reporting = true;
     qApp->installEventFilter(new ShownWindowReporter(qApp));
+    // Messages are reported as they are shown, so a test driving the program
+    // from outside sees each one at once.
+    ui::MessageBoxScript::setShownListener(reportShownMessages);
 }
 
 void reportShownMessages()

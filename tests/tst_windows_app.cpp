@@ -315,7 +315,7 @@ private slots:
         const QStringList info = window.透明标签3->text().split(QLatin1Char('\n'));
         QCOMPARE(info.value(0), QStringLiteral("版本：1.0.1"));
         QCOMPARE(info.value(1), QString());
-        QCOMPARE(info.value(2), QStringLiteral("运行平台 ：所有Windows系统"));
+        QCOMPARE(info.value(2), QStringLiteral("运行平台 ：Linux 桌面（X11）"));
         QCOMPARE(info.mid(info.size() - 2), QStringList({QStringLiteral("欢迎提点建议或指出错误！"),
                                                          QStringLiteral("您的支持是我最好的动力！")}));
         QCOMPARE(window.时钟1->interval(), 200);

@@ -2,6 +2,7 @@
 // user would, shapes of the skinned windows, screenshots for a look.
 
 #include "AppTestSupport.h"
+#include "support/X11Tools.h"
 
 #include <QImage>
 #include <QProcess>
@@ -13,60 +14,11 @@
 
 namespace {
 
-QString runTool(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
-{
-    QProcess tool;
-    tool.start(program, arguments);
-    if (!tool.waitForFinished(10000)) {
-        tool.kill();
-        tool.waitForFinished();
-    }
-    if (exitCode)
-        *exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-}
-
-// The X window of the program whose title is exactly name (0 when none).
-QString findWindow(const QString &name)
-{
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const QString ids = runTool(QStringLiteral("xdotool"),
-                                    {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                     QStringLiteral("--name"), QLatin1Char('^') + name + QLatin1Char('$')});
-        if (!ids.isEmpty())
-            return ids.split(QLatin1Char('\n')).last();
-        QTest::qWait(100);
-    }
-    return QString();
-}
-
-QPoint windowPosition(const QString &id)
-{
-    const QString geometry = runTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowgeometry"), id});
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("Position: (\\d+),(\\d+)")).match(geometry);
-    return m.hasMatch() ? QPoint(m.captured(1).toInt(), m.captured(2).toInt()) : QPoint(-1, -1);
-}
-
-void click(const QPoint &screenPoint, int times = 1)
-{
-    runTool(QStringLiteral("xdotool"),
-            {QStringLiteral("mousemove"), QString::number(screenPoint.x()), QString::number(screenPoint.y()),
-             QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times),
-             QStringLiteral("1")});
-}
-
-// The whole screen; kept in $QUENNET_SCREENSHOT_DIR when that is set.
-QImage screenshot(const QString &name)
-{
-    static QTemporaryDir scratch;
-    QString dir = qEnvironmentVariable("QUENNET_SCREENSHOT_DIR");
-    if (dir.isEmpty())
-        dir = scratch.path();
-    const QString file = dir + QLatin1Char('/') + name + QStringLiteral(".png");
-    runTool(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), file});
-    return QImage(file).convertToFormat(QImage::Format_RGB32);
-}
+using x11test::click;
+using x11test::findWindow;
+using x11test::runTool;
+using x11test::screenshot;
+using x11test::windowPosition;
 
 int countPixels(const QImage &image, const QRect &area, const std::function<bool(QRgb)> &test)
 {

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <functional>
 #include <memory>
 
 namespace quennet::ui {
@@ -17,6 +18,7 @@ struct Script {
     bool testMode = false;
     QList<int> answers;
     QList<ShownMessage> shown;
+    std::function<void()> onShown;
 };
 
 Script &script()
@@ -117,6 +119,8 @@ int scriptedAnswer(const QString &text, const QString &title, int style)
 {
     Script &s = script();
     s.shown.append({text, title, style});
+    if (s.onShown)
+        s.onShown();
     if (!s.answers.isEmpty())
         return s.answers.takeFirst();
     return styleInfo(style).defaultButton;
@@ -213,6 +217,11 @@ void MessageBoxScript::setNextAnswer(int answer)
 int MessageBoxScript::pendingAnswers()
 {
     return script().answers.size();
+}
+
+void MessageBoxScript::setShownListener(std::function<void()> listener)
+{
+    script().onShown = std::move(listener);
 }
 
 QList<ShownMessage> MessageBoxScript::shown()

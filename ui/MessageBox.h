@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QAbstractButton;
 class QMessageBox;
 class QWidget;
@@ -55,6 +57,8 @@ public:
     static int pendingAnswers();           // queued answers not used yet
     static QList<ShownMessage> shown();
     static ShownMessage last();
+    // Called after each scripted box has been recorded.
+    static void setShownListener(std::function<void()> listener);
     static void clear(); // forgets shown messages and queued answers
 };
 

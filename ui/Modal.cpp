@@ -2,8 +2,10 @@
 
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
+#include "ui/HotKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/TestModeInternal.h"
+#include "ui/Tray.h"
 
 #include <QDialog>
 #include <QList>
@@ -138,6 +140,8 @@ void setTestMode(bool on)
     MessageBoxScript::setTestMode(on);
     FileDialog::setTestMode(on);
     ModalScript::setTestMode(on);
+    HotKeyScript::setTestMode(on);
+    TrayScript::setTestMode(on);
     detail::setDocumentTestMode(on);
 }
 
@@ -151,6 +155,8 @@ void clearTestScripts()
     MessageBoxScript::clear();
     FileDialog::clearScript();
     ModalScript::clear();
+    HotKeyScript::clear();
+    TrayScript::clear();
     clearOpenedDocuments();
 }
 

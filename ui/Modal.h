@@ -30,7 +30,7 @@ public:
 };
 
 // Switches every scripted layer (message boxes, file dialogs, modal windows,
-// opened documents) into test mode at once.
+// opened documents, hot keys, tray icon) into test mode at once.
 void setTestMode(bool on);
 bool testMode();
 

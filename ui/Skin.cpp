@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
@@ -15,6 +16,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
+#include <QWindow>
 
 namespace quennet::ui {
 
@@ -23,6 +25,7 @@ namespace {
 constexpr char kSkinBackgroundName[] = "quennetSkinBackground";
 constexpr char kListBackgroundName[] = "quennetListBackground";
 constexpr char kCjkFamily[] = "WenQuanYi Micro Hei";
+constexpr char kTopStripDragName[] = "quennetTopStripDrag";
 
 // Paints a picture at 0,0 of the window before the window paints itself, so
 // every control on top is drawn over it. An event filter rather than a
@@ -95,6 +98,58 @@ private:
     QPointer<QWidget> m_viewport;
     QPixmap m_picture;
     bool m_tiled = false;
+};
+
+// Borderless windows are moved by dragging their top strip, where the title
+// and the small picture buttons sit. The window manager moves the window
+// where it offers that; otherwise the window follows the mouse itself.
+class TopStripDrag : public QObject {
+public:
+    explicit TopStripDrag(QWidget *window) : QObject(window), m_window(window)
+    {
+        setObjectName(QLatin1String(kTopStripDragName));
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_window)
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            return pressed(static_cast<QMouseEvent *>(event));
+        case QEvent::MouseMove:
+            if (!m_dragging)
+                return false;
+            m_window->move(static_cast<QMouseEvent *>(event)->globalPosition().toPoint() - m_grabOffset);
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (!m_dragging)
+                return false;
+            m_dragging = false;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+private:
+    bool pressed(QMouseEvent *event)
+    {
+        if (event->button() != Qt::LeftButton || event->position().y() >= kTopStripHeight)
+            return false;
+        QWindow *handle = m_window->windowHandle();
+        if (handle && handle->startSystemMove())
+            return true;
+        m_dragging = true;
+        m_grabOffset = event->globalPosition().toPoint() - m_window->pos();
+        return true;
+    }
+
+    QWidget *m_window;
+    bool m_dragging = false;
+    QPoint m_grabOffset;
 };
 
 template <typename T> T *ownHelper(QObject *owner, const char *name)
@@ -185,8 +240,15 @@ QString installedCjkFamily()
 
 } // namespace
 
+void makeDraggableByTopStrip(QWidget *window)
+{
+    if (!ownHelper<TopStripDrag>(window, kTopStripDragName))
+        new TopStripDrag(window);
+}
+
 bool applySkin(QWidget *window, const QString &bitmapPath)
 {
+    makeDraggableByTopStrip(window);
     const QImage image(bitmapPath);
     if (image.isNull()) {
         removeSkin(window);
