@@ -1,6 +1,9 @@
 #include "exchange/AtomicFile.h"
 
+#include <QFile>
 #include <QSaveFile>
+
+#include <sys/stat.h>
 
 namespace quennet::exchange {
 
@@ -17,6 +20,15 @@ bool writeFileAtomically(const QString &path, const std::function<bool(QIODevice
         return false;
     }
     return file.commit();
+}
+
+bool isSameFile(const QString &a, const QString &b)
+{
+    struct stat first {};
+    struct stat second {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 } // namespace quennet::exchange

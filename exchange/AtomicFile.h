@@ -13,4 +13,8 @@ namespace quennet::exchange {
 // failure the temporary file is removed and an existing file stays whole.
 bool writeFileAtomically(const QString &path, const std::function<bool(QIODevice &)> &write);
 
+// True when both paths name one existing file (through links too). An export
+// must never replace the contact store it was read from.
+bool isSameFile(const QString &a, const QString &b);
+
 } // namespace quennet::exchange

@@ -244,7 +244,7 @@ bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QLi
 bool exportStoreToExcel(const QString &storePath, const QString &destination, const RecordSelection &selection)
 {
     ContactStore store;
-    if (ContactStore::hasPassword(storePath) || !store.open(storePath))
+    if (isSameFile(destination, storePath) || ContactStore::hasPassword(storePath) || !store.open(storePath))
         return false;
     const QStringList names = selectedFieldNames(store, selection);
     const QList<QStringList> records = selectedRecords(store, selection);

@@ -20,8 +20,8 @@ bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QLi
 // Reads the store file at storePath without a password and writes its
 // records (every field, marked records too, unless selection says otherwise)
 // to destination. False when the store has a password or cannot be opened,
-// or the destination cannot be written; an existing destination then stays
-// whole.
+// or the destination cannot be written or is the store file itself; an
+// existing destination then stays whole.
 bool exportStoreToExcel(const QString &storePath, const QString &destination,
                         const RecordSelection &selection = RecordSelection::wholeStore());
 

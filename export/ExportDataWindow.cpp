@@ -371,6 +371,11 @@ void ExportDataWindow::调节器_向下()
 
 void ExportDataWindow::开始按钮_被单击()
 {
+    if (exchange::isSameFile(路径编辑框->text(), m_session.store.filePath())) {
+        ui::messageBox(this, QStringLiteral("不能导出到通讯录文件本身！\r\n请另选一个文件名。"),
+                       QStringLiteral("提示"), ui::Style::OkStop);
+        return;
+    }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const bool written = writeOutputFile();
     QGuiApplication::restoreOverrideCursor();

@@ -1,6 +1,7 @@
 #include "settings/DataWindow.h"
 
 #include "contacts/Session.h"
+#include "exchange/AtomicFile.h"
 #include "exchange/ExcelDocument.h"
 #include "export/ExportDataWindow.h"
 #include "ui/Controls.h"
@@ -12,6 +13,10 @@
 #include <QRadioButton>
 
 namespace quennet {
+
+namespace {
+const QString kNotTheStoreFile = QStringLiteral("不能导出到通讯录文件本身！\r\n请另选一个文件名。");
+}
 
 DataWindow::DataWindow(Session &session, QWidget *parent)
     : SkinnedWindow(session, QStringLiteral("数据管理窗口"), parent)
@@ -87,18 +92,26 @@ void DataWindow::导出Excel文件()
     通用对话框->filter = QStringLiteral("Excel文件(*.xls)|*.xls");
     通用对话框->defaultExtension = QStringLiteral("*.xls");
     通用对话框->initialDirectory = m_session.dir.path();
-    if (通用对话框->showSave(this)) {
-        if (exchange::exportStoreToExcel(m_session.dir.storeFile(), 通用对话框->fileName))
-            ui::messageBox(this, QStringLiteral("导出Excel文件成功！"), QStringLiteral("温馨提示"),
-                           ui::Style::OkInformation);
-        else
-            ui::messageBox(this,
-                           QStringLiteral("导出Excel文件失败！\r\n请确认是否存在密码？\r\n"
-                                          "如果存在密码，请先将密码设置为空！"),
-                           QStringLiteral("温馨提示"), ui::Style::OkStop);
-    }
+    if (通用对话框->showSave(this))
+        writeWorkbook(通用对话框->fileName);
     reopenStore();
     accept();
+}
+
+void DataWindow::writeWorkbook(const QString &destination)
+{
+    if (exchange::isSameFile(destination, m_session.dir.storeFile())) {
+        ui::messageBox(this, kNotTheStoreFile, QStringLiteral("温馨提示"), ui::Style::OkStop);
+        return;
+    }
+    if (exchange::exportStoreToExcel(m_session.dir.storeFile(), destination))
+        ui::messageBox(this, QStringLiteral("导出Excel文件成功！"), QStringLiteral("温馨提示"),
+                       ui::Style::OkInformation);
+    else
+        ui::messageBox(this,
+                       QStringLiteral("导出Excel文件失败！\r\n请确认是否存在密码？\r\n"
+                                      "如果存在密码，请先将密码设置为空！"),
+                       QStringLiteral("温馨提示"), ui::Style::OkStop);
 }
 
 void DataWindow::reopenStore()

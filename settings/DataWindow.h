@@ -45,6 +45,8 @@ public:
     void 清空数据();
 
 private:
+    // The workbook of the store file at destination, and the message.
+    void writeWorkbook(const QString &destination);
     // Opens the store again with the login password after an option closed it.
     void reopenStore();
     QRadioButton *makeOption(const QString &name, const QString &caption, const QRect &geometry);

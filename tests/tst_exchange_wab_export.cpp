@@ -180,6 +180,17 @@ private slots:
         QCOMPARE(file.readAll(), expected);
     }
 
+    void neverReplacesTheStoreItself()
+    {
+        const QString storePath = store(QString());
+        const Run run = wab({QStringLiteral("export"), QStringLiteral("text"), storePath, storePath});
+        QCOMPARE(run.code, 1);
+        QVERIFY(run.err.contains(QStringLiteral("通讯录文件本身")));
+        ContactStore contacts;
+        QVERIFY(contacts.open(storePath));
+        QCOMPARE(contacts.recordCount(), kRecords.size());
+    }
+
     void emptyStoreIsRefusedForTextButNotForExcel()
     {
         const QString empty = m_dir.filePath(QStringLiteral("empty.vdb"));

@@ -116,22 +116,29 @@ private slots:
     {
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("chosen"); // empty: the dialog is cancelled
-        QTest::addColumn<int>("style");      // -1: no message
-        QTest::addColumn<bool>("written");
-        QTest::newRow("written") << QString() << QStringLiteral("通讯录") << 0x40 << true;
-        QTest::newRow("store with a password") << QStringLiteral("pw") << QStringLiteral("通讯录.xls") << 0x10
-                                               << false;
-        QTest::newRow("cancelled") << QString() << QString() << -1 << false;
+        QTest::addColumn<QString>("message"); // empty: none
+        QTest::addColumn<int>("style");
+        const QString failed =
+            QStringLiteral("导出Excel文件失败！\r\n请确认是否存在密码？\r\n如果存在密码，请先将密码设置为空！");
+        QTest::newRow("written") << QString() << QStringLiteral("通讯录") << QStringLiteral("导出Excel文件成功！")
+                                 << 0x40;
+        QTest::newRow("store with a password") << QStringLiteral("pw") << QStringLiteral("通讯录.xls") << failed
+                                               << 0x10;
+        QTest::newRow("cancelled") << QString() << QString() << QString() << 0;
         QTest::newRow("destination cannot be written")
-            << QString() << QStringLiteral("wab.vdb/x.xls") << 0x10 << false;
+            << QString() << QStringLiteral("wab.vdb/x.xls") << failed << 0x10;
+        QTest::newRow("the store file itself")
+            << QString() << QStringLiteral("wab.vdb")
+            << QStringLiteral("不能导出到通讯录文件本身！\r\n请另选一个文件名。") << 0x10;
     }
 
     void excelOption()
     {
         QFETCH(QString, password);
         QFETCH(QString, chosen);
+        QFETCH(QString, message);
         QFETCH(int, style);
-        QFETCH(bool, written);
+        const bool written = style == 0x40;
         auto session = loggedIn(password);
         QVERIFY(session);
         const QByteArray expected = expectedExcel(session->store);
@@ -151,16 +158,13 @@ private slots:
         QCOMPARE(QFile::exists(destination), written);
         if (written)
             QCOMPARE(fileBytes(destination), expected);
-        if (style < 0) {
+        if (message.isEmpty()) {
             QVERIFY(ui::MessageBoxScript::shown().isEmpty());
         } else {
             QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
+            QCOMPARE(ui::MessageBoxScript::last().text, message);
             QCOMPARE(ui::MessageBoxScript::last().style, style);
             QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("温馨提示"));
-            QCOMPARE(ui::MessageBoxScript::last().text,
-                     written ? QStringLiteral("导出Excel文件成功！")
-                             : QStringLiteral("导出Excel文件失败！\r\n请确认是否存在密码？\r\n"
-                                              "如果存在密码，请先将密码设置为空！"));
         }
         // Reopened with the login password in every case; nothing left beside it.
         QVERIFY(session->store.isOpen());
@@ -265,25 +269,39 @@ private slots:
         QVERIFY(!bytes.contains("xxx"));
     }
 
+    void dataExportFailureKeepsTheWindowOpen_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("cannot be written") << QStringLiteral("wab.vdb/out.txt") << QStringLiteral("数据导出失败！");
+        QTest::newRow("the store file itself")
+            << QStringLiteral("wab.vdb") << QStringLiteral("不能导出到通讯录文件本身！\r\n请另选一个文件名。");
+    }
+
     void dataExportFailureKeepsTheWindowOpen()
     {
+        QFETCH(QString, output);
+        QFETCH(QString, message);
         auto session = loggedIn();
         QVERIFY(session);
         session->store.goTo(5);
         bool stillOpen = false;
         ui::ModalScript::setNextHandler([&](QDialog *shown) {
             auto *window = qobject_cast<ExportDataWindow *>(shown);
-            window->路径编辑框->setText(session->dir.file(QStringLiteral("wab.vdb/out.txt")));
+            window->路径编辑框->setText(session->dir.file(output));
             window->开始按钮->click();
             stillOpen = window->isVisible();
             window->取消按钮->click();
         });
         ExportDataWindow::run(*session, nullptr);
         QVERIFY(stillOpen);
-        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("数据导出失败！"));
+        QCOMPARE(ui::MessageBoxScript::last().text, message);
         QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("提示"));
         QCOMPARE(ui::MessageBoxScript::last().style, 0x10);
         QCOMPARE(session->store.recordNumber(), 5);
+        session->store.close();
+        QVERIFY(session->store.open(session->dir.storeFile()));
+        QCOMPARE(session->store.recordCount(), 5);
     }
 
     void textOptionClosesTheDataWindow_data()

@@ -130,6 +130,10 @@ int runExport(const Arguments &args)
     if (const std::optional<QString> option = foreignOption(args, format))
         return usageError(QStringLiteral("选项 --%1 不适用于 %2").arg(*option, name));
 
+    if (quennet::exchange::isSameFile(out, path)) {
+        printErr(QStringLiteral("不能导出到通讯录文件本身：%1").arg(out));
+        return ExitRefused;
+    }
     ContactStore store;
     if (const int code = openForFormat(store, path, format, args))
         return code;
