@@ -4,11 +4,13 @@
 #include "contacts/store/ContactStore.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using quennet::ContactStore;
@@ -96,6 +98,8 @@ private slots:
     void init_();
     void passwords();
     void check();
+    void reasons_data();
+    void reasons();
     void add_data();
     void add();
     void addedValuesListExactly();
@@ -247,6 +251,62 @@ void TestWab::check()
     QCOMPARE(r.code, 2);
     QVERIFY(!r.err.isEmpty());
     QCOMPARE(wab({QStringLiteral("list"), QStringLiteral("missing.vdb")}).code, 2);
+}
+
+void TestWab::reasons_data()
+{
+    // How the store is spoiled, the command, its exit code and the reason printed.
+    QTest::addColumn<QString>("spoil");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("reason");
+    const QString trigger = QStringLiteral("trigger");
+    QTest::newRow("list: trigger") << trigger << QStringLiteral("list") << 2 << QStringLiteral("表结构");
+    QTest::newRow("check: trigger") << trigger << QStringLiteral("check") << 1 << QStringLiteral("表结构");
+    QTest::newRow("add: trigger") << trigger << QStringLiteral("add") << 2 << QStringLiteral("表结构");
+    QTest::newRow("check: fifo") << QStringLiteral("fifo") << QStringLiteral("check") << 2
+                                 << QStringLiteral("不是普通文件");
+    QTest::newRow("list: directory") << QStringLiteral("directory") << QStringLiteral("list") << 2
+                                     << QStringLiteral("不是普通文件");
+    QTest::newRow("list: newer") << QStringLiteral("newer") << QStringLiteral("list") << 2
+                                 << QStringLiteral("更新版本");
+    QTest::newRow("list: wrong password") << QStringLiteral("password") << QStringLiteral("list") << 2
+                                          << QStringLiteral("密码错误！");
+}
+
+void TestWab::reasons()
+{
+    QFETCH(QString, spoil);
+    QFETCH(QString, command);
+    QFETCH(int, code);
+    QFETCH(QString, reason);
+    const QString name = QStringLiteral("spoilt.vdb");
+    const QString file = storeWith(name, {{QStringLiteral("甲")}},
+                                   spoil == QLatin1String("password") ? QStringLiteral("pw") : QString());
+    QVERIFY(!file.isEmpty());
+    const QByteArray encoded = QFile::encodeName(file);
+    if (spoil == QLatin1String("fifo") || spoil == QLatin1String("directory")) {
+        QVERIFY(QFile::remove(file));
+        QVERIFY(spoil == QLatin1String("fifo") ? ::mkfifo(encoded.constData(), 0600) == 0 : QDir().mkdir(file));
+    } else if (spoil != QLatin1String("password")) {
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(encoded.constData(), &db), SQLITE_OK);
+        const char *statement = spoil == QLatin1String("newer")
+                                    ? "UPDATE meta SET value = 2 WHERE key = 'format'"
+                                    : "CREATE TRIGGER t AFTER INSERT ON records BEGIN DELETE FROM records; END";
+        QCOMPARE(sqlite3_exec(db, statement, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    QStringList args{command, QStringLiteral("--password-stdin"), name};
+    if (command == QLatin1String("add"))
+        args << QStringLiteral("--name") << QStringLiteral("乙");
+    const Result r = wab(args, "wrong\n");
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+    if (QFileInfo(file).isDir())
+        QDir(file).removeRecursively();
+    else
+        QFile::remove(file);
 }
 
 void TestWab::add_data()

@@ -37,14 +37,60 @@ int fieldPosOf(const QString &name)
     return 0;
 }
 
-bool unlockKey(const StoreMeta &meta, const QString &password, SealingKey *key)
+bool opensKeyCheck(const StoreMeta &meta, const SealingKey &key)
 {
-    if (!meta.sealed)
-        return true;
     QByteArray check;
-    return !password.isEmpty() && key->derive(password, meta.kdf) &&
-           key->unseal(meta.keyCheck, keyCheckAssociatedData(meta.storeId), &check) &&
+    return key.unseal(meta.keyCheck, keyCheckAssociatedData(meta.storeId), &check) &&
            check == keyCheckPlainText();
+}
+
+// The key for a sealed store: the one already held (a reload) when it still
+// opens the file, else derived from the password.
+StoreError unlockKey(const StoreMeta &meta, const QString &password, SealingKey *key)
+{
+    if (!meta.sealed) {
+        key->clear();
+        return StoreError::None;
+    }
+    if (key->isValid() && opensKeyCheck(meta, *key))
+        return StoreError::None;
+    if (password.isEmpty())
+        return StoreError::WrongPassword;
+    if (!key->derive(password, meta.kdf))
+        return StoreError::OverCapacity; // the only way a plausible derivation fails: no memory
+    return opensKeyCheck(meta, *key) ? StoreError::None : StoreError::WrongPassword;
+}
+
+bool isInteger(const Statement &row, int column)
+{
+    return row.columnType(column) == SQLITE_INTEGER;
+}
+
+// sqlite_sequence holds at most the one row of the records table, and its
+// number is at least the highest row id in use and within capacity.
+StoreError checkSequence(Connection &reader, qint64 highestRowId)
+{
+    Statement select = reader.prepare("SELECT name, seq FROM sqlite_sequence");
+    if (!select.isValid())
+        return StoreError::Damaged;
+    int rows = 0;
+    bool plausible = true;
+    int rc;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        ++rows;
+        const qint64 seq = select.columnInt(1);
+        plausible = plausible && select.columnBlob(0) == "records" && isInteger(select, 1) &&
+                    seq >= highestRowId && seq <= kMaxRowId;
+    }
+    if (rc != SQLITE_DONE)
+        return errorFromSqlite(reader.lastError());
+    return plausible && rows <= 1 && (rows == 1 || highestRowId == 0) ? StoreError::None : StoreError::Damaged;
+}
+
+StoreError writeFailure(int code)
+{
+    const StoreError error = errorFromSqlite(code, true);
+    return error == StoreError::None ? StoreError::Failed : error;
 }
 
 int commitHookFailingOnce(void *flag)
@@ -74,6 +120,7 @@ void ContactStoreImpl::reset()
     arena.release();
     path.clear();
     cursor = 0;
+    dataVersion = -1;
 }
 
 QByteArray ContactStoreImpl::diskForm(const StoreMeta &m, const SealingKey &k, qint64 rowId,
@@ -85,6 +132,9 @@ QByteArray ContactStoreImpl::diskForm(const StoreMeta &m, const SealingKey &k, q
 bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed)
 {
     const qsizetype size = meta.sealed ? SealingKey::plainSize(stored) : stored.size();
+    // Checked before anything is allocated or copied (an empty blob has no data pointer).
+    if (size < packed::kHeaderBytes || size > packed::kMaxBytes)
+        return false;
     char *place = arena.allocate(size);
     if (!place)
         return false;
@@ -98,28 +148,105 @@ bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteAr
     return packed::isWellFormed(*packed);
 }
 
-bool ContactStoreImpl::load(Connection &reader)
+StoreError ContactStoreImpl::load(Connection &reader)
 {
-    // The highest row id ever used bounds the number of rows; reserving
-    // costs address space only until the entries are filled.
-    Statement highest = reader.prepare("SELECT seq FROM sqlite_sequence WHERE name = 'records'");
-    if (highest.step() == SQLITE_ROW)
-        records.reserve(size_t(std::clamp<qint64>(highest.columnInt(0), 0, 10000000)));
+    Statement bounds = reader.prepare("SELECT count(*), coalesce(min(id), 1), coalesce(max(id), 0) FROM records");
+    if (bounds.step() != SQLITE_ROW)
+        return errorFromSqlite(reader.lastError());
+    const qint64 rows = bounds.columnInt(0);
+    const qint64 highest = bounds.columnInt(2);
+    if (rows > kMaxRecords)
+        return StoreError::OverCapacity;
+    if (bounds.columnInt(1) < 1 || highest > kMaxRowId)
+        return StoreError::Damaged;
+    if (const StoreError error = checkSequence(reader, highest); error != StoreError::None)
+        return error;
+    records.reserve(size_t(rows));
     Statement select = reader.prepare("SELECT id, deleted, fields FROM records ORDER BY id");
     if (!select.isValid())
-        return false;
+        return StoreError::Damaged;
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
         StoredRecord record;
         record.rowId = select.columnInt(0);
-        record.deleted = select.columnInt(1) != 0;
+        const qint64 deleted = select.columnInt(1);
         // A record that does not unseal or parse fails the whole open: records
         // are never dropped silently.
-        if (!readDiskForm(record.rowId, select.columnBlob(2), &record.packed))
-            return false;
+        if (!isInteger(select, 1) || (deleted != 0 && deleted != 1) || select.columnType(2) != SQLITE_BLOB ||
+            !readDiskForm(record.rowId, select.columnBlob(2), &record.packed))
+            return StoreError::Damaged;
+        record.deleted = deleted == 1;
         records.push_back(std::move(record));
     }
-    return rc == SQLITE_DONE;
+    if (rc != SQLITE_DONE)
+        return errorFromSqlite(reader.lastError());
+    return qint64(records.size()) == rows ? StoreError::None : StoreError::Damaged;
+}
+
+StoreError ContactStoreImpl::readVerified(const QString &path, const QString &password, quint32 *counter)
+{
+    if (const StoreError error = probeError(probeFile(path)); error != StoreError::None)
+        return error;
+    Connection reader;
+    if (const StoreError error = openForReading(path, &reader); error != StoreError::None)
+        return error;
+    // One read transaction: everything below sees one committed state.
+    if (!reader.exec("BEGIN"))
+        return errorFromSqlite(reader.lastError());
+    for (const auto &step : {quickCheck, verifySchema})
+        if (const StoreError error = step(reader); error != StoreError::None)
+            return error;
+    if (const StoreError error = readMeta(reader, &meta); error != StoreError::None)
+        return error;
+    if (const StoreError error = unlockKey(meta, password, &key); error != StoreError::None)
+        return error;
+    if (const StoreError error = load(reader); error != StoreError::None)
+        return error;
+    *counter = changeCounter(path);
+    return StoreError::None;
+}
+
+StoreError ContactStoreImpl::openForWriting(const QString &path, quint32 changeCounterRead)
+{
+    // SQLite falls back to read-only when the file is write-protected; the
+    // store then opens for reading and every write reports failure.
+    if (!db.open(path, Connection::Mode::ReadWrite))
+        return errorFromSqlite(db.lastError());
+    if (!db.isReadOnly() && !prepareForWriting(db))
+        return errorFromSqlite(db.lastError(), true);
+    removeStaleJournal(db, path);
+    // The records were read through another connection: no commit may have
+    // come in between.
+    if (!db.exec("BEGIN"))
+        return errorFromSqlite(db.lastError());
+    dataVersion = readDataVersion();
+    const bool unchanged = changeCounter(path) == changeCounterRead;
+    db.exec("COMMIT");
+    if (dataVersion < 0)
+        return errorFromSqlite(db.lastError());
+    return unchanged ? StoreError::None : StoreError::ChangedElsewhere;
+}
+
+StoreError ContactStoreImpl::openAndLoad(const QString &path, const QString &password)
+{
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        quint32 counter = 0;
+        StoreError error = readVerified(path, password, &counter);
+        if (error == StoreError::None)
+            error = openForWriting(path, counter);
+        if (error == StoreError::None)
+            this->path = path;
+        if (error != StoreError::ChangedElsewhere || attempt == kAttempts)
+            return error;
+        reset();
+    }
+}
+
+qint64 ContactStoreImpl::readDataVersion()
+{
+    Statement pragma = db.prepare("PRAGMA data_version");
+    return pragma.step() == SQLITE_ROW ? pragma.columnInt(0) : -1;
 }
 
 bool ContactStoreImpl::commit(Transaction &tx)
@@ -134,22 +261,49 @@ bool ContactStoreImpl::commit(Transaction &tx)
 
 bool ContactStoreImpl::write(const std::function<bool()> &body)
 {
-    if (!db.isOpen())
-        return false;
-    Transaction tx(db);
-    return tx.isActive() && sealingUnchanged() && body() && commit(tx);
+    error = attemptWrite(body);
+    return error == StoreError::None;
 }
 
-bool ContactStoreImpl::sealingUnchanged()
+StoreError ContactStoreImpl::attemptWrite(const std::function<bool()> &body)
 {
-    // Another program (the wab tool) may have changed the password since
-    // open; writing with the old key then would leave records no single
-    // password opens.
-    Statement select = db.prepare("SELECT value FROM meta WHERE key = 'key_check'");
-    const int rc = select.step();
-    if (rc == SQLITE_DONE)
-        return !meta.sealed;
-    return rc == SQLITE_ROW && meta.sealed && select.columnBlob(0) == meta.keyCheck;
+    if (!db.isOpen())
+        return StoreError::NotOpen;
+    if (db.isReadOnly())
+        return StoreError::ReadOnly;
+    bodyError = StoreError::None;
+    Transaction tx(db);
+    if (!tx.isActive())
+        return writeFailure(tx.failedCode());
+    if (const StoreError changed = unchangedSinceRead(); changed != StoreError::None)
+        return changed;
+    if (!body())
+        return bodyError != StoreError::None ? bodyError : writeFailure(db.lastError());
+    return commit(tx) ? StoreError::None : writeFailure(tx.failedCode());
+}
+
+bool ContactStoreImpl::refuse(StoreError why)
+{
+    error = why;
+    return false;
+}
+
+bool ContactStoreImpl::giveUp(StoreError why)
+{
+    bodyError = why;
+    return false;
+}
+
+StoreError ContactStoreImpl::unchangedSinceRead()
+{
+    // Another program (the wab tool) may have written since the records were
+    // read; writing on the strength of that stale view could break the
+    // duplicate rules, or (after a password change) leave records that no
+    // single password opens.
+    const qint64 version = readDataVersion();
+    if (version < 0)
+        return writeFailure(db.lastError());
+    return version == dataVersion ? StoreError::None : StoreError::ChangedElsewhere;
 }
 
 qint64 ContactStoreImpl::nextRowId()
@@ -161,7 +315,13 @@ qint64 ContactStoreImpl::nextRowId()
     const int rc = select.step();
     if (rc == SQLITE_DONE)
         return 1;
-    return rc == SQLITE_ROW ? select.columnInt(0) + 1 : -1;
+    if (rc != SQLITE_ROW)
+        return -1;
+    if (select.columnInt(0) >= kMaxRowId) {
+        bodyError = StoreError::OverCapacity;
+        return -1;
+    }
+    return select.columnInt(0) + 1;
 }
 
 // --- file-level operations ----------------------------------------------------
@@ -170,31 +330,60 @@ ContactStore::ContactStore() : d(std::make_unique<ContactStoreImpl>()) {}
 
 ContactStore::~ContactStore() = default;
 
-bool ContactStore::hasPassword(const QString &path)
+namespace {
+
+StoreError readMetaOnly(const QString &path, StoreMeta *meta)
 {
-    if (probeFile(path) != Probe::Ok)
-        return false;
+    if (const StoreError error = probeError(probeFile(path)); error != StoreError::None)
+        return error;
     Connection reader;
-    StoreMeta meta;
-    return openForReading(path, &reader) && readMeta(reader, &meta) == MetaRead::Ok && meta.sealed;
+    if (const StoreError error = openForReading(path, &reader); error != StoreError::None)
+        return error;
+    if (!reader.exec("BEGIN"))
+        return errorFromSqlite(reader.lastError());
+    if (const StoreError error = verifySchema(reader); error != StoreError::None)
+        return error;
+    return readMeta(reader, meta);
 }
 
-bool ContactStore::create(const QString &path, const QString &password)
+void tell(StoreError *why, StoreError error)
+{
+    if (why)
+        *why = error;
+}
+
+} // namespace
+
+bool ContactStore::hasPassword(const QString &path, StoreError *why)
+{
+    StoreMeta meta;
+    const StoreError error = readMetaOnly(path, &meta);
+    tell(why, error);
+    return error == StoreError::None && meta.sealed;
+}
+
+bool ContactStore::create(const QString &path, const QString &password, StoreError *why)
 {
     StoreMeta meta;
     meta.format = kFormatVersion;
     meta.storeId = randomBytes(kStoreIdBytes);
-    if (meta.storeId.size() != kStoreIdBytes)
+    if (meta.storeId.size() != kStoreIdBytes) {
+        tell(why, StoreError::Failed);
         return false;
+    }
     if (!password.isEmpty()) {
         SealingKey key;
         meta.sealed = true;
         meta.kdf = freshKdfParams();
-        if (!key.derive(password, meta.kdf))
+        if (!key.derive(password, meta.kdf)) {
+            tell(why, StoreError::OverCapacity);
             return false;
+        }
         meta.keyCheck = key.seal(keyCheckPlainText(), keyCheckAssociatedData(meta.storeId));
     }
-    return createStoreFile(path, meta);
+    const StoreError error = createStoreFile(path, meta);
+    tell(why, error);
+    return error == StoreError::None;
 }
 
 // --- open / close ---------------------------------------------------------------
@@ -205,25 +394,18 @@ bool ContactStore::open(const QString &path, const QString &password)
     // Everything is validated and read through a read-only connection; the
     // file is opened for writing only once it has proven to be a store that
     // this password opens.
-    Connection reader;
-    if (probeFile(path) != Probe::Ok || !openForReading(path, &reader) ||
-        readMeta(reader, &d->meta) != MetaRead::Ok || !unlockKey(d->meta, password, &d->key) ||
-        !d->load(reader)) {
-        d->reset();
-        return false;
+    d->error = d->openAndLoad(path, password);
+    if (d->error == StoreError::None) {
+        goFirst();
+        return true;
     }
-    reader.close();
-    // SQLite falls back to read-only when the file is write-protected; the
-    // store then opens for reading and every write reports failure.
-    if (!d->db.open(path, Connection::Mode::ReadWrite) ||
-        (!d->db.isReadOnly() && !prepareForWriting(d->db))) {
-        d->reset();
-        return false;
-    }
-    removeStaleJournal(d->db, path);
-    d->path = path;
-    goFirst();
-    return true;
+    d->reset();
+    return false;
+}
+
+StoreError ContactStore::lastError() const
+{
+    return d->error;
 }
 
 void ContactStore::close()
@@ -239,7 +421,7 @@ bool ContactStore::isOpen() const
 bool ContactStore::setPassword(const QString &newPassword)
 {
     if (!isOpen())
-        return false;
+        return d->refuse(StoreError::NotOpen);
     StoreMeta newMeta = d->meta;
     SealingKey newKey;
     newMeta.sealed = !newPassword.isEmpty();
@@ -248,7 +430,7 @@ bool ContactStore::setPassword(const QString &newPassword)
     if (newMeta.sealed) {
         newMeta.kdf = freshKdfParams();
         if (!newKey.derive(newPassword, newMeta.kdf))
-            return false;
+            return d->refuse(StoreError::OverCapacity);
         newMeta.keyCheck = newKey.seal(keyCheckPlainText(), keyCheckAssociatedData(newMeta.storeId));
     }
     const bool rewriteRecords = d->meta.sealed || newMeta.sealed;
@@ -256,8 +438,10 @@ bool ContactStore::setPassword(const QString &newPassword)
         if (rewriteRecords) {
             // Every row must be rewritten, or old and new sealing would mix.
             Statement count = d->db.prepare("SELECT count(*) FROM records");
-            if (count.step() != SQLITE_ROW || count.columnInt(0) != d->count())
+            if (count.step() != SQLITE_ROW)
                 return false;
+            if (count.columnInt(0) != d->count())
+                return d->giveUp(StoreError::ChangedElsewhere);
             Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
             for (const StoredRecord &record : d->records) {
                 const QByteArray stored = d->diskForm(newMeta, newKey, record.rowId, record.packed);
@@ -390,8 +574,8 @@ QString ContactStore::fieldName(int pos) const
 bool ContactStore::append(const QStringList &values)
 {
     StoredRecord record;
-    if (!packed::pack(values, &record.packed))
-        return false;
+    if (qint64(d->count()) >= kMaxRecords || !packed::pack(values, &record.packed))
+        return d->refuse(StoreError::OverCapacity);
     const bool ok = d->write([&] {
         record.rowId = d->nextRowId();
         if (record.rowId <= 0)
@@ -411,8 +595,10 @@ bool ContactStore::modify(const QStringList &values)
 {
     const StoredRecord *record = d->current();
     QByteArray packedValues;
-    if (!record || !packed::pack(values, &packedValues))
-        return false;
+    if (!record)
+        return d->refuse(StoreError::NotOpen);
+    if (!packed::pack(values, &packedValues))
+        return d->refuse(StoreError::OverCapacity);
     const bool ok = d->write([&] {
         const QByteArray stored = d->diskForm(d->meta, d->key, record->rowId, packedValues);
         Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
@@ -428,7 +614,7 @@ bool ContactStore::markDeleted()
 {
     const StoredRecord *record = d->current();
     if (!record)
-        return false;
+        return d->refuse(StoreError::NotOpen);
     const bool ok = d->write([&] {
         Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
         return update.bind(1, record->rowId).run() && d->db.changes() == 1;

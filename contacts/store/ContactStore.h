@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/store/StoreError.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,11 @@ struct StoreCheck {
     bool hasPassword = false;
     int recordCount = -1; // -1 when it could not be read
     QStringList problems; // human-readable, Chinese
+    // None when ok; otherwise the first reason found. Missing, NotAFile,
+    // Unreadable, Busy, ReadOnly and Failed mean the file could not be
+    // examined at all.
+    StoreError error = StoreError::None;
+    bool couldNotExamine() const;
 };
 
 class ContactStoreImpl;
@@ -49,9 +56,10 @@ public:
     // True when the file at path is a store protected by a non-empty password.
     // Reads the file only; false for a missing or unreadable file. (Like
     // open and check, it first rolls back a write that a crash interrupted.)
-    static bool hasPassword(const QString &path);
+    // *why is None when the file was read (whatever the answer).
+    static bool hasPassword(const QString &path, StoreError *why = nullptr);
     // Creates a new empty store (mode 0600). Refuses an existing file.
-    static bool create(const QString &path, const QString &password = QString());
+    static bool create(const QString &path, const QString &password = QString(), StoreError *why = nullptr);
     // Verifies integrity, format version and (when given) the password.
     static StoreCheck check(const QString &path, const QString &password = QString());
 
@@ -61,9 +69,13 @@ public:
     // missing, empty, damaged or foreign files, newer formats, a wrong or
     // missing password. A store without a password ignores one given. A
     // write-protected file opens, and its writes then fail.
+    // Before the records are read the file is verified (structure, schema,
+    // meta data, bounds of everything read): a damaged store never opens.
     bool open(const QString &path, const QString &password = QString());
     void close();
     bool isOpen() const;
+    // Why the last open or write failed; None after a success.
+    StoreError lastError() const;
     // Re-seals every record under newPassword (empty: remove) in one
     // transaction: after a crash either the old or the new password opens it.
     bool setPassword(const QString &newPassword);

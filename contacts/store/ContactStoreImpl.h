@@ -34,20 +34,35 @@ public:
     QString path;
     int cursor = 0; // 0 before-first, 1..N on a record, N + 1 after-last
     bool failNextCommit = false;
+    StoreError error = StoreError::None;
+    // Set by a write's body to say why it gave up (else the SQLite code tells).
+    StoreError bodyError = StoreError::None;
+    // PRAGMA data_version of db when the records were read: it moves when
+    // another connection commits.
+    qint64 dataVersion = -1;
 
     int count() const { return int(records.size()); }
     const StoredRecord *current() const;
     void reset();
 
-    bool load(store::Connection &reader);
+    StoreError openAndLoad(const QString &path, const QString &password);
+    StoreError readVerified(const QString &path, const QString &password, quint32 *changeCounter);
+    StoreError openForWriting(const QString &path, quint32 changeCounterRead);
+    StoreError load(store::Connection &reader);
     QByteArray diskForm(const store::StoreMeta &m, const store::SealingKey &k, qint64 rowId,
                         const QByteArray &packed) const;
     bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed);
 
-    // Runs body inside one transaction; true only when it committed.
+    // Runs body inside one transaction; true only when it committed. On
+    // failure error says why.
     bool write(const std::function<bool()> &body);
+    StoreError attemptWrite(const std::function<bool()> &body);
     bool commit(store::Transaction &tx);
-    bool sealingUnchanged();
+    StoreError unchangedSinceRead();
+    // Both return false: refuse before any write starts, giveUp from a body.
+    bool refuse(StoreError why);
+    bool giveUp(StoreError why);
+    qint64 readDataVersion();
     qint64 nextRowId();
 };
 

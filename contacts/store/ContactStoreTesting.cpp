@@ -42,4 +42,9 @@ bool ContactStoreTestAccess::appendMany(ContactStore &store, const QList<QString
     return true;
 }
 
+void ContactStoreTestAccess::setBusyTimeout(int ms)
+{
+    store::Connection::setBusyTimeoutMs(ms);
+}
+
 } // namespace quennet

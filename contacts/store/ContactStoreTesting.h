@@ -14,6 +14,8 @@ struct ContactStoreTestAccess {
     static void failNextCommit(ContactStore &store);
     // Appends many records in one transaction (builds large stores quickly).
     static bool appendMany(ContactStore &store, const QList<QStringList> &rows);
+    // How long connections opened from now on wait for another program's lock.
+    static void setBusyTimeout(int ms);
 };
 
 } // namespace quennet

@@ -14,6 +14,8 @@ namespace quennet::store {
 namespace packed {
 
 constexpr int kHeaderBytes = 6 * 4;
+// Largest well-formed record: every field at its capacity.
+constexpr qsizetype kMaxBytes = kHeaderBytes + qsizetype(6) * (64 * 1024);
 
 // False when values is not six texts or one of them is over capacity.
 bool pack(const QStringList &values, QByteArray *out);

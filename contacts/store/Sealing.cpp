@@ -126,6 +126,11 @@ qsizetype SealingKey::plainSize(QByteArrayView sealed)
     return std::max<qsizetype>(0, sealed.size() - kNonceBytes - kTagBytes);
 }
 
+qsizetype SealingKey::sealedSize(qsizetype plainSize)
+{
+    return kNonceBytes + plainSize + kTagBytes;
+}
+
 bool SealingKey::unsealInto(QByteArrayView sealed, QByteArrayView associated, char *out) const
 {
     if (!m_key || sealed.size() < kNonceBytes + kTagBytes)

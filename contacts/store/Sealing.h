@@ -66,6 +66,7 @@ public:
     // Writes the plain text to out, which has room for plainSize(sealed) bytes.
     bool unsealInto(QByteArrayView sealed, QByteArrayView associated, char *out) const;
     static qsizetype plainSize(QByteArrayView sealed);
+    static qsizetype sealedSize(qsizetype plainSize);
 
 private:
     unsigned char *m_key = nullptr;

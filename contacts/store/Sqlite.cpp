@@ -103,6 +103,25 @@ bool Statement::columnIsNull(int column) const
     return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
 }
 
+int Statement::columnType(int column) const
+{
+    return sqlite3_column_type(m_stmt, column);
+}
+
+namespace {
+int g_busyTimeoutMs = 5000;
+} // namespace
+
+int Connection::busyTimeoutMs()
+{
+    return g_busyTimeoutMs;
+}
+
+void Connection::setBusyTimeoutMs(int ms)
+{
+    g_busyTimeoutMs = ms;
+}
+
 Connection::~Connection()
 {
     close();
@@ -114,11 +133,15 @@ bool Connection::open(const QString &path, Mode mode)
     const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
     const QByteArray name = QFile::encodeName(path);
-    if (sqlite3_open_v2(name.constData(), &m_db, flags, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        m_openError = m_db ? sqlite3_extended_errcode(m_db) : rc;
         close();
         return false;
     }
+    m_openError = SQLITE_OK;
     sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, g_busyTimeoutMs);
     return true;
 }
 
@@ -147,7 +170,9 @@ int Connection::changes() const
 
 int Connection::lastError() const
 {
-    return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_CANTOPEN;
+    if (!m_db)
+        return m_openError == SQLITE_OK ? SQLITE_CANTOPEN : m_openError;
+    return sqlite3_extended_errcode(m_db);
 }
 
 QString Connection::lastErrorText() const
@@ -158,6 +183,8 @@ QString Connection::lastErrorText() const
 Transaction::Transaction(Connection &db) : m_db(db)
 {
     m_active = m_db.exec("BEGIN IMMEDIATE");
+    if (!m_active)
+        m_failedCode = m_db.lastError();
 }
 
 Transaction::~Transaction()
@@ -174,6 +201,7 @@ bool Transaction::commit()
         m_active = false;
         return true;
     }
+    m_failedCode = m_db.lastError();
     rollback();
     return false;
 }

@@ -36,6 +36,8 @@ public:
     // Valid until the next step or reset.
     QByteArrayView columnBlob(int column) const;
     bool columnIsNull(int column) const;
+    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
+    int columnType(int column) const;
 
 private:
     sqlite3_stmt *m_stmt = nullptr;
@@ -46,6 +48,11 @@ private:
 // file comes to exist only through ContactStore::create.
 class Connection {
 public:
+    // How long a statement waits for another program's lock before it
+    // reports the store busy (5 s; tests shorten it).
+    static int busyTimeoutMs();
+    static void setBusyTimeoutMs(int ms);
+
     enum class Mode { ReadOnly, ReadWrite };
 
     Connection() = default;
@@ -68,6 +75,7 @@ public:
 
 private:
     sqlite3 *m_db = nullptr;
+    int m_openError = 0;
 };
 
 // BEGIN IMMEDIATE ... COMMIT; rolled back unless committed.
@@ -80,12 +88,16 @@ public:
 
     bool isActive() const { return m_active; }
     bool commit();
+    // Result code of the failed BEGIN or COMMIT (the rollback after a failed
+    // COMMIT would otherwise overwrite it).
+    int failedCode() const { return m_failedCode; }
 
 private:
     void rollback();
 
     Connection &m_db;
     bool m_active = false;
+    int m_failedCode = 0;
 };
 
 } // namespace quennet::store

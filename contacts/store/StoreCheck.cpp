@@ -1,5 +1,6 @@
 #include "contacts/store/ContactStore.h"
 
+#include "contacts/store/ContactStoreImpl.h"
 #include "contacts/store/PackedRecord.h"
 #include "contacts/store/Sealing.h"
 #include "contacts/store/StoreFile.h"
@@ -52,22 +53,29 @@ void checkIntegrity(Connection &db, QStringList *problems)
         problems->append(QStringLiteral("完整性检查未能完成：%1").arg(db.lastErrorText()));
 }
 
-bool checkMeta(Connection &db, StoreMeta *meta, QStringList *problems)
+StoreError checkSchema(Connection &db, QStringList *problems)
+{
+    const StoreError error = verifySchema(db);
+    if (error == StoreError::Damaged)
+        problems->append(QStringLiteral("通讯录的表结构与本程序建立的不同（多出或缺少表、索引、触发器或视图）"));
+    else if (error != StoreError::None)
+        problems->append(storeErrorText(error));
+    return error;
+}
+
+StoreError checkMeta(Connection &db, StoreMeta *meta, QStringList *problems)
 {
     int format = 0;
-    switch (readMeta(db, meta, &format)) {
-    case MetaRead::Ok:
-        return true;
-    case MetaRead::NewerFormat:
+    const StoreError error = readMeta(db, meta, &format);
+    if (error == StoreError::NewerFormat)
         problems->append(QStringLiteral("文件格式版本 %1 比本程序支持的版本 %2 新，请使用新版程序")
                              .arg(format)
                              .arg(kFormatVersion));
-        return false;
-    case MetaRead::Damaged:
-        break;
-    }
-    problems->append(QStringLiteral("通讯录的格式信息缺失或已损坏"));
-    return false;
+    else if (error == StoreError::Damaged)
+        problems->append(QStringLiteral("通讯录的格式信息缺失或已损坏"));
+    else if (error != StoreError::None)
+        problems->append(storeErrorText(error));
+    return error;
 }
 
 int countRecords(Connection &db)
@@ -103,40 +111,88 @@ void checkRecords(Connection &db, const StoreMeta &meta, const SealingKey *key, 
         problems->append(QStringLiteral("读取记录时出错：%1").arg(db.lastErrorText()));
 }
 
+// The bounds and types an open verifies (row ids, sequence, marks, blobs).
+void checkBounds(Connection &db, const StoreMeta &meta, SealingKey key, QStringList *problems)
+{
+    ContactStoreImpl loader;
+    loader.meta = meta;
+    loader.key = std::move(key);
+    const StoreError error = loader.load(db);
+    if (error == StoreError::Damaged)
+        problems->append(QStringLiteral("记录的编号、标记或存储类型不对"));
+    else if (error != StoreError::None)
+        problems->append(storeErrorText(error));
+}
+
 } // namespace
+
+bool StoreCheck::couldNotExamine() const
+{
+    switch (error) {
+    case StoreError::Missing:
+    case StoreError::NotAFile:
+    case StoreError::Unreadable:
+    case StoreError::Busy:
+    case StoreError::ReadOnly:
+    case StoreError::Failed:
+    case StoreError::NotOpen:
+        return true;
+    default:
+        return false;
+    }
+}
 
 StoreCheck ContactStore::check(const QString &path, const QString &password)
 {
     StoreCheck result;
+    const auto fail = [&](StoreError error) {
+        if (result.error == StoreError::None)
+            result.error = error;
+    };
     qint64 expected = 0, actual = 0;
     const Probe probe = probeFile(path, &expected, &actual);
     if (probe != Probe::Ok) {
         result.problems.append(probeProblem(probe, path, expected, actual));
+        result.error = probeError(probe);
         return result;
     }
     Connection db;
-    if (!openForReading(path, &db)) {
-        result.problems.append(QStringLiteral("无法打开数据库：%1").arg(db.lastErrorText()));
+    if (const StoreError error = openForReading(path, &db); error != StoreError::None) {
+        result.problems.append(QStringLiteral("无法打开数据库：%1").arg(storeErrorText(error)));
+        result.error = error;
         return result;
     }
+    db.exec("BEGIN"); // one consistent view; the first statement takes the lock
     checkIntegrity(db, &result.problems);
+    if (!result.problems.isEmpty())
+        fail(StoreError::Damaged);
+    fail(checkSchema(db, &result.problems));
     StoreMeta meta;
-    if (checkMeta(db, &meta, &result.problems)) {
+    const StoreError metaError = checkMeta(db, &meta, &result.problems);
+    fail(metaError);
+    if (metaError == StoreError::None) {
         result.hasPassword = meta.sealed;
         result.recordCount = countRecords(db);
         SealingKey key;
         QByteArray check;
+        const int problemsBefore = int(result.problems.size());
         if (!meta.sealed) {
             checkRecords(db, meta, nullptr, &result.problems);
         } else if (!password.isEmpty()) {
             // The records can only be verified with the password.
             if (key.derive(password, meta.kdf) &&
                 key.unseal(meta.keyCheck, keyCheckAssociatedData(meta.storeId), &check) &&
-                check == keyCheckPlainText())
+                check == keyCheckPlainText()) {
                 checkRecords(db, meta, &key, &result.problems);
-            else
+            } else {
                 result.problems.append(QStringLiteral("密码错误"));
+                fail(StoreError::WrongPassword);
+            }
         }
+        if (int(result.problems.size()) == problemsBefore && (!meta.sealed || key.isValid()))
+            checkBounds(db, meta, std::move(key), &result.problems);
+        if (int(result.problems.size()) > problemsBefore)
+            fail(StoreError::Damaged);
     }
     result.ok = result.problems.isEmpty();
     return result;

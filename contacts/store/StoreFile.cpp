@@ -6,7 +6,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,19 +77,106 @@ bool putMeta(Statement &insert, const char *key, const QByteArray &value)
     return insert.bindText(1, key).bind(2, QByteArrayView(value)).run();
 }
 
+// Every object of the file's schema, exactly as SQLite keeps it; the
+// objects SQLite makes itself have no statement of ours.
+struct SchemaObject {
+    const char *type;
+    const char *name;
+    const char *table;
+    const char *sql;
+};
+
+constexpr SchemaObject kSchema[] = {
+    {"table", "meta", "meta", "CREATE TABLE meta (key TEXT PRIMARY KEY NOT NULL, value NOT NULL)"},
+    {"index", "sqlite_autoindex_meta_1", "meta", nullptr},
+    {"table", "records", "records",
+     "CREATE TABLE records ("
+     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+     " deleted INTEGER NOT NULL DEFAULT 0 CHECK (deleted IN (0, 1)),"
+     " fields BLOB NOT NULL)"},
+    {"table", "sqlite_sequence", "sqlite_sequence", nullptr},
+    // Purge finds the marked rows through this (normally empty) index.
+    {"index", "records_marked", "records", "CREATE INDEX records_marked ON records (id) WHERE deleted = 1"},
+};
+
+bool isOurs(const SchemaObject &object)
+{
+    return object.sql && qstrncmp(object.name, "sqlite_", 7) != 0;
+}
+
 bool createSchema(Connection &db)
 {
     char applicationId[64];
     snprintf(applicationId, sizeof applicationId, "PRAGMA application_id = %d", int(kApplicationId));
-    return db.exec(applicationId) &&
-           db.exec("CREATE TABLE meta (key TEXT PRIMARY KEY NOT NULL, value NOT NULL)") &&
-           db.exec("CREATE TABLE records ("
-                   " id INTEGER PRIMARY KEY AUTOINCREMENT,"
-                   " deleted INTEGER NOT NULL DEFAULT 0 CHECK (deleted IN (0, 1)),"
-                   " fields BLOB NOT NULL)") &&
-           // Purge finds the marked rows through this (normally empty) index.
-           db.exec("CREATE INDEX records_marked ON records (id) WHERE deleted = 1");
+    if (!db.exec(applicationId))
+        return false;
+    for (const SchemaObject &object : kSchema)
+        if (isOurs(object) && !db.exec(object.sql))
+            return false;
+    return true;
 }
+
+bool matchesSchemaObject(const Statement &row, const SchemaObject &object)
+{
+    const QByteArrayView sql = row.columnBlob(3);
+    const bool sqlMatches = object.sql ? sql == QByteArrayView(object.sql)
+                                       : (row.columnIsNull(3) || !isOurs(object));
+    return row.columnBlob(0) == QByteArrayView(object.type) && row.columnBlob(1) == QByteArrayView(object.name) &&
+           row.columnBlob(2) == QByteArrayView(object.table) && sqlMatches;
+}
+
+// The first error of a statement that stopped early; a statement that could
+// not even be prepared counts as damage (a table or column is missing).
+StoreError stepError(Connection &db, int rc)
+{
+    return rc == SQLITE_DONE ? StoreError::None : errorFromSqlite(db.lastError());
+}
+
+bool isInteger(const Statement &row, int column)
+{
+    return row.columnType(column) == SQLITE_INTEGER;
+}
+
+bool isBlob(const Statement &row, int column)
+{
+    return row.columnType(column) == SQLITE_BLOB;
+}
+
+// One meta entry: true when its key is known and its value has the right type.
+bool readMetaEntry(const Statement &row, StoreMeta *meta, int *seen)
+{
+    const QByteArrayView key = row.columnBlob(0);
+    const auto blob = [&](int bit, QByteArray *out) {
+        *seen |= bit;
+        *out = row.columnBlob(1).toByteArray();
+        return isBlob(row, 1);
+    };
+    const auto integer = [&](int bit, qint64 *out) {
+        *seen |= bit;
+        *out = row.columnInt(1);
+        return isInteger(row, 1);
+    };
+    qint64 format = 0;
+    if (key == "format") {
+        const bool ok = integer(1, &format);
+        meta->format = int(std::clamp<qint64>(format, 0, 1 << 30));
+        return ok;
+    }
+    if (key == "store_id")
+        return blob(2, &meta->storeId);
+    if (key == "kdf_salt")
+        return blob(4, &meta->kdf.salt);
+    if (key == "kdf_opslimit")
+        return integer(8, &meta->kdf.opsLimit);
+    if (key == "kdf_memlimit")
+        return integer(16, &meta->kdf.memLimit);
+    if (key == "key_check")
+        return blob(32, &meta->keyCheck);
+    return false;
+}
+
+constexpr int kPlainMetaKeys = 1 | 2;
+constexpr int kSealedMetaKeys = kPlainMetaKeys | 4 | 8 | 16 | 32;
 
 } // namespace
 
@@ -133,42 +222,86 @@ Probe probeFile(const QString &path, qint64 *expectedBytes, qint64 *actualBytes)
     return Probe::Ok;
 }
 
-MetaRead readMeta(Connection &db, StoreMeta *meta, int *foundFormat)
+StoreError probeError(Probe probe)
+{
+    switch (probe) {
+    case Probe::Ok:
+        return StoreError::None;
+    case Probe::Missing:
+        return StoreError::Missing;
+    case Probe::NotAFile:
+        return StoreError::NotAFile;
+    case Probe::Unreadable:
+        return StoreError::Unreadable;
+    case Probe::Empty:
+    case Probe::NotAStore:
+        return StoreError::NotAStore;
+    case Probe::Truncated:
+        return StoreError::Damaged;
+    }
+    return StoreError::Failed;
+}
+
+StoreError readMeta(Connection &db, StoreMeta *meta, int *foundFormat)
 {
     *meta = StoreMeta();
     Statement select = db.prepare("SELECT key, value FROM meta");
     if (!select.isValid())
-        return MetaRead::Damaged;
-    bool haveSalt = false, haveOps = false, haveMem = false;
+        return StoreError::Damaged;
+    int seen = 0;
+    bool wellTyped = true;
     int rc;
-    while ((rc = select.step()) == SQLITE_ROW) {
-        const QByteArrayView key = select.columnBlob(0);
-        if (key == "format")
-            meta->format = int(select.columnInt(1));
-        else if (key == "store_id")
-            meta->storeId = select.columnBlob(1).toByteArray();
-        else if (key == "kdf_salt")
-            meta->kdf.salt = select.columnBlob(1).toByteArray(), haveSalt = true;
-        else if (key == "kdf_opslimit")
-            meta->kdf.opsLimit = select.columnInt(1), haveOps = true;
-        else if (key == "kdf_memlimit")
-            meta->kdf.memLimit = select.columnInt(1), haveMem = true;
-        else if (key == "key_check")
-            meta->keyCheck = select.columnBlob(1).toByteArray(), meta->sealed = true;
-    }
+    while ((rc = select.step()) == SQLITE_ROW)
+        wellTyped = readMetaEntry(select, meta, &seen) && wellTyped;
     if (foundFormat)
         *foundFormat = meta->format;
-    if (rc != SQLITE_DONE || meta->format < 1)
-        return MetaRead::Damaged;
+    if (const StoreError error = stepError(db, rc); error != StoreError::None)
+        return error;
     if (meta->format > kFormatVersion)
-        return MetaRead::NewerFormat;
-    if (meta->storeId.size() != kStoreIdBytes)
-        return MetaRead::Damaged;
-    if (meta->sealed && !(haveSalt && haveOps && haveMem && meta->kdf.isPlausible()))
-        return MetaRead::Damaged;
-    if (!db.prepare("SELECT id, deleted, fields FROM records LIMIT 0").isValid())
-        return MetaRead::Damaged;
-    return MetaRead::Ok;
+        return StoreError::NewerFormat;
+    meta->sealed = (seen & 32) != 0;
+    const bool complete = seen == (meta->sealed ? kSealedMetaKeys : kPlainMetaKeys);
+    if (!wellTyped || !complete || meta->format < 1 || meta->storeId.size() != kStoreIdBytes)
+        return StoreError::Damaged;
+    if (meta->sealed && (!meta->kdf.isPlausible() || meta->keyCheck.size() != SealingKey::sealedSize(keyCheckPlainText().size())))
+        return StoreError::Damaged;
+    return StoreError::None;
+}
+
+StoreError verifySchema(Connection &db)
+{
+    Statement select = db.prepare("SELECT type, name, tbl_name, sql FROM sqlite_master");
+    if (!select.isValid())
+        return errorFromSqlite(db.lastError());
+    int found = 0;
+    bool matches = true;
+    int rc;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        ++found;
+        const bool known = std::any_of(std::begin(kSchema), std::end(kSchema),
+                                       [&](const SchemaObject &object) { return matchesSchemaObject(select, object); });
+        matches = matches && known;
+    }
+    if (const StoreError error = stepError(db, rc); error != StoreError::None)
+        return error;
+    return matches && found == int(std::size(kSchema)) ? StoreError::None : StoreError::Damaged;
+}
+
+StoreError quickCheck(Connection &db)
+{
+    Statement pragma = db.prepare("PRAGMA quick_check(1)");
+    if (!pragma.isValid())
+        return errorFromSqlite(db.lastError());
+    const int rc = pragma.step();
+    if (rc != SQLITE_ROW)
+        return rc == SQLITE_DONE ? StoreError::Damaged : errorFromSqlite(db.lastError());
+    return pragma.columnBlob(0) == "ok" ? StoreError::None : StoreError::Damaged;
+}
+
+quint32 changeCounter(const QString &path)
+{
+    unsigned char header[kHeaderBytes];
+    return readHeader(QFile::encodeName(path), header) ? headerWord(header, 24) : 0;
 }
 
 bool writeMeta(Connection &db, const StoreMeta &meta)
@@ -185,21 +318,29 @@ bool writeMeta(Connection &db, const StoreMeta &meta)
            putMeta(insert, "kdf_memlimit", meta.kdf.memLimit) && putMeta(insert, "key_check", meta.keyCheck);
 }
 
-bool openForReading(const QString &path, Connection *db)
+StoreError openForReading(const QString &path, Connection *db)
 {
     if (!db->open(path, Connection::Mode::ReadOnly))
-        return false;
+        return errorFromSqlite(db->lastError());
     if (touchSchema(*db))
-        return true;
-    if (db->lastError() != SQLITE_READONLY_ROLLBACK)
-        return false;
+        return StoreError::None;
+    const int rc = db->lastError();
+    if (rc != SQLITE_READONLY_ROLLBACK)
+        return errorFromSqlite(rc);
     db->close();
     {
+        // A crash left a hot journal: rolling it back needs write access.
         Connection recovery;
-        if (!recovery.open(path, Connection::Mode::ReadWrite) || !touchSchema(recovery))
-            return false;
+        if (!recovery.open(path, Connection::Mode::ReadWrite))
+            return errorFromSqlite(recovery.lastError(), true);
+        if (recovery.isReadOnly())
+            return StoreError::ReadOnly;
+        if (!touchSchema(recovery))
+            return errorFromSqlite(recovery.lastError(), true);
     }
-    return db->open(path, Connection::Mode::ReadOnly) && touchSchema(*db);
+    if (!db->open(path, Connection::Mode::ReadOnly) || !touchSchema(*db))
+        return errorFromSqlite(db->lastError());
+    return StoreError::None;
 }
 
 bool prepareForWriting(Connection &db)
@@ -207,7 +348,6 @@ bool prepareForWriting(Connection &db)
     Statement mode = db.prepare("PRAGMA journal_mode = DELETE");
     if (mode.step() != SQLITE_ROW || mode.columnBlob(0) != "delete")
         return false;
-    sqlite3_busy_timeout(db.handle(), 2000);
     // EXTRA: FULL plus a sync of the directory after the journal is deleted,
     // without which a commit could come undone on power loss.
     return db.exec("PRAGMA synchronous = EXTRA") && db.exec("PRAGMA secure_delete = ON") &&
@@ -231,31 +371,71 @@ void removeStaleJournal(Connection &db, const QString &path)
     db.exec("COMMIT");
 }
 
-bool createStoreFile(const QString &path, const StoreMeta &meta)
+namespace {
+
+StoreError fillNewStore(const QString &path, const StoreMeta &meta)
+{
+    Connection db;
+    if (!db.open(path, Connection::Mode::ReadWrite))
+        return errorFromSqlite(db.lastError(), true);
+    if (db.isReadOnly())
+        return StoreError::ReadOnly;
+    if (!prepareForWriting(db) || !db.exec("PRAGMA page_size = 4096"))
+        return errorFromSqlite(db.lastError(), true);
+    Transaction tx(db);
+    if (!tx.isActive())
+        return errorFromSqlite(tx.failedCode(), true);
+    if (!createSchema(db) || !writeMeta(db, meta))
+        return errorFromSqlite(db.lastError(), true);
+    return tx.commit() ? StoreError::None : errorFromSqlite(tx.failedCode(), true);
+}
+
+StoreError errorFromErrno(int error)
+{
+    switch (error) {
+    case EEXIST:
+        return StoreError::Failed;
+    case ENOSPC:
+    case EDQUOT:
+        return StoreError::DiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return StoreError::ReadOnly;
+    case ENOENT:
+    case ENOTDIR:
+        return StoreError::Missing;
+    default:
+        return StoreError::Failed;
+    }
+}
+
+} // namespace
+
+StoreError createStoreFile(const QString &path, const StoreMeta &meta)
 {
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) == 0)
+        return StoreError::Failed; // never over an existing file
+    QByteArray temporary = name + ".new-XXXXXX";
+    const int fd = ::mkstemp(temporary.data()); // mode 0600
     if (fd < 0)
-        return false;
+        return errorFromErrno(errno);
     const bool modeSet = ::fchmod(fd, 0600) == 0; // exactly 0600, whatever the umask
     ::close(fd);
-    bool ok = modeSet;
-    if (ok) {
-        Connection db;
-        ok = db.open(path, Connection::Mode::ReadWrite) && !db.isReadOnly() && prepareForWriting(db) &&
-             db.exec("PRAGMA page_size = 4096");
-        if (ok) {
-            Transaction tx(db);
-            ok = tx.isActive() && createSchema(db) && writeMeta(db, meta) && tx.commit();
-        }
+    StoreError error = modeSet ? fillNewStore(QFile::decodeName(temporary), meta) : StoreError::Failed;
+    // RENAME_NOREPLACE: a file that appeared at path meanwhile is kept.
+    if (error == StoreError::None &&
+        ::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) != 0)
+        error = errorFromErrno(errno);
+    if (error == StoreError::None && !fsyncDirectoryOf(path))
+        error = StoreError::Failed;
+    if (error != StoreError::None) {
+        ::unlink(temporary.constData());
+        ::unlink((temporary + "-journal").constData());
     }
-    if (ok)
-        ok = fsyncDirectoryOf(path);
-    if (!ok) {
-        ::unlink(name.constData());
-        ::unlink((name + "-journal").constData());
-    }
-    return ok;
+    return error;
 }
 
 } // namespace quennet::store

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/store/Sealing.h"
+#include "contacts/store/StoreError.h"
 #include "contacts/store/Sqlite.h"
 
 #include <QByteArray>
@@ -14,12 +15,17 @@ constexpr int kFormatVersion = 1;
 // SQLite header field that marks a database as a contact store ("QNET").
 constexpr quint32 kApplicationId = 0x514E4554;
 constexpr int kStoreIdBytes = 16;
+// Capacity: records per store, and the largest row id before the numbering
+// would overflow. A file claiming more is over capacity or damaged.
+constexpr qint64 kMaxRecords = 10000000;
+constexpr qint64 kMaxRowId = qint64(1) << 53;
 
 enum class Probe { Ok, Missing, NotAFile, Unreadable, Empty, NotAStore, Truncated };
 
 // Looks at the file's bytes before SQLite is allowed near it, so that a file
 // that is not a store is never opened (and never written) by the engine.
 Probe probeFile(const QString &path, qint64 *expectedBytes = nullptr, qint64 *actualBytes = nullptr);
+StoreError probeError(Probe probe);
 
 // What the meta table says about a store.
 struct StoreMeta {
@@ -30,15 +36,23 @@ struct StoreMeta {
     QByteArray keyCheck; // the known text sealed under the key
 };
 
-enum class MetaRead { Ok, Damaged, NewerFormat };
-MetaRead readMeta(Connection &db, StoreMeta *meta, int *foundFormat = nullptr);
+// None, Damaged, NewerFormat, or the reason the read itself failed.
+StoreError readMeta(Connection &db, StoreMeta *meta, int *foundFormat = nullptr);
 // Replaces the whole meta table; call inside a transaction.
 bool writeMeta(Connection &db, const StoreMeta &meta);
 
 // Opens an existing store read-only. When a crash left a hot rollback
 // journal, the interrupted transaction is rolled back first (the only write
 // a reader ever causes, and it restores the last committed state).
-bool openForReading(const QString &path, Connection *db);
+StoreError openForReading(const QString &path, Connection *db);
+// Exactly the tables and indexes this program creates, nothing else (no
+// trigger, no view): anything more or less is damage.
+StoreError verifySchema(Connection &db);
+// SQLite's quick check of the file's structure.
+StoreError quickCheck(Connection &db);
+// The file's change counter (header bytes 24..27); read it while holding a
+// read lock, so that it belongs to what was read.
+quint32 changeCounter(const QString &path);
 // Durability and hygiene settings for a connection that writes.
 bool prepareForWriting(Connection &db);
 
@@ -49,7 +63,9 @@ bool prepareForWriting(Connection &db);
 void removeStaleJournal(Connection &db, const QString &path);
 
 // Makes a new file (mode 0600, never over an existing one) holding an empty
-// store with the given meta data.
-bool createStoreFile(const QString &path, const StoreMeta &meta);
+// store with the given meta data. The store is built under a temporary name
+// and renamed into place only when complete, so an interrupted creation
+// never leaves a partial file at path.
+StoreError createStoreFile(const QString &path, const StoreMeta &meta);
 
 } // namespace quennet::store

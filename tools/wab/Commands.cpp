@@ -95,10 +95,20 @@ QString problemList(const QStringList &problems)
 // or the code to end with (the message is printed).
 int openStore(ContactStore &store, const QString &path, PasswordSource &passwords)
 {
-    if (!exists(path))
-        return cannotOpen(QStringLiteral("找不到通讯录文件：%1").arg(path));
     QString password;
-    const bool protectedStore = ContactStore::hasPassword(path);
+    const auto cannot = [&](quennet::StoreError why) {
+        printErr(QStringLiteral("无法打开通讯录：%1").arg(path));
+        // A damaged store: say what is wrong with it.
+        const QStringList problems = why == quennet::StoreError::Damaged
+                                         ? ContactStore::check(path, password).problems
+                                         : QStringList();
+        printErr(problemList(problems.isEmpty() ? QStringList{storeErrorText(why)} : problems));
+        return ExitCannotOpen;
+    };
+    quennet::StoreError why = quennet::StoreError::None;
+    const bool protectedStore = ContactStore::hasPassword(path, &why);
+    if (why != quennet::StoreError::None)
+        return cannot(why);
     if (protectedStore) {
         const std::optional<QString> typed = passwords.ask(QStringLiteral("请输入通讯录密码："));
         if (!typed)
@@ -107,13 +117,13 @@ int openStore(ContactStore &store, const QString &path, PasswordSource &password
     }
     if (store.open(path, password))
         return ExitDone;
-    const quennet::StoreCheck check = ContactStore::check(path, password);
-    printErr(QStringLiteral("无法打开通讯录：%1").arg(path));
-    if (!check.problems.isEmpty())
-        printErr(problemList(check.problems));
-    else if (protectedStore)
-        printErr(problemList({QStringLiteral("密码错误！")}));
-    return ExitCannotOpen;
+    return cannot(store.lastError());
+}
+
+// A failed write: the refusal and, on the next line, why.
+int writeFailed(const QString &message, const ContactStore &store)
+{
+    return refuse(message + QLatin1Char('\n') + problemList({storeErrorText(store.lastError())}));
 }
 
 // A new password typed twice. nullopt after a printed refusal; *exitCode
@@ -165,8 +175,9 @@ int runInit(const Arguments &args)
         password = passwords.ask(QString()).value_or(QString());
     }
 
-    if (!ContactStore::create(path, password))
-        return cannotOpen(QStringLiteral("无法创建通讯录文件：%1").arg(path));
+    quennet::StoreError why = quennet::StoreError::None;
+    if (!ContactStore::create(path, password, &why))
+        return cannotOpen(QStringLiteral("无法创建通讯录文件：%1\n").arg(path) + problemList({storeErrorText(why)}));
     printOut(password.isEmpty() ? QStringLiteral("已创建空通讯录（无密码）：%1").arg(path)
                                 : QStringLiteral("已创建空通讯录（有密码）：%1").arg(path));
     return ExitDone;
@@ -202,7 +213,7 @@ int runPasswd(const Arguments &args)
     if (!typed)
         return exitCode;
     if (!store.setPassword(*typed))
-        return refuse(QStringLiteral("修改密码失败！通讯录没有改变：%1").arg(path));
+        return writeFailed(QStringLiteral("修改密码失败！通讯录没有改变：%1").arg(path), store);
     printOut(typed->isEmpty() ? QStringLiteral("已删除密码。") : QStringLiteral("密码设置成功！"));
     return ExitDone;
 }
@@ -212,21 +223,22 @@ int runPasswd(const Arguments &args)
 int runCheck(const Arguments &args)
 {
     const QString path = storePath(args);
-    if (!exists(path))
-        return cannotOpen(QStringLiteral("找不到通讯录文件：%1").arg(path));
-    if (!QFileInfo(path).isReadable())
-        return cannotOpen(QStringLiteral("无法读取通讯录文件：%1").arg(path));
-
     // Without a password only the file itself can be verified, not the
     // sealed records.
     QString password;
     PasswordSource passwords = passwordSource(args);
-    const bool protectedStore = ContactStore::hasPassword(path);
+    quennet::StoreError why = quennet::StoreError::None;
+    const bool protectedStore = ContactStore::hasPassword(path, &why);
     const bool verifyPassword = protectedStore && passwords.canAsk();
     if (verifyPassword)
         password = passwords.ask(QStringLiteral("请输入通讯录密码：")).value_or(QString());
 
     const quennet::StoreCheck check = ContactStore::check(path, password);
+    if (check.couldNotExamine()) {
+        printErr(QStringLiteral("无法打开通讯录：%1").arg(path));
+        printErr(problemList({storeErrorText(check.error)}));
+        return ExitCannotOpen;
+    }
     if (!check.ok) {
         printErr(QStringLiteral("通讯录有问题：%1").arg(path));
         printErr(problemList(check.problems));
@@ -264,7 +276,7 @@ int runAdd(const Arguments &args)
     if (check != rules::Check::Ok)
         return refuse(rules::checkMessage(check, rules::Branch::Adding).text);
     if (!rules::appendContact(store, input))
-        return refuse(rules::addFailed().text);
+        return writeFailed(rules::addFailed().text, store);
     printOut(rules::addSucceeded().text);
     return ExitDone;
 }
@@ -345,7 +357,7 @@ int runDelete(const Arguments &args)
             QStringLiteral("对不起！没有第%1条记录！（共%2条记录）").arg(number).arg(store.recordCount()));
     store.goTo(number);
     if (!rules::deleteRecordUnderCursor(store))
-        return refuse(rules::deleteFailed().text);
+        return writeFailed(rules::deleteFailed().text, store);
     printOut(rules::deleteSucceeded().text);
     return ExitDone;
 }

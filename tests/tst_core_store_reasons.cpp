@@ -1,0 +1,252 @@
+// Why a store does not open or a write fails: each kind of file or damage
+// gives its reason, a damaged store never opens, and nothing is written.
+
+#include "StoreTestSupport.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+using namespace quennet;
+using storetest::contact;
+using storetest::RawDb;
+
+Q_DECLARE_METATYPE(quennet::StoreError)
+
+namespace {
+
+QList<QStringList> rows(int count)
+{
+    QList<QStringList> out;
+    for (int i = 0; i < count; ++i)
+        out << contact(QStringLiteral("联系人%1").arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
+                       QStringLiteral("139%1").arg(i, 8, 10, QChar('0')), QString(),
+                       QStringLiteral("地址很长的一段文字%1").arg(QString(200, QChar(u'路'))));
+    return out;
+}
+
+bool sql(const QString &path, const char *statement)
+{
+    RawDb raw(path);
+    return raw.exec(statement);
+}
+
+// Exchanges two pages of the file byte for byte.
+bool swapPages(const QString &path, int a, int b)
+{
+    QByteArray bytes = storetest::readAll(path);
+    const int page = 4096;
+    if (bytes.size() < (std::max(a, b)) * page)
+        return false;
+    const QByteArray pageA = bytes.mid((a - 1) * page, page);
+    bytes.replace((a - 1) * page, page, bytes.mid((b - 1) * page, page));
+    bytes.replace((b - 1) * page, page, pageA);
+    return storetest::writeAll(path, bytes);
+}
+
+struct FileCase {
+    const char *name;
+    StoreError expected;
+    std::function<bool(const QString &path)> damage; // applied to a store of 38 contacts
+};
+
+const QList<FileCase> &fileCases()
+{
+    static const QList<FileCase> cases = {
+        {"missing", StoreError::Missing, [](const QString &p) { return QFile::remove(p); }},
+        {"directory", StoreError::NotAFile,
+         [](const QString &p) { return QFile::remove(p) && QDir().mkdir(p); }},
+        {"fifo", StoreError::NotAFile,
+         [](const QString &p) { return QFile::remove(p) && ::mkfifo(QFile::encodeName(p), 0600) == 0; }},
+        {"empty file", StoreError::NotAStore, [](const QString &p) { return storetest::writeAll(p, {}); }},
+        {"text file", StoreError::NotAStore,
+         [](const QString &p) { return storetest::writeAll(p, QByteArray(8192, 'x')); }},
+        {"truncated", StoreError::Damaged,
+         [](const QString &p) { return storetest::writeAll(p, storetest::readAll(p).left(8192)); }},
+        {"two pages swapped", StoreError::Damaged, [](const QString &p) { return swapPages(p, 3, 4); }},
+        {"trigger", StoreError::Damaged,
+         [](const QString &p) {
+             return sql(p, "CREATE TRIGGER wipe AFTER INSERT ON records BEGIN DELETE FROM records; END");
+         }},
+        {"view", StoreError::Damaged, [](const QString &p) { return sql(p, "CREATE VIEW v AS SELECT id FROM records"); }},
+        {"extra index", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "CREATE INDEX extra ON records (fields)"); }},
+        {"extra table", StoreError::Damaged, [](const QString &p) { return sql(p, "CREATE TABLE t (x)"); }},
+        {"index dropped", StoreError::Damaged, [](const QString &p) { return sql(p, "DROP INDEX records_marked"); }},
+        {"unknown meta key", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "INSERT INTO meta VALUES ('colour', 'red')"); }},
+        {"format as text", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE meta SET value = '1' WHERE key = 'format'"); }},
+        {"newer format", StoreError::NewerFormat,
+         [](const QString &p) { return sql(p, "UPDATE meta SET value = 99 WHERE key = 'format'"); }},
+        {"fields as text", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE records SET fields = CAST(fields AS TEXT) WHERE id = 3"); }},
+        {"empty fields blob", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE records SET fields = zeroblob(0) WHERE id = 2"); }},
+        {"oversized blob", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE records SET fields = zeroblob(500000) WHERE id = 2"); }},
+        {"mark outside 0 and 1", StoreError::Damaged,
+         [](const QString &p) {
+             return sql(p, "PRAGMA ignore_check_constraints = ON; UPDATE records SET deleted = 7 WHERE id = 1");
+         }},
+        {"row id zero", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE records SET id = 0 WHERE id = 1"); }},
+        {"sequence below highest id", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE sqlite_sequence SET seq = 5"); }},
+        {"sequence at INT64_MAX", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE sqlite_sequence SET seq = 9223372036854775807"); }},
+        {"sequence of another table", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "INSERT INTO sqlite_sequence VALUES ('other', 1)"); }},
+    };
+    return cases;
+}
+
+} // namespace
+
+class ReasonsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    int m_serial = 0;
+
+    QString makeStore(int count, const QString &password = QString())
+    {
+        const QString dir = m_dir.filePath(QString::number(++m_serial));
+        QDir().mkpath(dir);
+        const QString path = dir + QStringLiteral("/wab.vdb");
+        ContactStore store;
+        if (!ContactStore::create(path, password) || !store.open(path, password) ||
+            !ContactStoreTestAccess::appendMany(store, rows(count)))
+            return {};
+        return path;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        ContactStoreTestAccess::setBusyTimeout(300);
+    }
+
+    void fileGivesReason_data()
+    {
+        QTest::addColumn<int>("index");
+        for (int i = 0; i < fileCases().size(); ++i)
+            QTest::newRow(fileCases()[i].name) << i;
+    }
+
+    void fileGivesReason()
+    {
+        QFETCH(int, index);
+        const FileCase &c = fileCases()[index];
+        const QString path = makeStore(38);
+        QVERIFY(c.damage(path));
+        const storetest::FileState before = storetest::fileState(path);
+        ContactStore store;
+        QVERIFY(!store.open(path));
+        QCOMPARE(store.lastError(), c.expected);
+        QVERIFY(!store.isOpen());
+        QVERIFY(!store.append(contact(QStringLiteral("新人"))));
+        const StoreCheck check = ContactStore::check(path);
+        QVERIFY(!check.ok);
+        QCOMPARE(check.error, c.expected);
+        QVERIFY(storetest::fileState(path) == before);
+    }
+
+    void passwordReasons_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<StoreError>("expected");
+        QTest::newRow("right") << QStringLiteral("pw") << StoreError::None;
+        QTest::newRow("wrong") << QStringLiteral("pW") << StoreError::WrongPassword;
+        QTest::newRow("none") << QString() << StoreError::WrongPassword;
+    }
+
+    void passwordReasons()
+    {
+        QFETCH(QString, given);
+        QFETCH(StoreError, expected);
+        const QString path = makeStore(3, QStringLiteral("pw"));
+        StoreError why = StoreError::Failed;
+        QVERIFY(ContactStore::hasPassword(path, &why));
+        QCOMPARE(why, StoreError::None);
+        ContactStore store;
+        QCOMPARE(store.open(path, given), expected == StoreError::None);
+        QCOMPARE(store.lastError(), expected);
+    }
+
+    void hasPasswordSaysWhyItCannotTell()
+    {
+        StoreError why = StoreError::None;
+        QVERIFY(!ContactStore::hasPassword(m_dir.filePath(QStringLiteral("nothing.vdb")), &why));
+        QCOMPARE(why, StoreError::Missing);
+        const QString path = makeStore(2);
+        QVERIFY(!ContactStore::hasPassword(path, &why));
+        QCOMPARE(why, StoreError::None);
+    }
+
+    void largeSequenceReservesNothing()
+    {
+        // A sequence far beyond the rows in use is legal and costs nothing.
+        const QString path = makeStore(2);
+        QVERIFY(sql(path, "UPDATE sqlite_sequence SET seq = 10000000"));
+        ContactStore store;
+        QVERIFY(store.open(path));
+        QCOMPARE(store.recordCount(), 2);
+        QVERIFY(store.append(contact(QStringLiteral("新人"))));
+        RawDb raw(path);
+        QCOMPARE(raw.integer("SELECT max(id) FROM records"), qint64(10000001));
+    }
+
+    void writeGivesReason_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<StoreError>("expected");
+        QTest::newRow("locked by another program") << QStringLiteral("locked") << StoreError::Busy;
+        QTest::newRow("changed by another program") << QStringLiteral("changed") << StoreError::ChangedElsewhere;
+        QTest::newRow("field over capacity") << QStringLiteral("huge") << StoreError::OverCapacity;
+        QTest::newRow("commit fails") << QStringLiteral("commit") << StoreError::Failed;
+        QTest::newRow("closed") << QStringLiteral("closed") << StoreError::NotOpen;
+    }
+
+    void writeGivesReason()
+    {
+        QFETCH(QString, situation);
+        QFETCH(StoreError, expected);
+        const QString path = makeStore(3);
+        ContactStore store;
+        QVERIFY(store.open(path));
+        RawDb other(path);
+        QStringList values = contact(QStringLiteral("新人"));
+        if (situation == QLatin1String("locked"))
+            QVERIFY(other.exec("BEGIN IMMEDIATE"));
+        else if (situation == QLatin1String("changed"))
+            QVERIFY(other.exec("DELETE FROM records WHERE id = 2"));
+        else if (situation == QLatin1String("huge"))
+            values[5] = QString(kMaxFieldBytes + 1, QLatin1Char('a'));
+        else if (situation == QLatin1String("commit"))
+            ContactStoreTestAccess::failNextCommit(store);
+        else if (situation == QLatin1String("closed"))
+            store.close();
+        QVERIFY(!store.append(values));
+        QCOMPARE(store.lastError(), expected);
+        other.exec("ROLLBACK");
+        QVERIFY(store.append(contact(QStringLiteral("后来的人"))) || expected == StoreError::ChangedElsewhere ||
+                expected == StoreError::NotOpen);
+    }
+
+    void reasonsHaveChineseText()
+    {
+        for (int e = int(StoreError::Missing); e <= int(StoreError::Failed); ++e)
+            QVERIFY(!storeErrorText(StoreError(e)).isEmpty());
+        QCOMPARE(storeErrorText(StoreError::WrongPassword), QStringLiteral("密码错误！"));
+    }
+};
+
+QTEST_GUILESS_MAIN(ReasonsTest)
+#include "tst_core_store_reasons.moc"
