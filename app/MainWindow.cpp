@@ -418,10 +418,6 @@ void MainWindow::closeWindow()
     destroyWindow(this);
 }
 
-void MainWindow::exitProgram()
-{
-    destroyWindow(this);
-}
 
 // --- record form -------------------------------------------------------------------
 

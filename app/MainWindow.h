@@ -145,6 +145,7 @@ private:
     void buildTitleBar();
     void buildForm();
     void buildList();
+    bool anyOtherWindowShown() const;
     void fitListRows();
     void buildButtons();
     void buildKeypad();

@@ -2,12 +2,15 @@
 
 #include "app/MainWindow.h"
 
+#include "app/Program.h"
 #include "ui/HotKeys.h"
 #include "ui/Tray.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 
+#include <algorithm>
 #include <functional>
 
 namespace quennet {
@@ -56,6 +59,26 @@ void MainWindow::minimizeWindow()
     }
     退出->setVisible(true);
     hide();
+}
+
+void MainWindow::exitProgram()
+{
+    // 退出 is offered while the window is hidden in the tray, and a hidden
+    // window that goes away does not count as the last window closing: the
+    // event loop is ended here then, once the window is gone.
+    const bool hidden = !isVisible();
+    ui::removeTrayIcon();
+    destroyWindow(this);
+    if (hidden && QGuiApplication::quitOnLastWindowClosed() && !anyOtherWindowShown())
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+bool MainWindow::anyOtherWindowShown() const
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [this](QWidget *w) {
+        return w != this && w->isVisible() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip);
+    });
 }
 
 void MainWindow::restoreMainWindow()

@@ -4,8 +4,10 @@
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "contacts/Session.h"
+#include "ui/HotKeys.h"
 #include "ui/Modal.h"
 #include "ui/Skin.h"
+#include "ui/Tray.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -115,8 +117,13 @@ int main(int argc, char **argv)
     // app/Program.h). QUENNET_TEST_MODE=1: scripted dialogs, windows and
     // messages reported; =report: real dialogs, windows reported.
     const QByteArray testMode = qgetenv("QUENNET_TEST_MODE");
-    if (testMode == "1")
+    if (testMode == "1") {
         quennet::ui::setTestMode(true);
+        // The hot keys and the tray icon stay real: a driving test presses
+        // the keys and clicks the icon from outside.
+        quennet::ui::HotKeyScript::setTestMode(false);
+        quennet::ui::TrayScript::setTestMode(false);
+    }
     if (testMode == "1" || testMode == "report")
         quennet::enableTestReporting();
     installStartupProbe(app, mainEntered);

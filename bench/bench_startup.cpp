@@ -7,10 +7,10 @@
 //   bench_startup [DIR] [--platform offscreen|xcb]
 //   DIR: where the program directory goes (default: a temporary directory)
 
+#include "BenchSupport.h"
+
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
-#include "contacts/store/ContactStore.h"
-#include "contacts/store/ContactStoreTesting.h"
 #include "ui/Modal.h"
 
 #include <QApplication>
@@ -51,34 +51,6 @@ qint64 wallClockMs()
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
-QStringList contactOf(int n)
-{
-    return {QStringLiteral("联系人%1").arg(n), QStringLiteral("010-%1").arg(n, 8, 10, QLatin1Char('0')),
-            QStringLiteral("139%1").arg(n, 8, 10, QLatin1Char('0')), QStringLiteral("%1").arg(10000000 + n),
-            QStringLiteral("user%1@example.com.cn").arg(n), QStringLiteral("广东省深圳市南山区科技园%1栋").arg(n % 100)};
-}
-
-bool buildProgramDir(const QString &dir)
-{
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/../program");
-    QDir().mkpath(dir + QStringLiteral("/skin"));
-    for (const char *skin : {"bg01.bmp", "bg02.bmp", "bg03.bmp"})
-        QFile::copy(program + QStringLiteral("/skin/") + QLatin1String(skin),
-                    dir + QStringLiteral("/skin/") + QLatin1String(skin));
-    const QString store = dir + QStringLiteral("/wab.vdb");
-    QFile::remove(store);
-    if (!ContactStore::create(store))
-        return false;
-    ContactStore contacts;
-    if (!contacts.open(store))
-        return false;
-    QList<QStringList> rows;
-    rows.reserve(kRecords);
-    for (int i = 1; i <= kRecords; ++i)
-        rows << contactOf(i);
-    return ContactStoreTestAccess::appendMany(contacts, rows);
 }
 
 struct StartRun {
@@ -156,7 +128,7 @@ int main(int argc, char **argv)
     const QString home = dirArgument.isEmpty() ? temporary.path() : dirArgument;
     QElapsedTimer build;
     build.start();
-    if (!buildProgramDir(home)) {
+    if (!bench::buildProgramDir(home, kRecords)) {
         std::fprintf(stderr, "could not build the store in %s\n", qPrintable(home));
         return 1;
     }

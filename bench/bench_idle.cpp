@@ -1,0 +1,169 @@
+// The idle program on a store of 100,000 contacts without password:
+//  - the cost of one memory trim (the 200 ms timers of the login and main
+//    window) in-process, with the store open and the main window loaded;
+//  - the CPU time the real executable uses while it sits idle on its main
+//    window for a minute (all threads), and its resident memory.
+//   bench_idle [DIR] [--platform offscreen|xcb] [--seconds N]
+//   DIR: where the program directory goes (default: a temporary directory)
+
+#include "BenchSupport.h"
+
+#include "app/MainWindow.h"
+#include "contacts/Session.h"
+#include "ui/Memory.h"
+#include "ui/Modal.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+using namespace quennet;
+
+namespace {
+
+constexpr int kRecords = 100000;
+constexpr int kTrimRuns = 300;
+constexpr int kSettleSeconds = 5;
+
+// CPU time of every thread of a process, in nanoseconds.
+qint64 cpuTimeNs(qint64 pid)
+{
+    qint64 total = 0;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks + QLatin1Char('/') + task + QStringLiteral("/schedstat"));
+        if (schedstat.open(QIODevice::ReadOnly))
+            total += schedstat.readAll().split(' ').value(0).toLongLong();
+    }
+    return total;
+}
+
+qint64 residentKb(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+QByteArray loadAverage()
+{
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("?");
+}
+
+void measureTrim(const QString &home)
+{
+    Session session(home);
+    if (!session.store.open(session.dir.storeFile()))
+        return;
+    MainWindow *window = MainWindow::load(session);
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::vector<double> samples;
+    for (int i = 0; i < kTrimRuns; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        ui::trimMemory();
+        samples.push_back(double(timer.nsecsElapsed()) / 1e3);
+    }
+    std::sort(samples.begin(), samples.end());
+    std::printf("| one memory trim, store open, main window loaded (%d runs) | median %.0f µs, p90 %.0f µs, max %.0f "
+                "µs |\n",
+                kTrimRuns, samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back());
+    delete window;
+}
+
+bool measureIdle(const QString &home, const QString &platform, int seconds)
+{
+    QTemporaryDir runtime;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("QUENNET_TEST_MODE"), QStringLiteral("report"));
+    process.setProcessEnvironment(env);
+    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quennet"), {QStringLiteral("--home"), home});
+    if (!process.waitForStarted(10000))
+        return false;
+    QByteArray log;
+    QElapsedTimer wait;
+    wait.start();
+    while (!log.contains("window: 主窗口") && wait.elapsed() < 30000 && process.state() == QProcess::Running) {
+        process.waitForReadyRead(100);
+        log += process.readAllStandardError();
+    }
+    if (!log.contains("window: 主窗口")) {
+        std::fprintf(stderr, "the main window did not appear: %s\n", log.constData());
+        return false;
+    }
+    const qint64 pid = process.processId();
+    QThread::sleep(kSettleSeconds);
+    const qint64 rssBefore = residentKb(pid);
+    const QByteArray loadBefore = loadAverage();
+    const qint64 cpuBefore = cpuTimeNs(pid);
+    QElapsedTimer clock;
+    clock.start();
+    QThread::sleep(seconds);
+    const qint64 cpuAfter = cpuTimeNs(pid);
+    const qint64 wallNs = clock.nsecsElapsed();
+    const qint64 rssAfter = residentKb(pid);
+    const double cpuMs = double(cpuAfter - cpuBefore) / 1e6;
+    std::fflush(stdout);
+    std::printf("| idle CPU of the program over %d s (all threads) | %.1f ms = %.3f %% of one core |\n", seconds, cpuMs,
+                100.0 * double(cpuAfter - cpuBefore) / double(wallNs));
+    std::printf("| resident memory, start and end of that minute | %.1f MB, %.1f MB |\n", rssBefore / 1024.0,
+                rssAfter / 1024.0);
+    std::printf("| load average before and after | %s; %s |\n", loadBefore.constData(), loadAverage().constData());
+    process.terminate();
+    process.waitForFinished(10000);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QString platform = QStringLiteral("offscreen");
+    QString dirArgument;
+    int seconds = 60;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--platform" && i + 1 < argc)
+            platform = QString::fromLocal8Bit(argv[++i]);
+        else if (argument == "--seconds" && i + 1 < argc)
+            seconds = QByteArray(argv[++i]).toInt();
+        else
+            dirArgument = QString::fromLocal8Bit(argument);
+    }
+    qputenv("QT_QPA_PLATFORM", platform.toLocal8Bit());
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    ui::setTestMode(true);
+
+    QTemporaryDir temporary;
+    const QString home = dirArgument.isEmpty() ? temporary.path() : dirArgument;
+    if (!bench::buildProgramDir(home, kRecords)) {
+        std::fprintf(stderr, "could not build the store in %s\n", qPrintable(home));
+        return 1;
+    }
+    std::printf("store of %d contacts in %s, platform %s\n\n| step | result |\n|---|---|\n", kRecords,
+                qPrintable(home), qPrintable(platform));
+    // The real program first: the in-process window below takes the
+    // single-instance lock.
+    const bool measured = measureIdle(home, platform, seconds);
+    measureTrim(home);
+    return measured ? 0 : 1;
+}

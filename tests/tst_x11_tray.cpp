@@ -1,0 +1,275 @@
+// The hot keys and the tray icon on a real X server: root-window grabs that
+// another client may hold, and the real program driven with xdotool beside a
+// tray host (trayer) while another X client has the focus.
+
+#include "AppTestSupport.h"
+#include "support/X11Tools.h"
+
+#include "ui/HotKeys.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <memory>
+
+using x11test::click;
+using x11test::findWindow;
+using x11test::windowGeometry;
+using x11test::xdotool;
+
+namespace {
+
+constexpr char kTrayHost[] = "trayer";
+
+void pressKeys(const QStringList &keys)
+{
+    xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50")} + keys);
+}
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name)
+{
+    xcb_intern_atom_reply_t *reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name), nullptr);
+    const xcb_atom_t result = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(reply);
+    return result;
+}
+
+// Another X client: its own connection, which can hold a key.
+struct OtherClient {
+    OtherClient() : connection(xcb_connect(nullptr, nullptr)) {}
+    ~OtherClient() { xcb_disconnect(connection); }
+    xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root; }
+    bool holdsTray() const
+    {
+        xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(
+            connection, xcb_get_selection_owner(connection, atom(connection, "_NET_SYSTEM_TRAY_S0")), nullptr);
+        const bool owned = reply && reply->owner != XCB_NONE;
+        std::free(reply);
+        return owned;
+    }
+    xcb_connection_t *connection;
+};
+
+// trayer as the notification area; waits until it owns the tray selection.
+std::unique_ptr<QProcess> startTrayHost()
+{
+    auto host = std::make_unique<QProcess>();
+    host->start(QLatin1String(kTrayHost), {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                                            QStringLiteral("right"), QStringLiteral("--widthtype"),
+                                            QStringLiteral("pixel"), QStringLiteral("--width"), QStringLiteral("120"),
+                                            QStringLiteral("--height"), QStringLiteral("28")});
+    OtherClient probe;
+    for (int i = 0; i < 100 && !probe.holdsTray(); ++i)
+        QTest::qWait(100);
+    return host;
+}
+
+void stopTrayHost(std::unique_ptr<QProcess> &host)
+{
+    host->terminate();
+    host->waitForFinished(5000);
+    host.reset();
+}
+
+// The visible windows of the program that are as small as a tray icon.
+QString trayIconWindow(int attempts = 50)
+{
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        const QString ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--classname"), QStringLiteral("quennet")});
+        for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+            const QRect geometry = windowGeometry(id);
+            if (geometry.width() > 0 && geometry.width() <= 64 && geometry.height() <= 64)
+                return id;
+        }
+        QTest::qWait(100);
+    }
+    return QString();
+}
+
+// Sums of the message lines reported so far that equal text.
+int messagesSeen(const QByteArray &log, const QString &text)
+{
+    int count = 0;
+    for (const QString &line : apptest::reportedLines(log, QStringLiteral("message: ")))
+        count += line.section(QLatin1Char('|'), 2) == text ? 1 : 0;
+    return count;
+}
+
+bool waitForMessage(QProcess &process, QByteArray &log, const QString &text, int count)
+{
+    for (int i = 0; i < 100; ++i) {
+        log += process.readAllStandardError();
+        if (messagesSeen(log, text) >= count)
+            return true;
+        process.waitForReadyRead(100);
+    }
+    return false;
+}
+
+int windowsShown(const QByteArray &log, const QString &name)
+{
+    return apptest::reportedLines(log, QStringLiteral("window: ")).count(name);
+}
+
+bool waitForWindowShown(QProcess &process, QByteArray &log, const QString &name, int count)
+{
+    for (int i = 0; i < 100; ++i) {
+        log += process.readAllStandardError();
+        if (windowsShown(log, name) >= count)
+            return true;
+        process.waitForReadyRead(100);
+    }
+    return false;
+}
+
+} // namespace
+
+class TestX11Tray : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs the xcb platform on a real X server");
+        for (const char *tool : {"xdotool", kTrayHost})
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                QSKIP("needs xdotool and trayer");
+    }
+
+    // The real grabs: a key another client holds is skipped and the next one
+    // takes its identifier; the others arrive whatever the lock keys say.
+    void rootGrabs()
+    {
+        OtherClient other;
+        const xcb_keycode_t f3 = 69; // F3 in the server's default keymap
+        QVERIFY(!xcb_request_check(other.connection,
+                                   xcb_grab_key_checked(other.connection, 0, other.root(), 0, f3,
+                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+        QWidget owner;
+        QList<int> pressed;
+        const QList<QKeyCombination> keys{QKeyCombination(Qt::Key_F2), QKeyCombination(Qt::Key_F3),
+                                          QKeyCombination(Qt::AltModifier, Qt::Key_Right)};
+        QList<int> ids;
+        for (int i = 0; i < keys.size(); ++i)
+            ids << quennet::ui::registerHotKey(&owner, keys.at(i), [&pressed, i] { pressed << i; });
+        QCOMPARE(ids, QList<int>({1, 0, 2}));
+
+        pressKeys({QStringLiteral("F2"), QStringLiteral("F3"), QStringLiteral("alt+Right")});
+        QTRY_COMPARE(pressed, QList<int>({0, 2}));
+        pressKeys({QStringLiteral("Num_Lock"), QStringLiteral("F2"), QStringLiteral("Num_Lock"),
+                   QStringLiteral("Caps_Lock"), QStringLiteral("alt+Right"), QStringLiteral("Caps_Lock")});
+        QTRY_COMPARE(pressed, QList<int>({0, 2, 0, 2}));
+    }
+
+    // The program beside a tray host, with the focus on another client.
+    void hotKeysAndTrayEndToEnd()
+    {
+        auto host = startTrayHost();
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), apptest::numberedContacts(5)));
+        QTemporaryDir runtime;
+        auto program = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
+        QByteArray log;
+        QVERIFY2(apptest::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
+        const QString mainId = findWindow(QStringLiteral("通讯录"));
+        QVERIFY(!mainId.isEmpty());
+        const QPoint origin = windowGeometry(mainId).topLeft();
+
+        QWidget elsewhere;
+        elsewhere.setWindowTitle(QStringLiteral("另一个程序"));
+        elsewhere.setGeometry(300, 300, 200, 100);
+        elsewhere.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&elsewhere));
+        const QString elsewhereId = findWindow(QStringLiteral("另一个程序"));
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), elsewhereId});
+        QCOMPARE(xdotool({QStringLiteral("getwindowfocus")}), elsewhereId);
+
+        // After the start the cursor stands after the last record.
+        pressKeys({QStringLiteral("alt+Right")});
+        QVERIFY2(waitForMessage(*program, log, QStringLiteral("这已经是最后一条记录了！"), 1), log.constData());
+        // F2 puts the window into adding; a second F2 says so.
+        const QString adding = QStringLiteral("您正处于添加联系人状态……\\r\\n请先按确定键（C）确认！\\r\\n或按关闭键取消当前添加！");
+        pressKeys({QStringLiteral("F2"), QStringLiteral("F2")});
+        QVERIFY2(waitForMessage(*program, log, adding, 1), log.constData());
+        pressKeys({QStringLiteral("F9")});
+        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("密码设置窗口"), 1), log.constData());
+
+        // Into the tray.
+        click(origin + QPoint(165 + 9, 2 + 9));
+        const QString icon = trayIconWindow();
+        QVERIFY2(!icon.isEmpty(), log.constData());
+        QVERIFY(findWindow(QStringLiteral("通讯录"), 5).isEmpty());
+        x11test::screenshot(QStringLiteral("tray-icon"));
+        const QPoint iconCentre = windowGeometry(icon).center();
+        click(iconCentre, 1, 3);
+        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("设置"), 1), log.constData());
+        QTest::qWait(300);
+        x11test::screenshot(QStringLiteral("tray-menu"));
+        pressKeys({QStringLiteral("Escape")});
+        QTest::qWait(300);
+
+        // Hot keys reach the hidden window.
+        pressKeys({QStringLiteral("F2")});
+        QVERIFY2(waitForMessage(*program, log, adding, 2), log.constData());
+
+        // A new tray host gets the icon back.
+        stopTrayHost(host);
+        host = startTrayHost();
+        QVERIFY2(!trayIconWindow().isEmpty(), "the icon did not come back to the new tray host");
+
+        click(windowGeometry(trayIconWindow()).center(), 2);
+        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("主窗口"), 2), log.constData());
+        QVERIFY(!findWindow(QStringLiteral("通讯录")).isEmpty());
+        QVERIFY(trayIconWindow(5).isEmpty());
+        pressKeys({QStringLiteral("F2")});
+        QVERIFY2(waitForMessage(*program, log, adding, 3), log.constData());
+
+        // Without a tray host 最小化 leaves the window reachable.
+        stopTrayHost(host);
+        QTest::qWait(300);
+        click(origin + QPoint(165 + 9, 2 + 9));
+        QTest::qWait(500);
+        QVERIFY(trayIconWindow(5).isEmpty());
+        QVERIFY(!findWindow(QStringLiteral("通讯录"), 5).isEmpty());
+
+        click(origin + QPoint(185 + 9, 2 + 9)); // 关闭
+        QVERIFY(program->waitForFinished(10000));
+        QCOMPARE(program->exitCode(), 0);
+    }
+
+    // 退出 in the tray's menu ends the program, and the icon goes with it.
+    void exitFromTheTray()
+    {
+        auto host = startTrayHost();
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), apptest::numberedContacts(8)));
+        QTemporaryDir runtime;
+        auto program = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
+        QByteArray log;
+        QVERIFY2(apptest::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
+        const QPoint origin = windowGeometry(findWindow(QStringLiteral("通讯录"))).topLeft();
+        click(origin + QPoint(165 + 9, 2 + 9));
+        const QString icon = trayIconWindow();
+        QVERIFY(!icon.isEmpty());
+        click(windowGeometry(icon).center(), 1, 3);
+        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("设置"), 1), log.constData());
+        QTest::qWait(300);
+        pressKeys({QStringLiteral("Up"), QStringLiteral("Return")}); // the last item: 退出
+        QVERIFY2(program->waitForFinished(10000), log.constData());
+        QCOMPARE(program->exitCode(), 0);
+        stopTrayHost(host);
+    }
+};
+
+QTEST_MAIN(TestX11Tray)
+#include "tst_x11_tray.moc"
