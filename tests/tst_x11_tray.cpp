@@ -17,6 +17,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 using x11test::click;
@@ -95,7 +96,7 @@ QString trayIconWindow(int attempts = 50)
     return QString();
 }
 
-// Sums of the message lines reported so far that equal text.
+// The number of message lines reported so far that equal text.
 int messagesSeen(const QByteArray &log, const QString &text)
 {
     int count = 0;
@@ -104,31 +105,31 @@ int messagesSeen(const QByteArray &log, const QString &text)
     return count;
 }
 
-bool waitForMessage(QProcess &process, QByteArray &log, const QString &text, int count)
-{
-    for (int i = 0; i < 100; ++i) {
-        log += process.readAllStandardError();
-        if (messagesSeen(log, text) >= count)
-            return true;
-        process.waitForReadyRead(100);
-    }
-    return false;
-}
-
 int windowsShown(const QByteArray &log, const QString &name)
 {
     return apptest::reportedLines(log, QStringLiteral("window: ")).count(name);
 }
 
-bool waitForWindowShown(QProcess &process, QByteArray &log, const QString &name, int count)
+// Reads the program's reports until seen(log) says so (true) or 10 s passed.
+bool waitUntil(QProcess &process, QByteArray &log, const std::function<bool(const QByteArray &)> &seen)
 {
     for (int i = 0; i < 100; ++i) {
         log += process.readAllStandardError();
-        if (windowsShown(log, name) >= count)
+        if (seen(log))
             return true;
         process.waitForReadyRead(100);
     }
     return false;
+}
+
+bool waitForMessage(QProcess &process, QByteArray &log, const QString &text, int count)
+{
+    return waitUntil(process, log, [&](const QByteArray &l) { return messagesSeen(l, text) >= count; });
+}
+
+bool waitForWindowShown(QProcess &process, QByteArray &log, const QString &name, int count)
+{
+    return waitUntil(process, log, [&](const QByteArray &l) { return windowsShown(l, name) >= count; });
 }
 
 } // namespace
