@@ -6,6 +6,7 @@
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "contacts/store/Sealing.h"
+#include "contacts/store/StoreFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -192,6 +193,11 @@ int runBenchmark(const QString &dir)
 
     ContactStore store;
     row("open, no password (5 runs)", stats(repeat(5, [&] { store.open(path); })));
+    row("  of which the quick check (5 runs)", stats(repeat(5, [&] {
+            store::Connection reader;
+            store::openForReading(path, &reader);
+            store::quickCheck(reader);
+        })));
     row("memory, no password", rssInChild(path, QString()));
 
     QString sink;

@@ -16,6 +16,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <functional>
+
 #include "contacts/Gbk.h"
 
 #include <csignal>
@@ -272,6 +274,89 @@ private slots:
         QVERIFY(!check.ok);
         QVERIFY(check.problems.join('\n').contains(QStringLiteral("第 2 条记录")));
         QVERIFY(ContactStore::hasPassword(path));
+    }
+
+    // Changes to the set of records made without the password: each is
+    // damage, except a whole store put back from an older copy.
+    void recordSetTampering_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("row deleted") << QStringLiteral("delete") << false;
+        QTest::newRow("all rows deleted") << QStringLiteral("delete all") << false;
+        QTest::newRow("row flagged as deleted") << QStringLiteral("flag") << false;
+        QTest::newRow("row replayed from older copy") << QStringLiteral("replay row") << false;
+        QTest::newRow("digest replayed from older copy") << QStringLiteral("replay digest") << false;
+        QTest::newRow("row added from older copy") << QStringLiteral("replay purged row") << false;
+        QTest::newRow("whole older copy") << QStringLiteral("replay file") << true;
+    }
+
+    void recordSetTampering()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, opens);
+        const QString pw = QStringLiteral("pw");
+        const QString path = makeStore(pw, sampleRows(5, QStringLiteral("庚")));
+        const QByteArray older = storetest::readAll(path);
+        {
+            ContactStore store;
+            QVERIFY(store.open(path, pw));
+            store.goTo(2);
+            QVERIFY(store.modify(contact(QStringLiteral("改过的"))));
+            store.goTo(4);
+            QVERIFY(store.markDeleted());
+            QVERIFY(store.purge());
+        }
+        const QString olderPath = path + QStringLiteral(".older");
+        QVERIFY(storetest::writeAll(olderPath, older));
+        storetest::RawDb old(olderPath);
+        storetest::RawDb raw(path);
+        const char *setFields = "UPDATE records SET fields = ? WHERE id = ?";
+        if (change == QLatin1String("delete"))
+            QVERIFY(raw.exec("DELETE FROM records WHERE id = 3"));
+        else if (change == QLatin1String("delete all"))
+            QVERIFY(raw.exec("DELETE FROM records"));
+        else if (change == QLatin1String("flag"))
+            QVERIFY(raw.exec("UPDATE records SET deleted = 1 WHERE id = 1"));
+        else if (change == QLatin1String("replay row"))
+            QVERIFY(raw.setBlob(setFields, old.blob("SELECT fields FROM records WHERE id = ?", 2), 2));
+        else if (change == QLatin1String("replay digest"))
+            QVERIFY(raw.setBlob("UPDATE meta SET value = ? WHERE key = 'record_digest' AND ? > 0",
+                                old.blob("SELECT value FROM meta WHERE key = 'record_digest' AND ? > 0", 1), 1));
+        else if (change == QLatin1String("replay purged row"))
+            QVERIFY(raw.setBlob("INSERT INTO records (fields, id) VALUES (?, ?)",
+                                old.blob("SELECT fields FROM records WHERE id = ?", 4), 4));
+        else if (change == QLatin1String("replay file"))
+            QVERIFY(storetest::writeAll(path, older));
+        ContactStore store;
+        QCOMPARE(store.open(path, pw), opens);
+        if (!opens) {
+            QCOMPARE(store.lastError(), StoreError::Damaged);
+            QCOMPARE(ContactStore::check(path, pw).error, StoreError::Damaged);
+        }
+    }
+
+    void everyWriteKeepsTheDigest()
+    {
+        const QString pw = QStringLiteral("pw");
+        const QString path = makeStore(pw, sampleRows(4, QStringLiteral("辰")));
+        const QList<std::function<bool(ContactStore &)>> writes = {
+            [](ContactStore &s) { return s.append(contact(QStringLiteral("新"))); },
+            [](ContactStore &s) { s.goTo(1); return s.modify(contact(QStringLiteral("改"))); },
+            [](ContactStore &s) { s.goTo(2); return s.markDeleted(); },
+            [](ContactStore &s) { return s.purge(); },
+            [](ContactStore &s) { return ContactStoreTestAccess::appendMany(s, sampleRows(3, QStringLiteral("巳"))); },
+            [](ContactStore &s) { return s.setPassword(QStringLiteral("pw")); },
+            [](ContactStore &s) { return s.clear(); },
+        };
+        for (int i = 0; i < writes.size(); ++i) {
+            ContactStore store;
+            QVERIFY(store.open(path, pw));
+            QVERIFY2(writes[i](store), qPrintable(QString::number(i)));
+            store.close();
+            QVERIFY2(store.open(path, pw), qPrintable(QString::number(i)));
+            QVERIFY2(ContactStore::check(path, pw).ok, qPrintable(QString::number(i)));
+        }
     }
 
     void recordsCannotChangeRows()

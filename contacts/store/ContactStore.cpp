@@ -121,6 +121,7 @@ void ContactStoreImpl::reset()
     path.clear();
     cursor = 0;
     dataVersion = -1;
+    digest = RecordDigest();
 }
 
 QByteArray ContactStoreImpl::diskForm(const StoreMeta &m, const SealingKey &k, qint64 rowId,
@@ -176,11 +177,14 @@ StoreError ContactStoreImpl::load(Connection &reader)
             !readDiskForm(record.rowId, select.columnBlob(2), &record.packed))
             return StoreError::Damaged;
         record.deleted = deleted == 1;
+        digest.toggle(tagOf(record));
         records.push_back(std::move(record));
     }
     if (rc != SQLITE_DONE)
         return errorFromSqlite(reader.lastError());
-    return qint64(records.size()) == rows ? StoreError::None : StoreError::Damaged;
+    if (qint64(records.size()) != rows || !digestMatches(meta, digest))
+        return StoreError::Damaged;
+    return StoreError::None;
 }
 
 StoreError ContactStoreImpl::readVerified(const QString &path, const QString &password, quint32 *counter)
@@ -241,6 +245,34 @@ StoreError ContactStoreImpl::openAndLoad(const QString &path, const QString &pas
             return error;
         reset();
     }
+}
+
+RecordTag ContactStoreImpl::tagOf(const StoredRecord &record) const
+{
+    return key.recordTag(record.rowId, record.deleted, record.packed);
+}
+
+QByteArray ContactStoreImpl::sealDigest(const StoreMeta &m, const SealingKey &k, const RecordDigest &next) const
+{
+    return k.seal(next.toBytes(), recordDigestAssociatedData(m.storeId));
+}
+
+bool ContactStoreImpl::digestMatches(const StoreMeta &m, const RecordDigest &computed) const
+{
+    if (!m.sealed)
+        return true;
+    QByteArray sealed;
+    return key.unseal(m.sealedDigest, recordDigestAssociatedData(m.storeId), &sealed) &&
+           sealed == computed.toBytes();
+}
+
+bool ContactStoreImpl::writeDigest(const RecordDigest &next)
+{
+    if (!meta.sealed)
+        return true;
+    const QByteArray sealed = sealDigest(meta, key, next);
+    Statement update = db.prepare("UPDATE meta SET value = ? WHERE key = 'record_digest'");
+    return update.bind(1, QByteArrayView(sealed)).run() && db.changes() == 1;
 }
 
 qint64 ContactStoreImpl::readDataVersion()
@@ -380,6 +412,7 @@ bool ContactStore::create(const QString &path, const QString &password, StoreErr
             return false;
         }
         meta.keyCheck = key.seal(keyCheckPlainText(), keyCheckAssociatedData(meta.storeId));
+        meta.sealedDigest = key.seal(RecordDigest().toBytes(), recordDigestAssociatedData(meta.storeId));
     }
     const StoreError error = createStoreFile(path, meta);
     tell(why, error);
@@ -433,6 +466,10 @@ bool ContactStore::setPassword(const QString &newPassword)
             return d->refuse(StoreError::OverCapacity);
         newMeta.keyCheck = newKey.seal(keyCheckPlainText(), keyCheckAssociatedData(newMeta.storeId));
     }
+    RecordDigest newDigest;
+    for (const StoredRecord &record : d->records)
+        newDigest.toggle(newKey.recordTag(record.rowId, record.deleted, record.packed));
+    newMeta.sealedDigest = newMeta.sealed ? d->sealDigest(newMeta, newKey, newDigest) : QByteArray();
     const bool rewriteRecords = d->meta.sealed || newMeta.sealed;
     const bool ok = d->write([&] {
         if (rewriteRecords) {
@@ -456,6 +493,7 @@ bool ContactStore::setPassword(const QString &newPassword)
         return false;
     d->meta = std::move(newMeta);
     d->key = std::move(newKey);
+    d->digest = newDigest;
     return true;
 }
 
@@ -576,16 +614,19 @@ bool ContactStore::append(const QStringList &values)
     StoredRecord record;
     if (qint64(d->count()) >= kMaxRecords || !packed::pack(values, &record.packed))
         return d->refuse(StoreError::OverCapacity);
+    RecordDigest next = d->digest;
     const bool ok = d->write([&] {
         record.rowId = d->nextRowId();
         if (record.rowId <= 0)
             return false;
+        next.toggle(d->tagOf(record));
         const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
         Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
-        return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run();
+        return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run() && d->writeDigest(next);
     });
     if (!ok)
         return false;
+    d->digest = next;
     d->records.push_back(std::move(record));
     d->cursor = d->count();
     return true;
@@ -599,13 +640,19 @@ bool ContactStore::modify(const QStringList &values)
         return d->refuse(StoreError::NotOpen);
     if (!packed::pack(values, &packedValues))
         return d->refuse(StoreError::OverCapacity);
+    StoredRecord changed{record->rowId, record->deleted, packedValues};
+    RecordDigest next = d->digest;
+    next.toggle(d->tagOf(*record));
+    next.toggle(d->tagOf(changed));
     const bool ok = d->write([&] {
         const QByteArray stored = d->diskForm(d->meta, d->key, record->rowId, packedValues);
         Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
-        return update.bind(1, QByteArrayView(stored)).bind(2, record->rowId).run() && d->db.changes() == 1;
+        return update.bind(1, QByteArrayView(stored)).bind(2, record->rowId).run() && d->db.changes() == 1 &&
+               d->writeDigest(next);
     });
     if (!ok)
         return false;
+    d->digest = next;
     d->records[size_t(d->cursor - 1)].packed = std::move(packedValues);
     return true;
 }
@@ -615,12 +662,17 @@ bool ContactStore::markDeleted()
     const StoredRecord *record = d->current();
     if (!record)
         return d->refuse(StoreError::NotOpen);
+    StoredRecord marked{record->rowId, true, record->packed};
+    RecordDigest next = d->digest;
+    next.toggle(d->tagOf(*record));
+    next.toggle(d->tagOf(marked));
     const bool ok = d->write([&] {
         Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
-        return update.bind(1, record->rowId).run() && d->db.changes() == 1;
+        return update.bind(1, record->rowId).run() && d->db.changes() == 1 && d->writeDigest(next);
     });
     if (!ok)
         return false;
+    d->digest = next;
     d->records[size_t(d->cursor - 1)].deleted = true;
     return true;
 }
@@ -633,8 +685,13 @@ bool ContactStore::isMarkedDeleted() const
 
 bool ContactStore::purge()
 {
-    if (!d->write([&] { return d->db.exec("DELETE FROM records WHERE deleted = 1"); }))
+    RecordDigest next = d->digest;
+    for (const StoredRecord &record : d->records)
+        if (record.deleted)
+            next.toggle(d->tagOf(record));
+    if (!d->write([&] { return d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next); }))
         return false;
+    d->digest = next;
     auto &records = d->records;
     records.erase(
         std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
@@ -645,8 +702,9 @@ bool ContactStore::purge()
 
 bool ContactStore::clear()
 {
-    if (!d->write([&] { return d->db.exec("DELETE FROM records"); }))
+    if (!d->write([&] { return d->db.exec("DELETE FROM records") && d->writeDigest(RecordDigest()); }))
         return false;
+    d->digest = RecordDigest();
     d->records.clear();
     d->records.shrink_to_fit();
     goTo(d->cursor);

@@ -40,6 +40,8 @@ public:
     // PRAGMA data_version of db when the records were read: it moves when
     // another connection commits.
     qint64 dataVersion = -1;
+    // Digest of the record set as the file holds it (protected stores only).
+    store::RecordDigest digest;
 
     int count() const { return int(records.size()); }
     const StoredRecord *current() const;
@@ -64,6 +66,15 @@ public:
     bool giveUp(StoreError why);
     qint64 readDataVersion();
     qint64 nextRowId();
+
+    // The record set's digest under a protected store's key.
+    store::RecordTag tagOf(const StoredRecord &record) const;
+    QByteArray sealDigest(const store::StoreMeta &m, const store::SealingKey &k,
+                          const store::RecordDigest &next) const;
+    bool digestMatches(const store::StoreMeta &m, const store::RecordDigest &computed) const;
+    // Inside a write: seals next into the meta table (nothing to do
+    // without a password). Assign it to digest once the write committed.
+    bool writeDigest(const store::RecordDigest &next);
 };
 
 } // namespace quennet

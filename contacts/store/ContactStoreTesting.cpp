@@ -21,6 +21,7 @@ bool ContactStoreTestAccess::appendMany(ContactStore &store, const QList<QString
             return false;
         added.push_back(std::move(record));
     }
+    store::RecordDigest next = d.digest;
     const bool ok = d.write([&] {
         qint64 rowId = d.nextRowId();
         if (rowId <= 0)
@@ -28,14 +29,16 @@ bool ContactStoreTestAccess::appendMany(ContactStore &store, const QList<QString
         store::Statement insert = d.db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
         for (StoredRecord &record : added) {
             record.rowId = rowId++;
+            next.toggle(d.tagOf(record));
             const QByteArray stored = d.diskForm(d.meta, d.key, record.rowId, record.packed);
             if (!insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run())
                 return false;
         }
-        return true;
+        return d.writeDigest(next);
     });
     if (!ok)
         return false;
+    d.digest = next;
     for (StoredRecord &record : added)
         d.records.push_back(std::move(record));
     d.cursor = d.count();

@@ -90,7 +90,8 @@ bool SealingKey::derive(const QString &password, const KdfParams &params)
     clear();
     if (!sodiumReady() || !params.isPlausible())
         return false;
-    auto *key = static_cast<unsigned char *>(sodium_malloc(kKeyBytes));
+    // The record key, then the key of the record-set digest derived from it.
+    auto *key = static_cast<unsigned char *>(sodium_malloc(2 * kKeyBytes));
     if (!key)
         return false;
     QByteArray secret = password.toUtf8();
@@ -102,8 +103,43 @@ bool SealingKey::derive(const QString &password, const KdfParams &params)
         sodium_free(key);
         return false;
     }
+    static const char context[] = "quennet-record-set-digest";
+    crypto_generichash(key + kKeyBytes, kKeyBytes, reinterpret_cast<const unsigned char *>(context),
+                       sizeof context - 1, key, kKeyBytes);
     m_key = key;
     return true;
+}
+
+RecordTag SealingKey::recordTag(qint64 rowId, bool deleted, QByteArrayView packed) const
+{
+    RecordTag tag{};
+    if (!m_key)
+        return tag;
+    unsigned char head[9];
+    qToLittleEndian<qint64>(rowId, head);
+    head[8] = deleted ? 1 : 0;
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, m_key + kKeyBytes, kKeyBytes, sizeof tag.bytes);
+    crypto_generichash_update(&state, head, sizeof head);
+    crypto_generichash_update(&state, bytes(packed), quint64(packed.size()));
+    crypto_generichash_final(&state, tag.bytes, sizeof tag.bytes);
+    return tag;
+}
+
+void RecordDigest::toggle(const RecordTag &tag)
+{
+    for (size_t i = 0; i < sizeof bytes; ++i)
+        bytes[i] ^= tag.bytes[i];
+}
+
+QByteArray RecordDigest::toBytes() const
+{
+    return QByteArray(reinterpret_cast<const char *>(bytes), sizeof bytes);
+}
+
+QByteArray recordDigestAssociatedData(const QByteArray &storeId)
+{
+    return QByteArrayLiteral("quennet-record-digest:") + storeId;
 }
 
 QByteArray SealingKey::seal(QByteArrayView plain, QByteArrayView associated) const

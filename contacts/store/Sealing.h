@@ -46,6 +46,24 @@ bool isAcceptedKdfCost(qint64 opsLimit, qint64 memLimit, bool acceptTestCost = k
 KdfParams freshKdfParams();
 QByteArray randomBytes(int count);
 
+// A keyed hash of one record: its row, its mark and its fields.
+struct RecordTag {
+    unsigned char bytes[32];
+};
+
+// The record set of a protected store in 32 bytes: the exclusive or of every
+// record's tag. Adding, changing or removing one record changes it in
+// constant time; without the key nobody can compute a tag, so rows deleted,
+// replayed from an older copy or flagged change it unnoticeably only with
+// negligible chance.
+struct RecordDigest {
+    unsigned char bytes[32] = {};
+
+    void toggle(const RecordTag &tag);
+    QByteArray toBytes() const;
+    bool operator==(const RecordDigest &o) const { return toBytes() == o.toBytes(); }
+};
+
 // The 256-bit record key, kept in locked memory that is wiped when freed.
 class SealingKey {
 public:
@@ -68,6 +86,8 @@ public:
     static qsizetype plainSize(QByteArrayView sealed);
     static qsizetype sealedSize(qsizetype plainSize);
 
+    RecordTag recordTag(qint64 rowId, bool deleted, QByteArrayView packed) const;
+
 private:
     unsigned char *m_key = nullptr;
 };
@@ -76,6 +96,7 @@ private:
 // sealed blob cannot be moved to another row or into another store.
 QByteArray recordAssociatedData(const QByteArray &storeId, qint64 rowId);
 QByteArray keyCheckAssociatedData(const QByteArray &storeId);
+QByteArray recordDigestAssociatedData(const QByteArray &storeId);
 QByteArray keyCheckPlainText();
 
 } // namespace quennet::store

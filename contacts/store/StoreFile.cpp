@@ -172,11 +172,13 @@ bool readMetaEntry(const Statement &row, StoreMeta *meta, int *seen)
         return integer(16, &meta->kdf.memLimit);
     if (key == "key_check")
         return blob(32, &meta->keyCheck);
+    if (key == "record_digest")
+        return blob(64, &meta->sealedDigest);
     return false;
 }
 
 constexpr int kPlainMetaKeys = 1 | 2;
-constexpr int kSealedMetaKeys = kPlainMetaKeys | 4 | 8 | 16 | 32;
+constexpr int kSealedMetaKeys = kPlainMetaKeys | 4 | 8 | 16 | 32 | 64;
 
 } // namespace
 
@@ -263,7 +265,9 @@ StoreError readMeta(Connection &db, StoreMeta *meta, int *foundFormat)
     const bool complete = seen == (meta->sealed ? kSealedMetaKeys : kPlainMetaKeys);
     if (!wellTyped || !complete || meta->format < 1 || meta->storeId.size() != kStoreIdBytes)
         return StoreError::Damaged;
-    if (meta->sealed && (!meta->kdf.isPlausible() || meta->keyCheck.size() != SealingKey::sealedSize(keyCheckPlainText().size())))
+    if (meta->sealed &&
+        (!meta->kdf.isPlausible() || meta->keyCheck.size() != SealingKey::sealedSize(keyCheckPlainText().size()) ||
+         meta->sealedDigest.size() != SealingKey::sealedSize(sizeof(RecordDigest::bytes))))
         return StoreError::Damaged;
     return StoreError::None;
 }
@@ -315,7 +319,8 @@ bool writeMeta(Connection &db, const StoreMeta &meta)
     if (!meta.sealed)
         return true;
     return putMeta(insert, "kdf_salt", meta.kdf.salt) && putMeta(insert, "kdf_opslimit", meta.kdf.opsLimit) &&
-           putMeta(insert, "kdf_memlimit", meta.kdf.memLimit) && putMeta(insert, "key_check", meta.keyCheck);
+           putMeta(insert, "kdf_memlimit", meta.kdf.memLimit) && putMeta(insert, "key_check", meta.keyCheck) &&
+           putMeta(insert, "record_digest", meta.sealedDigest);
 }
 
 StoreError openForReading(const QString &path, Connection *db)

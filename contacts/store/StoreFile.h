@@ -34,6 +34,7 @@ struct StoreMeta {
     bool sealed = false; // a non-empty password protects the records
     KdfParams kdf;
     QByteArray keyCheck; // the known text sealed under the key
+    QByteArray sealedDigest; // the record set's digest sealed under the key
 };
 
 // None, Damaged, NewerFormat, or the reason the read itself failed.
