@@ -41,8 +41,10 @@ QList<QStringList> contacts()
     QList<QStringList> rows;
     rows.reserve(kRecords);
     for (int i = 1; i <= kRecords; ++i)
-        rows << QStringList{QStringLiteral("联系人%1").arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QLatin1Char('0')),
-                            QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')), QString::number(10000000 + i),
+        rows << QStringList{QStringLiteral("联系人%1").arg(i),
+                            QStringLiteral("010-%1").arg(i, 8, 10, QLatin1Char('0')),
+                            QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')),
+                            QString::number(10000000 + i),
                             QStringLiteral("user%1@example.com.cn").arg(i),
                             QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 100)};
     return rows;
@@ -95,8 +97,9 @@ bool runProgram(const QString &program, const QStringList &args)
 QString loadAverage()
 {
     QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2)
-                                          : QStringLiteral("?");
+    return file.open(QIODevice::ReadOnly)
+               ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2)
+               : QStringLiteral("?");
 }
 
 double childPeakMb()
@@ -133,12 +136,10 @@ int main(int argc, char **argv)
     const QStringList names = selectedFieldNames(store, all);
     const QString out = dir + QStringLiteral("/out");
     QList<Row> table;
-    table << measure(QStringLiteral("read 100,000 records from the store"), [&] {
-        return selectedRecords(store, all).size() == kRecords;
-    });
-    table << measure(QStringLiteral("Excel: read + write (exportStoreToExcel, opens the file)"), [&] {
-        return exportStoreToExcel(storePath, out + QStringLiteral(".xls"));
-    });
+    table << measure(QStringLiteral("read 100,000 records from the store"),
+                     [&] { return selectedRecords(store, all).size() == kRecords; });
+    table << measure(QStringLiteral("Excel: read + write (exportStoreToExcel, opens the file)"),
+                     [&] { return exportStoreToExcel(storePath, out + QStringLiteral(".xls")); });
     table << measure(QStringLiteral("text: read + write"), [&] {
         const QList<QStringList> records = selectedRecords(store, all);
         return writeFileAtomically(out + QStringLiteral(".txt"), [&](QIODevice &device) {
@@ -156,7 +157,8 @@ int main(int argc, char **argv)
     for (const char *format : {"excel", "text", "html"}) {
         const QString name = QLatin1String(format);
         table << measure(QStringLiteral("wab export %1 (whole process)").arg(name), [&] {
-            return runProgram(wab, {QStringLiteral("export"), name, out + QStringLiteral(".wab.") + name, storePath});
+            return runProgram(
+                wab, {QStringLiteral("export"), name, out + QStringLiteral(".wab.") + name, storePath});
         });
     }
     const double wabPeak = childPeakMb();
@@ -166,9 +168,10 @@ int main(int argc, char **argv)
     if (!abook.isEmpty() && writeVcards(vcf, rows))
         table << measure(QStringLiteral("peer: abook --convert vcard → html"), [&] {
             QFile::remove(out + QStringLiteral(".abook.html")); // abook does not replace a file
-            return runProgram(abook, {QStringLiteral("--convert"), QStringLiteral("--informat"), QStringLiteral("vcard"),
-                                      QStringLiteral("--infile"), vcf, QStringLiteral("--outformat"),
-                                      QStringLiteral("html"), QStringLiteral("--outfile"), out + QStringLiteral(".abook.html")});
+            return runProgram(abook, {QStringLiteral("--convert"), QStringLiteral("--informat"),
+                                      QStringLiteral("vcard"), QStringLiteral("--infile"), vcf,
+                                      QStringLiteral("--outformat"), QStringLiteral("html"),
+                                      QStringLiteral("--outfile"), out + QStringLiteral(".abook.html")});
         });
 
     std::printf("| step (100,000 contacts, %d runs) | median | max |\n|---|---|---|\n", kSamples);
@@ -176,7 +179,8 @@ int main(int argc, char **argv)
         std::printf("| %s | %.0f ms | %.0f ms |%s\n", qPrintable(row.step), row.median, row.max,
                     row.note.isEmpty() ? "" : qPrintable(QStringLiteral(" ") + row.note));
     std::printf("sizes: xls %.1f MB, txt %.1f MB, htm %.1f MB\n",
-                QFileInfo(out + QStringLiteral(".xls")).size() / 1e6, QFileInfo(out + QStringLiteral(".txt")).size() / 1e6,
+                QFileInfo(out + QStringLiteral(".xls")).size() / 1e6,
+                QFileInfo(out + QStringLiteral(".txt")).size() / 1e6,
                 QFileInfo(out + QStringLiteral(".htm")).size() / 1e6);
     std::printf("peak RSS of the wab processes: %.1f MB\n", wabPeak);
     std::printf("load average after: %s\n", qPrintable(loadAverage()));

@@ -7,15 +7,16 @@ namespace quennet::exchange {
 
 namespace {
 
-const QString kPageHead = QStringLiteral("<html>\r\n"
-                                         "<meta http-equiv=Content-Language content=zh-cn>\r\n"
-                                         "<meta http-equiv=Content-Type content=text/html; charset=gb2312>\r\n"
-                                         " <style>\r\n"
-                                         "p, td{ font-size:9pt;}  \r\n"
-                                         "</style> \r\n"
-                                         "<title>数据导出页</title>\r\n"
-                                         "</head>\r\n"
-                                         "<body>");
+const QString kPageHead =
+    QStringLiteral("<html>\r\n"
+                   "<meta http-equiv=Content-Language content=zh-cn>\r\n"
+                   "<meta http-equiv=Content-Type content=text/html; charset=gb2312>\r\n"
+                   " <style>\r\n"
+                   "p, td{ font-size:9pt;}  \r\n"
+                   "</style> \r\n"
+                   "<title>数据导出页</title>\r\n"
+                   "</head>\r\n"
+                   "<body>");
 
 void writeHeaderCell(GbkWriter &out, const QString &text)
 {

@@ -63,8 +63,8 @@ QStringList styleSheet()
                   {QStringLiteral("{mso-displayed-decimal-separator:\"\\.\";"),
                    QStringLiteral("mso-displayed-thousand-separator:\"\\,\";}")});
     addStyleGroup(lines, QStringLiteral("@page"),
-                  {QStringLiteral("{margin:1.0in .75in 1.0in .75in;"), QStringLiteral("mso-header-margin:.5in;"),
-                   QStringLiteral("mso-footer-margin:.5in;}")});
+                  {QStringLiteral("{margin:1.0in .75in 1.0in .75in;"),
+                   QStringLiteral("mso-header-margin:.5in;"), QStringLiteral("mso-footer-margin:.5in;}")});
     addStyleGroup(lines, QStringLiteral("tr"),
                   {QStringLiteral("{mso-height-source:auto;"), QStringLiteral("mso-ruby-visibility:none;}")});
     addStyleGroup(lines, QStringLiteral("col"),
@@ -82,17 +82,28 @@ QStringList styleSheet()
                    QStringLiteral("mso-protection:locked visible;"), QStringLiteral("mso-style-name:常规;"),
                    QStringLiteral("mso-style-id:0;}")});
     addStyleGroup(lines, QStringLiteral("td"),
-                  {QStringLiteral("{mso-style-parent:style0;"), QStringLiteral("padding-top:1px;"),
-                   QStringLiteral("padding-right:1px;"), QStringLiteral("padding-left:1px;"),
-                   QStringLiteral("mso-ignore:padding;"), QStringLiteral("color:windowtext;"),
-                   QStringLiteral("font-size:12.0pt;"), QStringLiteral("font-weight:400;"),
-                   QStringLiteral("font-style:normal;"), QStringLiteral("text-decoration:none;"),
-                   QStringLiteral("font-family:宋体;"), QStringLiteral("mso-generic-font-family:auto;"),
-                   QStringLiteral("mso-font-charset:134;"), QStringLiteral("mso-number-format:General;"),
-                   QStringLiteral("text-align:general;"), QStringLiteral("vertical-align:bottom;"),
-                   QStringLiteral("border:none;"), QStringLiteral("mso-background-source:auto;"),
-                   QStringLiteral("mso-pattern:auto;"), QStringLiteral("mso-protection:locked visible;"),
-                   QStringLiteral("white-space:nowrap;"), QStringLiteral("mso-rotate:0;}")});
+                  {QStringLiteral("{mso-style-parent:style0;"),
+                   QStringLiteral("padding-top:1px;"),
+                   QStringLiteral("padding-right:1px;"),
+                   QStringLiteral("padding-left:1px;"),
+                   QStringLiteral("mso-ignore:padding;"),
+                   QStringLiteral("color:windowtext;"),
+                   QStringLiteral("font-size:12.0pt;"),
+                   QStringLiteral("font-weight:400;"),
+                   QStringLiteral("font-style:normal;"),
+                   QStringLiteral("text-decoration:none;"),
+                   QStringLiteral("font-family:宋体;"),
+                   QStringLiteral("mso-generic-font-family:auto;"),
+                   QStringLiteral("mso-font-charset:134;"),
+                   QStringLiteral("mso-number-format:General;"),
+                   QStringLiteral("text-align:general;"),
+                   QStringLiteral("vertical-align:bottom;"),
+                   QStringLiteral("border:none;"),
+                   QStringLiteral("mso-background-source:auto;"),
+                   QStringLiteral("mso-pattern:auto;"),
+                   QStringLiteral("mso-protection:locked visible;"),
+                   QStringLiteral("white-space:nowrap;"),
+                   QStringLiteral("mso-rotate:0;}")});
     addStyleGroup(lines, QStringLiteral("ruby"), {QStringLiteral("{ruby-align:left;}")});
     addStyleGroup(lines, QStringLiteral("rt"),
                   {QStringLiteral("{color:windowtext;"), QStringLiteral("font-size:9.0pt;"),
@@ -115,7 +126,8 @@ struct WorkbookBlock {
 
 QString tag(const WorkbookBlock &block, int indent, const QString &name, const QString &value = QString())
 {
-    const QString open = QString(indent, QLatin1Char(' ')) + QLatin1Char('<') + block.prefix + QLatin1Char(':');
+    const QString open =
+        QString(indent, QLatin1Char(' ')) + QLatin1Char('<') + block.prefix + QLatin1Char(':');
     if (value.isNull())
         return open + name + QLatin1Char('>');
     return open + name + QLatin1Char('>') + value + QStringLiteral("</") + block.prefix + QLatin1Char(':') +
@@ -140,7 +152,8 @@ void addSheet(QStringList &lines, const WorkbookBlock &block, int sheet)
               << tag(block, 7, QStringLiteral("Number"), QStringLiteral("3"))
               << tag(block, 7, QStringLiteral("ActiveRow"), QStringLiteral("26"))
               << tag(block, 7, QStringLiteral("ActiveCol"), QStringLiteral("2"))
-              << closingTag(block, 6, QStringLiteral("Pane")) << closingTag(block, 5, QStringLiteral("Panes"));
+              << closingTag(block, 6, QStringLiteral("Pane"))
+              << closingTag(block, 5, QStringLiteral("Panes"));
     if (sheet == 1)
         lines << QStringLiteral("     <") + block.prefix + QStringLiteral(":Selected/>");
     for (const char *name : {"ProtectContents", "ProtectObjects", "ProtectScenarios"})
@@ -151,7 +164,8 @@ void addSheet(QStringList &lines, const WorkbookBlock &block, int sheet)
 
 QStringList workbook(const WorkbookBlock &block)
 {
-    QStringList lines{tag(block, 1, QStringLiteral("ExcelWorkbook")), tag(block, 2, QStringLiteral("ExcelWorksheets"))};
+    QStringList lines{tag(block, 1, QStringLiteral("ExcelWorkbook")),
+                      tag(block, 2, QStringLiteral("ExcelWorksheets"))};
     for (int sheet = 1; sheet <= 3; ++sheet)
         addSheet(lines, block, sheet);
     lines << closingTag(block, 2, QStringLiteral("ExcelWorksheets"))
@@ -170,13 +184,16 @@ QStringList workbookSettings()
     const QString between = QStringLiteral("</xml><![endif]--><!--[if gte mso 9]><xml>");
     QStringList lines{QStringLiteral("<!--[if gte mso 9]><xml>")};
     lines << workbook({QStringLiteral("x"), 285, false, 9030, 30});
-    lines << between << QStringLiteral(" <u1:DocumentProperties>") << QStringLiteral("  <u1:Author>rn</u1:Author>")
+    lines << between << QStringLiteral(" <u1:DocumentProperties>")
+          << QStringLiteral("  <u1:Author>rn</u1:Author>")
           << QStringLiteral("  <u1:LastAuthor>rn</u1:LastAuthor>")
           << QStringLiteral("  <u1:Created>2002-09-15T13:04:16Z</u1:Created>")
           << QStringLiteral("  <u1:LastSaved>2002-09-15T13:17:58Z</u1:LastSaved>")
-          << QStringLiteral("  <u1:Company>AAA</u1:Company>") << QStringLiteral("  <u1:Version>9.2812</u1:Version>")
+          << QStringLiteral("  <u1:Company>AAA</u1:Company>")
+          << QStringLiteral("  <u1:Version>9.2812</u1:Version>")
           << QStringLiteral(" </u1:DocumentProperties>");
-    lines << between << QStringLiteral(" <u1:OfficeDocumentSettings>") << QStringLiteral("  <u1:DownloadComponents/>")
+    lines << between << QStringLiteral(" <u1:OfficeDocumentSettings>")
+          << QStringLiteral("  <u1:DownloadComponents/>")
           << QStringLiteral("  <u1:LocationOfComponents HRef=\"“file:///G:/msowc.cab”\"/>")
           << QStringLiteral(" </u1:OfficeDocumentSettings>");
     lines << between;
@@ -187,13 +204,14 @@ QStringList workbookSettings()
 
 QStringList bodyStart()
 {
-    return {QStringLiteral("</head>"),
-            QString(),
-            QStringLiteral("<body link=blue vlink=purple>"),
-            QString(),
-            QStringLiteral("<table x:str border=0 cellpadding=0 cellspacing=0 width=360 style='border-collapse:"),
-            QStringLiteral(" collapse;table-layout:fixed;width:270pt' u2:str>"),
-            QStringLiteral(" <col width=72 span=5 style='width:54pt'>")};
+    return {
+        QStringLiteral("</head>"),
+        QString(),
+        QStringLiteral("<body link=blue vlink=purple>"),
+        QString(),
+        QStringLiteral("<table x:str border=0 cellpadding=0 cellspacing=0 width=360 style='border-collapse:"),
+        QStringLiteral(" collapse;table-layout:fixed;width:270pt' u2:str>"),
+        QStringLiteral(" <col width=72 span=5 style='width:54pt'>")};
 }
 
 void writeRow(GbkWriter &out, const QStringList &cells)
@@ -241,7 +259,8 @@ bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QLi
     return writer.finish();
 }
 
-bool exportStoreToExcel(const QString &storePath, const QString &destination, const RecordSelection &selection)
+bool exportStoreToExcel(const QString &storePath, const QString &destination,
+                        const RecordSelection &selection)
 {
     ContactStore store;
     if (isSameFile(destination, storePath) || ContactStore::hasPassword(storePath) || !store.open(storePath))

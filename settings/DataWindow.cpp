@@ -116,7 +116,8 @@ void DataWindow::writeWorkbook(const QString &destination)
 
 void DataWindow::reopenStore()
 {
-    if (!m_session.store.isOpen() && !m_session.store.open(m_session.dir.storeFile(), m_session.loginPassword))
+    if (!m_session.store.isOpen() &&
+        !m_session.store.open(m_session.dir.storeFile(), m_session.loginPassword))
         ui::messageBox(this, QStringLiteral("无法重新打开通讯录：%1").arg(m_session.dir.storeFile()),
                        QStringLiteral("温馨提示"), ui::Style::OkStop);
 }

@@ -20,7 +20,7 @@ using namespace quennet::exchange;
 
 namespace {
 
-const QStringList kNames = {QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"),
+const QStringList kNames = {QStringLiteral("姓名"), QStringLiteral("电话"),  QStringLiteral("手机"),
                             QStringLiteral("QQ"),   QStringLiteral("Email"), QStringLiteral("地址")};
 
 QByteArray gbkBytes(const QString &text)
@@ -56,8 +56,9 @@ QStringList excelRow(const QStringList &cells)
 {
     QStringList lines{QStringLiteral("<tr height=19 style='mso-height-source:userset;height:14.25pt'>")};
     for (int i = 0; i < cells.size(); ++i)
-        lines << (i == 0 ? QStringLiteral("<td height=19 class=xl24 width=72 style='height:14.25pt;width:54pt'>")
-                         : QStringLiteral("<td class=xl24 width=72 style='border-left:none;width:54pt'>")) +
+        lines << (i == 0
+                      ? QStringLiteral("<td height=19 class=xl24 width=72 style='height:14.25pt;width:54pt'>")
+                      : QStringLiteral("<td class=xl24 width=72 style='border-left:none;width:54pt'>")) +
                      cells[i] + QStringLiteral("</td>");
     lines << QStringLiteral("</tr>");
     return lines;
@@ -73,7 +74,8 @@ private slots:
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("text");
-        QTest::newRow("1") << 1 << QStringLiteral("<html xmlns:o=\"urn:schemas-microsoft-com:office:office\"");
+        QTest::newRow("1") << 1
+                           << QStringLiteral("<html xmlns:o=\"urn:schemas-microsoft-com:office:office\"");
         QTest::newRow("3") << 3 << QStringLiteral("xmlns:u1=\"“urn:schemas-microsoft-com:office:office”\"");
         QTest::newRow("5") << 5 << QStringLiteral("xmlns=\"http://www.w3.org/TR/REC-html40\">");
         QTest::newRow("6") << 6 << QString();
@@ -103,7 +105,8 @@ private slots:
         QTest::newRow("146") << 146 << QStringLiteral(" </u1:DocumentProperties>");
         QTest::newRow("147") << 147 << QStringLiteral("</xml><![endif]--><!--[if gte mso 9]><xml>");
         QTest::newRow("150") << 150
-                             << QStringLiteral("  <u1:LocationOfComponents HRef=\"“file:///G:/msowc.cab”\"/>");
+                             << QStringLiteral(
+                                    "  <u1:LocationOfComponents HRef=\"“file:///G:/msowc.cab”\"/>");
         QTest::newRow("152") << 152 << QStringLiteral("</xml><![endif]--><!--[if gte mso 9]><xml>");
         QTest::newRow("156") << 156 << QStringLiteral("    <u2:Name>Sheet1</u2:Name>");
         QTest::newRow("158") << 158 << QStringLiteral("     <u2:DefaultRowHeight>345</u2:DefaultRowHeight>");
@@ -134,15 +137,16 @@ private slots:
         QTest::addColumn<QList<QStringList>>("cells");
         QTest::newRow("empty store") << QList<QStringList>{} << QList<QStringList>{};
         QTest::newRow("plain and markup values")
-            << QList<QStringList>{{QStringLiteral("朱镕基"), QStringLiteral("007"), QString(), QStringLiteral("1"),
-                                   QStringLiteral("a@b.c"), QStringLiteral("北京  东城")},
+            << QList<QStringList>{{QStringLiteral("朱镕基"), QStringLiteral("007"), QString(),
+                                   QStringLiteral("1"), QStringLiteral("a@b.c"),
+                                   QStringLiteral("北京  东城")},
                                   {QStringLiteral("<b>王"), QStringLiteral("A&B"), QStringLiteral("\"x\""),
                                    QStringLiteral("1>0"), QString(), QStringLiteral("'陈堃'")}}
-            << QList<QStringList>{{QStringLiteral("朱镕基"), QStringLiteral("007"), QString(), QStringLiteral("1"),
-                                   QStringLiteral("a@b.c"), QStringLiteral("北京  东城")},
-                                  {QStringLiteral("&lt;b&gt;王"), QStringLiteral("A&amp;B"),
-                                   QStringLiteral("&quot;x&quot;"), QStringLiteral("1&gt;0"), QString(),
-                                   QStringLiteral("'陈堃'")}};
+            << QList<QStringList>{
+                   {QStringLiteral("朱镕基"), QStringLiteral("007"), QString(), QStringLiteral("1"),
+                    QStringLiteral("a@b.c"), QStringLiteral("北京  东城")},
+                   {QStringLiteral("&lt;b&gt;王"), QStringLiteral("A&amp;B"), QStringLiteral("&quot;x&quot;"),
+                    QStringLiteral("1&gt;0"), QString(), QStringLiteral("'陈堃'")}};
     }
 
     void excelDocument()
@@ -167,12 +171,13 @@ private slots:
         QTest::addColumn<QString>("separator");
         QTest::addColumn<bool>("nameLine");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("tab, no names") << QStringLiteral("\t") << false
-                                       << QStringList{QStringLiteral("王喆\t007\t<b>&"),
-                                                      QStringLiteral(" 陈 \t\ta|b")};
-        QTest::newRow("space, names") << QStringLiteral(" ") << true
-                                      << QStringList{QStringLiteral("姓名 手机 地址"),
-                                                     QStringLiteral("王喆 007 <b>&"), QStringLiteral(" 陈   a|b")};
+        QTest::newRow("tab, no names")
+            << QStringLiteral("\t") << false
+            << QStringList{QStringLiteral("王喆\t007\t<b>&"), QStringLiteral(" 陈 \t\ta|b")};
+        QTest::newRow("space, names")
+            << QStringLiteral(" ") << true
+            << QStringList{QStringLiteral("姓名 手机 地址"), QStringLiteral("王喆 007 <b>&"),
+                           QStringLiteral(" 陈   a|b")};
         QTest::newRow("typed, several characters")
             << QStringLiteral("|◇|") << true
             << QStringList{QStringLiteral("姓名|◇|手机|◇|地址"), QStringLiteral("王喆|◇|007|◇|<b>&"),
@@ -185,10 +190,12 @@ private slots:
         QFETCH(bool, nameLine);
         QFETCH(QStringList, lines);
         const QStringList names{QStringLiteral("姓名"), QStringLiteral("手机"), QStringLiteral("地址")};
-        const QList<QStringList> records{{QStringLiteral("王喆"), QStringLiteral("007"), QStringLiteral("<b>&")},
-                                         {QStringLiteral(" 陈 "), QString(), QStringLiteral("a|b")}};
-        const QByteArray bytes = written(
-            [&](QIODevice &out) { return writeTextExport(out, names, records, {separator, nameLine}); });
+        const QList<QStringList> records{
+            {QStringLiteral("王喆"), QStringLiteral("007"), QStringLiteral("<b>&")},
+            {QStringLiteral(" 陈 "), QString(), QStringLiteral("a|b")}};
+        const QByteArray bytes = written([&](QIODevice &out) {
+            return writeTextExport(out, names, records, {separator, nameLine});
+        });
         QCOMPARE(bytes, crlfLines(lines));
     }
 
@@ -204,7 +211,8 @@ private slots:
             "<html>\r\n<meta http-equiv=Content-Language content=zh-cn>\r\n"
             "<meta http-equiv=Content-Type content=text/html; charset=gb2312>\r\n <style>\r\n"
             "p, td{ font-size:9pt;}  \r\n</style> \r\n<title>数据导出页</title>\r\n</head>\r\n<body>\r\n"
-            "<p>&nbsp; 数据库名:wab.vdb&nbsp; &nbsp; &nbsp; 输出记录:2条&nbsp; &nbsp; &nbsp; 生成日期:2026-03-07\r\n"
+            "<p>&nbsp; 数据库名:wab.vdb&nbsp; &nbsp; &nbsp; 输出记录:2条&nbsp; &nbsp; &nbsp; "
+            "生成日期:2026-03-07\r\n"
             "<table border=0 width=100% cellspacing=1 cellpadding=0 bgcolor=#000000>\r\n"
             "<tr><td bgcolor=#A8B5FD height=18 align=center><font color=#0000FFF>序号</font></td>\r\n"
             "<td bgcolor=#A8B5FD height=18 align=center><font color=#0000FFF>姓名</font></td>\r\n"
@@ -254,8 +262,10 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), after);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("out.txt")});
-        QVERIFY(!writeFileAtomically(dir.filePath(QStringLiteral("out.txt/x")), [](QIODevice &) { return true; }));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("out.txt")});
+        QVERIFY(!writeFileAtomically(dir.filePath(QStringLiteral("out.txt/x")),
+                                     [](QIODevice &) { return true; }));
     }
 
     void recordSelection_data()
@@ -268,18 +278,19 @@ private slots:
         QTest::addColumn<QStringList>("firstColumn");
         QTest::newRow("everything, marked left out")
             << QList<int>{} << 1 << -1 << false << kNames
-            << QStringList{QStringLiteral("c1"), QStringLiteral("c2"), QStringLiteral("c4"), QStringLiteral("c5")};
-        QTest::newRow("marked included") << QList<int>{} << 1 << -1 << true << kNames
-                                         << QStringList{QStringLiteral("c1"), QStringLiteral("c2"),
-                                                        QStringLiteral("c3"), QStringLiteral("c4"),
-                                                        QStringLiteral("c5")};
+            << QStringList{QStringLiteral("c1"), QStringLiteral("c2"), QStringLiteral("c4"),
+                           QStringLiteral("c5")};
+        QTest::newRow("marked included")
+            << QList<int>{} << 1 << -1 << true << kNames
+            << QStringList{QStringLiteral("c1"), QStringLiteral("c2"), QStringLiteral("c3"),
+                           QStringLiteral("c4"), QStringLiteral("c5")};
         QTest::newRow("range backwards, fields reordered")
             << QList<int>{FieldMobile, FieldName} << 4 << 2 << false
             << QStringList{QStringLiteral("手机"), QStringLiteral("姓名")}
             << QStringList{QStringLiteral("m2"), QStringLiteral("m4")};
-        QTest::newRow("range past the end") << QList<int>{FieldName} << 4 << 9 << true
-                                            << QStringList{QStringLiteral("姓名")}
-                                            << QStringList{QStringLiteral("c4"), QStringLiteral("c5")};
+        QTest::newRow("range past the end")
+            << QList<int>{FieldName} << 4 << 9 << true << QStringList{QStringLiteral("姓名")}
+            << QStringList{QStringLiteral("c4"), QStringLiteral("c5")};
     }
 
     void recordSelection()
@@ -295,8 +306,8 @@ private slots:
         ContactStore store;
         QVERIFY(ContactStore::create(path) && store.open(path));
         for (int i = 1; i <= 5; ++i)
-            QVERIFY(store.append({QStringLiteral("c%1").arg(i), QString(), QStringLiteral("m%1").arg(i), QString(),
-                                  QString(), QString()}));
+            QVERIFY(store.append({QStringLiteral("c%1").arg(i), QString(), QStringLiteral("m%1").arg(i),
+                                  QString(), QString(), QString()}));
         store.goTo(3);
         QVERIFY(store.markDeleted());
         store.goTo(5);

@@ -22,15 +22,15 @@ struct Run {
     QString err;
 };
 
-const QList<QStringList> kRecords = {
-    {QStringLiteral("朱镕基"), QStringLiteral("010"), QStringLiteral("13900000001"), QString(), QString(),
-     QStringLiteral("北京")},
-    {QStringLiteral("<b>王喆"), QString(), QStringLiteral("13900000002"), QStringLiteral("007"),
-     QStringLiteral("a&b@x.cn"), QString()},
-    {QStringLiteral("陈堃"), QString(), QStringLiteral("13900000003"), QString(), QString(),
-     QStringLiteral("\"东城\"")}};
+const QList<QStringList> kRecords = {{QStringLiteral("朱镕基"), QStringLiteral("010"),
+                                      QStringLiteral("13900000001"), QString(), QString(),
+                                      QStringLiteral("北京")},
+                                     {QStringLiteral("<b>王喆"), QString(), QStringLiteral("13900000002"),
+                                      QStringLiteral("007"), QStringLiteral("a&b@x.cn"), QString()},
+                                     {QStringLiteral("陈堃"), QString(), QStringLiteral("13900000003"),
+                                      QString(), QString(), QStringLiteral("\"东城\"")}};
 
-const QStringList kNames = {QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"),
+const QStringList kNames = {QStringLiteral("姓名"), QStringLiteral("电话"),  QStringLiteral("手机"),
                             QStringLiteral("QQ"),   QStringLiteral("Email"), QStringLiteral("地址")};
 
 QByteArray excel(const QStringList &names, const QList<QStringList> &records)
@@ -78,7 +78,8 @@ class WabExportTest : public QObject {
 
     QString store(const QString &password)
     {
-        const QString name = m_dir.filePath(password.isEmpty() ? QStringLiteral("wab.vdb") : QStringLiteral("pw.vdb"));
+        const QString name =
+            m_dir.filePath(password.isEmpty() ? QStringLiteral("wab.vdb") : QStringLiteral("pw.vdb"));
         if (QFile::exists(name))
             return name;
         ContactStore contacts;
@@ -116,19 +117,19 @@ private slots:
         QTest::addColumn<QByteArray>("expected"); // empty: no file written
         QTest::addColumn<QString>("message");     // part of stderr
         const QList<int> all{1, 2, 3};
-        QTest::newRow("excel") << QStringList{QStringLiteral("excel")} << false << 0 << excel(kNames, kRecords)
-                               << QString();
+        QTest::newRow("excel") << QStringList{QStringLiteral("excel")} << false << 0
+                               << excel(kNames, kRecords) << QString();
         QTest::newRow("excel, fields and range")
             << QStringList{QStringLiteral("excel"), QStringLiteral("--fields"), QStringLiteral("手机,姓名"),
                            QStringLiteral("--range=3-2")}
-            << false << 0
-            << excel({QStringLiteral("手机"), QStringLiteral("姓名")}, columns({2, 3}, {3, 1})) << QString();
-        QTest::newRow("excel refuses a password")
-            << QStringList{QStringLiteral("excel")} << true << 1 << QByteArray()
-            << QStringLiteral("请先将密码设置为空");
+            << false << 0 << excel({QStringLiteral("手机"), QStringLiteral("姓名")}, columns({2, 3}, {3, 1}))
+            << QString();
+        QTest::newRow("excel refuses a password") << QStringList{QStringLiteral("excel")} << true << 1
+                                                  << QByteArray() << QStringLiteral("请先将密码设置为空");
         QTest::newRow("text, separator and header")
-            << QStringList{QStringLiteral("text"), QStringLiteral("--separator"), QStringLiteral("◇"),
-                           QStringLiteral("--header"), QStringLiteral("--fields"), QStringLiteral("QQ,姓名")}
+            << QStringList{QStringLiteral("text"),     QStringLiteral("--separator"),
+                           QStringLiteral("◇"),        QStringLiteral("--header"),
+                           QStringLiteral("--fields"), QStringLiteral("QQ,姓名")}
             << false << 0
             << text({QStringLiteral("QQ"), QStringLiteral("姓名")}, columns(all, {4, 1}),
                     {QStringLiteral("◇"), true})
@@ -136,8 +137,9 @@ private slots:
         QTest::newRow("text, 制表符 is a TAB")
             << QStringList{QStringLiteral("text"), QStringLiteral("--separator=制表符")} << false << 0
             << text(kNames, kRecords, {QStringLiteral("\t"), false}) << QString();
-        QTest::newRow("text with a password") << QStringList{QStringLiteral("text"), QStringLiteral("--password-stdin")}
-                                              << true << 0 << text(kNames, kRecords, {}) << QString();
+        QTest::newRow("text with a password")
+            << QStringList{QStringLiteral("text"), QStringLiteral("--password-stdin")} << true << 0
+            << text(kNames, kRecords, {}) << QString();
         QTest::newRow("html") << QStringList{QStringLiteral("html")} << false << 0 << html(kNames, kRecords)
                               << QString();
         QTest::newRow("unknown format") << QStringList{QStringLiteral("pdf")} << false << 2 << QByteArray()
@@ -145,12 +147,12 @@ private slots:
         QTest::newRow("option of another format")
             << QStringList{QStringLiteral("excel"), QStringLiteral("--header")} << false << 2 << QByteArray()
             << QStringLiteral("不适用于");
-        QTest::newRow("unknown field") << QStringList{QStringLiteral("text"), QStringLiteral("--fields"),
-                                                      QStringLiteral("姓名,生日")}
-                                       << false << 2 << QByteArray() << QStringLiteral("生日");
+        QTest::newRow("unknown field")
+            << QStringList{QStringLiteral("text"), QStringLiteral("--fields"), QStringLiteral("姓名,生日")}
+            << false << 2 << QByteArray() << QStringLiteral("生日");
         QTest::newRow("range past the end")
-            << QStringList{QStringLiteral("html"), QStringLiteral("--range"), QStringLiteral("1-4")} << false << 1
-            << QByteArray() << QStringLiteral("1-3");
+            << QStringList{QStringLiteral("html"), QStringLiteral("--range"), QStringLiteral("1-4")} << false
+            << 1 << QByteArray() << QStringLiteral("1-3");
     }
 
     void exports()

@@ -163,19 +163,21 @@ private slots:
 
         // Comma separated, quoted text, UTF-8 (76), in a profile of its own.
         const QString outDir = path(QStringLiteral("csv"));
-        const QByteArray log =
-            runPeer(soffice, {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(path("lo")).toString(),
-                              QStringLiteral("--headless"), QStringLiteral("--norestore"),
-                              QStringLiteral("--convert-to"), QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
-                              QStringLiteral("--outdir"), outDir, workbook});
+        const QByteArray log = runPeer(
+            soffice,
+            {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(path("lo")).toString(),
+             QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+             QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"), QStringLiteral("--outdir"), outDir,
+             workbook});
         QVERIFY2(!log.isNull(), "soffice failed");
         QFile csv(outDir + QStringLiteral("/通讯录.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.readAll()));
 
         QCOMPARE(rows.size(), kContacts + 1);
-        QCOMPARE(rows.first(), (QStringList{QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"),
-                                            QStringLiteral("QQ"), QStringLiteral("Email"), QStringLiteral("地址")}));
+        QCOMPARE(rows.first(),
+                 (QStringList{QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"),
+                              QStringLiteral("QQ"), QStringLiteral("Email"), QStringLiteral("地址")}));
         const QList<QStringList> contacts = peerContacts();
         for (int i = 0; i < kContacts; ++i) {
             QStringList expected;
@@ -204,12 +206,13 @@ private slots:
         QVERIFY(exchange::writeHtmlExport(file, names, records, {store.storeName(), QDate::currentDate()}));
         QVERIFY(file.commit());
 
-        const QByteArray dom = runPeer(
-            chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                       QStringLiteral("--no-first-run"), QStringLiteral("--disable-background-networking"),
-                       QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-                       QStringLiteral("--user-data-dir=") + path(QStringLiteral("chromium")),
-                       QStringLiteral("--dump-dom"), QUrl::fromLocalFile(page).toString()});
+        const QByteArray dom =
+            runPeer(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                               QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
+                               QStringLiteral("--disable-background-networking"),
+                               QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+                               QStringLiteral("--user-data-dir=") + path(QStringLiteral("chromium")),
+                               QStringLiteral("--dump-dom"), QUrl::fromLocalFile(page).toString()});
         QVERIFY2(!dom.isEmpty(), "chromium --dump-dom failed");
         const QString text = QString::fromUtf8(dom);
         QVERIFY(text.contains(QStringLiteral("<title>数据导出页</title>")));

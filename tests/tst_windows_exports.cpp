@@ -8,6 +8,7 @@
 #include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
 #include "export/ExportDataWindow.h"
+#include "export/UpDownControl.h"
 #include "settings/DataWindow.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -24,6 +25,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <memory>
 
@@ -115,15 +117,15 @@ private slots:
     void excelOption_data()
     {
         QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("chosen"); // empty: the dialog is cancelled
+        QTest::addColumn<QString>("chosen");  // empty: the dialog is cancelled
         QTest::addColumn<QString>("message"); // empty: none
         QTest::addColumn<int>("style");
-        const QString failed =
-            QStringLiteral("导出Excel文件失败！\r\n请确认是否存在密码？\r\n如果存在密码，请先将密码设置为空！");
-        QTest::newRow("written") << QString() << QStringLiteral("通讯录") << QStringLiteral("导出Excel文件成功！")
-                                 << 0x40;
-        QTest::newRow("store with a password") << QStringLiteral("pw") << QStringLiteral("通讯录.xls") << failed
-                                               << 0x10;
+        const QString failed = QStringLiteral(
+            "导出Excel文件失败！\r\n请确认是否存在密码？\r\n如果存在密码，请先将密码设置为空！");
+        QTest::newRow("written") << QString() << QStringLiteral("通讯录")
+                                 << QStringLiteral("导出Excel文件成功！") << 0x40;
+        QTest::newRow("store with a password")
+            << QStringLiteral("pw") << QStringLiteral("通讯录.xls") << failed << 0x10;
         QTest::newRow("cancelled") << QString() << QString() << QString() << 0;
         QTest::newRow("destination cannot be written")
             << QString() << QStringLiteral("wab.vdb/x.xls") << failed << 0x10;
@@ -200,12 +202,14 @@ private slots:
             << 0 << QStringLiteral("制表符") << false << 0 << 0 << false
             << QStringList{QStringLiteral("朱镕基\t007\t13900000001\t\t\t"),
                            QStringLiteral("<b>王喆\t\t13900000002\t12345\ta&b@x.cn\t"),
-                           QStringLiteral("李四\t\t13900000004\t\t\t"), QStringLiteral("张三\t\t13900000005\t\t\t")};
+                           QStringLiteral("李四\t\t13900000004\t\t\t"),
+                           QStringLiteral("张三\t\t13900000005\t\t\t")};
         QTest::newRow("empty separator, names, backwards range, marked included")
             << 0 << QString() << true << 4 << 2 << true
             << QStringList{QStringLiteral("姓名 电话 手机 QQ Email 地址"),
                            QStringLiteral("<b>王喆  13900000002 12345 a&b@x.cn "),
-                           QStringLiteral("陈堃  13900000003   北京  \"东城\""), QStringLiteral("李四  13900000004   ")};
+                           QStringLiteral("陈堃  13900000003   北京  \"东城\""),
+                           QStringLiteral("李四  13900000004   ")};
         QTest::newRow("typed separator used whole")
             << 0 << QStringLiteral("--") << false << 1 << 1 << false
             << QStringList{QStringLiteral("朱镕基--007--13900000001------")};
@@ -227,7 +231,8 @@ private slots:
         session->store.goTo(3);
         QVERIFY(session->store.markDeleted());
         session->store.goTo(2);
-        const QString output = session->dir.file(type == 0 ? QStringLiteral("wab.txt") : QStringLiteral("wab.htm"));
+        const QString output =
+            session->dir.file(type == 0 ? QStringLiteral("wab.txt") : QStringLiteral("wab.htm"));
         // A longer old file leaves nothing behind.
         QFile old(output);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(5000, 'x')) == 5000);
@@ -269,13 +274,36 @@ private slots:
         QVERIFY(!bytes.contains("xxx"));
     }
 
+    void dataExportWritesTheChosenFieldsInListOrder()
+    {
+        auto session = loggedIn();
+        QVERIFY(session);
+        ui::ModalScript::setNextHandler([&](QDialog *shown) {
+            auto *window = qobject_cast<ExportDataWindow *>(shown);
+            window->全删按钮->click();
+            window->可选列表框->setCurrentRow(2);
+            window->增加按钮->click();
+            window->调节器->upButton()->click(); // 手机 before 姓名
+            window->字段选择框->setChecked(true);
+            window->分割组合框->setEditText(QStringLiteral(","));
+            window->开始按钮->click();
+        });
+        QCOMPARE(ExportDataWindow::run(*session, nullptr), int(QDialog::Accepted));
+        QCOMPARE(fileBytes(session->dir.file(QStringLiteral("wab.txt"))),
+                 crlfLines({QStringLiteral("手机,姓名"), QStringLiteral("13900000001,朱镕基"),
+                            QStringLiteral("13900000002,<b>王喆"), QStringLiteral("13900000003,陈堃"),
+                            QStringLiteral("13900000004,李四"), QStringLiteral("13900000005,张三")}));
+    }
+
     void dataExportFailureKeepsTheWindowOpen_data()
     {
         QTest::addColumn<QString>("output");
         QTest::addColumn<QString>("message");
-        QTest::newRow("cannot be written") << QStringLiteral("wab.vdb/out.txt") << QStringLiteral("数据导出失败！");
+        QTest::newRow("cannot be written")
+            << QStringLiteral("wab.vdb/out.txt") << QStringLiteral("数据导出失败！");
         QTest::newRow("the store file itself")
-            << QStringLiteral("wab.vdb") << QStringLiteral("不能导出到通讯录文件本身！\r\n请另选一个文件名。");
+            << QStringLiteral("wab.vdb")
+            << QStringLiteral("不能导出到通讯录文件本身！\r\n请另选一个文件名。");
     }
 
     void dataExportFailureKeepsTheWindowOpen()

@@ -160,7 +160,8 @@ int runExport(const Arguments &args)
 
     ExportJob job{args, store, selection, quennet::exchange::selectedFieldNames(store, selection),
                   quennet::exchange::selectedRecords(store, selection)};
-    if (!quennet::exchange::writeFileAtomically(out, [&](QIODevice &device) { return format.write(device, job); })) {
+    if (!quennet::exchange::writeFileAtomically(
+            out, [&](QIODevice &device) { return format.write(device, job); })) {
         printErr(QStringLiteral("无法写入文件（原有文件保持不变）：%1").arg(out));
         return ExitRefused;
     }
@@ -170,18 +171,19 @@ int runExport(const Arguments &args)
 
 QString exportUsage()
 {
-    QString text = QStringLiteral(
-        "用法：wab export FORMAT OUT [STORE] [选项]\n"
-        "把通讯录导出到文件 OUT（先写临时文件再改名，失败时原有文件保持不变）。\n"
-        "所有格式都可用：\n"
-        "  --fields 姓名,手机,…  只导出这些字段，按给出的顺序（缺省：全部字段）\n"
-        "  --range A-B           只导出第 A 到第 B 条记录\n"
-        "  --include-marked      也导出标记为删除的记录\n"
-        "  --password-stdin      从标准输入读密码；否则在终端上不回显地询问\n"
-        "格式：\n");
+    QString text = QStringLiteral("用法：wab export FORMAT OUT [STORE] [选项]\n"
+                                  "把通讯录导出到文件 OUT（先写临时文件再改名，失败时原有文件保持不变）。\n"
+                                  "所有格式都可用：\n"
+                                  "  --fields 姓名,手机,…  只导出这些字段，按给出的顺序（缺省：全部字段）\n"
+                                  "  --range A-B           只导出第 A 到第 B 条记录\n"
+                                  "  --include-marked      也导出标记为删除的记录\n"
+                                  "  --password-stdin      从标准输入读密码；否则在终端上不回显地询问\n"
+                                  "格式：\n");
     for (const ExportFormat &format : exportFormats())
         text += format.help + QLatin1Char('\n');
-    return text + QStringLiteral("STORE 缺省为 ./wab.vdb。退出码：0 完成，1 被拒绝或写入失败，2 用法错误或无法打开通讯录。");
+    return text +
+           QStringLiteral(
+               "STORE 缺省为 ./wab.vdb。退出码：0 完成，1 被拒绝或写入失败，2 用法错误或无法打开通讯录。");
 }
 
 } // namespace

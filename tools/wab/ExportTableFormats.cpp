@@ -44,16 +44,21 @@ const QString kEmptyStore = QStringLiteral("当前库无记录可导出");
                                          "如果存在密码，请先将密码设置为空！"),
                           QString(),
                           writeExcel}) &&
-    registerExportFormat({QStringLiteral("text"),
-                          QStringLiteral("  text    文本文件，每条记录一行。\n"
-                                         "          --separator S  列间分隔符（缺省或“制表符”为制表符；空值为一个空格）\n"
-                                         "          --header       第一行写字段名"),
-                          {{QStringLiteral("separator"), true}, {QStringLiteral("header"), false}},
+    registerExportFormat(
+        {QStringLiteral("text"),
+         QStringLiteral("  text    文本文件，每条记录一行。\n"
+                        "          --separator S  列间分隔符（缺省或“制表符”为制表符；空值为一个空格）\n"
+                        "          --header       第一行写字段名"),
+         {{QStringLiteral("separator"), true}, {QStringLiteral("header"), false}},
+         QString(),
+         kEmptyStore,
+         writeText}) &&
+    registerExportFormat({QStringLiteral("html"),
+                          QStringLiteral("  html    简单网页（表格，带序号列）。"),
+                          {},
                           QString(),
                           kEmptyStore,
-                          writeText}) &&
-    registerExportFormat({QStringLiteral("html"), QStringLiteral("  html    简单网页（表格，带序号列）。"), {},
-                          QString(), kEmptyStore, writeHtml});
+                          writeHtml});
 
 } // namespace
 
