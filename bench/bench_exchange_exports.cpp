@@ -5,6 +5,8 @@
 //   bench_exchange_exports [DIR]   DIR: scratch directory (default: a temporary one)
 // Prints one table row per step: median and max of the samples, wall time.
 
+#include "BenchSupport.h"
+
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "exchange/AtomicFile.h"
@@ -41,12 +43,7 @@ QList<QStringList> contacts()
     QList<QStringList> rows;
     rows.reserve(kRecords);
     for (int i = 1; i <= kRecords; ++i)
-        rows << QStringList{QStringLiteral("联系人%1").arg(i),
-                            QStringLiteral("010-%1").arg(i, 8, 10, QLatin1Char('0')),
-                            QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')),
-                            QString::number(10000000 + i),
-                            QStringLiteral("user%1@example.com.cn").arg(i),
-                            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 100)};
+        rows << bench::contactOf(i);
     return rows;
 }
 
