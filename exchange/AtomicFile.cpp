@@ -19,7 +19,9 @@ bool writeFileAtomically(const QString &path, const std::function<bool(QIODevice
         file.commit(); // discards the temporary file
         return false;
     }
-    return file.commit();
+    // commit() overlooks a failure to write out the last buffered bytes (a
+    // full disk, a size limit), so flush() is checked first.
+    return file.flush() && file.commit();
 }
 
 bool isSameFile(const QString &a, const QString &b)

@@ -1,14 +1,22 @@
 #include "export/ExportWebWindow.h"
 
 #include "contacts/Session.h"
+#include "exchange/AtomicFile.h"
+#include "exchange/WebPage.h"
 #include "export/ColorPicker.h"
 #include "export/SpinEdit.h"
+#include "ui/Controls.h"
 #include "ui/FileDialog.h"
+#include "ui/MessageBox.h"
 #include "ui/Modal.h"
+
+#include <QApplication>
+#include <QBuffer>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,6 +31,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace quennet {
@@ -38,6 +47,8 @@ const int kColourLightGrey = 0xECECEC;
 const int kColourSilver = 0xC0C0C0;
 const int kColourGrey = 0x808080;
 const int kSizeItemOfCaption = 5;
+// The build waits this long before it closes the store.
+const int kStoreCloseDelayMs = 200;
 
 template <typename T> T *named(T *widget, const QString &name)
 {
@@ -379,12 +390,155 @@ void ExportWebWindow::created()
 
 void ExportWebWindow::按钮1_被单击()
 {
-    // Builds the page and saves it to the file chosen in 通用对话框2.
+    buildAndDeliver(BuildMode::Save);
 }
 
 void ExportWebWindow::按钮6_被单击()
 {
-    // Builds the page, writes it to html.txt and opens that for viewing.
+    buildAndDeliver(BuildMode::Preview);
+}
+
+void ExportWebWindow::reject()
+{
+    if (!m_building)
+        QDialog::reject();
+}
+
+exchange::WebFont ExportWebWindow::fontOf(ColorPicker *colour, QComboBox *size, QComboBox *face,
+                                          QCheckBox *bold, QCheckBox *italic) const
+{
+    return {colour->value(), size->currentIndex(), face->currentText(), bold->isChecked(),
+            italic->isChecked()};
+}
+
+exchange::WebPageOptions ExportWebWindow::pageOptions() const
+{
+    exchange::WebPageOptions o;
+    o.title = 编辑框1->text();
+    o.caption = 编辑框2->text();
+    o.captionFont = fontOf(颜色选择器6, 组合框5, 组合框6, 选择框10, 选择框11);
+    o.pageColour = 颜色选择器1->value();
+    o.pagePictureOn = 选择框1->isChecked();
+    o.pagePicture = 编辑框3->text();
+    o.topMarginOn = 选择框2->isChecked();
+    o.topMargin = 编辑框4->text();
+    o.leftMarginOn = 选择框3->isChecked();
+    o.leftMargin = 编辑框5->text();
+    o.collapseBorders = 选择框13->isChecked();
+    o.alignment = 单选框2->isChecked()   ? exchange::WebAlignment::Center
+                  : 单选框3->isChecked() ? exchange::WebAlignment::Right
+                                         : exchange::WebAlignment::Left;
+
+    o.headerBackground = 颜色选择器2->value();
+    o.headerFont = fontOf(颜色选择器3, 组合框1, 组合框2, 选择框4, 选择框5);
+    o.dataBackground = 颜色选择器4->value();
+    o.dataFont = fontOf(颜色选择器5, 组合框3, 组合框4, 选择框6, 选择框7);
+    o.alternateRowsOn = 选择框12->isChecked();
+    o.alternateBackground = 颜色选择器9->value();
+    o.cellPadding = 编辑框8->text();
+    o.cellSpacing = 编辑框9->text();
+    o.border = 编辑框10->text();
+    o.lightBorder = 颜色选择器7->value();
+    o.darkBorder = 颜色选择器8->value();
+    o.tablePictureOn = 选择框8->isChecked();
+    o.tablePicture = 编辑框6->text();
+    o.headerPictureOn = 选择框9->isChecked();
+    o.headerPicture = 编辑框7->text();
+    return o;
+}
+
+void ExportWebWindow::buildAndDeliver(BuildMode mode)
+{
+    if (m_building)
+        return;
+    QByteArray page;
+    m_building = true;
+    setButtonsEnabled(false);
+    const bool built = buildPage(page);
+    setButtonsEnabled(true);
+    m_building = false;
+    if (!built)
+        return;
+    if (mode == BuildMode::Preview)
+        preview(page);
+    else
+        save(page);
+}
+
+bool ExportWebWindow::buildPage(QByteArray &page)
+{
+    const exchange::WebPageOptions options = pageOptions();
+    ContactStore &store = m_session.store;
+    if (!store.open(storePath, storePassword)) {
+        ui::messageBox(this, QStringLiteral("打开数据库“") + storePath + QStringLiteral("”失败！"), QString(),
+                       ui::Style::OkStop);
+        return false;
+    }
+    const int count = store.recordCount();
+    进度条1->setMaximum(count + 3);
+
+    QStringList fieldNames;
+    for (int pos = 1; pos <= store.fieldCount(); ++pos)
+        fieldNames << store.fieldName(pos);
+    const exchange::WebRecords records{count,
+                                       [&store](int number, int pos) { return store.fieldOf(number, pos); }};
+
+    QBuffer buffer(&page);
+    buffer.open(QIODevice::WriteOnly);
+    exchange::writeWebPage(buffer, fieldNames, records, options, [this](int position, int maximum) {
+        showProgress(position, maximum);
+        QApplication::processEvents();
+    });
+
+    QEventLoop pause;
+    QTimer::singleShot(kStoreCloseDelayMs, &pause, &QEventLoop::quit);
+    pause.exec();
+    store.close();
+    return true;
+}
+
+void ExportWebWindow::setButtonsEnabled(bool enabled)
+{
+    for (QPushButton *button : {按钮1, 按钮6, 按钮5})
+        button->setEnabled(enabled);
+}
+
+void ExportWebWindow::showProgress(int position, int maximum)
+{
+    进度条1->setValue(position);
+    const QString percentage = QString::number(qRound(100.0 * position / maximum)) + QLatin1Char('%');
+    // Repainting the pane for every record would cost more than the record.
+    if (m_panes[1]->text() != percentage)
+        m_panes[1]->setText(percentage);
+}
+
+void ExportWebWindow::preview(const QByteArray &page)
+{
+    const QString path = m_session.dir.previewFile();
+    if (!writePageFile(path, page))
+        return;
+    进度条1->setValue(0);
+    m_panes[1]->setText(QStringLiteral("就绪"));
+    ui::openDocument(path);
+}
+
+void ExportWebWindow::save(const QByteArray &page)
+{
+    const bool chosen = 通用对话框2->showSave(this);
+    QDir::setCurrent(m_session.dir.path());
+    if (!chosen)
+        return;
+    if (writePageFile(通用对话框2->fileName, page))
+        accept();
+}
+
+bool ExportWebWindow::writePageFile(const QString &path, const QByteArray &page)
+{
+    const bool written = exchange::writeFileAtomically(
+        path, [&page](QIODevice &file) { return file.write(page) == page.size(); });
+    if (!written)
+        ui::messageBox(this, QStringLiteral("保存网页失败！"), QStringLiteral("提示"), ui::Style::OkStop);
+    return written;
 }
 
 void ExportWebWindow::按钮5_被单击()

@@ -15,6 +15,11 @@ class QSpinBox;
 class QStatusBar;
 class QTabWidget;
 
+namespace quennet::exchange {
+struct WebFont;
+struct WebPageOptions;
+} // namespace quennet::exchange
+
 namespace quennet {
 
 struct Session;
@@ -121,7 +126,32 @@ public:
     // The URL a background picture at path is written with.
     static QString pictureUrl(const QString &path);
 
+    // Everything the two tabs hold, as the page writer takes it.
+    exchange::WebPageOptions pageOptions() const;
+
+    // True while a page is being built (the buttons are disabled meanwhile).
+    bool isBuilding() const { return m_building; }
+
+public slots:
+    // A build lets events through after each record: the window must not
+    // close under it.
+    void reject() override;
+
 private:
+    enum class BuildMode { Preview, Save };
+    void buildAndDeliver(BuildMode mode);
+    // Opens the store, writes the page into page and closes the store again;
+    // false (with the message shown) when the store did not open.
+    bool buildPage(QByteArray &page);
+    void setButtonsEnabled(bool enabled);
+    void showProgress(int position, int maximum);
+    void preview(const QByteArray &page);
+    void save(const QByteArray &page);
+    // Replaces the file at path with page; a failure leaves it whole and is
+    // reported.
+    bool writePageFile(const QString &path, const QByteArray &page);
+    exchange::WebFont fontOf(ColorPicker *colour, QComboBox *size, QComboBox *face, QCheckBox *bold,
+                             QCheckBox *italic) const;
     // Shows the picture dialog: the chosen picture's URL, empty on cancel.
     QString choosePictureUrl();
     void buildPageTab();
@@ -130,6 +160,7 @@ private:
     void connectHandlers();
 
     QLabel *m_panes[2] = {nullptr, nullptr};
+    bool m_building = false;
     Session &m_session;
 };
 

@@ -4,6 +4,7 @@
 #include "exchange/AtomicFile.h"
 #include "exchange/ExcelDocument.h"
 #include "export/ExportDataWindow.h"
+#include "export/ExportWebWindow.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -124,8 +125,11 @@ void DataWindow::reopenStore()
 
 void DataWindow::导出高级网页文件()
 {
-    // Closes the store, runs the web-page export on the store file, reopens
-    // the store with the login password and closes the window.
+    // The export window opens the store file itself for each build.
+    m_session.store.close();
+    ExportWebWindow::run(m_session, this, m_session.dir.storeFile(), m_session.loginPassword);
+    reopenStore();
+    accept();
 }
 
 void DataWindow::导出网页或文本()

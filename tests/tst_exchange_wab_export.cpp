@@ -4,6 +4,7 @@
 #include "contacts/store/ContactStore.h"
 #include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
+#include "exchange/WebPage.h"
 
 #include <QBuffer>
 #include <QDate>
@@ -54,6 +55,19 @@ QByteArray html(const QStringList &names, const QList<QStringList> &records)
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     writeHtmlExport(buffer, names, records, {QStringLiteral("wab"), QDate::currentDate()});
+    return buffer.data();
+}
+
+QByteArray web(const QStringList &names, const QList<QStringList> &records, const QString &title,
+              const QString &caption)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    WebPageOptions options;
+    options.title = title;
+    options.caption = caption;
+    const WebRecords rows{int(records.size()), [&records](int n, int p) { return records[n - 1][p - 1]; }};
+    writeWebPage(buffer, names, rows, options);
     return buffer.data();
 }
 
@@ -142,6 +156,20 @@ private slots:
             << text(kNames, kRecords, {}) << QString();
         QTest::newRow("html") << QStringList{QStringLiteral("html")} << false << 0 << html(kNames, kRecords)
                               << QString();
+        QTest::newRow("web with a password, title and caption")
+            << QStringList{QStringLiteral("web"), QStringLiteral("--password-stdin"), QStringLiteral("--title"),
+                           QStringLiteral("通讯录  2"), QStringLiteral("--caption=<b>名单</b>")}
+            << true << 0 << web(kNames, kRecords, QStringLiteral("通讯录  2"), QStringLiteral("<b>名单</b>"))
+            << QString();
+        QTest::newRow("web, fields") << QStringList{QStringLiteral("web"), QStringLiteral("--fields"),
+                                                    QStringLiteral("地址,姓名")}
+                                     << false << 0
+                                     << web({QStringLiteral("地址"), QStringLiteral("姓名")}, columns(all, {6, 1}),
+                                            QString(), QString())
+                                     << QString();
+        QTest::newRow("web option elsewhere")
+            << QStringList{QStringLiteral("text"), QStringLiteral("--caption"), QStringLiteral("x")} << false << 2
+            << QByteArray() << QStringLiteral("不适用于");
         QTest::newRow("unknown format") << QStringList{QStringLiteral("pdf")} << false << 2 << QByteArray()
                                         << QStringLiteral("未知的导出格式");
         QTest::newRow("option of another format")

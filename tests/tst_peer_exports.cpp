@@ -1,6 +1,6 @@
 // Our exports opened by real programs: LibreOffice converts the Excel
-// workbook to CSV, headless Chromium loads the simple web page; both must
-// give back every contact.
+// workbook to CSV, headless Chromium loads the simple and the styled web
+// page; each must give back every contact.
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
@@ -143,6 +143,18 @@ class PeerExportsTest : public QObject {
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
+    // The DOM headless Chromium builds from page, serialized; null on failure.
+    QByteArray dumpDom(const QString &chromium, const QString &page) const
+    {
+        return runPeer(chromium,
+                       {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+                        QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
+                        QStringLiteral("--disable-background-networking"),
+                        QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+                        QStringLiteral("--user-data-dir=") + path(QStringLiteral("chromium")),
+                        QStringLiteral("--dump-dom"), QUrl::fromLocalFile(page).toString()});
+    }
+
 private slots:
     void initTestCase()
     {
@@ -206,13 +218,7 @@ private slots:
         QVERIFY(exchange::writeHtmlExport(file, names, records, {store.storeName(), QDate::currentDate()}));
         QVERIFY(file.commit());
 
-        const QByteArray dom =
-            runPeer(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
-                               QStringLiteral("--disable-gpu"), QStringLiteral("--no-first-run"),
-                               QStringLiteral("--disable-background-networking"),
-                               QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-                               QStringLiteral("--user-data-dir=") + path(QStringLiteral("chromium")),
-                               QStringLiteral("--dump-dom"), QUrl::fromLocalFile(page).toString()});
+        const QByteArray dom = dumpDom(chromium, page);
         QVERIFY2(!dom.isEmpty(), "chromium --dump-dom failed");
         const QString text = QString::fromUtf8(dom);
         QVERIFY(text.contains(QStringLiteral("<title>数据导出页</title>")));
@@ -223,6 +229,49 @@ private slots:
         QCOMPARE(rows.first(), QStringList{QStringLiteral("序号")} + names);
         for (int i = 0; i < kContacts; ++i)
             QCOMPARE(rows[i + 1], QStringList{QString::number(i + 1)} + records[i]);
+    }
+
+    void chromiumLoadsTheStyledPage()
+    {
+        const QString chromium = findProgram(QStringLiteral("chromium"));
+        if (chromium.isEmpty())
+            QSKIP("Chromium is not installed; scripts/setup-deps.sh installs it");
+        const QString page = path(QStringLiteral("样式.htm"));
+        QProcess wab;
+        wab.start(qEnvironmentVariable("QUENNET_TEST_BIN_DIR") + QStringLiteral("/wab"),
+                  {QStringLiteral("export"), QStringLiteral("web"), page, m_store, QStringLiteral("--title"),
+                   QStringLiteral("我的通讯录"), QStringLiteral("--caption"), QStringLiteral("全部联系人")});
+        QVERIFY(wab.waitForFinished(60000));
+        QCOMPARE(wab.exitCode(), 0);
+
+        const QByteArray dom = dumpDom(chromium, page);
+        QVERIFY2(!dom.isEmpty(), "chromium --dump-dom failed");
+        const QString text = QString::fromUtf8(dom);
+        QVERIFY(text.contains(QStringLiteral("<title>我的通讯录</title>")));
+        QVERIFY(text.contains(QStringLiteral(">全部联系人</font>")));
+
+        // A cell holds its value between the blanks and bold tags of the
+        // markup; the page halves runs of blanks and shows empty values as
+        // a no-break space.
+        static const QRegularExpression markup(QStringLiteral("^ *(<b> )?|( </b>)? *$"));
+        const auto cellText = [](QString cell) { return cell.remove(markup); };
+        const auto shown = [](QString value) {
+            return value.isEmpty() ? QString(QChar(0xA0))
+                                   : value.replace(QStringLiteral("  "), QStringLiteral(" "));
+        };
+        const QList<QStringList> rows = domRows(text);
+        const QList<QStringList> contacts = peerContacts();
+        QCOMPARE(rows.size(), kContacts + 1);
+        QCOMPARE(rows.first().size(), 6);
+        QCOMPARE(cellText(rows.first().first()), QStringLiteral("姓名"));
+        for (int i = 0; i < kContacts; ++i) {
+            QStringList cells, expected;
+            for (const QString &cell : rows[i + 1])
+                cells << cellText(cell);
+            for (const QString &value : contacts[i])
+                expected << shown(value);
+            QCOMPARE(cells, expected);
+        }
     }
 };
 

@@ -1,0 +1,419 @@
+// The web-page export window building pages from a real store: the options
+// its controls give the page, preview and save, the store it opens and
+// closes, failures, and the data management window's web-page option.
+
+#include "AppTestSupport.h"
+
+#include "contacts/Gbk.h"
+#include "contacts/Session.h"
+#include "exchange/WebPage.h"
+#include "export/ColorPicker.h"
+#include "export/ExportWebWindow.h"
+#include "settings/DataWindow.h"
+#include "ui/Controls.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace quennet;
+using exchange::WebPageOptions;
+
+namespace {
+
+const QString kPassword = QStringLiteral("口令1");
+
+QList<QStringList> sampleContacts()
+{
+    return {apptest::contact(QStringLiteral("张三"), QStringLiteral("13900000001")),
+            apptest::contact(QStringLiteral("A&B <b>"), QStringLiteral("  "), QStringLiteral("010  1")),
+            apptest::contact(QStringLiteral("王喆"), QString(), QString(), QStringLiteral("10001"),
+                             QStringLiteral("w@example.com"), QStringLiteral("北京\"东城\""))};
+}
+
+// The page the writer gives for the store's contacts under options.
+QByteArray expectedPage(const QString &storePath, const QString &password, const WebPageOptions &options)
+{
+    ContactStore store;
+    if (!store.open(storePath, password))
+        return QByteArray("store did not open");
+    QStringList names;
+    for (int pos = 1; pos <= store.fieldCount(); ++pos)
+        names << store.fieldName(pos);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    exchange::writeWebPage(buffer, names,
+                           {store.recordCount(), [&store](int n, int p) { return store.fieldOf(n, p); }},
+                           options);
+    return bytes;
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// While alive, this process may not write files beyond a few bytes: every
+// larger write fails as on a full disk.
+class FileSizeLimit {
+public:
+    FileSizeLimit()
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit small = m_saved;
+        small.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+
+struct ControlCase {
+    const char *name;
+    std::function<void(ExportWebWindow &)> setControls;
+    std::function<void(WebPageOptions &)> expectOptions;
+};
+
+QList<ControlCase> controlCases()
+{
+    using W = ExportWebWindow;
+    using O = WebPageOptions;
+    return {
+        {"defaults", [](W &) {}, [](O &) {}},
+        {"page tab",
+         [](W &w) {
+             w.编辑框1->setText(QStringLiteral("我的  通讯录"));
+             w.编辑框2->setText(QStringLiteral("<i>名单</i>"));
+             w.颜色选择器6->setValue(0x0000FF);
+             w.组合框5->setCurrentIndex(7);
+             w.组合框6->setEditText(QStringLiteral("宋体"));
+             w.选择框10->click();
+             w.选择框11->click();
+             w.颜色选择器1->setValue(0x012345);
+             w.选择框1->click();
+             ui::FileDialog::setNextFileName(QStringLiteral("/srv/bg.gif"));
+             w.按钮2->click();
+             w.选择框2->click();
+             QTest::keyClicks(w.编辑框4, QStringLiteral("12"));
+             w.选择框3->click();
+             w.选择框13->click();
+             w.单选框2->click();
+         },
+         [](O &o) {
+             o.title = QStringLiteral("我的  通讯录");
+             o.caption = QStringLiteral("<i>名单</i>");
+             o.captionFont = {0x0000FF, 7, QStringLiteral("宋体"), false, true};
+             o.pageColour = 0x012345;
+             o.pagePictureOn = true;
+             o.pagePicture = QStringLiteral("file:///srv/bg.gif");
+             o.topMarginOn = true;
+             o.topMargin = QStringLiteral("12");
+             o.leftMarginOn = true;
+             o.collapseBorders = true;
+             o.alignment = exchange::WebAlignment::Center;
+         }},
+        {"table tab",
+         [](W &w) {
+             w.颜色选择器2->setValue(0xFF0000);
+             w.颜色选择器3->setValue(0x00FF00);
+             w.组合框1->setCurrentIndex(2);
+             w.组合框2->setEditText(QStringLiteral("黑体"));
+             w.选择框4->click();
+             w.选择框5->click();
+             w.颜色选择器4->setValue(0xFFFFFF);
+             w.颜色选择器5->setValue(0x808080);
+             w.组合框3->setCurrentIndex(1);
+             w.组合框4->setEditText(QStringLiteral("楷体"));
+             w.选择框6->click();
+             w.选择框7->click();
+             w.选择框12->click();
+             w.颜色选择器9->setValue(0x00FFFF);
+             w.编辑框8->setText(QStringLiteral("5"));
+             w.编辑框9->clear();
+             w.编辑框10->setText(QStringLiteral("3"));
+             w.颜色选择器7->setValue(0x111111);
+             w.颜色选择器8->setValue(0x222222);
+             w.选择框8->click();
+             w.选择框9->click();
+             ui::FileDialog::setNextFileName(QStringLiteral("/srv/head.png"));
+             w.按钮4->click();
+             w.单选框3->click();
+         },
+         [](O &o) {
+             o.headerBackground = 0xFF0000;
+             o.headerFont = {0x00FF00, 2, QStringLiteral("黑体"), false, true};
+             o.dataBackground = 0xFFFFFF;
+             o.dataFont = {0x808080, 1, QStringLiteral("楷体"), true, true};
+             o.alternateRowsOn = true;
+             o.alternateBackground = 0x00FFFF;
+             o.cellPadding = QStringLiteral("5");
+             o.cellSpacing.clear();
+             o.border = QStringLiteral("3");
+             o.lightBorder = 0x111111;
+             o.darkBorder = 0x222222;
+             o.tablePictureOn = true;
+             o.headerPictureOn = true;
+             o.headerPicture = QStringLiteral("file:///srv/head.png");
+             o.alignment = exchange::WebAlignment::Right;
+         }},
+        {"transparent data background chosen again",
+         [](W &w) {
+             w.颜色选择器4->setValue(0x00FF00);
+             w.颜色选择器4->transparentAction()->trigger();
+         },
+         [](O &) {}},
+    };
+}
+
+} // namespace
+
+class ExportWebTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<apptest::ProgramDirectory> m_dir;
+    std::unique_ptr<Session> m_session;
+
+    // A program directory whose store holds contacts under password.
+    void makeStore(const QList<QStringList> &contacts, const QString &password = kPassword)
+    {
+        m_dir = std::make_unique<apptest::ProgramDirectory>(false);
+        QVERIFY(m_dir->createStore(password, contacts));
+        m_session = std::make_unique<Session>(m_dir->path());
+        m_session->loginPassword = password;
+    }
+
+    std::unique_ptr<ExportWebWindow> openWindow(const QString &password = kPassword)
+    {
+        auto window = std::make_unique<ExportWebWindow>(*m_session);
+        window->storePath = m_session->dir.storeFile();
+        window->storePassword = password;
+        window->created();
+        window->show();
+        return window;
+    }
+
+private slots:
+    void initTestCase() { apptest::initWindowTests(); }
+
+    void init()
+    {
+        ui::clearTestScripts();
+        QDir::setCurrent(QDir::tempPath());
+    }
+
+    void controlsReachThePage_data()
+    {
+        QTest::addColumn<int>("index");
+        const QList<ControlCase> cases = controlCases();
+        for (int i = 0; i < cases.size(); ++i)
+            QTest::newRow(cases.at(i).name) << i;
+    }
+
+    void controlsReachThePage()
+    {
+        QFETCH(int, index);
+        const ControlCase c = controlCases().at(index);
+        makeStore(sampleContacts());
+        auto window = openWindow();
+        c.setControls(*window);
+        window->按钮6->click();
+
+        WebPageOptions expected;
+        c.expectOptions(expected);
+        const QByteArray page = contentsOf(m_session->dir.previewFile());
+        QCOMPARE(page, expectedPage(m_session->dir.storeFile(), kPassword, expected));
+        QVERIFY(page.contains(gbk::encode(QStringLiteral("A&amp;B &lt;b&gt;"))));
+    }
+
+    void previewWritesHtmlTxtAndOpensIt()
+    {
+        makeStore(sampleContacts());
+        writeFile(m_session->dir.previewFile(), QByteArray(200000, 'x'));
+        auto window = openWindow();
+        QList<int> positions;
+        connect(window->进度条1, &QProgressBar::valueChanged, [&](int value) { positions << value; });
+        window->按钮6->click();
+
+        QCOMPARE(window->进度条1->maximum(), 3 + 3);
+        QCOMPARE(positions, (QList<int>{1, 2, 3, 4, 5, 6, 0}));
+        QCOMPARE(window->进度条1->value(), 0);
+        QCOMPARE(window->statusPane(1)->text(), QStringLiteral("就绪"));
+        QCOMPARE(ui::openedDocuments(), QStringList{m_session->dir.previewFile()});
+        QCOMPARE(contentsOf(m_session->dir.previewFile()),
+                 expectedPage(m_session->dir.storeFile(), kPassword, WebPageOptions()));
+        QVERIFY(!m_session->store.isOpen());
+        QVERIFY(window->isVisible());
+        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+    }
+
+    void saveThroughTheDialog()
+    {
+        makeStore(sampleContacts());
+        const QString target = m_dir->file(QStringLiteral("页面"));
+        bool stayedOpenAfterCancel = false;
+        QString percentAfterCancel;
+        int shownBeforeConfirm = 0;
+        ui::ModalScript::setNextHandler([&](QDialog *shown) {
+            auto *window = qobject_cast<ExportWebWindow *>(shown);
+            ui::FileDialog::setNextFileName(QString()); // cancel
+            window->按钮1->click();
+            stayedOpenAfterCancel = window->isVisible();
+            percentAfterCancel = window->statusPane(1)->text();
+            shownBeforeConfirm = ui::FileDialog::shownCount();
+            ui::FileDialog::setNextFileName(target);
+            window->按钮1->click();
+        });
+        const int result = ExportWebWindow::run(*m_session, nullptr, m_session->dir.storeFile(), kPassword);
+
+        QVERIFY(stayedOpenAfterCancel);
+        QCOMPARE(percentAfterCancel, QStringLiteral("100%"));
+        QCOMPARE(shownBeforeConfirm, 1);
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(ui::FileDialog::lastShownWasSave());
+        QCOMPARE(ui::FileDialog::lastShown()->title, QStringLiteral("保存"));
+        QCOMPARE(contentsOf(target + QStringLiteral(".htm")),
+                 expectedPage(m_session->dir.storeFile(), kPassword, WebPageOptions()));
+        QCOMPARE(QDir::currentPath(), m_session->dir.path());
+        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        QVERIFY(!QFile::exists(m_session->dir.previewFile()));
+    }
+
+    void aStoreThatDoesNotOpenIsReported()
+    {
+        makeStore(sampleContacts());
+        auto window = openWindow(QStringLiteral("错误的密码"));
+        window->按钮1->click();
+        window->按钮6->click();
+        const QString message =
+            QStringLiteral("打开数据库“") + m_session->dir.storeFile() + QStringLiteral("”失败！");
+        QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
+        for (const ui::ShownMessage &shown : ui::MessageBoxScript::shown()) {
+            QCOMPARE(shown.text, message);
+            QCOMPARE(shown.style, ui::Style::OkStop);
+        }
+        QCOMPARE(ui::FileDialog::shownCount(), 0);
+        QCOMPARE(window->进度条1->value(), 0);
+        QVERIFY(!QFile::exists(m_session->dir.previewFile()));
+        QVERIFY(ui::openedDocuments().isEmpty());
+        QVERIFY(!m_session->store.isOpen());
+        QVERIFY(window->isVisible());
+    }
+
+    void aFailedWriteKeepsTheOldFileAndTheWindow()
+    {
+        QList<QStringList> many = apptest::numberedContacts(50);
+        makeStore(many);
+        const QByteArray old("old page\r\n");
+        const QString target = m_dir->file(QStringLiteral("page.htm"));
+        QVERIFY(writeFile(target, old));
+        QVERIFY(writeFile(m_session->dir.previewFile(), old));
+        auto window = openWindow();
+        {
+            const FileSizeLimit full;
+            ui::FileDialog::setNextFileName(target);
+            window->按钮1->click();
+            window->按钮6->click();
+        }
+        QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
+        for (const ui::ShownMessage &shown : ui::MessageBoxScript::shown()) {
+            QCOMPARE(shown.text, QStringLiteral("保存网页失败！"));
+            QCOMPARE(shown.title, QStringLiteral("提示"));
+            QCOMPARE(shown.style, ui::Style::OkStop);
+        }
+        QCOMPARE(contentsOf(target), old);
+        QCOMPARE(contentsOf(m_session->dir.previewFile()), old);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 3); // no temporary left
+        QVERIFY(ui::openedDocuments().isEmpty());
+        QVERIFY(window->isVisible());
+        QVERIFY(window->按钮1->isEnabled());
+    }
+
+    void buttonsAreLockedWhileBuilding()
+    {
+        makeStore(apptest::numberedContacts(5));
+        auto window = openWindow();
+        QList<bool> enabledDuringBuild;
+        bool stillOpen = true;
+        connect(window->进度条1, &QProgressBar::valueChanged, window.get(), [&](int value) {
+            if (value == 0)
+                return;
+            for (QPushButton *button : {window->按钮1, window->按钮6, window->按钮5})
+                enabledDuringBuild << button->isEnabled();
+            // A click that arrives meanwhile starts nothing; closing waits.
+            window->按钮6->click();
+            window->reject();
+            stillOpen = stillOpen && window->isVisible();
+        });
+        window->按钮6->click();
+        QCOMPARE(enabledDuringBuild.size(), 3 * (5 + 3));
+        QVERIFY(!enabledDuringBuild.contains(true));
+        QVERIFY(stillOpen);
+        QCOMPARE(ui::openedDocuments().size(), 1);
+        for (QPushButton *button : {window->按钮1, window->按钮6, window->按钮5})
+            QVERIFY(button->isEnabled());
+        window->按钮5->click();
+        QVERIFY(!window->isVisible());
+    }
+
+    void dataWindowRunsTheWebExportOnTheClosedStore()
+    {
+        makeStore(sampleContacts());
+        QVERIFY(m_session->store.open(m_session->dir.storeFile(), kPassword));
+        m_session->store.goTo(2);
+        QString path, password;
+        bool storeClosed = false;
+        ui::ModalScript::setNextHandler([](QDialog *shown) {
+            shown->findChild<QRadioButton *>(QStringLiteral("单选框2"))->click();
+            shown->findChild<QPushButton *>(QStringLiteral("确定按钮"))->click();
+        });
+        ui::ModalScript::setNextHandler([&](QDialog *shown) {
+            auto *web = qobject_cast<ExportWebWindow *>(shown);
+            QVERIFY(web);
+            path = web->storePath;
+            password = web->storePassword;
+            storeClosed = !m_session->store.isOpen();
+            web->按钮6->click(); // builds with its own open and close
+            web->按钮5->click();
+        });
+        DataWindow::run(*m_session, nullptr);
+
+        QCOMPARE(ui::ModalScript::shownNames(),
+                 (QStringList{QStringLiteral("数据管理窗口"), QStringLiteral("导出网页窗口")}));
+        QCOMPARE(path, m_session->dir.storeFile());
+        QCOMPARE(password, kPassword);
+        QVERIFY(storeClosed);
+        QVERIFY(QFile::exists(m_session->dir.previewFile()));
+        QVERIFY(m_session->store.isOpen());
+        QCOMPARE(m_session->store.recordCount(), 3);
+        QCOMPARE(m_session->store.fieldOf(1, 1), QStringLiteral("张三"));
+        QCOMPARE(ui::ModalScript::pendingHandlers(), 0);
+    }
+};
+
+QTEST_MAIN(ExportWebTest)
+#include "tst_export_web.moc"
