@@ -534,8 +534,10 @@ void ExportWebWindow::save(const QByteArray &page)
 
 bool ExportWebWindow::writePageFile(const QString &path, const QByteArray &page)
 {
-    const bool written = exchange::writeFileAtomically(
-        path, [&page](QIODevice &file) { return file.write(page) == page.size(); });
+    // A page chosen over the store file would destroy every contact.
+    const bool written = !exchange::isSameFile(path, storePath) &&
+                         exchange::writeFileAtomically(
+                             path, [&page](QIODevice &file) { return file.write(page) == page.size(); });
     if (!written)
         ui::messageBox(this, QStringLiteral("保存网页失败！"), QStringLiteral("提示"), ui::Style::OkStop);
     return written;

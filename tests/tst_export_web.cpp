@@ -353,6 +353,18 @@ private slots:
         QVERIFY(window->按钮1->isEnabled());
     }
 
+    void theStoreFileIsNeverReplaced()
+    {
+        makeStore(sampleContacts());
+        const QByteArray store = contentsOf(m_session->dir.storeFile());
+        auto window = openWindow();
+        ui::FileDialog::setNextFileName(m_session->dir.storeFile());
+        window->按钮1->click();
+        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("保存网页失败！"));
+        QCOMPARE(contentsOf(m_session->dir.storeFile()), store);
+        QVERIFY(window->isVisible());
+    }
+
     void buttonsAreLockedWhileBuilding()
     {
         makeStore(apptest::numberedContacts(5));
