@@ -6,9 +6,10 @@
 // Peak memory is measured in fresh child processes that only open the store
 // and write the page.
 
+#include "BenchSupport.h"
+
 #include "contacts/Session.h"
 #include "contacts/store/ContactStore.h"
-#include "contacts/store/ContactStoreTesting.h"
 #include "exchange/WebPage.h"
 #include "export/ExportWebWindow.h"
 #include "ui/Controls.h"
@@ -57,16 +58,6 @@ QString medianOf(int times, const std::function<void()> &work)
         .arg(samples[samples.size() / 2], 0, 'f', 0)
         .arg(samples.back(), 0, 'f', 0)
         .arg(times);
-}
-
-QStringList sampleContact(int i)
-{
-    return {QStringLiteral("联系人%1").arg(i),
-            QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')),
-            QString::number(10000000 + i),
-            QStringLiteral("user%1@example.com.cn").arg(i),
-            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
 }
 
 bool writePage(const ContactStore &store, const QString &out)
@@ -153,17 +144,10 @@ int main(int argc, char **argv)
     QDir().mkpath(dir);
     Session session(dir);
     const QString storePath = session.dir.storeFile();
-    QFile::remove(storePath);
-
-    QList<QStringList> rows;
-    for (int i = 1; i <= kRecords; ++i)
-        rows << sampleContact(i);
-    if (!ContactStore::create(storePath) || !session.store.open(storePath) ||
-        !ContactStoreTestAccess::appendMany(session.store, rows)) {
+    if (!bench::buildProgramDir(dir, kRecords) || !session.store.open(storePath)) {
         fprintf(stderr, "could not build the store in %s\n", qPrintable(dir));
         return 1;
     }
-    rows.clear();
     const QString page = dir + QStringLiteral("/page.htm");
 
     printf("load average before: %.2f\n\n", loadAverage());
