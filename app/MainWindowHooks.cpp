@@ -77,7 +77,8 @@ bool MainWindow::anyOtherWindowShown() const
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     return std::any_of(windows.cbegin(), windows.cend(), [this](QWidget *w) {
-        return w != this && w->isVisible() && !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip);
+        return w != this && w->isVisible() &&
+               !(w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip);
     });
 }
 

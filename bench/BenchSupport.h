@@ -15,9 +15,12 @@ namespace quennet::bench {
 
 inline QStringList contactOf(int n)
 {
-    return {QStringLiteral("联系人%1").arg(n), QStringLiteral("010-%1").arg(n, 8, 10, QLatin1Char('0')),
-            QStringLiteral("139%1").arg(n, 8, 10, QLatin1Char('0')), QStringLiteral("%1").arg(10000000 + n),
-            QStringLiteral("user%1@example.com.cn").arg(n), QStringLiteral("广东省深圳市南山区科技园%1栋").arg(n % 100)};
+    return {QStringLiteral("联系人%1").arg(n),
+            QStringLiteral("010-%1").arg(n, 8, 10, QLatin1Char('0')),
+            QStringLiteral("139%1").arg(n, 8, 10, QLatin1Char('0')),
+            QStringLiteral("%1").arg(10000000 + n),
+            QStringLiteral("user%1@example.com.cn").arg(n),
+            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(n % 100)};
 }
 
 // Skins from the built program directory beside the benchmark, and a new

@@ -79,9 +79,10 @@ void measureTrim(const QString &home)
         samples.push_back(double(timer.nsecsElapsed()) / 1e3);
     }
     std::sort(samples.begin(), samples.end());
-    std::printf("| one memory trim, store open, main window loaded (%d runs) | median %.0f µs, p90 %.0f µs, max %.0f "
-                "µs |\n",
-                kTrimRuns, samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back());
+    std::printf(
+        "| one memory trim, store open, main window loaded (%d runs) | median %.0f µs, p90 %.0f µs, max %.0f "
+        "µs |\n",
+        kTrimRuns, samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back());
     delete window;
 }
 
@@ -94,13 +95,15 @@ bool measureIdle(const QString &home, const QString &platform, int seconds)
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     env.insert(QStringLiteral("QUENNET_TEST_MODE"), QStringLiteral("report"));
     process.setProcessEnvironment(env);
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quennet"), {QStringLiteral("--home"), home});
+    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quennet"),
+                  {QStringLiteral("--home"), home});
     if (!process.waitForStarted(10000))
         return false;
     QByteArray log;
     QElapsedTimer wait;
     wait.start();
-    while (!log.contains("window: 主窗口") && wait.elapsed() < 30000 && process.state() == QProcess::Running) {
+    while (!log.contains("window: 主窗口") && wait.elapsed() < 30000 &&
+           process.state() == QProcess::Running) {
         process.waitForReadyRead(100);
         log += process.readAllStandardError();
     }
@@ -121,11 +124,12 @@ bool measureIdle(const QString &home, const QString &platform, int seconds)
     const qint64 rssAfter = residentKb(pid);
     const double cpuMs = double(cpuAfter - cpuBefore) / 1e6;
     std::fflush(stdout);
-    std::printf("| idle CPU of the program over %d s (all threads) | %.1f ms = %.3f %% of one core |\n", seconds, cpuMs,
-                100.0 * double(cpuAfter - cpuBefore) / double(wallNs));
+    std::printf("| idle CPU of the program over %d s (all threads) | %.1f ms = %.3f %% of one core |\n",
+                seconds, cpuMs, 100.0 * double(cpuAfter - cpuBefore) / double(wallNs));
     std::printf("| resident memory, start and end of that minute | %.1f MB, %.1f MB |\n", rssBefore / 1024.0,
                 rssAfter / 1024.0);
-    std::printf("| load average before and after | %s; %s |\n", loadBefore.constData(), loadAverage().constData());
+    std::printf("| load average before and after | %s; %s |\n", loadBefore.constData(),
+                loadAverage().constData());
     process.terminate();
     process.waitForFinished(10000);
     return true;

@@ -49,19 +49,18 @@ struct Fixture {
     QStringList snapshot() const
     {
         const FormState &f = session->form;
-        QStringList state{QStringLiteral("form %1 %2 %3 %4")
-                              .arg(f.adding)
-                              .arg(f.modifying)
-                              .arg(f.queryKind)
-                              .arg(f.selectedRecord),
-                          QStringLiteral("list %1 cursor %2")
-                              .arg(window->isListView())
-                              .arg(session->store.recordNumber()),
-                          window->总记录数标签->text()};
+        QStringList state{
+            QStringLiteral("form %1 %2 %3 %4")
+                .arg(f.adding)
+                .arg(f.modifying)
+                .arg(f.queryKind)
+                .arg(f.selectedRecord),
+            QStringLiteral("list %1 cursor %2").arg(window->isListView()).arg(session->store.recordNumber()),
+            window->总记录数标签->text()};
         for (QLineEdit *box : window->editBoxes())
             state << box->text() + (box->isReadOnly() ? QStringLiteral(" ro") : QStringLiteral(" rw"));
-        for (QAction *item : {window->添加联系人, window->修改联系人, window->删除联系人,
-                              window->查询联系人->menuAction()})
+        for (QAction *item :
+             {window->添加联系人, window->修改联系人, window->删除联系人, window->查询联系人->menuAction()})
             state << QString::number(item->isEnabled());
         for (const ui::ShownMessage &m : ui::MessageBoxScript::shown())
             state << m.text;
@@ -189,7 +188,8 @@ private slots:
                     row.useControl(f.window);
                 (useKey ? byKey : byControl) = f.snapshot();
             }
-            QVERIFY2(byKey == byControl, qPrintable(key + QStringLiteral(": ") + byKey.join(QLatin1Char('|'))));
+            QVERIFY2(byKey == byControl,
+                     qPrintable(key + QStringLiteral(": ") + byKey.join(QLatin1Char('|'))));
         }
     }
 
@@ -364,8 +364,9 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto mouse = [&window](QEvent::Type type, const QPoint &at, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, at, window.mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                              buttons, Qt::NoModifier);
+            QMouseEvent event(type, at, window.mapToGlobal(at),
+                              type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                              Qt::NoModifier);
             QApplication::sendEvent(&window, &event);
         };
         const QPoint start = window.pos();

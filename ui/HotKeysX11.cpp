@@ -100,8 +100,8 @@ public:
                     taken.append({id, *code, uint16_t(modifiers | locks)});
                     // Not owner_events: the key comes to the root window even
                     // when one of the program's own windows has the focus.
-                    cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, taken.last().modifiers, *code,
-                                                        XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+                    cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, taken.last().modifiers,
+                                                        *code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
                 }
             }
             std::free(codes);

@@ -88,7 +88,9 @@ class DesktopTray : public TrayHost {
     Q_OBJECT
 public:
     DesktopTray()
-        : m_watch([this] { QMetaObject::invokeMethod(this, &DesktopTray::trayHostAnnounced, Qt::QueuedConnection); })
+        : m_watch([this] {
+              QMetaObject::invokeMethod(this, &DesktopTray::trayHostAnnounced, Qt::QueuedConnection);
+          })
     {
     }
 

@@ -50,7 +50,8 @@ inline QRect windowGeometry(const QString &id)
     const QString text = xdotool({QStringLiteral("getwindowgeometry"), id});
     const QRegularExpressionMatch position =
         QRegularExpression(QStringLiteral("Position: (-?\\d+),(-?\\d+)")).match(text);
-    const QRegularExpressionMatch size = QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)")).match(text);
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral("Geometry: (\\d+)x(\\d+)")).match(text);
     if (!position.hasMatch() || !size.hasMatch())
         return QRect(-1, -1, 0, 0);
     return QRect(position.captured(1).toInt(), position.captured(2).toInt(), size.captured(1).toInt(),
@@ -65,7 +66,8 @@ inline QPoint windowPosition(const QString &id)
 inline void click(const QPoint &screenPoint, int times = 1, int button = 1)
 {
     xdotool({QStringLiteral("mousemove"), QString::number(screenPoint.x()), QString::number(screenPoint.y()),
-             QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times), QString::number(button)});
+             QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times),
+             QString::number(button)});
 }
 
 // The whole screen; kept in $QUENNET_SCREENSHOT_DIR when that is set.
