@@ -375,6 +375,31 @@ void MainWindow::超级列表框_leftButtonReleased()
     open();
 }
 
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        syncWithFile();
+    QWidget::changeEvent(event);
+}
+
+void MainWindow::syncWithFile()
+{
+    ContactStore &store = m_session.store;
+    bool reloaded = false;
+    if (!store.isOpen() || (store.refresh(&reloaded) && !reloaded))
+        return;
+    FormState &form = m_session.form;
+    const int cursor = store.recordNumber();
+    m_listModel->clear();
+    m_listModel->fill();
+    setTotalCounter(store.recordCount());
+    form.selectedRecord = std::min(form.selectedRecord, store.recordCount());
+    store.goTo(cursor);
+    // Typed values of an unfinished add or change stay in the boxes.
+    if (form.adding == 0 && form.modifying == 0 && form.queryKind == 0)
+        showCurrentRecord();
+}
+
 void MainWindow::时钟1_fired()
 {
     ui::trimMemory();
@@ -474,6 +499,7 @@ bool MainWindow::askToSaveRecord()
 
 void MainWindow::previous()
 {
+    syncWithFile();
     FormState &form = m_session.form;
     ContactStore &store = m_session.store;
     if (form.adding == 1 || form.modifying == 1)
@@ -491,6 +517,7 @@ void MainWindow::previous()
 
 void MainWindow::next()
 {
+    syncWithFile();
     FormState &form = m_session.form;
     ContactStore &store = m_session.store;
     if (form.adding == 1 || form.modifying == 1)
@@ -508,6 +535,7 @@ void MainWindow::next()
 
 void MainWindow::confirm()
 {
+    syncWithFile();
     // Each test is made afresh: a branch that ends by showing a record resets
     // the state, so the later branches do not run.
     if (m_session.form.adding == 1)
@@ -522,6 +550,7 @@ void MainWindow::confirm()
 
 void MainWindow::open()
 {
+    syncWithFile();
     const FormState &form = m_session.form;
     if (form.adding == 1 || form.modifying == 1 || form.queryKind != 0) {
         confirm();
@@ -535,6 +564,7 @@ void MainWindow::open()
 
 void MainWindow::backToList()
 {
+    syncWithFile();
     const FormState &form = m_session.form;
     if ((form.adding == 1 || form.modifying == 1) && askToSaveRecord())
         return;

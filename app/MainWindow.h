@@ -140,6 +140,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void buildTitleBar();
@@ -157,6 +158,10 @@ private:
     ui::ImageButton *addImageButton(const QString &name, const QString &image, const QRect &geometry,
                                     const QString &accessibleName);
     QAction *addMenuItem(QMenu *menu, const QString &caption, int picture);
+
+    // Reads the store again when another program changed it, so that the
+    // window shows, and writes on the strength of, only what is stored.
+    void syncWithFile();
 
     // The branches of confirm, one per form state.
     void confirmAdding();

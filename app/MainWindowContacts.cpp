@@ -72,6 +72,7 @@ void MainWindow::startAdding()
 
 void MainWindow::startModifying()
 {
+    syncWithFile();
     FormState &form = m_session.form;
     if (form.adding == 1) {
         tell(this, rules::addingStateMessage());
@@ -93,13 +94,15 @@ void MainWindow::confirmAdding()
 {
     ContactStore &store = m_session.store;
     const rules::ContactInput input = typedContact(*this);
-    const rules::Check check = rules::checkAdding(store, input);
+    // The checks run inside the write, against what the file holds then.
+    rules::Check check = rules::Check::Ok;
+    const bool added = rules::addContact(store, input, &check);
     if (check != rules::Check::Ok) {
         // The form stays in Adding with the typed values, to be corrected.
         tell(this, rules::checkMessage(check, rules::Branch::Adding));
         return;
     }
-    if (!rules::appendContact(store, input)) {
+    if (!added) {
         tell(this, rules::addFailed());
         showCurrentRecord();
         return;
@@ -177,6 +180,7 @@ void MainWindow::confirmQuery(int kind)
 
 void MainWindow::deleteContact()
 {
+    syncWithFile();
     FormState &form = m_session.form;
     ContactStore &store = m_session.store;
     if (form.adding == 1) {

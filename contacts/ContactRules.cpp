@@ -108,6 +108,19 @@ bool appendContact(ContactStore &store, const ContactInput &input)
     return true;
 }
 
+bool addContact(ContactStore &store, const ContactInput &input, Check *check)
+{
+    *check = Check::Ok;
+    const bool added = store.appendIf(input.values(), [&](ContactStore &current) {
+        *check = checkAdding(current, input);
+        return *check == Check::Ok;
+    });
+    if (!added)
+        return false;
+    store.goLast();
+    return true;
+}
+
 bool modifyContact(ContactStore &store, const ContactInput &input, int selectedRecord)
 {
     store.goTo(selectedRecord);

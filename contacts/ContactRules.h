@@ -89,6 +89,11 @@ Check checkAgainst(const ContactInput &input, const FoundValues &found);
 // Appends the six values; on success the cursor is on the new last record.
 // On failure the cursor stays where it was.
 bool appendContact(ContactStore &store, const ContactInput &input);
+// The adding checks and the append in one write transaction, against the
+// records as the file holds them then (other programs may be adding too).
+// False with *check the refusing rule, or with Check::Ok when the write
+// itself failed (store.lastError() says why).
+bool addContact(ContactStore &store, const ContactInput &input, Check *check);
 // Overwrites record selectedRecord. The store refuses when that number names
 // no record (e.g. 0), and so does this.
 bool modifyContact(ContactStore &store, const ContactInput &input, int selectedRecord);

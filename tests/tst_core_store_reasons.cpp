@@ -240,6 +240,41 @@ private slots:
                 expected == StoreError::NotOpen);
     }
 
+    void refreshReadsWhatOthersWrote()
+    {
+        const QString pw = QStringLiteral("pw");
+        const QString path = makeStore(3, pw);
+        ContactStore mine, other;
+        QVERIFY(mine.open(path, pw) && other.open(path, pw));
+        bool reloaded = true;
+        QVERIFY(mine.refresh(&reloaded));
+        QVERIFY(!reloaded);
+        other.goTo(1);
+        QVERIFY(other.markDeleted() && other.purge() && other.append(contact(QStringLiteral("甲"))));
+        mine.goTo(3);
+        QVERIFY(mine.refresh(&reloaded));
+        QVERIFY(reloaded);
+        QCOMPARE(mine.recordCount(), 3);
+        QCOMPARE(mine.recordNumber(), 3);
+        QCOMPARE(mine.field(FieldName), QStringLiteral("甲"));
+        QCOMPARE(mine.reloadCount(), 1);
+        // appendIf reads the file in inside its transaction.
+        QVERIFY(other.append(contact(QStringLiteral("乙"))));
+        int seen = 0;
+        QVERIFY(!mine.appendIf(contact(QStringLiteral("乙")), [&](ContactStore &s) {
+            seen = s.recordCount();
+            return !s.find(FieldName, QStringLiteral("乙"));
+        }));
+        QCOMPARE(mine.lastError(), StoreError::None);
+        QCOMPARE(seen, 4);
+        // A file damaged meanwhile closes the store.
+        other.close();
+        QVERIFY(sql(path, "CREATE VIEW v AS SELECT 1"));
+        QVERIFY(!mine.refresh());
+        QCOMPARE(mine.lastError(), StoreError::Damaged);
+        QVERIFY(!mine.isOpen());
+    }
+
     void reasonsHaveChineseText()
     {
         for (int e = int(StoreError::Missing); e <= int(StoreError::Failed); ++e)

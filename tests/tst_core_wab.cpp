@@ -99,6 +99,8 @@ private slots:
     void passwords();
     void check();
     void reasons_data();
+    void parallelAdds_data();
+    void parallelAdds();
     void reasons();
     void add_data();
     void add();
@@ -307,6 +309,38 @@ void TestWab::reasons()
         QDir(file).removeRecursively();
     else
         QFile::remove(file);
+}
+
+void TestWab::parallelAdds_data()
+{
+    QTest::addColumn<bool>("sameName");
+    QTest::newRow("ten adds of one name leave one") << true;
+    QTest::newRow("ten adds of different names all succeed") << false;
+}
+
+void TestWab::parallelAdds()
+{
+    QFETCH(bool, sameName);
+    const QString name = QStringLiteral("parallel.vdb");
+    QVERIFY(!storeWith(name, {{QStringLiteral("甲")}}).isEmpty());
+    QList<QProcess *> adds;
+    for (int i = 0; i < 10; ++i) {
+        auto *process = new QProcess(this);
+        process->setWorkingDirectory(m_dir.path());
+        const QString added = sameName ? QStringLiteral("同名") : QStringLiteral("人%1").arg(i);
+        process->start(wabPath(), {QStringLiteral("add"), QStringLiteral("--name"), added, name});
+        adds << process;
+    }
+    int done = 0;
+    for (QProcess *process : adds) {
+        QVERIFY(process->waitForFinished(30000));
+        const QString err = QString::fromUtf8(process->readAllStandardError());
+        QVERIFY2(process->exitCode() == 0 || (sameName && process->exitCode() == 1), qPrintable(err));
+        done += process->exitCode() == 0 ? 1 : 0;
+        delete process;
+    }
+    QCOMPARE(done, sameName ? 1 : 10);
+    QCOMPARE(listed(path(name)).size(), sameName ? 2 : 11);
 }
 
 void TestWab::add_data()

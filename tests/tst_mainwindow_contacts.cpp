@@ -883,6 +883,43 @@ private slots:
             QCOMPARE(messagesAtFirstChange, 1);
     }
 
+    // Another program (wab) changes the store while the window is open: the
+    // window's next step reads the file first and never writes from what it
+    // showed before.
+    void changesByAnotherProgram_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("record deleted") << QStringLiteral("delete");
+        QTest::newRow("same name added") << QStringLiteral("add");
+    }
+
+    void changesByAnotherProgram()
+    {
+        QFETCH(QString, change);
+        Harness h;
+        QVERIFY(h.ready());
+        const QString name = QStringLiteral("外来的人");
+        ContactStore other;
+        QVERIFY(other.open(h.storeFile()));
+        if (change == QLatin1String("delete")) {
+            other.goTo(2);
+            QVERIFY(other.markDeleted() && other.purge());
+            h.w().backToList();
+            QCOMPARE(h.listRows(), 4);
+            QCOMPARE(h.counter(), QStringLiteral("共4条记录"));
+            return;
+        }
+        h.w().startAdding();
+        QVERIFY(other.append(person(name)));
+        h.type(person(name));
+        h.clickConfirm();
+        QCOMPARE(shownMessages().size(), 1);
+        QCOMPARE(ui::MessageBoxScript::shown().first().text,
+                 rules::checkMessage(rules::Check::DuplicateName, rules::Branch::Adding).text);
+        QCOMPARE(h.stored().size(), 6);
+        QCOMPARE(h.store().recordCount(), 6);
+    }
+
     void deleteScenarios()
     {
         const Contacts all = fiveContacts();

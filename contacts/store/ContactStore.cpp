@@ -291,13 +291,39 @@ bool ContactStoreImpl::commit(Transaction &tx)
     return ok;
 }
 
-bool ContactStoreImpl::write(const std::function<bool()> &body)
+bool ContactStoreImpl::write(const std::function<bool()> &body, bool readFirst)
 {
-    error = attemptWrite(body);
+    error = attemptWrite(body, readFirst);
+    if (error != StoreError::None && !db.isOpen())
+        reset(); // a reload found the file damaged
     return error == StoreError::None;
 }
 
-StoreError ContactStoreImpl::attemptWrite(const std::function<bool()> &body)
+StoreError ContactStoreImpl::reloadInTransaction()
+{
+    for (const auto &step : {quickCheck, verifySchema})
+        if (const StoreError failed = step(db); failed != StoreError::None)
+            return failed;
+    StoreMeta fresh;
+    if (const StoreError failed = readMeta(db, &fresh); failed != StoreError::None)
+        return failed;
+    // Another store put in its place, or its password changed: the key
+    // held no longer applies.
+    if (fresh.storeId != meta.storeId || unlockKey(fresh, QString(), &key) != StoreError::None)
+        return StoreError::ChangedElsewhere;
+    meta = std::move(fresh);
+    records.clear();
+    arena.release();
+    digest = RecordDigest();
+    if (const StoreError failed = load(db); failed != StoreError::None)
+        return failed;
+    dataVersion = readDataVersion();
+    ++reloads;
+    cursor = std::clamp(cursor, 0, count() + 1);
+    return StoreError::None;
+}
+
+StoreError ContactStoreImpl::attemptWrite(const std::function<bool()> &body, bool readFirst)
 {
     if (!db.isOpen())
         return StoreError::NotOpen;
@@ -307,8 +333,15 @@ StoreError ContactStoreImpl::attemptWrite(const std::function<bool()> &body)
     Transaction tx(db);
     if (!tx.isActive())
         return writeFailure(tx.failedCode());
-    if (const StoreError changed = unchangedSinceRead(); changed != StoreError::None)
-        return changed;
+    if (const StoreError changed = unchangedSinceRead(); changed != StoreError::None) {
+        if (!readFirst || changed != StoreError::ChangedElsewhere)
+            return changed;
+        if (const StoreError failed = reloadInTransaction(); failed != StoreError::None) {
+            tx.commit(); // nothing written; ends the transaction before the store closes
+            db.close();
+            return failed;
+        }
+    }
     if (!body())
         return bodyError != StoreError::None ? bodyError : writeFailure(db.lastError());
     return commit(tx) ? StoreError::None : writeFailure(tx.failedCode());
@@ -439,6 +472,37 @@ bool ContactStore::open(const QString &path, const QString &password)
 StoreError ContactStore::lastError() const
 {
     return d->error;
+}
+
+bool ContactStore::refresh(bool *reloaded)
+{
+    if (reloaded)
+        *reloaded = false;
+    if (!isOpen())
+        return d->refuse(StoreError::NotOpen);
+    if (!d->db.exec("BEGIN"))
+        return d->refuse(errorFromSqlite(d->db.lastError()));
+    const qint64 version = d->readDataVersion();
+    if (version == d->dataVersion) {
+        d->db.exec("COMMIT");
+        d->error = StoreError::None;
+        return true;
+    }
+    const StoreError error = version < 0 ? errorFromSqlite(d->db.lastError()) : d->reloadInTransaction();
+    d->db.exec("COMMIT");
+    d->error = error;
+    if (error != StoreError::None) {
+        d->reset();
+        return false;
+    }
+    if (reloaded)
+        *reloaded = true;
+    return true;
+}
+
+int ContactStore::reloadCount() const
+{
+    return d->reloads;
 }
 
 void ContactStore::close()
@@ -611,19 +675,36 @@ QString ContactStore::fieldName(int pos) const
 
 bool ContactStore::append(const QStringList &values)
 {
+    return appendIf(values, nullptr);
+}
+
+bool ContactStore::appendIf(const QStringList &values, const std::function<bool(ContactStore &)> &allowed)
+{
     StoredRecord record;
-    if (qint64(d->count()) >= kMaxRecords || !packed::pack(values, &record.packed))
-        return d->refuse(StoreError::OverCapacity);
-    RecordDigest next = d->digest;
-    const bool ok = d->write([&] {
-        record.rowId = d->nextRowId();
-        if (record.rowId <= 0)
-            return false;
-        next.toggle(d->tagOf(record));
-        const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
-        Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
-        return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run() && d->writeDigest(next);
-    });
+    const bool fits = packed::pack(values, &record.packed);
+    RecordDigest next;
+    bool refused = false;
+    const bool ok = d->write(
+        [&] {
+            // The caller's rules come first, as they would without the write.
+            if (allowed && !allowed(*this)) {
+                refused = true;
+                return false;
+            }
+            if (!fits || qint64(d->count()) >= kMaxRecords)
+                return d->giveUp(StoreError::OverCapacity);
+            next = d->digest;
+            record.rowId = d->nextRowId();
+            if (record.rowId <= 0)
+                return false;
+            next.toggle(d->tagOf(record));
+            const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
+            Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
+            return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run() && d->writeDigest(next);
+        },
+        bool(allowed));
+    if (refused)
+        d->error = StoreError::None;
     if (!ok)
         return false;
     d->digest = next;

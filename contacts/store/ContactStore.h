@@ -76,6 +76,14 @@ public:
     bool isOpen() const;
     // Why the last open or write failed; None after a success.
     StoreError lastError() const;
+    // Reads the file again when another program has committed a change since
+    // this store read it (SQLite's data version); the cursor keeps its
+    // number. True when memory now holds what the file holds; *reloaded
+    // tells whether it was read again. A file that no longer verifies closes
+    // the store (false, with the reason).
+    bool refresh(bool *reloaded = nullptr);
+    // How many times the records were read again since open.
+    int reloadCount() const;
     // Re-seals every record under newPassword (empty: remove) in one
     // transaction: after a crash either the old or the new password opens it.
     bool setPassword(const QString &newPassword);
@@ -118,6 +126,11 @@ public:
 
     // --- writes (durable on return; false leaves file and memory unchanged) --
     bool append(const QStringList &values); // cursor moves to the new record
+    // Appends only when allowed holds for the records as the file holds them
+    // at the moment of writing: inside the write transaction, changes that
+    // other programs committed meanwhile are read in first. False with
+    // lastError() None when allowed refused.
+    bool appendIf(const QStringList &values, const std::function<bool(ContactStore &)> &allowed);
     bool modify(const QStringList &values); // record under the cursor
     bool markDeleted();                     // record under the cursor
     bool isMarkedDeleted() const;

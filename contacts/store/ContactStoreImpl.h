@@ -55,10 +55,16 @@ public:
                         const QByteArray &packed) const;
     bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed);
 
+    int reloads = 0;
+
     // Runs body inside one transaction; true only when it committed. On
-    // failure error says why.
-    bool write(const std::function<bool()> &body);
-    StoreError attemptWrite(const std::function<bool()> &body);
+    // failure error says why. A write whose view is stale fails, unless
+    // readFirst: then the file's records are read in before body runs.
+    bool write(const std::function<bool()> &body, bool readFirst = false);
+    StoreError attemptWrite(const std::function<bool()> &body, bool readFirst);
+    // Inside a transaction on db: verifies the file again and reads its
+    // records. On failure memory is unusable and the caller closes the store.
+    StoreError reloadInTransaction();
     bool commit(store::Transaction &tx);
     StoreError unchangedSinceRead();
     // Both return false: refuse before any write starts, giveUp from a body.

@@ -272,11 +272,12 @@ int runAdd(const Arguments &args)
     PasswordSource passwords = passwordSource(args);
     if (const int code = openStore(store, storePath(args), passwords))
         return code;
-    const rules::Check check = rules::checkAdding(store, input);
-    if (check != rules::Check::Ok)
-        return refuse(rules::checkMessage(check, rules::Branch::Adding).text);
-    if (!rules::appendContact(store, input))
+    rules::Check check = rules::Check::Ok;
+    if (!rules::addContact(store, input, &check)) {
+        if (check != rules::Check::Ok)
+            return refuse(rules::checkMessage(check, rules::Branch::Adding).text);
         return writeFailed(rules::addFailed().text, store);
+    }
     printOut(rules::addSucceeded().text);
     return ExitDone;
 }
