@@ -31,7 +31,8 @@ QIcon applicationIcon();
 // restores the real one.
 void setEndProgramHandler(std::function<void(int)> handler);
 
-// The testing switch. QUENNET_TEST_MODE=1: no real message box, file dialog,
+// The testing switch (read by main only in builds with tests).
+// QUENNET_TEST_MODE=1: no real message box, file dialog,
 // modal window or document is shown (the scripted layers answer at once);
 // each top-level window shown is reported on stderr as "window: <name>" and
 // every message box as "message: <title>|<style>|<text>". QUENNET_TEST_MODE=

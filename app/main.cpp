@@ -20,13 +20,6 @@
 
 namespace {
 
-qint64 wallClockMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 quennet::ProgramDir programDirectory(const QApplication &app)
 {
     QCommandLineParser parser;
@@ -47,6 +40,17 @@ quennet::ProgramDir programDirectory(const QApplication &app)
     if (!dir.isPortable())
         quennet::provideUserStore(dir);
     return dir;
+}
+
+#ifdef QUENNET_TEST_HOOKS
+// Test and benchmark builds only: the shipped program never changes its
+// behaviour because of the environment.
+
+qint64 wallClockMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 // QUENNET_BENCH_STARTUP: start-up measurement. The value is the wall-clock
@@ -102,17 +106,8 @@ void installStartupProbe(QApplication &app, qint64 mainEnteredMs)
     app.installEventFilter(new StartupProbe(start));
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+void installTestHooks(QApplication &app, qint64 mainEnteredMs)
 {
-    const qint64 mainEntered = wallClockMs();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("quennet"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
-    QApplication::setWindowIcon(quennet::applicationIcon());
-    quennet::ui::installFontSubstitutes();
-
     // Testing switch for tests that drive the real executable (see
     // app/Program.h). QUENNET_TEST_MODE=1: scripted dialogs, windows and
     // messages reported; =report: real dialogs, windows reported.
@@ -126,7 +121,26 @@ int main(int argc, char **argv)
     }
     if (testMode == "1" || testMode == "report")
         quennet::enableTestReporting();
-    installStartupProbe(app, mainEntered);
+    installStartupProbe(app, mainEnteredMs);
+}
+#endif
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+#ifdef QUENNET_TEST_HOOKS
+    const qint64 mainEntered = wallClockMs();
+#endif
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quennet"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
+    QApplication::setWindowIcon(quennet::applicationIcon());
+    quennet::ui::installFontSubstitutes();
+
+#ifdef QUENNET_TEST_HOOKS
+    installTestHooks(app, mainEntered);
+#endif
 
     quennet::Session session(programDirectory(app));
     quennet::LoginWindow::load(session);

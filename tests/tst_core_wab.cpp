@@ -10,7 +10,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QThread>
+
+#include <pty.h>
+#include <termios.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 using quennet::ContactStore;
@@ -99,6 +105,7 @@ private slots:
     void passwords();
     void check();
     void reasons_data();
+    void passwordFromTerminalNotEchoed();
     void parallelAdds_data();
     void parallelAdds();
     void reasons();
@@ -309,6 +316,44 @@ void TestWab::reasons()
         QDir(file).removeRecursively();
     else
         QFile::remove(file);
+}
+
+void TestWab::passwordFromTerminalNotEchoed()
+{
+    // --password-stdin with a terminal as standard input: the typed password
+    // must not appear on the terminal.
+    const QString file = storeWith(QStringLiteral("tty.vdb"), {{QStringLiteral("甲")}}, QStringLiteral("sekrit42"));
+    QVERIFY(!file.isEmpty());
+    int master = -1;
+    const QByteArray program = QFile::encodeName(wabPath());
+    const QByteArray store = QFile::encodeName(file);
+    const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        ::execl(program.constData(), "wab", "list", "--password-stdin", store.constData(), nullptr);
+        ::_exit(127);
+    }
+    // Type only once wab has switched the echo off (the master sees the
+    // terminal's settings).
+    struct termios settings {};
+    for (int i = 0; i < 1000 && ::tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO); ++i)
+        QThread::msleep(10);
+    QVERIFY(!(settings.c_lflag & ECHO));
+    QVERIFY(::write(master, "sekrit42\n", 9) == 9);
+    QByteArray seen;
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // EIO once the child has gone
+        seen.append(buffer, n);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(master);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, seen.constData());
+    QVERIFY2(seen.contains("甲"), seen.constData());
+    QVERIFY2(!seen.contains("sekrit42"), seen.constData());
 }
 
 void TestWab::parallelAdds_data()

@@ -1,5 +1,7 @@
 #include "contacts/store/Sealing.h"
 
+#include "contacts/store/Secret.h"
+
 #include <QtEndian>
 
 #include <sodium.h>
@@ -208,3 +210,28 @@ QByteArray keyCheckPlainText()
 }
 
 } // namespace quennet::store
+
+namespace quennet {
+
+void wipe(QString &secret)
+{
+    if (!secret.isEmpty() && secret.isDetached())
+        sodium_memzero(secret.data(), size_t(secret.size()) * sizeof(QChar));
+    secret.clear();
+}
+
+void wipe(QByteArray &secret)
+{
+    if (!secret.isEmpty() && secret.isDetached())
+        sodium_memzero(secret.data(), size_t(secret.size()));
+    secret.clear();
+}
+
+void wipe(std::string &secret)
+{
+    if (!secret.empty())
+        sodium_memzero(secret.data(), secret.size());
+    secret.clear();
+}
+
+} // namespace quennet

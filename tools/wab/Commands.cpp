@@ -4,6 +4,7 @@
 
 #include "contacts/ContactRules.h"
 #include "contacts/store/ContactStore.h"
+#include "contacts/store/Secret.h"
 
 #include <QFileInfo>
 
@@ -110,14 +111,14 @@ int openStore(ContactStore &store, const QString &path, PasswordSource &password
     if (why != quennet::StoreError::None)
         return cannot(why);
     if (protectedStore) {
-        const std::optional<QString> typed = passwords.ask(QStringLiteral("请输入通讯录密码："));
+        std::optional<QString> typed = passwords.ask(QStringLiteral("请输入通讯录密码："));
         if (!typed)
             return noTerminal();
-        password = *typed;
+        password = std::move(*typed);
     }
-    if (store.open(path, password))
-        return ExitDone;
-    return cannot(store.lastError());
+    const int code = store.open(path, password) ? int(ExitDone) : cannot(store.lastError());
+    quennet::wipe(password); // the store keeps only the derived key
+    return code;
 }
 
 // A failed write: the refusal and, on the next line, why.
@@ -131,17 +132,21 @@ int writeFailed(const QString &message, const ContactStore &store)
 std::optional<QString> askNewPasswordTwice(PasswordSource &passwords, const QString &prompt,
                                            const QString &nothingDone, int *exitCode)
 {
-    const std::optional<QString> first = passwords.ask(prompt);
+    std::optional<QString> first = passwords.ask(prompt);
     if (!first) {
         *exitCode = noTerminal();
         return std::nullopt;
     }
-    const std::optional<QString> second = passwords.ask(QStringLiteral("请再输入一次："));
+    std::optional<QString> second = passwords.ask(QStringLiteral("请再输入一次："));
     if (!second) {
+        quennet::wipe(*first);
         *exitCode = noTerminal();
         return std::nullopt;
     }
-    if (*first != *second) {
+    const bool same = *first == *second;
+    quennet::wipe(*second);
+    if (!same) {
+        quennet::wipe(*first);
         *exitCode = refuse(QStringLiteral("两次输入的密码不一致！") + nothingDone);
         return std::nullopt;
     }
@@ -165,20 +170,23 @@ int runInit(const Arguments &args)
     PasswordSource passwords = passwordSource(args);
     if (askTwice) {
         int exitCode = ExitDone;
-        const std::optional<QString> typed =
+        std::optional<QString> typed =
             askNewPasswordTwice(passwords, QStringLiteral("新通讯录的密码（留空则不设密码）："),
                                 QStringLiteral("通讯录没有创建。"), &exitCode);
         if (!typed)
             return exitCode;
-        password = *typed;
+        password = std::move(*typed);
     } else if (passwords.fromStdin()) {
         password = passwords.ask(QString()).value_or(QString());
     }
 
     quennet::StoreError why = quennet::StoreError::None;
-    if (!ContactStore::create(path, password, &why))
+    const bool created = ContactStore::create(path, password, &why);
+    const bool withPassword = !password.isEmpty();
+    quennet::wipe(password);
+    if (!created)
         return cannotOpen(QStringLiteral("无法创建通讯录文件：%1\n").arg(path) + problemList({storeErrorText(why)}));
-    printOut(password.isEmpty() ? QStringLiteral("已创建空通讯录（无密码）：%1").arg(path)
+    printOut(!withPassword ? QStringLiteral("已创建空通讯录（无密码）：%1").arg(path)
                                 : QStringLiteral("已创建空通讯录（有密码）：%1").arg(path));
     return ExitDone;
 }
@@ -208,13 +216,16 @@ int runPasswd(const Arguments &args)
     if (const int code = openStore(store, path, passwords))
         return code;
     int exitCode = ExitDone;
-    const std::optional<QString> typed = askNewPasswordTwice(
+    std::optional<QString> typed = askNewPasswordTwice(
         passwords, QStringLiteral("新密码（留空则删除密码）："), QStringLiteral("密码没有改变。"), &exitCode);
     if (!typed)
         return exitCode;
-    if (!store.setPassword(*typed))
+    const bool removing = typed->isEmpty();
+    const bool changed = store.setPassword(*typed);
+    quennet::wipe(*typed);
+    if (!changed)
         return writeFailed(QStringLiteral("修改密码失败！通讯录没有改变：%1").arg(path), store);
-    printOut(typed->isEmpty() ? QStringLiteral("已删除密码。") : QStringLiteral("密码设置成功！"));
+    printOut(removing ? QStringLiteral("已删除密码。") : QStringLiteral("密码设置成功！"));
     return ExitDone;
 }
 
@@ -234,6 +245,7 @@ int runCheck(const Arguments &args)
         password = passwords.ask(QStringLiteral("请输入通讯录密码：")).value_or(QString());
 
     const quennet::StoreCheck check = ContactStore::check(path, password);
+    quennet::wipe(password);
     if (check.couldNotExamine()) {
         printErr(QStringLiteral("无法打开通讯录：%1").arg(path));
         printErr(problemList({storeErrorText(check.error)}));

@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "contacts/store/Secret.h"
+
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -28,7 +30,9 @@ QString readLine()
         return QString();
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
-    return QString::fromUtf8(line.data(), qsizetype(line.size()));
+    const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
+    quennet::wipe(line); // a password, as a rule
+    return text;
 }
 
 // Echo is switched off only while a password is typed; an interrupt in that
@@ -88,8 +92,9 @@ bool PasswordSource::canAsk() const
 
 std::optional<QString> PasswordSource::ask(const QString &prompt)
 {
+    // A terminal given as standard input still gets no echo.
     if (m_fromStdin)
-        return readLine();
+        return ::isatty(STDIN_FILENO) ? readHidden() : readLine();
     if (!canAsk())
         return std::nullopt;
     const QByteArray bytes = prompt.toUtf8();
