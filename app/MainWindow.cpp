@@ -424,7 +424,9 @@ void MainWindow::passwordSettings()
 
 void MainWindow::dataManagement()
 {
-    DataWindow::run(m_session, this);
+    // After a clearing the list still shows the records that were deleted.
+    if (DataWindow::run(m_session, this) == DataWindow::StoreCleared)
+        refillList();
 }
 
 void MainWindow::popUpContactsMenu()

@@ -63,9 +63,7 @@ public:
     void showCurrentRecord();
     void fillList(); // the list must be empty (see clearList)
     void clearList();
-    // clearList, then fillList; invokable by name for windows that cannot
-    // see this class (the clearing of all records refills the list).
-    Q_INVOKABLE void refillList();
+    void refillList(); // clearList, then fillList
     void showList();
     void hideList();
     bool isListView() const;

@@ -164,7 +164,7 @@ QList<int> query(ContactStore &store, int kind, const QString &text)
 
 bool deleteRecordUnderCursor(ContactStore &store)
 {
-    return store.markDeleted() && store.purge();
+    return store.deleteRecord();
 }
 
 Message checkMessage(Check check, Branch branch)

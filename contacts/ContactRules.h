@@ -110,8 +110,8 @@ int queryField(int kind);
 QList<int> query(ContactStore &store, int kind, const QString &text);
 
 // --- deletion ----------------------------------------------------------------
-// Marks the record under the cursor and, only if that worked, purges.
-// True when both succeeded.
+// Marks the record under the cursor and purges, both in one transaction.
+// True when the record is gone; false leaves the store as it was.
 bool deleteRecordUnderCursor(ContactStore &store);
 
 // --- texts -------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "settings/DataWindow.h"
 
+#include "contacts/Maintenance.h"
 #include "contacts/Session.h"
 #include "exchange/AtomicFile.h"
 #include "exchange/ExcelDocument.h"
@@ -138,14 +139,49 @@ void DataWindow::导出网页或文本()
     accept();
 }
 
+namespace {
+
+int tell(QWidget *parent, const maintenance::Message &message)
+{
+    return ui::messageBox(parent, message.text, message.title, message.style);
+}
+
+} // namespace
+
 void DataWindow::备份数据()
 {
-    // Copies the store file to the chosen backup file.
+    通用对话框->filter = maintenance::backupFilter();
+    通用对话框->defaultExtension = maintenance::backupDefaultExtension();
+    通用对话框->initialDirectory = m_session.dir.path();
+    通用对话框->fileName = m_session.dir.backupFile();
+    // A cancelled dialog ends the option; the window stays open.
+    if (!通用对话框->showSave(this))
+        return;
+    if (!maintenance::backUp(m_session.store, 通用对话框->fileName)) {
+        tell(this, maintenance::backupFailed());
+        return;
+    }
+    tell(this, maintenance::backupSucceeded());
+    finish(OptionDone);
 }
 
 void DataWindow::清空数据()
 {
-    // Removes every contact after two confirmations.
+    if (tell(this, maintenance::clearFirstConfirmation()) != ui::AnswerYes)
+        return;
+    if (tell(this, maintenance::clearSecondConfirmation()) != ui::AnswerOk)
+        return;
+    if (!maintenance::clearAll(m_session.store)) {
+        tell(this, maintenance::clearFailed());
+        return;
+    }
+    tell(this, maintenance::clearSucceeded());
+    finish(StoreCleared);
+}
+
+void DataWindow::finish(Outcome outcome)
+{
+    done(outcome);
 }
 
 QString DataWindow::helpText() const

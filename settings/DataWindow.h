@@ -16,9 +16,18 @@ class FileDialog;
 class DataWindow : public SkinnedWindow {
     Q_OBJECT
 public:
+    // What the window reports when it closes; the caller acts on it (after
+    // StoreCleared the main window refills its list).
+    enum Outcome {
+        Closed = 0,        // 关闭按钮: nothing changed
+        OptionDone = 1,    // an export or the backup ran
+        StoreCleared = 2,  // every record was deleted
+    };
+
     explicit DataWindow(Session &session, QWidget *parent = nullptr);
 
-    // Builds the window, runs its created handler and shows it modally.
+    // Builds the window, runs its created handler and shows it modally;
+    // returns the Outcome.
     static int run(Session &session, QWidget *parent);
 
     ui::TransparentLabel *透明标签1;
@@ -43,6 +52,9 @@ public:
     void 导出网页或文本();
     void 备份数据();
     void 清空数据();
+
+    // Closes the window, reporting the outcome to the caller.
+    void finish(Outcome outcome);
 
 private:
     // The workbook of the store file at destination, and the message.

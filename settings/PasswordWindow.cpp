@@ -1,8 +1,11 @@
 #include "settings/PasswordWindow.h"
 
+#include "contacts/Maintenance.h"
 #include "contacts/Session.h"
 #include "ui/Controls.h"
+#include "ui/MessageBox.h"
 #include "ui/Modal.h"
+#include "ui/WaitCursor.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -67,8 +70,54 @@ void PasswordWindow::created()
 
 void PasswordWindow::确定按钮_被单击()
 {
-    // Checks the old password and the repetition, then re-seals the store
-    // under the new password and makes it the login password.
+    using namespace maintenance;
+    PasswordRequest request;
+    // Asked again at every press: another program may have changed the file.
+    request.storeHasPassword = ContactStore::hasPassword(m_session.dir.storeFile());
+    request.typedOld = 编辑框1->text();
+    request.loginPassword = m_session.loginPassword;
+    request.newPassword = 编辑框2->text();
+    request.repeated = 编辑框3->text();
+
+    PasswordOutcome outcome = checkPasswordChange(request);
+    if (outcome == PasswordOutcome::Changed) {
+        // Re-sealing a large store takes a moment.
+        ui::WaitCursor wait;
+        outcome = changePassword(m_session.store, request);
+    }
+    const Message message = passwordMessage(outcome, request.storeHasPassword);
+    ui::messageBox(this, message.text, message.title, message.style);
+
+    switch (outcome) {
+    case PasswordOutcome::WrongOldPassword:
+        askOldPasswordAgain();
+        return;
+    case PasswordOutcome::Mismatch:
+        // Without a password on the store nothing is cleared.
+        if (request.storeHasPassword) {
+            编辑框2->clear();
+            编辑框3->clear();
+            编辑框2->setFocus();
+        }
+        return;
+    case PasswordOutcome::Changed:
+        m_session.loginPassword = 编辑框2->text();
+        accept();
+        return;
+    case PasswordOutcome::ChangeFailed:
+        reject();
+        return;
+    }
+}
+
+void PasswordWindow::askOldPasswordAgain()
+{
+    // The box may still show the no-password note when the password was set
+    // from elsewhere after the window opened; it takes a password now.
+    编辑框1->setReadOnly(false);
+    编辑框1->setEchoMode(QLineEdit::Password);
+    编辑框1->clear();
+    编辑框1->setFocus();
 }
 
 QString PasswordWindow::helpText() const

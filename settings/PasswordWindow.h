@@ -34,6 +34,7 @@ public:
     void 确定按钮_被单击();
 
 private:
+    void askOldPasswordAgain();
     QLineEdit *makePasswordEdit(const QString &name, const QRect &geometry);
 };
 

@@ -17,13 +17,15 @@ SkinnedWindow::SkinnedWindow(Session &session, const QString &name, QWidget *par
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), m_session(session)
 {
     setObjectName(name);
+    // The caption doubles as the title a task bar or window list shows.
+    setWindowTitle(QStringLiteral("设置密码"));
     setFixedSize(kWidth, kHeight);
     // The design places these windows on the screen, not relative to the
     // window that opens them.
     move(kLeft, kTop);
 
     // Both windows carry the same title text.
-    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral("设置密码"),
+    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), windowTitle(),
                                          QRect(5, 2, 58, 22), kTitlePixelSize);
     帮助按钮 = new ui::ImageButton(this, QStringLiteral("帮助按钮"), QStringLiteral("help"),
                                    QRect(165, 2, 19, 19), QStringLiteral("帮助"));

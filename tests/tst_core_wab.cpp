@@ -114,6 +114,7 @@ private slots:
     void addedValuesListExactly();
     void find();
     void deleteRecord();
+    void backupAndClear();
     void usage_data();
     void usage();
 };
@@ -532,6 +533,41 @@ void TestWab::deleteRecord()
     QCOMPARE(wab({del, QStringLiteral("1"), QStringLiteral("missing.vdb")}).code, 2);
 }
 
+void TestWab::backupAndClear()
+{
+    const QString stdinFlag = QStringLiteral("--password-stdin");
+    const QString store = storeWith(QStringLiteral("b.vdb"), {{QStringLiteral("张三")}, {QStringLiteral("李四")}},
+                                    QStringLiteral("备份"));
+    QVERIFY(!store.isEmpty());
+    QFile::remove(path(QStringLiteral("b.bak")));
+
+    // A byte copy that keeps the password.
+    Result r = wab({QStringLiteral("backup"), stdinFlag, QStringLiteral("b.bak"), QStringLiteral("b.vdb")},
+                   "备份\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(lines(r.out), QStringList{QStringLiteral("备份成功！ b.bak")});
+    QFile original(store), copy(path(QStringLiteral("b.bak")));
+    QVERIFY(original.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), original.readAll());
+    QCOMPARE(listed(QStringLiteral("b.bak"), "备份\n").size(), 2);
+    // Never over the store itself.
+    r = wab({QStringLiteral("backup"), stdinFlag, QStringLiteral("b.vdb"), QStringLiteral("b.vdb")}, "备份\n");
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.err.contains(QStringLiteral("备份失败！")));
+    QCOMPARE(wab({QStringLiteral("backup")}).code, 2);
+
+    // Clearing wants --yes.
+    QCOMPARE(wab({QStringLiteral("clear"), stdinFlag, QStringLiteral("b.vdb")}, "备份\n").code, 2);
+    QCOMPARE(listed(QStringLiteral("b.vdb"), "备份\n").size(), 2);
+    r = wab({QStringLiteral("clear"), QStringLiteral("--yes"), stdinFlag, QStringLiteral("b.vdb")}, "备份\n");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(lines(r.out), QStringList{QStringLiteral("清空所有记录成功！")});
+    QCOMPARE(listed(QStringLiteral("b.vdb"), "备份\n"), QStringList());
+    QVERIFY(ContactStore::hasPassword(store));
+    // The backup still holds what was there.
+    QCOMPARE(listed(QStringLiteral("b.bak"), "备份\n").size(), 2);
+}
+
 void TestWab::usage_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -540,7 +576,7 @@ void TestWab::usage_data()
     QTest::newRow("nothing") << QStringList{} << 2;
     QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << 2;
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0;
-    for (const char *command : {"init", "list", "passwd", "check", "add", "find", "delete"})
+    for (const char *command : {"init", "list", "passwd", "check", "add", "find", "delete", "backup", "clear"})
         QTest::addRow("%s --help", command)
             << QStringList{QLatin1String(command), QStringLiteral("--help")} << 0;
     QTest::newRow("unknown option") << QStringList{QStringLiteral("list"), QStringLiteral("--all")} << 2;

@@ -283,6 +283,8 @@ qint64 ContactStoreImpl::readDataVersion()
 
 bool ContactStoreImpl::commit(Transaction &tx)
 {
+    if (commitsBeforeFailure >= 0 && commitsBeforeFailure-- == 0)
+        failNextCommit = true;
     if (failNextCommit)
         sqlite3_commit_hook(db.handle(), commitHookFailingOnce, &failNextCommit);
     const bool ok = tx.commit();
@@ -773,10 +775,38 @@ bool ContactStore::purge()
     if (!d->write([&] { return d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next); }))
         return false;
     d->digest = next;
-    auto &records = d->records;
-    records.erase(
-        std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
-        records.end());
+    d->removeMarkedFromMemory();
+    goTo(d->cursor);
+    return true;
+}
+
+void ContactStoreImpl::removeMarkedFromMemory()
+{
+    records.erase(std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
+                  records.end());
+}
+
+bool ContactStore::deleteRecord()
+{
+    const StoredRecord *record = d->current();
+    if (!record)
+        return d->refuse(StoreError::NotOpen);
+    // The record leaves the set, and so does every one marked earlier.
+    RecordDigest next = d->digest;
+    next.toggle(d->tagOf(*record));
+    for (const StoredRecord &other : d->records)
+        if (other.deleted && &other != record)
+            next.toggle(d->tagOf(other));
+    const bool ok = d->write([&] {
+        Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
+        return update.bind(1, record->rowId).run() && d->db.changes() == 1 &&
+               d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next);
+    });
+    if (!ok)
+        return false;
+    d->digest = next;
+    d->records[size_t(d->cursor - 1)].deleted = true;
+    d->removeMarkedFromMemory();
     goTo(d->cursor);
     return true;
 }

@@ -138,6 +138,17 @@ public:
     // cursor keeps its number (after-last when that is past the end).
     bool purge();
     bool clear(); // removes all records
+    // Marks the record under the cursor and purges in one transaction: the
+    // record is either gone with every earlier mark, or nothing changed.
+    bool deleteRecord();
+
+    // --- copies ------------------------------------------------------------
+    // Copies the store file byte for byte to destination while holding a read
+    // lock, so the copy is a committed state even if another program writes.
+    // The bytes go to a temporary file beside destination that replaces it
+    // only when complete (mode 0600). Refuses a destination that is the store
+    // file itself (or another name of it).
+    bool copyTo(const QString &destination);
 
     // --- names -------------------------------------------------------------
     QString storeName() const; // base name without extension: "wab"

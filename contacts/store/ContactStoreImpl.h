@@ -42,6 +42,8 @@ public:
     qint64 dataVersion = -1;
     // Digest of the record set as the file holds it (protected stores only).
     store::RecordDigest digest;
+    int commitsBeforeFailure = -1; // >= 0: that many commits succeed, the next fails
+    qint64 copyFailsAfterBytes = -1; // >= 0: the next copyTo stops after that many bytes
 
     int count() const { return int(records.size()); }
     const StoredRecord *current() const;
@@ -71,6 +73,8 @@ public:
     bool refuse(StoreError why);
     bool giveUp(StoreError why);
     qint64 readDataVersion();
+    void removeMarkedFromMemory();
+    bool copyFileBytes(const QString &destination);
     qint64 nextRowId();
 
     // The record set's digest under a protected store's key.

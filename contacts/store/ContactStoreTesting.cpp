@@ -10,6 +10,16 @@ void ContactStoreTestAccess::failNextCommit(ContactStore &store)
     store.d->failNextCommit = true;
 }
 
+void ContactStoreTestAccess::failCommitAfter(ContactStore &store, int successful)
+{
+    store.d->commitsBeforeFailure = successful;
+}
+
+void ContactStoreTestAccess::failCopyAfter(ContactStore &store, qint64 bytes)
+{
+    store.d->copyFailsAfterBytes = bytes;
+}
+
 bool ContactStoreTestAccess::appendMany(ContactStore &store, const QList<QStringList> &rows)
 {
     ContactStoreImpl &d = *store.d;

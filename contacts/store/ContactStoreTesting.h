@@ -12,6 +12,10 @@ struct ContactStoreTestAccess {
     // The next write's COMMIT fails inside SQLite (and rolls back), as a
     // failing disk would make it.
     static void failNextCommit(ContactStore &store);
+    // The next `successful` commits go through; the one after them fails.
+    static void failCommitAfter(ContactStore &store, int successful);
+    // The next copyTo stops with a write error after `bytes` bytes.
+    static void failCopyAfter(ContactStore &store, qint64 bytes);
     // Appends many records in one transaction (builds large stores quickly).
     static bool appendMany(ContactStore &store, const QList<QStringList> &rows);
     // How long connections opened from now on wait for another program's lock.

@@ -3,6 +3,7 @@
 #include "Console.h"
 
 #include "contacts/ContactRules.h"
+#include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/Secret.h"
 
@@ -210,9 +211,14 @@ int runList(const Arguments &args)
 
 int runPasswd(const Arguments &args)
 {
+    namespace maintenance = quennet::maintenance;
     ContactStore store;
     PasswordSource passwords = passwordSource(args);
     const QString path = storePath(args);
+    // Opening the store proved the old password (the store keeps only the
+    // key derived from it), so the rule's old-password check holds.
+    maintenance::PasswordRequest request;
+    request.storeHasPassword = ContactStore::hasPassword(path);
     if (const int code = openStore(store, path, passwords))
         return code;
     int exitCode = ExitDone;
@@ -221,11 +227,55 @@ int runPasswd(const Arguments &args)
     if (!typed)
         return exitCode;
     const bool removing = typed->isEmpty();
-    const bool changed = store.setPassword(*typed);
+    request.newPassword = *typed;
+    request.repeated = *typed; // a mismatch was refused above
+    const maintenance::PasswordOutcome outcome = maintenance::changePassword(store, request);
     quennet::wipe(*typed);
-    if (!changed)
+    quennet::wipe(request.newPassword);
+    quennet::wipe(request.repeated);
+    if (outcome != maintenance::PasswordOutcome::Changed)
         return writeFailed(QStringLiteral("修改密码失败！通讯录没有改变：%1").arg(path), store);
     printOut(removing ? QStringLiteral("已删除密码。") : QStringLiteral("密码设置成功！"));
+    return ExitDone;
+}
+
+// --- backup ---------------------------------------------------------------
+
+int runBackup(const Arguments &args)
+{
+    if (args.positional.isEmpty()) {
+        printErr(QStringLiteral("wab: 缺少备份文件 DEST"));
+        return ExitUsage;
+    }
+    const QString destination = args.positional.first();
+    Arguments storeArgs = args;
+    storeArgs.positional.removeFirst();
+
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    if (const int code = openStore(store, storePath(storeArgs), passwords))
+        return code;
+    if (!quennet::maintenance::backUp(store, destination))
+        return writeFailed(quennet::maintenance::backupFailed().text + QLatin1Char(' ') + destination, store);
+    printOut(quennet::maintenance::backupSucceeded().text + QLatin1Char(' ') + destination);
+    return ExitDone;
+}
+
+// --- clear ----------------------------------------------------------------
+
+int runClear(const Arguments &args)
+{
+    if (!args.has(QStringLiteral("yes"))) {
+        printErr(QStringLiteral("wab: 清空会删除所有联系人，请用 --yes 确认"));
+        return ExitUsage;
+    }
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    if (const int code = openStore(store, storePath(args), passwords))
+        return code;
+    if (!quennet::maintenance::clearAll(store))
+        return writeFailed(quennet::maintenance::clearFailed().text, store);
+    printOut(quennet::maintenance::clearSucceeded().text);
     return ExitDone;
 }
 
@@ -451,6 +501,21 @@ QList<Command> buildCommands()
          2,
          runDelete});
     list.append(exportCommand());
+    list.append({QStringLiteral("backup"),
+                 usage(QStringLiteral("wab backup DEST [STORE]"),
+                       QStringLiteral("把通讯录文件原样复制到 DEST（密码保护也一同保留）。\n"
+                                      "先写入 DEST 旁边的临时文件，完整写完后才替换 DEST；"
+                                      "不能备份到通讯录文件本身。")),
+                 {kPasswordStdin},
+                 2,
+                 runBackup});
+    list.append({QStringLiteral("clear"),
+                 usage(QStringLiteral("wab clear --yes [STORE]"),
+                       QStringLiteral("删除所有联系人（一次完成，文件中不留下原来的文字）。"),
+                       QStringLiteral("  --yes             确认清空；没有它什么也不做")),
+                 {{QStringLiteral("yes"), false}, kPasswordStdin},
+                 1,
+                 runClear});
     return list;
 }
 
@@ -480,6 +545,8 @@ QString generalUsage()
         "  wab add --name N [--phone P] [--mobile M] [--qq Q] [--email E] [--address A] [STORE]\n"
         "  wab find --name|--phone|--mobile|--qq TEXT [STORE]\n"
         "  wab delete N [STORE]\n"
+        "  wab backup DEST [STORE]                             备份通讯录文件\n"
+        "  wab clear --yes [STORE]                             清空所有联系人\n"
         "  wab export FORMAT OUT [STORE]                       导出到文件（wab export --help）\n"
         "\n"
         "STORE 缺省为 ./wab.vdb。有密码的通讯录在终端上不回显地询问密码，\n"

@@ -1,0 +1,114 @@
+#include "contacts/store/ContactStore.h"
+
+#include "contacts/store/ContactStoreImpl.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quennet {
+
+using namespace store;
+
+namespace {
+
+constexpr qint64 kCopyChunkBytes = 1024 * 1024;
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat sa {}, sb {};
+    return ::stat(QFile::encodeName(a).constData(), &sa) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// The store file and its rollback journal must never be written over.
+bool isStoreFile(const QString &storePath, const QString &destination)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(destination).absoluteFilePath());
+    const QString store = QDir::cleanPath(QFileInfo(storePath).absoluteFilePath());
+    return absolute == store || absolute == store + QStringLiteral("-journal") || sameFile(storePath, destination);
+}
+
+bool fsyncDirectory(const QString &file)
+{
+    const QByteArray dir = QFile::encodeName(QFileInfo(file).absolutePath());
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// A deferred transaction that has read the schema: it holds SQLite's shared
+// lock, so no other connection can commit until it ends.
+class ReadLock {
+public:
+    explicit ReadLock(Connection &db) : m_db(db)
+    {
+        m_held = m_db.exec("BEGIN") && m_db.exec("SELECT count(*) FROM sqlite_master");
+    }
+    ~ReadLock() { m_db.exec("COMMIT"); }
+    ReadLock(const ReadLock &) = delete;
+    ReadLock &operator=(const ReadLock &) = delete;
+
+    bool held() const { return m_held; }
+
+private:
+    Connection &m_db;
+    bool m_held = false;
+};
+
+} // namespace
+
+bool ContactStoreImpl::copyFileBytes(const QString &destination)
+{
+    const qint64 failAfter = copyFailsAfterBytes;
+    copyFailsAfterBytes = -1;
+    if (destination.isEmpty() || isStoreFile(path, destination))
+        return false;
+    ReadLock lock(db);
+    // The bytes are read through SQLite's own file handle: opening and closing
+    // another descriptor on the file would drop the locks this process holds.
+    sqlite3_file *file = nullptr;
+    sqlite3_int64 size = 0;
+    if (!lock.held() || sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
+        return false;
+
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+        return false;
+    QByteArray chunk;
+    for (qint64 offset = 0; offset < size; offset += chunk.size()) {
+        chunk.resize(std::min(kCopyChunkBytes, qint64(size) - offset));
+        if (file->pMethods->xRead(file, chunk.data(), int(chunk.size()), offset) != SQLITE_OK)
+            return false;
+        if (failAfter >= 0 && offset + chunk.size() > failAfter) {
+            out.write(chunk.constData(), std::max<qint64>(failAfter - offset, 0));
+            return false; // as a full disk would stop it; the temporary file is discarded
+        }
+        if (out.write(chunk) != chunk.size())
+            return false;
+    }
+    return out.flush() && ::fsync(out.handle()) == 0 && out.commit() && fsyncDirectory(destination);
+}
+
+bool ContactStore::copyTo(const QString &destination)
+{
+    if (!isOpen())
+        return d->refuse(StoreError::NotOpen);
+    d->error = StoreError::None;
+    return d->copyFileBytes(destination) || d->refuse(StoreError::Failed);
+}
+
+} // namespace quennet

@@ -1,0 +1,307 @@
+// Password change, backup, clearing and deletion as the core does them:
+// the password rule's branches, and writes that fail half way leaving
+// nothing lost.
+
+#include "StoreTestSupport.h"
+#include "contacts/ContactRules.h"
+#include "contacts/Maintenance.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using namespace quennet;
+using namespace quennet::maintenance;
+using storetest::contact;
+using storetest::fileState;
+using storetest::permissionsOf;
+using storetest::readAll;
+
+Q_DECLARE_METATYPE(quennet::maintenance::PasswordOutcome)
+
+namespace {
+
+QStringList allNames(ContactStore &store)
+{
+    QStringList names;
+    for (int number = 1; number <= store.recordCount(); ++number)
+        names << store.fieldOf(number, FieldName);
+    return names;
+}
+
+bool anyMarked(ContactStore &store)
+{
+    for (int number = 1; number <= store.recordCount(); ++number) {
+        store.goTo(number);
+        if (store.isMarkedDeleted())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class MaintenanceTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_serial = 0;
+
+    QString makeStore(const QStringList &names, const QString &password = QString())
+    {
+        const QString path = m_dir.filePath(QStringLiteral("s%1.vdb").arg(++m_serial));
+        ContactStore store;
+        if (!ContactStore::create(path, password) || !store.open(path, password))
+            return QString();
+        for (const QString &name : names)
+            if (!store.append(contact(name, QStringLiteral("010-") + name)))
+                return QString();
+        return path;
+    }
+
+private slots:
+    void passwordRule_data()
+    {
+        QTest::addColumn<bool>("hasPassword");
+        QTest::addColumn<QString>("typedOld");
+        QTest::addColumn<QString>("login");
+        QTest::addColumn<QString>("newPassword");
+        QTest::addColumn<QString>("repeated");
+        QTest::addColumn<PasswordOutcome>("outcome");
+        using O = PasswordOutcome;
+        // The old password is checked first, so a wrong one hides a mismatch.
+        QTest::newRow("wrong old and mismatch") << true << "x" << "pw" << "a" << "b" << O::WrongOldPassword;
+        QTest::newRow("old differs in case") << true << "PW" << "pw" << "a" << "a" << O::WrongOldPassword;
+        QTest::newRow("old with a blank") << true << "pw " << "pw" << "a" << "a" << O::WrongOldPassword;
+        QTest::newRow("mismatch") << true << "pw" << "pw" << "a" << "A" << O::Mismatch;
+        QTest::newRow("change") << true << "pw" << "pw" << "新" << "新" << O::Changed;
+        QTest::newRow("removal") << true << "pw" << "pw" << "" << "" << O::Changed;
+        // Without a password on the file the old box is never consulted.
+        QTest::newRow("none: old ignored") << false << "原始密码为空！" << "" << "a" << "a" << O::Changed;
+        QTest::newRow("none: mismatch") << false << "" << "" << "a" << "" << O::Mismatch;
+        QTest::newRow("none: empty again") << false << "" << "" << "" << "" << O::Changed;
+    }
+
+    void passwordRule()
+    {
+        QFETCH(bool, hasPassword);
+        QFETCH(QString, typedOld);
+        QFETCH(QString, login);
+        QFETCH(QString, newPassword);
+        QFETCH(QString, repeated);
+        QFETCH(PasswordOutcome, outcome);
+        QCOMPARE(checkPasswordChange({hasPassword, typedOld, login, newPassword, repeated}), outcome);
+    }
+
+    void passwordMessages()
+    {
+        const QList<std::tuple<PasswordOutcome, bool, QString, int>> table = {
+            {PasswordOutcome::WrongOldPassword, true, "原始密码错误！", 0x10},
+            {PasswordOutcome::Mismatch, true, "新密码与重复密码不匹配！", 0x10},
+            {PasswordOutcome::Mismatch, false, "新密码与重复密码不匹配！", 0x10},
+            {PasswordOutcome::Changed, true, "密码修改成功！", 0x40},
+            {PasswordOutcome::ChangeFailed, true, "密码修改失败！", 0x10},
+            {PasswordOutcome::ChangeFailed, false, "密码修改失败！", 0x30},
+        };
+        for (const auto &[outcome, hadPassword, text, style] : table) {
+            const Message message = passwordMessage(outcome, hadPassword);
+            QCOMPARE(message.text, text);
+            QCOMPARE(message.title, QStringLiteral("温馨提示"));
+            QCOMPARE(message.style, style);
+        }
+    }
+
+    void passwordChangeReseals()
+    {
+        const QString path = makeStore({"甲", "乙"}, QStringLiteral("old"));
+        ContactStore store;
+        QVERIFY(store.open(path, QStringLiteral("old")));
+        QCOMPARE(changePassword(store, {true, "old", "old", "new", "new"}), PasswordOutcome::Changed);
+        store.close();
+        QVERIFY(!store.open(path, QStringLiteral("old")));
+        QVERIFY(store.open(path, QStringLiteral("new")));
+        QCOMPARE(allNames(store), QStringList({"甲", "乙"}));
+        // A refused change writes nothing.
+        const auto before = fileState(path);
+        QCOMPARE(changePassword(store, {true, "old", "new", "x", "x"}), PasswordOutcome::WrongOldPassword);
+        QVERIFY(fileState(path) == before);
+    }
+
+    void failedPasswordChangeLosesNothing()
+    {
+        const QString path = makeStore({"甲", "乙"}, QStringLiteral("old"));
+        ContactStore store;
+        QVERIFY(store.open(path, QStringLiteral("old")));
+        const QByteArray before = readAll(path);
+        ContactStoreTestAccess::failNextCommit(store);
+        QCOMPARE(changePassword(store, {true, "old", "old", "new", "new"}), PasswordOutcome::ChangeFailed);
+        QCOMPARE(readAll(path), before);
+        // The open store still writes under the old password.
+        QVERIFY(store.append(contact("丙")));
+        store.close();
+        QVERIFY(store.open(path, QStringLiteral("old")));
+        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+    }
+
+    void backupIsAByteCopyWithThePassword()
+    {
+        const QString path = makeStore({"甲", "乙"}, QStringLiteral("密码"));
+        ContactStore store;
+        QVERIFY(store.open(path, QStringLiteral("密码")));
+        const QString backup = m_dir.filePath(QStringLiteral("copy.bak"));
+        QVERIFY(backUp(store, backup));
+        QCOMPARE(readAll(backup), readAll(path));
+        QCOMPARE(permissionsOf(backup), 0600u);
+        // Taken while the store is open, and the store still works.
+        QVERIFY(store.append(contact("丙")));
+        ContactStore restored;
+        QVERIFY(!restored.open(backup, QString()));
+        QVERIFY(restored.open(backup, QStringLiteral("密码")));
+        QCOMPARE(allNames(restored), QStringList({"甲", "乙"}));
+        restored.close();
+        // A second backup replaces the first.
+        QVERIFY(backUp(store, backup));
+        QCOMPARE(readAll(backup), readAll(path));
+        QCOMPARE(ContactStore::check(backup, QStringLiteral("密码")).recordCount, 3);
+    }
+
+    void backupRefusals_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"store itself", "relative name of the store", "symbolic link to the store",
+                                 "hard link to the store", "journal", "missing directory", "a directory",
+                                 "fails half way", "empty name"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+
+    // The store and any earlier backup stay whole, and no partial file is left.
+    void backupRefusals()
+    {
+        QFETCH(QString, kind);
+        const QString path = makeStore({"甲", "乙", "丙"});
+        ContactStore store;
+        QVERIFY(store.open(path));
+        const QString goodBackup = m_dir.filePath(QStringLiteral("good%1.bak").arg(m_serial));
+        QVERIFY(backUp(store, goodBackup));
+        QVERIFY(store.append(contact("丁"))); // the store now differs from the backup
+        const QByteArray oldBackup = readAll(goodBackup);
+        const QByteArray storeBytes = readAll(path);
+
+        QString destination;
+        if (kind == "store itself") {
+            destination = path;
+        } else if (kind == "relative name of the store") {
+            QVERIFY(QDir::setCurrent(m_dir.path()));
+            destination = QStringLiteral("./sub/../") + QFileInfo(path).fileName();
+            QDir(m_dir.path()).mkpath(QStringLiteral("sub"));
+        } else if (kind == "symbolic link to the store") {
+            destination = m_dir.filePath(QStringLiteral("link%1.bak").arg(m_serial));
+            QVERIFY(QFile::link(path, destination));
+        } else if (kind == "hard link to the store") {
+            destination = m_dir.filePath(QStringLiteral("hard%1.bak").arg(m_serial));
+            QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(destination).constData()), 0);
+        } else if (kind == "journal") {
+            destination = path + QStringLiteral("-journal");
+        } else if (kind == "missing directory") {
+            destination = m_dir.filePath(QStringLiteral("nowhere/wab.bak"));
+        } else if (kind == "a directory") {
+            destination = m_dir.filePath(QStringLiteral("dir%1").arg(m_serial));
+            QVERIFY(QDir().mkpath(destination));
+        } else if (kind == "fails half way") {
+            destination = goodBackup;
+            ContactStoreTestAccess::failCopyAfter(store, storeBytes.size() / 2);
+        }
+        const QStringList filesBefore = QDir(m_dir.path()).entryList(QDir::Files);
+        QVERIFY(!backUp(store, destination));
+        QCOMPARE(readAll(path), storeBytes);
+        QCOMPARE(readAll(goodBackup), oldBackup);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), filesBefore);
+        QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
+        QCOMPARE(store.recordCount(), 4);
+        QVERIFY(store.append(contact("戊")));
+    }
+
+    void clearingIsOneTransactionAndScrubsTheText()
+    {
+        const QString path = makeStore({"清除甲", "清除乙", "清除丙"});
+        ContactStore store;
+        QVERIFY(store.open(path));
+        QVERIFY(readAll(path).contains(QStringLiteral("清除乙").toUtf8()));
+
+        const QByteArray before = readAll(path);
+        ContactStoreTestAccess::failNextCommit(store);
+        QVERIFY(!clearAll(store));
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(allNames(store), QStringList({"清除甲", "清除乙", "清除丙"}));
+
+        QVERIFY(clearAll(store));
+        QCOMPARE(store.recordCount(), 0);
+        QVERIFY(store.isAfterLast());
+        const QByteArray after = readAll(path);
+        for (const char *text : {"清除甲", "清除乙", "清除丙", "010-"})
+            QVERIFY2(!after.contains(QByteArray(text)), text);
+        store.close();
+        QVERIFY(store.open(path));
+        QCOMPARE(store.recordCount(), 0);
+        // An empty store clears too.
+        QVERIFY(clearAll(store));
+    }
+
+    void clearingMessages()
+    {
+        const QList<std::tuple<Message, QString, QString, int>> table = {
+            {clearFirstConfirmation(), "此选项将删除您通讯录中所有的联系人哦！是否要继续？", "温馨提示", 0x124},
+            {clearSecondConfirmation(), "不好意思！您真的确定要清空所有联系人吗？", "温馨提示", 0x131},
+            {clearSucceeded(), "清空所有记录成功！", "温馨提示", 0x40},
+            {clearFailed(), "清空所有记录失败！", "温馨提示", 0x40},
+            {backupSucceeded(), "备份成功！", "温馨提示！", 0x40},
+            {backupFailed(), "备份失败！", "温馨提示！", 0x10},
+        };
+        for (const auto &[message, text, title, style] : table) {
+            QCOMPARE(message.text, text);
+            QCOMPARE(message.title, title);
+            QCOMPARE(message.style, style);
+        }
+    }
+
+    void deletionCommitsMarkAndPurgeTogether_data()
+    {
+        QTest::addColumn<int>("commitsBeforeFailure");
+        QTest::newRow("first commit fails") << 0;
+        QTest::newRow("second commit fails") << 1;
+    }
+
+    // A delete either removes the record or leaves it unmarked; it must never
+    // stay marked for the next delete to take away silently.
+    void deletionCommitsMarkAndPurgeTogether()
+    {
+        QFETCH(int, commitsBeforeFailure);
+        const QString path = makeStore({"一", "二", "三", "四"});
+        ContactStore store;
+        QVERIFY(store.open(path));
+        store.goTo(2);
+        ContactStoreTestAccess::failCommitAfter(store, commitsBeforeFailure);
+        const bool deleted = rules::deleteRecordUnderCursor(store);
+        ContactStoreTestAccess::failCommitAfter(store, -1);
+        const QStringList expected = deleted ? QStringList{"一", "三", "四"} : QStringList{"一", "二", "三", "四"};
+        QCOMPARE(allNames(store), expected);
+        QVERIFY(!anyMarked(store));
+
+        store.goTo(3);
+        QVERIFY(rules::deleteRecordUnderCursor(store));
+        QCOMPARE(store.recordCount(), expected.size() - 1);
+        store.close();
+        QVERIFY(store.open(path));
+        QCOMPARE(store.recordCount(), expected.size() - 1);
+        QCOMPARE(allNames(store).contains(QStringLiteral("二")), !deleted);
+        QVERIFY(!anyMarked(store));
+    }
+};
+
+QTEST_GUILESS_MAIN(MaintenanceTest)
+#include "tst_core_maintenance.moc"
