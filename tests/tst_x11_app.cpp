@@ -15,29 +15,12 @@
 namespace {
 
 using x11test::click;
+using x11test::countPixels;
+using x11test::differingPixels;
 using x11test::findWindow;
 using x11test::runTool;
 using x11test::screenshot;
 using x11test::windowPosition;
-
-int countPixels(const QImage &image, const QRect &area, const std::function<bool(QRgb)> &test)
-{
-    int count = 0;
-    const QRect inside = area.intersected(image.rect());
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x)
-            count += test(image.pixel(x, y)) ? 1 : 0;
-    return count;
-}
-
-int differingPixels(const QImage &a, const QImage &b, const QRect &area)
-{
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
-    return count;
-}
 
 bool isMagentaLike(QRgb c)
 {

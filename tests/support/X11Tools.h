@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 namespace x11test {
 
 inline QString runTool(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
@@ -68,6 +70,36 @@ inline void click(const QPoint &screenPoint, int times = 1, int button = 1)
     xdotool({QStringLiteral("mousemove"), QString::number(screenPoint.x()), QString::number(screenPoint.y()),
              QStringLiteral("click"), QStringLiteral("--repeat"), QString::number(times),
              QString::number(button)});
+}
+
+// Key names as xdotool knows them ("Return", "Down", "shift+Tab", "y").
+inline void keys(const QStringList &names)
+{
+    xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("80")} + names);
+}
+
+inline void type(const QString &text)
+{
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("50"), text});
+}
+
+inline int countPixels(const QImage &image, const QRect &area, const std::function<bool(QRgb)> &test)
+{
+    int count = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            count += test(image.pixel(x, y)) ? 1 : 0;
+    return count;
+}
+
+inline int differingPixels(const QImage &a, const QImage &b, const QRect &area)
+{
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    return count;
 }
 
 // The whole screen; kept in $QUENNET_SCREENSHOT_DIR when that is set.

@@ -1,0 +1,197 @@
+// Times the maintenance functions on a store of 100,000 contacts as the user
+// runs them from their windows: a password change in the password window
+// (re-sealing every record), a backup from the data management window, and
+// a clearing with the main window's refill.
+//   bench_maintenance [DIR]   DIR: where the program directory goes (default:
+//                             a temporary directory)
+// Message boxes and the save dialog are scripted (answered at once), on the
+// offscreen platform. Password figures need a build without tests (the test
+// build derives keys at the smallest cost).
+
+#include "app/ContactListModel.h"
+#include "app/MainWindow.h"
+#include "contacts/Session.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "settings/DataWindow.h"
+#include "settings/PasswordWindow.h"
+#include "ui/FileDialog.h"
+#include "ui/MessageBox.h"
+#include "ui/Modal.h"
+#include "ui/WaitCursor.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace quennet;
+
+namespace {
+
+constexpr int kRecords = 100000;
+
+struct Stats {
+    double median = 0, p90 = 0, max = 0;
+};
+
+Stats statsOf(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
+}
+
+// Runs prepare (untimed), then work and the events it left pending (timed).
+Stats measure(int times, const std::function<void(int)> &prepare, const std::function<void(int)> &work)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < times; ++i) {
+        ui::clearTestScripts();
+        prepare(i);
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        work(i);
+        QCoreApplication::processEvents();
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return statsOf(samples);
+}
+
+QStringList sampleContact(int i)
+{
+    return {QStringLiteral("联系人%1").arg(i),
+            QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
+            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')),
+            QString::number(10000000 + i),
+            QStringLiteral("user%1@example.com.cn").arg(i),
+            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
+}
+
+bool createStore(const QString &path, const QString &password)
+{
+    if (!ContactStore::create(path, password))
+        return false;
+    ContactStore store;
+    if (!store.open(path, password))
+        return false;
+    QList<QStringList> rows;
+    rows.reserve(kRecords);
+    for (int i = 1; i <= kRecords; ++i)
+        rows << sampleContact(i);
+    return ContactStoreTestAccess::appendMany(store, rows);
+}
+
+bool lastMessageIs(const QString &text)
+{
+    return ui::MessageBoxScript::last().text == text;
+}
+
+void report(const char *what, const Stats &stats, double goalMs, bool ok)
+{
+    const char *verdict = !ok ? "FAILED" : goalMs <= 0 ? "" : stats.median <= goalMs ? "ok" : "over goal";
+    printf("%-46s %9.1f %9.1f %9.1f %8.0f  %s\n", what, stats.median, stats.p90, stats.max, goalMs, verdict);
+}
+
+// Presses 确定按钮 of the password window with the given texts typed.
+bool changePasswordInWindow(Session &session, const QString &from, const QString &to)
+{
+    PasswordWindow window(session);
+    window.created();
+    window.编辑框1->setText(from);
+    window.编辑框2->setText(to);
+    window.编辑框3->setText(to);
+    window.确定按钮->click();
+    return lastMessageIs(QStringLiteral("密码修改成功！")) && session.loginPassword == to;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir runtime;
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    ui::setTestMode(true);
+
+    QTemporaryDir temp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + QStringLiteral("/bench-maintenance-XXXXXX")
+                                : QDir::tempPath() + QStringLiteral("/bench-maintenance-XXXXXX"));
+    if (!temp.isValid() || !QDir(temp.path()).mkpath(QStringLiteral("skin"))) {
+        fprintf(stderr, "no program directory\n");
+        return 1;
+    }
+    Session session(temp.path());
+    const QString path = session.dir.storeFile();
+    const QString pristine = session.dir.file(QStringLiteral("pristine.vdb"));
+    session.loginPassword = QStringLiteral("old");
+    if (!createStore(pristine, session.loginPassword) || !QFile::copy(pristine, path) ||
+        !session.store.open(path, session.loginPassword)) {
+        fprintf(stderr, "could not build the store\n");
+        return 1;
+    }
+    printf("store: %d contacts, %.1f MB, in %s\n", session.store.recordCount(),
+           double(QFileInfo(path).size()) / 1e6, qPrintable(path));
+    printf("%-46s %9s %9s %9s %8s\n", "operation (ms)", "median", "p90", "max", "goal");
+
+    bool ok = true;
+    const int cursorsBefore = ui::WaitCursor::shownCount();
+    const QStringList passwords{QStringLiteral("old"), QStringLiteral("新密码"), QStringLiteral("old")};
+    const Stats change = measure(
+        4, [&](int) {},
+        [&](int i) { ok = changePasswordInWindow(session, passwords[i % 2], passwords[i % 2 + 1]) && ok; });
+    report("password change in the window (re-seal)", change, 1500,
+           ok && ui::WaitCursor::shownCount() - cursorsBefore == 4);
+
+    const Stats backup = measure(
+        10,
+        [&](int) {
+            ui::FileDialog::setNextFileName(session.dir.backupFile());
+        },
+        [&](int) {
+            DataWindow window(session);
+            window.created();
+            window.单选框4->setChecked(true);
+            window.确定按钮->click();
+        });
+    ok = lastMessageIs(QStringLiteral("备份成功！")) &&
+         QFileInfo(session.dir.backupFile()).size() == QFileInfo(path).size();
+    report("backup from the window (copy, fsync, rename)", backup, 150, ok);
+
+    MainWindow main(session);
+    main.created();
+    main.show();
+    const Stats clearing = measure(
+        5,
+        [&](int) {
+            // A full store again, shown in the list.
+            session.store.close();
+            QFile::remove(path);
+            ok = QFile::copy(pristine, path) && session.store.open(path, QStringLiteral("old")) && ok;
+            session.loginPassword = QStringLiteral("old");
+            main.refillList();
+            ui::ModalScript::setNextHandler([](QDialog *shown) {
+                auto *window = static_cast<DataWindow *>(shown);
+                window->单选框5->setChecked(true);
+                ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
+                ui::MessageBoxScript::setNextAnswer(ui::AnswerOk);
+                window->确定按钮->click();
+            });
+        },
+        [&](int) { main.导出数据->trigger(); });
+    ok = ok && lastMessageIs(QStringLiteral("清空所有记录成功！")) && session.store.recordCount() == 0 &&
+         main.listModel()->rowCount() == 0;
+    report("clearing with the list refill", clearing, 300, ok);
+    return 0;
+}

@@ -1,0 +1,219 @@
+// The maintenance functions end to end on a real X server, with the real
+// executable, real message boxes and the real save dialog, driven by mouse
+// and keyboard: a password set in 设置 › 密码设置 is asked at the next start,
+// 设置 › 导出数据 backs the store up to wab.bak (which opens with that
+// password), and clearing empties the list on the screen.
+
+#include "AppTestSupport.h"
+#include "support/X11Tools.h"
+
+#include "contacts/store/ContactStore.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using quennet::ContactStore;
+
+namespace {
+
+const QString kTitle = QStringLiteral("温馨提示");
+
+// Positions inside the main window (its client area starts at the top left).
+const QPoint kSettingsButton(152 + 25, 171 + 11);
+const QPoint kCloseButton(185 + 9, 2 + 9);
+const QRect kList(5, 58, 200, 109);
+
+bool isGone(const QString &id)
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const QString ids = x11test::runTool(QStringLiteral("xdotool"),
+                                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                          QStringLiteral("--name"), QStringLiteral(".")});
+        if (!ids.split(QLatin1Char('\n')).contains(id))
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+// Waits for a message box with the title and takes a screenshot of it. Then
+// either clicks the button that far from its bottom right corner, or gives
+// it the keyboard with a click on its text and presses the keys.
+bool answerMessage(const QString &title, const QStringList &keyNames, const QString &shotName,
+                   const QPoint &button = QPoint())
+{
+    const QString id = x11test::findWindow(title);
+    if (id.isEmpty())
+        return false;
+    QTest::qWait(400);
+    x11test::screenshot(shotName);
+    const QRect box = x11test::windowGeometry(id);
+    if (!button.isNull()) {
+        x11test::click(box.bottomRight() - button);
+    } else {
+        x11test::click(box.topLeft() + QPoint(box.width() / 2, 16));
+        x11test::keys(keyNames);
+    }
+    return isGone(id);
+}
+
+// Opens the 设置 menu with its button and picks the item that many rows down.
+bool chooseSettingsItem(QProcess &process, const QPoint &mainWindow, int downs, QByteArray &log)
+{
+    x11test::click(mainWindow + kSettingsButton);
+    if (!apptest::waitForLine(process, QStringLiteral("window: 设置"), log))
+        return false;
+    QTest::qWait(300);
+    // The mouse leaves the menu so that only the keys choose.
+    x11test::runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("1000"),
+                                             QStringLiteral("760")});
+    QStringList keyNames;
+    for (int i = 0; i < downs; ++i)
+        keyNames << QStringLiteral("Down");
+    x11test::keys(keyNames << QStringLiteral("Return"));
+    return true;
+}
+
+QPoint mainWindowOrigin(QProcess &process, QByteArray &log)
+{
+    if (!apptest::waitForLine(process, QStringLiteral("window: 主窗口"), log))
+        return QPoint(-1, -1);
+    const QString id = x11test::findWindow(QStringLiteral("通讯录"));
+    QTest::qWait(500);
+    return id.isEmpty() ? QPoint(-1, -1) : x11test::windowPosition(id);
+}
+
+bool closeProgram(QProcess &process, const QPoint &mainWindow)
+{
+    x11test::click(mainWindow + kCloseButton);
+    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+} // namespace
+
+class TestX11Maintenance : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("DISPLAY"))
+            QSKIP("needs an X server");
+        int code = -1;
+        x11test::runTool(QStringLiteral("xdotool"), {QStringLiteral("version")}, &code);
+        if (code != 0)
+            QSKIP("needs xdotool");
+    }
+
+    void passwordBackupAndClearing()
+    {
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), apptest::numberedContacts(6)));
+        QTemporaryDir runtime;
+        const QString password = QStringLiteral("Xy7");
+        const auto start = [&] {
+            return apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
+                                         QStringLiteral("report"));
+        };
+
+        // 设置 › 密码设置: the store has no password, so the new one and its
+        // repetition are all the window needs.
+        auto process = start();
+        QByteArray log;
+        QPoint main = mainWindowOrigin(*process, log);
+        QVERIFY2(main.x() >= 0, log.constData());
+        QVERIFY(chooseSettingsItem(*process, main, 3, log));
+        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 密码设置窗口"), log), log.constData());
+        const QString passwordWindow = x11test::findWindow(QStringLiteral("设置密码"));
+        QVERIFY(!passwordWindow.isEmpty());
+        QTest::qWait(400);
+        const QPoint origin = x11test::windowPosition(passwordWindow);
+        x11test::click(origin + QPoint(100, 112 + 9));
+        x11test::type(password);
+        x11test::click(origin + QPoint(100, 147 + 9));
+        x11test::type(password);
+        x11test::screenshot(QStringLiteral("password-window"));
+        x11test::click(origin + QPoint(55 + 50, 170 + 12));
+        QVERIFY(answerMessage(kTitle, {QStringLiteral("Return")}, QStringLiteral("password-changed")));
+        QVERIFY(isGone(passwordWindow));
+        QVERIFY(ContactStore::hasPassword(home.storeFile()));
+        QVERIFY(closeProgram(*process, main));
+
+        // The next start asks for it.
+        process = start();
+        log.clear();
+        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
+        const QString login = x11test::findWindow(QStringLiteral("登录窗口"));
+        QVERIFY(!login.isEmpty());
+        QTest::qWait(400);
+        x11test::click(x11test::windowPosition(login) + QPoint(100, 110));
+        x11test::type(password);
+        x11test::keys({QStringLiteral("Return")});
+        main = mainWindowOrigin(*process, log);
+        QVERIFY2(main.x() >= 0, log.constData());
+
+        // 设置 › 导出数据 › backup to the offered wab.bak.
+        const QString backup = home.file(QStringLiteral("wab.bak"));
+        QVERIFY(chooseSettingsItem(*process, main, 4, log));
+        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 数据管理窗口"), log), log.constData());
+        QString dataWindow = x11test::findWindow(QStringLiteral("设置密码"));
+        QVERIFY(!dataWindow.isEmpty());
+        QTest::qWait(400);
+        QPoint data = x11test::windowPosition(dataWindow);
+        x11test::click(data + QPoint(20, 124 + 10)); // 单选框4
+        x11test::screenshot(QStringLiteral("data-window"));
+        x11test::click(data + QPoint(55 + 50, 170 + 12));
+        const QString dialog = x11test::findWindow(QStringLiteral("另存为"));
+        QVERIFY(!dialog.isEmpty());
+        QTest::qWait(600);
+        x11test::screenshot(QStringLiteral("backup-dialog"));
+        x11test::keys({QStringLiteral("Return")}); // the offered name
+        QVERIFY(answerMessage(QStringLiteral("温馨提示！"), {QStringLiteral("Return")}, QStringLiteral("backup-done")));
+        QVERIFY(isGone(dataWindow));
+        QVERIFY(QFile::exists(backup));
+        int code = -1;
+        QProcess wab;
+        wab.start(apptest::quennetBinary().replace(QStringLiteral("/quennet"), QStringLiteral("/wab")),
+                  {QStringLiteral("check"), QStringLiteral("--password-stdin"), backup});
+        QVERIFY(wab.waitForStarted());
+        wab.write(password.toUtf8() + '\n');
+        wab.closeWriteChannel();
+        QVERIFY(wab.waitForFinished(20000));
+        code = wab.exitCode();
+        QCOMPARE(code, 0);
+        ContactStore restored;
+        QVERIFY(restored.open(backup, password));
+        QCOMPARE(restored.recordCount(), 6);
+        restored.close();
+
+        // Clearing: Yes at the first question, OK at the second.
+        const QImage before = x11test::screenshot(QStringLiteral("before-clearing"));
+        QVERIFY(chooseSettingsItem(*process, main, 4, log));
+        dataWindow = x11test::findWindow(QStringLiteral("设置密码"));
+        QVERIFY(!dataWindow.isEmpty());
+        QTest::qWait(400);
+        data = x11test::windowPosition(dataWindow);
+        x11test::click(data + QPoint(20, 146 + 10)); // 单选框5
+        x11test::click(data + QPoint(55 + 50, 170 + 12));
+        QVERIFY(answerMessage(kTitle, {QStringLiteral("y")}, QStringLiteral("clear-first")));
+        // OK is the left one of the two buttons at the bottom right.
+        QVERIFY(answerMessage(kTitle, {}, QStringLiteral("clear-second"), QPoint(116, 23)));
+        QVERIFY(answerMessage(kTitle, {QStringLiteral("Return")}, QStringLiteral("clear-done")));
+        QVERIFY(isGone(dataWindow));
+        QTest::qWait(500);
+        const QImage after = x11test::screenshot(QStringLiteral("after-clearing"));
+        const QRect list = kList.translated(main);
+        QVERIFY2(x11test::differingPixels(before, after, list) > list.width() * list.height() / 20,
+                 "the list still shows the contacts");
+        ContactStore cleared;
+        QVERIFY(cleared.open(home.storeFile(), password));
+        QCOMPARE(cleared.recordCount(), 0);
+        cleared.close();
+        QVERIFY(closeProgram(*process, main));
+    }
+};
+
+QTEST_MAIN(TestX11Maintenance)
+#include "tst_x11_maintenance.moc"
