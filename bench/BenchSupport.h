@@ -5,11 +5,17 @@
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "ui/Modal.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
 
 namespace quennet::bench {
 
@@ -44,6 +50,34 @@ inline bool buildProgramDir(const QString &dir, int records)
     for (int i = 1; i <= records; ++i)
         rows << contactOf(i);
     return ContactStoreTestAccess::appendMany(contacts, rows);
+}
+
+struct Stats {
+    double median = 0, p90 = 0, max = 0;
+};
+
+inline Stats statsOf(std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
+}
+
+// Runs prepare (untimed), then work and the events it left pending (timed),
+// with the scripted dialogs cleared before each sample.
+inline Stats measure(int times, const std::function<void(int)> &prepare, const std::function<void(int)> &work)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < times; ++i) {
+        ui::clearTestScripts();
+        prepare(i);
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        work(i);
+        QCoreApplication::processEvents();
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    return statsOf(samples);
 }
 
 } // namespace quennet::bench

@@ -6,6 +6,7 @@
 // Message boxes are scripted (answered at once); each sample includes the
 // events the operation leaves pending (the repaint), on the offscreen platform.
 
+#include "BenchSupport.h"
 #include "app/MainWindow.h"
 #include "contacts/ContactRules.h"
 #include "contacts/Session.h"
@@ -27,38 +28,13 @@
 #include <vector>
 
 using namespace quennet;
+using bench::measure;
+using bench::Stats;
 
 namespace {
 
 constexpr int kRecords = 100000;
 constexpr int kSamples = 25;
-
-struct Stats {
-    double median = 0, p90 = 0, max = 0;
-};
-
-Stats statsOf(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
-}
-
-// Runs prepare (untimed), then work and the events it left pending (timed).
-Stats measure(int times, const std::function<void(int)> &prepare, const std::function<void(int)> &work)
-{
-    std::vector<double> samples;
-    for (int i = 0; i < times; ++i) {
-        ui::clearTestScripts();
-        prepare(i);
-        QCoreApplication::processEvents();
-        QElapsedTimer timer;
-        timer.start();
-        work(i);
-        QCoreApplication::processEvents();
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return statsOf(samples);
-}
 
 QStringList sampleContact(int i)
 {

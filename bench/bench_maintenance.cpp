@@ -8,6 +8,7 @@
 // offscreen platform. Password figures need a build without tests (the test
 // build derives keys at the smallest cost).
 
+#include "BenchSupport.h"
 #include "app/ContactListModel.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
@@ -36,47 +37,12 @@
 #include <vector>
 
 using namespace quennet;
+using bench::measure;
+using bench::Stats;
 
 namespace {
 
 constexpr int kRecords = 100000;
-
-struct Stats {
-    double median = 0, p90 = 0, max = 0;
-};
-
-Stats statsOf(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
-}
-
-// Runs prepare (untimed), then work and the events it left pending (timed).
-Stats measure(int times, const std::function<void(int)> &prepare, const std::function<void(int)> &work)
-{
-    std::vector<double> samples;
-    for (int i = 0; i < times; ++i) {
-        ui::clearTestScripts();
-        prepare(i);
-        QCoreApplication::processEvents();
-        QElapsedTimer timer;
-        timer.start();
-        work(i);
-        QCoreApplication::processEvents();
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    return statsOf(samples);
-}
-
-QStringList sampleContact(int i)
-{
-    return {QStringLiteral("联系人%1").arg(i),
-            QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')),
-            QString::number(10000000 + i),
-            QStringLiteral("user%1@example.com.cn").arg(i),
-            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
-}
 
 bool createStore(const QString &path, const QString &password)
 {
@@ -88,7 +54,7 @@ bool createStore(const QString &path, const QString &password)
     QList<QStringList> rows;
     rows.reserve(kRecords);
     for (int i = 1; i <= kRecords; ++i)
-        rows << sampleContact(i);
+        rows << bench::contactOf(i);
     return ContactStoreTestAccess::appendMany(store, rows);
 }
 

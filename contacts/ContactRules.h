@@ -61,6 +61,9 @@ struct Message {
 namespace style {
 constexpr int Information = 0x40;
 constexpr int Stop = 0x10;
+constexpr int Exclamation = 0x30;
+constexpr int YesNoDefaultNo = 0x124;                   // Yes and No, question icon, No the default
+constexpr int OkCancelExclamationDefaultCancel = 0x131; // OK and Cancel, exclamation icon
 constexpr int ConfirmDelete = 0x121; // OK and Cancel, question icon, Cancel the default
 } // namespace style
 

@@ -11,6 +11,7 @@
 namespace quennet::maintenance {
 
 using rules::Message;
+namespace style = rules::style;
 
 // --- password ----------------------------------------------------------------
 // What the user typed into the password window, and what the store is now.
@@ -50,13 +51,5 @@ Message clearFirstConfirmation();  // Yes and No, No the default
 Message clearSecondConfirmation(); // OK and Cancel, Cancel the default
 Message clearSucceeded();
 Message clearFailed();
-
-namespace style {
-constexpr int Stop = 0x10;
-constexpr int Exclamation = 0x30;
-constexpr int Information = 0x40;
-constexpr int YesNoDefaultNo = 0x124;
-constexpr int OkCancelExclamationDefaultCancel = 0x131;
-} // namespace style
 
 } // namespace quennet::maintenance

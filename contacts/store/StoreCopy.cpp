@@ -1,6 +1,7 @@
 #include "contacts/store/ContactStore.h"
 
 #include "contacts/store/ContactStoreImpl.h"
+#include "contacts/store/StoreFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,17 +36,6 @@ bool isStoreFile(const QString &storePath, const QString &destination)
     const QString absolute = QDir::cleanPath(QFileInfo(destination).absoluteFilePath());
     const QString store = QDir::cleanPath(QFileInfo(storePath).absoluteFilePath());
     return absolute == store || absolute == store + QStringLiteral("-journal") || sameFile(storePath, destination);
-}
-
-bool fsyncDirectory(const QString &file)
-{
-    const QByteArray dir = QFile::encodeName(QFileInfo(file).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // A deferred transaction that has read the schema: it holds SQLite's shared
@@ -100,7 +89,7 @@ bool ContactStoreImpl::copyFileBytes(const QString &destination)
         if (out.write(chunk) != chunk.size())
             return false;
     }
-    return out.flush() && ::fsync(out.handle()) == 0 && out.commit() && fsyncDirectory(destination);
+    return out.flush() && ::fsync(out.handle()) == 0 && out.commit() && fsyncDirectoryOf(destination);
 }
 
 bool ContactStore::copyTo(const QString &destination)

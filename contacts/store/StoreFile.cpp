@@ -56,16 +56,6 @@ bool touchSchema(Connection &db)
     return db.exec("SELECT count(*) FROM sqlite_master");
 }
 
-bool fsyncDirectoryOf(const QString &path)
-{
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 bool putMeta(Statement &insert, const char *key, qint64 value)
 {
@@ -181,6 +171,17 @@ constexpr int kPlainMetaKeys = 1 | 2;
 constexpr int kSealedMetaKeys = kPlainMetaKeys | 4 | 8 | 16 | 32 | 64;
 
 } // namespace
+
+bool fsyncDirectoryOf(const QString &path)
+{
+    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
+    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
 
 Probe probeFile(const QString &path, qint64 *expectedBytes, qint64 *actualBytes)
 {

@@ -63,6 +63,9 @@ bool prepareForWriting(Connection &db);
 // journal has been rolled back.
 void removeStaleJournal(Connection &db, const QString &path);
 
+// fsync of the directory that holds path, so a rename or unlink in it lasts.
+bool fsyncDirectoryOf(const QString &path);
+
 // Makes a new file (mode 0600, never over an existing one) holding an empty
 // store with the given meta data. The store is built under a temporary name
 // and renamed into place only when complete, so an interrupted creation

@@ -34,6 +34,13 @@ inline QString xdotool(const QStringList &arguments)
     return runTool(QStringLiteral("xdotool"), arguments);
 }
 
+inline bool haveXdotool()
+{
+    int code = -1;
+    runTool(QStringLiteral("xdotool"), {QStringLiteral("version")}, &code);
+    return code == 0;
+}
+
 // The visible X window whose title is exactly name (empty when none appears).
 inline QString findWindow(const QString &name, int attempts = 50)
 {

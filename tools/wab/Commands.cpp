@@ -122,6 +122,16 @@ int openStore(ContactStore &store, const QString &path, PasswordSource &password
     return code;
 }
 
+// Opens the store named after the command's first positional argument
+// (delete N [STORE], backup DEST [STORE]).
+int openStoreAfterFirst(ContactStore &store, const Arguments &args)
+{
+    Arguments storeArgs = args;
+    storeArgs.positional.removeFirst();
+    PasswordSource passwords = passwordSource(args);
+    return openStore(store, storePath(storeArgs), passwords);
+}
+
 // A failed write: the refusal and, on the next line, why.
 int writeFailed(const QString &message, const ContactStore &store)
 {
@@ -248,12 +258,8 @@ int runBackup(const Arguments &args)
         return ExitUsage;
     }
     const QString destination = args.positional.first();
-    Arguments storeArgs = args;
-    storeArgs.positional.removeFirst();
-
     ContactStore store;
-    PasswordSource passwords = passwordSource(args);
-    if (const int code = openStore(store, storePath(storeArgs), passwords))
+    if (const int code = openStoreAfterFirst(store, args))
         return code;
     if (!quennet::maintenance::backUp(store, destination))
         return writeFailed(quennet::maintenance::backupFailed().text + QLatin1Char(' ') + destination, store);
@@ -408,12 +414,8 @@ int runDelete(const Arguments &args)
         printErr(QStringLiteral("wab: 记录号不是整数：%1").arg(args.positional.first()));
         return ExitUsage;
     }
-    Arguments storeArgs = args;
-    storeArgs.positional.removeFirst();
-
     ContactStore store;
-    PasswordSource passwords = passwordSource(args);
-    if (const int code = openStore(store, storePath(storeArgs), passwords))
+    if (const int code = openStoreAfterFirst(store, args))
         return code;
     if (number < 1 || number > store.recordCount())
         return refuse(
