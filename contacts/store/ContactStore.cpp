@@ -189,14 +189,9 @@ StoreError ContactStoreImpl::load(Connection &reader)
 
 StoreError ContactStoreImpl::readVerified(const QString &path, const QString &password, quint32 *counter)
 {
-    if (const StoreError error = probeError(probeFile(path)); error != StoreError::None)
-        return error;
     Connection reader;
-    if (const StoreError error = openForReading(path, &reader); error != StoreError::None)
+    if (const StoreError error = beginReading(path, &reader); error != StoreError::None)
         return error;
-    // One read transaction: everything below sees one committed state.
-    if (!reader.exec("BEGIN"))
-        return errorFromSqlite(reader.lastError());
     for (const auto &step : {quickCheck, verifySchema})
         if (const StoreError error = step(reader); error != StoreError::None)
             return error;
@@ -401,13 +396,9 @@ namespace {
 
 StoreError readMetaOnly(const QString &path, StoreMeta *meta)
 {
-    if (const StoreError error = probeError(probeFile(path)); error != StoreError::None)
-        return error;
     Connection reader;
-    if (const StoreError error = openForReading(path, &reader); error != StoreError::None)
+    if (const StoreError error = beginReading(path, &reader); error != StoreError::None)
         return error;
-    if (!reader.exec("BEGIN"))
-        return errorFromSqlite(reader.lastError());
     if (const StoreError error = verifySchema(reader); error != StoreError::None)
         return error;
     return readMeta(reader, meta);

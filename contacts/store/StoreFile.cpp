@@ -273,6 +273,15 @@ StoreError readMeta(Connection &db, StoreMeta *meta, int *foundFormat)
     return StoreError::None;
 }
 
+StoreError beginReading(const QString &path, Connection *db)
+{
+    if (const StoreError error = probeError(probeFile(path)); error != StoreError::None)
+        return error;
+    if (const StoreError error = openForReading(path, db); error != StoreError::None)
+        return error;
+    return db->exec("BEGIN") ? StoreError::None : errorFromSqlite(db->lastError());
+}
+
 StoreError verifySchema(Connection &db)
 {
     Statement select = db.prepare("SELECT type, name, tbl_name, sql FROM sqlite_master");

@@ -46,6 +46,9 @@ bool writeMeta(Connection &db, const StoreMeta &meta);
 // journal, the interrupted transaction is rolled back first (the only write
 // a reader ever causes, and it restores the last committed state).
 StoreError openForReading(const QString &path, Connection *db);
+// Probes the file, opens it for reading and begins one read transaction, so
+// that everything read next belongs to one committed state.
+StoreError beginReading(const QString &path, Connection *db);
 // Exactly the tables and indexes this program creates, nothing else (no
 // trigger, no view): anything more or less is damage.
 StoreError verifySchema(Connection &db);
