@@ -267,6 +267,15 @@ private slots:
         }));
         QCOMPARE(mine.lastError(), StoreError::None);
         QCOMPARE(seen, 4);
+        // A lock held by another program fails the refresh and keeps the records.
+        {
+            RawDb locker(path);
+            QVERIFY(locker.exec("BEGIN EXCLUSIVE"));
+            QVERIFY(!mine.refresh());
+            QCOMPARE(mine.lastError(), StoreError::Busy);
+            QVERIFY(mine.isOpen());
+            QCOMPARE(mine.recordCount(), 4);
+        }
         // A file damaged meanwhile closes the store.
         other.close();
         QVERIFY(sql(path, "CREATE VIEW v AS SELECT 1"));

@@ -122,6 +122,7 @@ void ContactStoreImpl::reset()
     cursor = 0;
     dataVersion = -1;
     digest = RecordDigest();
+    viewLost = false;
 }
 
 QByteArray ContactStoreImpl::diskForm(const StoreMeta &m, const SealingKey &k, qint64 rowId,
@@ -309,12 +310,14 @@ StoreError ContactStoreImpl::reloadInTransaction()
     if (fresh.storeId != meta.storeId || unlockKey(fresh, QString(), &key) != StoreError::None)
         return StoreError::ChangedElsewhere;
     meta = std::move(fresh);
+    viewLost = true;
     records.clear();
     arena.release();
     digest = RecordDigest();
     if (const StoreError failed = load(db); failed != StoreError::None)
         return failed;
     dataVersion = readDataVersion();
+    viewLost = false;
     ++reloads;
     cursor = std::clamp(cursor, 0, count() + 1);
     return StoreError::None;
@@ -335,7 +338,8 @@ StoreError ContactStoreImpl::attemptWrite(const std::function<bool()> &body, boo
             return changed;
         if (const StoreError failed = reloadInTransaction(); failed != StoreError::None) {
             tx.commit(); // nothing written; ends the transaction before the store closes
-            db.close();
+            if (viewLost || failed == StoreError::Damaged)
+                db.close();
             return failed;
         }
     }
@@ -476,16 +480,25 @@ bool ContactStore::refresh(bool *reloaded)
     if (!d->db.exec("BEGIN"))
         return d->refuse(errorFromSqlite(d->db.lastError()));
     const qint64 version = d->readDataVersion();
+    if (version < 0) {
+        // Busy or a passing fault: the records in memory stay as they were.
+        const StoreError error = errorFromSqlite(d->db.lastError());
+        d->db.exec("ROLLBACK");
+        return d->refuse(error);
+    }
     if (version == d->dataVersion) {
         d->db.exec("COMMIT");
         d->error = StoreError::None;
         return true;
     }
-    const StoreError error = version < 0 ? errorFromSqlite(d->db.lastError()) : d->reloadInTransaction();
+    const StoreError error = d->reloadInTransaction();
     d->db.exec("COMMIT");
     d->error = error;
     if (error != StoreError::None) {
-        d->reset();
+        // A damaged file, or a read that began replacing the records, closes
+        // the store; anything passing keeps it as it was.
+        if (d->viewLost || error == StoreError::Damaged)
+            d->reset();
         return false;
     }
     if (reloaded)

@@ -58,6 +58,7 @@ public:
     bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed);
 
     int reloads = 0;
+    bool viewLost = false; // a reload cleared the records and failed
 
     // Runs body inside one transaction; true only when it committed. On
     // failure error says why. A write whose view is stale fails, unless
