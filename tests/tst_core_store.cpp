@@ -468,6 +468,8 @@ private slots:
         const FileState before = fileState(path);
         QVERIFY(!store.append(contact("乙", "", "", "", "", over)));
         QVERIFY(!store.modify(contact(over)));
+        // One bad row refuses the whole batch.
+        QVERIFY(!store.appendMany({contact("丙"), contact("丁", over)}));
         QVERIFY(fileState(path) == before);
         QCOMPARE(store.recordCount(), 1);
         QCOMPARE(store.field(1), QStringLiteral("甲"));
@@ -483,7 +485,7 @@ private slots:
     void failedCommitChangesNothing_data()
     {
         QTest::addColumn<QString>("operation");
-        for (const char *op : {"append", "modify", "mark", "purge", "clear", "setPassword"})
+        for (const char *op : {"append", "appendMany", "modify", "mark", "purge", "clear", "setPassword"})
             QTest::newRow(op) << QString::fromLatin1(op);
     }
 
@@ -500,6 +502,8 @@ private slots:
         bool result = true;
         if (operation == "append")
             result = store.append(contact("丁"));
+        else if (operation == "appendMany")
+            result = store.appendMany({contact("丁"), contact("己")});
         else if (operation == "modify")
             result = store.modify(contact("乙二"));
         else if (operation == "mark")

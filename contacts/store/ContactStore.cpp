@@ -719,6 +719,41 @@ bool ContactStore::appendIf(const QStringList &values, const std::function<bool(
     return true;
 }
 
+bool ContactStore::appendMany(const QList<QStringList> &rows)
+{
+    if (qint64(d->count()) + rows.size() > kMaxRecords)
+        return d->refuse(StoreError::OverCapacity);
+    std::vector<StoredRecord> added(size_t(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        if (!packed::pack(rows.at(i), &added[size_t(i)].packed))
+            return d->refuse(StoreError::OverCapacity);
+    if (added.empty())
+        return isOpen() || d->refuse(StoreError::NotOpen);
+    RecordDigest next = d->digest;
+    const bool ok = d->write([&] {
+        qint64 rowId = d->nextRowId();
+        if (rowId <= 0)
+            return false;
+        Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
+        for (StoredRecord &record : added) {
+            record.rowId = rowId++;
+            next.toggle(d->tagOf(record));
+            const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
+            if (!insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run())
+                return false;
+        }
+        return d->writeDigest(next);
+    });
+    if (!ok)
+        return false;
+    d->digest = next;
+    d->records.reserve(d->records.size() + added.size());
+    for (StoredRecord &record : added)
+        d->records.push_back(std::move(record));
+    d->cursor = d->count();
+    return true;
+}
+
 bool ContactStore::modify(const QStringList &values)
 {
     const StoredRecord *record = d->current();

@@ -131,6 +131,9 @@ public:
     // other programs committed meanwhile are read in first. False with
     // lastError() None when allowed refused.
     bool appendIf(const QStringList &values, const std::function<bool(ContactStore &)> &allowed);
+    // Appends every row in one transaction: all of them or none. The cursor
+    // moves to the last new record (stays put when rows is empty).
+    bool appendMany(const QList<QStringList> &rows);
     bool modify(const QStringList &values); // record under the cursor
     bool markDeleted();                     // record under the cursor
     bool isMarkedDeleted() const;
