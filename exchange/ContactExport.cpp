@@ -1,0 +1,68 @@
+#include "exchange/ContactExport.h"
+
+#include "contacts/store/ContactStore.h"
+#include "exchange/AtomicFile.h"
+#include "exchange/CsvWriter.h"
+#include "exchange/VCardWriter.h"
+
+#include <QFileInfo>
+
+namespace quennet::exchange {
+
+namespace {
+
+rules::ContactInput contactAt(const ContactStore &store, int number)
+{
+    const QStringList v = store.recordAt(number);
+    return {v.value(0), v.value(1), v.value(2), v.value(3), v.value(4), v.value(5)};
+}
+
+template <typename Writer>
+bool writeAll(Writer &writer, ContactStore &store)
+{
+    const int cursor = store.recordNumber();
+    bool ok = true;
+    for (int number = 1; ok && number <= store.recordCount(); ++number) {
+        store.goTo(number);
+        if (!store.isMarkedDeleted())
+            ok = writer.write(contactAt(store, number));
+    }
+    store.goTo(cursor);
+    return writer.finish() && ok;
+}
+
+} // namespace
+
+bool writeContacts(QIODevice &out, ContactStore &store, ContactFormat format)
+{
+    switch (format) {
+    case ContactFormat::VCard30:
+    case ContactFormat::VCard21: {
+        VCardWriter writer(out, format == ContactFormat::VCard21 ? VCardVersion::V21 : VCardVersion::V30);
+        return writeAll(writer, store);
+    }
+    case ContactFormat::CsvUtf8:
+    case ContactFormat::CsvGb18030: {
+        CsvWriter writer(out, format == ContactFormat::CsvGb18030 ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom);
+        return writeAll(writer, store);
+    }
+    }
+    return false;
+}
+
+bool exportContacts(const QString &path, ContactStore &store, ContactFormat format)
+{
+    return writeFileAtomically(path, [&](QIODevice &out) { return writeContacts(out, store, format); });
+}
+
+ContactFormat formatForFileName(const QString &path, ContactFormat fallback)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard"))
+        return ContactFormat::VCard30;
+    if (suffix == QLatin1String("csv"))
+        return ContactFormat::CsvUtf8;
+    return fallback;
+}
+
+} // namespace quennet::exchange

@@ -1,0 +1,193 @@
+#include "exchange/ContactText.h"
+
+#include <QStringDecoder>
+
+namespace quennet::exchange {
+
+namespace {
+
+// Two-character surnames that a split after the first character would break.
+const QStringList &compoundSurnames()
+{
+    static const QStringList names = QStringLiteral(
+        "欧阳 司马 上官 诸葛 东方 皇甫 尉迟 公孙 慕容 长孙 宇文 司徒 夏侯 轩辕 令狐 端木 "
+        "独孤 南宫 西门 百里 呼延 万俟 闻人 赫连 澹台 公冶 太叔 申屠 钟离 拓跋")
+                                         .split(QLatin1Char(' '));
+    return names;
+}
+
+bool isTelephonePunctuation(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('(') ||
+           c == QLatin1Char(')') || c == QChar(0x00A0) || c == QLatin1Char('\t');
+}
+
+} // namespace
+
+int ReadSummary::droppedTotal() const
+{
+    int total = 0;
+    for (int count : dropped)
+        total += count;
+    return total;
+}
+
+bool hasChinese(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x2E80)
+            continue;
+        char32_t code = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(c, text.at(++i));
+        if (QChar::script(code) == QChar::Script_Han)
+            return true;
+    }
+    return false;
+}
+
+QString joinName(const QString &family, const QString &given)
+{
+    if (family.isEmpty() || given.isEmpty())
+        return family + given;
+    if (hasChinese(family) || hasChinese(given))
+        return family + given;
+    return given + QLatin1Char(' ') + family;
+}
+
+void splitName(const QString &name, QString *family, QString *given)
+{
+    family->clear();
+    given->clear();
+    if (hasChinese(name) && !name.contains(QLatin1Char(' '))) {
+        qsizetype length = 1;
+        for (const QString &surname : compoundSurnames())
+            if (name.size() > 2 && name.startsWith(surname))
+                length = 2;
+        if (name.size() <= length) {
+            *family = name;
+            return;
+        }
+        *family = name.left(length);
+        *given = name.mid(length);
+        return;
+    }
+    const qsizetype space = name.lastIndexOf(QLatin1Char(' '));
+    if (space <= 0) {
+        *family = name;
+        return;
+    }
+    *given = name.left(space).trimmed();
+    *family = name.mid(space + 1);
+}
+
+QString mobileDigits(const QString &number)
+{
+    QString digits;
+    digits.reserve(number.size());
+    for (const QChar c : number)
+        if (!isTelephonePunctuation(c))
+            digits += c;
+    if (digits.startsWith(QLatin1String("+86")))
+        digits.remove(0, 3);
+    else if (digits.startsWith(QLatin1String("0086")))
+        digits.remove(0, 4);
+    return digits;
+}
+
+bool looksLikeChineseMobile(const QString &number)
+{
+    const QString digits = mobileDigits(number);
+    if (digits.size() != 11 || digits.at(0) != QLatin1Char('1'))
+        return false;
+    for (const QChar c : digits)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+QString cleanValue(const QString &value)
+{
+    if (!value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
+        return value.trimmed();
+    QString out;
+    out.reserve(value.size());
+    bool inBreak = false;
+    for (const QChar c : value) {
+        const bool isBreak = c == QLatin1Char('\n') || c == QLatin1Char('\r');
+        if (isBreak && !inBreak)
+            out += QLatin1Char(' ');
+        else if (!isBreak)
+            out += c;
+        inBreak = isBreak;
+    }
+    return out.trimmed();
+}
+
+bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes)
+{
+    // Multi-byte sequences may be cut at the end of a chunk; the cut-off
+    // bytes are reported instead of being counted as an error.
+    const auto *bytes = reinterpret_cast<const unsigned char *>(data);
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char b = bytes[i];
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra = 0;
+        unsigned min = 0;
+        if ((b & 0xE0) == 0xC0)
+            extra = 1, min = 0x80;
+        else if ((b & 0xF0) == 0xE0)
+            extra = 2, min = 0x800;
+        else if ((b & 0xF8) == 0xF0)
+            extra = 3, min = 0x10000;
+        else
+            return false;
+        if (i + extra >= size) { // the sequence runs past the end
+            for (qsizetype k = i + 1; k < size; ++k)
+                if ((bytes[k] & 0xC0) != 0x80)
+                    return false;
+            if (pendingBytes) {
+                *pendingBytes = int(size - i);
+                return true;
+            }
+            return false;
+        }
+        unsigned code = b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            if ((bytes[i + k] & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (bytes[i + k] & 0x3F);
+        }
+        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    if (pendingBytes)
+        *pendingBytes = 0;
+    return true;
+}
+
+QString decodeCharset(const QByteArray &bytes, const QByteArray &charset)
+{
+    const QByteArray name = charset.trimmed().toUpper();
+    if (name.isEmpty()) {
+        if (isValidUtf8(bytes.constData(), bytes.size()))
+            return QString::fromUtf8(bytes);
+        return QStringDecoder("GB18030").decode(bytes);
+    }
+    if (name == "UTF-8" || name == "UTF8")
+        return QString::fromUtf8(bytes);
+    if (name == "GB2312" || name == "GBK" || name == "GB18030" || name == "CP936" || name == "EUC-CN")
+        return QStringDecoder("GB18030").decode(bytes);
+    QStringDecoder decoder(name.constData());
+    if (!decoder.isValid())
+        return QString::fromUtf8(bytes);
+    return decoder.decode(bytes);
+}
+
+} // namespace quennet::exchange

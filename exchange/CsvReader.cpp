@@ -1,0 +1,378 @@
+#include "exchange/CsvReader.h"
+
+#include <QBuffer>
+#include <QHash>
+#include <QIODevice>
+#include <QStringDecoder>
+
+#include <optional>
+
+namespace quennet::exchange {
+
+namespace {
+
+constexpr qint64 kChunkBytes = 256 * 1024;
+
+// Headings of family and given name columns, joined like a vCard N.
+constexpr int kFamilyColumn = -1;
+constexpr int kGivenColumn = -2;
+
+const QHash<QString, int> &headings()
+{
+    static const QHash<QString, int> table = [] {
+        QHash<QString, int> t;
+        auto add = [&t](int field, const char *names) {
+            for (const QString &name : QString::fromUtf8(names).split(QLatin1Char('|')))
+                t.insert(name, field);
+        };
+        add(FieldName, "姓名|名字|name|full name|display name|联系人|联系人姓名");
+        add(FieldPhone, "电话|固定电话|phone|tel|telephone|home phone|business phone|电话号码|座机|住宅电话");
+        add(FieldMobile, "手机|移动电话|mobile|mobile phone|cell|cell phone|cellphone|手机号|手机号码");
+        add(FieldQQ, "qq|qq号|qq号码");
+        add(FieldEmail, "email|e-mail|邮箱|电子邮件|e-mail address|email address|电子邮箱|邮件");
+        add(FieldAddress, "地址|住址|address|home address|联系地址|家庭地址");
+        add(kFamilyColumn, "姓|last name|family name|surname");
+        add(kGivenColumn, "名|first name|given name");
+        return t;
+    }();
+    return table;
+}
+
+enum class Encoding { Utf8, Utf16LE, Utf16BE, Gb18030 };
+
+// Skips a BOM and says what it announced.
+std::optional<Encoding> readBom(QIODevice &in)
+{
+    const QByteArray head = in.peek(3);
+    if (head.startsWith("\xEF\xBB\xBF")) {
+        in.read(3);
+        return Encoding::Utf8;
+    }
+    if (head.startsWith("\xFF\xFE")) {
+        in.read(2);
+        return Encoding::Utf16LE;
+    }
+    if (head.startsWith("\xFE\xFF")) {
+        in.read(2);
+        return Encoding::Utf16BE;
+    }
+    return std::nullopt;
+}
+
+// Without a BOM: UTF-8 when all of it is valid UTF-8. A file is scanned
+// once in chunks and rewound; a stream is judged by its first chunk.
+Encoding guessEncoding(QIODevice &in)
+{
+    if (in.isSequential()) {
+        const QByteArray head = in.peek(kChunkBytes);
+        int cutOff = 0;
+        return isValidUtf8(head.constData(), head.size(), &cutOff) ? Encoding::Utf8 : Encoding::Gb18030;
+    }
+    const qint64 start = in.pos();
+    QByteArray carry;
+    bool valid = true;
+    while (valid) {
+        QByteArray chunk = carry + in.read(kChunkBytes);
+        if (chunk.isEmpty())
+            break;
+        int pending = 0;
+        const bool atEnd = in.atEnd();
+        valid = isValidUtf8(chunk.constData(), chunk.size(), atEnd ? nullptr : &pending);
+        carry = chunk.right(pending);
+        if (atEnd)
+            break;
+    }
+    in.seek(start);
+    return valid ? Encoding::Utf8 : Encoding::Gb18030;
+}
+
+QStringDecoder decoderFor(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Utf16LE:
+        return QStringDecoder(QStringDecoder::Utf16LE);
+    case Encoding::Utf16BE:
+        return QStringDecoder(QStringDecoder::Utf16BE);
+    case Encoding::Gb18030:
+        return QStringDecoder("GB18030");
+    case Encoding::Utf8:
+        break;
+    }
+    return QStringDecoder(QStringDecoder::Utf8);
+}
+
+// The separator that the first line (outside quotes) holds most of.
+QChar detectSeparator(QStringView text)
+{
+    int commas = 0, semicolons = 0, tabs = 0;
+    bool quoted = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+            break;
+        else if (c == QLatin1Char(','))
+            ++commas;
+        else if (c == QLatin1Char(';'))
+            ++semicolons;
+        else if (c == QLatin1Char('\t'))
+            ++tabs;
+    }
+    if (tabs > commas && tabs >= semicolons)
+        return QLatin1Char('\t');
+    if (semicolons > commas)
+        return QLatin1Char(';');
+    return QLatin1Char(',');
+}
+
+// Our CSV writer puts an apostrophe before a value that a spreadsheet would
+// run as a formula; reading takes it off again.
+QString withoutFormulaGuard(const QString &value)
+{
+    if (value.size() >= 2 && value.at(0) == QLatin1Char('\'')) {
+        const QChar next = value.at(1);
+        if (next == QLatin1Char('=') || next == QLatin1Char('+') || next == QLatin1Char('-') ||
+            next == QLatin1Char('@'))
+            return value.mid(1);
+    }
+    return value;
+}
+
+// Splits decoded text into records, fed in pieces of any size.
+class CsvSplitter {
+public:
+    explicit CsvSplitter(QChar separator) : m_separator(separator) {}
+
+    template <typename OnRecord>
+    bool feed(QStringView text, OnRecord &&onRecord)
+    {
+        for (const QChar c : text) {
+            if (m_quoted) {
+                if (m_quoteSeen) {
+                    m_quoteSeen = false;
+                    if (c == QLatin1Char('"')) {
+                        m_field += c;
+                        continue;
+                    }
+                    m_quoted = false; // the closing quote; c is handled below
+                } else {
+                    if (c == QLatin1Char('"'))
+                        m_quoteSeen = true;
+                    else
+                        m_field += c;
+                    continue;
+                }
+            }
+            if (m_afterCr) {
+                m_afterCr = false;
+                if (c == QLatin1Char('\n'))
+                    continue;
+            }
+            if (c == QLatin1Char('"') && m_field.isEmpty() && !m_fieldQuoted) {
+                m_quoted = true;
+                m_fieldQuoted = true;
+            } else if (c == m_separator) {
+                endField();
+            } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+                m_afterCr = c == QLatin1Char('\r');
+                if (!endRecord(onRecord))
+                    return false;
+            } else {
+                m_field += c;
+            }
+        }
+        return true;
+    }
+
+    template <typename OnRecord>
+    bool finish(OnRecord &&onRecord)
+    {
+        m_quoted = false;
+        if (m_field.isEmpty() && m_record.isEmpty() && !m_fieldQuoted)
+            return true;
+        return endRecord(onRecord);
+    }
+
+private:
+    void endField()
+    {
+        m_record << m_field;
+        m_field.clear();
+        m_fieldQuoted = false;
+    }
+
+    template <typename OnRecord>
+    bool endRecord(OnRecord &&onRecord)
+    {
+        endField();
+        QStringList record;
+        record.swap(m_record);
+        return onRecord(record);
+    }
+
+    QChar m_separator;
+    QString m_field;
+    QStringList m_record;
+    bool m_quoted = false;
+    bool m_quoteSeen = false;
+    bool m_fieldQuoted = false;
+    bool m_afterCr = false;
+};
+
+class CsvMapper {
+public:
+    CsvMapper(const ContactSink &sink, ReadSummary &summary) : m_sink(sink), m_summary(summary) {}
+
+    bool take(const QStringList &record)
+    {
+        if (isBlank(record))
+            return true;
+        if (!m_started) {
+            m_started = true;
+            if (readHeading(record))
+                return true;
+            m_columns = {FieldName, FieldPhone, FieldMobile, FieldQQ, FieldEmail, FieldAddress};
+        }
+        ReadContact contact;
+        contact.number = ++m_rowNumber;
+        contact.fields = map(record);
+        ++m_summary.contacts;
+        if (!m_sink(std::move(contact))) {
+            m_summary.stopped = true;
+            return false;
+        }
+        return true;
+    }
+
+    bool sawHeading() const { return !m_headings.isEmpty(); }
+
+private:
+    static bool isBlank(const QStringList &record)
+    {
+        for (const QString &value : record)
+            if (!value.trimmed().isEmpty())
+                return false;
+        return true;
+    }
+
+    bool readHeading(const QStringList &record)
+    {
+        QList<int> columns;
+        QList<int> seen;
+        bool known = false;
+        for (const QString &heading : record) {
+            int field = headings().value(heading.trimmed().toLower(), 0);
+            if (field != 0 && seen.contains(field))
+                field = 0; // the first column of a kind wins
+            if (field != 0) {
+                seen << field;
+                known = true;
+            }
+            columns << field;
+            m_headings << heading.trimmed();
+        }
+        if (!known) {
+            m_headings.clear();
+            return false;
+        }
+        m_columns = columns;
+        return true;
+    }
+
+    rules::ContactInput map(const QStringList &record)
+    {
+        QString values[kFieldCount + 1];
+        QString family, given;
+        for (qsizetype i = 0; i < record.size(); ++i) {
+            const QString value = cleanValue(withoutFormulaGuard(record.at(i)));
+            if (value.isEmpty())
+                continue;
+            const int field = i < m_columns.size() ? m_columns.at(i) : 0;
+            if (field == kFamilyColumn)
+                family = value;
+            else if (field == kGivenColumn)
+                given = value;
+            else if (field > 0)
+                values[field] = value;
+            else
+                ++m_summary.dropped[columnName(i)];
+        }
+        if (values[FieldName].isEmpty())
+            values[FieldName] = joinName(family, given);
+        rules::ContactInput fields;
+        fields.name = values[FieldName];
+        fields.phone = values[FieldPhone];
+        fields.mobile = values[FieldMobile].isEmpty() ? QString() : mobileDigits(values[FieldMobile]);
+        fields.qq = values[FieldQQ];
+        fields.email = values[FieldEmail];
+        fields.address = values[FieldAddress];
+        return fields;
+    }
+
+    QString columnName(qsizetype i) const
+    {
+        const QString heading = m_headings.value(i);
+        return heading.isEmpty() ? QStringLiteral("第%1列").arg(i + 1) : heading;
+    }
+
+    const ContactSink &m_sink;
+    ReadSummary &m_summary;
+    QList<int> m_columns;
+    QStringList m_headings;
+    bool m_started = false;
+    int m_rowNumber = 0;
+};
+
+} // namespace
+
+int csvColumnField(const QString &heading)
+{
+    return qMax(0, headings().value(heading.trimmed().toLower(), 0));
+}
+
+ReadSummary readCsv(QIODevice &in, const ContactSink &sink)
+{
+    ReadSummary summary;
+    const std::optional<Encoding> bom = readBom(in);
+    QStringDecoder decoder = decoderFor(bom ? *bom : guessEncoding(in));
+    CsvMapper mapper(sink, summary);
+    auto onRecord = [&mapper](const QStringList &record) { return mapper.take(record); };
+    std::optional<CsvSplitter> splitter;
+    QString head; // decoded text held until the first line is complete
+    for (;;) {
+        const QByteArray chunk = in.read(kChunkBytes);
+        const QString text = chunk.isEmpty() ? QString() : decoder.decode(chunk);
+        if (!splitter) {
+            head += text;
+            const bool lineComplete = head.contains(QLatin1Char('\n')) || head.contains(QLatin1Char('\r'));
+            if (!lineComplete && !chunk.isEmpty())
+                continue;
+            splitter.emplace(detectSeparator(head));
+            if (!splitter->feed(head, onRecord))
+                break;
+        } else if (!chunk.isEmpty() && !splitter->feed(text, onRecord)) {
+            break;
+        }
+        if (chunk.isEmpty()) {
+            splitter->finish(onRecord);
+            break;
+        }
+    }
+    if (summary.contacts == 0 && !mapper.sawHeading()) {
+        summary.refused = true;
+        summary.refusal = QStringLiteral("文件中没有可以读入的联系人。");
+    }
+    return summary;
+}
+
+ReadSummary readCsvBytes(const QByteArray &bytes, const ContactSink &sink)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readCsv(buffer, sink);
+}
+
+} // namespace quennet::exchange

@@ -1,0 +1,591 @@
+#include "exchange/VCardReader.h"
+
+#include "exchange/LineReader.h"
+
+#include <QBuffer>
+#include <QHash>
+
+#include <string>
+#include <vector>
+
+namespace quennet::exchange {
+
+namespace {
+
+enum class Version { V21, V30, V40 };
+
+// One content line: [group.]NAME[;params]:value, all still raw bytes.
+struct Property {
+    QByteArray group; // upper case
+    QByteArray name;  // upper case
+    QByteArray params;
+    QByteArray value;
+};
+
+struct Params {
+    QList<QByteArray> types; // upper case, quotes removed
+    QByteArray charset;
+    QByteArray encoding; // QUOTED-PRINTABLE, BASE64, B, 8BIT ... (upper case)
+    QByteArray serviceType;
+
+    bool isQuotedPrintable() const { return encoding == "QUOTED-PRINTABLE"; }
+    bool hasType(const char *type) const { return types.contains(QByteArray(type)); }
+};
+
+bool isEncodingWord(const QByteArray &word)
+{
+    return word == "QUOTED-PRINTABLE" || word == "BASE64" || word == "B" || word == "8BIT" || word == "7BIT";
+}
+
+// Splits at separator outside double quotes.
+QList<QByteArrayView> splitUnquoted(QByteArrayView text, char separator)
+{
+    QList<QByteArrayView> parts;
+    bool quoted = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == separator && !quoted) {
+            parts << text.sliced(start, i - start);
+            start = i + 1;
+        }
+    }
+    parts << text.sliced(start);
+    return parts;
+}
+
+QByteArray unquoted(QByteArrayView text)
+{
+    QByteArray out = text.trimmed().toByteArray();
+    if (out.size() >= 2 && out.startsWith('"') && out.endsWith('"'))
+        out = out.mid(1, out.size() - 2);
+    return out;
+}
+
+Params parseParams(const QByteArray &raw)
+{
+    Params params;
+    if (raw.isEmpty())
+        return params;
+    for (QByteArrayView param : splitUnquoted(raw, ';')) {
+        const qsizetype equals = param.indexOf('=');
+        if (equals < 0) {
+            const QByteArray word = param.trimmed().toByteArray().toUpper();
+            if (isEncodingWord(word))
+                params.encoding = word;
+            else if (!word.isEmpty())
+                params.types << word;
+            continue;
+        }
+        const QByteArray key = param.first(equals).trimmed().toByteArray().toUpper();
+        const QByteArrayView value = param.sliced(equals + 1);
+        if (key == "TYPE") {
+            for (QByteArrayView type : splitUnquoted(value, ','))
+                for (const QByteArray &word : unquoted(type).toUpper().split(','))
+                    if (!word.trimmed().isEmpty())
+                        params.types << word.trimmed();
+        } else if (key == "CHARSET") {
+            params.charset = unquoted(value);
+        } else if (key == "ENCODING") {
+            params.encoding = unquoted(value).toUpper();
+        } else if (key == "X-SERVICE-TYPE") {
+            params.serviceType = unquoted(value).toUpper();
+        }
+    }
+    return params;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+QByteArray decodeQuotedPrintable(QByteArrayView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '=' && i + 2 < text.size()) {
+            const int high = hexValue(text[i + 1]);
+            const int low = hexValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += char(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        if (c == '=' && i + 1 >= text.size())
+            break; // a soft break left at the very end
+        out += c;
+    }
+    return out;
+}
+
+// Splits a structured value (N, ADR) into its components at the semicolons
+// that are not escaped.
+QList<QByteArrayView> components(QByteArrayView value)
+{
+    QList<QByteArrayView> parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\')
+            ++i;
+        else if (value[i] == ';') {
+            parts << value.sliced(start, i - start);
+            start = i + 1;
+        }
+    }
+    parts << value.sliced(start);
+    return parts;
+}
+
+QString unescaped(const QString &text, Version version)
+{
+    if (!text.contains(QLatin1Char('\\')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const QChar n = text.at(i + 1);
+        if (n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char('\\')) {
+            out += n;
+            ++i;
+        } else if ((n == QLatin1Char('n') || n == QLatin1Char('N')) && version != Version::V21) {
+            out += QLatin1Char('\n');
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString decodeText(QByteArrayView raw, const Params &params, Version version)
+{
+    QByteArray bytes;
+    if (params.isQuotedPrintable())
+        bytes = decodeQuotedPrintable(raw);
+    else if (params.encoding == "BASE64" || params.encoding == "B")
+        bytes = QByteArray::fromBase64(raw.toByteArray());
+    else
+        bytes = raw.toByteArray();
+    return unescaped(decodeCharset(bytes, params.charset), version);
+}
+
+QString decodedValue(const Property &property, const Params &params, Version version)
+{
+    return cleanValue(decodeText(property.value, params, version));
+}
+
+QStringList decodedComponents(const Property &property, const Params &params, Version version)
+{
+    QStringList out;
+    for (QByteArrayView part : components(property.value))
+        out << cleanValue(decodeText(part, params, version));
+    return out;
+}
+
+QString withoutScheme(const QString &value, const QString &scheme)
+{
+    if (value.startsWith(scheme + QLatin1Char(':'), Qt::CaseInsensitive))
+        return value.mid(scheme.size() + 1).trimmed();
+    return value;
+}
+
+// Lines that carry no contact data and are never counted as dropped.
+bool isStructural(const QByteArray &name)
+{
+    return name == "BEGIN" || name == "END" || name == "VERSION" || name == "PRODID" || name == "REV" ||
+           name == "UID" || name == "X-ABLABEL";
+}
+
+// Everything of one card, turned into the six fields when the card ends.
+class CardMapper {
+public:
+    CardMapper(std::vector<Property> &properties, ReadSummary &summary)
+        : m_props(properties), m_summary(summary), m_used(properties.size(), false)
+    {
+        findVersion();
+        findGroupLabels();
+    }
+
+    rules::ContactInput map()
+    {
+        rules::ContactInput fields;
+        fields.name = name();
+        mapTelephones(&fields);
+        fields.qq = qq();
+        fields.email = first("EMAIL");
+        fields.address = address();
+        countDropped();
+        return fields;
+    }
+
+private:
+    void findVersion()
+    {
+        for (const Property &p : m_props)
+            if (p.name == "VERSION") {
+                const QByteArray v = p.value.trimmed();
+                m_version = v.startsWith("2") ? Version::V21 : v.startsWith("4") ? Version::V40 : Version::V30;
+            }
+    }
+
+    // iPhone cards name a group's kind in an X-ABLabel of the same group.
+    void findGroupLabels()
+    {
+        for (const Property &p : m_props)
+            if (p.name == "X-ABLABEL" && !p.group.isEmpty())
+                m_labels.insert(p.group, QString::fromUtf8(p.value).toLower());
+    }
+
+    Params params(size_t i) const { return parseParams(m_props[i].params); }
+    QString value(size_t i) const { return decodedValue(m_props[i], params(i), m_version); }
+
+    QString first(const char *property)
+    {
+        for (size_t i = 0; i < m_props.size(); ++i)
+            if (m_props[i].name == property) {
+                const QString text = value(i);
+                if (text.isEmpty())
+                    continue;
+                m_used[i] = true;
+                return text;
+            }
+        return QString();
+    }
+
+    QString name()
+    {
+        QString fromFn, fromN;
+        for (size_t i = 0; i < m_props.size(); ++i) {
+            if (m_props[i].name == "FN" && fromFn.isEmpty()) {
+                fromFn = value(i);
+                m_used[i] = true;
+            } else if (m_props[i].name == "N" && fromN.isEmpty()) {
+                const QStringList parts = decodedComponents(m_props[i], params(i), m_version);
+                fromN = joinName(parts.value(0), parts.value(1));
+                m_used[i] = true;
+            }
+        }
+        return fromFn.isEmpty() ? fromN : fromFn;
+    }
+
+    bool isCell(size_t i, const Params &p) const
+    {
+        if (p.hasType("CELL") || p.hasType("MOBILE"))
+            return true;
+        const QString label = m_labels.value(m_props[i].group);
+        return label.contains(QLatin1String("mobile")) || label.contains(QLatin1String("cell")) ||
+               label.contains(QStringLiteral("手机")) || label.contains(QStringLiteral("移动"));
+    }
+
+    void mapTelephones(rules::ContactInput *fields)
+    {
+        struct Tel {
+            size_t index;
+            QString number;
+            bool cell;
+        };
+        std::vector<Tel> tels;
+        for (size_t i = 0; i < m_props.size(); ++i) {
+            if (m_props[i].name != "TEL")
+                continue;
+            const Params p = params(i);
+            const QString number = withoutScheme(decodedValue(m_props[i], p, m_version), QStringLiteral("tel"));
+            if (!number.isEmpty())
+                tels.push_back({i, number, isCell(i, p)});
+        }
+        const Tel *mobile = nullptr;
+        for (const Tel &tel : tels)
+            if (!mobile && tel.cell)
+                mobile = &tel;
+        for (const Tel &tel : tels)
+            if (!mobile && looksLikeChineseMobile(tel.number))
+                mobile = &tel;
+        if (mobile) {
+            fields->mobile = mobileDigits(mobile->number);
+            m_used[mobile->index] = true;
+        }
+        for (const Tel &tel : tels)
+            if (&tel != mobile) {
+                fields->phone = tel.number;
+                m_used[tel.index] = true;
+                break;
+            }
+    }
+
+    QString qq()
+    {
+        for (size_t i = 0; i < m_props.size(); ++i) {
+            const QByteArray &name = m_props[i].name;
+            QString number;
+            if (name == "X-QQ") {
+                number = value(i);
+            } else if (name == "IMPP" || name == "X-IMPP") {
+                const Params p = params(i);
+                const QString text = value(i);
+                if (text.startsWith(QLatin1String("qq:"), Qt::CaseInsensitive))
+                    number = withoutScheme(text, QStringLiteral("qq"));
+                else if (p.serviceType == "QQ")
+                    number = text.mid(text.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
+            }
+            if (!number.isEmpty()) {
+                m_used[i] = true;
+                return number;
+            }
+        }
+        return QString();
+    }
+
+    QString address()
+    {
+        for (size_t i = 0; i < m_props.size(); ++i) {
+            if (m_props[i].name != "ADR")
+                continue;
+            // pobox; extended; street; locality; region; postal code; country
+            const QStringList parts = decodedComponents(m_props[i], params(i), m_version);
+            QString joined;
+            for (int index : {6, 4, 3, 2}) {
+                const QString part = parts.value(index);
+                if (part.isEmpty())
+                    continue;
+                const bool tight = joined.isEmpty() || hasChinese(part) || hasChinese(joined.right(1));
+                joined += (tight ? QString() : QStringLiteral(" ")) + part;
+            }
+            if (!joined.isEmpty()) {
+                m_used[i] = true;
+                markFirstUnused("LABEL"); // the same address, formatted
+                return joined;
+            }
+        }
+        return first("LABEL");
+    }
+
+    void markFirstUnused(const char *property)
+    {
+        for (size_t i = 0; i < m_props.size(); ++i)
+            if (m_props[i].name == property) {
+                m_used[i] = true;
+                return;
+            }
+    }
+
+    void countDropped()
+    {
+        for (size_t i = 0; i < m_props.size(); ++i)
+            if (!m_used[i] && !isStructural(m_props[i].name) && !m_props[i].value.trimmed().isEmpty())
+                ++m_summary.dropped[QString::fromLatin1(m_props[i].name)];
+    }
+
+    std::vector<Property> &m_props;
+    ReadSummary &m_summary;
+    std::vector<bool> m_used;
+    Version m_version = Version::V30;
+    QHash<QByteArray, QString> m_labels;
+};
+
+bool splitLine(const std::string &line, Property *property)
+{
+    // The name ends at the first ';' or ':'; the value after the first ':'
+    // outside a quoted parameter value.
+    const qsizetype size = qsizetype(line.size());
+    qsizetype nameEnd = 0;
+    while (nameEnd < size && line[size_t(nameEnd)] != ';' && line[size_t(nameEnd)] != ':')
+        ++nameEnd;
+    if (nameEnd == size)
+        return false;
+    qsizetype colon = nameEnd;
+    bool quoted = false;
+    while (colon < size && (line[size_t(colon)] != ':' || quoted)) {
+        if (line[size_t(colon)] == '"')
+            quoted = !quoted;
+        ++colon;
+    }
+    if (colon == size)
+        return false;
+    QByteArray name = QByteArray(line.data(), nameEnd).trimmed().toUpper();
+    const qsizetype dot = name.lastIndexOf('.');
+    property->group = dot >= 0 ? name.left(dot) : QByteArray();
+    property->name = dot >= 0 ? name.mid(dot + 1) : name;
+    property->params = nameEnd < colon ? QByteArray(line.data() + nameEnd + 1, colon - nameEnd - 1) : QByteArray();
+    property->value = QByteArray(line.data() + colon + 1, size - colon - 1);
+    return true;
+}
+
+// In 2.1 a quoted-printable value goes on over the next line when the line
+// ends in '=' (a soft break).
+bool endsInSoftBreak(const std::string &line)
+{
+    if (line.empty() || line.back() != '=')
+        return false;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos)
+        return false;
+    QByteArray head = QByteArray(line.data(), qsizetype(colon)).toUpper();
+    return head.contains("QUOTED-PRINTABLE");
+}
+
+bool isEndOfCard(QByteArrayView line)
+{
+    return line.trimmed().compare("END:VCARD", Qt::CaseInsensitive) == 0;
+}
+
+class VCardParser {
+public:
+    VCardParser(QIODevice &in, const ContactSink &sink) : m_lines(in), m_sink(sink) {}
+
+    ReadSummary run()
+    {
+        bool first = true;
+        while (nextLogicalLine()) {
+            if (first && m_line.size() >= 3 && m_line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+                m_line.erase(0, 3);
+            first = false;
+            if (!handle())
+                break;
+        }
+        if (m_inCard && !m_summary.stopped)
+            finishCard();
+        if (!m_sawCard) {
+            m_summary.refused = true;
+            m_summary.refusal = QStringLiteral("文件中没有 vCard 名片（BEGIN:VCARD）。");
+        }
+        return m_summary;
+    }
+
+private:
+    bool nextLogicalLine()
+    {
+        QByteArrayView physical;
+        if (!m_lines.next(&physical))
+            return false;
+        m_line.assign(physical.data(), size_t(physical.size()));
+        for (;;) {
+            const int following = m_lines.peek();
+            if (following == ' ' || following == '\t') {
+                m_lines.next(&physical);
+                m_line.append(physical.data() + 1, size_t(physical.size() - 1));
+            } else if (following >= 0 && endsInSoftBreak(m_line)) {
+                m_lines.next(&physical);
+                if (isEndOfCard(physical)) {
+                    m_pendingEnd = true;
+                    return true;
+                }
+                m_line.pop_back();
+                m_line.append(physical.data(), size_t(physical.size()));
+            } else {
+                return true;
+            }
+        }
+    }
+
+    // False when the sink asked to stop.
+    bool handle()
+    {
+        bool keepGoing = handleLine();
+        if (m_pendingEnd) {
+            m_pendingEnd = false;
+            m_line = "END:VCARD";
+            keepGoing = keepGoing && handleLine();
+        }
+        return keepGoing;
+    }
+
+    bool handleLine()
+    {
+        Property property;
+        if (!splitLine(m_line, &property))
+            return true;
+        const QByteArray value = property.value.trimmed().toUpper();
+        if (property.name == "BEGIN" && value == "VCARD") {
+            if (m_inCard)
+                ++m_nested;
+            else
+                startCard();
+            return true;
+        }
+        if (!m_inCard)
+            return true;
+        if (property.name == "END" && value == "VCARD") {
+            if (m_nested > 0) {
+                --m_nested;
+                return true;
+            }
+            return finishCard();
+        }
+        if (m_nested == 0)
+            m_properties.push_back(std::move(property));
+        return true;
+    }
+
+    void startCard()
+    {
+        m_inCard = true;
+        m_sawCard = true;
+        m_nested = 0;
+        m_properties.clear();
+    }
+
+    bool finishCard()
+    {
+        m_inCard = false;
+        ReadContact contact;
+        contact.fields = CardMapper(m_properties, m_summary).map();
+        contact.number = ++m_cardNumber;
+        m_properties.clear();
+        ++m_summary.contacts;
+        if (!m_sink(std::move(contact))) {
+            m_summary.stopped = true;
+            return false;
+        }
+        return true;
+    }
+
+    LineReader m_lines;
+    const ContactSink &m_sink;
+    ReadSummary m_summary;
+    std::string m_line;
+    std::vector<Property> m_properties;
+    bool m_inCard = false;
+    bool m_sawCard = false;
+    bool m_pendingEnd = false;
+    int m_nested = 0;
+    int m_cardNumber = 0;
+};
+
+} // namespace
+
+ReadSummary readVCards(QIODevice &in, const ContactSink &sink)
+{
+    return VCardParser(in, sink).run();
+}
+
+ReadSummary readVCardBytes(const QByteArray &bytes, const ContactSink &sink)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readVCards(buffer, sink);
+}
+
+bool looksLikeVCard(const QByteArray &head)
+{
+    QByteArray text = head.startsWith("\xEF\xBB\xBF") ? head.mid(3) : head;
+    return text.trimmed().left(11).toUpper() == "BEGIN:VCARD";
+}
+
+} // namespace quennet::exchange

@@ -1,0 +1,228 @@
+#include "exchange/VCardWriter.h"
+
+#include "exchange/ContactText.h"
+
+#include <QIODevice>
+
+namespace quennet::exchange {
+
+namespace {
+
+constexpr qsizetype kFlushBytes = 256 * 1024;
+constexpr int kLineOctets = 75;
+
+bool isUtf8Continuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// 3.0: a content line longer than 75 octets goes on in lines that start
+// with a space; a UTF-8 sequence is never cut.
+void appendFolded(QByteArray &out, const QByteArray &line)
+{
+    qsizetype start = 0;
+    int limit = kLineOctets;
+    while (line.size() - start > limit) {
+        qsizetype cut = start + limit;
+        while (cut > start && isUtf8Continuation(line.at(cut)))
+            --cut;
+        out.append(line.constData() + start, cut - start);
+        out.append("\r\n ");
+        start = cut;
+        limit = kLineOctets - 1;
+    }
+    out.append(line.constData() + start, line.size() - start);
+    out.append("\r\n");
+}
+
+QByteArray escaped30(const QString &value)
+{
+    QByteArray out;
+    const QByteArray utf8 = value.toUtf8();
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case ',': out += "\\,"; break;
+        case ';': out += "\\;"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+void property30(QByteArray &out, const char *head, const QByteArray &value)
+{
+    appendFolded(out, QByteArray(head) + ':' + value);
+}
+
+// --- 2.1 --------------------------------------------------------------------
+
+bool needsQuotedPrintable(const QByteArray &utf8)
+{
+    for (const char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 || b < 0x20 || c == '=')
+            return true;
+    }
+    return utf8.size() > 60;
+}
+
+QByteArray escaped21(const QString &value)
+{
+    // 2.1 knows only the escaped semicolon inside structured values.
+    QByteArray out = value.toUtf8();
+    out.replace('\\', "\\\\");
+    out.replace(';', "\\;");
+    out.replace("\r\n", "\n");
+    return out;
+}
+
+QByteArray quotedPrintable(const QByteArray &text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    QByteArray out;
+    out.reserve(text.size() * 3);
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        const bool plain = b >= 0x21 && b <= 0x7E && c != '=';
+        if (plain || c == ' ') {
+            out += c;
+        } else if (c == '\n') {
+            out += "=0D=0A";
+        } else {
+            out += '=';
+            out += hex[b >> 4];
+            out += hex[b & 0xF];
+        }
+    }
+    if (out.endsWith(' '))
+        out.replace(out.size() - 1, 1, "=20");
+    return out;
+}
+
+// Quoted-printable lines stay within 76 characters with soft breaks ("="
+// at the end of a line), never inside an "=XX" triple.
+void appendSoftBroken(QByteArray &out, const QByteArray &line)
+{
+    constexpr int kQpLine = 75; // plus the "=" of the soft break
+    qsizetype start = 0;
+    while (line.size() - start > kQpLine + 1) {
+        qsizetype cut = start + kQpLine;
+        if (line.at(cut - 1) == '=')
+            cut -= 1;
+        else if (line.at(cut - 2) == '=')
+            cut -= 2;
+        out.append(line.constData() + start, cut - start);
+        out.append("=\r\n");
+        start = cut;
+    }
+    out.append(line.constData() + start, line.size() - start);
+    out.append("\r\n");
+}
+
+// parts are already escaped and joined; qp tells whether any needs encoding.
+void property21(QByteArray &out, const char *head, const QList<QByteArray> &parts)
+{
+    bool qp = false;
+    for (const QByteArray &part : parts)
+        qp = qp || needsQuotedPrintable(part);
+    if (!qp) {
+        out += head;
+        out += ':';
+        out += parts.join(';');
+        out += "\r\n";
+        return;
+    }
+    QList<QByteArray> encoded;
+    for (const QByteArray &part : parts)
+        encoded << quotedPrintable(part);
+    appendSoftBroken(out, QByteArray(head) + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" + encoded.join(';'));
+}
+
+void card30(QByteArray &out, const rules::ContactInput &c)
+{
+    QString family, given;
+    splitName(c.name, &family, &given);
+    out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    property30(out, "N", escaped30(family) + ';' + escaped30(given) + ";;;");
+    property30(out, "FN", escaped30(c.name));
+    if (!c.mobile.isEmpty())
+        property30(out, "TEL;TYPE=CELL", escaped30(c.mobile));
+    if (!c.phone.isEmpty())
+        property30(out, "TEL;TYPE=HOME", escaped30(c.phone));
+    if (!c.email.isEmpty())
+        property30(out, "EMAIL", escaped30(c.email));
+    if (!c.address.isEmpty())
+        property30(out, "ADR;TYPE=HOME", ";;" + escaped30(c.address) + ";;;;");
+    if (!c.qq.isEmpty())
+        property30(out, "X-QQ", escaped30(c.qq));
+    out += "END:VCARD\r\n";
+}
+
+void card21(QByteArray &out, const rules::ContactInput &c)
+{
+    QString family, given;
+    splitName(c.name, &family, &given);
+    out += "BEGIN:VCARD\r\nVERSION:2.1\r\n";
+    property21(out, "N", {escaped21(family), escaped21(given), {}, {}, {}});
+    property21(out, "FN", {escaped21(c.name)});
+    if (!c.mobile.isEmpty())
+        property21(out, "TEL;CELL", {escaped21(c.mobile)});
+    if (!c.phone.isEmpty())
+        property21(out, "TEL;HOME", {escaped21(c.phone)});
+    if (!c.email.isEmpty())
+        property21(out, "EMAIL;INTERNET", {escaped21(c.email)});
+    if (!c.address.isEmpty())
+        property21(out, "ADR;HOME", {{}, {}, escaped21(c.address), {}, {}, {}, {}});
+    if (!c.qq.isEmpty())
+        property21(out, "X-QQ", {escaped21(c.qq)});
+    out += "END:VCARD\r\n";
+}
+
+} // namespace
+
+VCardWriter::VCardWriter(QIODevice &out, VCardVersion version) : m_out(out), m_version(version)
+{
+    m_buffer.reserve(kFlushBytes + 4096);
+}
+
+QByteArray VCardWriter::card(const rules::ContactInput &contact, VCardVersion version)
+{
+    QByteArray out;
+    if (version == VCardVersion::V21)
+        card21(out, contact);
+    else
+        card30(out, contact);
+    return out;
+}
+
+bool VCardWriter::write(const rules::ContactInput &contact)
+{
+    if (m_version == VCardVersion::V21)
+        card21(m_buffer, contact);
+    else
+        card30(m_buffer, contact);
+    return flushIfFull();
+}
+
+bool VCardWriter::flushIfFull()
+{
+    if (m_buffer.size() < kFlushBytes)
+        return m_ok;
+    m_ok = m_ok && m_out.write(m_buffer) == m_buffer.size();
+    m_buffer.clear();
+    m_buffer.reserve(kFlushBytes + 4096);
+    return m_ok;
+}
+
+bool VCardWriter::finish()
+{
+    m_ok = m_ok && m_out.write(m_buffer) == m_buffer.size();
+    m_buffer.clear();
+    return m_ok;
+}
+
+} // namespace quennet::exchange
