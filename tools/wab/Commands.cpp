@@ -518,6 +518,7 @@ QList<Command> buildCommands()
                  {{QStringLiteral("yes"), false}, kPasswordStdin},
                  1,
                  runClear});
+    list.append(importCommand());
     return list;
 }
 
@@ -550,6 +551,7 @@ QString generalUsage()
         "  wab backup DEST [STORE]                             备份通讯录文件\n"
         "  wab clear --yes [STORE]                             清空所有联系人\n"
         "  wab export FORMAT OUT [STORE]                       导出到文件（wab export --help）\n"
+        "  wab import FILE [STORE]                             从 vCard 或 CSV 文件导入联系人\n"
         "\n"
         "STORE 缺省为 ./wab.vdb。有密码的通讯录在终端上不回显地询问密码，\n"
         "或用 --password-stdin 从标准输入读入（每行一个）。\n"

@@ -29,5 +29,7 @@ int openStoreAsking(quennet::ContactStore &store, const QString &path, PasswordS
 
 // The command "wab export" (ExportCommand.cpp).
 Command exportCommand();
+// The command "wab import" (ImportCommand.cpp).
+Command importCommand();
 
 } // namespace wab

@@ -1,0 +1,167 @@
+#include "exchange/ContactImport.h"
+
+#include "contacts/BatchAdding.h"
+#include "contacts/store/ContactStore.h"
+#include "exchange/CsvReader.h"
+#include "exchange/VCardReader.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace quennet::exchange {
+
+namespace {
+
+constexpr int kProgressEvery = 512;
+
+QString reasonText(rules::Check check)
+{
+    switch (check) {
+    case rules::Check::EmptyName: return QStringLiteral("没有姓名");
+    case rules::Check::DuplicateName: return QStringLiteral("已经存在相同姓名的联系人");
+    case rules::Check::DuplicatePhone: return QStringLiteral("已经存在相同电话的联系人");
+    case rules::Check::DuplicateMobile: return QStringLiteral("已经存在相同手机的联系人");
+    case rules::Check::MobileLength: return QStringLiteral("手机号码不是11位");
+    case rules::Check::DuplicateQQ: return QStringLiteral("已经存在相同QQ的联系人");
+    case rules::Check::QQLength: return QStringLiteral("QQ号码大于9位");
+    case rules::Check::Ok: break;
+    }
+    return QString();
+}
+
+bool fitsTheStore(const rules::ContactInput &input)
+{
+    for (const QString &value : input.values())
+        if (value.size() * 3 > kMaxFieldBytes && value.toUtf8().size() > kMaxFieldBytes)
+            return false;
+    return true;
+}
+
+void skip(ImportReport &report, const ReadContact &contact, const QString &reason)
+{
+    report.skipped.append({contact.number, contact.fields.name, reason});
+    ++report.skippedByReason[reason];
+}
+
+QString lines(const QStringList &list)
+{
+    return list.join(QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+bool isContactFileName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard") || suffix == QLatin1String("csv");
+}
+
+std::optional<ContactFileKind> contactFileKind(const QString &path, QIODevice &in)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard"))
+        return ContactFileKind::VCard;
+    if (suffix == QLatin1String("csv"))
+        return ContactFileKind::Csv;
+    const QByteArray head = in.peek(4096);
+    if (looksLikeVCard(head))
+        return ContactFileKind::VCard;
+    if (head.contains(',') || head.contains('\t') || head.contains(';'))
+        return ContactFileKind::Csv;
+    return std::nullopt;
+}
+
+ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind kind, const ImportProgress &progress)
+{
+    ImportReport report;
+    rules::BatchAdding batch(store);
+    const qint64 total = in.isSequential() ? 0 : in.size();
+    const ContactSink sink = [&](ReadContact &&contact) {
+        ++report.read;
+        if (!fitsTheStore(contact.fields)) {
+            skip(report, contact, QStringLiteral("内容过长"));
+        } else {
+            const rules::Check check = batch.offer(contact.fields);
+            if (check != rules::Check::Ok)
+                skip(report, contact, reasonText(check));
+        }
+        if (progress && report.read % kProgressEvery == 0 && !progress(in.pos(), total)) {
+            report.cancelled = true;
+            return false;
+        }
+        return true;
+    };
+    const ReadSummary summary = kind == ContactFileKind::VCard ? readVCards(in, sink) : readCsv(in, sink);
+    report.dropped = summary.dropped;
+    if (summary.refused) {
+        report.refused = true;
+        report.refusal = summary.refusal;
+        return report;
+    }
+    if (report.cancelled || (progress && !progress(total, total))) {
+        report.cancelled = true;
+        return report;
+    }
+    if (batch.acceptedCount() > 0 && !batch.commit(store)) {
+        report.writeFailed = true;
+        return report;
+    }
+    report.added = batch.acceptedCount();
+    return report;
+}
+
+ImportReport importContactFile(ContactStore &store, const QString &path, const ImportProgress &progress)
+{
+    ImportReport report;
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        report.refused = true;
+        report.refusal = QStringLiteral("无法打开文件：%1").arg(file.errorString());
+        return report;
+    }
+    const std::optional<ContactFileKind> kind = contactFileKind(path, file);
+    if (!kind) {
+        report.refused = true;
+        report.refusal = QStringLiteral("这不是 vCard 或 CSV 文件。");
+        return report;
+    }
+    return importContacts(store, file, *kind, progress);
+}
+
+QString importSummaryText(const ImportReport &report)
+{
+    if (report.refused)
+        return QStringLiteral("无法导入联系人：") + report.refusal;
+    if (report.cancelled)
+        return QStringLiteral("导入已取消，没有写入任何联系人。");
+    if (report.writeFailed)
+        return QStringLiteral("导入联系人失败！写入通讯录时出错，没有写入任何联系人。");
+    QStringList out;
+    out << QStringLiteral("已导入 %1 个联系人，跳过 %2 个。").arg(report.added).arg(report.skipped.size());
+    for (auto it = report.skippedByReason.cbegin(); it != report.skippedByReason.cend(); ++it)
+        out << QStringLiteral("　%1：%2 个").arg(it.key()).arg(it.value());
+    if (!report.dropped.isEmpty()) {
+        int total = 0;
+        QStringList names;
+        for (auto it = report.dropped.cbegin(); it != report.dropped.cend(); ++it) {
+            total += it.value();
+            names << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+        }
+        out << QStringLiteral("另有 %1 项内容在通讯录中没有对应的字段，未导入（%2）。")
+                   .arg(total)
+                   .arg(names.join(QStringLiteral("、")));
+    }
+    return lines(out);
+}
+
+QString importDetailsText(const ImportReport &report)
+{
+    QStringList out;
+    for (const SkippedContact &s : report.skipped) {
+        const QString who = s.name.isEmpty() ? QStringLiteral("（无姓名）") : s.name;
+        out << QStringLiteral("第 %1 个 %2：%3").arg(s.number).arg(who, s.reason);
+    }
+    return lines(out);
+}
+
+} // namespace quennet::exchange

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QIODevice;
+
+namespace quennet {
+class ContactStore;
+}
+
+namespace quennet::exchange {
+
+enum class ContactFileKind { VCard, Csv };
+
+// ".vcf"/".vcard" and ".csv" by name; otherwise by the first bytes.
+std::optional<ContactFileKind> contactFileKind(const QString &path, QIODevice &in);
+// True for the names that dropping a file on the window imports.
+bool isContactFileName(const QString &path);
+
+struct SkippedContact {
+    int number = 0; // position of the card or row in the file
+    QString name;
+    QString reason;
+};
+
+struct ImportReport {
+    bool refused = false; // the file as a whole: nothing was read from it
+    QString refusal;
+    bool cancelled = false;
+    bool writeFailed = false;
+    int read = 0;
+    int added = 0;
+    QList<SkippedContact> skipped;
+    QMap<QString, int> skippedByReason;
+    QMap<QString, int> dropped; // data without a field, by property or column
+
+    // Something was added, or nothing needed to be.
+    bool succeeded() const { return !refused && !cancelled && !writeFailed; }
+};
+
+// Called now and then with the bytes read and the file size (0 when not
+// known); returning false cancels the import, and nothing is written.
+using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
+
+// Reads every contact, passes each through the adding rules (against the
+// store and the contacts accepted before it) and writes all accepted ones
+// in one transaction. A failed or cancelled import writes nothing.
+ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind kind,
+                            const ImportProgress &progress = {});
+ImportReport importContactFile(ContactStore &store, const QString &path, const ImportProgress &progress = {});
+
+// The report for the user: the counts by reason, then (details) one line
+// per skipped contact. Lines end in "\r\n".
+QString importSummaryText(const ImportReport &report);
+QString importDetailsText(const ImportReport &report);
+
+} // namespace quennet::exchange

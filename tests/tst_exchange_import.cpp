@@ -1,0 +1,213 @@
+// Importing into a store: every contact under the adding rules (the indexed
+// batch gives the rule chain's verdicts), one transaction, the report, and
+// export followed by import giving the same contacts.
+
+#include "contacts/BatchAdding.h"
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/ContactStoreTesting.h"
+#include "exchange/ContactExport.h"
+#include "exchange/ContactImport.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quennet;
+using namespace quennet::exchange;
+
+namespace {
+
+QList<QStringList> allRecords(const ContactStore &store)
+{
+    QList<QStringList> records;
+    for (int number = 1; number <= store.recordCount(); ++number)
+        records << store.recordAt(number);
+    return records;
+}
+
+QByteArray card(const QString &name, const QString &mobile = {}, const QString &qq = {}, const QString &tel = {})
+{
+    QString text = QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:%1\r\n").arg(name);
+    if (!mobile.isEmpty())
+        text += QStringLiteral("TEL;TYPE=CELL:%1\r\n").arg(mobile);
+    if (!tel.isEmpty())
+        text += QStringLiteral("TEL;TYPE=HOME:%1\r\n").arg(tel);
+    if (!qq.isEmpty())
+        text += QStringLiteral("X-QQ:%1\r\n").arg(qq);
+    return (text + QStringLiteral("NOTE:x\r\nEND:VCARD\r\n")).toUtf8();
+}
+
+ImportReport importBytes(ContactStore &store, const QByteArray &bytes, ContactFileKind kind,
+                         const ImportProgress &progress = {})
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return importContacts(store, buffer, kind, progress);
+}
+
+} // namespace
+
+class ExchangeImportTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_stores = 0;
+
+    QString newStore(const QList<QStringList> &rows = {})
+    {
+        const QString path = m_dir.filePath(QStringLiteral("s%1.vdb").arg(++m_stores));
+        ContactStore store;
+        if (!ContactStore::create(path) || !store.open(path) || !store.appendMany(rows))
+            return {};
+        return path;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    // The indexed batch against the rule chain on a real store, contact for
+    // contact, over values drawn from small sets so that every kind of
+    // collision (empty fields included) happens often.
+    void batchGivesTheRuleChainsVerdicts()
+    {
+        const QStringList names = {"", "甲", "乙", "丙", "丁"};
+        const QStringList phones = {"", "1", "2"};
+        const QStringList mobiles = {"", "13900000001", "13900000002", "139"};
+        const QStringList qqs = {"", "1", "2", "1234567890"};
+        auto pick = [](const QStringList &from) { return from.at(QRandomGenerator::global()->bounded(int(from.size()))); };
+        for (int round = 0; round < 20; ++round) {
+            ContactStore chain, batched;
+            QList<QStringList> start;
+            for (int i = 0; i < 3; ++i)
+                start << QStringList{QStringLiteral("旧%1").arg(i), pick(phones), pick(mobiles), pick(qqs), {}, {}};
+            QVERIFY(chain.open(newStore(start)));
+            QVERIFY(batched.open(newStore(start)));
+            rules::BatchAdding batch(batched);
+            for (int i = 0; i < 30; ++i) {
+                const rules::ContactInput input{pick(names), pick(phones), pick(mobiles), pick(qqs), {}, {}};
+                const rules::Check expected = rules::checkAdding(chain, input);
+                if (expected == rules::Check::Ok)
+                    QVERIFY(rules::appendContact(chain, input));
+                QCOMPARE(int(batch.offer(input)), int(expected));
+            }
+            QVERIFY(batch.commit(batched));
+            QCOMPARE(allRecords(batched), allRecords(chain));
+        }
+    }
+
+    void reportsAddedAndSkippedByReason()
+    {
+        ContactStore store;
+        QVERIFY(store.open(newStore({{"老王", "", "13900000009", "", "", ""}})));
+        const QByteArray file = card("张三", "139-0000-0001") + card("张三", "13900000002") +
+                                card("李四", "139 0000 0009") + card("王五", "1390000") + card("", "13900000003") +
+                                card("赵六", {}, "1234567890") + card("钱七", "+86 139 0000 0004", "12345");
+        const ImportReport report = importBytes(store, file, ContactFileKind::VCard);
+        QVERIFY(report.succeeded());
+        QCOMPARE(report.read, 7);
+        QCOMPARE(report.added, 2);
+        QCOMPARE(report.skipped.size(), 5);
+        QCOMPARE(report.skippedByReason.value(QStringLiteral("已经存在相同姓名的联系人")), 1);
+        QCOMPARE(report.skippedByReason.value(QStringLiteral("已经存在相同手机的联系人")), 1);
+        QCOMPARE(report.skippedByReason.value(QStringLiteral("手机号码不是11位")), 1);
+        QCOMPARE(report.skippedByReason.value(QStringLiteral("没有姓名")), 1);
+        QCOMPARE(report.skippedByReason.value(QStringLiteral("QQ号码大于9位")), 1);
+        QCOMPARE(report.dropped.value(QStringLiteral("NOTE")), 7);
+        QCOMPARE(store.recordCount(), 3);
+        QCOMPARE(store.recordAt(3), QStringList({"钱七", "", "13900000004", "12345", "", ""}));
+        QCOMPARE(report.skipped.at(0).number, 2);
+        QVERIFY(importSummaryText(report).startsWith(QStringLiteral("已导入 2 个联系人，跳过 5 个。")));
+        QVERIFY(importDetailsText(report).contains(QStringLiteral("第 3 个 李四：已经存在相同手机的联系人")));
+    }
+
+    void failedOrCancelledImportWritesNothing_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("commit fails") << false;
+        QTest::newRow("cancelled") << true;
+    }
+
+    void failedOrCancelledImportWritesNothing()
+    {
+        QFETCH(bool, cancel);
+        const QString path = newStore({{"甲", "", "", "", "", ""}});
+        ContactStore store;
+        QVERIFY(store.open(path));
+        QByteArray file;
+        for (int i = 0; i < 2000; ++i)
+            file += card(QStringLiteral("人%1").arg(i));
+        const QByteArray before = [&] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        if (!cancel)
+            ContactStoreTestAccess::failNextCommit(store);
+        const ImportReport report =
+            importBytes(store, file, ContactFileKind::VCard, [cancel](qint64, qint64) { return !cancel; });
+        QVERIFY(!report.succeeded());
+        QCOMPARE(report.cancelled, cancel);
+        QCOMPARE(report.writeFailed, !cancel);
+        QCOMPARE(report.added, 0);
+        QCOMPARE(store.recordCount(), 1);
+        store.close();
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void refusesWhatIsNoContactFile()
+    {
+        ContactStore store;
+        QVERIFY(store.open(newStore()));
+        const QString png = m_dir.filePath(QStringLiteral("x.png"));
+        QFile f(png);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("\x89PNG\r\n\x1a\n");
+        f.close();
+        for (const QString &path : {png, m_dir.filePath(QStringLiteral("missing.vcf")), m_dir.path()}) {
+            const ImportReport report = importContactFile(store, path);
+            QVERIFY2(report.refused, qPrintable(path));
+            QVERIFY(!report.succeeded());
+        }
+    }
+
+    void exportThenImportGivesTheSameContacts_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::newRow("vcard 3.0") << int(ContactFormat::VCard30);
+        QTest::newRow("vcard 2.1") << int(ContactFormat::VCard21);
+        QTest::newRow("csv") << int(ContactFormat::CsvUtf8);
+        QTest::newRow("csv gb18030") << int(ContactFormat::CsvGb18030);
+    }
+
+    void exportThenImportGivesTheSameContacts()
+    {
+        QFETCH(int, format);
+        const QList<QStringList> rows = {{"张三", "010-6666 8888", "13900000001", "12345", "z@x.cn", "北京市; 海淀区, 1号"},
+                                         {"诸葛亮", "", "13900000002", "", "", ""},
+                                         {"Mary Ann O'Neil", "+1 (415) 555-0100", "", "", "m@x.com", "\\home"}};
+        ContactStore from, into;
+        QVERIFY(from.open(newStore(rows)));
+        QVERIFY(into.open(newStore()));
+        const QString out = m_dir.filePath(QStringLiteral("round%1.%2").arg(format).arg(format < 2 ? "vcf" : "csv"));
+        QVERIFY(exportContacts(out, from, ContactFormat(format)));
+        const ImportReport report = importContactFile(into, out);
+        QVERIFY(report.succeeded());
+        QCOMPARE(report.added, rows.size());
+        QCOMPARE(allRecords(into), rows);
+        QVERIFY(report.dropped.isEmpty());
+    }
+
+    void exportFailureKeepsTheOldFile()
+    {
+        ContactStore store;
+        QVERIFY(store.open(newStore({{"甲", "", "", "", "", ""}})));
+        QVERIFY(!exportContacts(m_dir.filePath(QStringLiteral("no/such/dir/x.vcf")), store, ContactFormat::VCard30));
+    }
+};
+
+QTEST_GUILESS_MAIN(ExchangeImportTest)
+#include "tst_exchange_import.moc"

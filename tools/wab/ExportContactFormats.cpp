@@ -1,0 +1,78 @@
+// The vCard and CSV formats of "wab export".
+
+#include "ExportFormats.h"
+
+#include "exchange/CsvWriter.h"
+#include "exchange/VCardWriter.h"
+
+namespace wab {
+
+namespace {
+
+using namespace quennet::exchange;
+namespace rules = quennet::rules;
+
+// The chosen fields by name; a field left out by --fields stays empty.
+rules::ContactInput contactOf(const QStringList &names, const QStringList &record)
+{
+    rules::ContactInput c;
+    QString *targets[] = {&c.name, &c.phone, &c.mobile, &c.qq, &c.email, &c.address};
+    const QStringList all = {QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"),
+                             QStringLiteral("QQ"),   QStringLiteral("Email"), QStringLiteral("地址")};
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const qsizetype slot = all.indexOf(names.at(i));
+        if (slot >= 0)
+            *targets[slot] = record.value(i);
+    }
+    return c;
+}
+
+template <typename Writer>
+bool writeWith(Writer &&writer, const ExportJob &job)
+{
+    bool ok = true;
+    for (const QStringList &record : job.records)
+        ok = ok && writer.write(contactOf(job.fieldNames, record));
+    return writer.finish() && ok;
+}
+
+bool writeVCard30(QIODevice &out, const ExportJob &job)
+{
+    return writeWith(VCardWriter(out, VCardVersion::V30), job);
+}
+
+bool writeVCard21(QIODevice &out, const ExportJob &job)
+{
+    return writeWith(VCardWriter(out, VCardVersion::V21), job);
+}
+
+bool writeCsv(QIODevice &out, const ExportJob &job)
+{
+    const bool gb = job.args.has(QStringLiteral("gb18030"));
+    return writeWith(CsvWriter(out, gb ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom), job);
+}
+
+[[maybe_unused]] const bool registered =
+    registerExportFormat({QStringLiteral("vcard"),
+                          QStringLiteral("  vcard   vCard 3.0 名片（.vcf，UTF-8），手机和其他通讯录程序都能读入。"),
+                          {},
+                          QString(),
+                          QString(),
+                          writeVCard30}) &&
+    registerExportFormat({QStringLiteral("vcard21"),
+                          QStringLiteral("  vcard21 vCard 2.1 名片，给老手机（需要时用 quoted-printable，CHARSET=UTF-8）。"),
+                          {},
+                          QString(),
+                          QString(),
+                          writeVCard21}) &&
+    registerExportFormat({QStringLiteral("csv"),
+                          QStringLiteral("  csv     CSV 表格，第一行是字段名；UTF-8 带 BOM（Excel 和 WPS 能正确打开）。\n"
+                                         "          --gb18030      改用 GB18030 编码"),
+                          {{QStringLiteral("gb18030"), false}},
+                          QString(),
+                          QString(),
+                          writeCsv});
+
+} // namespace
+
+} // namespace wab
