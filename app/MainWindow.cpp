@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutWindow.h"
+#include "app/ContactFileExchange.h"
 #include "app/ContactListModel.h"
 #include "app/MenuPictures.h"
 #include "app/Program.h"
@@ -68,6 +69,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent)
     超级菜单1 = new MenuPictures(this, QStringLiteral("超级菜单1"));
     buildMenus();
     connectEvents();
+    new ContactFileExchange(*this);
 }
 
 MainWindow::~MainWindow() = default;

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
+
 namespace quennet::ui {
 
 namespace {
@@ -14,6 +16,7 @@ namespace {
 struct Script {
     bool testMode = false;
     QStringList names;
+    QList<int> filterIndexes; // -1: the preset one
     int shown = 0;
     bool lastWasSave = false;
 };
@@ -80,6 +83,19 @@ void copySettings(const FileDialog &from, FileDialog &to)
     to.defaultExtension = from.defaultExtension;
     to.initialDirectory = from.initialDirectory;
     to.fileName = from.fileName;
+    to.filterIndex = from.filterIndex;
+}
+
+// The extension of a filter's first glob: "vCard (*.vcf)" -> "vcf".
+QString firstExtensionOf(const QString &nameFilter)
+{
+    const int open = nameFilter.lastIndexOf(QLatin1Char('('));
+    QString inner = open >= 0 ? nameFilter.mid(open + 1) : nameFilter;
+    inner.remove(QLatin1Char(')'));
+    const QString first = inner.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
+    if (!first.startsWith(QLatin1String("*.")) || first == QLatin1String("*.*"))
+        return QString();
+    return first.mid(2);
 }
 
 } // namespace
@@ -111,12 +127,17 @@ bool FileDialog::showScripted()
     if (s.names.isEmpty())
         return false;
     const QString name = s.names.takeFirst();
+    const int chosenFilter = s.filterIndexes.isEmpty() ? -1 : s.filterIndexes.takeFirst();
     if (name.isEmpty())
         return false;
+    if (chosenFilter >= 0)
+        filterIndex = chosenFilter;
     QString path = name;
     if (QFileInfo(name).isRelative())
         path = QDir(initialDirectory.isEmpty() ? QDir::currentPath() : initialDirectory).filePath(name);
-    fileName = withDefaultExtension(QDir::cleanPath(path), cleanExtension(defaultExtension));
+    const QString filterExtension = chosenFilter >= 0 ? firstExtensionOf(nameFilters(filter).value(filterIndex)) : QString();
+    fileName = withDefaultExtension(QDir::cleanPath(path),
+                                    filterExtension.isEmpty() ? cleanExtension(defaultExtension) : filterExtension);
     return true;
 }
 
@@ -134,9 +155,18 @@ bool FileDialog::showReal(QWidget *parent, bool save)
     dialog.setLabelText(QFileDialog::Accept, save ? QStringLiteral("保存(&S)") : QStringLiteral("打开(&O)"));
     dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     const QStringList filters = nameFilters(filter);
-    if (!filters.isEmpty())
+    if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters.value(filterIndex, filters.first()));
+    }
     dialog.setDefaultSuffix(cleanExtension(defaultExtension));
+    if (save) {
+        // A name typed without an extension gets the one of the chosen filter.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, this](const QString &chosen) {
+            const QString extension = firstExtensionOf(chosen);
+            dialog.setDefaultSuffix(extension.isEmpty() ? cleanExtension(defaultExtension) : extension);
+        });
+    }
     if (!initialDirectory.isEmpty())
         dialog.setDirectory(initialDirectory);
     if (!fileName.isEmpty()) {
@@ -148,6 +178,7 @@ bool FileDialog::showReal(QWidget *parent, bool save)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     fileName = dialog.selectedFiles().first();
+    filterIndex = std::max(0, int(filters.indexOf(dialog.selectedNameFilter())));
     return true;
 }
 
@@ -163,7 +194,13 @@ bool FileDialog::testMode()
 
 void FileDialog::setNextFileName(const QString &name)
 {
+    setNextFileName(name, -1);
+}
+
+void FileDialog::setNextFileName(const QString &name, int filterIndex)
+{
     script().names.append(name);
+    script().filterIndexes.append(filterIndex);
 }
 
 int FileDialog::pendingFileNames()
@@ -190,6 +227,7 @@ void FileDialog::clearScript()
 {
     Script &s = script();
     s.names.clear();
+    s.filterIndexes.clear();
     s.shown = 0;
     s.lastWasSave = false;
     copySettings(FileDialog(), snapshot());

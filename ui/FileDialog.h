@@ -20,6 +20,8 @@ public:
     QString defaultExtension; // "txt", "*.bak", ... (leading "*." is ignored)
     QString initialDirectory;
     QString fileName; // preset before showing; the chosen path after OK
+    // The filter offered first (0-based); after OK the one the user chose.
+    int filterIndex = 0;
 
     // Show the dialog; true when the user confirmed. On OK fileName holds the
     // chosen path (with the default extension added when none was typed); on
@@ -35,6 +37,8 @@ public:
     static void setTestMode(bool on);
     static bool testMode();
     static void setNextFileName(const QString &name);
+    // The same, with the filter the user picks (see filterIndex).
+    static void setNextFileName(const QString &name, int filterIndex);
     static int pendingFileNames();
     static int shownCount();
     // A copy of the settings of the dialog shown last, as they were when it was

@@ -115,10 +115,10 @@ QMessageBox::Icon qtIconOf(StyleInfo::Icon icon)
     return QMessageBox::NoIcon;
 }
 
-int scriptedAnswer(const QString &text, const QString &title, int style)
+int scriptedAnswer(const QString &text, const QString &title, int style, const QString &details = QString())
 {
     Script &s = script();
-    s.shown.append({text, title, style});
+    s.shown.append({text, title, style, details});
     if (s.onShown)
         s.onShown();
     if (!s.answers.isEmpty())
@@ -195,6 +195,18 @@ int messageBox(QWidget *parent, const QString &text, const QString &title, int s
     if (script().testMode)
         return scriptedAnswer(text, title, style);
     std::unique_ptr<QMessageBox> box(detail::buildMessageBox(parent, text, title, style));
+    box->exec();
+    return detail::answerOf(*box, style);
+}
+
+int messageBoxWithDetails(QWidget *parent, const QString &text, const QString &title, int style,
+                          const QString &details)
+{
+    if (script().testMode)
+        return scriptedAnswer(text, title, style, details);
+    std::unique_ptr<QMessageBox> box(detail::buildMessageBox(parent, text, title, style));
+    if (!details.isEmpty())
+        box->setDetailedText(detail::withUnixLineBreaks(details));
     box->exec();
     return detail::answerOf(*box, style);
 }

@@ -31,6 +31,7 @@ struct ShownMessage {
     QString text;
     QString title;
     int style = 0;
+    QString details; // the text of the details area, when the box had one
 };
 
 // What a style value means: icon, buttons and the default button.
@@ -45,6 +46,10 @@ StyleInfo styleInfo(int style);
 // Shows a modal message box and returns the button pressed. Line breaks in
 // text may be "\r\n".
 int messageBox(QWidget *parent, const QString &text, const QString &title, int style);
+// The same with a details area that the user opens for a long text (lists).
+// Empty details: a plain message box.
+int messageBoxWithDetails(QWidget *parent, const QString &text, const QString &title, int style,
+                          const QString &details);
 
 // Test scripting. In test mode no real box is ever shown: each call is
 // recorded and answered with the next scripted answer, or with the style's

@@ -4,6 +4,7 @@
 #include "ui/FileDialog.h"
 #include "ui/HotKeys.h"
 #include "ui/MessageBox.h"
+#include "ui/Progress.h"
 #include "ui/TestModeInternal.h"
 #include "ui/Tray.h"
 
@@ -142,6 +143,7 @@ void setTestMode(bool on)
     ModalScript::setTestMode(on);
     HotKeyScript::setTestMode(on);
     TrayScript::setTestMode(on);
+    Progress::setTestMode(on);
     detail::setDocumentTestMode(on);
 }
 
@@ -157,6 +159,7 @@ void clearTestScripts()
     ModalScript::clear();
     HotKeyScript::clear();
     TrayScript::clear();
+    Progress::clearScript();
     clearOpenedDocuments();
 }
 

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+namespace quennet::ui {
+
+// A progress dialog with a cancel button for a long loop on the window
+// thread. It appears only when the work takes a moment, and each update lets
+// the window system process pending events.
+class Progress {
+public:
+    Progress(QWidget *parent, const QString &title, const QString &label);
+    ~Progress();
+    Progress(const Progress &) = delete;
+    Progress &operator=(const Progress &) = delete;
+
+    // False once the user has pressed cancel.
+    bool update(qint64 done, qint64 total);
+
+    // Test scripting: in test mode no dialog is made. Each progress records
+    // its title; the n-th update (counted from 1 over all progresses since
+    // the last clear) answers cancel when setCancelAt(n) was called.
+    static void setTestMode(bool on);
+    static void setCancelAt(int update); // 0: never
+    static int updateCount();
+    static QStringList shownTitles();
+    static void clearScript();
+
+private:
+    std::unique_ptr<QProgressDialog> m_dialog;
+    bool m_cancelled = false;
+};
+
+} // namespace quennet::ui
