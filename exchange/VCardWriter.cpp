@@ -3,6 +3,7 @@
 #include "exchange/ContactText.h"
 
 #include <QIODevice>
+#include <QUuid>
 
 namespace quennet::exchange {
 
@@ -142,6 +143,15 @@ void property21(QByteArray &out, const char *head, const QList<QByteArray> &part
     appendSoftBroken(out, QByteArray(head) + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" + encoded.join(';'));
 }
 
+// Address books that sync (khard, phones) tell cards apart by UID. The name
+// is unique in the store, so a UID made from it stays the same from one
+// export to the next.
+QByteArray uidOf(const QString &name)
+{
+    static const QUuid space = QUuid::fromString(QLatin1String("{5b0e9d3c-2f4a-4c1e-9a57-3e8d6f0c7b21}"));
+    return QUuid::createUuidV5(space, name).toByteArray(QUuid::WithoutBraces);
+}
+
 void card30(QByteArray &out, const rules::ContactInput &c)
 {
     QString family, given;
@@ -149,6 +159,7 @@ void card30(QByteArray &out, const rules::ContactInput &c)
     out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
     property30(out, "N", escaped30(family) + ';' + escaped30(given) + ";;;");
     property30(out, "FN", escaped30(c.name));
+    out += "UID:" + uidOf(c.name) + "\r\n";
     if (!c.mobile.isEmpty())
         property30(out, "TEL;TYPE=CELL", escaped30(c.mobile));
     if (!c.phone.isEmpty())

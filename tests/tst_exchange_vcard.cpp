@@ -246,7 +246,10 @@ private slots:
         const QString longAddress = QString(40, QChar(0x8DEF)) + QStringLiteral("; 1, 2\\");
         const QByteArray card = VCardWriter::card(fields("张三", "010-1", "13900000001", "123", {}, longAddress),
                                                   VCardVersion::V30);
-        QVERIFY(card.startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\nN:张;三;;;\r\nFN:张三\r\n"));
+        QVERIFY(card.startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\nN:张;三;;;\r\nFN:张三\r\nUID:"));
+        // The same contact gets the same UID in every export.
+        QCOMPARE(card.mid(card.indexOf("UID:"), 41),
+                 VCardWriter::card(fields("张三"), VCardVersion::V30).mid(card.indexOf("UID:"), 41));
         QVERIFY(card.contains("TEL;TYPE=CELL:13900000001\r\n"));
         QVERIFY(card.contains("TEL;TYPE=HOME:010-1\r\n"));
         QVERIFY(card.contains("X-QQ:123\r\n"));

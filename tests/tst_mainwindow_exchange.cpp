@@ -73,16 +73,6 @@ class MainWindowExchangeTest : public QObject {
 private slots:
     void initTestCase() { apptest::initWindowTests(); }
 
-    void newItemsComeAfterTheContactItems()
-    {
-        Harness h;
-        QStringList captions;
-        for (QAction *action : h.w().联系人->actions())
-            captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        QCOMPARE(captions, QStringList({"添加联系人", "修改联系人", "删除联系人", "查询联系人", "-", "导入联系人…",
-                                        "导出联系人…"}));
-    }
-
     void importReportsAndRefillsTheList()
     {
         Harness h;

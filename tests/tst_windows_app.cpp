@@ -223,7 +223,14 @@ private slots:
         QVERIFY(!window->联系人->isVisible());
         QVERIFY(!window->设置->isVisible());
         verifyMenu(window->联系人,
-                   {{"添加联系人", 3}, {"修改联系人", 5}, {"删除联系人", 1}, {"查询联系人", 0}}, pictures);
+                   {{"添加联系人", 3},
+                    {"修改联系人", 5},
+                    {"删除联系人", 1},
+                    {"查询联系人", 0},
+                    {"", -1},
+                    {"导入联系人…", 3},
+                    {"导出联系人…", 2}},
+                   pictures);
         QCOMPARE(window->联系人->actions().at(3)->menu(), window->查询联系人);
         verifyMenu(window->查询联系人,
                    {{"按姓名查询", 0}, {"按电话查询", 0}, {"按手机查询", 0}, {"按QQ号查询", 0}}, pictures);

@@ -1,6 +1,6 @@
 #include "ui/Progress.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QProgressDialog>
 
 namespace quennet::ui {
@@ -22,7 +22,44 @@ Script &script()
     return s;
 }
 
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::Drop:
+    case QEvent::Close:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
+
+class Progress::InputGuard : public QObject {
+public:
+    explicit InputGuard(QWidget *dialog) : m_dialog(dialog) { qApp->installEventFilter(this); }
+    ~InputGuard() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (!isUserInput(event->type()) || !watched->isWidgetType())
+            return false;
+        auto *widget = static_cast<QWidget *>(watched);
+        return widget != m_dialog && !m_dialog->isAncestorOf(widget);
+    }
+
+private:
+    QWidget *m_dialog;
+};
 
 Progress::Progress(QWidget *parent, const QString &title, const QString &label)
 {
@@ -37,9 +74,13 @@ Progress::Progress(QWidget *parent, const QString &title, const QString &label)
     m_dialog->setAutoReset(false);
     m_dialog->setAutoClose(false);
     m_dialog->setValue(0);
+    m_guard = std::make_unique<InputGuard>(m_dialog.get());
 }
 
-Progress::~Progress() = default;
+Progress::~Progress()
+{
+    m_guard.reset();
+}
 
 bool Progress::update(qint64 done, qint64 total)
 {
@@ -52,7 +93,7 @@ bool Progress::update(qint64 done, qint64 total)
     }
     const int value = total > 0 ? int(qBound<qint64>(0, done * kSteps / total, qint64(kSteps - 1))) : 0;
     m_dialog->setValue(value); // processes events while the dialog is up
-    QCoreApplication::processEvents();
+    QApplication::processEvents();
     return !m_dialog->wasCanceled();
 }
 

@@ -12,7 +12,8 @@ namespace quennet::ui {
 
 // A progress dialog with a cancel button for a long loop on the window
 // thread. It appears only when the work takes a moment, and each update lets
-// the window system process pending events.
+// the window system process pending events; while it lives, keyboard and
+// mouse reach only the dialog, so no other command starts in the middle.
 class Progress {
 public:
     Progress(QWidget *parent, const QString &title, const QString &label);
@@ -33,7 +34,9 @@ public:
     static void clearScript();
 
 private:
+    class InputGuard;
     std::unique_ptr<QProgressDialog> m_dialog;
+    std::unique_ptr<InputGuard> m_guard;
     bool m_cancelled = false;
 };
 
