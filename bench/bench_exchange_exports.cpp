@@ -6,6 +6,7 @@
 // Prints one table row per step: median and max of the samples, wall time.
 
 #include "BenchSupport.h"
+#include "bench/BenchTiming.h"
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
@@ -32,6 +33,7 @@
 
 using namespace quennet;
 using namespace quennet::exchange;
+using namespace quennet::bench;
 
 namespace {
 
@@ -61,51 +63,6 @@ bool writeVcards(const QString &path, const QList<QStringList> &rows)
     return file.write(out) == out.size();
 }
 
-struct Row {
-    QString step;
-    double median = 0;
-    double max = 0;
-    QString note;
-};
-
-Row measure(const QString &step, const std::function<bool()> &work, const QString &note = QString())
-{
-    std::vector<double> samples;
-    bool ok = true;
-    for (int i = 0; i < kSamples; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        ok = work() && ok;
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(samples.begin(), samples.end());
-    return {step, samples[samples.size() / 2], samples.back(), ok ? note : QStringLiteral("FAILED ") + note};
-}
-
-bool runProgram(const QString &program, const QStringList &args)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, args);
-    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
-
-QString loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly)
-               ? QString::fromLatin1(file.readAll()).section(QLatin1Char(' '), 0, 2)
-               : QStringLiteral("?");
-}
-
-double childPeakMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -133,21 +90,21 @@ int main(int argc, char **argv)
     const QStringList names = selectedFieldNames(store, all);
     const QString out = dir + QStringLiteral("/out");
     QList<Row> table;
-    table << measure(QStringLiteral("open the store file (no password)"), [&] {
+    table << measure(QStringLiteral("open the store file (no password)"), kSamples, [&] {
         ContactStore opened;
         return opened.open(storePath) && opened.recordCount() == kRecords;
     });
-    table << measure(QStringLiteral("read 100,000 records from the store"),
+    table << measure(QStringLiteral("read 100,000 records from the store"), kSamples,
                      [&] { return selectedRecords(store, all).size() == kRecords; });
-    table << measure(QStringLiteral("Excel: read + write (exportStoreToExcel, opens the file)"),
+    table << measure(QStringLiteral("Excel: read + write (exportStoreToExcel, opens the file)"), kSamples,
                      [&] { return exportStoreToExcel(storePath, out + QStringLiteral(".xls")); });
-    table << measure(QStringLiteral("text: read + write"), [&] {
+    table << measure(QStringLiteral("text: read + write"), kSamples, [&] {
         const QList<QStringList> records = selectedRecords(store, all);
         return writeFileAtomically(out + QStringLiteral(".txt"), [&](QIODevice &device) {
             return writeTextExport(device, names, records, {});
         });
     });
-    table << measure(QStringLiteral("simple HTML: read + write"), [&] {
+    table << measure(QStringLiteral("simple HTML: read + write"), kSamples, [&] {
         const QList<QStringList> records = selectedRecords(store, all);
         return writeFileAtomically(out + QStringLiteral(".htm"), [&](QIODevice &device) {
             return writeHtmlExport(device, names, records, {store.storeName(), QDate::currentDate()});
@@ -157,7 +114,7 @@ int main(int argc, char **argv)
     const QString wab = QCoreApplication::applicationDirPath() + QStringLiteral("/wab");
     for (const char *format : {"excel", "text", "html"}) {
         const QString name = QLatin1String(format);
-        table << measure(QStringLiteral("wab export %1 (whole process)").arg(name), [&] {
+        table << measure(QStringLiteral("wab export %1 (whole process)").arg(name), kSamples, [&] {
             return runProgram(
                 wab, {QStringLiteral("export"), name, out + QStringLiteral(".wab.") + name, storePath});
         });
@@ -167,7 +124,7 @@ int main(int argc, char **argv)
     const QString abook = QStandardPaths::findExecutable(QStringLiteral("abook"));
     const QString vcf = dir + QStringLiteral("/contacts.vcf");
     if (!abook.isEmpty() && writeVcards(vcf, rows))
-        table << measure(QStringLiteral("peer: abook --convert vcard → html"), [&] {
+        table << measure(QStringLiteral("peer: abook --convert vcard → html"), kSamples, [&] {
             QFile::remove(out + QStringLiteral(".abook.html")); // abook does not replace a file
             return runProgram(abook, {QStringLiteral("--convert"), QStringLiteral("--informat"),
                                       QStringLiteral("vcard"), QStringLiteral("--infile"), vcf,

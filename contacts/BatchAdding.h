@@ -3,8 +3,9 @@
 #include "contacts/ContactRules.h"
 
 #include <QList>
-#include <QMultiHash>
 #include <QStringList>
+
+#include <vector>
 
 namespace quennet::rules {
 
@@ -29,16 +30,24 @@ public:
 
 private:
     static constexpr int kSearched = 4; // 姓名, 电话, 手机, QQ
+
+    // Open addressing over (hash of a value, lowest record holding it). Each
+    // distinct value is entered once; equal hashes are told apart by
+    // comparing the values themselves.
+    struct Index {
+        std::vector<size_t> hashes;
+        std::vector<int> numbers; // 0: free slot
+        size_t used = 0;
+    };
+
     QString valueOf(int number, int searched) const;
-    int lowestWith(int searched, const QString &value) const;
+    int lowestWith(int searched, const QString &value, size_t hash) const;
     void index(int number, int searched, const QString &value);
+    static void grow(Index &index);
 
     const ContactStore &m_store;
     int m_storeCount = 0;
-    // Per searched field: hash of a value -> the lowest record holding it.
-    // Each distinct value is entered once; equal hashes are told apart by
-    // comparing the values themselves.
-    QMultiHash<size_t, int> m_index[kSearched];
+    Index m_index[kSearched];
     QList<QStringList> m_accepted;
 };
 

@@ -14,12 +14,22 @@ namespace {
 
 enum class Version { V21, V30, V40 };
 
-// One content line: [group.]NAME[;params]:value, all still raw bytes.
+// One content line: [group.]NAME[;params]:value. Parameters and value are
+// still raw bytes, kept as places in the text of the card.
 struct Property {
-    QByteArray group; // upper case
-    QByteArray name;  // upper case
-    QByteArray params;
-    QByteArray value;
+    std::string group; // upper case
+    std::string name;  // upper case
+    size_t paramsAt = 0, paramsSize = 0;
+    size_t valueAt = 0, valueSize = 0;
+};
+
+// The logical lines of one card back to back, and the properties in them.
+struct Card {
+    std::string text;
+    std::vector<Property> properties;
+
+    QByteArrayView params(const Property &p) const { return {text.data() + p.paramsAt, qsizetype(p.paramsSize)}; }
+    QByteArrayView value(const Property &p) const { return {text.data() + p.valueAt, qsizetype(p.valueSize)}; }
 };
 
 struct Params {
@@ -63,7 +73,7 @@ QByteArray unquoted(QByteArrayView text)
     return out;
 }
 
-Params parseParams(const QByteArray &raw)
+Params parseParams(QByteArrayView raw)
 {
     Params params;
     if (raw.isEmpty())
@@ -185,15 +195,15 @@ QString decodeText(QByteArrayView raw, const Params &params, Version version)
     return unescaped(decodeCharset(bytes, params.charset), version);
 }
 
-QString decodedValue(const Property &property, const Params &params, Version version)
+QString decodedValue(QByteArrayView value, const Params &params, Version version)
 {
-    return cleanValue(decodeText(property.value, params, version));
+    return cleanValue(decodeText(value, params, version));
 }
 
-QStringList decodedComponents(const Property &property, const Params &params, Version version)
+QStringList decodedComponents(QByteArrayView value, const Params &params, Version version)
 {
     QStringList out;
-    for (QByteArrayView part : components(property.value))
+    for (QByteArrayView part : components(value))
         out << cleanValue(decodeText(part, params, version));
     return out;
 }
@@ -206,7 +216,7 @@ QString withoutScheme(const QString &value, const QString &scheme)
 }
 
 // Lines that carry no contact data and are never counted as dropped.
-bool isStructural(const QByteArray &name)
+bool isStructural(const std::string &name)
 {
     return name == "BEGIN" || name == "END" || name == "VERSION" || name == "PRODID" || name == "REV" ||
            name == "UID" || name == "X-ABLABEL";
@@ -215,8 +225,8 @@ bool isStructural(const QByteArray &name)
 // Everything of one card, turned into the six fields when the card ends.
 class CardMapper {
 public:
-    CardMapper(std::vector<Property> &properties, ReadSummary &summary)
-        : m_props(properties), m_summary(summary), m_used(properties.size(), false)
+    CardMapper(const Card &card, ReadSummary &summary)
+        : m_card(card), m_props(card.properties), m_summary(summary), m_used(m_props.size(), false)
     {
         findVersion();
         findGroupLabels();
@@ -239,7 +249,7 @@ private:
     {
         for (const Property &p : m_props)
             if (p.name == "VERSION") {
-                const QByteArray v = p.value.trimmed();
+                const QByteArrayView v = m_card.value(p).trimmed();
                 m_version = v.startsWith("2") ? Version::V21 : v.startsWith("4") ? Version::V40 : Version::V30;
             }
     }
@@ -248,12 +258,13 @@ private:
     void findGroupLabels()
     {
         for (const Property &p : m_props)
-            if (p.name == "X-ABLABEL" && !p.group.isEmpty())
-                m_labels.insert(p.group, QString::fromUtf8(p.value).toLower());
+            if (p.name == "X-ABLABEL" && !p.group.empty())
+                m_labels.insert(QString::fromLatin1(p.group.c_str()), QString::fromUtf8(m_card.value(p)).toLower());
     }
 
-    Params params(size_t i) const { return parseParams(m_props[i].params); }
-    QString value(size_t i) const { return decodedValue(m_props[i], params(i), m_version); }
+    Params params(size_t i) const { return parseParams(m_card.params(m_props[i])); }
+    QByteArrayView raw(size_t i) const { return m_card.value(m_props[i]); }
+    QString value(size_t i) const { return decodedValue(raw(i), params(i), m_version); }
 
     QString first(const char *property)
     {
@@ -276,7 +287,7 @@ private:
                 fromFn = value(i);
                 m_used[i] = true;
             } else if (m_props[i].name == "N" && fromN.isEmpty()) {
-                const QStringList parts = decodedComponents(m_props[i], params(i), m_version);
+                const QStringList parts = decodedComponents(raw(i), params(i), m_version);
                 fromN = joinName(parts.value(0), parts.value(1));
                 m_used[i] = true;
             }
@@ -288,7 +299,9 @@ private:
     {
         if (p.hasType("CELL") || p.hasType("MOBILE"))
             return true;
-        const QString label = m_labels.value(m_props[i].group);
+        if (m_labels.isEmpty() || m_props[i].group.empty())
+            return false;
+        const QString label = m_labels.value(QString::fromLatin1(m_props[i].group.c_str()));
         return label.contains(QLatin1String("mobile")) || label.contains(QLatin1String("cell")) ||
                label.contains(QStringLiteral("手机")) || label.contains(QStringLiteral("移动"));
     }
@@ -305,7 +318,7 @@ private:
             if (m_props[i].name != "TEL")
                 continue;
             const Params p = params(i);
-            const QString number = withoutScheme(decodedValue(m_props[i], p, m_version), QStringLiteral("tel"));
+            const QString number = withoutScheme(decodedValue(raw(i), p, m_version), QStringLiteral("tel"));
             if (!number.isEmpty())
                 tels.push_back({i, number, isCell(i, p)});
         }
@@ -331,7 +344,7 @@ private:
     QString qq()
     {
         for (size_t i = 0; i < m_props.size(); ++i) {
-            const QByteArray &name = m_props[i].name;
+            const std::string &name = m_props[i].name;
             QString number;
             if (name == "X-QQ") {
                 number = value(i);
@@ -357,7 +370,7 @@ private:
             if (m_props[i].name != "ADR")
                 continue;
             // pobox; extended; street; locality; region; postal code; country
-            const QStringList parts = decodedComponents(m_props[i], params(i), m_version);
+            const QStringList parts = decodedComponents(raw(i), params(i), m_version);
             QString joined;
             for (int index : {6, 4, 3, 2}) {
                 const QString part = parts.value(index);
@@ -387,43 +400,67 @@ private:
     void countDropped()
     {
         for (size_t i = 0; i < m_props.size(); ++i)
-            if (!m_used[i] && !isStructural(m_props[i].name) && !m_props[i].value.trimmed().isEmpty())
-                ++m_summary.dropped[QString::fromLatin1(m_props[i].name)];
+            if (!m_used[i] && !isStructural(m_props[i].name) && !raw(i).trimmed().isEmpty())
+                ++m_summary.dropped[QString::fromLatin1(m_props[i].name.c_str())];
     }
 
-    std::vector<Property> &m_props;
+    const Card &m_card;
+    const std::vector<Property> &m_props;
     ReadSummary &m_summary;
     std::vector<bool> m_used;
     Version m_version = Version::V30;
-    QHash<QByteArray, QString> m_labels;
+    QHash<QString, QString> m_labels;
 };
 
-bool splitLine(const std::string &line, Property *property)
+std::string upper(const char *data, size_t size)
 {
-    // The name ends at the first ';' or ':'; the value after the first ':'
-    // outside a quoted parameter value.
-    const qsizetype size = qsizetype(line.size());
-    qsizetype nameEnd = 0;
-    while (nameEnd < size && line[size_t(nameEnd)] != ';' && line[size_t(nameEnd)] != ':')
+    std::string out(data, size);
+    for (char &c : out)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+    return out;
+}
+
+// Splits a logical line that starts at offset `at` of text. The name ends at
+// the first ';' or ':'; the value follows the first ':' outside a quoted
+// parameter value.
+bool splitLine(const std::string &text, size_t at, Property *property)
+{
+    const size_t size = text.size();
+    size_t nameEnd = at;
+    while (nameEnd < size && text[nameEnd] != ';' && text[nameEnd] != ':')
         ++nameEnd;
     if (nameEnd == size)
         return false;
-    qsizetype colon = nameEnd;
+    size_t colon = nameEnd;
     bool quoted = false;
-    while (colon < size && (line[size_t(colon)] != ':' || quoted)) {
-        if (line[size_t(colon)] == '"')
+    while (colon < size && (text[colon] != ':' || quoted)) {
+        if (text[colon] == '"')
             quoted = !quoted;
         ++colon;
     }
     if (colon == size)
         return false;
-    QByteArray name = QByteArray(line.data(), nameEnd).trimmed().toUpper();
-    const qsizetype dot = name.lastIndexOf('.');
-    property->group = dot >= 0 ? name.left(dot) : QByteArray();
-    property->name = dot >= 0 ? name.mid(dot + 1) : name;
-    property->params = nameEnd < colon ? QByteArray(line.data() + nameEnd + 1, colon - nameEnd - 1) : QByteArray();
-    property->value = QByteArray(line.data() + colon + 1, size - colon - 1);
+    size_t nameStart = at;
+    while (nameStart < nameEnd && (text[nameStart] == ' ' || text[nameStart] == '\t'))
+        ++nameStart;
+    size_t nameStop = nameEnd;
+    while (nameStop > nameStart && (text[nameStop - 1] == ' ' || text[nameStop - 1] == '\t'))
+        --nameStop;
+    const std::string name = upper(text.data() + nameStart, nameStop - nameStart);
+    const size_t dot = name.rfind('.');
+    property->group = dot == std::string::npos ? std::string() : name.substr(0, dot);
+    property->name = dot == std::string::npos ? name : name.substr(dot + 1);
+    property->paramsAt = nameEnd < colon ? nameEnd + 1 : colon;
+    property->paramsSize = nameEnd < colon ? colon - nameEnd - 1 : 0;
+    property->valueAt = colon + 1;
+    property->valueSize = size - colon - 1;
     return true;
+}
+
+bool isVCardWord(QByteArrayView value)
+{
+    return value.trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
 }
 
 // In 2.1 a quoted-printable value goes on over the next line when the line
@@ -507,28 +544,37 @@ private:
 
     bool handleLine()
     {
+        // The line goes onto the end of the card's text; it stays there only
+        // when it is a property of the card.
+        const size_t at = m_card.text.size();
+        m_card.text += m_line;
         Property property;
-        if (!splitLine(m_line, &property))
+        if (!splitLine(m_card.text, at, &property)) {
+            m_card.text.resize(at);
             return true;
-        const QByteArray value = property.value.trimmed().toUpper();
-        if (property.name == "BEGIN" && value == "VCARD") {
+        }
+        const QByteArrayView value = m_card.value(property);
+        if (property.name == "BEGIN" && isVCardWord(value)) {
+            m_card.text.resize(at);
             if (m_inCard)
                 ++m_nested;
             else
                 startCard();
             return true;
         }
-        if (!m_inCard)
-            return true;
-        if (property.name == "END" && value == "VCARD") {
+        if (property.name == "END" && isVCardWord(value) && m_inCard) {
+            m_card.text.resize(at);
             if (m_nested > 0) {
                 --m_nested;
                 return true;
             }
             return finishCard();
         }
-        if (m_nested == 0)
-            m_properties.push_back(std::move(property));
+        if (!m_inCard || m_nested > 0) {
+            m_card.text.resize(at);
+            return true;
+        }
+        m_card.properties.push_back(std::move(property));
         return true;
     }
 
@@ -537,16 +583,18 @@ private:
         m_inCard = true;
         m_sawCard = true;
         m_nested = 0;
-        m_properties.clear();
+        m_card.text.clear();
+        m_card.properties.clear();
     }
 
     bool finishCard()
     {
         m_inCard = false;
         ReadContact contact;
-        contact.fields = CardMapper(m_properties, m_summary).map();
+        contact.fields = CardMapper(m_card, m_summary).map();
         contact.number = ++m_cardNumber;
-        m_properties.clear();
+        m_card.text.clear();
+        m_card.properties.clear();
         ++m_summary.contacts;
         if (!m_sink(std::move(contact))) {
             m_summary.stopped = true;
@@ -559,7 +607,7 @@ private:
     const ContactSink &m_sink;
     ReadSummary m_summary;
     std::string m_line;
-    std::vector<Property> m_properties;
+    Card m_card;
     bool m_inCard = false;
     bool m_sawCard = false;
     bool m_pendingEnd = false;
