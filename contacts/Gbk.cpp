@@ -19,7 +19,11 @@ QString decode(const QByteArray &bytes)
 
 int length(const QString &text)
 {
-    return int(encode(text).size());
+    // ASCII is one byte in GBK; only other text needs the encoder.
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return int(encode(text).size());
+    return int(text.size());
 }
 
 } // namespace quennet::gbk
