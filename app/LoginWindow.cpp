@@ -43,6 +43,7 @@ LoginWindow::LoginWindow(Session &session, QWidget *parent)
     密码编辑框->setEchoMode(QLineEdit::Password);
     密码编辑框->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     密码编辑框->installEventFilter(this);
+    ui::setCaption(密码编辑框, 透明标签1);
 
     确定按钮 = new QPushButton(QStringLiteral("确  定"), this);
     确定按钮->setObjectName(QStringLiteral("确定按钮"));

@@ -126,6 +126,9 @@ void MainWindow::buildForm()
     透明标签4 = new ui::TransparentLabel(this, QStringLiteral("透明标签4"), QStringLiteral("地 址："),
                                          QRect(10, 145, 40, 16));
     地址编辑框 = makeEditBox(this, QStringLiteral("地址编辑框"), QRect(55, 145, 145, 16));
+    const QList<ui::TransparentLabel *> captions = {姓名标签, 电话标签, 透明标签1, 透明标签2, 透明标签3, 透明标签4};
+    for (int i = 0; i < captions.size(); ++i)
+        ui::setCaption(editBoxes().at(i), captions.at(i));
 }
 
 void MainWindow::buildList()

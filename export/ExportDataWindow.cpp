@@ -6,6 +6,7 @@
 #include "exchange/RecordSelection.h"
 #include "export/SpinEdit.h"
 #include "export/UpDownControl.h"
+#include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -134,6 +135,8 @@ void ExportDataWindow::buildRangeGroup()
     标签6 = makeLabel(分组框2, QStringLiteral("标签6"), QStringLiteral("已选字段"), QRect(164, 50, 90, 16));
     已选列表框 = named(new QListWidget(分组框2), QStringLiteral("已选列表框"), QRect(164, 68, 90, 100));
     调节器 = named(new UpDownControl(分组框2), QStringLiteral("调节器"), QRect(256, 68, 18, 40));
+    ui::setCaption(可选列表框, 标签3);
+    ui::setCaption(已选列表框, 标签6);
 }
 
 void ExportDataWindow::buildBottomRow()

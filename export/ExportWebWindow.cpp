@@ -252,6 +252,9 @@ void ExportWebWindow::buildTableTab()
     选择框9 = checkBox(QStringLiteral("选择框9"), QStringLiteral("表头背景图："), false);
     编辑框7 = urlEdit(QStringLiteral("编辑框7"));
     按钮4 = browseButton(QStringLiteral("按钮4"));
+    ui::setCaption(编辑框3, 选择框1);
+    ui::setCaption(编辑框6, 选择框8);
+    ui::setCaption(编辑框7, 选择框9);
 
     // Columns: section, colour labels and pickers, then bold and italic.
     auto *grid = new QGridLayout(分组框2);

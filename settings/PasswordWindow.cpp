@@ -26,6 +26,9 @@ PasswordWindow::PasswordWindow(Session &session, QWidget *parent)
     编辑框3 = makePasswordEdit(QStringLiteral("编辑框3"), QRect(10, 147, 190, 18));
     确定按钮 = makeConfirmButton();
 
+    ui::setCaption(编辑框1, 标签1);
+    ui::setCaption(编辑框2, 标签2);
+    ui::setCaption(编辑框3, 标签3);
     setTabOrder(编辑框1, 编辑框2);
     setTabOrder(编辑框2, 编辑框3);
     setTabOrder(编辑框3, 确定按钮);

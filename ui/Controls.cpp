@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace quennet::ui {
@@ -147,6 +148,24 @@ QTimer *makeTimer(QObject *parent, const QString &name, int intervalMs)
 void setToolTip(QWidget *control, const QString &text)
 {
     control->setToolTip(text);
+    if (control->accessibleName().isEmpty())
+        control->setAccessibleName(text);
+}
+
+void setCaption(QWidget *control, QWidget *caption)
+{
+    QString text;
+    if (auto *label = qobject_cast<QLabel *>(caption)) {
+        label->setBuddy(control);
+        text = label->text();
+    } else if (auto *button = qobject_cast<QAbstractButton *>(caption)) {
+        text = button->text();
+    }
+    text.remove(QLatin1Char('&'));
+    text.remove(QRegularExpression(QStringLiteral("[\\s\u3000]")));
+    while (text.endsWith(QLatin1Char(':')) || text.endsWith(QChar(0xFF1A)))
+        text.chop(1);
+    control->setAccessibleName(text);
 }
 
 void simulateKeyPress(int qtKey, const QString &text)

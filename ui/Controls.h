@@ -48,8 +48,15 @@ public:
 // the interval is above 0.
 QTimer *makeTimer(QObject *parent, const QString &name, int intervalMs);
 
-// Attaches a tool tip to a control.
+// Attaches a tool tip to a control; a control without an accessible name
+// is named by it.
 void setToolTip(QWidget *control, const QString &text);
+
+// Names a control that shows no text of its own (an edit box, a list) by the
+// label or check box that captions it, as assistive technology reads it:
+// "姓 名：" names it "姓名". A label caption also becomes the control's
+// buddy.
+void setCaption(QWidget *control, QWidget *caption);
 
 // Simulates one press of a key (Qt::Key_0 ... ) delivered to the control that
 // has the keyboard focus, as if typed on the keyboard. Nothing happens when no

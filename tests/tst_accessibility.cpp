@@ -1,0 +1,130 @@
+// Every picture button, list and edit box of every window has a name that
+// assistive technology reads (through Qt's accessibility interface), and
+// the login and the main window work from the keyboard alone.
+
+#include "AppTestSupport.h"
+
+#include "app/AboutWindow.h"
+#include "app/LoginWindow.h"
+#include "app/MainWindow.h"
+#include "contacts/Session.h"
+#include "export/ExportDataWindow.h"
+#include "export/ExportWebWindow.h"
+#include "settings/DataWindow.h"
+#include "settings/PasswordWindow.h"
+#include "ui/Controls.h"
+
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace quennet;
+
+namespace {
+
+QString accessibleName(QWidget *control)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+    return accessible ? accessible->text(QAccessible::Name) : QString();
+}
+
+// Edit boxes inside spin and combo boxes are parts of those controls.
+bool isPartOfAnotherControl(QWidget *control)
+{
+    for (QWidget *up = control->parentWidget(); up && !up->isWindow(); up = up->parentWidget())
+        if (qobject_cast<QAbstractSpinBox *>(up) || qobject_cast<QComboBox *>(up))
+            return true;
+    return false;
+}
+
+QStringList unnamedControls(QWidget *window)
+{
+    QStringList unnamed;
+    for (QWidget *control : window->findChildren<QWidget *>()) {
+        const bool isList = qobject_cast<QAbstractItemView *>(control) && !qobject_cast<QHeaderView *>(control);
+        const bool needsName = qobject_cast<ui::ImageButton *>(control) || isList ||
+                               (qobject_cast<QLineEdit *>(control) && !isPartOfAnotherControl(control));
+        if (needsName && control->window() == window && accessibleName(control).trimmed().isEmpty())
+            unnamed << control->objectName() + QLatin1Char('(') + QLatin1String(control->metaObject()->className()) + QLatin1Char(')');
+    }
+    return unnamed;
+}
+
+using WindowMaker = std::function<QWidget *(Session &)>;
+
+} // namespace
+Q_DECLARE_METATYPE(WindowMaker)
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { apptest::initWindowTests(); }
+
+    void everyControlHasAName_data()
+    {
+        QTest::addColumn<WindowMaker>("make");
+        QTest::newRow("登录窗口") << WindowMaker([](Session &s) -> QWidget * { return new LoginWindow(s); });
+        QTest::newRow("主窗口") << WindowMaker([](Session &s) -> QWidget * {
+            auto *window = new MainWindow(s);
+            window->created(); // attaches the tool tips
+            return window;
+        });
+        QTest::newRow("关于窗口") << WindowMaker([](Session &s) -> QWidget * { return new AboutWindow(s); });
+        QTest::newRow("密码设置窗口") << WindowMaker([](Session &s) -> QWidget * { return new PasswordWindow(s); });
+        QTest::newRow("数据管理窗口") << WindowMaker([](Session &s) -> QWidget * { return new DataWindow(s); });
+        QTest::newRow("导出数据窗口") << WindowMaker([](Session &s) -> QWidget * { return new ExportDataWindow(s); });
+        QTest::newRow("导出网页窗口") << WindowMaker([](Session &s) -> QWidget * { return new ExportWebWindow(s); });
+    }
+
+    void everyControlHasAName()
+    {
+        QFETCH(WindowMaker, make);
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore());
+        Session session(home.path());
+        QVERIFY(session.store.open(session.dir.storeFile()));
+        std::unique_ptr<QWidget> window(make(session));
+        const QStringList unnamed = unnamedControls(window.get());
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+    }
+
+    // Edit boxes are named by their caption labels, the list by its tool tip.
+    void namesComeFromCaptionsAndToolTips_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        const char *const names[][2] = {
+            {"姓名编辑框", "姓名"}, {"电话编辑框", "电话"}, {"手机编辑框", "手机"},
+            {"QQ编辑框", "QQ"},     {"Email编辑框", "Email"}, {"地址编辑框", "地址"},
+            {"超级列表框", "双击联系人查看具体信息"}, {"确定按钮", "确定"},
+        };
+        for (const auto &row : names)
+            QTest::newRow(row[0]) << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1]);
+    }
+
+    void namesComeFromCaptionsAndToolTips()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore());
+        Session session(home.path());
+        QVERIFY(session.store.open(session.dir.storeFile()));
+        MainWindow window(session);
+        window.created();
+        QWidget *widget = window.findChild<QWidget *>(control);
+        QVERIFY(widget);
+        QCOMPARE(accessibleName(widget), name);
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "tst_accessibility.moc"
