@@ -13,6 +13,8 @@
 #include "settings/DataWindow.h"
 #include "settings/PasswordWindow.h"
 #include "ui/Controls.h"
+#include "ui/HotKeys.h"
+#include "ui/MessageBox.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
@@ -20,6 +22,8 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPointer>
+#include <QTableView>
 #include <QtTest>
 
 #include <functional>
@@ -58,6 +62,28 @@ QStringList unnamedControls(QWidget *window)
 }
 
 using WindowMaker = std::function<QWidget *(Session &)>;
+
+QWidget *topLevel(const QString &name)
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->objectName() == name && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+// A key pressed on whatever has the keyboard focus.
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget *focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    QTest::keyClick(focus, Qt::Key(key), modifiers);
+}
+
+void typeText(const QString &text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), Qt::NoModifier);
+}
 
 } // namespace
 Q_DECLARE_METATYPE(WindowMaker)
@@ -123,6 +149,70 @@ private slots:
         QWidget *widget = window.findChild<QWidget *>(control);
         QVERIFY(widget);
         QCOMPARE(accessibleName(widget), name);
+    }
+
+    // Typing the password and confirming it, with Enter or with Tab and Space.
+    void loginWorksFromTheKeyboard_data()
+    {
+        QTest::addColumn<QList<int>>("confirmKeys");
+        QTest::newRow("Enter") << QList<int>{Qt::Key_Return};
+        QTest::newRow("Tab, Space") << QList<int>{Qt::Key_Tab, Qt::Key_Space};
+    }
+
+    void loginWorksFromTheKeyboard()
+    {
+        QFETCH(QList<int>, confirmKeys);
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("mima1")));
+        Session session(home.path());
+        QPointer<LoginWindow> login = LoginWindow::load(session);
+        QVERIFY(login);
+        QVERIFY(QTest::qWaitForWindowActive(login.data()));
+        QCOMPARE(QApplication::focusWidget(), login->密码编辑框);
+        typeText(QStringLiteral("mima1"));
+        for (int key : confirmKeys)
+            press(key);
+        QTRY_VERIFY(topLevel(QStringLiteral("主窗口")));
+        QVERIFY(session.store.isOpen());
+        delete topLevel(QStringLiteral("主窗口"));
+        delete login.data();
+    }
+
+    // Browsing the list, opening a contact, stepping to the next one, adding
+    // a contact and going back to the list, with keys only.
+    void mainWindowWorksFromTheKeyboard()
+    {
+        ui::HotKeyScript::setTestMode(false); // the window's own shortcuts, as offscreen has them
+        apptest::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), {apptest::contact(QStringLiteral("张三")),
+                                             apptest::contact(QStringLiteral("李四"))}));
+        Session session(home.path());
+        QVERIFY(session.store.open(session.dir.storeFile()));
+        std::unique_ptr<MainWindow> window(MainWindow::load(session));
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->超级列表框->setFocus();
+        QVERIFY(window->isListView());
+
+        press(Qt::Key_Down);
+        press(Qt::Key_Down);
+        QCOMPARE(window->姓名编辑框->text(), QStringLiteral("李四"));
+        press(Qt::Key_Return, Qt::ShiftModifier); // open
+        QVERIFY(!window->isListView());
+        press(Qt::Key_Left, Qt::AltModifier); // previous record
+        QCOMPARE(window->姓名编辑框->text(), QStringLiteral("张三"));
+
+        press(Qt::Key_F2); // add
+        QVERIFY(!window->姓名编辑框->isReadOnly());
+        window->姓名编辑框->setFocus(Qt::TabFocusReason);
+        typeText(QStringLiteral("王五"));
+        press(Qt::Key_Return); // Enter walks to the next box
+        QCOMPARE(QApplication::focusWidget(), window->电话编辑框);
+        press(Qt::Key_Return, Qt::ControlModifier); // confirm
+        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("添加联系人成功！"));
+        QCOMPARE(session.store.recordCount(), 3);
+        press(Qt::Key_Return, Qt::MetaModifier); // back to the list
+        QVERIFY(window->isListView());
+        ui::HotKeyScript::setTestMode(true);
     }
 };
 

@@ -331,7 +331,6 @@ private slots:
         window->姓名编辑框->setText(kNewName);
         window->confirm();
         QVERIFY2(shownTexts().contains(kAddFailed), qPrintable(shownTexts().join(QLatin1Char('|'))));
-        QCOMPARE(session.store.recordCount(), 2);
         QCOMPARE(fileBytes(store()), before);
         delete window.data();
         session.store.close();
