@@ -332,6 +332,7 @@ private slots:
         window->confirm();
         QVERIFY2(shownTexts().contains(kAddFailed), qPrintable(shownTexts().join(QLatin1Char('|'))));
         QCOMPARE(fileBytes(store()), before);
+        QCOMPARE(session.store.recordCount(), 2); // the window keeps what it showed
         delete window.data();
         session.store.close();
 

@@ -129,10 +129,10 @@ class SoakTest : public QObject {
     {
         QByteArray output;
         QVERIFY2(passesWabCheck(m_store, password, &output), (QByteArray(what) + ": " + output).constData());
-        // A delete killed between marking and purging leaves its record
-        // marked; the next delete's purge removes it.
+        // Marking and purging commit together: no kill may leave a mark.
         m_marked = 0;
         const QStringList names = storedNames(m_store, password, &m_marked);
+        QCOMPARE(m_marked, 0);
         const QSet<QString> stored(names.begin(), names.end());
         QCOMPARE(names.size(), stored.size());
         QSet<QString> expectedWith = m_names, expectedWithout = m_names;
