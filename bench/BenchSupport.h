@@ -12,12 +12,39 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
 namespace quennet::bench {
+
+// Window benchmarks run on the offscreen platform (unless one is named) with a
+// private runtime directory; call before the application object exists.
+inline void prepareWindowPlatform(const QTemporaryDir &runtime)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+}
+
+// Template for a fresh program directory under argv[1], else the temp dir.
+inline QString programDirTemplate(int argc, char **argv, const QString &name)
+{
+    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    return base + QLatin1Char('/') + name + QStringLiteral("-XXXXXX");
+}
+
+// The directory exists and has its skin folder; says so on stderr otherwise.
+inline bool isProgramDirReady(const QTemporaryDir &dir)
+{
+    if (dir.isValid() && QDir(dir.path()).mkpath(QStringLiteral("skin")))
+        return true;
+    fprintf(stderr, "no program directory\n");
+    return false;
+}
 
 inline QStringList contactOf(int n)
 {

@@ -88,19 +88,14 @@ void report(const char *what, const Stats &stats, double goalMs, bool ok)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    bench::prepareWindowPlatform(runtime);
     QApplication app(argc, argv);
     ui::setTestMode(true);
 
-    QTemporaryDir temp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + QStringLiteral("/bench-contacts-XXXXXX")
-                                : QDir::tempPath() + QStringLiteral("/bench-contacts-XXXXXX"));
-    if (!temp.isValid() || !QDir(temp.path()).mkpath(QStringLiteral("skin"))) {
-        fprintf(stderr, "no program directory\n");
+    QTemporaryDir temp(bench::programDirTemplate(argc, argv, QStringLiteral("bench-contacts")));
+    if (!bench::isProgramDirReady(temp))
         return 1;
-    }
     Session session(temp.path());
     const QString path = session.dir.file(QStringLiteral("wab.vdb"));
     if (!createStore(path) || !session.store.open(path)) {

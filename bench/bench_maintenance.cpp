@@ -85,19 +85,14 @@ bool changePasswordInWindow(Session &session, const QString &from, const QString
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    bench::prepareWindowPlatform(runtime);
     QApplication app(argc, argv);
     ui::setTestMode(true);
 
-    QTemporaryDir temp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + QStringLiteral("/bench-maintenance-XXXXXX")
-                                : QDir::tempPath() + QStringLiteral("/bench-maintenance-XXXXXX"));
-    if (!temp.isValid() || !QDir(temp.path()).mkpath(QStringLiteral("skin"))) {
-        fprintf(stderr, "no program directory\n");
+    QTemporaryDir temp(bench::programDirTemplate(argc, argv, QStringLiteral("bench-maintenance")));
+    if (!bench::isProgramDirReady(temp))
         return 1;
-    }
     Session session(temp.path());
     const QString path = session.dir.storeFile();
     const QString pristine = session.dir.file(QStringLiteral("pristine.vdb"));
