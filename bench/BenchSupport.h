@@ -1,10 +1,11 @@
 #pragma once
 
-// What the benchmarks of the whole program share: a program directory with
-// the skins and a store of many contacts without password.
+// What the benchmarks of the whole program share beyond BenchCommon.h: the
+// window platform, a program directory with the skins and a store of many
+// contacts, and timing a step with the events it leaves pending.
 
-#include "contacts/store/ContactStore.h"
-#include "contacts/store/ContactStoreTesting.h"
+#include "BenchCommon.h"
+
 #include "ui/Modal.h"
 
 #include <QCoreApplication>
@@ -30,6 +31,33 @@ inline void prepareWindowPlatform(const QTemporaryDir &runtime)
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
 }
 
+// The arguments of the benchmarks that start the real program:
+// [--platform NAME] [--seconds N] [DIR]; DIR defaults to fallbackHome.
+struct ProgramBenchArgs {
+    QString platform = QStringLiteral("offscreen");
+    QString home;
+    int seconds = 60;
+};
+
+// Also sets the platform for the application object still to come.
+inline ProgramBenchArgs readProgramBenchArgs(int argc, char **argv, const QTemporaryDir &fallbackHome)
+{
+    ProgramBenchArgs args;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "--platform" && i + 1 < argc)
+            args.platform = QString::fromLocal8Bit(argv[++i]);
+        else if (argument == "--seconds" && i + 1 < argc)
+            args.seconds = QByteArray(argv[++i]).toInt();
+        else
+            args.home = QString::fromLocal8Bit(argument);
+    }
+    if (args.home.isEmpty())
+        args.home = fallbackHome.path();
+    qputenv("QT_QPA_PLATFORM", args.platform.toLocal8Bit());
+    return args;
+}
+
 // Template for a fresh program directory under argv[1], else the temp dir.
 inline QString programDirTemplate(int argc, char **argv, const QString &name)
 {
@@ -46,16 +74,6 @@ inline bool isProgramDirReady(const QTemporaryDir &dir)
     return false;
 }
 
-inline QStringList contactOf(int n)
-{
-    return {QStringLiteral("联系人%1").arg(n),
-            QStringLiteral("010-%1").arg(n, 8, 10, QLatin1Char('0')),
-            QStringLiteral("139%1").arg(n, 8, 10, QLatin1Char('0')),
-            QStringLiteral("%1").arg(10000000 + n),
-            QStringLiteral("user%1@example.com.cn").arg(n),
-            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(n % 100)};
-}
-
 // Skins from the built program directory beside the benchmark, and a new
 // wab.vdb with records contacts.
 inline bool buildProgramDir(const QString &dir, int records)
@@ -65,28 +83,7 @@ inline bool buildProgramDir(const QString &dir, int records)
     for (const char *skin : {"bg01.bmp", "bg02.bmp", "bg03.bmp"})
         QFile::copy(program + QStringLiteral("/skin/") + QLatin1String(skin),
                     dir + QStringLiteral("/skin/") + QLatin1String(skin));
-    const QString store = dir + QStringLiteral("/wab.vdb");
-    QFile::remove(store);
-    if (!ContactStore::create(store))
-        return false;
-    ContactStore contacts;
-    if (!contacts.open(store))
-        return false;
-    QList<QStringList> rows;
-    rows.reserve(records);
-    for (int i = 1; i <= records; ++i)
-        rows << contactOf(i);
-    return ContactStoreTestAccess::appendMany(contacts, rows);
-}
-
-struct Stats {
-    double median = 0, p90 = 0, max = 0;
-};
-
-inline Stats statsOf(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
+    return createStore(dir + QStringLiteral("/wab.vdb"), records);
 }
 
 // Runs prepare (untimed), then work and the events it left pending (timed),
@@ -102,7 +99,7 @@ inline Stats measure(int times, const std::function<void(int)> &prepare, const s
         timer.start();
         work(i);
         QCoreApplication::processEvents();
-        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+        samples.push_back(msSince(timer));
     }
     return statsOf(samples);
 }

@@ -36,30 +36,6 @@ namespace {
 constexpr int kRecords = 100000;
 constexpr int kSamples = 25;
 
-QStringList sampleContact(int i)
-{
-    return {QStringLiteral("联系人%1").arg(i),
-            QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')),
-            QString::number(10000000 + i),
-            QStringLiteral("user%1@example.com.cn").arg(i),
-            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
-}
-
-bool createStore(const QString &path)
-{
-    if (!ContactStore::create(path))
-        return false;
-    ContactStore store;
-    if (!store.open(path))
-        return false;
-    QList<QStringList> rows;
-    rows.reserve(kRecords);
-    for (int i = 1; i <= kRecords; ++i)
-        rows << sampleContact(i);
-    return ContactStoreTestAccess::appendMany(store, rows);
-}
-
 void type(MainWindow &window, const QStringList &values)
 {
     const QList<QLineEdit *> boxes = window.editBoxes();
@@ -98,7 +74,7 @@ int main(int argc, char **argv)
         return 1;
     Session session(temp.path());
     const QString path = session.dir.file(QStringLiteral("wab.vdb"));
-    if (!createStore(path) || !session.store.open(path)) {
+    if (!bench::createStore(path, kRecords) || !session.store.open(path)) {
         fprintf(stderr, "could not build the store\n");
         return 1;
     }
@@ -116,7 +92,7 @@ int main(int argc, char **argv)
             window.startAdding();
             // Nothing repeats, so all four finds of the duplicate search run
             // through the whole store.
-            type(window, sampleContact(kRecords + 1 + i));
+            type(window, bench::contactOf(kRecords + 1 + i));
         },
         [&](int) { window.confirm(); });
     ok = lastMessageIs(QStringLiteral("添加联系人成功！"));
@@ -125,18 +101,20 @@ int main(int argc, char **argv)
     // The two halves of an add, measured on their own.
     const Stats search = measure(
         kSamples, [&](int) {},
-        [&](int i) { rules::checkAdding(session.store, inputOf(sampleContact(2 * kRecords + i))); });
+        [&](int i) { rules::checkAdding(session.store, inputOf(bench::contactOf(2 * kRecords + i))); });
     report("  of which: duplicate search (4 finds)", search, 0, true);
     const Stats append = measure(
         kSamples, [&](int) {},
-        [&](int i) { ok = rules::appendContact(session.store, inputOf(sampleContact(3 * kRecords + i))); });
+        [&](int i) {
+            ok = rules::appendContact(session.store, inputOf(bench::contactOf(3 * kRecords + i)));
+        });
     report("  of which: durable append", append, 0, ok);
 
     const Stats query = measure(
         kSamples, [&](int) {},
         [&](int i) {
             window.startQuery(1);
-            window.姓名编辑框->setText(sampleContact(kRecords / 2 + i).first());
+            window.姓名编辑框->setText(bench::contactOf(kRecords / 2 + i).first());
             window.confirm();
         });
     ok = session.form.selectedRecord == kRecords / 2 + kSamples - 1 && session.form.queryKind == 0;

@@ -3,6 +3,8 @@
 //                            temporary directory beside the executable)
 // Peak memory is measured in a fresh child process that only opens the store.
 
+#include "BenchCommon.h"
+
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "contacts/store/Sealing.h"
@@ -26,58 +28,15 @@
 #include <unistd.h>
 
 using namespace quennet;
+using bench::repeat;
+using bench::Stats;
+using bench::statusKb;
+using bench::timeMs;
 
 namespace {
 
 constexpr int kRecords = 100000;
 const char kRssFlag[] = "--measure-open-rss";
-
-double msSince(const QElapsedTimer &timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-double timeMs(const std::function<void()> &work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return msSince(timer);
-}
-
-struct Stats {
-    double median = 0, p90 = 0, max = 0;
-};
-
-Stats repeat(int times, const std::function<void()> &work)
-{
-    std::vector<double> samples;
-    for (int i = 0; i < times; ++i)
-        samples.push_back(timeMs(work));
-    std::sort(samples.begin(), samples.end());
-    return {samples[samples.size() / 2], samples[samples.size() * 9 / 10], samples.back()};
-}
-
-QStringList sampleContact(int i)
-{
-    return {QStringLiteral("联系人%1").arg(i),
-            QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-            QStringLiteral("139%1").arg(i, 8, 10, QChar('0')),
-            QString::number(10000000 + i),
-            QStringLiteral("user%1@example.com.cn").arg(i),
-            QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 97)};
-}
-
-qint64 statusKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
 
 int measureOpenRss(const QString &path, const QString &password)
 {
@@ -180,7 +139,7 @@ int runBenchmark(const QString &dir)
     row("raw fdatasync of one 4 KiB page (50 runs)", stats(fdatasyncLatency(dir)));
     QList<QStringList> rows;
     for (int i = 1; i <= kRecords; ++i)
-        rows << sampleContact(i);
+        rows << bench::contactOf(i);
     double buildMs = timeMs([&] {
         ContactStore store;
         if (!ContactStore::create(path) || !store.open(path) ||
@@ -207,7 +166,7 @@ int runBenchmark(const QString &dir)
                 sink = store.field(QStringLiteral("姓名"));
             }
         })));
-    const QString lastName = sampleContact(kRecords).first();
+    const QString lastName = bench::contactOf(kRecords).first();
     row("find(field, text): only the last matches", stats(repeat(20, [&] {
             store.goFirst();
             if (!store.find(FieldName, lastName))
@@ -227,10 +186,10 @@ int runBenchmark(const QString &dir)
     int serial = 0;
     settleDisk();
     row("durable append (200 runs)",
-        stats(repeat(200, [&] { store.append(sampleContact(kRecords + ++serial)); })));
+        stats(repeat(200, [&] { store.append(bench::contactOf(kRecords + ++serial)); })));
     row("durable modify (50 runs)", stats(repeat(50, [&] {
             store.goTo(store.recordCount() / 2);
-            store.modify(sampleContact(++serial));
+            store.modify(bench::contactOf(++serial));
         })));
     row("mark + purge one record (20 runs)", stats(repeat(20, [&] {
             store.goTo(store.recordCount() / 3);
@@ -254,7 +213,7 @@ int runBenchmark(const QString &dir)
     row("memory, with password", rssInChild(path, QStringLiteral("second secret")));
     settleDisk();
     row("durable append under password (50 runs)",
-        stats(repeat(50, [&] { store.append(sampleContact(kRecords + ++serial)); })));
+        stats(repeat(50, [&] { store.append(bench::contactOf(kRecords + ++serial)); })));
     row("find(field, text) under password", stats(repeat(20, [&] {
             store.goFirst();
             store.find(FieldName, lastName);

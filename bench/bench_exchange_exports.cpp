@@ -5,8 +5,7 @@
 //   bench_exchange_exports [DIR]   DIR: scratch directory (default: a temporary one)
 // Prints one table row per step: median and max of the samples, wall time.
 
-#include "BenchSupport.h"
-#include "bench/BenchTiming.h"
+#include "BenchCommon.h"
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
@@ -40,15 +39,6 @@ namespace {
 constexpr int kRecords = 100000;
 constexpr int kSamples = 5;
 
-QList<QStringList> contacts()
-{
-    QList<QStringList> rows;
-    rows.reserve(kRecords);
-    for (int i = 1; i <= kRecords; ++i)
-        rows << bench::contactOf(i);
-    return rows;
-}
-
 // The contacts as vCard 3.0 for abook, which reads NAME, TEL and EMAIL.
 bool writeVcards(const QString &path, const QList<QStringList> &rows)
 {
@@ -73,7 +63,7 @@ int main(int argc, char **argv)
     const QString storePath = dir + QStringLiteral("/wab.vdb");
     QFile::remove(storePath);
 
-    const QList<QStringList> rows = contacts();
+    const QList<QStringList> rows = contactsOf(kRecords);
     {
         ContactStore store;
         if (!ContactStore::create(storePath) || !store.open(storePath) ||

@@ -6,7 +6,7 @@
 //   bench_exchange_vcard --peak FILE STORE   imports FILE into STORE and prints
 //       the process's peak resident memory (VmHWM), as the main run asks it to
 
-#include "bench/BenchTiming.h"
+#include "bench/BenchCommon.h"
 #include "contacts/store/ContactStore.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
@@ -38,7 +38,8 @@ QList<QStringList> contacts(int set)
         rows << QStringList{prefix + QStringLiteral("联系人%1").arg(i),
                             QStringLiteral("075%1-%2").arg(5 + set).arg(i, 8, 10, QLatin1Char('0')),
                             QStringLiteral("13%1%2").arg(9 - set).arg(i, 8, 10, QLatin1Char('0')),
-                            QString::number(10000000 * (1 + set) + i), QStringLiteral("user%1@example.com.cn").arg(i),
+                            QString::number(10000000 * (1 + set) + i),
+                            QStringLiteral("user%1@example.com.cn").arg(i),
                             QStringLiteral("广东省深圳市南山区科技园%1栋").arg(i % 100)};
     return rows;
 }
@@ -48,18 +49,6 @@ bool freshStore(const QString &path, const QList<QStringList> &rows = {})
     QFile::remove(path);
     ContactStore store;
     return ContactStore::create(path) && store.open(path) && store.appendMany(rows);
-}
-
-// The high-water mark of this process's resident memory, in kB.
-QString peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed()).section(QLatin1Char(' '), 0, 0);
-    return QStringLiteral("?");
 }
 
 // A child's own peak: counting from its parent (getrusage of children) would
@@ -92,7 +81,7 @@ int main(int argc, char **argv)
         if (!store.open(QString::fromLocal8Bit(argv[3])))
             return 1;
         const ImportReport report = importContactFile(store, QString::fromLocal8Bit(argv[2]));
-        std::printf("%s\n", qPrintable(peakResidentKb()));
+        std::printf("%lld\n", statusKb("VmHWM:"));
         return report.succeeded() ? 0 : 1;
     }
     QTemporaryDir temp;
@@ -115,22 +104,29 @@ int main(int argc, char **argv)
     std::printf("load average before: %s\n", qPrintable(loadAverage()));
 
     QList<Row> table;
-    table << measure(QStringLiteral("import into an empty store"), kSamples, [&] { freshStore(storePath); },
-                     [&] { return importInto(storePath, vcf); });
-    table << measure(QStringLiteral("import into a store of 100,000"), kSamples, [&] { freshStore(storePath, existing); },
-                     [&] { return importInto(storePath, vcf); });
+    table << measure(
+        QStringLiteral("import into an empty store"), kSamples, [&] { freshStore(storePath); },
+        [&] { return importInto(storePath, vcf); });
+    table << measure(
+        QStringLiteral("import into a store of 100,000"), kSamples, [&] { freshStore(storePath, existing); },
+        [&] { return importInto(storePath, vcf); });
     const QString wab = QCoreApplication::applicationDirPath() + QStringLiteral("/wab");
-    table << measure(QStringLiteral("wab import into an empty store (process)"), kSamples, [&] { freshStore(storePath); },
-                     [&] { return runProgram(wab, {QStringLiteral("import"), vcf, storePath}); });
+    table << measure(
+        QStringLiteral("wab import into an empty store (process)"), kSamples, [&] { freshStore(storePath); },
+        [&] {
+            return runProgram(wab, {QStringLiteral("import"), vcf, storePath});
+        });
     freshStore(storePath);
     const double peak = importPeakMb(vcf, storePath);
     const QString abook = QStandardPaths::findExecutable(QStringLiteral("abook"));
     if (!abook.isEmpty())
-        table << measure(QStringLiteral("abook --convert --informat vcard --outformat abook"), kSamples,
-                         [&] { QFile::remove(dir + QStringLiteral("/out.abook")); }, [&] {
-            return runProgram(abook, {"--convert", "--informat", "vcard", "--infile", vcf, "--outformat", "abook",
-                                      "--outfile", dir + QStringLiteral("/out.abook")});
-        });
+        table << measure(
+            QStringLiteral("abook --convert --informat vcard --outformat abook"), kSamples,
+            [&] { QFile::remove(dir + QStringLiteral("/out.abook")); },
+            [&] {
+                return runProgram(abook, {"--convert", "--informat", "vcard", "--infile", vcf, "--outformat",
+                                          "abook", "--outfile", dir + QStringLiteral("/out.abook")});
+            });
     {
         ContactStore store;
         freshStore(storePath, imported);

@@ -73,24 +73,13 @@ bool writePage(const ContactStore &store, const QString &out)
            file.commit();
 }
 
-qint64 peakKb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key)).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 // The child: open, write, report the peak resident size.
 int writerChild(const QString &store, const QString &out)
 {
     ContactStore contacts;
     if (!contacts.open(store) || !writePage(contacts, out))
         return 1;
-    printf("%lld\n", peakKb("VmHWM:"));
+    printf("%lld\n", bench::statusKb("VmHWM:"));
     return 0;
 }
 
@@ -123,12 +112,6 @@ void row(const char *step, const QString &result, const char *goal)
     fflush(stdout);
 }
 
-double loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().split(' ').value(0).toDouble() : -1;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -150,7 +133,7 @@ int main(int argc, char **argv)
     }
     const QString page = dir + QStringLiteral("/page.htm");
 
-    printf("load average before: %.2f\n\n", loadAverage());
+    printf("load average before: %s\n\n", qPrintable(bench::loadAverage()));
     printf("| step (%d records) | result | goal |\n|---|---|---|\n", kRecords);
     row("writer: build and save (store open)", medianOf(5, [&] { writePage(session.store, page); }),
         "≤ 1.0 s");
@@ -187,6 +170,6 @@ int main(int argc, char **argv)
     window.show();
     const QString inWindow = medianOf(3, [&] { window.按钮6->click(); });
     row("window: preview build (open, rows with events, 200 ms pause, close, html.txt)", inWindow, "≤ 1.5 s");
-    printf("\nload average after: %.2f\n", loadAverage());
+    printf("\nload average after: %s\n", qPrintable(bench::loadAverage()));
     return ui::openedDocuments().size() == 3 ? 0 : 1;
 }

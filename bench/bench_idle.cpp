@@ -46,23 +46,6 @@ qint64 cpuTimeNs(qint64 pid)
     return total;
 }
 
-qint64 residentKb(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-QByteArray loadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("?");
-}
-
 void measureTrim(const QString &home)
 {
     Session session(home);
@@ -113,23 +96,23 @@ bool measureIdle(const QString &home, const QString &platform, int seconds)
     }
     const qint64 pid = process.processId();
     QThread::sleep(kSettleSeconds);
-    const qint64 rssBefore = residentKb(pid);
-    const QByteArray loadBefore = loadAverage();
+    const qint64 rssBefore = bench::statusKb("VmRSS:", pid);
+    const QString loadBefore = bench::loadAverage();
     const qint64 cpuBefore = cpuTimeNs(pid);
     QElapsedTimer clock;
     clock.start();
     QThread::sleep(seconds);
     const qint64 cpuAfter = cpuTimeNs(pid);
     const qint64 wallNs = clock.nsecsElapsed();
-    const qint64 rssAfter = residentKb(pid);
+    const qint64 rssAfter = bench::statusKb("VmRSS:", pid);
     const double cpuMs = double(cpuAfter - cpuBefore) / 1e6;
     std::fflush(stdout);
     std::printf("| idle CPU of the program over %d s (all threads) | %.1f ms = %.3f %% of one core |\n",
                 seconds, cpuMs, 100.0 * double(cpuAfter - cpuBefore) / double(wallNs));
     std::printf("| resident memory, start and end of that minute | %.1f MB, %.1f MB |\n", rssBefore / 1024.0,
                 rssAfter / 1024.0);
-    std::printf("| load average before and after | %s; %s |\n", loadBefore.constData(),
-                loadAverage().constData());
+    std::printf("| load average before and after | %s; %s |\n", qPrintable(loadBefore),
+                qPrintable(bench::loadAverage()));
     process.terminate();
     process.waitForFinished(10000);
     return true;
@@ -139,26 +122,14 @@ bool measureIdle(const QString &home, const QString &platform, int seconds)
 
 int main(int argc, char **argv)
 {
-    QString platform = QStringLiteral("offscreen");
-    QString dirArgument;
-    int seconds = 60;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == "--platform" && i + 1 < argc)
-            platform = QString::fromLocal8Bit(argv[++i]);
-        else if (argument == "--seconds" && i + 1 < argc)
-            seconds = QByteArray(argv[++i]).toInt();
-        else
-            dirArgument = QString::fromLocal8Bit(argument);
-    }
-    qputenv("QT_QPA_PLATFORM", platform.toLocal8Bit());
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QTemporaryDir temporary, runtime;
+    const bench::ProgramBenchArgs args = bench::readProgramBenchArgs(argc, argv, temporary);
+    const QString &home = args.home, &platform = args.platform;
+    const int seconds = args.seconds;
+    bench::prepareWindowPlatform(runtime);
     QApplication app(argc, argv);
     ui::setTestMode(true);
 
-    QTemporaryDir temporary;
-    const QString home = dirArgument.isEmpty() ? temporary.path() : dirArgument;
     if (!bench::buildProgramDir(home, kRecords)) {
         std::fprintf(stderr, "could not build the store in %s\n", qPrintable(home));
         return 1;

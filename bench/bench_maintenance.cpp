@@ -44,20 +44,6 @@ namespace {
 
 constexpr int kRecords = 100000;
 
-bool createStore(const QString &path, const QString &password)
-{
-    if (!ContactStore::create(path, password))
-        return false;
-    ContactStore store;
-    if (!store.open(path, password))
-        return false;
-    QList<QStringList> rows;
-    rows.reserve(kRecords);
-    for (int i = 1; i <= kRecords; ++i)
-        rows << bench::contactOf(i);
-    return ContactStoreTestAccess::appendMany(store, rows);
-}
-
 bool lastMessageIs(const QString &text)
 {
     return ui::MessageBoxScript::last().text == text;
@@ -97,7 +83,7 @@ int main(int argc, char **argv)
     const QString path = session.dir.storeFile();
     const QString pristine = session.dir.file(QStringLiteral("pristine.vdb"));
     session.loginPassword = QStringLiteral("old");
-    if (!createStore(pristine, session.loginPassword) || !QFile::copy(pristine, path) ||
+    if (!bench::createStore(pristine, kRecords, session.loginPassword) || !QFile::copy(pristine, path) ||
         !session.store.open(path, session.loginPassword)) {
         fprintf(stderr, "could not build the store\n");
         return 1;
@@ -116,10 +102,7 @@ int main(int argc, char **argv)
            ok && ui::WaitCursor::shownCount() - cursorsBefore == 4);
 
     const Stats backup = measure(
-        10,
-        [&](int) {
-            ui::FileDialog::setNextFileName(session.dir.backupFile());
-        },
+        10, [&](int) { ui::FileDialog::setNextFileName(session.dir.backupFile()); },
         [&](int) {
             DataWindow window(session);
             window.created();

@@ -106,26 +106,17 @@ void printRow(const char *step, const Stats &s)
     std::printf("| %s | median %.1f ms, p90 %.1f ms, max %.1f ms |\n", step, s.median, s.p90, s.max);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QString platform = QStringLiteral("offscreen");
-    QString dirArgument;
-    for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--platform" && i + 1 < argc)
-            platform = QString::fromLocal8Bit(argv[++i]);
-        else
-            dirArgument = QString::fromLocal8Bit(argv[i]);
-    }
-    qputenv("QT_QPA_PLATFORM", platform.toLocal8Bit());
-    QTemporaryDir runtime;
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    QTemporaryDir temporary, runtime;
+    const bench::ProgramBenchArgs args = bench::readProgramBenchArgs(argc, argv, temporary);
+    const QString &home = args.home, &platform = args.platform;
+    bench::prepareWindowPlatform(runtime);
     QApplication app(argc, argv);
     ui::setTestMode(true);
 
-    QTemporaryDir temporary;
-    const QString home = dirArgument.isEmpty() ? temporary.path() : dirArgument;
     QElapsedTimer build;
     build.start();
     if (!bench::buildProgramDir(home, kRecords)) {
@@ -136,7 +127,7 @@ int main(int argc, char **argv)
                 static_cast<long long>(build.elapsed()), qPrintable(home), qPrintable(platform));
 
     std::vector<double> starts, peaks;
-    startOnce(home, platform);  // warms the file cache and the loader
+    startOnce(home, platform); // warms the file cache and the loader
     for (int i = 0; i < kStartRuns; ++i) {
         const StartRun run = startOnce(home, platform);
         if (run.ms < 0) {
@@ -149,7 +140,8 @@ int main(int argc, char **argv)
     std::printf("| step (%d contacts) | result |\n|---|---|\n", kRecords);
     printRow("process start to main window painted, list filled", statsOf(starts));
     const Stats peak = statsOf(peaks);
-    std::printf("| peak memory (VmHWM) of that process | median %.1f MB, max %.1f MB |\n", peak.median, peak.max);
+    std::printf("| peak memory (VmHWM) of that process | median %.1f MB, max %.1f MB |\n", peak.median,
+                peak.max);
 
     Session session(home);
     if (!session.store.open(session.dir.storeFile()))
@@ -162,7 +154,8 @@ int main(int argc, char **argv)
                  window->hideList();
                  window->backToList();
              }));
-    printRow("refill alone (clear, fill, paint)", measure(kRefillRuns, list, [window] { window->refillList(); }));
+    printRow("refill alone (clear, fill, paint)",
+             measure(kRefillRuns, list, [window] { window->refillList(); }));
     printRow("scroll to the last row and back (paint)", measure(kRefillRuns, list, [list] {
                  list->scrollToBottom();
                  list->repaint();
