@@ -21,6 +21,7 @@ xauth
 xdotool
 trayer
 x11-utils
+x11-xserver-utils
 imagemagick
 xdg-utils
 fonts-wqy-microhei

@@ -8,7 +8,9 @@
 #include "ui/HotKeys.h"
 
 #include <QGuiApplication>
+#include <QMap>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +36,37 @@ void pressKeys(const QStringList &keys)
     xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50")} + keys);
 }
 
+// Presses key until seen() says it arrived: a grab taken after a change of
+// the keyboard mapping is in place only once the program has read the change.
+bool pressUntil(const QString &key, const std::function<bool()> &seen)
+{
+    for (int attempt = 0; attempt < 50 && !seen(); ++attempt) {
+        pressKeys({key});
+        QTest::qWait(100);
+    }
+    return seen();
+}
+
+// The keyboard mapping as xmodmap prints it: the keysyms of each key code.
+QMap<int, QString> keymap()
+{
+    QMap<int, QString> keys;
+    const QString table = x11test::runTool(QStringLiteral("xmodmap"), {QStringLiteral("-pke")});
+    for (const QString &line : table.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        keys.insert(line.section(QLatin1Char('='), 0, 0).simplified().section(QLatin1Char(' '), 1).toInt(),
+                    line.section(QLatin1Char('='), 1).simplified());
+    return keys;
+}
+
+void remap(const QMap<int, QString> &keys)
+{
+    QStringList expressions;
+    for (auto it = keys.cbegin(); it != keys.cend(); ++it)
+        expressions << QStringLiteral("-e")
+                    << QStringLiteral("keycode %1 = %2").arg(it.key()).arg(it.value());
+    x11test::runTool(QStringLiteral("xmodmap"), expressions);
+}
+
 xcb_atom_t atom(xcb_connection_t *c, const char *name)
 {
     xcb_intern_atom_reply_t *reply =
@@ -48,6 +81,17 @@ struct OtherClient {
     OtherClient() : connection(xcb_connect(nullptr, nullptr)) {}
     ~OtherClient() { xcb_disconnect(connection); }
     xcb_window_t root() const { return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root; }
+    // True when the key code is free: nobody else grabs it without modifiers.
+    bool canGrab(xcb_keycode_t code) const
+    {
+        xcb_generic_error_t *error =
+            xcb_request_check(connection, xcb_grab_key_checked(connection, 0, root(), 0, code,
+                                                               XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(error);
+        xcb_ungrab_key(connection, code, root(), 0);
+        xcb_flush(connection);
+        return !error;
+    }
     bool holdsTray() const
     {
         xcb_get_selection_owner_reply_t *reply = xcb_get_selection_owner_reply(
@@ -182,6 +226,41 @@ private slots:
         pressKeys({QStringLiteral("Num_Lock"), QStringLiteral("F2"), QStringLiteral("Num_Lock"),
                    QStringLiteral("Caps_Lock"), QStringLiteral("alt+Right"), QStringLiteral("Caps_Lock")});
         QTRY_COMPARE(pressed, QList<int>({0, 2, 0, 2}));
+    }
+
+    // A new keyboard mapping puts F9 on another key code: the grab moves with
+    // it, the old key code is given back, and the old mapping brings it back.
+    void grabsFollowTheKeyboardMapping()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xmodmap")).isEmpty())
+            QSKIP("needs xmodmap; scripts/setup-deps.sh installs it");
+        const QMap<int, QString> before = keymap();
+        int f9 = 0;
+        int spare = 0;
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (!f9 && it.value().section(QLatin1Char(' '), 0, 0) == QLatin1String("F9"))
+                f9 = it.key();
+            if (!spare && it.key() >= 90 && it.value().isEmpty())
+                spare = it.key();
+        }
+        QVERIFY(f9 != 0 && spare != 0);
+        auto restore = qScopeGuard([&] { remap({{f9, before.value(f9)}, {spare, QString()}}); });
+
+        QWidget owner;
+        int pressed = 0;
+        QVERIFY(quennet::ui::registerHotKey(&owner, QKeyCombination(Qt::Key_F9), [&pressed] { ++pressed; }) >
+                0);
+        remap({{f9, QStringLiteral("NoSymbol")}, {spare, QStringLiteral("F9")}});
+        QVERIFY(pressUntil(QStringLiteral("F9"), [&pressed] { return pressed > 0; }));
+        OtherClient other;
+        QVERIFY(other.canGrab(xcb_keycode_t(f9)));
+        QVERIFY(!other.canGrab(xcb_keycode_t(spare)));
+
+        restore.dismiss();
+        remap({{f9, before.value(f9)}, {spare, QString()}});
+        const int seen = pressed;
+        QVERIFY(pressUntil(QStringLiteral("F9"), [&] { return pressed > seen; }));
+        QVERIFY(!other.canGrab(xcb_keycode_t(f9)));
     }
 
     // The program beside a tray host, with the focus on another client.

@@ -12,6 +12,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace quennet::ui::detail {
 
@@ -26,6 +27,10 @@ constexpr xcb_keysym_t kKeysymUp = 0xff52;
 constexpr xcb_keysym_t kKeysymRight = 0xff53;
 constexpr xcb_keysym_t kKeysymDown = 0xff54;
 constexpr xcb_keysym_t kKeysymNumLock = 0xff7f;
+
+// XKB event kinds (xkb.h), in the byte after the extension's event number.
+constexpr uint8_t kXkbNewKeyboardNotify = 0;
+constexpr uint8_t kXkbMapNotify = 1;
 
 // The modifiers a combination is made of; the lock modifiers are not among them.
 constexpr uint16_t kCombinationModifiers =
@@ -76,6 +81,7 @@ public:
         : m_connection(connection), m_root(root), m_symbols(xcb_key_symbols_alloc(connection))
     {
         m_numLock = numLockMask();
+        m_xkbEvent = xkbFirstEvent();
         QCoreApplication::instance()->installNativeEventFilter(this);
     }
 
@@ -90,34 +96,13 @@ public:
 
     bool grab(QWidget *, int id, QKeyCombination combination) override
     {
-        const uint16_t modifiers = modifiersOf(combination.keyboardModifiers());
-        QList<Grab> taken;
-        QList<xcb_void_cookie_t> cookies;
-        for (xcb_keysym_t keysym : keysymsOf(combination.key())) {
-            xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_symbols, keysym);
-            for (xcb_keycode_t *code = codes; code && *code != XCB_NO_SYMBOL; ++code) {
-                for (uint16_t locks : lockVariants()) {
-                    taken.append({id, *code, uint16_t(modifiers | locks)});
-                    // Not owner_events: the key comes to the root window even
-                    // when one of the program's own windows has the focus.
-                    cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, taken.last().modifiers,
-                                                        *code, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-                }
-            }
-            std::free(codes);
-        }
-        bool refused = taken.isEmpty();
-        for (const xcb_void_cookie_t &cookie : cookies) {
-            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
-                refused = true; // BadAccess: another client holds the combination
-                std::free(error);
-            }
-        }
+        const QList<Grab> taken = grabsFor(id, combination);
         m_grabs.append(taken);
-        if (refused) {
+        if (taken.isEmpty() || !take(taken)) {
             release(id);
             return false;
         }
+        m_combinations.append({id, combination});
         return true;
     }
 
@@ -130,6 +115,9 @@ public:
             xcb_ungrab_key(m_connection, grab.code, m_root, grab.modifiers);
             m_grabs.removeAt(i);
         }
+        for (int i = m_combinations.size() - 1; i >= 0; --i)
+            if (m_combinations.at(i).id == id)
+                m_combinations.removeAt(i);
         xcb_flush(m_connection);
     }
 
@@ -139,6 +127,10 @@ public:
             return false;
         const auto *event = static_cast<const xcb_generic_event_t *>(message);
         const uint8_t type = event->response_type & ~0x80;
+        if (isMappingChange(event)) {
+            followMapping();
+            return false; // Qt reads the new mapping too
+        }
         if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
             return false;
         const auto *key = static_cast<const xcb_key_press_event_t *>(message);
@@ -157,7 +149,96 @@ private:
         int id;
         xcb_keycode_t code;
         uint16_t modifiers;
+        bool operator==(const Grab &other) const
+        {
+            return id == other.id && code == other.code && modifiers == other.modifiers;
+        }
     };
+
+    struct Combination {
+        int id;
+        QKeyCombination keys;
+    };
+
+    // One grab per key code that carries one of the combination's keysyms in
+    // the current mapping, with each state of the lock keys.
+    QList<Grab> grabsFor(int id, QKeyCombination combination) const
+    {
+        const uint16_t modifiers = modifiersOf(combination.keyboardModifiers());
+        QList<Grab> grabs;
+        for (xcb_keysym_t keysym : keysymsOf(combination.key())) {
+            xcb_keycode_t *codes = xcb_key_symbols_get_keycode(m_symbols, keysym);
+            for (xcb_keycode_t *code = codes; code && *code != XCB_NO_SYMBOL; ++code)
+                for (uint16_t locks : lockVariants())
+                    grabs.append({id, *code, uint16_t(modifiers | locks)});
+            std::free(codes);
+        }
+        return grabs;
+    }
+
+    // False when another client holds any of them (BadAccess).
+    bool take(const QList<Grab> &grabs)
+    {
+        QList<xcb_void_cookie_t> cookies;
+        // Not owner_events: the key comes to the root window even when one of
+        // the program's own windows has the focus.
+        for (const Grab &grab : grabs)
+            cookies.append(xcb_grab_key_checked(m_connection, 0, m_root, grab.modifiers, grab.code,
+                                                XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        bool taken = true;
+        for (const xcb_void_cookie_t &cookie : cookies) {
+            if (xcb_generic_error_t *error = xcb_request_check(m_connection, cookie)) {
+                taken = false;
+                std::free(error);
+            }
+        }
+        return taken;
+    }
+
+    // A new keyboard mapping (xmodmap, setxkbmap, another keyboard): core
+    // MappingNotify, or XKB's map and new-keyboard notifications, which an
+    // XKB client such as Qt gets instead.
+    bool isMappingChange(const xcb_generic_event_t *event) const
+    {
+        const uint8_t type = event->response_type & ~0x80;
+        if (type == XCB_MAPPING_NOTIFY)
+            return reinterpret_cast<const xcb_mapping_notify_event_t *>(event)->request !=
+                   XCB_MAPPING_POINTER;
+        const uint8_t xkbType = event->pad0;
+        return m_xkbEvent != 0 && type == m_xkbEvent &&
+               (xkbType == kXkbNewKeyboardNotify || xkbType == kXkbMapNotify);
+    }
+
+    // The same keysyms now sit on other key codes: give back the old grabs
+    // and take the new ones. A combination another client now holds stays
+    // registered without its key, as at registration.
+    void followMapping()
+    {
+        xcb_key_symbols_free(m_symbols);
+        m_symbols = xcb_key_symbols_alloc(m_connection);
+        m_numLock = numLockMask();
+        QList<Grab> wanted;
+        for (const Combination &combination : std::as_const(m_combinations))
+            wanted.append(grabsFor(combination.id, combination.keys));
+        if (wanted == m_grabs)
+            return;
+        for (const Grab &grab : std::as_const(m_grabs))
+            xcb_ungrab_key(m_connection, grab.code, m_root, grab.modifiers);
+        m_grabs = wanted;
+        take(m_grabs);
+        xcb_flush(m_connection);
+    }
+
+    // The first event number of the XKB extension, 0 without it.
+    uint8_t xkbFirstEvent() const
+    {
+        static const char kName[] = "XKEYBOARD";
+        xcb_query_extension_reply_t *reply = xcb_query_extension_reply(
+            m_connection, xcb_query_extension(m_connection, sizeof kName - 1, kName), nullptr);
+        const uint8_t first = reply && reply->present ? reply->first_event : 0;
+        std::free(reply);
+        return first;
+    }
 
     QList<uint16_t> lockVariants() const
     {
@@ -202,7 +283,9 @@ private:
     xcb_window_t m_root;
     xcb_key_symbols_t *m_symbols;
     uint16_t m_numLock = 0;
+    uint8_t m_xkbEvent = 0;
     QList<Grab> m_grabs;
+    QList<Combination> m_combinations;
 };
 
 } // namespace
