@@ -214,10 +214,13 @@ QStringList bodyStart()
         QStringLiteral(" <col width=72 span=5 style='width:54pt'>")};
 }
 
-void writeRow(GbkWriter &out, const QStringList &cells)
+// beforeLaterCell runs before each cell from the second on.
+void writeRow(GbkWriter &out, const QStringList &cells, const std::function<void()> &beforeLaterCell = {})
 {
     out.line(kRowStart);
     for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (i > 0 && beforeLaterCell)
+            beforeLaterCell();
         out.write(i == 0 ? kFirstCellStart : kLaterCellStart);
         out.write(htmlEscaped(cells[i]));
         out.line(kCellEnd);
@@ -246,21 +249,29 @@ QByteArray encodedHead()
 
 } // namespace
 
-bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records)
+bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+                        const ExcelPace &pace)
 {
     static const QByteArray head = encodedHead();
     GbkWriter writer(out);
     writer.writeEncoded(head);
     writeRow(writer, fieldNames);
-    for (const QStringList &record : records)
-        writeRow(writer, record);
+    const int count = int(records.size());
+    for (int number = 1; number <= count; ++number) {
+        if (!pace) {
+            writeRow(writer, records.at(number - 1));
+            continue;
+        }
+        pace(number, count);
+        writeRow(writer, records.at(number - 1), [&] { pace(number, count); });
+    }
     for (const char *line : {"</table>", "", "</body>", "", "</html>"})
         writer.line(QLatin1String(line));
     return writer.finish();
 }
 
 bool exportStoreToExcel(const QString &storePath, const QString &destination,
-                        const RecordSelection &selection)
+                        const RecordSelection &selection, const ExcelPace &pace)
 {
     ContactStore store;
     if (isSameFile(destination, storePath) || ContactStore::hasPassword(storePath) || !store.open(storePath))
@@ -269,7 +280,7 @@ bool exportStoreToExcel(const QString &storePath, const QString &destination,
     const QList<QStringList> records = selectedRecords(store, selection);
     store.close();
     return writeFileAtomically(destination,
-                               [&](QIODevice &out) { return writeExcelDocument(out, names, records); });
+                               [&](QIODevice &out) { return writeExcelDocument(out, names, records, pace); });
 }
 
 } // namespace quennet::exchange

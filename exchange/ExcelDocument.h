@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QIODevice;
 
 namespace quennet::exchange {
@@ -15,7 +17,14 @@ namespace quennet::exchange {
 // (one cell per field, in the order given) and a fixed tail. Cell texts are
 // HTML-escaped; text without & < > " is written unchanged.
 // True when every byte reached out.
-bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records);
+//
+// pace, when given, is called before each record's row and again before each
+// of its cells from the second on, with the record's number (1-based) and the
+// record count: a caller on the interface thread lets its windows repaint
+// there. It must not change what is written.
+using ExcelPace = std::function<void(int record, int recordCount)>;
+bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+                        const ExcelPace &pace = {});
 
 // Reads the store file at storePath without a password and writes its
 // records (every field, marked records too, unless selection says otherwise)
@@ -23,7 +32,8 @@ bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QLi
 // or the destination cannot be written or is the store file itself; an
 // existing destination then stays whole.
 bool exportStoreToExcel(const QString &storePath, const QString &destination,
-                        const RecordSelection &selection = RecordSelection::wholeStore());
+                        const RecordSelection &selection = RecordSelection::wholeStore(),
+                        const ExcelPace &pace = {});
 
 // The 205 fixed lines before the first row, without line breaks.
 QStringList excelHeadLines();

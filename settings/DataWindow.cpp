@@ -11,8 +11,10 @@
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
 
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 namespace quennet {
 
@@ -74,6 +76,11 @@ void DataWindow::created()
 
 void DataWindow::确定按钮_被单击()
 {
+    // The Excel export lets the window repaint while it writes; an activation
+    // that still gets through then (accessibility, say) must not start another.
+    if (m_running)
+        return;
+    const QScopedValueRollback<bool> running(m_running, true);
     if (单选框1->isChecked())
         导出Excel文件();
     else if (单选框2->isChecked())
@@ -106,7 +113,12 @@ void DataWindow::writeWorkbook(const QString &destination)
         ui::messageBox(this, kNotTheStoreFile, QStringLiteral("温馨提示"), ui::Style::OkStop);
         return;
     }
-    if (exchange::exportStoreToExcel(m_session.dir.storeFile(), destination))
+    // Repaints between the records; clicks and keys wait until it is done.
+    const auto repaint = [](int, int) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    if (exchange::exportStoreToExcel(m_session.dir.storeFile(), destination,
+                                     exchange::RecordSelection::wholeStore(), repaint))
         ui::messageBox(this, QStringLiteral("导出Excel文件成功！"), QStringLiteral("温馨提示"),
                        ui::Style::OkInformation);
     else

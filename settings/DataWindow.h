@@ -62,6 +62,8 @@ private:
     // Opens the store again with the login password after an option closed it.
     void reopenStore();
     QRadioButton *makeOption(const QString &name, const QString &caption, const QRect &geometry);
+
+    bool m_running = false; // an option is running; the window repaints meanwhile
 };
 
 } // namespace quennet

@@ -164,6 +164,18 @@ private slots:
         QCOMPARE(bytes.count("\n"), bytes.count("\r\n"));
         // The full-width marks of line 3 are the GBK bytes A1 B0 and A1 B1.
         QVERIFY(bytes.contains("xmlns:u1=\"\xA1\xB0urn:schemas-microsoft-com:office:office\xA1\xB1\""));
+
+        // Paced: once before each record and once before each later cell,
+        // and the same bytes.
+        QList<QPair<int, int>> paced;
+        const auto pace = [&paced](int record, int count) { paced.append({record, count}); };
+        QCOMPARE(written([&](QIODevice &out) { return writeExcelDocument(out, kNames, records, pace); }),
+                 bytes);
+        QList<QPair<int, int>> expected;
+        for (int record = 1; record <= records.size(); ++record)
+            for (int cell = 0; cell < records.at(record - 1).size(); ++cell)
+                expected.append({record, int(records.size())});
+        QCOMPARE(paced, expected);
     }
 
     void textExport_data()
