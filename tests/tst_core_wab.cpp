@@ -1,6 +1,7 @@
 // The wab tool as a user runs it: the built binary in a scratch directory,
 // passwords through standard input, results by exit code and output.
 
+#include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
 
 #include <QDir>
@@ -103,6 +104,8 @@ private slots:
     void initTestCase();
     void init_();
     void passwords();
+    void passwdFollowsTheRule_data();
+    void passwdFollowsTheRule();
     void check();
     void reasons_data();
     void passwordFromTerminalNotEchoed();
@@ -221,6 +224,48 @@ void TestWab::passwords()
     // End of input while the repetition is expected is an empty repetition.
     QCOMPARE(wab({passwd, stdinFlag, QStringLiteral("p.vdb")}, "新\nzzz\n").code, 1);
     QCOMPARE(listed(QStringLiteral("p.vdb"), "新\n").size(), 1);
+}
+
+void TestWab::passwdFollowsTheRule_data()
+{
+    using quennet::maintenance::PasswordOutcome;
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("after");
+    const int wrongOld = int(PasswordOutcome::WrongOldPassword);
+    const int mismatch = int(PasswordOutcome::Mismatch);
+    const QString old = QStringLiteral("旧");
+    QTest::newRow("wrong old password before a mismatch")
+        << old << QByteArray("错\nx\ny\n") << 2 << wrongOld << old;
+    QTest::newRow("right old password, mismatch") << old << QByteArray("旧\nx\ny\n") << 1 << mismatch << old;
+    QTest::newRow("letter case differs") << old << QByteArray("旧\nabc\nABC\n") << 1 << mismatch << old;
+    QTest::newRow("no password, mismatch") << QString() << QByteArray("x\ny\n") << 1 << mismatch << QString();
+    QTest::newRow("both empty removes it")
+        << old << QByteArray("旧\n\n\n") << 0 << int(PasswordOutcome::Changed) << QString();
+}
+
+// wab passwd refuses with the password window's messages, in its order.
+void TestWab::passwdFollowsTheRule()
+{
+    using quennet::maintenance::PasswordOutcome;
+    QFETCH(QString, password);
+    QFETCH(QByteArray, input);
+    QFETCH(int, code);
+    QFETCH(int, outcome);
+    QFETCH(QString, after);
+    const QString store = storeWith(QStringLiteral("rule.vdb"), {{QStringLiteral("甲")}}, password);
+    QVERIFY(!store.isEmpty());
+    const Result r = wab({QStringLiteral("passwd"), QStringLiteral("--password-stdin"), store}, input);
+    QCOMPARE(r.code, code);
+    const QString said =
+        quennet::maintenance::passwordMessage(PasswordOutcome(outcome), !password.isEmpty()).text;
+    QVERIFY2(code == 0 || r.err.startsWith(said), qPrintable(r.err));
+    QCOMPARE(ContactStore::hasPassword(store), !after.isEmpty());
+    ContactStore reopened;
+    QVERIFY(reopened.open(store, after));
+    QCOMPARE(reopened.recordCount(), 1);
 }
 
 void TestWab::check()

@@ -94,11 +94,17 @@ QString problemList(const QStringList &problems)
 }
 
 // Opens the store, asking for its password when it has one. Returns ExitDone
-// or the code to end with (the message is printed).
-int openStore(ContactStore &store, const QString &path, PasswordSource &passwords)
+// or the code to end with (the message is printed; wrongPassword, when given,
+// stands for the whole message about a wrong password).
+int openStore(ContactStore &store, const QString &path, PasswordSource &passwords,
+              const QString &wrongPassword = QString())
 {
     QString password;
     const auto cannot = [&](quennet::StoreError why) {
+        if (why == quennet::StoreError::WrongPassword && !wrongPassword.isEmpty()) {
+            printErr(wrongPassword);
+            return ExitCannotOpen;
+        }
         printErr(QStringLiteral("无法打开通讯录：%1").arg(path));
         // A damaged store: say what is wrong with it.
         const QStringList problems = why == quennet::StoreError::Damaged
@@ -219,34 +225,55 @@ int runList(const Arguments &args)
 
 // --- passwd ---------------------------------------------------------------
 
+// The next password into *typed; false (with *exitCode) when there is no
+// terminal to ask on.
+bool askInto(PasswordSource &passwords, const QString &prompt, QString *typed, int *exitCode)
+{
+    std::optional<QString> answer = passwords.ask(prompt);
+    if (!answer) {
+        *exitCode = noTerminal();
+        return false;
+    }
+    *typed = std::move(*answer);
+    return true;
+}
+
 int runPasswd(const Arguments &args)
 {
     namespace maintenance = quennet::maintenance;
+    using maintenance::PasswordOutcome;
     ContactStore store;
     PasswordSource passwords = passwordSource(args);
     const QString path = storePath(args);
-    // Opening the store proved the old password (the store keeps only the
-    // key derived from it), so the rule's old-password check holds.
     maintenance::PasswordRequest request;
     request.storeHasPassword = ContactStore::hasPassword(path);
-    if (const int code = openStore(store, path, passwords))
+    // The old password is the one that opens the store (it keeps only the
+    // key derived from it): a wrong one is the rule's first refusal, before
+    // the new password is asked for.
+    const QString wrongOld = maintenance::passwordMessage(PasswordOutcome::WrongOldPassword, true).text;
+    if (const int code = openStore(store, path, passwords, wrongOld))
         return code;
+    // Both are read before the rule runs, as the window has both boxes filled.
     int exitCode = ExitDone;
-    std::optional<QString> typed = askNewPasswordTwice(
-        passwords, QStringLiteral("新密码（留空则删除密码）："), QStringLiteral("密码没有改变。"), &exitCode);
-    if (!typed)
+    if (!askInto(passwords, QStringLiteral("新密码（留空则删除密码）："), &request.newPassword, &exitCode) ||
+        !askInto(passwords, QStringLiteral("请再输入一次："), &request.repeated, &exitCode)) {
+        quennet::wipe(request.newPassword);
         return exitCode;
-    const bool removing = typed->isEmpty();
-    request.newPassword = *typed;
-    request.repeated = *typed; // a mismatch was refused above
-    const maintenance::PasswordOutcome outcome = maintenance::changePassword(store, request);
-    quennet::wipe(*typed);
+    }
+    const bool removing = request.newPassword.isEmpty();
+    const PasswordOutcome outcome = maintenance::changePassword(store, request);
     quennet::wipe(request.newPassword);
     quennet::wipe(request.repeated);
-    if (outcome != maintenance::PasswordOutcome::Changed)
-        return writeFailed(QStringLiteral("修改密码失败！通讯录没有改变：%1").arg(path), store);
-    printOut(removing ? QStringLiteral("已删除密码。") : QStringLiteral("密码设置成功！"));
-    return ExitDone;
+    const QString message = maintenance::passwordMessage(outcome, request.storeHasPassword).text;
+    switch (outcome) {
+    case PasswordOutcome::Changed:
+        printOut(removing ? QStringLiteral("已删除密码。") : QStringLiteral("密码设置成功！"));
+        return ExitDone;
+    case PasswordOutcome::ChangeFailed:
+        return writeFailed(message + QStringLiteral("通讯录没有改变：%1").arg(path), store);
+    default:
+        return refuse(message + QStringLiteral("密码没有改变。"));
+    }
 }
 
 // --- backup ---------------------------------------------------------------
