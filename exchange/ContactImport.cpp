@@ -104,6 +104,7 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
     }
     if (batch.acceptedCount() > 0 && !batch.commit(store)) {
         report.writeFailed = true;
+        report.writeError = store.lastError();
         return report;
     }
     report.added = batch.acceptedCount();
@@ -134,8 +135,13 @@ QString importSummaryText(const ImportReport &report)
         return QStringLiteral("无法导入联系人：") + report.refusal;
     if (report.cancelled)
         return QStringLiteral("导入已取消，没有写入任何联系人。");
-    if (report.writeFailed)
-        return QStringLiteral("导入联系人失败！写入通讯录时出错，没有写入任何联系人。");
+    if (report.writeFailed) {
+        // The store's reason on a line of its own: a lock held by another
+        // program, say, asks for another try later.
+        const QString failed = QStringLiteral("导入联系人失败！写入通讯录时出错，没有写入任何联系人。");
+        const QString why = storeErrorText(report.writeError);
+        return why.isEmpty() ? failed : lines({failed, why});
+    }
     QStringList out;
     out << QStringLiteral("已导入 %1 个联系人，跳过 %2 个。").arg(report.added).arg(report.skipped.size());
     for (auto it = report.skippedByReason.cbegin(); it != report.skippedByReason.cend(); ++it)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/store/StoreError.h"
+
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -33,6 +35,7 @@ struct ImportReport {
     QString refusal;
     bool cancelled = false;
     bool writeFailed = false;
+    StoreError writeError = StoreError::None; // why, when writeFailed
     int read = 0;
     int added = 0;
     QList<SkippedContact> skipped;

@@ -5,10 +5,12 @@
 // is lost or changed.
 
 #include "AppTestSupport.h"
+#include "StoreTestSupport.h"
 
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 
 #include <QLineEdit>
@@ -337,6 +339,51 @@ private slots:
         session.store.close();
 
         m_lock.reset();
+        QCOMPARE(storedNames(), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
+    }
+
+    // An import that meets another program's write lock writes nothing, and
+    // the window and wab import both say why.
+    void importMeetingALockSaysWhy_data()
+    {
+        QTest::addColumn<bool>("inWindow");
+        QTest::newRow("window") << true;
+        QTest::newRow("wab import") << false;
+    }
+
+    void importMeetingALockSaysWhy()
+    {
+        QFETCH(bool, inWindow);
+        QVERIFY(createStore());
+        const QString cards = m_dir + QStringLiteral("/new.vcf");
+        QFile file(cards);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:%1\r\nEND:VCARD\r\n").arg(kNewName).toUtf8());
+        file.close();
+        const QByteArray before = fileBytes(store());
+        storetest::RawDb writer(store());
+        QVERIFY(writer.exec("BEGIN IMMEDIATE"));
+
+        QString said;
+        if (inWindow) {
+            Session session(m_dir);
+            QVERIFY(session.store.open(session.dir.storeFile()));
+            QPointer<MainWindow> window = new MainWindow(session);
+            window->created();
+            ui::FileDialog::setNextFileName(cards);
+            window->findChild<QAction *>(QStringLiteral("导入联系人…"))->trigger();
+            said = ui::MessageBoxScript::last().text;
+            QCOMPARE(session.store.recordCount(), 2);
+            delete window.data();
+        } else {
+            const Run import = run(wabBinary(), {QStringLiteral("import"), cards, store()});
+            QCOMPARE(import.exitCode, 1);
+            said = import.output;
+        }
+        QVERIFY2(said.contains(storeErrorText(StoreError::Busy)), qPrintable(said));
+        QVERIFY(writer.exec("ROLLBACK"));
+        QCOMPARE(fileBytes(store()), before);
         QCOMPARE(storedNames(), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
     }
 
