@@ -31,6 +31,7 @@ libclang-rt-14-dev
 libreoffice-calc-nogui
 chromium
 khard
+python3-vobject
 abook
 desktop-file-utils
 appstream
