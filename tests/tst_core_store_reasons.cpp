@@ -93,6 +93,8 @@ const QList<FileCase> &fileCases()
          [](const QString &p) {
              return sql(p, "PRAGMA ignore_check_constraints = ON; UPDATE records SET deleted = 7 WHERE id = 1");
          }},
+        {"record left marked deleted", StoreError::Damaged,
+         [](const QString &p) { return sql(p, "UPDATE records SET deleted = 1 WHERE id = 5"); }},
         {"row id zero", StoreError::Damaged,
          [](const QString &p) { return sql(p, "UPDATE records SET id = 0 WHERE id = 1"); }},
         {"sequence below highest id", StoreError::Damaged,

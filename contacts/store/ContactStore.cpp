@@ -173,11 +173,11 @@ StoreError ContactStoreImpl::load(Connection &reader)
         record.rowId = select.columnInt(0);
         const qint64 deleted = select.columnInt(1);
         // A record that does not unseal or parse fails the whole open: records
-        // are never dropped silently.
-        if (!isInteger(select, 1) || (deleted != 0 && deleted != 1) || select.columnType(2) != SQLITE_BLOB ||
+        // are never dropped silently. Marks and purges commit together, so
+        // a record still marked was flagged by someone else: damage too.
+        if (!isInteger(select, 1) || deleted != 0 || select.columnType(2) != SQLITE_BLOB ||
             !readDiskForm(record.rowId, select.columnBlob(2), &record.packed))
             return StoreError::Damaged;
-        record.deleted = deleted == 1;
         digest.toggle(tagOf(record));
         records.push_back(std::move(record));
     }

@@ -78,10 +78,21 @@ StoreError checkMeta(Connection &db, StoreMeta *meta, QStringList *problems)
     return error;
 }
 
-int countRecords(Connection &db)
+int countRecords(Connection &db, const char *where = "")
 {
-    Statement count = db.prepare("SELECT count(*) FROM records");
+    const QByteArray sql = QByteArray("SELECT count(*) FROM records") + where;
+    Statement count = db.prepare(sql.constData());
     return count.step() == SQLITE_ROW ? int(count.columnInt(0)) : -1;
+}
+
+// A delete marks and purges in one transaction: a mark left in the file is
+// damage, seen with or without the password.
+void checkMarks(Connection &db, QStringList *problems)
+{
+    const int marked = countRecords(db, " WHERE deleted IS NOT 0");
+    if (marked > 0)
+        problems->append(
+            QStringLiteral("有 %1 条记录留有删除标记（删除没有完成，或文件被改动过）").arg(marked));
 }
 
 void checkRecords(Connection &db, const StoreMeta &meta, const SealingKey *key, QStringList *problems)
@@ -176,6 +187,7 @@ StoreCheck ContactStore::check(const QString &path, const QString &password)
         SealingKey key;
         QByteArray check;
         const int problemsBefore = int(result.problems.size());
+        checkMarks(db, &result.problems);
         if (!meta.sealed) {
             checkRecords(db, meta, nullptr, &result.problems);
         } else if (!password.isEmpty()) {
