@@ -4,6 +4,7 @@
 #include "app/Program.h"
 #include "app/SingleInstance.h"
 #include "contacts/Session.h"
+#include "contacts/store/Secret.h"
 #include "ui/Controls.h"
 #include "ui/Memory.h"
 #include "ui/MessageBox.h"
@@ -123,8 +124,12 @@ void LoginWindow::destroyWindow()
 
 void LoginWindow::确定按钮_clicked()
 {
-    m_session.loginPassword = 密码编辑框->text();
-    if (m_session.store.open(m_session.dir.storeFile(), m_session.loginPassword)) {
+    // Only the key derived from the typed text is kept for the run.
+    QString typed = 密码编辑框->text();
+    m_session.loginCredential = ContactStore::credentialFor(m_session.dir.storeFile(), typed);
+    wipe(typed); // shared with the box, which keeps its text after a failure
+    if (m_session.store.open(m_session.dir.storeFile(), m_session.loginCredential)) {
+        ui::wipeText(密码编辑框);
         continueWithMainWindow();
         return;
     }
@@ -140,12 +145,12 @@ void LoginWindow::确定按钮_clicked()
 
 void LoginWindow::密码编辑框_gotFocus()
 {
-    密码编辑框->clear();
+    ui::wipeText(密码编辑框);
 }
 
 void LoginWindow::密码编辑框_leftButtonPressed()
 {
-    密码编辑框->clear();
+    ui::wipeText(密码编辑框);
 }
 
 void LoginWindow::最小化_clicked()

@@ -64,7 +64,7 @@ bool changePasswordInWindow(Session &session, const QString &from, const QString
     window.编辑框2->setText(to);
     window.编辑框3->setText(to);
     window.确定按钮->click();
-    return lastMessageIs(QStringLiteral("密码修改成功！")) && session.loginPassword == to;
+    return lastMessageIs(QStringLiteral("密码修改成功！")) && session.loginCredential.matches(to);
 }
 
 } // namespace
@@ -82,12 +82,12 @@ int main(int argc, char **argv)
     Session session(temp.path());
     const QString path = session.dir.storeFile();
     const QString pristine = session.dir.file(QStringLiteral("pristine.vdb"));
-    session.loginPassword = QStringLiteral("old");
-    if (!bench::createStore(pristine, kRecords, session.loginPassword) || !QFile::copy(pristine, path) ||
-        !session.store.open(path, session.loginPassword)) {
+    if (!bench::createStore(pristine, kRecords, QStringLiteral("old")) || !QFile::copy(pristine, path) ||
+        !session.store.open(path, QStringLiteral("old"))) {
         fprintf(stderr, "could not build the store\n");
         return 1;
     }
+    session.loginCredential = session.store.credential();
     printf("store: %d contacts, %.1f MB, in %s\n", session.store.recordCount(),
            double(QFileInfo(path).size()) / 1e6, qPrintable(path));
     printf("%-46s %9s %9s %9s %8s\n", "operation (ms)", "median", "p90", "max", "goal");
@@ -123,7 +123,7 @@ int main(int argc, char **argv)
             session.store.close();
             QFile::remove(path);
             ok = QFile::copy(pristine, path) && session.store.open(path, QStringLiteral("old")) && ok;
-            session.loginPassword = QStringLiteral("old");
+            session.loginCredential = session.store.credential();
             main.refillList();
             ui::ModalScript::setNextHandler([](QDialog *shown) {
                 auto *window = static_cast<DataWindow *>(shown);

@@ -12,19 +12,22 @@ const QString kBackupTitle = QStringLiteral("温馨提示！");
 
 PasswordOutcome checkPasswordChange(const PasswordRequest &request)
 {
-    if (request.storeHasPassword && request.typedOld != request.loginPassword)
+    if (request.storeHasPassword && !request.login.matches(request.typedOld))
         return PasswordOutcome::WrongOldPassword;
     if (request.newPassword != request.repeated)
         return PasswordOutcome::Mismatch;
     return PasswordOutcome::Changed;
 }
 
+PasswordOutcome setNewPassword(ContactStore &store, const PasswordRequest &request)
+{
+    return store.setPassword(request.newPassword) ? PasswordOutcome::Changed : PasswordOutcome::ChangeFailed;
+}
+
 PasswordOutcome changePassword(ContactStore &store, const PasswordRequest &request)
 {
     const PasswordOutcome outcome = checkPasswordChange(request);
-    if (outcome != PasswordOutcome::Changed)
-        return outcome;
-    return store.setPassword(request.newPassword) ? PasswordOutcome::Changed : PasswordOutcome::ChangeFailed;
+    return outcome == PasswordOutcome::Changed ? setNewPassword(store, request) : outcome;
 }
 
 Message passwordMessage(PasswordOutcome outcome, bool storeHadPassword)

@@ -18,7 +18,7 @@ namespace style = rules::style;
 struct PasswordRequest {
     bool storeHasPassword = false; // asked of the file at each attempt
     QString typedOld;              // not consulted when the store has no password
-    QString loginPassword;
+    StoreCredential login;         // what the store was opened with
     QString newPassword;
     QString repeated;
 };
@@ -26,9 +26,11 @@ struct PasswordRequest {
 enum class PasswordOutcome { WrongOldPassword, Mismatch, Changed, ChangeFailed };
 
 // The checks in their order: the old password (only when the store has one)
-// against the login password, then the repetition. Exact comparisons.
+// against the login credential, then the repetition. Exact comparisons.
 PasswordOutcome checkPasswordChange(const PasswordRequest &request);
-// The checks, then the re-sealing of the open store under the new password.
+// The re-sealing of the open store under the new password, checks passed.
+PasswordOutcome setNewPassword(ContactStore &store, const PasswordRequest &request);
+// The checks, then the re-sealing.
 PasswordOutcome changePassword(ContactStore &store, const PasswordRequest &request);
 // The message for an outcome; a failure shows a stop icon when the store had
 // a password and an exclamation mark when it had none.

@@ -17,7 +17,8 @@ struct FormState {
 };
 
 // State shared between the handlers of all windows: the program directory,
-// the one open store, the password that opened it and the record form state.
+// the one open store, the credential that opened it (the login password
+// itself is wiped once the key is derived) and the record form state.
 // One object per run; tests build a fresh one.
 struct Session {
     explicit Session(const QString &programDir) : dir(programDir) {}
@@ -25,7 +26,7 @@ struct Session {
 
     ProgramDir dir;
     ContactStore store;
-    QString loginPassword;
+    StoreCredential loginCredential;
     int failedLoginCount = 0;
     FormState form;
 };

@@ -367,11 +367,12 @@ QLabel *ExportWebWindow::statusPane(int index) const
     return (index == 0 || index == 1) ? m_panes[index] : nullptr;
 }
 
-int ExportWebWindow::run(Session &session, QWidget *parent, const QString &storePath, const QString &password)
+int ExportWebWindow::run(Session &session, QWidget *parent, const QString &storePath,
+                         const StoreCredential &credential)
 {
     ExportWebWindow window(session, parent);
     window.storePath = storePath;
-    window.storePassword = password;
+    window.storeCredential = credential;
     window.created();
     return ui::execModal(&window);
 }
@@ -472,7 +473,7 @@ bool ExportWebWindow::buildPage(QByteArray &page)
 {
     const exchange::WebPageOptions options = pageOptions();
     ContactStore &store = m_session.store;
-    if (!store.open(storePath, storePassword)) {
+    if (!store.open(storePath, storeCredential)) {
         ui::messageBox(this, QStringLiteral("打开数据库“") + storePath + QStringLiteral("”失败！"), QString(),
                        ui::Style::OkStop);
         return false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/store/StoreCredential.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -37,12 +39,13 @@ public:
     explicit ExportWebWindow(Session &session, QWidget *parent = nullptr);
 
     // Builds the window for the store file at storePath (opened by each build
-    // with password), runs its created handler and shows it modally.
-    static int run(Session &session, QWidget *parent, const QString &storePath, const QString &password);
+    // with credential), runs its created handler and shows it modally.
+    static int run(Session &session, QWidget *parent, const QString &storePath,
+                   const StoreCredential &credential);
 
     // The store the builds read; the caller keeps it closed meanwhile.
     QString storePath;
-    QString storePassword;
+    StoreCredential storeCredential;
 
     QTabWidget *选择夹1;
 

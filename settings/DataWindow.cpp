@@ -131,7 +131,7 @@ void DataWindow::writeWorkbook(const QString &destination)
 void DataWindow::reopenStore()
 {
     if (!m_session.store.isOpen() &&
-        !m_session.store.open(m_session.dir.storeFile(), m_session.loginPassword))
+        !m_session.store.open(m_session.dir.storeFile(), m_session.loginCredential))
         ui::messageBox(this, QStringLiteral("无法重新打开通讯录：%1").arg(m_session.dir.storeFile()),
                        QStringLiteral("温馨提示"), ui::Style::OkStop);
 }
@@ -140,7 +140,7 @@ void DataWindow::导出高级网页文件()
 {
     // The export window opens the store file itself for each build.
     m_session.store.close();
-    ExportWebWindow::run(m_session, this, m_session.dir.storeFile(), m_session.loginPassword);
+    ExportWebWindow::run(m_session, this, m_session.dir.storeFile(), m_session.loginCredential);
     reopenStore();
     accept();
 }

@@ -2,6 +2,7 @@
 
 #include "contacts/Maintenance.h"
 #include "contacts/Session.h"
+#include "contacts/store/Secret.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -78,7 +79,7 @@ void PasswordWindow::确定按钮_被单击()
     // Asked again at every press: another program may have changed the file.
     request.storeHasPassword = ContactStore::hasPassword(m_session.dir.storeFile());
     request.typedOld = 编辑框1->text();
-    request.loginPassword = m_session.loginPassword;
+    request.login = m_session.loginCredential;
     request.newPassword = 编辑框2->text();
     request.repeated = 编辑框3->text();
 
@@ -86,7 +87,7 @@ void PasswordWindow::确定按钮_被单击()
     if (outcome == PasswordOutcome::Changed) {
         // Re-sealing a large store takes a moment.
         ui::WaitCursor wait;
-        outcome = changePassword(m_session.store, request);
+        outcome = setNewPassword(m_session.store, request);
     }
     const Message message = passwordMessage(outcome, request.storeHasPassword);
     ui::messageBox(this, message.text, message.title, message.style);
@@ -104,13 +105,26 @@ void PasswordWindow::确定按钮_被单击()
         }
         return;
     case PasswordOutcome::Changed:
-        m_session.loginPassword = 编辑框2->text();
+        // The store now holds the key of 编辑框2's text.
+        m_session.loginCredential = m_session.store.credential();
+        forgetTyped(request);
         accept();
         return;
     case PasswordOutcome::ChangeFailed:
+        forgetTyped(request);
         reject();
         return;
     }
+}
+
+void PasswordWindow::forgetTyped(maintenance::PasswordRequest &request)
+{
+    // The request shares the boxes' texts: it lets go first, so that each
+    // box holds the last copy when it is wiped.
+    for (QString *text : {&request.typedOld, &request.newPassword, &request.repeated})
+        wipe(*text);
+    for (QLineEdit *box : {编辑框1, 编辑框2, 编辑框3})
+        ui::wipeText(box);
 }
 
 void PasswordWindow::askOldPasswordAgain()

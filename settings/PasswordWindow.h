@@ -7,6 +7,10 @@ class QPushButton;
 
 namespace quennet {
 
+namespace maintenance {
+struct PasswordRequest;
+}
+
 // 密码设置窗口: sets, changes or removes the password of the store file.
 class PasswordWindow : public SkinnedWindow {
     Q_OBJECT
@@ -35,6 +39,8 @@ public:
 
 private:
     void askOldPasswordAgain();
+    // Wipes the typed passwords once the window is done with them.
+    void forgetTyped(maintenance::PasswordRequest &request);
     QLineEdit *makePasswordEdit(const QString &name, const QRect &geometry);
 };
 

@@ -95,7 +95,10 @@ private slots:
         QFETCH(QString, newPassword);
         QFETCH(QString, repeated);
         QFETCH(PasswordOutcome, outcome);
-        QCOMPARE(checkPasswordChange({hasPassword, typedOld, login, newPassword, repeated}), outcome);
+        // What the login leaves: the credential of a store with that password.
+        const StoreCredential credential =
+            login.isEmpty() ? StoreCredential() : ContactStore::credentialFor(makeStore({}, login), login);
+        QCOMPARE(checkPasswordChange({hasPassword, typedOld, credential, newPassword, repeated}), outcome);
     }
 
     void passwordMessages()
@@ -121,14 +124,16 @@ private slots:
         const QString path = makeStore({"甲", "乙"}, QStringLiteral("old"));
         ContactStore store;
         QVERIFY(store.open(path, QStringLiteral("old")));
-        QCOMPARE(changePassword(store, {true, "old", "old", "new", "new"}), PasswordOutcome::Changed);
+        QCOMPARE(changePassword(store, {true, "old", store.credential(), "new", "new"}),
+                 PasswordOutcome::Changed);
         store.close();
         QVERIFY(!store.open(path, QStringLiteral("old")));
         QVERIFY(store.open(path, QStringLiteral("new")));
         QCOMPARE(allNames(store), QStringList({"甲", "乙"}));
         // A refused change writes nothing.
         const auto before = fileState(path);
-        QCOMPARE(changePassword(store, {true, "old", "new", "x", "x"}), PasswordOutcome::WrongOldPassword);
+        QCOMPARE(changePassword(store, {true, "old", store.credential(), "x", "x"}),
+                 PasswordOutcome::WrongOldPassword);
         QVERIFY(fileState(path) == before);
     }
 
@@ -139,7 +144,8 @@ private slots:
         QVERIFY(store.open(path, QStringLiteral("old")));
         const QByteArray before = readAll(path);
         ContactStoreTestAccess::failNextCommit(store);
-        QCOMPARE(changePassword(store, {true, "old", "old", "new", "new"}), PasswordOutcome::ChangeFailed);
+        QCOMPARE(changePassword(store, {true, "old", store.credential(), "new", "new"}),
+                 PasswordOutcome::ChangeFailed);
         QCOMPARE(readAll(path), before);
         // The open store still writes under the old password.
         QVERIFY(store.append(contact("丙")));

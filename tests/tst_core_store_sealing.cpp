@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "contacts/Gbk.h"
+#include "contacts/Session.h"
 
 #include <csignal>
 #include <unistd.h>
@@ -29,6 +30,16 @@ using storetest::FileState;
 using storetest::fileState;
 
 namespace {
+
+// The windows keep no password for the run, only the credential: no member
+// of the shared state can hold the login text.
+template <typename T, typename = void>
+struct HasLoginPassword : std::false_type {};
+template <typename T>
+struct HasLoginPassword<T, std::void_t<decltype(std::declval<T &>().loginPassword)>> : std::true_type {};
+static_assert(!HasLoginPassword<Session>::value);
+static_assert(std::is_same_v<decltype(Session::loginCredential), StoreCredential>);
+static_assert(!std::is_constructible_v<StoreCredential, QString>);
 
 const char kChildFlag[] = "--set-password-child";
 
@@ -226,6 +237,42 @@ private slots:
         ContactStore store;
         QVERIFY(store.open(path, QStringLiteral("new")));
         QCOMPARE(store.recordCount(), 2);
+    }
+
+    // What the windows keep instead of the login password: it opens the
+    // store until the password is set again, by any handle, even to the
+    // same text; a store without a password opens with any credential.
+    void credentialOpensUntilPasswordSetAgain()
+    {
+        const QString pw = QStringLiteral("pw");
+        const QString path = makeStore(pw, sampleRows(3, QStringLiteral("午")));
+        StoreError why = StoreError::None;
+        QVERIFY(!ContactStore::credentialFor(path, QStringLiteral("pW"), &why).holdsKey());
+        QCOMPARE(why, StoreError::WrongPassword);
+        const StoreCredential login = ContactStore::credentialFor(path, pw, &why);
+        QCOMPARE(why, StoreError::None);
+        QVERIFY(login.matches(pw));
+        for (const QString &typed : {QStringLiteral("pW"), QStringLiteral("pw "), QString()})
+            QVERIFY(!login.matches(typed));
+        ContactStore store, other;
+        QVERIFY(store.open(path, login));
+        QCOMPARE(store.recordCount(), 3);
+        QVERIFY(store.credential().matches(pw));
+        QVERIFY(!other.open(path, StoreCredential()));
+        QCOMPARE(other.lastError(), StoreError::WrongPassword);
+        const StoreCredential own = store.credential();
+        QVERIFY(other.open(path, own) && other.setPassword(pw));
+        for (const StoreCredential &stale : {login, own}) {
+            QVERIFY(!store.open(path, stale));
+            QCOMPARE(store.lastError(), StoreError::WrongPassword);
+            QVERIFY(stale.matches(pw)); // the old password, as the login typed it
+        }
+        QVERIFY(store.open(path, other.credential()));
+        QVERIFY(other.setPassword(QString()));
+        QVERIFY(!other.credential().holdsKey());
+        QVERIFY(store.open(path, login));
+        QVERIFY(!ContactStore::credentialFor(path, pw, &why).holdsKey());
+        QCOMPARE(why, StoreError::None);
     }
 
     void fileShowsNoContactTextUnderPassword()

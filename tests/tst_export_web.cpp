@@ -204,14 +204,14 @@ class ExportWebTest : public QObject {
         m_dir = std::make_unique<apptest::ProgramDirectory>(false);
         QVERIFY(m_dir->createStore(password, contacts));
         m_session = std::make_unique<Session>(m_dir->path());
-        m_session->loginPassword = password;
+        m_session->loginCredential = ContactStore::credentialFor(m_dir->storeFile(), password);
     }
 
     std::unique_ptr<ExportWebWindow> openWindow(const QString &password = kPassword)
     {
         auto window = std::make_unique<ExportWebWindow>(*m_session);
         window->storePath = m_session->dir.storeFile();
-        window->storePassword = password;
+        window->storeCredential = ContactStore::credentialFor(m_session->dir.storeFile(), password);
         window->created();
         window->show();
         return window;
@@ -288,7 +288,8 @@ private slots:
             ui::FileDialog::setNextFileName(target);
             window->按钮1->click();
         });
-        const int result = ExportWebWindow::run(*m_session, nullptr, m_session->dir.storeFile(), kPassword);
+        const int result =
+            ExportWebWindow::run(*m_session, nullptr, m_session->dir.storeFile(), m_session->loginCredential);
 
         QVERIFY(stayedOpenAfterCancel);
         QCOMPARE(percentAfterCancel, QStringLiteral("100%"));
@@ -397,7 +398,8 @@ private slots:
         makeStore(sampleContacts());
         QVERIFY(m_session->store.open(m_session->dir.storeFile(), kPassword));
         m_session->store.goTo(2);
-        QString path, password;
+        QString path;
+        StoreCredential credential;
         bool storeClosed = false;
         ui::ModalScript::setNextHandler([](QDialog *shown) {
             shown->findChild<QRadioButton *>(QStringLiteral("单选框2"))->click();
@@ -407,7 +409,7 @@ private slots:
             auto *web = qobject_cast<ExportWebWindow *>(shown);
             QVERIFY(web);
             path = web->storePath;
-            password = web->storePassword;
+            credential = web->storeCredential;
             storeClosed = !m_session->store.isOpen();
             web->按钮6->click(); // builds with its own open and close
             web->按钮5->click();
@@ -417,7 +419,7 @@ private slots:
         QCOMPARE(ui::ModalScript::shownNames(),
                  (QStringList{QStringLiteral("数据管理窗口"), QStringLiteral("导出网页窗口")}));
         QCOMPARE(path, m_session->dir.storeFile());
-        QCOMPARE(password, kPassword);
+        QVERIFY(credential.holdsKey() && credential.matches(kPassword));
         QVERIFY(storeClosed);
         QVERIFY(QFile::exists(m_session->dir.previewFile()));
         QVERIFY(m_session->store.isOpen());

@@ -112,7 +112,7 @@ private slots:
         QCOMPARE(LoginWindow::load(session), nullptr);
         QVERIFY(session.store.isOpen());
         QCOMPARE(session.store.recordCount(), 3);
-        QVERIFY(session.loginPassword.isEmpty());
+        QVERIFY(!session.loginCredential.holdsKey());
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
         const QList<QWidget *> shown = visibleTopLevels();
         QCOMPARE(shown.size(), 1);
@@ -184,7 +184,9 @@ private slots:
         QTest::keyClicks(window->密码编辑框, QStringLiteral(" 1"));
         QTest::mouseClick(window->确定按钮, Qt::LeftButton);
         QVERIFY(session.store.isOpen());
-        QCOMPARE(session.loginPassword, QStringLiteral("密码 1"));
+        QVERIFY(session.loginCredential.matches(QStringLiteral("密码 1")));
+        if (window) // its deletion is pending; the typed text is gone already
+            QCOMPARE(window->密码编辑框->text(), QString());
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
         MainWindow *main = mainWindow();
         QVERIFY(main);
@@ -193,8 +195,8 @@ private slots:
         QCOMPARE(visibleTopLevels(), QList<QWidget *>{main});
     }
 
-    // Every press sets the login password from the box, whether the open
-    // succeeds or not; a failure keeps the typed text in the box.
+    // Every press sets the login credential from the box (a wrong password
+    // leaves none); a failure keeps the typed text in the box.
     void wrongPasswordsWarnTwice()
     {
         apptest::ProgramDirectory home;
@@ -202,11 +204,11 @@ private slots:
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
         tryPassword(window, QStringLiteral("Secret"));
-        QCOMPARE(session.loginPassword, QStringLiteral("Secret"));
+        QVERIFY(!session.loginCredential.holdsKey());
         QCOMPARE(session.failedLoginCount, 1);
         QCOMPARE(window->密码编辑框->text(), QStringLiteral("Secret"));
         tryPassword(window, QStringLiteral("secret "));
-        QCOMPARE(session.loginPassword, QStringLiteral("secret "));
+        QVERIFY(!session.loginCredential.holdsKey());
         QCOMPARE(session.failedLoginCount, 2);
         const QList<ui::ShownMessage> shown = ui::MessageBoxScript::shown();
         QCOMPARE(shown.size(), 2);
@@ -217,7 +219,7 @@ private slots:
 
         tryPassword(window, QStringLiteral("secret"));
         QVERIFY(session.store.isOpen());
-        QCOMPARE(session.loginPassword, QStringLiteral("secret"));
+        QVERIFY(session.loginCredential.matches(QStringLiteral("secret")));
         QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
         QVERIFY(mainWindow());
     }
@@ -227,10 +229,11 @@ private slots:
         apptest::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
-        session.loginPassword = QStringLiteral("stale");
+        session.loginCredential = ContactStore::credentialFor(home.storeFile(), QStringLiteral("secret"));
+        QVERIFY(session.loginCredential.holdsKey());
         QPointer<LoginWindow> window = LoginWindow::load(session);
         window->确定按钮->click();
-        QCOMPARE(session.loginPassword, QString());
+        QVERIFY(!session.loginCredential.holdsKey());
         QCOMPARE(session.failedLoginCount, 1);
         compareMessage(ui::MessageBoxScript::last(), kWrong, kTip, 0x10);
     }

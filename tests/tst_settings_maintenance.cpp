@@ -90,8 +90,10 @@ class SettingsMaintenanceTest : public QObject {
         if (!m_home->createStore(password, apptest::numberedContacts(count)))
             return false;
         m_session = std::make_unique<Session>(m_home->path());
-        m_session->loginPassword = password;
-        return m_session->store.open(m_home->storeFile(), password);
+        if (!m_session->store.open(m_home->storeFile(), password))
+            return false;
+        m_session->loginCredential = m_session->store.credential();
+        return true;
     }
 
 private slots:
@@ -195,7 +197,8 @@ private slots:
         QCOMPARE(ui::MessageBoxScript::last().style, style);
         QCOMPARE(result != -1, closes);
         QCOMPARE(result == int(QDialog::Accepted), message == QStringLiteral("密码修改成功！"));
-        QCOMPARE(m_session->loginPassword, loginAfter);
+        QVERIFY(m_session->loginCredential.matches(loginAfter));
+        QCOMPARE(m_session->loginCredential.holdsKey(), !loginAfter.isEmpty());
         // The wait cursor is up exactly while the store is re-sealed.
         QCOMPARE(ui::WaitCursor::shownCount() - waitCursors, int(message.startsWith(QStringLiteral("密码修改"))));
         QVERIFY(!QApplication::overrideCursor());

@@ -84,10 +84,10 @@ class WindowsExportsTest : public QObject {
         const QString dir = m_root.filePath(QString::number(++m_dirs));
         QDir().mkpath(dir);
         auto session = std::make_unique<Session>(dir);
-        session->loginPassword = loginPassword;
         if (!ContactStore::create(session->dir.storeFile(), loginPassword) ||
             !session->store.open(session->dir.storeFile(), loginPassword))
             return nullptr;
+        session->loginCredential = session->store.credential();
         for (const QStringList &values : contacts())
             if (!session->store.append(values))
                 return nullptr;

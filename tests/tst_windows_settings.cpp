@@ -322,7 +322,7 @@ private slots:
 
     void runShowsTheCreatedWindowModally()
     {
-        auto session = makeSession();
+        auto session = makeSession(QStringLiteral("pw"));
         QWidget owner;
         QString seen;
         bool createdRan = false;
@@ -347,17 +347,19 @@ private slots:
         QCOMPARE(seen, QStringLiteral("数据管理窗口"));
         QVERIFY(firstOptionSelected);
 
-        QString path, password;
+        QString path;
+        StoreCredential credential;
         ui::ModalScript::setNextHandler([&](QDialog *shown) {
             auto *web = qobject_cast<ExportWebWindow *>(shown);
             QVERIFY(web);
             path = web->storePath;
-            password = web->storePassword;
+            credential = web->storeCredential;
             shown->reject();
         });
-        ExportWebWindow::run(*session, &owner, session->dir.storeFile(), QStringLiteral("pw"));
+        ExportWebWindow::run(*session, &owner, session->dir.storeFile(),
+                             ContactStore::credentialFor(session->dir.storeFile(), QStringLiteral("pw")));
         QCOMPARE(path, session->dir.storeFile());
-        QCOMPARE(password, QStringLiteral("pw"));
+        QVERIFY(credential.holdsKey() && credential.matches(QStringLiteral("pw")));
         QCOMPARE(ui::ModalScript::shownCount(), 3);
     }
 

@@ -1,11 +1,13 @@
 #include "ui/Controls.h"
 
+#include "contacts/store/Secret.h"
 #include "ui/TestModeInternal.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QUrl>
@@ -166,6 +168,13 @@ void setCaption(QWidget *control, QWidget *caption)
     while (text.endsWith(QLatin1Char(':')) || text.endsWith(QChar(0xFF1A)))
         text.chop(1);
     control->setAccessibleName(text);
+}
+
+void wipeText(QLineEdit *box)
+{
+    QString text = box->text();
+    box->setText(QString());
+    wipe(text);
 }
 
 void simulateKeyPress(int qtKey, const QString &text)

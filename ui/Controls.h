@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QTimer>
 
+class QLineEdit;
+
 namespace quennet::ui {
 
 // A picture button with three bitmaps of the control's size: normal, mouse
@@ -57,6 +59,12 @@ void setToolTip(QWidget *control, const QString &text);
 // "姓 名：" names it "姓名". A label caption also becomes the control's
 // buddy.
 void setCaption(QWidget *control, QWidget *caption);
+
+// Empties a password box and overwrites the characters it held: once the
+// box let go of its text (setText also drops the edit history), the copy
+// taken first is the only one left and can be wiped. Drop every other copy
+// of the text before.
+void wipeText(QLineEdit *box);
 
 // Simulates one press of a key (Qt::Key_0 ... ) delivered to the control that
 // has the keyboard focus, as if typed on the keyboard. Nothing happens when no

@@ -45,8 +45,8 @@ bool opensKeyCheck(const StoreMeta &meta, const SealingKey &key)
 }
 
 // The key for a sealed store: the one already held (a reload) when it still
-// opens the file, else derived from the password.
-StoreError unlockKey(const StoreMeta &meta, const QString &password, SealingKey *key)
+// opens the file, else the credential's or one derived from the password.
+StoreError unlockKey(const StoreMeta &meta, const Unlocking &with, SealingKey *key)
 {
     if (!meta.sealed) {
         key->clear();
@@ -54,10 +54,18 @@ StoreError unlockKey(const StoreMeta &meta, const QString &password, SealingKey 
     }
     if (key->isValid() && opensKeyCheck(meta, *key))
         return StoreError::None;
-    if (password.isEmpty())
+    if (with.credential) {
+        // A key derived for another salt or cost cannot open this file.
+        if (!(with.credential->kdf == meta.kdf))
+            return StoreError::WrongPassword;
+        *key = with.credential->key.copy();
+        if (!key->isValid())
+            return StoreError::OverCapacity;
+    } else if (!with.password || with.password->isEmpty()) {
         return StoreError::WrongPassword;
-    if (!key->derive(password, meta.kdf))
+    } else if (!key->derive(*with.password, meta.kdf)) {
         return StoreError::OverCapacity; // the only way a plausible derivation fails: no memory
+    }
     return opensKeyCheck(meta, *key) ? StoreError::None : StoreError::WrongPassword;
 }
 
@@ -188,7 +196,7 @@ StoreError ContactStoreImpl::load(Connection &reader)
     return StoreError::None;
 }
 
-StoreError ContactStoreImpl::readVerified(const QString &path, const QString &password, quint32 *counter)
+StoreError ContactStoreImpl::readVerified(const QString &path, const Unlocking &with, quint32 *counter)
 {
     Connection reader;
     if (const StoreError error = beginReading(path, &reader); error != StoreError::None)
@@ -198,7 +206,7 @@ StoreError ContactStoreImpl::readVerified(const QString &path, const QString &pa
             return error;
     if (const StoreError error = readMeta(reader, &meta); error != StoreError::None)
         return error;
-    if (const StoreError error = unlockKey(meta, password, &key); error != StoreError::None)
+    if (const StoreError error = unlockKey(meta, with, &key); error != StoreError::None)
         return error;
     if (const StoreError error = load(reader); error != StoreError::None)
         return error;
@@ -227,12 +235,12 @@ StoreError ContactStoreImpl::openForWriting(const QString &path, quint32 changeC
     return unchanged ? StoreError::None : StoreError::ChangedElsewhere;
 }
 
-StoreError ContactStoreImpl::openAndLoad(const QString &path, const QString &password)
+StoreError ContactStoreImpl::openAndLoad(const QString &path, const Unlocking &with)
 {
     constexpr int kAttempts = 3;
     for (int attempt = 1;; ++attempt) {
         quint32 counter = 0;
-        StoreError error = readVerified(path, password, &counter);
+        StoreError error = readVerified(path, with, &counter);
         if (error == StoreError::None)
             error = openForWriting(path, counter);
         if (error == StoreError::None)
@@ -307,7 +315,7 @@ StoreError ContactStoreImpl::reloadInTransaction()
         return failed;
     // Another store put in its place, or its password changed: the key
     // held no longer applies.
-    if (fresh.storeId != meta.storeId || unlockKey(fresh, QString(), &key) != StoreError::None)
+    if (fresh.storeId != meta.storeId || unlockKey(fresh, Unlocking(), &key) != StoreError::None)
         return StoreError::ChangedElsewhere;
     meta = std::move(fresh);
     viewLost = true;
@@ -453,17 +461,53 @@ bool ContactStore::create(const QString &path, const QString &password, StoreErr
 
 bool ContactStore::open(const QString &path, const QString &password)
 {
+    return openUnlocking(path, Unlocking{&password, nullptr});
+}
+
+bool ContactStore::open(const QString &path, const StoreCredential &credential)
+{
+    static const QString noPassword;
+    return openUnlocking(path, Unlocking{&noPassword, credential.m_unlock.get()});
+}
+
+bool ContactStore::openUnlocking(const QString &path, const Unlocking &with)
+{
     close();
     // Everything is validated and read through a read-only connection; the
     // file is opened for writing only once it has proven to be a store that
     // this password opens.
-    d->error = d->openAndLoad(path, password);
+    d->error = d->openAndLoad(path, with);
     if (d->error == StoreError::None) {
         goFirst();
         return true;
     }
     d->reset();
     return false;
+}
+
+StoreCredential ContactStore::credential() const
+{
+    if (!isOpen() || !d->meta.sealed)
+        return StoreCredential();
+    SealingKey copy = d->key.copy();
+    if (!copy.isValid())
+        return StoreCredential();
+    return StoreCredential(std::make_shared<const StoreCredential::Unlock>(
+        StoreCredential::Unlock{std::move(copy), d->meta.kdf}));
+}
+
+StoreCredential ContactStore::credentialFor(const QString &path, const QString &password, StoreError *why)
+{
+    StoreMeta meta;
+    StoreError error = readMetaOnly(path, &meta);
+    SealingKey key;
+    if (error == StoreError::None && meta.sealed)
+        error = unlockKey(meta, Unlocking{&password, nullptr}, &key);
+    tell(why, error);
+    if (error != StoreError::None || !meta.sealed)
+        return StoreCredential();
+    return StoreCredential(
+        std::make_shared<const StoreCredential::Unlock>(StoreCredential::Unlock{std::move(key), meta.kdf}));
 }
 
 StoreError ContactStore::lastError() const

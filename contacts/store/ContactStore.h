@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/store/StoreCredential.h"
 #include "contacts/store/StoreError.h"
 
 #include <QString>
@@ -40,6 +41,7 @@ struct StoreCheck {
 
 class ContactStoreImpl;
 struct ContactStoreTestAccess;
+struct Unlocking;
 
 // The one contact store: an SQLite file holding records of six text fields,
 // optionally sealed under a password. After open every record is held in
@@ -72,6 +74,19 @@ public:
     // Before the records are read the file is verified (structure, schema,
     // meta data, bounds of everything read): a damaged store never opens.
     bool open(const QString &path, const QString &password = QString());
+    // The same with a credential instead of the password (see
+    // StoreCredential): a store whose password was set again since the
+    // credential was made fails with WrongPassword.
+    bool open(const QString &path, const StoreCredential &credential);
+    // What opens this store again without its password: its key while a
+    // password protects it, else (or when not open) no key.
+    StoreCredential credential() const;
+    // The credential of the store file at path for password, so the caller
+    // can wipe the password before the store is read. No key and
+    // WrongPassword when the password does not open it; no key and None
+    // for a store without a password.
+    static StoreCredential credentialFor(const QString &path, const QString &password,
+                                         StoreError *why = nullptr);
     void close();
     bool isOpen() const;
     // Why the last open or write failed; None after a success.
@@ -159,6 +174,7 @@ public:
 
 private:
     friend struct ContactStoreTestAccess;
+    bool openUnlocking(const QString &path, const Unlocking &with);
     std::unique_ptr<ContactStoreImpl> d;
 };
 

@@ -23,6 +23,18 @@ struct StoredRecord {
     QByteArray packed;
 };
 
+struct StoreCredential::Unlock {
+    store::SealingKey key;
+    store::KdfParams kdf;
+};
+
+// How an open unlocks a sealed store: with a password or a credential.
+// With neither only the key already held (a reload) can unlock it.
+struct Unlocking {
+    const QString *password = nullptr;
+    const StoreCredential::Unlock *credential = nullptr;
+};
+
 class ContactStoreImpl {
 public:
     // The open store; records[i] is record number i + 1.
@@ -49,8 +61,8 @@ public:
     const StoredRecord *current() const;
     void reset();
 
-    StoreError openAndLoad(const QString &path, const QString &password);
-    StoreError readVerified(const QString &path, const QString &password, quint32 *changeCounter);
+    StoreError openAndLoad(const QString &path, const Unlocking &with);
+    StoreError readVerified(const QString &path, const Unlocking &with, quint32 *changeCounter);
     StoreError openForWriting(const QString &path, quint32 changeCounterRead);
     StoreError load(store::Connection &reader);
     QByteArray diskForm(const store::StoreMeta &m, const store::SealingKey &k, qint64 rowId,

@@ -7,6 +7,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace quennet::store {
@@ -85,6 +86,22 @@ void SealingKey::clear()
         sodium_free(m_key); // wipes the memory first
         m_key = nullptr;
     }
+}
+
+SealingKey SealingKey::copy() const
+{
+    SealingKey out;
+    if (!m_key)
+        return out;
+    out.m_key = static_cast<unsigned char *>(sodium_malloc(2 * kKeyBytes));
+    if (out.m_key)
+        memcpy(out.m_key, m_key, 2 * kKeyBytes);
+    return out;
+}
+
+bool SealingKey::sameAs(const SealingKey &other) const
+{
+    return m_key && other.m_key && sodium_memcmp(m_key, other.m_key, 2 * kKeyBytes) == 0;
 }
 
 bool SealingKey::derive(const QString &password, const KdfParams &params)

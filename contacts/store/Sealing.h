@@ -19,6 +19,10 @@ struct KdfParams {
     // more work or memory (or for the test builds' cheap cost, in a release
     // build) is damaged.
     bool isPlausible() const;
+    bool operator==(const KdfParams &o) const
+    {
+        return salt == o.salt && opsLimit == o.opsLimit && memLimit == o.memLimit;
+    }
 };
 
 struct KdfCost {
@@ -77,6 +81,11 @@ public:
     bool derive(const QString &password, const KdfParams &params);
     bool isValid() const { return m_key != nullptr; }
     void clear();
+    // A second key in its own locked memory; invalid when this one is (or
+    // when no memory is left).
+    SealingKey copy() const;
+    // Both valid and equal, compared in constant time.
+    bool sameAs(const SealingKey &other) const;
 
     // XChaCha20-Poly1305 with a fresh random nonce: nonce || ciphertext || tag.
     QByteArray seal(QByteArrayView plain, QByteArrayView associated) const;
