@@ -2,8 +2,6 @@
 // assistive technology reads (through Qt's accessibility interface), and
 // the login and the main window work from the keyboard alone.
 
-#include "AppTestSupport.h"
-
 #include "app/AboutWindow.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
@@ -12,6 +10,8 @@
 #include "export/ExportWebWindow.h"
 #include "settings/DataWindow.h"
 #include "settings/PasswordWindow.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/HotKeys.h"
 #include "ui/MessageBox.h"
@@ -52,11 +52,13 @@ QStringList unnamedControls(QWidget *window)
 {
     QStringList unnamed;
     for (QWidget *control : window->findChildren<QWidget *>()) {
-        const bool isList = qobject_cast<QAbstractItemView *>(control) && !qobject_cast<QHeaderView *>(control);
+        const bool isList =
+            qobject_cast<QAbstractItemView *>(control) && !qobject_cast<QHeaderView *>(control);
         const bool needsName = qobject_cast<ui::ImageButton *>(control) || isList ||
                                (qobject_cast<QLineEdit *>(control) && !isPartOfAnotherControl(control));
         if (needsName && control->window() == window && accessibleName(control).trimmed().isEmpty())
-            unnamed << control->objectName() + QLatin1Char('(') + QLatin1String(control->metaObject()->className()) + QLatin1Char(')');
+            unnamed << control->objectName() + QLatin1Char('(') +
+                           QLatin1String(control->metaObject()->className()) + QLatin1Char(')');
     }
     return unnamed;
 }
@@ -82,7 +84,8 @@ void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 void typeText(const QString &text)
 {
     for (const QChar ch : text)
-        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch),
+                            Qt::NoModifier);
 }
 
 } // namespace
@@ -92,7 +95,7 @@ class AccessibilityTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { apptest::initWindowTests(); }
+    void initTestCase() { test::initWindowTests(); }
 
     void everyControlHasAName_data()
     {
@@ -104,16 +107,20 @@ private slots:
             return window;
         });
         QTest::newRow("关于窗口") << WindowMaker([](Session &s) -> QWidget * { return new AboutWindow(s); });
-        QTest::newRow("密码设置窗口") << WindowMaker([](Session &s) -> QWidget * { return new PasswordWindow(s); });
-        QTest::newRow("数据管理窗口") << WindowMaker([](Session &s) -> QWidget * { return new DataWindow(s); });
-        QTest::newRow("导出数据窗口") << WindowMaker([](Session &s) -> QWidget * { return new ExportDataWindow(s); });
-        QTest::newRow("导出网页窗口") << WindowMaker([](Session &s) -> QWidget * { return new ExportWebWindow(s); });
+        QTest::newRow("密码设置窗口")
+            << WindowMaker([](Session &s) -> QWidget * { return new PasswordWindow(s); });
+        QTest::newRow("数据管理窗口")
+            << WindowMaker([](Session &s) -> QWidget * { return new DataWindow(s); });
+        QTest::newRow("导出数据窗口")
+            << WindowMaker([](Session &s) -> QWidget * { return new ExportDataWindow(s); });
+        QTest::newRow("导出网页窗口")
+            << WindowMaker([](Session &s) -> QWidget * { return new ExportWebWindow(s); });
     }
 
     void everyControlHasAName()
     {
         QFETCH(WindowMaker, make);
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore());
         Session session(home.path());
         QVERIFY(session.store.open(session.dir.storeFile()));
@@ -128,9 +135,14 @@ private slots:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("name");
         const char *const names[][2] = {
-            {"姓名编辑框", "姓名"}, {"电话编辑框", "电话"}, {"手机编辑框", "手机"},
-            {"QQ编辑框", "QQ"},     {"Email编辑框", "Email"}, {"地址编辑框", "地址"},
-            {"超级列表框", "双击联系人查看具体信息"}, {"确定按钮", "确定"},
+            {"姓名编辑框", "姓名"},
+            {"电话编辑框", "电话"},
+            {"手机编辑框", "手机"},
+            {"QQ编辑框", "QQ"},
+            {"Email编辑框", "Email"},
+            {"地址编辑框", "地址"},
+            {"超级列表框", "双击联系人查看具体信息"},
+            {"确定按钮", "确定"},
         };
         for (const auto &row : names)
             QTest::newRow(row[0]) << QString::fromUtf8(row[0]) << QString::fromUtf8(row[1]);
@@ -140,7 +152,7 @@ private slots:
     {
         QFETCH(QString, control);
         QFETCH(QString, name);
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore());
         Session session(home.path());
         QVERIFY(session.store.open(session.dir.storeFile()));
@@ -162,7 +174,7 @@ private slots:
     void loginWorksFromTheKeyboard()
     {
         QFETCH(QList<int>, confirmKeys);
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("mima1")));
         Session session(home.path());
         QPointer<LoginWindow> login = LoginWindow::load(session);
@@ -183,9 +195,9 @@ private slots:
     void mainWindowWorksFromTheKeyboard()
     {
         ui::HotKeyScript::setTestMode(false); // the window's own shortcuts, as offscreen has them
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), {apptest::contact(QStringLiteral("张三")),
-                                             apptest::contact(QStringLiteral("李四"))}));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(
+            QString(), {test::Person(QStringLiteral("张三")), test::Person(QStringLiteral("李四"))}));
         Session session(home.path());
         QVERIFY(session.store.open(session.dir.storeFile()));
         std::unique_ptr<MainWindow> window(MainWindow::load(session));

@@ -2,37 +2,30 @@
 // the password rule's branches, and writes that fail half way leaving
 // nothing lost.
 
-#include "StoreTestSupport.h"
 #include "contacts/ContactRules.h"
 #include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "support/Person.h"
+#include "support/StoreFiles.h"
+#include "support/StoreFixture.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <unistd.h>
 
 using namespace quennet;
 using namespace quennet::maintenance;
-using storetest::contact;
-using storetest::fileState;
-using storetest::permissionsOf;
-using storetest::readAll;
+using quennet::test::allNames;
+using quennet::test::fileState;
+using quennet::test::permissionsOf;
+using quennet::test::readAll;
 
 Q_DECLARE_METATYPE(quennet::maintenance::PasswordOutcome)
 
 namespace {
-
-QStringList allNames(ContactStore &store)
-{
-    QStringList names;
-    for (int number = 1; number <= store.recordCount(); ++number)
-        names << store.fieldOf(number, FieldName);
-    return names;
-}
 
 bool anyMarked(ContactStore &store)
 {
@@ -49,19 +42,14 @@ bool anyMarked(ContactStore &store)
 class MaintenanceTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_serial = 0;
+    test::StoreDir m_stores;
 
     QString makeStore(const QStringList &names, const QString &password = QString())
     {
-        const QString path = m_dir.filePath(QStringLiteral("s%1.vdb").arg(++m_serial));
-        ContactStore store;
-        if (!ContactStore::create(path, password) || !store.open(path, password))
-            return QString();
+        QList<QStringList> rows;
         for (const QString &name : names)
-            if (!store.append(contact(name, QStringLiteral("010-") + name)))
-                return QString();
-        return path;
+            rows << test::Person(name).phone(QStringLiteral("010-") + name);
+        return m_stores.create(password, rows);
     }
 
 private slots:
@@ -75,16 +63,43 @@ private slots:
         QTest::addColumn<PasswordOutcome>("outcome");
         using O = PasswordOutcome;
         // The old password is checked first, so a wrong one hides a mismatch.
-        QTest::newRow("wrong old and mismatch") << true << "x" << "pw" << "a" << "b" << O::WrongOldPassword;
-        QTest::newRow("old differs in case") << true << "PW" << "pw" << "a" << "a" << O::WrongOldPassword;
-        QTest::newRow("old with a blank") << true << "pw " << "pw" << "a" << "a" << O::WrongOldPassword;
-        QTest::newRow("mismatch") << true << "pw" << "pw" << "a" << "A" << O::Mismatch;
-        QTest::newRow("change") << true << "pw" << "pw" << "新" << "新" << O::Changed;
-        QTest::newRow("removal") << true << "pw" << "pw" << "" << "" << O::Changed;
+        QTest::newRow("wrong old and mismatch") << true << "x"
+                                                << "pw"
+                                                << "a"
+                                                << "b" << O::WrongOldPassword;
+        QTest::newRow("old differs in case") << true << "PW"
+                                             << "pw"
+                                             << "a"
+                                             << "a" << O::WrongOldPassword;
+        QTest::newRow("old with a blank") << true << "pw "
+                                          << "pw"
+                                          << "a"
+                                          << "a" << O::WrongOldPassword;
+        QTest::newRow("mismatch") << true << "pw"
+                                  << "pw"
+                                  << "a"
+                                  << "A" << O::Mismatch;
+        QTest::newRow("change") << true << "pw"
+                                << "pw"
+                                << "新"
+                                << "新" << O::Changed;
+        QTest::newRow("removal") << true << "pw"
+                                 << "pw"
+                                 << ""
+                                 << "" << O::Changed;
         // Without a password on the file the old box is never consulted.
-        QTest::newRow("none: old ignored") << false << "原始密码为空！" << "" << "a" << "a" << O::Changed;
-        QTest::newRow("none: mismatch") << false << "" << "" << "a" << "" << O::Mismatch;
-        QTest::newRow("none: empty again") << false << "" << "" << "" << "" << O::Changed;
+        QTest::newRow("none: old ignored") << false << "原始密码为空！"
+                                           << ""
+                                           << "a"
+                                           << "a" << O::Changed;
+        QTest::newRow("none: mismatch") << false << ""
+                                        << ""
+                                        << "a"
+                                        << "" << O::Mismatch;
+        QTest::newRow("none: empty again") << false << ""
+                                           << ""
+                                           << ""
+                                           << "" << O::Changed;
     }
 
     void passwordRule()
@@ -148,7 +163,7 @@ private slots:
                  PasswordOutcome::ChangeFailed);
         QCOMPARE(readAll(path), before);
         // The open store still writes under the old password.
-        QVERIFY(store.append(contact("丙")));
+        QVERIFY(store.append(test::Person("丙")));
         store.close();
         QVERIFY(store.open(path, QStringLiteral("old")));
         QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
@@ -159,12 +174,12 @@ private slots:
         const QString path = makeStore({"甲", "乙"}, QStringLiteral("密码"));
         ContactStore store;
         QVERIFY(store.open(path, QStringLiteral("密码")));
-        const QString backup = m_dir.filePath(QStringLiteral("copy.bak"));
+        const QString backup = m_stores.filePath(QStringLiteral("copy.bak"));
         QVERIFY(backUp(store, backup));
         QCOMPARE(readAll(backup), readAll(path));
         QCOMPARE(permissionsOf(backup), 0600u);
         // Taken while the store is open, and the store still works.
-        QVERIFY(store.append(contact("丙")));
+        QVERIFY(store.append(test::Person("丙")));
         ContactStore restored;
         QVERIFY(!restored.open(backup, QString()));
         QVERIFY(restored.open(backup, QStringLiteral("密码")));
@@ -192,9 +207,9 @@ private slots:
         const QString path = makeStore({"甲", "乙", "丙"});
         ContactStore store;
         QVERIFY(store.open(path));
-        const QString goodBackup = m_dir.filePath(QStringLiteral("good%1.bak").arg(m_serial));
+        const QString goodBackup = m_stores.filePath(QStringLiteral("good%1.bak").arg(m_stores.serial()));
         QVERIFY(backUp(store, goodBackup));
-        QVERIFY(store.append(contact("丁"))); // the store now differs from the backup
+        QVERIFY(store.append(test::Person("丁"))); // the store now differs from the backup
         const QByteArray oldBackup = readAll(goodBackup);
         const QByteArray storeBytes = readAll(path);
 
@@ -202,34 +217,35 @@ private slots:
         if (kind == "store itself") {
             destination = path;
         } else if (kind == "relative name of the store") {
-            QVERIFY(QDir::setCurrent(m_dir.path()));
+            QVERIFY(QDir::setCurrent(m_stores.path()));
             destination = QStringLiteral("./sub/../") + QFileInfo(path).fileName();
-            QDir(m_dir.path()).mkpath(QStringLiteral("sub"));
+            QDir(m_stores.path()).mkpath(QStringLiteral("sub"));
         } else if (kind == "symbolic link to the store") {
-            destination = m_dir.filePath(QStringLiteral("link%1.bak").arg(m_serial));
+            destination = m_stores.filePath(QStringLiteral("link%1.bak").arg(m_stores.serial()));
             QVERIFY(QFile::link(path, destination));
         } else if (kind == "hard link to the store") {
-            destination = m_dir.filePath(QStringLiteral("hard%1.bak").arg(m_serial));
-            QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(destination).constData()), 0);
+            destination = m_stores.filePath(QStringLiteral("hard%1.bak").arg(m_stores.serial()));
+            QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(destination).constData()),
+                     0);
         } else if (kind == "journal") {
             destination = path + QStringLiteral("-journal");
         } else if (kind == "missing directory") {
-            destination = m_dir.filePath(QStringLiteral("nowhere/wab.bak"));
+            destination = m_stores.filePath(QStringLiteral("nowhere/wab.bak"));
         } else if (kind == "a directory") {
-            destination = m_dir.filePath(QStringLiteral("dir%1").arg(m_serial));
+            destination = m_stores.filePath(QStringLiteral("dir%1").arg(m_stores.serial()));
             QVERIFY(QDir().mkpath(destination));
         } else if (kind == "fails half way") {
             destination = goodBackup;
             ContactStoreTestAccess::failCopyAfter(store, storeBytes.size() / 2);
         }
-        const QStringList filesBefore = QDir(m_dir.path()).entryList(QDir::Files);
+        const QStringList filesBefore = QDir(m_stores.path()).entryList(QDir::Files);
         QVERIFY(!backUp(store, destination));
         QCOMPARE(readAll(path), storeBytes);
         QCOMPARE(readAll(goodBackup), oldBackup);
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), filesBefore);
+        QCOMPARE(QDir(m_stores.path()).entryList(QDir::Files), filesBefore);
         QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
         QCOMPARE(store.recordCount(), 4);
-        QVERIFY(store.append(contact("戊")));
+        QVERIFY(store.append(test::Person("戊")));
     }
 
     void clearingIsOneTransactionAndScrubsTheText()
@@ -261,7 +277,8 @@ private slots:
     void clearingMessages()
     {
         const QList<std::tuple<Message, QString, QString, int>> table = {
-            {clearFirstConfirmation(), "此选项将删除您通讯录中所有的联系人哦！是否要继续？", "温馨提示", 0x124},
+            {clearFirstConfirmation(), "此选项将删除您通讯录中所有的联系人哦！是否要继续？", "温馨提示",
+             0x124},
             {clearSecondConfirmation(), "不好意思！您真的确定要清空所有联系人吗？", "温馨提示", 0x131},
             {clearSucceeded(), "清空所有记录成功！", "温馨提示", 0x40},
             {clearFailed(), "清空所有记录失败！", "温馨提示", 0x40},

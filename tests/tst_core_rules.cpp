@@ -3,6 +3,7 @@
 
 #include "contacts/ContactRules.h"
 #include "contacts/store/ContactStore.h"
+#include "support/StoreFixture.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,23 +30,6 @@ rules::ContactInput input(const QString &line)
 {
     const QStringList v = fields(line);
     return {v[0], v[1], v[2], v[3], v[4], v[5]};
-}
-
-QStringList recordAt(ContactStore &store, int number)
-{
-    store.goTo(number);
-    QStringList values;
-    for (int pos = 1; pos <= kFieldCount; ++pos)
-        values.append(store.field(pos));
-    return values;
-}
-
-QList<QStringList> allRecords(ContactStore &store)
-{
-    QList<QStringList> records;
-    for (int number = 1; number <= store.recordCount(); ++number)
-        records.append(recordAt(store, number));
-    return records;
 }
 
 QString repeat(const QString &piece, int times)
@@ -185,7 +169,7 @@ void TestRules::addingChecks()
         QCOMPARE(shown.title, QStringLiteral("温馨提示"));
         QCOMPARE(shown.style, 0x40);
     }
-    QCOMPARE(allRecords(m_store).size(), records.size()); // a check never writes
+    QCOMPARE(test::allRecords(m_store).size(), records.size()); // a check never writes
 }
 
 void TestRules::duplicateSearchForAdding_data()
@@ -285,7 +269,7 @@ void TestRules::modifyingChecks()
     QCOMPARE(check, expected);
     QCOMPARE(rules::checkMessage(check, rules::Branch::Modifying).text, message);
     QCOMPARE(m_store.recordNumber(), before); // the search ends on the selected record
-    QCOMPARE(allRecords(m_store).size(), records.size());
+    QCOMPARE(test::allRecords(m_store).size(), records.size());
 }
 
 void TestRules::writes()
@@ -298,7 +282,7 @@ void TestRules::writes()
     QVERIFY(rules::appendContact(m_store, added));
     QCOMPARE(m_store.recordCount(), 3);
     QCOMPARE(m_store.recordNumber(), 3);
-    QCOMPARE(recordAt(m_store, 3), added.values());
+    QCOMPARE(m_store.recordAt(3), added.values());
 
     // A value the store refuses: nothing written, the cursor stays.
     m_store.goTo(2);
@@ -314,20 +298,20 @@ void TestRules::writes()
     QCOMPARE(rules::checkModifying(m_store, changed, 2), Check::Ok);
     QVERIFY(rules::modifyContact(m_store, changed, 2));
     QCOMPARE(m_store.recordNumber(), 2);
-    QCOMPARE(recordAt(m_store, 2), changed.values());
-    QCOMPARE(recordAt(m_store, 1), fields(QStringLiteral("甲|1")));
+    QCOMPARE(m_store.recordAt(2), changed.values());
+    QCOMPARE(m_store.recordAt(1), fields(QStringLiteral("甲|1")));
 
     // Modifying before anything was selected: record 0 is no record and the
     // store refuses; nothing changes.
-    const QList<QStringList> before = allRecords(m_store);
+    const QList<QStringList> before = test::allRecords(m_store);
     QVERIFY(!rules::modifyContact(m_store, input(QStringLiteral("戊|5")), 0));
-    QCOMPARE(allRecords(m_store), before);
+    QCOMPARE(test::allRecords(m_store), before);
 
     // Written values survive reopening, byte for byte.
     const QString path = m_store.filePath();
     m_store.close();
     QVERIFY(m_store.open(path));
-    QCOMPARE(allRecords(m_store), before);
+    QCOMPARE(test::allRecords(m_store), before);
 
     QCOMPARE(rules::addSucceeded().text, QStringLiteral("添加联系人成功！"));
     QCOMPARE(rules::addFailed().text, QStringLiteral("添加联系人失败！"));
@@ -383,7 +367,7 @@ void TestRules::deletion()
     m_store.goTo(3);
     QVERIFY(rules::deleteRecordUnderCursor(m_store));
     QCOMPARE(m_store.recordCount(), 4);
-    QCOMPARE(allRecords(m_store),
+    QCOMPARE(test::allRecords(m_store),
              (QList<QStringList>{fields(QStringLiteral("一")), fields(QStringLiteral("二")),
                                  fields(QStringLiteral("四")), fields(QStringLiteral("五"))}));
 

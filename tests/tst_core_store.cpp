@@ -2,14 +2,16 @@
 // failures that must leave file and memory alone, and files that are not
 // stores.
 
-#include "StoreTestSupport.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "contacts/store/StoreFile.h"
+#include "support/Person.h"
+#include "support/RawSqlite.h"
+#include "support/StoreFiles.h"
+#include "support/StoreFixture.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -17,9 +19,8 @@
 #include <unistd.h>
 
 using namespace quennet;
-using storetest::contact;
-using storetest::FileState;
-using storetest::fileState;
+using quennet::test::FileState;
+using quennet::test::fileState;
 
 namespace {
 
@@ -30,14 +31,6 @@ QStringList currentRecord(const ContactStore &store)
     for (int pos = 1; pos <= kFieldCount; ++pos)
         values << store.field(pos);
     return values;
-}
-
-QStringList allNames(ContactStore &store)
-{
-    QStringList names;
-    for (store.goFirst(); !store.isAfterLast(); store.skip())
-        names << store.field(QStringLiteral("姓名"));
-    return names;
 }
 
 void verifyOffRecord(const ContactStore &store)
@@ -54,30 +47,20 @@ class StoreTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    int m_serial = 0;
+    test::StoreDir m_stores;
 
-    QString freshPath(const QString &stem = QStringLiteral("wab"))
-    {
-        const QString dir = m_dir.filePath(QStringLiteral("%1-%2").arg(stem).arg(++m_serial));
-        QDir().mkpath(dir);
-        return dir + QLatin1Char('/') + stem + QStringLiteral(".vdb");
-    }
+    QString freshPath(const QString &stem = QStringLiteral("wab")) { return m_stores.freshPath(stem); }
 
     // A new store holding the given names (other fields derived from them).
     QString makeStore(const QStringList &names)
     {
-        const QString path = freshPath();
-        if (!ContactStore::create(path))
-            return {};
-        ContactStore store;
-        if (!store.open(path))
-            return {};
         QList<QStringList> rows;
         for (const QString &name : names)
-            rows << contact(name, name + QStringLiteral("-电话"), QString(), QString(),
-                            name + QStringLiteral("@mail"), QStringLiteral("地址") + name);
-        return ContactStoreTestAccess::appendMany(store, rows) ? path : QString();
+            rows << test::Person(name)
+                        .phone(name + QStringLiteral("-电话"))
+                        .email(name + QStringLiteral("@mail"))
+                        .address(QStringLiteral("地址") + name);
+        return m_stores.create(QString(), rows);
     }
 
     void openStore(ContactStore &store, const QStringList &names)
@@ -88,7 +71,7 @@ private:
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase() { QVERIFY(m_stores.isValid()); }
 
     // --- cursor -----------------------------------------------------------------
 
@@ -116,7 +99,7 @@ private slots:
         QVERIFY(store.isAfterLast());
         verifyOffRecord(store);
         QVERIFY(!store.find(1, QString()));
-        QVERIFY(!store.modify(contact(QStringLiteral("甲"))));
+        QVERIFY(!store.modify(test::Person(QStringLiteral("甲"))));
         QVERIFY(!store.markDeleted());
         QVERIFY(store.purge());
         QCOMPARE(store.recordCount(), 0);
@@ -175,7 +158,7 @@ private slots:
         QVERIFY(store.isAfterLast());
         store.skip(std::numeric_limits<int>::min());
         QVERIFY(store.isBeforeFirst());
-        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "乙", "丙"}));
     }
 
     void goToOutsideRangeLeavesCursorOnNoRecord()
@@ -195,9 +178,9 @@ private slots:
         store.goTo(99);
         QCOMPARE(store.recordNumber(), 4);
         verifyOffRecord(store);
-        QVERIFY(!store.modify(contact(QStringLiteral("丁"))));
+        QVERIFY(!store.modify(test::Person(QStringLiteral("丁"))));
         QVERIFY(!store.markDeleted());
-        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "乙", "丙"}));
     }
 
     void fieldsByNameAndPosition()
@@ -244,7 +227,7 @@ private slots:
         store.close();
         QVERIFY(!store.isOpen());
         QCOMPARE(store.recordCount(), 0);
-        QVERIFY(!store.append(contact(QStringLiteral("甲"))));
+        QVERIFY(!store.append(test::Person(QStringLiteral("甲"))));
     }
 
     // --- find ------------------------------------------------------------------------
@@ -314,7 +297,7 @@ private slots:
         ContactStore store;
         openStore(store, {"甲", "乙"});
         store.goFirst();
-        QVERIFY(store.append(contact("丙", "", "13800000000")));
+        QVERIFY(store.append(test::Person("丙").mobile("13800000000")));
         QCOMPARE(store.recordCount(), 3);
         QCOMPARE(store.recordNumber(), 3);
         QCOMPARE(store.field(3), QStringLiteral("13800000000"));
@@ -347,12 +330,12 @@ private slots:
         QCOMPARE(store.recordCount(), 2);
         QCOMPARE(store.recordNumber(), 2);
         QCOMPARE(store.field(1), QStringLiteral("丙"));
-        QCOMPARE(allNames(store), QStringList({"甲", "丙"}));
-        QVERIFY(store.append(contact("丁")));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "丙"}));
+        QVERIFY(store.append(test::Person("丁")));
         QCOMPARE(store.recordNumber(), 3);
         store.close();
         QVERIFY(store.open(path));
-        QCOMPARE(allNames(store), QStringList({"甲", "丙", "丁"}));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "丙", "丁"}));
     }
 
     void purgeClampsCursor()
@@ -382,7 +365,7 @@ private slots:
         QCOMPARE(other.lastError(), StoreError::Damaged);
         QVERIFY(store.purge());
         QVERIFY(other.open(path));
-        QCOMPARE(allNames(other), QStringList({"乙"}));
+        QCOMPARE(test::allNames(other), QStringList({"乙"}));
     }
 
     void clearRemovesEveryRecord()
@@ -395,10 +378,10 @@ private slots:
         QCOMPARE(store.recordCount(), 0);
         QVERIFY(store.isAfterLast());
         verifyOffRecord(store);
-        QVERIFY(store.append(contact("丁")));
+        QVERIFY(store.append(test::Person("丁")));
         store.close();
         QVERIFY(store.open(path));
-        QCOMPARE(allNames(store), QStringList({"丁"}));
+        QCOMPARE(test::allNames(store), QStringList({"丁"}));
     }
 
     void rowIdsAreNeverReused()
@@ -409,9 +392,9 @@ private slots:
         store.goLast();
         QVERIFY(store.markDeleted());
         QVERIFY(store.purge());
-        QVERIFY(store.append(contact("丁")));
+        QVERIFY(store.append(test::Person("丁")));
         store.close();
-        storetest::RawDb raw(path);
+        test::RawDb raw(path);
         QCOMPARE(raw.rowIds(), QList<qint64>({1, 2, 4}));
     }
 
@@ -424,7 +407,7 @@ private slots:
             ContactStore store;
             QVERIFY(store.open(path));
             QVERIFY(store.append(tricky));
-            QVERIFY(store.append(contact("王五", "1")));
+            QVERIFY(store.append(test::Person("王五").phone("1")));
             store.goFirst();
             QVERIFY(store.modify(tricky));
         } // destroyed without close(): nothing is pending
@@ -433,7 +416,7 @@ private slots:
         QCOMPARE(store.recordCount(), 2);
         QCOMPARE(currentRecord(store), tricky);
         store.skip();
-        QCOMPARE(currentRecord(store), contact("王五", "1"));
+        QCOMPARE(currentRecord(store), test::Person("王五").phone("1"));
     }
 
     // --- refused values ---------------------------------------------------------------
@@ -464,14 +447,14 @@ private slots:
         QVERIFY(full.toUtf8().size() <= kMaxFieldBytes);
         QVERIFY(over.toUtf8().size() > kMaxFieldBytes);
         const FileState before = fileState(path);
-        QVERIFY(!store.append(contact("乙", "", "", "", "", over)));
-        QVERIFY(!store.modify(contact(over)));
+        QVERIFY(!store.append(test::Person("乙").address(over)));
+        QVERIFY(!store.modify(test::Person(over)));
         // One bad row refuses the whole batch.
-        QVERIFY(!store.appendMany({contact("丙"), contact("丁", over)}));
+        QVERIFY(!store.appendMany({test::Person("丙"), test::Person("丁").phone(over)}));
         QVERIFY(fileState(path) == before);
         QCOMPARE(store.recordCount(), 1);
         QCOMPARE(store.field(1), QStringLiteral("甲"));
-        QVERIFY(store.append(contact("乙", full, full, full, full, full)));
+        QVERIFY(store.append(test::Person("乙").phone(full).mobile(full).qq(full).email(full).address(full)));
         store.close();
         QVERIFY(store.open(path));
         store.goLast();
@@ -499,11 +482,11 @@ private slots:
         ContactStoreTestAccess::failNextCommit(store);
         bool result = true;
         if (operation == "append")
-            result = store.append(contact("丁"));
+            result = store.append(test::Person("丁"));
         else if (operation == "appendMany")
-            result = store.appendMany({contact("丁"), contact("己")});
+            result = store.appendMany({test::Person("丁"), test::Person("己")});
         else if (operation == "modify")
-            result = store.modify(contact("乙二"));
+            result = store.modify(test::Person("乙二"));
         else if (operation == "mark")
             store.goTo(3), result = store.markDeleted();
         else if (operation == "purge")
@@ -516,18 +499,18 @@ private slots:
         QVERIFY(fileState(path) == before);
         QVERIFY(!QFileInfo::exists(path + "-journal"));
         QCOMPARE(store.recordCount(), 3);
-        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "乙", "丙"}));
         store.goTo(2);
         QVERIFY(store.isMarkedDeleted());
         store.goTo(3);
         QVERIFY(!store.isMarkedDeleted());
         QVERIFY(!ContactStore::hasPassword(path));
         // The store keeps working after the failure.
-        QVERIFY(store.append(contact("戊")));
+        QVERIFY(store.append(test::Person("戊")));
         QVERIFY(store.purge());
         store.close();
         QVERIFY(store.open(path));
-        QCOMPARE(allNames(store), QStringList({"甲", "丙", "戊"}));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "丙", "戊"}));
     }
 
     // A directory squatting on the journal's name makes every transaction
@@ -539,19 +522,19 @@ private slots:
         QVERIFY(store.open(path));
         QVERIFY(QDir().mkdir(path + "-journal"));
         const FileState before = fileState(path);
-        QVERIFY(!store.append(contact("丙")));
-        QVERIFY(!store.modify(contact("甲二")));
+        QVERIFY(!store.append(test::Person("丙")));
+        QVERIFY(!store.modify(test::Person("甲二")));
         QVERIFY(!store.markDeleted());
         QVERIFY(!store.purge());
         QVERIFY(!store.clear());
         QVERIFY(!store.setPassword(QStringLiteral("pw")));
         QVERIFY(fileState(path) == before);
-        QCOMPARE(allNames(store), QStringList({"甲", "乙"}));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "乙"}));
         store.goFirst();
         QVERIFY(!store.isMarkedDeleted());
         QVERIFY(QDir().rmdir(path + "-journal"));
-        QVERIFY(store.append(contact("丙")));
-        QCOMPARE(allNames(store), QStringList({"甲", "乙", "丙"}));
+        QVERIFY(store.append(test::Person("丙")));
+        QCOMPARE(test::allNames(store), QStringList({"甲", "乙", "丙"}));
     }
 
     // The file-size limit applies to root too: growing the file fails the
@@ -569,7 +552,7 @@ private slots:
         limited.rlim_cur = rlim_t(before.bytes.size());
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
         const QString big(20000, QLatin1Char('x'));
-        const bool appended = store.append(contact("乙", big, big, big));
+        const bool appended = store.append(test::Person("乙").phone(big).mobile(big).qq(big));
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!appended);
@@ -577,8 +560,8 @@ private slots:
         store.close();
         QVERIFY(fileState(path).bytes == before.bytes);
         QVERIFY(store.open(path));
-        QCOMPARE(allNames(store), QStringList({"甲"}));
-        QVERIFY(store.append(contact("乙", big)));
+        QCOMPARE(test::allNames(store), QStringList({"甲"}));
+        QVERIFY(store.append(test::Person("乙").phone(big)));
     }
 
     void readOnlyFileOpensButRefusesWrites()
@@ -590,10 +573,10 @@ private slots:
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
         const FileState before = fileState(path);
         QVERIFY(store.open(path));
-        QVERIFY(!store.append(contact("乙")));
-        QVERIFY(!store.modify(contact("甲二")));
+        QVERIFY(!store.append(test::Person("乙")));
+        QVERIFY(!store.modify(test::Person("甲二")));
         QVERIFY(!store.markDeleted());
-        QCOMPARE(allNames(store), QStringList({"甲"}));
+        QCOMPARE(test::allNames(store), QStringList({"甲"}));
         store.close();
         QVERIFY(fileState(path) == before);
     }
@@ -604,13 +587,13 @@ private slots:
     {
         const QString path = freshPath();
         QVERIFY(ContactStore::create(path));
-        QCOMPARE(storetest::permissionsOf(path), 0600u);
+        QCOMPARE(test::permissionsOf(path), 0600u);
         QVERIFY(!ContactStore::hasPassword(path));
         ContactStore store;
         QVERIFY(store.open(path));
         QCOMPARE(store.recordCount(), 0);
-        QVERIFY(store.append(contact("甲")));
-        QCOMPARE(storetest::permissionsOf(path), 0600u);
+        QVERIFY(store.append(test::Person("甲")));
+        QCOMPARE(test::permissionsOf(path), 0600u);
         QVERIFY(!QFileInfo::exists(path + "-journal"));
         QVERIFY(!QFileInfo::exists(path + "-wal"));
     }
@@ -622,10 +605,10 @@ private slots:
         QVERIFY(!ContactStore::create(path));
         QVERIFY(fileState(path) == before);
         const QString empty = freshPath();
-        QVERIFY(storetest::writeAll(empty, QByteArray()));
+        QVERIFY(test::writeAll(empty, QByteArray()));
         QVERIFY(!ContactStore::create(empty));
         QCOMPARE(QFileInfo(empty).size(), 0);
-        QVERIFY(!ContactStore::create(m_dir.filePath("no-such-dir/wab.vdb")));
+        QVERIFY(!ContactStore::create(m_stores.filePath("no-such-dir/wab.vdb")));
     }
 
     void badFilesFailWithoutBeingTouched_data()
@@ -698,18 +681,19 @@ private slots:
         {
             ContactStore store;
             QVERIFY(store.open(path));
-            QVERIFY(store.append(contact("丙", QString::fromLatin1(marker), QString(), QString(),
-                                         QStringLiteral("秘密") + QString::fromLatin1(marker))));
-            QVERIFY(storetest::readAll(path).contains(marker));
+            QVERIFY(store.append(test::Person("丙")
+                                     .phone(QString::fromLatin1(marker))
+                                     .email(QStringLiteral("秘密") + QString::fromLatin1(marker))));
+            QVERIFY(test::readAll(path).contains(marker));
             if (how == "purge")
                 QVERIFY(store.markDeleted() && store.purge());
             else if (how == "modify")
-                QVERIFY(store.modify(contact("丙")));
+                QVERIFY(store.modify(test::Person("丙")));
             else
                 QVERIFY(store.clear());
         }
-        QVERIFY(!storetest::readAll(path).contains(marker));
-        QVERIFY(!storetest::readAll(path).contains(QStringLiteral("秘密").toUtf8()));
+        QVERIFY(!test::readAll(path).contains(marker));
+        QVERIFY(!test::readAll(path).contains(QStringLiteral("秘密").toUtf8()));
         QVERIFY(!QFileInfo::exists(path + "-journal"));
         QVERIFY(!QFileInfo::exists(path + "-wal"));
     }
@@ -719,12 +703,12 @@ private slots:
         const QString path = makeStore({"甲", "乙"});
         ContactStore store;
         QVERIFY(store.open(path));
-        QVERIFY(store.append(contact("丙")));
+        QVERIFY(store.append(test::Person("丙")));
         const QString copy = QFileInfo(path).absolutePath() + "/wab.bak";
         QVERIFY(QFile::copy(path, copy)); // while the store is open
         ContactStore backup;
         QVERIFY(backup.open(copy));
-        QCOMPARE(allNames(backup), QStringList({"甲", "乙", "丙"}));
+        QCOMPARE(test::allNames(backup), QStringList({"甲", "乙", "丙"}));
         QCOMPARE(backup.storeName(), QStringLiteral("wab"));
     }
 
@@ -738,15 +722,15 @@ private:
         if (kind == "missing")
             return path;
         if (kind == "empty")
-            return storetest::writeAll(path, QByteArray()) ? path : QString();
+            return test::writeAll(path, QByteArray()) ? path : QString();
         if (kind == "garbage")
-            return storetest::writeAll(path, garbage) ? path : QString();
+            return test::writeAll(path, garbage) ? path : QString();
         if (kind == "short garbage")
-            return storetest::writeAll(path, "SQLite format 3") ? path : QString();
+            return test::writeAll(path, "SQLite format 3") ? path : QString();
         if (kind == "directory")
             return QDir().mkpath(path) ? path : QString();
         if (kind.startsWith("foreign")) {
-            storetest::RawDb raw(path);
+            test::RawDb raw(path);
             if (!raw.exec("CREATE TABLE people (name TEXT); INSERT INTO people VALUES ('x')"))
                 return {};
             const QByteArray ourId = "PRAGMA application_id = " + QByteArray::number(store::kApplicationId);
@@ -761,17 +745,17 @@ private:
         const QString store = makeStore(kind == "record damaged" ? names.mid(0, 3) : names);
         if (store.isEmpty() || !QFile::rename(store, path))
             return {};
-        storetest::RawDb raw(path);
+        test::RawDb raw(path);
         if (kind == "newer format")
             return raw.exec("UPDATE meta SET value = 2 WHERE key = 'format'") ? path : QString();
         if (kind == "meta damaged")
             return raw.exec("DELETE FROM meta WHERE key = 'store_id'") ? path : QString();
         if (kind == "record damaged")
             return raw.setBlob("UPDATE records SET fields = ? WHERE id = ?", "short", 2) ? path : QString();
-        const QByteArray bytes = storetest::readAll(path);
+        const QByteArray bytes = test::readAll(path);
         const qsizetype keep =
             kind == "truncated to pages" ? (bytes.size() / 4096 / 2) * 4096 : bytes.size() - 100;
-        return storetest::writeAll(path, bytes.left(keep)) ? path : QString();
+        return test::writeAll(path, bytes.left(keep)) ? path : QString();
     }
 };
 

@@ -1,19 +1,20 @@
 // Why a store does not open or a write fails: each kind of file or damage
 // gives its reason, a damaged store never opens, and nothing is written.
 
-#include "StoreTestSupport.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "support/Person.h"
+#include "support/RawSqlite.h"
+#include "support/StoreFiles.h"
+#include "support/StoreFixture.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
 
 using namespace quennet;
-using storetest::contact;
-using storetest::RawDb;
+using quennet::test::RawDb;
 
 Q_DECLARE_METATYPE(quennet::StoreError)
 
@@ -23,29 +24,30 @@ QList<QStringList> rows(int count)
 {
     QList<QStringList> out;
     for (int i = 0; i < count; ++i)
-        out << contact(QStringLiteral("联系人%1").arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-                       QStringLiteral("139%1").arg(i, 8, 10, QChar('0')), QString(),
-                       QStringLiteral("地址很长的一段文字%1").arg(QString(200, QChar(u'路'))));
+        out << test::Person(QStringLiteral("联系人%1").arg(i))
+                   .phone(QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')))
+                   .mobile(QStringLiteral("139%1").arg(i, 8, 10, QChar('0')))
+                   .email(QStringLiteral("地址很长的一段文字%1").arg(QString(200, QChar(u'路'))));
     return out;
 }
 
-bool sql(const QString &path, const char *statement)
+// Damage done by one SQL statement run on the file directly.
+std::function<bool(const QString &)> bySql(const char *statement)
 {
-    RawDb raw(path);
-    return raw.exec(statement);
+    return [statement](const QString &p) { return RawDb(p).exec(statement); };
 }
 
 // Exchanges two pages of the file byte for byte.
 bool swapPages(const QString &path, int a, int b)
 {
-    QByteArray bytes = storetest::readAll(path);
+    QByteArray bytes = test::readAll(path);
     const int page = 4096;
     if (bytes.size() < (std::max(a, b)) * page)
         return false;
     const QByteArray pageA = bytes.mid((a - 1) * page, page);
     bytes.replace((a - 1) * page, page, bytes.mid((b - 1) * page, page));
     bytes.replace((b - 1) * page, page, pageA);
-    return storetest::writeAll(path, bytes);
+    return test::writeAll(path, bytes);
 }
 
 struct FileCase {
@@ -62,47 +64,37 @@ const QList<FileCase> &fileCases()
          [](const QString &p) { return QFile::remove(p) && QDir().mkdir(p); }},
         {"fifo", StoreError::NotAFile,
          [](const QString &p) { return QFile::remove(p) && ::mkfifo(QFile::encodeName(p), 0600) == 0; }},
-        {"empty file", StoreError::NotAStore, [](const QString &p) { return storetest::writeAll(p, {}); }},
+        {"empty file", StoreError::NotAStore, [](const QString &p) { return test::writeAll(p, {}); }},
         {"text file", StoreError::NotAStore,
-         [](const QString &p) { return storetest::writeAll(p, QByteArray(8192, 'x')); }},
+         [](const QString &p) { return test::writeAll(p, QByteArray(8192, 'x')); }},
         {"truncated", StoreError::Damaged,
-         [](const QString &p) { return storetest::writeAll(p, storetest::readAll(p).left(8192)); }},
+         [](const QString &p) { return test::writeAll(p, test::readAll(p).left(8192)); }},
         {"two pages swapped", StoreError::Damaged, [](const QString &p) { return swapPages(p, 3, 4); }},
         {"trigger", StoreError::Damaged,
-         [](const QString &p) {
-             return sql(p, "CREATE TRIGGER wipe AFTER INSERT ON records BEGIN DELETE FROM records; END");
-         }},
-        {"view", StoreError::Damaged, [](const QString &p) { return sql(p, "CREATE VIEW v AS SELECT id FROM records"); }},
-        {"extra index", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "CREATE INDEX extra ON records (fields)"); }},
-        {"extra table", StoreError::Damaged, [](const QString &p) { return sql(p, "CREATE TABLE t (x)"); }},
-        {"index dropped", StoreError::Damaged, [](const QString &p) { return sql(p, "DROP INDEX records_marked"); }},
-        {"unknown meta key", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "INSERT INTO meta VALUES ('colour', 'red')"); }},
-        {"format as text", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE meta SET value = '1' WHERE key = 'format'"); }},
-        {"newer format", StoreError::NewerFormat,
-         [](const QString &p) { return sql(p, "UPDATE meta SET value = 99 WHERE key = 'format'"); }},
+         bySql("CREATE TRIGGER wipe AFTER INSERT ON records BEGIN DELETE FROM records; END")},
+        {"view", StoreError::Damaged, bySql("CREATE VIEW v AS SELECT id FROM records")},
+        {"extra index", StoreError::Damaged, bySql("CREATE INDEX extra ON records (fields)")},
+        {"extra table", StoreError::Damaged, bySql("CREATE TABLE t (x)")},
+        {"index dropped", StoreError::Damaged, bySql("DROP INDEX records_marked")},
+        {"unknown meta key", StoreError::Damaged, bySql("INSERT INTO meta VALUES ('colour', 'red')")},
+        {"format as text", StoreError::Damaged, bySql("UPDATE meta SET value = '1' WHERE key = 'format'")},
+        {"newer format", StoreError::NewerFormat, bySql("UPDATE meta SET value = 99 WHERE key = 'format'")},
         {"fields as text", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE records SET fields = CAST(fields AS TEXT) WHERE id = 3"); }},
+         bySql("UPDATE records SET fields = CAST(fields AS TEXT) WHERE id = 3")},
         {"empty fields blob", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE records SET fields = zeroblob(0) WHERE id = 2"); }},
+         bySql("UPDATE records SET fields = zeroblob(0) WHERE id = 2")},
         {"oversized blob", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE records SET fields = zeroblob(500000) WHERE id = 2"); }},
+         bySql("UPDATE records SET fields = zeroblob(500000) WHERE id = 2")},
         {"mark outside 0 and 1", StoreError::Damaged,
-         [](const QString &p) {
-             return sql(p, "PRAGMA ignore_check_constraints = ON; UPDATE records SET deleted = 7 WHERE id = 1");
-         }},
+         bySql("PRAGMA ignore_check_constraints = ON; UPDATE records SET deleted = 7 WHERE id = 1")},
         {"record left marked deleted", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE records SET deleted = 1 WHERE id = 5"); }},
-        {"row id zero", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE records SET id = 0 WHERE id = 1"); }},
-        {"sequence below highest id", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE sqlite_sequence SET seq = 5"); }},
+         bySql("UPDATE records SET deleted = 1 WHERE id = 5")},
+        {"row id zero", StoreError::Damaged, bySql("UPDATE records SET id = 0 WHERE id = 1")},
+        {"sequence below highest id", StoreError::Damaged, bySql("UPDATE sqlite_sequence SET seq = 5")},
         {"sequence at INT64_MAX", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "UPDATE sqlite_sequence SET seq = 9223372036854775807"); }},
+         bySql("UPDATE sqlite_sequence SET seq = 9223372036854775807")},
         {"sequence of another table", StoreError::Damaged,
-         [](const QString &p) { return sql(p, "INSERT INTO sqlite_sequence VALUES ('other', 1)"); }},
+         bySql("INSERT INTO sqlite_sequence VALUES ('other', 1)")},
     };
     return cases;
 }
@@ -113,25 +105,17 @@ class ReasonsTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    int m_serial = 0;
+    test::StoreDir m_stores;
 
     QString makeStore(int count, const QString &password = QString())
     {
-        const QString dir = m_dir.filePath(QString::number(++m_serial));
-        QDir().mkpath(dir);
-        const QString path = dir + QStringLiteral("/wab.vdb");
-        ContactStore store;
-        if (!ContactStore::create(path, password) || !store.open(path, password) ||
-            !ContactStoreTestAccess::appendMany(store, rows(count)))
-            return {};
-        return path;
+        return m_stores.create(password, rows(count));
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
+        QVERIFY(m_stores.isValid());
         ContactStoreTestAccess::setBusyTimeout(300);
     }
 
@@ -148,16 +132,16 @@ private slots:
         const FileCase &c = fileCases()[index];
         const QString path = makeStore(38);
         QVERIFY(c.damage(path));
-        const storetest::FileState before = storetest::fileState(path);
+        const test::FileState before = test::fileState(path);
         ContactStore store;
         QVERIFY(!store.open(path));
         QCOMPARE(store.lastError(), c.expected);
         QVERIFY(!store.isOpen());
-        QVERIFY(!store.append(contact(QStringLiteral("新人"))));
+        QVERIFY(!store.append(test::Person(QStringLiteral("新人"))));
         const StoreCheck check = ContactStore::check(path);
         QVERIFY(!check.ok);
         QCOMPARE(check.error, c.expected);
-        QVERIFY(storetest::fileState(path) == before);
+        QVERIFY(test::fileState(path) == before);
     }
 
     void passwordReasons_data()
@@ -185,7 +169,7 @@ private slots:
     void hasPasswordSaysWhyItCannotTell()
     {
         StoreError why = StoreError::None;
-        QVERIFY(!ContactStore::hasPassword(m_dir.filePath(QStringLiteral("nothing.vdb")), &why));
+        QVERIFY(!ContactStore::hasPassword(m_stores.filePath(QStringLiteral("nothing.vdb")), &why));
         QCOMPARE(why, StoreError::Missing);
         const QString path = makeStore(2);
         QVERIFY(!ContactStore::hasPassword(path, &why));
@@ -196,11 +180,11 @@ private slots:
     {
         // A sequence far beyond the rows in use is legal and costs nothing.
         const QString path = makeStore(2);
-        QVERIFY(sql(path, "UPDATE sqlite_sequence SET seq = 10000000"));
+        QVERIFY(RawDb(path).exec("UPDATE sqlite_sequence SET seq = 10000000"));
         ContactStore store;
         QVERIFY(store.open(path));
         QCOMPARE(store.recordCount(), 2);
-        QVERIFY(store.append(contact(QStringLiteral("新人"))));
+        QVERIFY(store.append(test::Person(QStringLiteral("新人"))));
         RawDb raw(path);
         QCOMPARE(raw.integer("SELECT max(id) FROM records"), qint64(10000001));
     }
@@ -210,7 +194,8 @@ private slots:
         QTest::addColumn<QString>("situation");
         QTest::addColumn<StoreError>("expected");
         QTest::newRow("locked by another program") << QStringLiteral("locked") << StoreError::Busy;
-        QTest::newRow("changed by another program") << QStringLiteral("changed") << StoreError::ChangedElsewhere;
+        QTest::newRow("changed by another program")
+            << QStringLiteral("changed") << StoreError::ChangedElsewhere;
         QTest::newRow("field over capacity") << QStringLiteral("huge") << StoreError::OverCapacity;
         QTest::newRow("commit fails") << QStringLiteral("commit") << StoreError::Failed;
         QTest::newRow("closed") << QStringLiteral("closed") << StoreError::NotOpen;
@@ -224,7 +209,7 @@ private slots:
         ContactStore store;
         QVERIFY(store.open(path));
         RawDb other(path);
-        QStringList values = contact(QStringLiteral("新人"));
+        QStringList values = test::Person(QStringLiteral("新人"));
         if (situation == QLatin1String("locked"))
             QVERIFY(other.exec("BEGIN IMMEDIATE"));
         else if (situation == QLatin1String("changed"))
@@ -238,8 +223,8 @@ private slots:
         QVERIFY(!store.append(values));
         QCOMPARE(store.lastError(), expected);
         other.exec("ROLLBACK");
-        QVERIFY(store.append(contact(QStringLiteral("后来的人"))) || expected == StoreError::ChangedElsewhere ||
-                expected == StoreError::NotOpen);
+        QVERIFY(store.append(test::Person(QStringLiteral("后来的人"))) ||
+                expected == StoreError::ChangedElsewhere || expected == StoreError::NotOpen);
     }
 
     void refreshReadsWhatOthersWrote()
@@ -252,7 +237,7 @@ private slots:
         QVERIFY(mine.refresh(&reloaded));
         QVERIFY(!reloaded);
         other.goTo(1);
-        QVERIFY(other.markDeleted() && other.purge() && other.append(contact(QStringLiteral("甲"))));
+        QVERIFY(other.markDeleted() && other.purge() && other.append(test::Person(QStringLiteral("甲"))));
         mine.goTo(3);
         QVERIFY(mine.refresh(&reloaded));
         QVERIFY(reloaded);
@@ -261,9 +246,9 @@ private slots:
         QCOMPARE(mine.field(FieldName), QStringLiteral("甲"));
         QCOMPARE(mine.reloadCount(), 1);
         // appendIf reads the file in inside its transaction.
-        QVERIFY(other.append(contact(QStringLiteral("乙"))));
+        QVERIFY(other.append(test::Person(QStringLiteral("乙"))));
         int seen = 0;
-        QVERIFY(!mine.appendIf(contact(QStringLiteral("乙")), [&](ContactStore &s) {
+        QVERIFY(!mine.appendIf(test::Person(QStringLiteral("乙")), [&](ContactStore &s) {
             seen = s.recordCount();
             return !s.find(FieldName, QStringLiteral("乙"));
         }));
@@ -280,7 +265,7 @@ private slots:
         }
         // A file damaged meanwhile closes the store.
         other.close();
-        QVERIFY(sql(path, "CREATE VIEW v AS SELECT 1"));
+        QVERIFY(RawDb(path).exec("CREATE VIEW v AS SELECT 1"));
         QVERIFY(!mine.refresh());
         QCOMPARE(mine.lastError(), StoreError::Damaged);
         QVERIFY(!mine.isOpen());

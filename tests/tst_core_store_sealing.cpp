@@ -1,10 +1,13 @@
 // The contact store under a password: who can open it, what the file shows
 // of the contacts, tampering, and a password change cut short by a crash.
 
-#include "StoreTestSupport.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "contacts/store/Sealing.h"
+#include "support/Person.h"
+#include "support/RawSqlite.h"
+#include "support/StoreFiles.h"
+#include "support/StoreFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,7 +15,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -25,18 +27,19 @@
 #include <unistd.h>
 
 using namespace quennet;
-using storetest::contact;
-using storetest::FileState;
-using storetest::fileState;
+using quennet::test::allRecords;
+using quennet::test::FileState;
+using quennet::test::fileState;
 
 namespace {
 
 // The windows keep no password for the run, only the credential: no member
 // of the shared state can hold the login text.
-template <typename T, typename = void>
-struct HasLoginPassword : std::false_type {};
+template <typename T, typename = void> struct HasLoginPassword : std::false_type {
+};
 template <typename T>
-struct HasLoginPassword<T, std::void_t<decltype(std::declval<T &>().loginPassword)>> : std::true_type {};
+struct HasLoginPassword<T, std::void_t<decltype(std::declval<T &>().loginPassword)>> : std::true_type {
+};
 static_assert(!HasLoginPassword<Session>::value);
 static_assert(std::is_same_v<decltype(Session::loginCredential), StoreCredential>);
 static_assert(!std::is_constructible_v<StoreCredential, QString>);
@@ -60,22 +63,12 @@ QList<QStringList> sampleRows(int count, const QString &tag)
 {
     QList<QStringList> rows;
     for (int i = 0; i < count; ++i)
-        rows << contact(
-            QStringLiteral("%1联系人%2").arg(tag).arg(i), QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')),
-            QStringLiteral("138%1").arg(i, 8, 10, QChar('0')), QString::number(100000 + i),
-            QStringLiteral("user%1@example.cn").arg(i), QStringLiteral("北京市海淀区%1号").arg(i));
-    return rows;
-}
-
-QList<QStringList> allRecords(ContactStore &store)
-{
-    QList<QStringList> rows;
-    for (store.goFirst(); !store.isAfterLast(); store.skip()) {
-        QStringList values;
-        for (int pos = 1; pos <= kFieldCount; ++pos)
-            values << store.field(pos);
-        rows << values;
-    }
+        rows << test::Person(QStringLiteral("%1联系人%2").arg(tag).arg(i))
+                    .phone(QStringLiteral("010-%1").arg(i, 8, 10, QChar('0')))
+                    .mobile(QStringLiteral("138%1").arg(i, 8, 10, QChar('0')))
+                    .qq(QString::number(100000 + i))
+                    .email(QStringLiteral("user%1@example.cn").arg(i))
+                    .address(QStringLiteral("北京市海淀区%1号").arg(i));
     return rows;
 }
 
@@ -101,28 +94,16 @@ class SealingTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    int m_serial = 0;
+    test::StoreDir m_stores;
 
-    QString freshPath()
-    {
-        const QString dir = m_dir.filePath(QStringLiteral("s%1").arg(++m_serial));
-        QDir().mkpath(dir);
-        return dir + QStringLiteral("/wab.vdb");
-    }
-
+    QString freshPath() { return m_stores.freshPath(); }
     QString makeStore(const QString &password, const QList<QStringList> &rows)
     {
-        const QString path = freshPath();
-        ContactStore store;
-        if (!ContactStore::create(path, password) || !store.open(path, password) ||
-            !ContactStoreTestAccess::appendMany(store, rows))
-            return {};
-        return path;
+        return m_stores.create(password, rows);
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase() { QVERIFY(m_stores.isValid()); }
 
     void opensOnlyWithItsPassword()
     {
@@ -171,18 +152,19 @@ private slots:
         {
             ContactStore store;
             QVERIFY(store.open(path, QStringLiteral("pw")));
-            QVERIFY(store.append(contact("甲", "1")));
-            QVERIFY(store.append(contact("乙", "2")));
-            QVERIFY(store.append(contact("丙", "3")));
+            QVERIFY(store.append(test::Person("甲").phone("1")));
+            QVERIFY(store.append(test::Person("乙").phone("2")));
+            QVERIFY(store.append(test::Person("丙").phone("3")));
             store.goTo(2);
-            QVERIFY(store.modify(contact("乙二", "22")));
+            QVERIFY(store.modify(test::Person("乙二").phone("22")));
             store.goTo(1);
             QVERIFY(store.markDeleted());
             QVERIFY(store.purge());
         }
         ContactStore store;
         QVERIFY(store.open(path, QStringLiteral("pw")));
-        QCOMPARE(allRecords(store), QList<QStringList>({contact("乙二", "22"), contact("丙", "3")}));
+        QCOMPARE(allRecords(store),
+                 QList<QStringList>({test::Person("乙二").phone("22"), test::Person("丙").phone("3")}));
     }
 
     void setPasswordChangesWhoCanOpen()
@@ -205,7 +187,7 @@ private slots:
         QVERIFY(store.open(path, QStringLiteral("one")));
         QCOMPARE(allRecords(store), rows);
         QVERIFY(store.setPassword(QStringLiteral("two")));
-        QVERIFY(store.append(contact("戊"))); // written under the new key
+        QVERIFY(store.append(test::Person("戊"))); // written under the new key
         store.close();
         QVERIFY(!store.open(path, QStringLiteral("one")));
         QVERIFY(store.open(path, QStringLiteral("two")));
@@ -230,8 +212,8 @@ private slots:
             QVERIFY(tool.open(path, QStringLiteral("old")));
             QVERIFY(tool.setPassword(QStringLiteral("new")));
         }
-        QVERIFY(!gui.append(contact("卯")));
-        QVERIFY(!gui.modify(contact("卯")));
+        QVERIFY(!gui.append(test::Person("卯")));
+        QVERIFY(!gui.modify(test::Person("卯")));
         QVERIFY(!gui.setPassword(QStringLiteral("third")));
         gui.close();
         ContactStore store;
@@ -279,28 +261,29 @@ private slots:
     {
         const QString marker = QStringLiteral("MARKER-plain-9d21");
         const QString chinese = QStringLiteral("绝密联系人");
-        const QString path = makeStore(QString(), {contact(marker, chinese), contact("甲", marker + "-2")});
-        QVERIFY(containsAnyForm(storetest::readAll(path), marker));
+        const QString path = makeStore(
+            QString(), {test::Person(marker).phone(chinese), test::Person("甲").phone(marker + "-2")});
+        QVERIFY(containsAnyForm(test::readAll(path), marker));
         ContactStore store;
         QVERIFY(store.open(path));
         // Long enough that random ciphertext cannot contain it by chance.
         const QString password = QStringLiteral("pw-never-stored-5c1e");
         QVERIFY(store.setPassword(password));
         store.close();
-        QByteArray bytes = storetest::readAll(path);
+        QByteArray bytes = test::readAll(path);
         QVERIFY(!containsAnyForm(bytes, marker));
         QVERIFY(!containsAnyForm(bytes, chinese));
         QVERIFY(!containsAnyForm(bytes, password));
 
         QVERIFY(store.open(path, password));
-        QVERIFY(store.append(contact(QStringLiteral("新") + marker, "13800000000")));
+        QVERIFY(store.append(test::Person(QStringLiteral("新") + marker).phone("13800000000")));
         store.goFirst();
-        QVERIFY(store.modify(contact(chinese + "2")));
+        QVERIFY(store.modify(test::Person(chinese + "2")));
         store.skip();
         QVERIFY(store.markDeleted() && store.purge());
         QVERIFY(store.setPassword(QStringLiteral("pw2")));
         store.close();
-        bytes = storetest::readAll(path);
+        bytes = test::readAll(path);
         QVERIFY(!containsAnyForm(bytes, marker));
         QVERIFY(!containsAnyForm(bytes, chinese));
         QVERIFY(!bytes.contains("13800000000"));
@@ -311,7 +294,7 @@ private slots:
     {
         const QString path = makeStore(QStringLiteral("pw"), sampleRows(3, QStringLiteral("己")));
         {
-            storetest::RawDb raw(path);
+            test::RawDb raw(path);
             QByteArray blob = raw.blob("SELECT fields FROM records WHERE id = ?", 2);
             QVERIFY(blob.size() > 40);
             blob[blob.size() / 2] = char(blob[blob.size() / 2] ^ 0x01);
@@ -352,20 +335,20 @@ private slots:
         QFETCH(bool, seenWithoutPassword);
         const QString pw = QStringLiteral("pw");
         const QString path = makeStore(pw, sampleRows(5, QStringLiteral("庚")));
-        const QByteArray older = storetest::readAll(path);
+        const QByteArray older = test::readAll(path);
         {
             ContactStore store;
             QVERIFY(store.open(path, pw));
             store.goTo(2);
-            QVERIFY(store.modify(contact(QStringLiteral("改过的"))));
+            QVERIFY(store.modify(test::Person(QStringLiteral("改过的"))));
             store.goTo(4);
             QVERIFY(store.markDeleted());
             QVERIFY(store.purge());
         }
         const QString olderPath = path + QStringLiteral(".older");
-        QVERIFY(storetest::writeAll(olderPath, older));
-        storetest::RawDb old(olderPath);
-        storetest::RawDb raw(path);
+        QVERIFY(test::writeAll(olderPath, older));
+        test::RawDb old(olderPath);
+        test::RawDb raw(path);
         const char *setFields = "UPDATE records SET fields = ? WHERE id = ?";
         if (change == QLatin1String("delete"))
             QVERIFY(raw.exec("DELETE FROM records WHERE id = 3"));
@@ -377,12 +360,13 @@ private slots:
             QVERIFY(raw.setBlob(setFields, old.blob("SELECT fields FROM records WHERE id = ?", 2), 2));
         else if (change == QLatin1String("replay digest"))
             QVERIFY(raw.setBlob("UPDATE meta SET value = ? WHERE key = 'record_digest' AND ? > 0",
-                                old.blob("SELECT value FROM meta WHERE key = 'record_digest' AND ? > 0", 1), 1));
+                                old.blob("SELECT value FROM meta WHERE key = 'record_digest' AND ? > 0", 1),
+                                1));
         else if (change == QLatin1String("replay purged row"))
             QVERIFY(raw.setBlob("INSERT INTO records (fields, id) VALUES (?, ?)",
                                 old.blob("SELECT fields FROM records WHERE id = ?", 4), 4));
         else if (change == QLatin1String("replay file"))
-            QVERIFY(storetest::writeAll(path, older));
+            QVERIFY(test::writeAll(path, older));
         ContactStore store;
         if (change == QLatin1String("mark")) {
             QVERIFY(store.open(path, pw));
@@ -401,11 +385,22 @@ private slots:
         const QString pw = QStringLiteral("pw");
         const QString path = makeStore(pw, sampleRows(4, QStringLiteral("辰")));
         const QList<std::function<bool(ContactStore &)>> writes = {
-            [](ContactStore &s) { return s.append(contact(QStringLiteral("新"))); },
-            [](ContactStore &s) { s.goTo(1); return s.modify(contact(QStringLiteral("改"))); },
-            [](ContactStore &s) { s.goTo(2); return s.markDeleted() && s.purge(); },
-            [](ContactStore &s) { s.goTo(2); return s.deleteRecord(); },
-            [](ContactStore &s) { return ContactStoreTestAccess::appendMany(s, sampleRows(3, QStringLiteral("巳"))); },
+            [](ContactStore &s) { return s.append(test::Person(QStringLiteral("新"))); },
+            [](ContactStore &s) {
+                s.goTo(1);
+                return s.modify(test::Person(QStringLiteral("改")));
+            },
+            [](ContactStore &s) {
+                s.goTo(2);
+                return s.markDeleted() && s.purge();
+            },
+            [](ContactStore &s) {
+                s.goTo(2);
+                return s.deleteRecord();
+            },
+            [](ContactStore &s) {
+                return ContactStoreTestAccess::appendMany(s, sampleRows(3, QStringLiteral("巳")));
+            },
             [](ContactStore &s) { return s.setPassword(QStringLiteral("pw")); },
             [](ContactStore &s) { return s.clear(); },
         };
@@ -423,7 +418,7 @@ private slots:
     {
         const QString path = makeStore(QStringLiteral("pw"), sampleRows(3, QStringLiteral("庚")));
         {
-            storetest::RawDb raw(path);
+            test::RawDb raw(path);
             const QByteArray first = raw.blob("SELECT fields FROM records WHERE id = ?", 1);
             const QByteArray second = raw.blob("SELECT fields FROM records WHERE id = ?", 2);
             QVERIFY(raw.setBlob("UPDATE records SET fields = ? WHERE id = ?", second, 1));
@@ -438,8 +433,8 @@ private slots:
         const QString a = makeStore(QStringLiteral("pw"), sampleRows(2, QStringLiteral("辛")));
         const QString b = makeStore(QStringLiteral("pw"), sampleRows(2, QStringLiteral("壬")));
         {
-            storetest::RawDb rawA(a);
-            storetest::RawDb rawB(b);
+            test::RawDb rawA(a);
+            test::RawDb rawB(b);
             QVERIFY(rawB.setBlob("UPDATE records SET fields = ? WHERE id = ?",
                                  rawA.blob("SELECT fields FROM records WHERE id = ?", 1), 1));
         }
@@ -468,7 +463,7 @@ private slots:
         QFETCH(QByteArray, sql);
         const QString path = makeStore(QStringLiteral("pw"), sampleRows(2, QStringLiteral("癸")));
         {
-            storetest::RawDb raw(path);
+            test::RawDb raw(path);
             QVERIFY(raw.exec(sql.constData()));
         }
         const FileState before = fileState(path);
@@ -488,7 +483,8 @@ private slots:
         for (const bool testBuild : {false, true}) {
             const char *build = testBuild ? "test build: " : "release: ";
             auto row = [&](const char *name, qint64 ops, qint64 mem, bool accepted) {
-                QTest::newRow(qPrintable(build + QString::fromLatin1(name))) << ops << mem << testBuild << accepted;
+                QTest::newRow(qPrintable(build + QString::fromLatin1(name)))
+                    << ops << mem << testBuild << accepted;
             };
             row("release cost", release.opsLimit, release.memLimit, true);
             row("test cost", cheap.opsLimit, cheap.memLimit, testBuild);
@@ -511,9 +507,11 @@ private slots:
     void storesOfTestBuildsUseTheCheapCost()
     {
         const QString path = makeStore(QStringLiteral("pw"), {});
-        storetest::RawDb raw(path);
-        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_opslimit'"), store::kTestKdfCost.opsLimit);
-        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_memlimit'"), store::kTestKdfCost.memLimit);
+        test::RawDb raw(path);
+        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_opslimit'"),
+                 store::kTestKdfCost.opsLimit);
+        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_memlimit'"),
+                 store::kTestKdfCost.memLimit);
     }
 
     void checkUnderPassword()
@@ -536,7 +534,7 @@ private slots:
     {
         const QString path = freshPath();
         QVERIFY(ContactStore::create(path, QStringLiteral("pw")));
-        QCOMPARE(storetest::permissionsOf(path), 0600u);
+        QCOMPARE(test::permissionsOf(path), 0600u);
         QVERIFY(ContactStore::hasPassword(path));
         ContactStore store;
         QVERIFY(store.open(path, QStringLiteral("pw")));

@@ -3,10 +3,11 @@
 
 #include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
+#include "support/RawSqlite.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,11 +15,12 @@
 #include <QThread>
 
 #include <pty.h>
-#include <termios.h>
-#include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace test = quennet::test;
 
 using quennet::ContactStore;
 
@@ -325,8 +327,8 @@ void TestWab::reasons_data()
                                      << QStringLiteral("不是普通文件");
     QTest::newRow("list: newer") << QStringLiteral("newer") << QStringLiteral("list") << 2
                                  << QStringLiteral("更新版本");
-    QTest::newRow("list: wrong password") << QStringLiteral("password") << QStringLiteral("list") << 2
-                                          << QStringLiteral("密码错误！");
+    QTest::newRow("list: wrong password")
+        << QStringLiteral("password") << QStringLiteral("list") << 2 << QStringLiteral("密码错误！");
 }
 
 void TestWab::reasons()
@@ -342,15 +344,14 @@ void TestWab::reasons()
     const QByteArray encoded = QFile::encodeName(file);
     if (spoil == QLatin1String("fifo") || spoil == QLatin1String("directory")) {
         QVERIFY(QFile::remove(file));
-        QVERIFY(spoil == QLatin1String("fifo") ? ::mkfifo(encoded.constData(), 0600) == 0 : QDir().mkdir(file));
+        QVERIFY(spoil == QLatin1String("fifo") ? ::mkfifo(encoded.constData(), 0600) == 0
+                                               : QDir().mkdir(file));
     } else if (spoil != QLatin1String("password")) {
-        sqlite3 *db = nullptr;
-        QCOMPARE(sqlite3_open(encoded.constData(), &db), SQLITE_OK);
-        const char *statement = spoil == QLatin1String("newer")
-                                    ? "UPDATE meta SET value = 2 WHERE key = 'format'"
-                                    : "CREATE TRIGGER t AFTER INSERT ON records BEGIN DELETE FROM records; END";
-        QCOMPARE(sqlite3_exec(db, statement, nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        const char *statement =
+            spoil == QLatin1String("newer")
+                ? "UPDATE meta SET value = 2 WHERE key = 'format'"
+                : "CREATE TRIGGER t AFTER INSERT ON records BEGIN DELETE FROM records; END";
+        QVERIFY(test::RawDb(file).exec(statement));
     }
     QStringList args{command, QStringLiteral("--password-stdin"), name};
     if (command == QLatin1String("add"))
@@ -368,7 +369,8 @@ void TestWab::passwordFromTerminalNotEchoed()
 {
     // --password-stdin with a terminal as standard input: the typed password
     // must not appear on the terminal.
-    const QString file = storeWith(QStringLiteral("tty.vdb"), {{QStringLiteral("甲")}}, QStringLiteral("sekrit42"));
+    const QString file =
+        storeWith(QStringLiteral("tty.vdb"), {{QStringLiteral("甲")}}, QStringLiteral("sekrit42"));
     QVERIFY(!file.isEmpty());
     int master = -1;
     const QByteArray program = QFile::encodeName(wabPath());
@@ -581,8 +583,9 @@ void TestWab::deleteRecord()
 void TestWab::backupAndClear()
 {
     const QString stdinFlag = QStringLiteral("--password-stdin");
-    const QString store = storeWith(QStringLiteral("b.vdb"), {{QStringLiteral("张三")}, {QStringLiteral("李四")}},
-                                    QStringLiteral("备份"));
+    const QString store =
+        storeWith(QStringLiteral("b.vdb"), {{QStringLiteral("张三")}, {QStringLiteral("李四")}},
+                  QStringLiteral("备份"));
     QVERIFY(!store.isEmpty());
     QFile::remove(path(QStringLiteral("b.bak")));
 
@@ -596,7 +599,8 @@ void TestWab::backupAndClear()
     QCOMPARE(copy.readAll(), original.readAll());
     QCOMPARE(listed(QStringLiteral("b.bak"), "备份\n").size(), 2);
     // Never over the store itself.
-    r = wab({QStringLiteral("backup"), stdinFlag, QStringLiteral("b.vdb"), QStringLiteral("b.vdb")}, "备份\n");
+    r = wab({QStringLiteral("backup"), stdinFlag, QStringLiteral("b.vdb"), QStringLiteral("b.vdb")},
+            "备份\n");
     QCOMPARE(r.code, 1);
     QVERIFY(r.err.contains(QStringLiteral("备份失败！")));
     QCOMPARE(wab({QStringLiteral("backup")}).code, 2);
@@ -621,7 +625,8 @@ void TestWab::usage_data()
     QTest::newRow("nothing") << QStringList{} << 2;
     QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << 2;
     QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << 0;
-    for (const char *command : {"init", "list", "passwd", "check", "add", "find", "delete", "backup", "clear"})
+    for (const char *command :
+         {"init", "list", "passwd", "check", "add", "find", "delete", "backup", "clear"})
         QTest::addRow("%s --help", command)
             << QStringList{QLatin1String(command), QStringLiteral("--help")} << 0;
     QTest::newRow("unknown option") << QStringList{QStringLiteral("list"), QStringLiteral("--all")} << 2;

@@ -7,6 +7,7 @@
 #include "contacts/store/ContactStoreTesting.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
+#include "support/StoreFixture.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -19,15 +20,8 @@ using namespace quennet::exchange;
 
 namespace {
 
-QList<QStringList> allRecords(const ContactStore &store)
-{
-    QList<QStringList> records;
-    for (int number = 1; number <= store.recordCount(); ++number)
-        records << store.recordAt(number);
-    return records;
-}
-
-QByteArray card(const QString &name, const QString &mobile = {}, const QString &qq = {}, const QString &tel = {})
+QByteArray card(const QString &name, const QString &mobile = {}, const QString &qq = {},
+                const QString &tel = {})
 {
     QString text = QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:%1\r\n").arg(name);
     if (!mobile.isEmpty())
@@ -59,10 +53,7 @@ class ExchangeImportTest : public QObject {
     QString newStore(const QList<QStringList> &rows = {})
     {
         const QString path = m_dir.filePath(QStringLiteral("s%1.vdb").arg(++m_stores));
-        ContactStore store;
-        if (!ContactStore::create(path) || !store.open(path) || !store.appendMany(rows))
-            return {};
-        return path;
+        return test::writeStore(path, QString(), rows) ? path : QString();
     }
 
 private slots:
@@ -77,12 +68,15 @@ private slots:
         const QStringList phones = {"", "1", "2"};
         const QStringList mobiles = {"", "13900000001", "13900000002", "139"};
         const QStringList qqs = {"", "1", "2", "1234567890"};
-        auto pick = [](const QStringList &from) { return from.at(QRandomGenerator::global()->bounded(int(from.size()))); };
+        auto pick = [](const QStringList &from) {
+            return from.at(QRandomGenerator::global()->bounded(int(from.size())));
+        };
         for (int round = 0; round < 20; ++round) {
             ContactStore chain, batched;
             QList<QStringList> start;
             for (int i = 0; i < 3; ++i)
-                start << QStringList{QStringLiteral("旧%1").arg(i), pick(phones), pick(mobiles), pick(qqs), {}, {}};
+                start << QStringList{
+                    QStringLiteral("旧%1").arg(i), pick(phones), pick(mobiles), pick(qqs), {}, {}};
             QVERIFY(chain.open(newStore(start)));
             QVERIFY(batched.open(newStore(start)));
             rules::BatchAdding batch(batched);
@@ -94,7 +88,7 @@ private slots:
                 QCOMPARE(int(batch.offer(input)), int(expected));
             }
             QVERIFY(batch.commit(batched));
-            QCOMPARE(allRecords(batched), allRecords(chain));
+            QCOMPARE(test::allRecords(batched), test::allRecords(chain));
         }
     }
 
@@ -103,8 +97,9 @@ private slots:
         ContactStore store;
         QVERIFY(store.open(newStore({{"老王", "", "13900000009", "", "", ""}})));
         const QByteArray file = card("张三", "139-0000-0001") + card("张三", "13900000002") +
-                                card("李四", "139 0000 0009") + card("王五", "1390000") + card("", "13900000003") +
-                                card("赵六", {}, "1234567890") + card("钱七", "+86 139 0000 0004", "12345");
+                                card("李四", "139 0000 0009") + card("王五", "1390000") +
+                                card("", "13900000003") + card("赵六", {}, "1234567890") +
+                                card("钱七", "+86 139 0000 0004", "12345");
         const ImportReport report = importBytes(store, file, ContactFileKind::VCard);
         QVERIFY(report.succeeded());
         QCOMPARE(report.read, 7);
@@ -186,18 +181,20 @@ private slots:
     void exportThenImportGivesTheSameContacts()
     {
         QFETCH(int, format);
-        const QList<QStringList> rows = {{"张三", "010-6666 8888", "13900000001", "12345", "z@x.cn", "北京市; 海淀区, 1号"},
-                                         {"诸葛亮", "", "13900000002", "", "", ""},
-                                         {"Mary Ann O'Neil", "+1 (415) 555-0100", "", "", "m@x.com", "\\home"}};
+        const QList<QStringList> rows = {
+            {"张三", "010-6666 8888", "13900000001", "12345", "z@x.cn", "北京市; 海淀区, 1号"},
+            {"诸葛亮", "", "13900000002", "", "", ""},
+            {"Mary Ann O'Neil", "+1 (415) 555-0100", "", "", "m@x.com", "\\home"}};
         ContactStore from, into;
         QVERIFY(from.open(newStore(rows)));
         QVERIFY(into.open(newStore()));
-        const QString out = m_dir.filePath(QStringLiteral("round%1.%2").arg(format).arg(format < 2 ? "vcf" : "csv"));
+        const QString out =
+            m_dir.filePath(QStringLiteral("round%1.%2").arg(format).arg(format < 2 ? "vcf" : "csv"));
         QVERIFY(exportContacts(out, from, ContactFormat(format)));
         const ImportReport report = importContactFile(into, out);
         QVERIFY(report.succeeded());
         QCOMPARE(report.added, rows.size());
-        QCOMPARE(allRecords(into), rows);
+        QCOMPARE(test::allRecords(into), rows);
         QVERIFY(report.dropped.isEmpty());
     }
 
@@ -205,7 +202,8 @@ private slots:
     {
         ContactStore store;
         QVERIFY(store.open(newStore({{"甲", "", "", "", "", ""}})));
-        QVERIFY(!exportContacts(m_dir.filePath(QStringLiteral("no/such/dir/x.vcf")), store, ContactFormat::VCard30));
+        QVERIFY(!exportContacts(m_dir.filePath(QStringLiteral("no/such/dir/x.vcf")), store,
+                                ContactFormat::VCard30));
     }
 };
 

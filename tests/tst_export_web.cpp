@@ -2,14 +2,14 @@
 // its controls give the page, preview and save, the store it opens and
 // closes, failures, and the data management window's web-page option.
 
-#include "AppTestSupport.h"
-
 #include "contacts/Gbk.h"
 #include "contacts/Session.h"
 #include "exchange/WebPage.h"
 #include "export/ColorPicker.h"
 #include "export/ExportWebWindow.h"
 #include "settings/DataWindow.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -39,10 +39,13 @@ const QString kPassword = QStringLiteral("口令1");
 
 QList<QStringList> sampleContacts()
 {
-    return {apptest::contact(QStringLiteral("张三"), QStringLiteral("13900000001")),
-            apptest::contact(QStringLiteral("A&B <b>"), QStringLiteral("  "), QStringLiteral("010  1")),
-            apptest::contact(QStringLiteral("王喆"), QString(), QString(), QStringLiteral("10001"),
-                             QStringLiteral("w@example.com"), QStringLiteral("北京\"东城\""))};
+    return {
+        test::Person(QStringLiteral("张三")).mobile(QStringLiteral("13900000001")),
+        test::Person(QStringLiteral("A&B <b>")).mobile(QStringLiteral("  ")).phone(QStringLiteral("010  1")),
+        test::Person(QStringLiteral("王喆"))
+            .qq(QStringLiteral("10001"))
+            .email(QStringLiteral("w@example.com"))
+            .address(QStringLiteral("北京\"东城\""))};
 }
 
 // The page the writer gives for the store's contacts under options.
@@ -195,13 +198,13 @@ QList<ControlCase> controlCases()
 class ExportWebTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<apptest::ProgramDirectory> m_dir;
+    std::unique_ptr<test::ProgramDirectory> m_dir;
     std::unique_ptr<Session> m_session;
 
     // A program directory whose store holds contacts under password.
     void makeStore(const QList<QStringList> &contacts, const QString &password = kPassword)
     {
-        m_dir = std::make_unique<apptest::ProgramDirectory>(false);
+        m_dir = std::make_unique<test::ProgramDirectory>(false);
         QVERIFY(m_dir->createStore(password, contacts));
         m_session = std::make_unique<Session>(m_dir->path());
         m_session->loginCredential = ContactStore::credentialFor(m_dir->storeFile(), password);
@@ -218,7 +221,7 @@ class ExportWebTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { apptest::initWindowTests(); }
+    void initTestCase() { test::initWindowTests(); }
 
     void init()
     {
@@ -327,7 +330,7 @@ private slots:
 
     void aFailedWriteKeepsTheOldFileAndTheWindow()
     {
-        QList<QStringList> many = apptest::numberedContacts(50);
+        QList<QStringList> many = test::numberedContacts(50);
         makeStore(many);
         const QByteArray old("old page\r\n");
         const QString target = m_dir->file(QStringLiteral("page.htm"));
@@ -368,7 +371,7 @@ private slots:
 
     void buttonsAreLockedWhileBuilding()
     {
-        makeStore(apptest::numberedContacts(5));
+        makeStore(test::numberedContacts(5));
         auto window = openWindow();
         QList<bool> enabledDuringBuild;
         bool stillOpen = true;

@@ -4,12 +4,13 @@
 // window shows its usual failure message, wab says why, and nothing stored
 // is lost or changed.
 
-#include "AppTestSupport.h"
-#include "StoreTestSupport.h"
-
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/Messages.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
+#include "support/RawSqlite.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 
@@ -60,16 +61,18 @@ Run wabAdd(const QString &store, bool asNobody)
     const QStringList args = {QStringLiteral("add"), QStringLiteral("--name"), kNewName, store};
     if (!asNobody)
         return run(wabBinary(), args);
-    return run(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                                      QStringLiteral("--clear-groups"), wabBinary()} +
-                                              args);
+    return run(QStringLiteral("setpriv"),
+               QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                           QStringLiteral("--clear-groups"), wabBinary()} +
+                   args);
 }
 
 bool canRunAsNobody()
 {
-    return ::geteuid() == 0 && run(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                                             QStringLiteral("--clear-groups"), QStringLiteral("true")})
-                                       .exitCode == 0;
+    return ::geteuid() == 0 &&
+           run(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                           QStringLiteral("--clear-groups"), QStringLiteral("true")})
+                   .exitCode == 0;
 }
 
 // The bytes of a regular file (opening a FIFO would wait for a writer).
@@ -137,7 +140,15 @@ private:
     bool m_held = false;
 };
 
-enum class Fault { DiskFull, ReadOnlyFileSystem, ReadOnlyStoreForUser, ReadOnlyDirForUser, Directory, Fifo, Locked };
+enum class Fault {
+    DiskFull,
+    ReadOnlyFileSystem,
+    ReadOnlyStoreForUser,
+    ReadOnlyDirForUser,
+    Directory,
+    Fifo,
+    Locked
+};
 
 } // namespace
 Q_DECLARE_METATYPE(Fault)
@@ -146,7 +157,7 @@ class FaultsTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_root;
-    QString m_dir;   // the program directory (a mount point where needed)
+    QString m_dir; // the program directory (a mount point where needed)
     bool m_mounted = false;
     std::unique_ptr<ForeignLock> m_lock;
 
@@ -154,15 +165,17 @@ class FaultsTest : public QObject {
 
     bool mountTmpfs()
     {
-        m_mounted = run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                  QStringLiteral("size=1m,mode=0755"), QStringLiteral("tmpfs"), m_dir})
+        m_mounted = run(QStringLiteral("mount"),
+                        {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                         QStringLiteral("size=1m,mode=0755"), QStringLiteral("tmpfs"), m_dir})
                         .exitCode == 0;
         return m_mounted;
     }
 
     bool remountReadOnly()
     {
-        return run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_dir}).exitCode == 0;
+        return run(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), m_dir})
+                   .exitCode == 0;
     }
 
     // A store of two contacts in the program directory.
@@ -170,8 +183,8 @@ class FaultsTest : public QObject {
     {
         ContactStore created;
         return ContactStore::create(store()) && created.open(store()) &&
-               created.append(apptest::contact(QStringLiteral("张三"))) &&
-               created.append(apptest::contact(QStringLiteral("李四")));
+               created.append(test::Person(QStringLiteral("张三"))) &&
+               created.append(test::Person(QStringLiteral("李四")));
     }
 
     // Puts the fault in place; false with *skip set when this machine cannot.
@@ -233,16 +246,8 @@ class FaultsTest : public QObject {
         return names;
     }
 
-    static QStringList shownTexts()
-    {
-        QStringList texts;
-        for (const ui::ShownMessage &message : ui::MessageBoxScript::shown())
-            texts << message.text;
-        return texts;
-    }
-
 private slots:
-    void initTestCase() { apptest::initWindowTests(); }
+    void initTestCase() { test::initWindowTests(); }
 
     void init()
     {
@@ -271,14 +276,17 @@ private slots:
         QTest::addColumn<bool>("asNobody");
         QTest::addColumn<QString>("reason");
         QTest::newRow("disk full") << Fault::DiskFull << false << storeErrorText(StoreError::DiskFull);
-        QTest::newRow("read-only file system") << Fault::ReadOnlyFileSystem << false
-                                               << storeErrorText(StoreError::ReadOnly);
-        QTest::newRow("read-only store") << Fault::ReadOnlyStoreForUser << true << storeErrorText(StoreError::ReadOnly);
-        QTest::newRow("directory not writable") << Fault::ReadOnlyDirForUser << true
-                                                << storeErrorText(StoreError::ReadOnly);
-        QTest::newRow("store is a directory") << Fault::Directory << false << storeErrorText(StoreError::NotAFile);
+        QTest::newRow("read-only file system")
+            << Fault::ReadOnlyFileSystem << false << storeErrorText(StoreError::ReadOnly);
+        QTest::newRow("read-only store")
+            << Fault::ReadOnlyStoreForUser << true << storeErrorText(StoreError::ReadOnly);
+        QTest::newRow("directory not writable")
+            << Fault::ReadOnlyDirForUser << true << storeErrorText(StoreError::ReadOnly);
+        QTest::newRow("store is a directory")
+            << Fault::Directory << false << storeErrorText(StoreError::NotAFile);
         QTest::newRow("store is a FIFO") << Fault::Fifo << false << storeErrorText(StoreError::NotAFile);
-        QTest::newRow("locked by another program") << Fault::Locked << false << storeErrorText(StoreError::Busy);
+        QTest::newRow("locked by another program")
+            << Fault::Locked << false << storeErrorText(StoreError::Busy);
     }
 
     void wabSaysWhyAndChangesNothing()
@@ -332,7 +340,8 @@ private slots:
         window->startAdding();
         window->姓名编辑框->setText(kNewName);
         window->confirm();
-        QVERIFY2(shownTexts().contains(kAddFailed), qPrintable(shownTexts().join(QLatin1Char('|'))));
+        QVERIFY2(test::shownTexts().contains(kAddFailed),
+                 qPrintable(test::shownTexts().join(QLatin1Char('|'))));
         QCOMPARE(fileBytes(store()), before);
         QCOMPARE(session.store.recordCount(), 2); // the window keeps what it showed
         delete window.data();
@@ -362,7 +371,7 @@ private slots:
             QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:%1\r\nEND:VCARD\r\n").arg(kNewName).toUtf8());
         file.close();
         const QByteArray before = fileBytes(store());
-        storetest::RawDb writer(store());
+        test::RawDb writer(store());
         QVERIFY(writer.exec("BEGIN IMMEDIATE"));
 
         QString said;
@@ -402,7 +411,7 @@ private slots:
         QVERIFY(arrange(fault, &skip));
         Session session(m_dir);
         QPointer<LoginWindow> login = LoginWindow::load(session);
-        QCOMPARE(shownTexts(), QStringList{kLoginFailed});
+        QCOMPARE(test::shownTexts(), QStringList{kLoginFailed});
         QVERIFY(!session.store.isOpen());
         delete login.data();
     }

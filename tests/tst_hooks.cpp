@@ -2,11 +2,10 @@
 // dispatch, the shortcut fallback), the tray icon and its way back, and the
 // details of the skinned windows a user meets first.
 
-#include "AppTestSupport.h"
-
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/HotKeys.h"
 #include "ui/MessageBox.h"
@@ -36,7 +35,7 @@ namespace {
 struct Fixture {
     explicit Fixture(int contacts = 3)
     {
-        ok = home.createStore(QString(), apptest::numberedContacts(contacts));
+        ok = home.createStore(QString(), test::numberedContacts(contacts));
         session = std::make_unique<Session>(home.path());
         ok = ok && session->store.open(home.storeFile());
         window = MainWindow::load(*session);
@@ -68,7 +67,7 @@ struct Fixture {
         return state.replaceInStrings(home.path(), QStringLiteral("HOME"));
     }
 
-    apptest::ProgramDirectory home;
+    test::ProgramDirectory home;
     std::unique_ptr<Session> session;
     QPointer<MainWindow> window;
     bool ok = false;
@@ -129,7 +128,7 @@ class TestHooks : public QObject {
 private slots:
     void initTestCase()
     {
-        apptest::initWindowTests();
+        test::initWindowTests();
         ui::installFontSubstitutes(); // the program's fonts: the rows are measured in them
     }
     void init()
@@ -335,7 +334,7 @@ private slots:
 
     void enterInThePasswordBoxPressesConfirm()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> login = LoginWindow::load(session);

@@ -2,11 +2,12 @@
 // a password, wrong passwords, the password box, the window buttons; and the
 // single-instance rule between real processes.
 
-#include "AppTestSupport.h"
-
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/Messages.h"
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -24,7 +25,6 @@ using namespace quennet;
 
 namespace {
 
-const QString kTip = QStringLiteral("温馨提示");
 const QString kWrong = QStringLiteral("密码错误！请重新输入密码！");
 const QString kStillWrong = QStringLiteral("密码还是错误！请勿非法登录！");
 const QString kLoginFailed = QStringLiteral("登录失败！请检查数据库是否存在！");
@@ -51,13 +51,6 @@ MainWindow *mainWindow()
         if (auto *main = qobject_cast<MainWindow *>(w))
             return main;
     return nullptr;
-}
-
-void compareMessage(const ui::ShownMessage &shown, const QString &text, const QString &title, int style)
-{
-    QCOMPARE(shown.text, text);
-    QCOMPARE(shown.title, title);
-    QCOMPARE(shown.style, style);
 }
 
 // Runs the event loop until the program would end (no window left): the
@@ -87,10 +80,7 @@ class TestLogin : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        apptest::initWindowTests();
-    }
+    void initTestCase() { test::initWindowTests(); }
 
     void init() { ui::clearTestScripts(); }
 
@@ -106,8 +96,8 @@ private slots:
 
     void storeWithoutPasswordOpensMainWindowAtOnce()
     {
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(3)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), test::numberedContacts(3)));
         Session session(home.path());
         QCOMPARE(LoginWindow::load(session), nullptr);
         QVERIFY(session.store.isOpen());
@@ -123,13 +113,12 @@ private slots:
 
     void missingStoreIsReportedAndTheWindowStays()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
         QVERIFY(window);
         QVERIFY(window->isVisible());
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
-        compareMessage(ui::MessageBoxScript::last(), kLoginFailed, kTip, 0x30);
+        QCOMPARE(test::shownMessages(), QStringList{test::tip(kLoginFailed, 0x30)});
         QVERIFY(!session.store.isOpen());
         QVERIFY(!mainWindow());
 
@@ -144,7 +133,7 @@ private slots:
 
     void unreadableStoreIsReported()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QFile garbage(home.storeFile());
         QVERIFY(garbage.open(QIODevice::WriteOnly));
         garbage.write(QByteArray(4096, 'x'));
@@ -152,14 +141,14 @@ private slots:
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
         QVERIFY(window);
-        compareMessage(ui::MessageBoxScript::last(), kLoginFailed, kTip, 0x30);
+        QCOMPARE(test::messageLine(ui::MessageBoxScript::last()), test::tip(kLoginFailed, 0x30));
         QVERIFY(!session.store.isOpen());
         QCOMPARE(visibleTopLevels(), QList<QWidget *>{window.data()});
     }
 
     void storeWithPasswordWaitsForIt()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         session.failedLoginCount = 5;
@@ -174,8 +163,8 @@ private slots:
 
     void rightPasswordOpensMainWindow()
     {
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QStringLiteral("密码 1"), apptest::numberedContacts(2)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("密码 1"), test::numberedContacts(2)));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
         QVERIFY(QTest::qWaitForWindowActive(window.data()));
@@ -199,7 +188,7 @@ private slots:
     // leaves none); a failure keeps the typed text in the box.
     void wrongPasswordsWarnTwice()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
@@ -210,10 +199,7 @@ private slots:
         tryPassword(window, QStringLiteral("secret "));
         QVERIFY(!session.loginCredential.holdsKey());
         QCOMPARE(session.failedLoginCount, 2);
-        const QList<ui::ShownMessage> shown = ui::MessageBoxScript::shown();
-        QCOMPARE(shown.size(), 2);
-        compareMessage(shown.at(0), kWrong, kTip, 0x10);
-        compareMessage(shown.at(1), kWrong, kTip, 0x10);
+        QCOMPARE(test::shownMessages(), QStringList(2, test::tip(kWrong, 0x10)));
         QVERIFY(window->isVisible());
         QVERIFY(!session.store.isOpen());
 
@@ -226,7 +212,7 @@ private slots:
 
     void emptyPasswordIsTriedLikeAnyOther()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         session.loginCredential = ContactStore::credentialFor(home.storeFile(), QStringLiteral("secret"));
@@ -235,14 +221,14 @@ private slots:
         window->确定按钮->click();
         QVERIFY(!session.loginCredential.holdsKey());
         QCOMPARE(session.failedLoginCount, 1);
-        compareMessage(ui::MessageBoxScript::last(), kWrong, kTip, 0x10);
+        QCOMPARE(test::messageLine(ui::MessageBoxScript::last()), test::tip(kWrong, 0x10));
     }
 
     // The third wrong password ends the program: the start window is
     // destroyed, no window is left and the event loop ends with code 0.
     void thirdWrongPasswordEndsProgram()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
@@ -257,16 +243,13 @@ private slots:
         QVERIFY(visibleTopLevels().isEmpty());
         QVERIFY(!session.store.isOpen());
         QCOMPARE(session.failedLoginCount, 3);
-        const QList<ui::ShownMessage> shown = ui::MessageBoxScript::shown();
-        QCOMPARE(shown.size(), 3);
-        compareMessage(shown.at(0), kWrong, kTip, 0x10);
-        compareMessage(shown.at(1), kWrong, kTip, 0x10);
-        compareMessage(shown.at(2), kStillWrong, kTip, 0x30);
+        QCOMPARE(test::shownMessages(), (QStringList{test::tip(kWrong, 0x10), test::tip(kWrong, 0x10),
+                                                     test::tip(kStillWrong, 0x30)}));
     }
 
     void passwordBoxEmptiesOnClickAndFocus()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
@@ -305,7 +288,7 @@ private slots:
 
     void tabOrderPasswordThenButton()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
@@ -318,7 +301,7 @@ private slots:
 
     void minimiseButtonMinimises()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
@@ -330,7 +313,7 @@ private slots:
 
     void closeButtonDestroysTheWindow()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
@@ -345,33 +328,32 @@ private slots:
     // 0 without showing a window; a killed first copy blocks nothing.
     void secondInstanceIsRefused()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         QTemporaryDir runtime;
-        auto first = apptest::startQuennet(home.path(), runtime.path());
+        auto first = test::startQuennet(home.path(), runtime.path());
         QByteArray firstLog;
-        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 登录窗口"), firstLog),
+        QVERIFY2(test::waitForLine(*first, QStringLiteral("window: 登录窗口"), firstLog),
                  firstLog.constData());
 
-        auto second = apptest::startQuennet(home.path(), runtime.path());
+        auto second = test::startQuennet(home.path(), runtime.path());
         QVERIFY(second->waitForFinished(20000));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
         const QByteArray secondLog = second->readAllStandardError();
-        QCOMPARE(apptest::reportedLines(secondLog, QStringLiteral("message: ")),
+        QCOMPARE(test::reportedLines(secondLog, QStringLiteral("message: ")),
                  QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
-        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(),
-                 secondLog.constData());
+        QVERIFY2(test::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
         QCOMPARE(first->state(), QProcess::Running);
 
         ::kill(pid_t(first->processId()), SIGKILL);
         QVERIFY(first->waitForFinished(10000));
 
-        auto third = apptest::startQuennet(home.path(), runtime.path());
+        auto third = test::startQuennet(home.path(), runtime.path());
         QByteArray thirdLog;
-        QVERIFY2(apptest::waitForLine(*third, QStringLiteral("window: 登录窗口"), thirdLog),
+        QVERIFY2(test::waitForLine(*third, QStringLiteral("window: 登录窗口"), thirdLog),
                  thirdLog.constData());
-        QVERIFY(apptest::reportedLines(thirdLog, QStringLiteral("message: ")).isEmpty());
+        QVERIFY(test::reportedLines(thirdLog, QStringLiteral("message: ")).isEmpty());
         third->terminate();
         QVERIFY(third->waitForFinished(10000));
     }
@@ -380,20 +362,18 @@ private slots:
     // login, and a store without password does not let it through.
     void secondInstanceIsRefusedWhileMainWindowRuns()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore());
         QTemporaryDir runtime;
-        auto first = apptest::startQuennet(home.path(), runtime.path());
+        auto first = test::startQuennet(home.path(), runtime.path());
         QByteArray firstLog;
-        QVERIFY2(apptest::waitForLine(*first, QStringLiteral("window: 主窗口"), firstLog),
-                 firstLog.constData());
-        auto second = apptest::startQuennet(home.path(), runtime.path());
+        QVERIFY2(test::waitForLine(*first, QStringLiteral("window: 主窗口"), firstLog), firstLog.constData());
+        auto second = test::startQuennet(home.path(), runtime.path());
         QVERIFY(second->waitForFinished(20000));
         QCOMPARE(second->exitCode(), 0);
         const QByteArray secondLog = second->readAllStandardError();
-        QVERIFY2(apptest::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(),
-                 secondLog.constData());
-        QCOMPARE(apptest::reportedLines(secondLog, QStringLiteral("message: ")),
+        QVERIFY2(test::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
+        QCOMPARE(test::reportedLines(secondLog, QStringLiteral("message: ")),
                  QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
         first->terminate();
         QVERIFY(first->waitForFinished(10000));

@@ -2,11 +2,12 @@
 // form with previous, next, open and back to the list, the unsaved-record
 // prompt, the keypad, Enter moving the focus, the menus and the frame commands.
 
-#include "AppTestSupport.h"
-
 #include "app/ContactListModel.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/Messages.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -33,10 +34,11 @@ const QString kUnsaved = QStringLiteral("您还没保存当前记录呢！\r\n�
 
 QStringList contactOf(int n)
 {
-    return apptest::contact(QStringLiteral("联系人%1").arg(n),
-                            QStringLiteral("139%1").arg(n, 8, 10, QLatin1Char('0')),
-                            QStringLiteral("010-%1").arg(n), QStringLiteral("%1").arg(10000 + n),
-                            QStringLiteral("u%1@example.com").arg(n), QStringLiteral("地址%1号").arg(n));
+    return test::numberedPerson(n)
+        .phone(QStringLiteral("010-%1").arg(n))
+        .qq(QStringLiteral("%1").arg(10000 + n))
+        .email(QStringLiteral("u%1@example.com").arg(n))
+        .address(QStringLiteral("地址%1号").arg(n));
 }
 
 // A program directory with n contacts, its open store and the loaded,
@@ -99,22 +101,11 @@ public:
         window->姓名编辑框->setText(name);
     }
 
-    apptest::ProgramDirectory home;
+    test::ProgramDirectory home;
     std::unique_ptr<Session> session;
     QPointer<MainWindow> window;
     bool created = false;
 };
-
-void compareMessages(const QList<QPair<QString, int>> &expected)
-{
-    const QList<ui::ShownMessage> shown = ui::MessageBoxScript::shown();
-    QCOMPARE(shown.size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        QCOMPARE(shown.at(i).text, expected.at(i).first);
-        QCOMPARE(shown.at(i).title, kTip);
-        QCOMPARE(shown.at(i).style, expected.at(i).second);
-    }
-}
 
 } // namespace
 
@@ -122,10 +113,7 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        apptest::initWindowTests();
-    }
+    void initTestCase() { test::initWindowTests(); }
 
     void init() { ui::clearTestScripts(); }
 
@@ -188,10 +176,10 @@ private slots:
 
     void twoContactsWithTheSameMobileAreBothListed()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QString(),
-                                 {apptest::contact(QStringLiteral("甲"), QStringLiteral("13900000000")),
-                                  apptest::contact(QStringLiteral("乙"), QStringLiteral("13900000000"))}));
+                                 {test::Person(QStringLiteral("甲")).mobile(QStringLiteral("13900000000")),
+                                  test::Person(QStringLiteral("乙")).mobile(QStringLiteral("13900000000"))}));
         Session session(home.path());
         QVERIFY(session.store.open(home.storeFile()));
         std::unique_ptr<MainWindow> window(new MainWindow(session));
@@ -305,7 +293,7 @@ private slots:
     {
         Fixture f(3);
         f->下一条记录按钮->click();
-        compareMessages({{kLast, 0}});
+        QCOMPARE(test::shownMessages(), QStringList{test::tip(kLast, 0)});
         QCOMPARE(f.store().recordNumber(), 3);
         QCOMPARE(f.form().selectedRecord, 3);
         QCOMPARE(f.counter(), QStringLiteral("第3条记录"));
@@ -330,7 +318,7 @@ private slots:
         f.form().selectedRecord = 1;
         f->open();
         f->上一条记录按钮->click();
-        compareMessages({{kFirst, 0}});
+        QCOMPARE(test::shownMessages(), QStringList{test::tip(kFirst, 0)});
         QCOMPARE(f.store().recordNumber(), 1);
         QCOMPARE(f.form().selectedRecord, 1);
         QCOMPARE(f.counter(), QStringLiteral("第1条记录"));
@@ -344,7 +332,7 @@ private slots:
         }
         ui::MessageBoxScript::clear();
         f->下一条记录按钮->click();
-        compareMessages({{kLast, 0}});
+        QCOMPARE(test::shownMessages(), QStringList{test::tip(kLast, 0)});
         QCOMPARE(f.shownFields(), contactOf(3));
         QCOMPARE(f.form().selectedRecord, 3);
         QCOMPARE(f.store().recordNumber(), 3);
@@ -357,7 +345,7 @@ private slots:
     {
         Fixture f(0);
         f->上一条记录按钮->click();
-        compareMessages({{kFirst, 0}});
+        QCOMPARE(test::shownMessages(), QStringList{test::tip(kFirst, 0)});
         QCOMPARE(f.shownFields(), QStringList(6, QString()));
         f->下一条记录按钮->click();
         QCOMPARE(ui::MessageBoxScript::shown().size(), 2);

@@ -2,13 +2,14 @@
 // driven through its controls and the operations its hot keys call; every
 // write is checked against the store file itself.
 
-#include "AppTestSupport.h"
-
 #include "app/ContactListModel.h"
 #include "app/MainWindow.h"
 #include "contacts/ContactRules.h"
 #include "contacts/Session.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "support/Messages.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -27,28 +28,33 @@ namespace {
 
 using Contacts = QList<QStringList>;
 
-// The six fields in store order.
-QStringList person(const QString &name, const QString &phone = QString(), const QString &mobile = QString(),
-                   const QString &qq = QString(), const QString &email = QString(),
-                   const QString &address = QString())
-{
-    return {name, phone, mobile, qq, email, address};
-}
-
 Contacts fiveContacts()
 {
     return {
-        person(QStringLiteral("张三"), QStringLiteral("010-1111"), QStringLiteral("13800000001"),
-               QStringLiteral("10001"), QStringLiteral("zs@example.com"), QStringLiteral("北京")),
-        person(QStringLiteral("李四"), QStringLiteral("010-2222"), QStringLiteral("13800000002"),
-               QStringLiteral("10002"), QStringLiteral("ls@example.com"), QStringLiteral("上海")),
+        test::Person(QStringLiteral("张三"))
+            .phone(QStringLiteral("010-1111"))
+            .mobile(QStringLiteral("13800000001"))
+            .qq(QStringLiteral("10001"))
+            .email(QStringLiteral("zs@example.com"))
+            .address(QStringLiteral("北京")),
+        test::Person(QStringLiteral("李四"))
+            .phone(QStringLiteral("010-2222"))
+            .mobile(QStringLiteral("13800000002"))
+            .qq(QStringLiteral("10002"))
+            .email(QStringLiteral("ls@example.com"))
+            .address(QStringLiteral("上海")),
         // No phone: an empty typed phone finds this one.
-        person(QStringLiteral("王五"), QString(), QStringLiteral("13800000003"), QStringLiteral("10003"),
-               QString(), QStringLiteral("广州")),
+        test::Person(QStringLiteral("王五"))
+            .mobile(QStringLiteral("13800000003"))
+            .qq(QStringLiteral("10003"))
+            .address(QStringLiteral("广州")),
         // No mobile and no QQ.
-        person(QStringLiteral("赵六"), QStringLiteral("010-4444")),
-        person(QStringLiteral("孙七"), QStringLiteral("010-5555"), QStringLiteral("13800000005"),
-               QStringLiteral("10005"), QString(), QStringLiteral("深圳")),
+        test::Person(QStringLiteral("赵六")).phone(QStringLiteral("010-4444")),
+        test::Person(QStringLiteral("孙七"))
+            .phone(QStringLiteral("010-5555"))
+            .mobile(QStringLiteral("13800000005"))
+            .qq(QStringLiteral("10005"))
+            .address(QStringLiteral("深圳")),
     };
 }
 
@@ -56,38 +62,45 @@ Contacts fiveContacts()
 Contacts queryContacts()
 {
     return {
-        person(QStringLiteral("陈一"), QStringLiteral("010-1"), QStringLiteral("13800000001"),
-               QStringLiteral("101")),
-        person(QStringLiteral("林二"), QStringLiteral("010-2"), QStringLiteral("13800000002"),
-               QStringLiteral("102")),
-        person(QStringLiteral("周三"), QStringLiteral("010-3"), QStringLiteral("13800000003"),
-               QStringLiteral("qq103")),
-        person(QStringLiteral("吴四"), QString(), QStringLiteral("13800000004"), QStringLiteral("104")),
-        person(QStringLiteral("郑五"), QStringLiteral("010-2"), QStringLiteral("13800000005"),
-               QStringLiteral("105")),
-        person(QStringLiteral("冯六"), QStringLiteral("010-6"), QStringLiteral("13800000006"),
-               QStringLiteral("106")),
-        person(QStringLiteral("周三"), QStringLiteral("010-7"), QStringLiteral("13800000007"),
-               QStringLiteral("107")),
-        person(QStringLiteral("蒋八"), QStringLiteral("010-8"), QStringLiteral("13800000002"),
-               QStringLiteral("108")),
+        test::Person(QStringLiteral("陈一"))
+            .phone(QStringLiteral("010-1"))
+            .mobile(QStringLiteral("13800000001"))
+            .qq(QStringLiteral("101")),
+        test::Person(QStringLiteral("林二"))
+            .phone(QStringLiteral("010-2"))
+            .mobile(QStringLiteral("13800000002"))
+            .qq(QStringLiteral("102")),
+        test::Person(QStringLiteral("周三"))
+            .phone(QStringLiteral("010-3"))
+            .mobile(QStringLiteral("13800000003"))
+            .qq(QStringLiteral("qq103")),
+        test::Person(QStringLiteral("吴四")).mobile(QStringLiteral("13800000004")).qq(QStringLiteral("104")),
+        test::Person(QStringLiteral("郑五"))
+            .phone(QStringLiteral("010-2"))
+            .mobile(QStringLiteral("13800000005"))
+            .qq(QStringLiteral("105")),
+        test::Person(QStringLiteral("冯六"))
+            .phone(QStringLiteral("010-6"))
+            .mobile(QStringLiteral("13800000006"))
+            .qq(QStringLiteral("106")),
+        test::Person(QStringLiteral("周三"))
+            .phone(QStringLiteral("010-7"))
+            .mobile(QStringLiteral("13800000007"))
+            .qq(QStringLiteral("107")),
+        test::Person(QStringLiteral("蒋八"))
+            .phone(QStringLiteral("010-8"))
+            .mobile(QStringLiteral("13800000002"))
+            .qq(QStringLiteral("108")),
     };
 }
 
 // What a fresh store opened on the file holds, in record order.
 Contacts storedContacts(const QString &path)
 {
-    Contacts contacts;
     ContactStore store;
     if (!store.open(path))
         return {QStringList{QStringLiteral("<store does not open>")}};
-    for (store.goFirst(); !store.isAfterLast(); store.skip(1)) {
-        QStringList values;
-        for (int pos = 1; pos <= kFieldCount; ++pos)
-            values << store.field(pos);
-        contacts << values;
-    }
-    return contacts;
+    return test::allRecords(store);
 }
 
 QStringList namesOf(const Contacts &contacts)
@@ -98,28 +111,9 @@ QStringList namesOf(const Contacts &contacts)
     return names;
 }
 
-// Messages written "title|style|text", so a mismatch reads plainly.
-QString line(const QString &text, const QString &title, int style)
-{
-    return title + QLatin1Char('|') + QString::number(style, 16) + QLatin1Char('|') + text;
-}
-
 QString line(const rules::Message &message)
 {
-    return line(message.text, message.title, message.style);
-}
-
-QString tip(const QString &text, int style = ui::Style::OkInformation)
-{
-    return line(text, QStringLiteral("温馨提示"), style);
-}
-
-QStringList shownMessages()
-{
-    QStringList lines;
-    for (const ui::ShownMessage &message : ui::MessageBoxScript::shown())
-        lines << line(message.text, message.title, message.style);
-    return lines;
+    return test::messageLine(message.text, message.title, message.style);
 }
 
 // Types text key by key, as the keyboard would (any character, not only
@@ -250,7 +244,7 @@ public:
     int listRows() const { return m_window->listModel()->rowCount(); }
 
 private:
-    apptest::ProgramDirectory m_home;
+    test::ProgramDirectory m_home;
     Session m_session;
     QPointer<MainWindow> m_window;
     bool m_ready = false;
@@ -289,10 +283,7 @@ class TestMainWindowContacts : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        apptest::initWindowTests();
-    }
+    void initTestCase() { test::initWindowTests(); }
 
     void init() { ui::clearTestScripts(); }
 
@@ -302,49 +293,57 @@ private slots:
     {
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QString>("message");
-        const QString added = tip(kAdded);
-        const QString noName = tip(QStringLiteral("对不起！姓名不能为无名氏哦！"));
-        const QString sameName = tip(QStringLiteral("对不起！已经存在相同姓名的联系人哦！"));
-        const QString samePhone = tip(QStringLiteral("对不起！已经存在相同电话的联系人哦！"));
-        const QString sameMobile = tip(QStringLiteral("对不起！已经存在相同手机的联系人哦！"));
-        const QString mobileLength = tip(QStringLiteral("对不起！手机号码是11位数字哦！"));
-        const QString sameQQ = tip(QStringLiteral("对不起！已经存在相同QQ的联系人哦！"));
-        const QString qqLength = tip(QStringLiteral("对不起！QQ号码不能大于9位数字哦！"));
+        const QString added = test::tip(kAdded);
+        const QString noName = test::tip(QStringLiteral("对不起！姓名不能为无名氏哦！"));
+        const QString sameName = test::tip(QStringLiteral("对不起！已经存在相同姓名的联系人哦！"));
+        const QString samePhone = test::tip(QStringLiteral("对不起！已经存在相同电话的联系人哦！"));
+        const QString sameMobile = test::tip(QStringLiteral("对不起！已经存在相同手机的联系人哦！"));
+        const QString mobileLength = test::tip(QStringLiteral("对不起！手机号码是11位数字哦！"));
+        const QString sameQQ = test::tip(QStringLiteral("对不起！已经存在相同QQ的联系人哦！"));
+        const QString qqLength = test::tip(QStringLiteral("对不起！QQ号码不能大于9位数字哦！"));
         const QString newName = QStringLiteral("新人");
         const QString newPhone = QStringLiteral("0755-9");
 
-        QTest::newRow("every field empty") << person(QString()) << noName;
+        QTest::newRow("every field empty") << test::Person(QString()) << noName;
         QTest::newRow("name checked before a duplicate phone")
-            << person(QString(), QStringLiteral("010-2222")) << noName;
-        QTest::newRow("existing name, all else new")
-            << person(QStringLiteral("李四"), newPhone, QStringLiteral("13912345678"), QStringLiteral("999"),
-                      QStringLiteral("x@y"), QStringLiteral("某地"))
-            << sameName;
+            << test::Person(QString()).phone(QStringLiteral("010-2222")) << noName;
+        QTest::newRow("existing name, all else new") << test::Person(QStringLiteral("李四"))
+                                                            .phone(newPhone)
+                                                            .mobile(QStringLiteral("13912345678"))
+                                                            .qq(QStringLiteral("999"))
+                                                            .email(QStringLiteral("x@y"))
+                                                            .address(QStringLiteral("某地"))
+                                                     << sameName;
         QTest::newRow("existing name with a trailing space is new")
-            << person(QStringLiteral("李四 "), newPhone) << added;
-        QTest::newRow("phone of another contact") << person(newName, QStringLiteral("010-2222")) << samePhone;
+            << test::Person(QStringLiteral("李四 ")).phone(newPhone) << added;
+        QTest::newRow("phone of another contact")
+            << test::Person(newName).phone(QStringLiteral("010-2222")) << samePhone;
         QTest::newRow("duplicate phone reported before a short mobile")
-            << person(newName, QStringLiteral("010-2222"), QStringLiteral("123")) << samePhone;
+            << test::Person(newName).phone(QStringLiteral("010-2222")).mobile(QStringLiteral("123"))
+            << samePhone;
         QTest::newRow("mobile of another contact")
-            << person(newName, newPhone, QStringLiteral("13800000005")) << sameMobile;
+            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("13800000005")) << sameMobile;
         QTest::newRow("mobile of 10 digits")
-            << person(newName, newPhone, QStringLiteral("1380000000")) << mobileLength;
+            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("1380000000")) << mobileLength;
         QTest::newRow("mobile of six Chinese characters (12 bytes)")
-            << person(newName, newPhone, QStringLiteral("一二三四五六")) << mobileLength;
+            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("一二三四五六")) << mobileLength;
         QTest::newRow("mobile of 11 letters")
-            << person(newName, newPhone, QStringLiteral("abcdefghijk")) << added;
+            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("abcdefghijk")) << added;
         QTest::newRow("empty mobile, QQ of 10 digits")
-            << person(newName, newPhone, QString(), QStringLiteral("1234567890")) << qqLength;
+            << test::Person(newName).phone(newPhone).qq(QStringLiteral("1234567890")) << qqLength;
         QTest::newRow("empty mobile, QQ of 9 digits")
-            << person(newName, newPhone, QString(), QStringLiteral("123456789")) << added;
-        QTest::newRow("QQ of another contact")
-            << person(newName, newPhone, QStringLiteral("13911112222"), QStringLiteral("10002")) << sameQQ;
+            << test::Person(newName).phone(newPhone).qq(QStringLiteral("123456789")) << added;
+        QTest::newRow("QQ of another contact") << test::Person(newName)
+                                                      .phone(newPhone)
+                                                      .mobile(QStringLiteral("13911112222"))
+                                                      .qq(QStringLiteral("10002"))
+                                               << sameQQ;
         // An empty phone finds 王五, who has none; his mobile is compared.
         QTest::newRow("empty phone finds the contact without one")
-            << person(newName, QString(), QStringLiteral("13800000003")) << sameMobile;
+            << test::Person(newName).mobile(QStringLiteral("13800000003")) << sameMobile;
         // Only that one record is compared, so 张三's mobile goes unnoticed.
         QTest::newRow("only the record found is compared")
-            << person(newName, QString(), QStringLiteral("13800000001")) << added;
+            << test::Person(newName).mobile(QStringLiteral("13800000001")) << added;
     }
 
     void addingChecks()
@@ -360,7 +359,7 @@ private slots:
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
         QCOMPARE(h.form().adding, 1);
         QVERIFY(!h.w().isListView());
-        QCOMPARE(h.shown(), person(QString()));
+        QCOMPARE(h.shown(), test::Person(QString()));
         QVERIFY(h.boxesEditable());
         QCOMPARE(h.enabledItems(), QStringLiteral("1000"));
         QCOMPARE(h.counter(), QStringLiteral("第2条记录"));
@@ -368,9 +367,9 @@ private slots:
         h.type(typed);
         ShowWatcher watcher(h.w().电话编辑框);
         h.clickConfirm();
-        QCOMPARE(shownMessages(), QStringList{message});
+        QCOMPARE(test::shownMessages(), QStringList{message});
         QVERIFY(!h.w().isListView());
-        if (message != tip(kAdded)) {
+        if (message != test::tip(kAdded)) {
             QCOMPARE(h.form().adding, 1);
             QCOMPARE(h.shown(), typed);
             QVERIFY(h.boxesEditable());
@@ -398,7 +397,7 @@ private slots:
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QString>("message");
         const Contacts stored = fiveContacts();
-        const QString modified = tip(kModified);
+        const QString modified = test::tip(kModified);
         auto changed = [&stored](int record, int pos, const QString &value) {
             QStringList values = stored.at(record - 1);
             values[pos - 1] = value;
@@ -410,17 +409,18 @@ private slots:
             << 3 << changed(3, FieldAddress, QStringLiteral("广州天河")) << modified;
         QTest::newRow("last record renamed")
             << 5 << changed(5, FieldName, QStringLiteral("孙八")) << modified;
-        QTest::newRow("name emptied")
-            << 2 << changed(2, FieldName, QString()) << tip(QStringLiteral("对不起！姓名不能为无名氏哦！"));
-        QTest::newRow("name of another contact") << 2 << changed(2, FieldName, QStringLiteral("张三"))
-                                                 << tip(QStringLiteral("对不起！已经存在同姓名的联系人哦！"));
+        QTest::newRow("name emptied") << 2 << changed(2, FieldName, QString())
+                                      << test::tip(QStringLiteral("对不起！姓名不能为无名氏哦！"));
+        QTest::newRow("name of another contact")
+            << 2 << changed(2, FieldName, QStringLiteral("张三"))
+            << test::tip(QStringLiteral("对不起！已经存在同姓名的联系人哦！"));
         QTest::newRow("mobile of a later contact")
             << 1 << changed(1, FieldMobile, QStringLiteral("13800000002"))
-            << tip(QStringLiteral("对不起！已经存在相同手机的联系人哦！"));
+            << test::tip(QStringLiteral("对不起！已经存在相同手机的联系人哦！"));
         QTest::newRow("mobile of 10 digits") << 1 << changed(1, FieldMobile, QStringLiteral("1380000000"))
-                                             << tip(QStringLiteral("对不起！手机号码是11位数字哦！"));
+                                             << test::tip(QStringLiteral("对不起！手机号码是11位数字哦！"));
         QTest::newRow("QQ of 10 digits") << 1 << changed(1, FieldQQ, QStringLiteral("1000100010"))
-                                         << tip(QStringLiteral("对不起！QQ号码不能大于9位数字哦！"));
+                                         << test::tip(QStringLiteral("对不起！QQ号码不能大于9位数字哦！"));
     }
 
     void modifyingChecks()
@@ -444,10 +444,10 @@ private slots:
         h.type(typed);
         ShowWatcher watcher(h.w().电话编辑框);
         h.clickConfirm();
-        QCOMPARE(shownMessages(), QStringList{message});
+        QCOMPARE(test::shownMessages(), QStringList{message});
         QCOMPARE(h.form().selectedRecord, record);
         QCOMPARE(h.store().recordNumber(), record);
-        if (message != tip(kModified)) {
+        if (message != test::tip(kModified)) {
             QCOMPARE(h.form().modifying, 1);
             QCOMPARE(h.shown(), typed);
             QVERIFY(h.boxesEditable());
@@ -494,7 +494,7 @@ private slots:
             h.w().startAdding();
         else
             h.w().startModifying();
-        const QStringList typed = person(QStringLiteral("半截"), QStringLiteral("020-1"));
+        const QStringList typed = test::Person(QStringLiteral("半截")).phone(QStringLiteral("020-1"));
         h.type(typed);
         const QString items = h.enabledItems();
 
@@ -504,7 +504,7 @@ private slots:
             h.w().startModifying();
         else
             h.w().deleteContact();
-        QCOMPARE(shownMessages(), QStringList{message});
+        QCOMPARE(test::shownMessages(), QStringList{message});
         QCOMPARE(h.form().adding, adding ? 1 : 0);
         QCOMPARE(h.form().modifying, adding ? 0 : 1);
         QCOMPARE(h.shown(), typed);
@@ -521,9 +521,9 @@ private slots:
         QTest::addColumn<Operation>("operation");
         QTest::addColumn<Cause>("cause");
         QTest::addColumn<QStringList>("messages");
-        const QString addFailed = tip(QStringLiteral("添加联系人失败！"), ui::Style::OkStop);
-        const QString modifyFailed = tip(QStringLiteral("修改联系人失败！"), ui::Style::OkStop);
-        const QString deleteFailed = tip(kDeleteFailed);
+        const QString addFailed = test::tip(QStringLiteral("添加联系人失败！"), ui::Style::OkStop);
+        const QString modifyFailed = test::tip(QStringLiteral("修改联系人失败！"), ui::Style::OkStop);
+        const QString deleteFailed = test::tip(kDeleteFailed);
         const QString askLiSi = line(rules::deleteConfirmation(QStringLiteral("李四")));
         const QString askNobody = line(rules::deleteConfirmation(QString()));
 
@@ -559,8 +559,12 @@ private slots:
         switch (operation) {
         case Operation::Add:
             h.w().startAdding();
-            h.type(person(QStringLiteral("新人"), QStringLiteral("0755-1"), QStringLiteral("13911112222"),
-                          QStringLiteral("12345"), QStringLiteral("new@example.com"), address));
+            h.type(test::Person(QStringLiteral("新人"))
+                       .phone(QStringLiteral("0755-1"))
+                       .mobile(QStringLiteral("13911112222"))
+                       .qq(QStringLiteral("12345"))
+                       .email(QStringLiteral("new@example.com"))
+                       .address(address));
             QCOMPARE(h.w().地址编辑框->text(), address);
             break;
         case Operation::Modify:
@@ -572,9 +576,9 @@ private slots:
         case Operation::ModifyNothingSelected:
             // Right after start-up nothing is selected: record 0 is no record.
             h.w().startModifying();
-            QCOMPARE(h.shown(), person(QString()));
+            QCOMPARE(h.shown(), test::Person(QString()));
             QCOMPARE(h.counter(), QStringLiteral("第0条记录"));
-            h.type(person(QStringLiteral("无主"), QStringLiteral("0755-2")));
+            h.type(test::Person(QStringLiteral("无主")).phone(QStringLiteral("0755-2")));
             break;
         case Operation::DeleteRecordView:
             h.openRecord(2);
@@ -599,7 +603,7 @@ private slots:
             h.w().deleteContact();
         else
             h.clickConfirm();
-        QCOMPARE(shownMessages(), messages);
+        QCOMPARE(test::shownMessages(), messages);
         QCOMPARE(h.stored(), before);
         QCOMPARE(h.store().recordCount(), before.size());
         QVERIFY(h.browsing());
@@ -620,7 +624,7 @@ private slots:
             QVERIFY(!h.w().isListView());
             break;
         case Operation::ModifyNothingSelected:
-            QCOMPARE(h.shown(), person(QString()));
+            QCOMPARE(h.shown(), test::Person(QString()));
             break;
         case Operation::DeleteListView:
         case Operation::DeleteNothingSelected:
@@ -631,11 +635,11 @@ private slots:
 
         // The program goes on working on the same store.
         ui::clearTestScripts();
-        const QStringList later = person(QStringLiteral("后来者"), QStringLiteral("0755-3"));
+        const QStringList later = test::Person(QStringLiteral("后来者")).phone(QStringLiteral("0755-3"));
         h.w().startAdding();
         h.type(later);
         h.w().confirm();
-        QCOMPARE(shownMessages(), QStringList{tip(kAdded)});
+        QCOMPARE(test::shownMessages(), QStringList{test::tip(kAdded)});
         QCOMPARE(h.stored(), before + Contacts{later});
         QCOMPARE(h.form().selectedRecord, before.size() + 1);
     }
@@ -648,7 +652,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("found"); // 0: nothing
         QTest::addColumn<QString>("message");
-        const QString nothing = tip(QStringLiteral("对不起！找不到您想要查询的联系人哦！"));
+        const QString nothing = test::tip(QStringLiteral("对不起！找不到您想要查询的联系人哦！"));
 
         QTest::newRow("name of records 3 and 7 shows 7") << 1 << QStringLiteral("周三") << 7 << QString();
         QTest::newRow("name of one record") << 1 << QStringLiteral("林二") << 2 << QString();
@@ -662,22 +666,25 @@ private slots:
         QTest::newRow("phone only in another field") << 2 << QStringLiteral("13800000001") << 0 << nothing;
         QTest::newRow("empty name box")
             << 1 << QString() << 0
-            << line(QStringLiteral(
-                        "姓名不能为空哦！\r\n请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！"),
-                    QStringLiteral("按姓名查询"), ui::Style::OkInformation);
+            << test::messageLine(
+                   QStringLiteral(
+                       "姓名不能为空哦！\r\n请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！"),
+                   QStringLiteral("按姓名查询"), ui::Style::OkInformation);
         QTest::newRow("empty phone box")
             << 2 << QString() << 0
-            << line(QStringLiteral("电话号码不能为空哦！\r\n请在电话后面输入联系人的电话号码！\r\n然后按确定"
-                                   "键（C）进行查询！"),
-                    QStringLiteral("按电话查询"), ui::Style::OkInformation);
+            << test::messageLine(
+                   QStringLiteral("电话号码不能为空哦！\r\n请在电话后面输入联系人的电话号码！\r\n然后按确定"
+                                  "键（C）进行查询！"),
+                   QStringLiteral("按电话查询"), ui::Style::OkInformation);
         QTest::newRow("empty mobile box")
             << 3 << QString() << 0
-            << line(QStringLiteral("手机号码不能为空哦！\r\n请在手机后面输入联系人的手机号码！\r\n然后按确定"
-                                   "键（C）进行查询！"),
-                    QStringLiteral("按手机查询"), ui::Style::OkInformation);
+            << test::messageLine(
+                   QStringLiteral("手机号码不能为空哦！\r\n请在手机后面输入联系人的手机号码！\r\n然后按确定"
+                                  "键（C）进行查询！"),
+                   QStringLiteral("按手机查询"), ui::Style::OkInformation);
         QTest::newRow("empty QQ box has the mobile title")
             << 4 << QString() << 0
-            << line(
+            << test::messageLine(
                    QStringLiteral(
                        "QQ号码不能为空哦！\r\n请在QQ后面输入联系人的QQ号码！\r\n然后按确定键（C）进行查询！"),
                    QStringLiteral("按手机查询"), ui::Style::OkInformation);
@@ -695,12 +702,12 @@ private slots:
         QAction *items[] = {h.w().按姓名查询, h.w().按电话查询, h.w().按手机查询, h.w().按QQ号查询};
 
         items[kind - 1]->trigger();
-        QCOMPARE(shownMessages(), QStringList{line(rules::queryPrompt(kind))});
+        QCOMPARE(test::shownMessages(), QStringList{line(rules::queryPrompt(kind))});
         QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("按姓名查询"));
         QCOMPARE(h.form().queryKind, kind);
         QCOMPARE(h.form().queryFound, 0);
         QVERIFY(!h.w().isListView());
-        QCOMPARE(h.shown(), person(QString()));
+        QCOMPARE(h.shown(), test::Person(QString()));
         QCOMPARE(h.enabledItems(), QStringLiteral("0001"));
         const QList<QLineEdit *> boxes = h.w().editBoxes();
         for (int i = 0; i < boxes.size(); ++i) {
@@ -714,7 +721,7 @@ private slots:
         typeInto(boxes.at(kind - 1), text);
         h.clickConfirm();
         if (found == 0) {
-            QCOMPARE(shownMessages(), QStringList{message});
+            QCOMPARE(test::shownMessages(), QStringList{message});
             QCOMPARE(h.form().queryKind, kind);
             QCOMPARE(h.form().selectedRecord, 1);
             QCOMPARE(boxes.at(kind - 1)->text(), text);
@@ -724,7 +731,7 @@ private slots:
             QCOMPARE(h.counter(), QStringLiteral("第1条记录"));
             return;
         }
-        QVERIFY(shownMessages().isEmpty());
+        QVERIFY(test::shownMessages().isEmpty());
         QCOMPARE(h.form().selectedRecord, found);
         QCOMPARE(h.form().queryFound, 1);
         QCOMPARE(h.store().recordNumber(), found);
@@ -751,7 +758,7 @@ private slots:
             QCOMPARE(h.form().selectedRecord, 7);
             QCOMPARE(h.shown().first(), QStringLiteral("周三"));
             QVERIFY(h.browsing());
-            QCOMPARE(shownMessages(),
+            QCOMPARE(test::shownMessages(),
                      (QStringList{line(rules::queryPrompt(1)), line(rules::nothingFound())}));
         }
         {
@@ -764,8 +771,8 @@ private slots:
             QCOMPARE(h.enabledItems(), QStringLiteral("0000"));
             h.w().姓名编辑框->setText(QStringLiteral("新来的"));
             h.clickConfirm();
-            QCOMPARE(shownMessages(), (QStringList{line(rules::queryPrompt(1)), tip(kAdded)}));
-            QCOMPARE(h.stored(), queryContacts() + Contacts{person(QStringLiteral("新来的"))});
+            QCOMPARE(test::shownMessages(), (QStringList{line(rules::queryPrompt(1)), test::tip(kAdded)}));
+            QCOMPARE(h.stored(), queryContacts() + Contacts{test::Person(QStringLiteral("新来的"))});
             QCOMPARE(h.form().selectedRecord, 9);
             QVERIFY(h.browsing());
         }
@@ -778,9 +785,9 @@ private slots:
             h.w().startQuery(1);
             h.w().姓名编辑框->setText(QStringLiteral("周三"));
             h.w().confirm();
-            QCOMPARE(shownMessages(),
+            QCOMPARE(test::shownMessages(),
                      (QStringList{line(rules::queryPrompt(1)),
-                                  tip(QStringLiteral("对不起！已经存在相同姓名的联系人哦！"))}));
+                                  test::tip(QStringLiteral("对不起！已经存在相同姓名的联系人哦！"))}));
             QCOMPARE(h.stored(), queryContacts());
             QCOMPARE(h.form().selectedRecord, 7);
             QCOMPARE(h.shown(), queryContacts().at(6));
@@ -807,7 +814,7 @@ private slots:
             rest.removeAt(record - 1);
             return rest;
         };
-        const QString deleted = tip(kDeleted);
+        const QString deleted = test::tip(kDeleted);
         const int ok = ui::AnswerOk;
         const int cancel = ui::AnswerCancel;
 
@@ -817,7 +824,7 @@ private slots:
         QTest::newRow("record view, first record") << false << 1 << ok << names.at(0) << without(1)
                                                    << all.at(2) << QStringLiteral("共4条记录") << deleted;
         QTest::newRow("record view, last record")
-            << false << 5 << ok << names.at(4) << without(5) << person(QString())
+            << false << 5 << ok << names.at(4) << without(5) << test::Person(QString())
             << QStringLiteral("共4条记录") << deleted;
         QTest::newRow("record view, cancel") << false << 3 << cancel << names.at(2) << names << all.at(2)
                                              << QStringLiteral("第3条记录") << QString();
@@ -829,8 +836,9 @@ private slots:
         selectedShown[0] = names.at(1); // selecting a row puts its name in the box
         QTest::newRow("list view, cancel") << true << 2 << cancel << names.at(1) << names << selectedShown
                                            << QStringLiteral("共5条记录") << QString();
-        QTest::newRow("list view, nothing selected") << true << 0 << ok << QString() << names << all.at(0)
-                                                     << QStringLiteral("共5条记录") << tip(kDeleteFailed);
+        QTest::newRow("list view, nothing selected")
+            << true << 0 << ok << QString() << names << all.at(0) << QStringLiteral("共5条记录")
+            << test::tip(kDeleteFailed);
     }
 
     void deleting()
@@ -864,7 +872,7 @@ private slots:
         QStringList expected{line(rules::deleteConfirmation(name))};
         if (!result.isEmpty())
             expected << result;
-        QCOMPARE(shownMessages(), expected);
+        QCOMPARE(test::shownMessages(), expected);
         QCOMPARE(ui::MessageBoxScript::shown().first().style, ui::Style::OkCancelQuestionDefCancel);
         QCOMPARE(namesOf(h.stored()), remaining);
         QCOMPARE(h.store().recordCount(), remaining.size());
@@ -879,7 +887,7 @@ private slots:
         if (answer == ui::AnswerCancel)
             QCOMPARE(h.store().recordNumber(), cursorBefore);
         // The form (or the refilled list) shows the outcome before the message.
-        if (result == tip(kDeleted))
+        if (result == test::tip(kDeleted))
             QCOMPARE(messagesAtFirstChange, 1);
     }
 
@@ -910,10 +918,10 @@ private slots:
             return;
         }
         h.w().startAdding();
-        QVERIFY(other.append(person(name)));
-        h.type(person(name));
+        QVERIFY(other.append(test::Person(name)));
+        h.type(test::Person(name));
         h.clickConfirm();
-        QCOMPARE(shownMessages().size(), 1);
+        QCOMPARE(test::shownMessages().size(), 1);
         QCOMPARE(ui::MessageBoxScript::shown().first().text,
                  rules::checkMessage(rules::Check::DuplicateName, rules::Branch::Adding).text);
         QCOMPARE(h.stored().size(), 6);
@@ -954,7 +962,7 @@ private slots:
             QCOMPARE(h.counter(), QStringLiteral("第3条记录"));
             h.w().地址编辑框->setText(QStringLiteral("天津"));
             h.w().confirm();
-            QCOMPARE(shownMessages(), QStringList{tip(kModified)});
+            QCOMPARE(test::shownMessages(), QStringList{test::tip(kModified)});
             QStringList changed = all.at(3);
             changed[FieldAddress - 1] = QStringLiteral("天津");
             QCOMPARE(h.stored(), (Contacts{all.at(0), all.at(1), changed, all.at(4)}));
@@ -967,7 +975,7 @@ private slots:
             ui::MessageBoxScript::setNextAnswer(ui::AnswerOk);
             h.w().deleteContact();
             QCOMPARE(h.stored(), Contacts{});
-            QCOMPARE(h.shown(), person(QString()));
+            QCOMPARE(h.shown(), test::Person(QString()));
             QCOMPARE(h.counter(), QStringLiteral("共0条记录"));
             h.w().backToList();
             QCOMPARE(h.listRows(), 0);
@@ -996,7 +1004,7 @@ int main(int argc, char **argv)
 {
     // Before the application exists, so that nothing settles on another
     // runtime directory first.
-    apptest::useOwnRuntimeDir();
+    test::useOwnRuntimeDir();
     QApplication app(argc, argv);
     TestMainWindowContacts test;
     return QTest::qExec(&test, argc, argv);

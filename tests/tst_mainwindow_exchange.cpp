@@ -2,11 +2,11 @@
 // menu items, dropped files, the progress with cancel, the report and the
 // list refilled afterwards.
 
-#include "AppTestSupport.h"
-
 #include "app/ContactListModel.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -36,7 +36,7 @@ class Harness {
 public:
     Harness() : m_home(false), m_session(m_home.path())
     {
-        m_ready = m_home.createStore(QString(), {apptest::contact(QStringLiteral("张三"))}) &&
+        m_ready = m_home.createStore(QString(), {test::Person(QStringLiteral("张三"))}) &&
                   m_session.store.open(m_home.storeFile());
         m_window = new MainWindow(m_session);
         m_window->created();
@@ -59,7 +59,7 @@ public:
     QString path(const QString &name) const { return m_home.file(name); }
 
 private:
-    apptest::ProgramDirectory m_home;
+    test::ProgramDirectory m_home;
     Session m_session;
     QPointer<MainWindow> m_window;
     bool m_ready = false;
@@ -71,7 +71,7 @@ class MainWindowExchangeTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { apptest::initWindowTests(); }
+    void initTestCase() { test::initWindowTests(); }
 
     void importReportsAndRefillsTheList()
     {
@@ -83,7 +83,8 @@ private slots:
         const ui::ShownMessage shown = ui::MessageBoxScript::last();
         QCOMPARE(shown.title, QStringLiteral("导入联系人"));
         QCOMPARE(shown.style, ui::Style::OkInformation);
-        QVERIFY2(shown.text.startsWith(QStringLiteral("已导入 2 个联系人，跳过 1 个。")), qPrintable(shown.text));
+        QVERIFY2(shown.text.startsWith(QStringLiteral("已导入 2 个联系人，跳过 1 个。")),
+                 qPrintable(shown.text));
         QCOMPARE(shown.details, QStringLiteral("第 2 个 张三：已经存在相同姓名的联系人"));
         QCOMPARE(h.w().listModel()->rowCount(), 3);
         QVERIFY(h.w().isListView());
@@ -118,8 +119,9 @@ private slots:
     {
         Harness h;
         QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(h.file(QStringLiteral("list.csv"), "姓名,手机\r\n赵六,13900000006\r\n")),
-                      QUrl::fromLocalFile(h.file(QStringLiteral("note.txt"), "x"))});
+        mime.setUrls(
+            {QUrl::fromLocalFile(h.file(QStringLiteral("list.csv"), "姓名,手机\r\n赵六,13900000006\r\n")),
+             QUrl::fromLocalFile(h.file(QStringLiteral("note.txt"), "x"))});
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&h.w(), &enter);
         QVERIFY(enter.isAccepted());

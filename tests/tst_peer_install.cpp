@@ -2,11 +2,13 @@
 // the desktop entry and AppStream metainfo checked by their validators, and
 // the installed program keeping its store in the user's data directory.
 
-#include "AppTestSupport.h"
-
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
 #include <QtTest>
 
 #include <unistd.h>
+
+namespace test = quennet::test;
 
 namespace {
 
@@ -35,8 +37,9 @@ const QString kNobody = QStringLiteral("65534");
 bool canRunAsNobody()
 {
     return ::geteuid() == 0 &&
-           run(QStringLiteral("setpriv"), {QStringLiteral("--reuid=") + kNobody, QStringLiteral("--regid=") + kNobody,
-                                           QStringLiteral("--clear-groups"), QStringLiteral("true")})
+           run(QStringLiteral("setpriv"),
+               {QStringLiteral("--reuid=") + kNobody, QStringLiteral("--regid=") + kNobody,
+                QStringLiteral("--clear-groups"), QStringLiteral("true")})
                    .exitCode == 0;
 }
 
@@ -46,8 +49,9 @@ bool openTo(const QString &path, bool nobodyWrites)
     const QByteArray name = QFile::encodeName(path);
     if (nobodyWrites && ::chown(name.constData(), 65534, 65534) != 0)
         return false;
-    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                           QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                           QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                           QFile::ExeOther);
 }
 
 } // namespace
@@ -77,7 +81,7 @@ class InstallTest : public QObject {
                            QStringLiteral("--clear-groups"), executable});
         else
             process.start(executable, {});
-        const bool shown = apptest::waitForLine(process, QStringLiteral("window: 主窗口"), log);
+        const bool shown = test::waitForLine(process, QStringLiteral("window: 主窗口"), log);
         process.kill();
         process.waitForFinished();
         return shown;
@@ -88,22 +92,24 @@ private slots:
     {
         QVERIFY(m_root.isValid());
         QVERIFY(openTo(m_root.path(), false));
-        const Run install = run(QStringLiteral("cmake"), {QStringLiteral("--install"), qEnvironmentVariable("QUENNET_BUILD_DIR"),
-                                                          QStringLiteral("--prefix"), prefix()});
+        const Run install = run(QStringLiteral("cmake"),
+                                {QStringLiteral("--install"), qEnvironmentVariable("QUENNET_BUILD_DIR"),
+                                 QStringLiteral("--prefix"), prefix()});
         QVERIFY2(install.exitCode == 0, install.output.constData());
     }
 
     void installsEveryFile_data()
     {
         QTest::addColumn<QString>("file");
-        for (const char *file : {"bin/quennet", "bin/wab", "share/quennet/skin/bg01.bmp", "share/quennet/skin/bg02.bmp",
-                                 "share/quennet/skin/bg03.bmp", "share/quennet/Help.html",
-                                 "share/quennet/screenshots/main.png"})
+        for (const char *file :
+             {"bin/quennet", "bin/wab", "share/quennet/skin/bg01.bmp", "share/quennet/skin/bg02.bmp",
+              "share/quennet/skin/bg03.bmp", "share/quennet/Help.html", "share/quennet/screenshots/main.png"})
             QTest::newRow(file) << QString::fromLatin1(file);
         QTest::newRow("desktop entry") << QStringLiteral("share/applications/%1.desktop").arg(kAppId);
         QTest::newRow("metainfo") << QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId);
         for (int size : {16, 24, 32, 48, 64, 256})
-            QTest::addRow("icon %d", size) << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId);
+            QTest::addRow("icon %d", size)
+                << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId);
     }
 
     void installsEveryFile()
@@ -115,7 +121,8 @@ private slots:
     void iconsHaveTheirSize()
     {
         for (int size : {16, 24, 32, 48, 64, 256}) {
-            const QImage icon(installed(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId)));
+            const QImage icon(
+                installed(QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId)));
             QCOMPARE(icon.size(), QSize(size, size));
         }
     }
@@ -131,9 +138,10 @@ private slots:
     // without network the validator checks everything but its reachability.
     void metainfoPassesItsValidator()
     {
-        const Run check = run(QStringLiteral("appstreamcli"),
-                              {QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--pedantic"),
-                               installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId))});
+        const Run check =
+            run(QStringLiteral("appstreamcli"),
+                {QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--pedantic"),
+                 installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId))});
         QVERIFY2(check.exitCode == 0, check.output.constData());
         QVERIFY2(!check.output.contains("E:") && !check.output.contains("W:"), check.output.constData());
         const QImage screenshot(installed(QStringLiteral("share/quennet/screenshots/main.png")));
@@ -154,7 +162,8 @@ private slots:
         QTemporaryDir home;
         const QString store = home.filePath(QStringLiteral(".local/share/quennet/wab.vdb"));
         QByteArray log;
-        QVERIFY2(startsToMainWindow(installed(QStringLiteral("bin/quennet")), home.path(), false, log), log.constData());
+        QVERIFY2(startsToMainWindow(installed(QStringLiteral("bin/quennet")), home.path(), false, log),
+                 log.constData());
         QVERIFY(QFile::exists(store));
         QCOMPARE(QFileInfo(QFileInfo(store).path()).permissions() & (QFile::ReadOther | QFile::ReadGroup),
                  QFile::Permissions());
@@ -164,7 +173,8 @@ private slots:
                             {QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("张三"), store});
         QVERIFY2(add.exitCode == 0, add.output.constData());
         log.clear();
-        QVERIFY2(startsToMainWindow(installed(QStringLiteral("bin/quennet")), home.path(), false, log), log.constData());
+        QVERIFY2(startsToMainWindow(installed(QStringLiteral("bin/quennet")), home.path(), false, log),
+                 log.constData());
         const Run list = run(installed(QStringLiteral("bin/wab")), {QStringLiteral("list"), store});
         QVERIFY2(list.output.contains("张三"), list.output.constData());
     }
@@ -178,9 +188,9 @@ private slots:
             QSKIP("needs root and setpriv to run the program as the user nobody");
         QTemporaryDir root;
         const QString program = root.filePath(QStringLiteral("program"));
-        QVERIFY(apptest::copyDir(qEnvironmentVariable("QUENNET_PROGRAM_DIR") + QStringLiteral("/skin"),
-                                 program + QStringLiteral("/skin")));
-        QVERIFY(QFile::copy(apptest::quennetBinary(), program + QStringLiteral("/quennet")));
+        QVERIFY(test::copyDir(qEnvironmentVariable("QUENNET_PROGRAM_DIR") + QStringLiteral("/skin"),
+                              program + QStringLiteral("/skin")));
+        QVERIFY(QFile::copy(test::quennetBinary(), program + QStringLiteral("/quennet")));
         const QString home = root.filePath(QStringLiteral("home"));
         QVERIFY(QDir().mkpath(home));
         QVERIFY(openTo(root.path(), false) && openTo(program, false) && openTo(home, true));

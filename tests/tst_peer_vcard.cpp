@@ -6,6 +6,7 @@
 
 #include "contacts/store/ContactStore.h"
 #include "exchange/ContactExport.h"
+#include "support/Person.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,11 +26,15 @@ constexpr int kContacts = 300;
 // name, phone, mobile, e-mail of contact i (Chinese and Latin names).
 QStringList contactNumber(int i)
 {
-    const QString name = i % 3 == 0 ? QStringLiteral("Person %1 Smith").arg(i) : QStringLiteral("联系人%1号").arg(i);
+    const QString name =
+        i % 3 == 0 ? QStringLiteral("Person %1 Smith").arg(i) : QStringLiteral("联系人%1号").arg(i);
     const QString phone = i % 2 == 0 ? QStringLiteral("010-%1").arg(60000000 + i) : QString();
     const QString email = i % 5 == 0 ? QStringLiteral("p%1@example.cn").arg(i) : QString();
-    return {name, phone, QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')), {}, email,
-            QStringLiteral("北京市海淀区%1号").arg(i)};
+    return test::Person(name)
+        .phone(phone)
+        .mobile(QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')))
+        .email(email)
+        .address(QStringLiteral("北京市海淀区%1号").arg(i));
 }
 
 QString run(const QString &program, const QStringList &args, int *code)
@@ -145,17 +150,20 @@ for card in vobject.readComponents(text, allowQP=True):
 
         int code = 0;
         QSet<QString> names;
-        for (const QString &line : run(khard, {"-c", config, "list", "-p"}, &code).split('\n', Qt::SkipEmptyParts))
+        for (const QString &line :
+             run(khard, {"-c", config, "list", "-p"}, &code).split('\n', Qt::SkipEmptyParts))
             names.insert(line.section('\t', 1, 1));
         QCOMPARE(code, 0);
         QCOMPARE(names, lines(m_rows, [](const QStringList &r) { return r[0]; }));
 
         QSet<QString> phones;
-        for (const QString &line : run(khard, {"-c", config, "phone", "-p"}, &code).split('\n', Qt::SkipEmptyParts))
+        for (const QString &line :
+             run(khard, {"-c", config, "phone", "-p"}, &code).split('\n', Qt::SkipEmptyParts))
             phones.insert(line.section('\t', 1, 1) + '|' + line.section('\t', 0, 0));
         QCOMPARE(code, 0);
         QSet<QString> expected = lines(m_rows, [](const QStringList &r) { return r[0] + '|' + r[2]; });
-        expected += lines(m_rows, [](const QStringList &r) { return r[1].isEmpty() ? QString() : r[0] + '|' + r[1]; });
+        expected += lines(
+            m_rows, [](const QStringList &r) { return r[1].isEmpty() ? QString() : r[0] + '|' + r[1]; });
         QCOMPARE(phones, expected);
     }
 
@@ -166,7 +174,9 @@ for card in vobject.readComponents(text, allowQP=True):
             QSKIP("abook is not installed; scripts/setup-deps.sh installs it");
         const QString out = m_dir.filePath(QStringLiteral("contacts.abook"));
         int code = 0;
-        run(abook, {"--convert", "--informat", "vcard", "--infile", m_exported, "--outformat", "abook", "--outfile", out},
+        run(abook,
+            {"--convert", "--informat", "vcard", "--infile", m_exported, "--outformat", "abook", "--outfile",
+             out},
             &code);
         QCOMPARE(code, 0);
         QFile file(out);
@@ -179,13 +189,19 @@ for card in vobject.readComponents(text, allowQP=True):
             else if (!read.isEmpty() && line.contains('=')) {
                 const QString key = line.section('=', 0, 0);
                 const QString value = line.section('=', 1);
-                const int field = key == "name" ? 0 : key == "phone" ? 1 : key == "mobile" ? 2 : key == "email" ? 4 : -1;
+                const int field = key == "name"     ? 0
+                                  : key == "phone"  ? 1
+                                  : key == "mobile" ? 2
+                                  : key == "email"  ? 4
+                                                    : -1;
                 if (field >= 0)
                     read.last()[field] = value;
             }
         }
         QCOMPARE(read.size(), kContacts);
-        auto withoutAddress = [](const QStringList &r) { return QStringList{r[0], r[1], r[2], r[4]}.join('|'); };
+        auto withoutAddress = [](const QStringList &r) {
+            return QStringList{r[0], r[1], r[2], r[4]}.join('|');
+        };
         QCOMPARE(lines(read, withoutAddress), lines(m_rows, withoutAddress));
     }
 };

@@ -3,14 +3,16 @@
 // dialogs: every message branch, what the boxes and the focus do after it,
 // which outcomes close the window, and failing writes that lose nothing.
 
-#include "AppTestSupport.h"
-#include "StoreTestSupport.h"
 #include "app/ContactListModel.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "settings/DataWindow.h"
 #include "settings/PasswordWindow.h"
+#include "support/Messages.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
+#include "support/StoreFiles.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -27,21 +29,13 @@
 #include <functional>
 
 using namespace quennet;
-using storetest::readAll;
+using quennet::test::readAll;
 
 namespace {
 
 const QString kNoOldPassword = QStringLiteral("原始密码为空！请直接输入新密码！");
 const QString kClearFirst = QStringLiteral("此选项将删除您通讯录中所有的联系人哦！是否要继续？");
 const QString kClearSecond = QStringLiteral("不好意思！您真的确定要清空所有联系人吗？");
-
-QStringList shownTexts()
-{
-    QStringList texts;
-    for (const ui::ShownMessage &message : ui::MessageBoxScript::shown())
-        texts << message.text;
-    return texts;
-}
 
 // Runs the window modally; inside its loop `act` runs, then, when the window
 // is still open, `whileOpen` and a close. Returns the window's result, or -1
@@ -78,7 +72,7 @@ QString passwordThatOpens(const QString &path, const QStringList &candidates)
 class SettingsMaintenanceTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<apptest::ProgramDirectory> m_home;
+    std::unique_ptr<test::ProgramDirectory> m_home;
     std::unique_ptr<Session> m_session;
 
     // A program directory whose store holds count contacts, opened with its
@@ -86,8 +80,8 @@ class SettingsMaintenanceTest : public QObject {
     bool openSession(const QString &password, int count = 3)
     {
         m_session.reset();
-        m_home = std::make_unique<apptest::ProgramDirectory>(false);
-        if (!m_home->createStore(password, apptest::numberedContacts(count)))
+        m_home = std::make_unique<test::ProgramDirectory>(false);
+        if (!m_home->createStore(password, test::numberedContacts(count)))
             return false;
         m_session = std::make_unique<Session>(m_home->path());
         if (!m_session->store.open(m_home->storeFile(), password))
@@ -97,7 +91,7 @@ class SettingsMaintenanceTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { apptest::initWindowTests(); }
+    void initTestCase() { test::initWindowTests(); }
     void init() { ui::clearTestScripts(); }
 
     void passwordBranches_data()
@@ -120,30 +114,44 @@ private slots:
         const QString failed = QStringLiteral("密码修改失败！");
         const QString none;
         QTest::newRow("wrong old hides the mismatch")
-            << "pw" << none << "Pw" << "a" << "b" << false << wrong << 0x10 << false
-            << QStringList{"", "a", "b"} << 1 << "pw";
+            << "pw" << none << "Pw"
+            << "a"
+            << "b" << false << wrong << 0x10 << false << QStringList{"", "a", "b"} << 1 << "pw";
         QTest::newRow("mismatch clears both new boxes")
-            << "pw" << none << "pw" << "a" << "A" << false << mismatch << 0x10 << false
-            << QStringList{"pw", "", ""} << 2 << "pw";
-        QTest::newRow("change") << "pw" << none << "pw" << "新密码" << "新密码" << false << ok << 0x40 << true
-                                << QStringList() << 0 << "新密码";
-        QTest::newRow("removal") << "pw" << none << "pw" << "" << "" << false << ok << 0x40 << true
-                                 << QStringList() << 0 << "";
+            << "pw" << none << "pw"
+            << "a"
+            << "A" << false << mismatch << 0x10 << false << QStringList{"pw", "", ""} << 2 << "pw";
+        QTest::newRow("change") << "pw" << none << "pw"
+                                << "新密码"
+                                << "新密码" << false << ok << 0x40 << true << QStringList() << 0 << "新密码";
+        QTest::newRow("removal") << "pw" << none << "pw"
+                                 << ""
+                                 << "" << false << ok << 0x40 << true << QStringList() << 0 << "";
         QTest::newRow("failed change, had a password")
-            << "pw" << none << "pw" << "x" << "x" << true << failed << 0x10 << true << QStringList() << 0 << "pw";
+            << "pw" << none << "pw"
+            << "x"
+            << "x" << true << failed << 0x10 << true << QStringList() << 0 << "pw";
         QTest::newRow("none: mismatch changes no box")
-            << "" << none << "" << "a" << "b" << false << mismatch << 0x10 << false
-            << QStringList{kNoOldPassword, "a", "b"} << 0 << "";
-        QTest::newRow("none: set") << "" << none << "" << "abc" << "abc" << false << ok << 0x40 << true
-                                   << QStringList() << 0 << "abc";
-        QTest::newRow("none: empty again") << "" << none << "" << "" << "" << false << ok << 0x40 << true
-                                           << QStringList() << 0 << "";
+            << "" << none << ""
+            << "a"
+            << "b" << false << mismatch << 0x10 << false << QStringList{kNoOldPassword, "a", "b"} << 0 << "";
+        QTest::newRow("none: set") << "" << none << ""
+                                   << "abc"
+                                   << "abc" << false << ok << 0x40 << true << QStringList() << 0 << "abc";
+        QTest::newRow("none: empty again") << "" << none << ""
+                                           << ""
+                                           << "" << false << ok << 0x40 << true << QStringList() << 0 << "";
         QTest::newRow("none: failed change")
-            << "" << none << "" << "x" << "x" << true << failed << 0x30 << true << QStringList() << 0 << "";
+            << "" << none << ""
+            << "x"
+            << "x" << true << failed << 0x30 << true << QStringList() << 0 << "";
         // The file is asked again at the press: the note is no old password.
         QTest::newRow("password set elsewhere meanwhile")
-            << "" << "zz" << "" << "a" << "a" << false << wrong << 0x10 << false
-            << QStringList{"", "a", "a"} << 1 << "";
+            << ""
+            << "zz"
+            << ""
+            << "a"
+            << "a" << false << wrong << 0x10 << false << QStringList{"", "a", "a"} << 1 << "";
     }
 
     void passwordBranches()
@@ -192,7 +200,7 @@ private slots:
                 focus = window.focusWidget();
             });
 
-        QCOMPARE(shownTexts(), QStringList{message});
+        QCOMPARE(test::shownTexts(), QStringList{message});
         QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("温馨提示"));
         QCOMPARE(ui::MessageBoxScript::last().style, style);
         QCOMPARE(result != -1, closes);
@@ -200,7 +208,8 @@ private slots:
         QVERIFY(m_session->loginCredential.matches(loginAfter));
         QCOMPARE(m_session->loginCredential.holdsKey(), !loginAfter.isEmpty());
         // The wait cursor is up exactly while the store is re-sealed.
-        QCOMPARE(ui::WaitCursor::shownCount() - waitCursors, int(message.startsWith(QStringLiteral("密码修改"))));
+        QCOMPARE(ui::WaitCursor::shownCount() - waitCursors,
+                 int(message.startsWith(QStringLiteral("密码修改"))));
         QVERIFY(!QApplication::overrideCursor());
         if (!closes) {
             QCOMPARE(boxes, boxesAfter);
@@ -210,12 +219,13 @@ private slots:
                 QVERIFY(!window.编辑框1->isReadOnly() && window.编辑框1->echoMode() == QLineEdit::Password);
         }
         const QString expectedPassword = setElsewhere.isNull() ? loginAfter : setElsewhere;
-        QCOMPARE(passwordThatOpens(path, {storePassword, typedNew, setElsewhere, QString()}), expectedPassword);
+        QCOMPARE(passwordThatOpens(path, {storePassword, typedNew, setElsewhere, QString()}),
+                 expectedPassword);
         if (failCommit)
             QCOMPARE(readAll(path), before);
         // The open store keeps working under the password it has now.
         if (setElsewhere.isNull())
-            QVERIFY(m_session->store.append(apptest::contact(QStringLiteral("之后"))));
+            QVERIFY(m_session->store.append(test::Person(QStringLiteral("之后"))));
     }
 
     void backupBranches_data()
@@ -246,7 +256,7 @@ private slots:
         // An earlier backup of an older state, which a failure must not harm.
         QVERIFY(m_session->store.copyTo(backup));
         const QByteArray oldBackup = readAll(backup);
-        QVERIFY(m_session->store.append(apptest::contact(QStringLiteral("新来的"))));
+        QVERIFY(m_session->store.append(test::Person(QStringLiteral("新来的"))));
         const QByteArray storeBytes = readAll(m_home->storeFile());
 
         DataWindow window(*m_session);
@@ -268,7 +278,7 @@ private slots:
         QCOMPARE(dialog->initialDirectory, m_session->dir.path());
         QCOMPARE(dialog->fileName, backup);
 
-        QCOMPARE(shownTexts(), message.isNull() ? QStringList() : QStringList{message});
+        QCOMPARE(test::shownTexts(), message.isNull() ? QStringList() : QStringList{message});
         if (!message.isNull()) {
             QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("温馨提示！"));
             QCOMPARE(ui::MessageBoxScript::last().style, written.isNull() ? 0x10 : 0x40);
@@ -283,7 +293,8 @@ private slots:
         } else {
             QCOMPARE(readAll(backup), oldBackup);
         }
-        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(), written.isNull() || written == "wab.bak" ? 2 : 3);
+        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(),
+                 written.isNull() || written == "wab.bak" ? 2 : 3);
         QVERIFY(m_session->store.isOpen());
     }
 
@@ -297,18 +308,18 @@ private slots:
         const QString ok = QStringLiteral("清空所有记录成功！");
         const QString failed = QStringLiteral("清空所有记录失败！");
         const QList<int> yesOk{ui::AnswerYes, ui::AnswerOk};
-        QTest::newRow("Enter at the first question") << 3 << QList<int>{} << false << QStringList{kClearFirst}
-                                                     << false;
+        QTest::newRow("Enter at the first question")
+            << 3 << QList<int>{} << false << QStringList{kClearFirst} << false;
         QTest::newRow("No") << 3 << QList<int>{ui::AnswerNo} << false << QStringList{kClearFirst} << false;
-        QTest::newRow("Yes, then Enter") << 3 << QList<int>{ui::AnswerYes} << false
-                                         << QStringList{kClearFirst, kClearSecond} << false;
+        QTest::newRow("Yes, then Enter")
+            << 3 << QList<int>{ui::AnswerYes} << false << QStringList{kClearFirst, kClearSecond} << false;
         QTest::newRow("Yes, then Cancel") << 3 << QList<int>{ui::AnswerYes, ui::AnswerCancel} << false
                                           << QStringList{kClearFirst, kClearSecond} << false;
         QTest::newRow("Yes, OK") << 3 << yesOk << false << QStringList{kClearFirst, kClearSecond, ok} << true;
-        QTest::newRow("empty store asks both") << 0 << yesOk << false
-                                               << QStringList{kClearFirst, kClearSecond, ok} << true;
-        QTest::newRow("failing write") << 3 << yesOk << true << QStringList{kClearFirst, kClearSecond, failed}
-                                       << false;
+        QTest::newRow("empty store asks both")
+            << 0 << yesOk << false << QStringList{kClearFirst, kClearSecond, ok} << true;
+        QTest::newRow("failing write")
+            << 3 << yesOk << true << QStringList{kClearFirst, kClearSecond, failed} << false;
     }
 
     void clearingBranches()
@@ -329,7 +340,7 @@ private slots:
             ContactStoreTestAccess::failNextCommit(m_session->store);
         const int result = runWindow(&window, [&] { window.确定按钮->click(); });
 
-        QCOMPARE(shownTexts(), messages);
+        QCOMPARE(test::shownTexts(), messages);
         const QList<int> styles{0x124, 0x131, 0x40};
         for (int i = 0; i < messages.size(); ++i) {
             QCOMPARE(ui::MessageBoxScript::shown().at(i).style, styles.at(i));

@@ -3,14 +3,17 @@
 // passes wab check, every contact whose write was reported done is there,
 // no other was lost, and exactly one of the old and new passwords opens it.
 
-#include "AppTestSupport.h"
-
+#include "support/Person.h"
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QtTest>
 
 #include <csignal>
+
+namespace test = quennet::test;
 
 using quennet::ContactStore;
 
@@ -33,8 +36,8 @@ struct Outcome {
 
 // Starts program, feeds it input, and kills it with SIGKILL after delayUs
 // microseconds unless it ended before.
-Outcome runAndKill(const QString &program, const QStringList &arguments, const QByteArray &input, qint64 delayUs,
-                   const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+Outcome runAndKill(const QString &program, const QStringList &arguments, const QByteArray &input,
+                   qint64 delayUs, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
     process.setProcessEnvironment(env);
@@ -154,7 +157,7 @@ class SoakTest : public QObject {
 private slots:
     void initTestCase()
     {
-        apptest::useOwnRuntimeDir();
+        test::useOwnRuntimeDir();
         QVERIFY(m_dir.isValid());
         m_store = m_dir.filePath(QStringLiteral("wab.vdb"));
         QVERIFY(ContactStore::create(m_store));
@@ -162,19 +165,22 @@ private slots:
         QVERIFY(store.open(m_store));
         for (int i = 1; i <= 20; ++i) {
             const QString name = QStringLiteral("原有%1").arg(i);
-            QVERIFY(store.append(apptest::contact(name)));
+            QVERIFY(store.append(test::Person(name)));
             m_names.insert(name);
         }
     }
 
     void killedAddsLoseNothing()
     {
-        const qint64 fullRun = timeOneRunUs(wabBinary(), wabArgs(QStringLiteral("add"), {QStringLiteral("--name"), QStringLiteral("计时")}), "\n");
+        const qint64 fullRun = timeOneRunUs(
+            wabBinary(), wabArgs(QStringLiteral("add"), {QStringLiteral("--name"), QStringLiteral("计时")}),
+            "\n");
         m_names.insert(QStringLiteral("计时"));
         for (int round = 0; round < kKillsPerKind; ++round) {
             const QString name = QStringLiteral("新增%1").arg(round);
-            const Outcome outcome = runAndKill(
-                wabBinary(), wabArgs(QStringLiteral("add"), {QStringLiteral("--name"), name}), "\n", randomDelayUs(fullRun));
+            const Outcome outcome =
+                runAndKill(wabBinary(), wabArgs(QStringLiteral("add"), {QStringLiteral("--name"), name}),
+                           "\n", randomDelayUs(fullRun));
             count(outcome);
             if (!outcome.killed) {
                 QCOMPARE(outcome.exitCode, 0);
@@ -186,7 +192,8 @@ private slots:
 
     void killedDeletesLoseNothingElse()
     {
-        const qint64 fullRun = timeOneRunUs(wabBinary(), wabArgs(QStringLiteral("delete"), {QStringLiteral("1")}), "\n");
+        const qint64 fullRun =
+            timeOneRunUs(wabBinary(), wabArgs(QStringLiteral("delete"), {QStringLiteral("1")}), "\n");
         m_names = [&] {
             const QStringList names = storedNames(m_store, QString());
             return QSet<QString>(names.begin(), names.end());
@@ -196,14 +203,15 @@ private slots:
             QVERIFY(store.open(m_store));
             while (store.recordCount() < 5) { // the adds killed early left few
                 const QString spare = QStringLiteral("补充%1-%2").arg(round).arg(store.recordCount());
-                QVERIFY(store.append(apptest::contact(spare)));
+                QVERIFY(store.append(test::Person(spare)));
                 m_names.insert(spare);
             }
             const int number = 1 + QRandomGenerator::global()->bounded(store.recordCount());
             const QString name = store.fieldOf(number, quennet::FieldName);
             store.close();
-            const Outcome outcome = runAndKill(wabBinary(), wabArgs(QStringLiteral("delete"), {QString::number(number)}),
-                                               "\n", randomDelayUs(fullRun));
+            const Outcome outcome =
+                runAndKill(wabBinary(), wabArgs(QStringLiteral("delete"), {QString::number(number)}), "\n",
+                           randomDelayUs(fullRun));
             count(outcome);
             if (!outcome.killed) {
                 QCOMPARE(outcome.exitCode, 0);
@@ -217,25 +225,28 @@ private slots:
     // and the new one opens the store, with every contact.
     void killedPasswordChangesLeaveOnePassword()
     {
-        const QStringList passwords = {QStringLiteral("甲密码1"), QStringLiteral("乙密码2"), QStringLiteral("丙密码3")};
+        const QStringList passwords = {QStringLiteral("甲密码1"), QStringLiteral("乙密码2"),
+                                       QStringLiteral("丙密码3")};
         const auto input = [](const QString &old, const QString &fresh) {
             return (old + QLatin1Char('\n') + fresh + QLatin1Char('\n') + fresh + QLatin1Char('\n')).toUtf8();
         };
         setPasswordInProcess(QString(), passwords.at(0));
-        const qint64 fullRun =
-            timeOneRunUs(wabBinary(), wabArgs(QStringLiteral("passwd")), input(passwords.at(0), passwords.at(1)));
+        const qint64 fullRun = timeOneRunUs(wabBinary(), wabArgs(QStringLiteral("passwd")),
+                                            input(passwords.at(0), passwords.at(1)));
         int current = 1;
         for (int round = 0; round < kPasswordKills; ++round) {
             const int next = (current + 1) % passwords.size();
-            const Outcome outcome = runAndKill(wabBinary(), wabArgs(QStringLiteral("passwd")),
-                                               input(passwords.at(current), passwords.at(next)), randomDelayUs(fullRun));
+            const Outcome outcome =
+                runAndKill(wabBinary(), wabArgs(QStringLiteral("passwd")),
+                           input(passwords.at(current), passwords.at(next)), randomDelayUs(fullRun));
             count(outcome);
             ContactStore probe;
             const bool oldOpens = probe.open(m_store, passwords.at(current));
             probe.close();
             const bool newOpens = probe.open(m_store, passwords.at(next));
             probe.close();
-            QVERIFY2(oldOpens != newOpens, oldOpens ? "both passwords open the store" : "no password opens the store");
+            QVERIFY2(oldOpens != newOpens,
+                     oldOpens ? "both passwords open the store" : "no password opens the store");
             if (!outcome.killed) {
                 QCOMPARE(outcome.exitCode, 0);
                 QVERIFY(newOpens);
@@ -285,15 +296,16 @@ private slots:
             QElapsedTimer clock;
             clock.start();
             QByteArray log;
-            auto process = apptest::startQuennet(m_dir.path(), apptest::useOwnRuntimeDir());
-            QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 主窗口"), log), log.constData());
+            auto process = test::startQuennet(m_dir.path(), test::useOwnRuntimeDir());
+            QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 主窗口"), log), log.constData());
             fullRun = clock.nsecsElapsed() / 1000;
             process->kill();
             process->waitForFinished();
         }
         for (int round = 0; round < kKillsPerKind; ++round) {
-            const Outcome outcome = runAndKill(apptest::quennetBinary(), {QStringLiteral("--home"), m_dir.path()}, {},
-                                               randomDelayUs(fullRun), env);
+            const Outcome outcome =
+                runAndKill(test::quennetBinary(), {QStringLiteral("--home"), m_dir.path()}, {},
+                           randomDelayUs(fullRun), env);
             count(outcome);
             verifyStore(QString(), QString(), "program");
         }

@@ -1,7 +1,7 @@
 // The window and control layer: message boxes, file dialogs, the modal
 // runner, skins, list backgrounds and the small controls.
 
-#include "support/TestEnv.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"

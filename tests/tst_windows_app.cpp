@@ -1,14 +1,14 @@
 // The start window, the main window and the about window as loaded from
 // their designs; the start sequence of the real executable.
 
-#include "AppTestSupport.h"
-
 #include "app/AboutWindow.h"
 #include "app/ContactListModel.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "app/MenuPictures.h"
 #include "contacts/Session.h"
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -87,7 +87,7 @@ class TestWindowsApp : public QObject {
 private slots:
     void initTestCase()
     {
-        m_runtimeDir = apptest::useOwnRuntimeDir();
+        m_runtimeDir = test::useOwnRuntimeDir();
         ui::setTestMode(true);
         QApplication::setQuitOnLastWindowClosed(false);
         for (int i = 0; i < MenuPictures::kCount; ++i)
@@ -99,7 +99,7 @@ private slots:
 
     void loginWindowDesign()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         Owned<LoginWindow> window(new LoginWindow(session));
         QCOMPARE(window->objectName(), QStringLiteral("登录窗口"));
@@ -133,7 +133,7 @@ private slots:
 
     void mainWindowDesign()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         Owned<MainWindow> window(new MainWindow(session));
         QCOMPARE(window->objectName(), QStringLiteral("主窗口"));
@@ -195,7 +195,7 @@ private slots:
 
     void contactListDesign()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         Owned<MainWindow> window(new MainWindow(session));
         QTableView *list = window->超级列表框;
@@ -214,7 +214,7 @@ private slots:
 
     void mainWindowMenus()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         Owned<MainWindow> window(new MainWindow(session));
         const MenuPictures *pictures = window->超级菜单1;
@@ -251,8 +251,8 @@ private slots:
 
     void mainWindowCreated()
     {
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(3)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), test::numberedContacts(3)));
         Session session(home.path());
         QVERIFY(session.store.open(home.storeFile()));
         Owned<MainWindow> window(new MainWindow(session));
@@ -284,8 +284,8 @@ private slots:
 
     void mainWindowWithoutSkins()
     {
-        apptest::ProgramDirectory home(false);
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(2)));
+        test::ProgramDirectory home(false);
+        QVERIFY(home.createStore(QString(), test::numberedContacts(2)));
         Session session(home.path());
         QVERIFY(session.store.open(home.storeFile()));
         Owned<MainWindow> window(new MainWindow(session));
@@ -299,7 +299,7 @@ private slots:
 
     void aboutWindowDesign()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         AboutWindow window(session);
         QCOMPARE(window.objectName(), QStringLiteral("关于窗口"));
@@ -331,7 +331,7 @@ private slots:
     // 98 growth steps of 3 px, then the next tick closes the window.
     void aboutStripClosesAfterGrowing()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         AboutWindow window(session);
         window.created();
@@ -368,7 +368,7 @@ private slots:
     void aboutDoubleClickOnStripCloses()
     {
         QFETCH(QString, picture);
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         Session session(home.path());
         AboutWindow window(session);
         window.created();
@@ -387,7 +387,7 @@ private slots:
     // event loop ends with the normal exit code.
     void closingLoginWindowEndsProgram()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
@@ -407,12 +407,12 @@ private slots:
 
     void processShowsLoginWindowForStoreWithPassword()
     {
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QStringLiteral("secret"), apptest::numberedContacts(2)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret"), test::numberedContacts(2)));
         QTemporaryDir runtime;
-        auto process = apptest::startQuennet(home.path(), runtime.path());
+        auto process = test::startQuennet(home.path(), runtime.path());
         QByteArray log;
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
         QCOMPARE(process->state(), QProcess::Running);
         process->terminate();
         QVERIFY(process->waitForFinished(10000));
@@ -422,31 +422,30 @@ private slots:
 
     void processWithoutPasswordShowsMainWindowOnly()
     {
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(2)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), test::numberedContacts(2)));
         QTemporaryDir runtime;
-        auto process = apptest::startQuennet(home.path(), runtime.path());
+        auto process = test::startQuennet(home.path(), runtime.path());
         QByteArray log;
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 主窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 主窗口"), log), log.constData());
         process->terminate();
         QVERIFY(process->waitForFinished(10000));
         log += process->readAllStandardError();
-        QCOMPARE(apptest::reportedLines(log, QStringLiteral("window: ")),
-                 QStringList{QStringLiteral("主窗口")});
-        QVERIFY2(apptest::reportedLines(log, QStringLiteral("message: ")).isEmpty(), log.constData());
+        QCOMPARE(test::reportedLines(log, QStringLiteral("window: ")), QStringList{QStringLiteral("主窗口")});
+        QVERIFY2(test::reportedLines(log, QStringLiteral("message: ")).isEmpty(), log.constData());
     }
 
     void processWithoutStoreReportsLoginFailure()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QTemporaryDir runtime;
-        auto process = apptest::startQuennet(home.path(), runtime.path());
+        auto process = test::startQuennet(home.path(), runtime.path());
         QByteArray log;
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
         process->terminate();
         QVERIFY(process->waitForFinished(10000));
         log += process->readAllStandardError();
-        QCOMPARE(apptest::reportedLines(log, QStringLiteral("message: ")),
+        QCOMPARE(test::reportedLines(log, QStringLiteral("message: ")),
                  QStringList{QStringLiteral("温馨提示|48|登录失败！请检查数据库是否存在！")});
     }
 
@@ -456,7 +455,7 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process.setProcessEnvironment(env);
-        process.start(apptest::quennetBinary(), {QStringLiteral("--help")});
+        process.start(test::quennetBinary(), {QStringLiteral("--help")});
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);

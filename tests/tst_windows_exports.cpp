@@ -10,6 +10,8 @@
 #include "export/ExportDataWindow.h"
 #include "export/UpDownControl.h"
 #include "settings/DataWindow.h"
+#include "support/Person.h"
+#include "support/ProgramDirectory.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -28,8 +30,6 @@
 #include <QToolButton>
 
 #include <memory>
-
-#include "AppTestSupport.h"
 
 using namespace quennet;
 
@@ -51,13 +51,18 @@ QByteArray crlfLines(const QStringList &lines)
 
 QList<QStringList> contacts()
 {
-    return {apptest::contact(QStringLiteral("朱镕基"), QStringLiteral("13900000001"), QStringLiteral("007")),
-            apptest::contact(QStringLiteral("<b>王喆"), QStringLiteral("13900000002"), QString(),
-                             QStringLiteral("12345"), QStringLiteral("a&b@x.cn")),
-            apptest::contact(QStringLiteral("陈堃"), QStringLiteral("13900000003"), QString(), QString(),
-                             QString(), QStringLiteral("北京  \"东城\"")),
-            apptest::contact(QStringLiteral("李四"), QStringLiteral("13900000004")),
-            apptest::contact(QStringLiteral("张三"), QStringLiteral("13900000005"))};
+    return {test::Person(QStringLiteral("朱镕基"))
+                .mobile(QStringLiteral("13900000001"))
+                .phone(QStringLiteral("007")),
+            test::Person(QStringLiteral("<b>王喆"))
+                .mobile(QStringLiteral("13900000002"))
+                .qq(QStringLiteral("12345"))
+                .email(QStringLiteral("a&b@x.cn")),
+            test::Person(QStringLiteral("陈堃"))
+                .mobile(QStringLiteral("13900000003"))
+                .address(QStringLiteral("北京  \"东城\"")),
+            test::Person(QStringLiteral("李四")).mobile(QStringLiteral("13900000004")),
+            test::Person(QStringLiteral("张三")).mobile(QStringLiteral("13900000005"))};
 }
 
 // Selects the option in the data management window and presses 确定按钮.
@@ -109,7 +114,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_root.isValid());
-        apptest::initWindowTests();
+        test::initWindowTests();
     }
 
     void init() { ui::clearTestScripts(); }

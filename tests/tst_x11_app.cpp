@@ -1,7 +1,8 @@
 // The real executable on a real X server: windows found and clicked like a
 // user would, shapes of the skinned windows, screenshots for a look.
 
-#include "AppTestSupport.h"
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
 #include "support/X11Tools.h"
 
 #include <QImage>
@@ -11,6 +12,8 @@
 #include <QTest>
 
 #include <functional>
+
+namespace test = quennet::test;
 
 namespace {
 
@@ -32,7 +35,7 @@ bool isMagentaLike(QRgb c)
 QRect waitForWindow(QProcess &process, const QString &name, const QString &title, const QSize &size,
                     QByteArray &log)
 {
-    if (!apptest::waitForLine(process, QStringLiteral("window: ") + name, log))
+    if (!test::waitForLine(process, QStringLiteral("window: ") + name, log))
         return QRect();
     const QString id = findWindow(title);
     if (id.isEmpty())
@@ -71,12 +74,12 @@ private slots:
     // with exit code 0.
     void closingLoginWindowWithTheMouse()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         QTemporaryDir runtime;
-        auto process = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
+        auto process = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
         QByteArray log;
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
         const QString id = findWindow(QStringLiteral("登录窗口"));
         QVERIFY(!id.isEmpty());
         const QPoint origin = windowPosition(id);
@@ -89,10 +92,10 @@ private slots:
 
     void loginWindowLooks()
     {
-        apptest::ProgramDirectory home;
+        test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         QTemporaryDir runtime;
-        auto process = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
+        auto process = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
         QByteArray log;
         const QRect window = waitForWindow(*process, QStringLiteral("登录窗口"), QStringLiteral("登录窗口"),
                                            QSize(210, 205), log);
@@ -106,12 +109,12 @@ private slots:
     // the 设置 menu, and 关闭 ends the program with code 0.
     void mainWindowLooks()
     {
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(9)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), test::numberedContacts(9)));
         QTemporaryDir runtime;
         // Real modal windows: the about window must stay open to be seen.
-        auto process = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
-                                             QStringLiteral("report"));
+        auto process = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
+                                          QStringLiteral("report"));
         QByteArray log;
         const QRect window =
             waitForWindow(*process, QStringLiteral("主窗口"), QStringLiteral("通讯录"), QSize(210, 367), log);
@@ -128,11 +131,11 @@ private slots:
         QVERIFY2(changed > list.width() * list.height() / 4, "the list did not give way to the record form");
 
         click(window.topLeft() + QPoint(152 + 25, 171 + 11)); // 设置按钮
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 设置"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 设置"), log), log.constData());
         QTest::qWait(300);
         // The menu opens at the mouse; its first item, 关于, lies right below.
         click(window.topLeft() + QPoint(152 + 25 + 30, 171 + 11 + 10));
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 关于窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 关于窗口"), log), log.constData());
         QTest::qWait(500);
         const QImage about = screenshot(QStringLiteral("about"));
         auto isAboutBlue = [](QRgb c) { return c == qRgb(0x3A, 0x6E, 0xA5); };

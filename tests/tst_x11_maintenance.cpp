@@ -4,7 +4,8 @@
 // 设置 › 导出数据 backs the store up to wab.bak (which opens with that
 // password), and clearing empties the list on the screen.
 
-#include "AppTestSupport.h"
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
 #include "support/X11Tools.h"
 
 #include "contacts/store/ContactStore.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace test = quennet::test;
 
 using quennet::ContactStore;
 
@@ -28,8 +31,8 @@ bool isGone(const QString &id)
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
         const QString ids = x11test::runTool(QStringLiteral("xdotool"),
-                                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                          QStringLiteral("--name"), QStringLiteral(".")});
+                                             {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                              QStringLiteral("--name"), QStringLiteral(".")});
         if (!ids.split(QLatin1Char('\n')).contains(id))
             return true;
         QTest::qWait(100);
@@ -62,12 +65,12 @@ bool answerMessage(const QString &title, const QStringList &keyNames, const QStr
 bool chooseSettingsItem(QProcess &process, const QPoint &mainWindow, int downs, QByteArray &log)
 {
     x11test::click(mainWindow + kSettingsButton);
-    if (!apptest::waitForLine(process, QStringLiteral("window: 设置"), log))
+    if (!test::waitForLine(process, QStringLiteral("window: 设置"), log))
         return false;
     QTest::qWait(300);
     // The mouse leaves the menu so that only the keys choose.
-    x11test::runTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("1000"),
-                                             QStringLiteral("760")});
+    x11test::runTool(QStringLiteral("xdotool"),
+                     {QStringLiteral("mousemove"), QStringLiteral("1000"), QStringLiteral("760")});
     QStringList keyNames;
     for (int i = 0; i < downs; ++i)
         keyNames << QStringLiteral("Down");
@@ -77,7 +80,7 @@ bool chooseSettingsItem(QProcess &process, const QPoint &mainWindow, int downs, 
 
 QPoint mainWindowOrigin(QProcess &process, QByteArray &log)
 {
-    if (!apptest::waitForLine(process, QStringLiteral("window: 主窗口"), log))
+    if (!test::waitForLine(process, QStringLiteral("window: 主窗口"), log))
         return QPoint(-1, -1);
     const QString id = x11test::findWindow(QStringLiteral("通讯录"));
     QTest::qWait(500);
@@ -107,13 +110,13 @@ private slots:
 
     void passwordBackupAndClearing()
     {
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(6)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), test::numberedContacts(6)));
         QTemporaryDir runtime;
         const QString password = QStringLiteral("Xy7");
         const auto start = [&] {
-            return apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
-                                         QStringLiteral("report"));
+            return test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
+                                      QStringLiteral("report"));
         };
 
         // 设置 › 密码设置: the store has no password, so the new one and its
@@ -123,7 +126,7 @@ private slots:
         QPoint main = mainWindowOrigin(*process, log);
         QVERIFY2(main.x() >= 0, log.constData());
         QVERIFY(chooseSettingsItem(*process, main, 3, log));
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 密码设置窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 密码设置窗口"), log), log.constData());
         const QString passwordWindow = x11test::findWindow(QStringLiteral("设置密码"));
         QVERIFY(!passwordWindow.isEmpty());
         QTest::qWait(400);
@@ -142,7 +145,7 @@ private slots:
         // The next start asks for it.
         process = start();
         log.clear();
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
         const QString login = x11test::findWindow(QStringLiteral("登录窗口"));
         QVERIFY(!login.isEmpty());
         QTest::qWait(400);
@@ -155,7 +158,7 @@ private slots:
         // 设置 › 导出数据 › backup to the offered wab.bak.
         const QString backup = home.file(QStringLiteral("wab.bak"));
         QVERIFY(chooseSettingsItem(*process, main, 4, log));
-        QVERIFY2(apptest::waitForLine(*process, QStringLiteral("window: 数据管理窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 数据管理窗口"), log), log.constData());
         QString dataWindow = x11test::findWindow(QStringLiteral("设置密码"));
         QVERIFY(!dataWindow.isEmpty());
         QTest::qWait(400);
@@ -168,12 +171,13 @@ private slots:
         QTest::qWait(600);
         x11test::screenshot(QStringLiteral("backup-dialog"));
         x11test::keys({QStringLiteral("Return")}); // the offered name
-        QVERIFY(answerMessage(QStringLiteral("温馨提示！"), {QStringLiteral("Return")}, QStringLiteral("backup-done")));
+        QVERIFY(answerMessage(QStringLiteral("温馨提示！"), {QStringLiteral("Return")},
+                              QStringLiteral("backup-done")));
         QVERIFY(isGone(dataWindow));
         QVERIFY(QFile::exists(backup));
         int code = -1;
         QProcess wab;
-        wab.start(apptest::quennetBinary().replace(QStringLiteral("/quennet"), QStringLiteral("/wab")),
+        wab.start(test::quennetBinary().replace(QStringLiteral("/quennet"), QStringLiteral("/wab")),
                   {QStringLiteral("check"), QStringLiteral("--password-stdin"), backup});
         QVERIFY(wab.waitForStarted());
         wab.write(password.toUtf8() + '\n');

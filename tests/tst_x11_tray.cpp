@@ -2,7 +2,8 @@
 // another client may hold, and the real program driven with xdotool beside a
 // tray host (trayer) while another X client has the focus.
 
-#include "AppTestSupport.h"
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
 #include "support/X11Tools.h"
 
 #include "ui/HotKeys.h"
@@ -21,6 +22,8 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+
+namespace test = quennet::test;
 
 using x11test::click;
 using x11test::findWindow;
@@ -156,14 +159,14 @@ bool trayIconGone()
 int messagesSeen(const QByteArray &log, const QString &text)
 {
     int count = 0;
-    for (const QString &line : apptest::reportedLines(log, QStringLiteral("message: ")))
+    for (const QString &line : test::reportedLines(log, QStringLiteral("message: ")))
         count += line.section(QLatin1Char('|'), 2) == text ? 1 : 0;
     return count;
 }
 
 int windowsShown(const QByteArray &log, const QString &name)
 {
-    return apptest::reportedLines(log, QStringLiteral("window: ")).count(name);
+    return test::reportedLines(log, QStringLiteral("window: ")).count(name);
 }
 
 // Reads the program's reports until seen(log) says so (true) or 10 s passed.
@@ -267,12 +270,12 @@ private slots:
     void hotKeysAndTrayEndToEnd()
     {
         auto host = startTrayHost();
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(5)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), test::numberedContacts(5)));
         QTemporaryDir runtime;
-        auto program = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
+        auto program = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
         QByteArray log;
-        QVERIFY2(apptest::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
         const QString mainId = findWindow(QStringLiteral("通讯录"));
         QVERIFY(!mainId.isEmpty());
         const QPoint origin = windowGeometry(mainId).topLeft();
@@ -345,12 +348,12 @@ private slots:
     void exitFromTheTray()
     {
         auto host = startTrayHost();
-        apptest::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), apptest::numberedContacts(8)));
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QString(), test::numberedContacts(8)));
         QTemporaryDir runtime;
-        auto program = apptest::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
+        auto program = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
         QByteArray log;
-        QVERIFY2(apptest::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
+        QVERIFY2(test::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
         const QPoint origin = windowGeometry(findWindow(QStringLiteral("通讯录"))).topLeft();
         click(origin + QPoint(165 + 9, 2 + 9));
         const QString icon = trayIconWindow();

@@ -1,71 +1,16 @@
 #pragma once
 
-// Helpers shared by the contact store tests: contacts, file snapshots and
-// direct SQLite access to a store file (to damage it on purpose).
+// Raw SQLite access to a store file, bypassing the store: to look at what it
+// holds or to damage it on purpose.
 
 #include <QByteArray>
 #include <QFile>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <sqlite3.h>
 
-#include <sys/stat.h>
-
-namespace storetest {
-
-inline QStringList contact(const QString &name, const QString &phone = QString(),
-                           const QString &mobile = QString(), const QString &qq = QString(),
-                           const QString &email = QString(), const QString &address = QString())
-{
-    return {name, phone, mobile, qq, email, address};
-}
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-// Everything a failed open must leave as it was.
-struct FileState {
-    bool exists = false;
-    QByteArray bytes;
-    qint64 mtimeNs = 0;
-    unsigned mode = 0;
-
-    bool operator==(const FileState &o) const
-    {
-        return exists == o.exists && bytes == o.bytes && mtimeNs == o.mtimeNs && mode == o.mode;
-    }
-};
-
-inline FileState fileState(const QString &path)
-{
-    FileState state;
-    struct stat st {};
-    const QByteArray name = QFile::encodeName(path);
-    if (::stat(name.constData(), &st) != 0)
-        return state;
-    state.exists = true;
-    state.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    state.mode = unsigned(st.st_mode);
-    if (S_ISREG(st.st_mode))
-        state.bytes = readAll(path);
-    return state;
-}
-
-inline unsigned permissionsOf(const QString &path)
-{
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0u;
-}
+namespace quennet::test {
 
 // Raw SQLite access, bypassing the store.
 class RawDb {
@@ -141,4 +86,4 @@ private:
     sqlite3 *m_db = nullptr;
 };
 
-} // namespace storetest
+} // namespace quennet::test

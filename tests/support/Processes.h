@@ -1,0 +1,72 @@
+#pragma once
+
+// Running the real executable on a program directory and reading what it
+// reports on stderr.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace quennet::test {
+
+inline QString quennetBinary()
+{
+    return QString::fromLocal8Bit(qgetenv("QUENNET_TEST_BIN_DIR")) + QStringLiteral("/quennet");
+}
+
+// The real executable on a program directory, with the testing switch on
+// (no real message box; shown windows and messages reported on stderr) and
+// the given runtime directory for its instance lock.
+inline std::unique_ptr<QProcess> startQuennet(const QString &home, const QString &runtimeDir,
+                                              const QString &platform = QStringLiteral("offscreen"),
+                                              const QStringList &extraEnv = {},
+                                              const QString &testMode = QStringLiteral("1"))
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    env.insert(QStringLiteral("QUENNET_TEST_MODE"), testMode);
+    for (const QString &pair : extraEnv)
+        env.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+    process->setProcessEnvironment(env);
+    process->start(quennetBinary(), {QStringLiteral("--home"), home});
+    return process;
+}
+
+// Reads stderr until a line equal to expected arrived (true) or the process
+// ended or the time ran out (false). Everything read is appended to log.
+inline bool waitForLine(QProcess &process, const QString &expected, QByteArray &log, int timeoutMs = 20000)
+{
+    const QByteArray wanted = expected.toUtf8();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        log += process.readAllStandardError();
+        for (const QByteArray &line : log.split('\n'))
+            if (line == wanted)
+                return true;
+        if (process.state() == QProcess::NotRunning)
+            return false;
+        process.waitForReadyRead(100);
+    }
+    return false;
+}
+
+inline QStringList reportedLines(const QByteArray &log, const QString &prefix)
+{
+    QStringList lines;
+    for (const QByteArray &line : log.split('\n')) {
+        const QString text = QString::fromUtf8(line);
+        if (text.startsWith(prefix))
+            lines << text.mid(prefix.size());
+    }
+    return lines;
+}
+
+} // namespace quennet::test
