@@ -205,9 +205,10 @@ private slots:
     {
         QFETCH(QString, kind);
         const QString path = makeStore({"甲", "乙", "丙"});
+        const QDir dir = QFileInfo(path).dir(); // the store's folder, holding it alone
         ContactStore store;
         QVERIFY(store.open(path));
-        const QString goodBackup = m_stores.filePath(QStringLiteral("good%1.bak").arg(m_stores.serial()));
+        const QString goodBackup = dir.filePath(QStringLiteral("good.bak"));
         QVERIFY(backUp(store, goodBackup));
         QVERIFY(store.append(test::Person("丁"))); // the store now differs from the backup
         const QByteArray oldBackup = readAll(goodBackup);
@@ -217,32 +218,32 @@ private slots:
         if (kind == "store itself") {
             destination = path;
         } else if (kind == "relative name of the store") {
-            QVERIFY(QDir::setCurrent(m_stores.path()));
+            QVERIFY(QDir::setCurrent(dir.path()));
             destination = QStringLiteral("./sub/../") + QFileInfo(path).fileName();
-            QDir(m_stores.path()).mkpath(QStringLiteral("sub"));
+            dir.mkpath(QStringLiteral("sub"));
         } else if (kind == "symbolic link to the store") {
-            destination = m_stores.filePath(QStringLiteral("link%1.bak").arg(m_stores.serial()));
+            destination = dir.filePath(QStringLiteral("link.bak"));
             QVERIFY(QFile::link(path, destination));
         } else if (kind == "hard link to the store") {
-            destination = m_stores.filePath(QStringLiteral("hard%1.bak").arg(m_stores.serial()));
+            destination = dir.filePath(QStringLiteral("hard.bak"));
             QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(destination).constData()),
                      0);
         } else if (kind == "journal") {
             destination = path + QStringLiteral("-journal");
         } else if (kind == "missing directory") {
-            destination = m_stores.filePath(QStringLiteral("nowhere/wab.bak"));
+            destination = dir.filePath(QStringLiteral("nowhere/wab.bak"));
         } else if (kind == "a directory") {
-            destination = m_stores.filePath(QStringLiteral("dir%1").arg(m_stores.serial()));
+            destination = dir.filePath(QStringLiteral("dir"));
             QVERIFY(QDir().mkpath(destination));
         } else if (kind == "fails half way") {
             destination = goodBackup;
             ContactStoreTestAccess::failCopyAfter(store, storeBytes.size() / 2);
         }
-        const QStringList filesBefore = QDir(m_stores.path()).entryList(QDir::Files);
+        const QStringList filesBefore = dir.entryList(QDir::Files);
         QVERIFY(!backUp(store, destination));
         QCOMPARE(readAll(path), storeBytes);
         QCOMPARE(readAll(goodBackup), oldBackup);
-        QCOMPARE(QDir(m_stores.path()).entryList(QDir::Files), filesBefore);
+        QCOMPARE(dir.entryList(QDir::Files), filesBefore);
         QVERIFY(!QFileInfo::exists(path + QStringLiteral("-journal")));
         QCOMPARE(store.recordCount(), 4);
         QVERIFY(store.append(test::Person("戊")));

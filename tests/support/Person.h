@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTestData>
 
 namespace quennet::test {
 
@@ -34,6 +35,12 @@ private:
 
     QStringList m_fields = QStringList(6);
 };
+
+// A row of a data-driven test takes a person as its six fields.
+inline QTestData &operator<<(QTestData &row, const Person &person)
+{
+    return row << person.fields();
+}
 
 // Contact n of a numbered series: "联系人n" with mobile 139 and n in eight
 // digits.

@@ -31,8 +31,6 @@ public:
     bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
-    // How many paths were handed out so far.
-    int serial() const { return m_serial; }
 
     // A path not used before, "<stem>.vdb" in a new folder of its own (so
     // that its journal and backups meet no other store's).
