@@ -3,6 +3,7 @@
 
 #include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
+#include "support/DataRows.h"
 #include "support/RawSqlite.h"
 
 #include <QDir>
@@ -406,9 +407,8 @@ void TestWab::passwordFromTerminalNotEchoed()
 
 void TestWab::parallelAdds_data()
 {
-    QTest::addColumn<bool>("sameName");
-    QTest::newRow("ten adds of one name leave one") << true;
-    QTest::newRow("ten adds of different names all succeed") << false;
+    test::addFlagRows("sameName", "ten adds of one name leave one",
+                      "ten adds of different names all succeed");
 }
 
 void TestWab::parallelAdds()

@@ -7,6 +7,7 @@
 #include "contacts/store/ContactStoreTesting.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
+#include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
 #include <QBuffer>
@@ -120,9 +121,7 @@ private slots:
 
     void failedOrCancelledImportWritesNothing_data()
     {
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("commit fails") << false;
-        QTest::newRow("cancelled") << true;
+        test::addFlagRows("cancel", "cancelled", "commit fails");
     }
 
     void failedOrCancelledImportWritesNothing()

@@ -7,6 +7,7 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/DataRows.h"
 #include "support/Messages.h"
 #include "support/Person.h"
 #include "support/ProgramDirectory.h"
@@ -353,12 +354,7 @@ private slots:
 
     // An import that meets another program's write lock writes nothing, and
     // the window and wab import both say why.
-    void importMeetingALockSaysWhy_data()
-    {
-        QTest::addColumn<bool>("inWindow");
-        QTest::newRow("window") << true;
-        QTest::newRow("wab import") << false;
-    }
+    void importMeetingALockSaysWhy_data() { test::addFlagRows("inWindow", "window", "wab import"); }
 
     void importMeetingALockSaysWhy()
     {

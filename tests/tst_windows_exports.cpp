@@ -3,15 +3,16 @@
 // the store closed and reopened, the cursor put back.
 
 #include "contacts/Gbk.h"
-#include "contacts/Session.h"
-#include "contacts/store/ContactStoreTesting.h"
 #include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
 #include "export/ExportDataWindow.h"
 #include "export/UpDownControl.h"
 #include "settings/DataWindow.h"
+#include "support/DataRows.h"
+#include "support/Messages.h"
 #include "support/Person.h"
 #include "support/ProgramDirectory.h"
+#include "support/Sessions.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -25,7 +26,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -79,24 +79,13 @@ void chooseDataOption(const QString &option)
 class WindowsExportsTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_root;
-    int m_dirs = 0;
+    test::Sessions m_sessions;
 
     // A program directory whose store holds the five contacts, opened as the
     // login leaves it (with loginPassword).
     std::unique_ptr<Session> loggedIn(const QString &loginPassword = QString())
     {
-        const QString dir = m_root.filePath(QString::number(++m_dirs));
-        QDir().mkpath(dir);
-        auto session = std::make_unique<Session>(dir);
-        if (!ContactStore::create(session->dir.storeFile(), loginPassword) ||
-            !session->store.open(session->dir.storeFile(), loginPassword))
-            return nullptr;
-        session->loginCredential = session->store.credential();
-        for (const QStringList &values : contacts())
-            if (!session->store.append(values))
-                return nullptr;
-        return session;
+        return m_sessions.loggedIn(loginPassword, contacts());
     }
 
     static QByteArray expectedExcel(const ContactStore &store)
@@ -113,7 +102,7 @@ class WindowsExportsTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
+        QVERIFY(m_sessions.isValid());
         test::initWindowTests();
     }
 
@@ -165,14 +154,8 @@ private slots:
         QCOMPARE(QFile::exists(destination), written);
         if (written)
             QCOMPARE(fileBytes(destination), expected);
-        if (message.isEmpty()) {
-            QVERIFY(ui::MessageBoxScript::shown().isEmpty());
-        } else {
-            QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
-            QCOMPARE(ui::MessageBoxScript::last().text, message);
-            QCOMPARE(ui::MessageBoxScript::last().style, style);
-            QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("温馨提示"));
-        }
+        QCOMPARE(test::shownMessages(),
+                 message.isEmpty() ? QStringList() : QStringList{test::tip(message, style)});
         // Reopened with the login password in every case; nothing left beside it.
         QVERIFY(session->store.isOpen());
         QCOMPARE(session->store.recordCount(), 5);
@@ -257,9 +240,7 @@ private slots:
             window->开始按钮->click();
         });
         QCOMPARE(ExportDataWindow::run(*session, nullptr), int(QDialog::Accepted));
-        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("数据导出成功"));
-        QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("提示"));
-        QCOMPARE(ui::MessageBoxScript::last().style, 0);
+        QCOMPARE(test::lastMessage(), test::notice(QStringLiteral("数据导出成功")));
         QCOMPARE(session->store.recordNumber(), 2);
 
         const QByteArray bytes = fileBytes(output);
@@ -328,21 +309,14 @@ private slots:
         });
         ExportDataWindow::run(*session, nullptr);
         QVERIFY(stillOpen);
-        QCOMPARE(ui::MessageBoxScript::last().text, message);
-        QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("提示"));
-        QCOMPARE(ui::MessageBoxScript::last().style, 0x10);
+        QCOMPARE(test::lastMessage(), test::notice(message, 0x10));
         QCOMPARE(session->store.recordNumber(), 5);
         session->store.close();
         QVERIFY(session->store.open(session->dir.storeFile()));
         QCOMPARE(session->store.recordCount(), 5);
     }
 
-    void textOptionClosesTheDataWindow_data()
-    {
-        QTest::addColumn<bool>("empty");
-        QTest::newRow("records") << false;
-        QTest::newRow("no records") << true;
-    }
+    void textOptionClosesTheDataWindow_data() { test::addFlagRows("empty", "no records", "records"); }
 
     void textOptionClosesTheDataWindow()
     {

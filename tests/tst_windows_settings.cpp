@@ -2,13 +2,16 @@
 // designs: controls, captions, defaults, and the handlers that need no store.
 
 #include "contacts/Session.h"
-#include "contacts/store/ContactStoreTesting.h"
 #include "export/ColorPicker.h"
 #include "export/ExportDataWindow.h"
 #include "export/ExportWebWindow.h"
 #include "export/UpDownControl.h"
 #include "settings/DataWindow.h"
 #include "settings/PasswordWindow.h"
+#include "support/DataRows.h"
+#include "support/Messages.h"
+#include "support/Person.h"
+#include "support/Sessions.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -31,7 +34,6 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -41,8 +43,11 @@
 
 using namespace quennet;
 using designcheck::Designed;
+using designcheck::kImage;
+using designcheck::kLabel;
 using designcheck::nextTabStop;
 using designcheck::verifyControls;
+using designcheck::verifyTabOrder;
 
 namespace {
 
@@ -62,15 +67,17 @@ const QString kDataHelp = QStringLiteral(
     "录，把数据库文件“wab.vdb”文件删除！\r\n然后将“wab.bak”改为“wab.vdb”即可！ "
     "请谨慎使用此功能哦！\r\n\r\n（5）清空通讯录数据库，即删除所有联系人信息！请谨慎使用哦！");
 
-void verifyTabOrder(const QList<QWidget *> &order)
-{
-    for (int i = 1; i < order.size(); ++i)
-        QCOMPARE(nextTabStop(order[i - 1]), order[i]);
-}
-
+// The frame the password and data management windows share: title, help
+// and close buttons, and 确定按钮 at the bottom.
 void verifySkinnedFrame(QDialog *window, const QString &name)
 {
     QCOMPARE(window->objectName(), name);
+    verifyControls(window, {
+                               {"透明标签2", kLabel, QRect(5, 2, 58, 22), QStringLiteral("设置密码")},
+                               {"帮助按钮", kImage, QRect(165, 2, 19, 19), QString()},
+                               {"关闭按钮", kImage, QRect(185, 2, 19, 19), QString()},
+                               {"确定按钮", "QPushButton", QRect(55, 170, 100, 24), QStringLiteral("确  定")},
+                           });
     QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
     QCOMPARE(window->windowType(), Qt::Dialog);
     QCOMPARE(window->size(), QSize(210, 205));
@@ -84,6 +91,13 @@ void verifySkinnedFrame(QDialog *window, const QString &name)
     QCOMPARE(help->cursor().shape(), Qt::WhatsThisCursor);
     QCOMPARE(window->findChild<QWidget *>(QStringLiteral("关闭按钮"))->cursor().shape(),
              Qt::PointingHandCursor);
+}
+
+// The tool tips created() gives the frame buttons.
+void verifyFrameTips(const SkinnedWindow &window)
+{
+    QCOMPARE(window.帮助按钮->toolTip(), QStringLiteral("帮助"));
+    QCOMPARE(window.关闭按钮->toolTip(), QStringLiteral("关闭"));
 }
 
 void verifyFramed(QDialog *window, const QString &name, const QString &caption, const QSize &size)
@@ -145,41 +159,18 @@ QStringList itemTexts(const QComboBox *box)
 class WindowsSettingsTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_root;
-    int m_dirs = 0;
-
-    // A fresh program directory; with a store file when storePassword is not
-    // null (empty: a store without password).
-    std::unique_ptr<Session> makeSession(const QString &storePassword = QString())
-    {
-        const QString dir = m_root.filePath(QString::number(++m_dirs));
-        QDir().mkpath(dir);
-        auto session = std::make_unique<Session>(dir);
-        if (!storePassword.isNull() && !ContactStore::create(session->dir.storeFile(), storePassword))
-            return nullptr;
-        return session;
-    }
+    test::Sessions m_sessions;
 
     // A session whose store is open and holds count records.
-    std::unique_ptr<Session> makeOpenStore(int count)
+    std::unique_ptr<Session> openStore(int count)
     {
-        auto session = makeSession(QStringLiteral(""));
-        if (!session || !session->store.open(session->dir.storeFile()))
-            return nullptr;
-        QList<QStringList> rows;
-        for (int i = 1; i <= count; ++i)
-            rows << QStringList{QStringLiteral("联系人%1").arg(i),        QString::number(1000 + i),
-                                QString::number(13900000000LL + i),       QString::number(10000 + i),
-                                QStringLiteral("p%1@example.com").arg(i), QStringLiteral("地址%1").arg(i)};
-        if (count > 0 && !ContactStoreTestAccess::appendMany(session->store, rows))
-            return nullptr;
-        return session;
+        return m_sessions.loggedIn(QStringLiteral(""), test::numberedContacts(count));
     }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
+        QVERIFY(m_sessions.isValid());
         ui::setTestMode(true);
     }
 
@@ -191,26 +182,17 @@ private slots:
 
     void passwordWindowDesign()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         PasswordWindow window(*session);
         verifySkinnedFrame(&window, QStringLiteral("密码设置窗口"));
-        verifyControls(
-            &window,
-            {
-                {"透明标签2", "quennet::ui::TransparentLabel", QRect(5, 2, 58, 22),
-                 QStringLiteral("设置密码")},
-                {"帮助按钮", "quennet::ui::ImageButton", QRect(165, 2, 19, 19), QString()},
-                {"关闭按钮", "quennet::ui::ImageButton", QRect(185, 2, 19, 19), QString()},
-                {"标签1", "quennet::ui::TransparentLabel", QRect(10, 60, 64, 18),
-                 QStringLiteral("原始密码：")},
-                {"编辑框1", "QLineEdit", QRect(10, 77, 190, 18), QStringLiteral("")},
-                {"标签2", "quennet::ui::TransparentLabel", QRect(10, 95, 64, 18), QStringLiteral("新密码：")},
-                {"编辑框2", "QLineEdit", QRect(10, 112, 190, 18), QStringLiteral("")},
-                {"标签3", "quennet::ui::TransparentLabel", QRect(10, 130, 72, 18),
-                 QStringLiteral("重复新密码：")},
-                {"编辑框3", "QLineEdit", QRect(10, 147, 190, 18), QStringLiteral("")},
-                {"确定按钮", "QPushButton", QRect(55, 170, 100, 24), QStringLiteral("确  定")},
-            });
+        verifyControls(&window, {
+                                    {"标签1", kLabel, QRect(10, 60, 64, 18), QStringLiteral("原始密码：")},
+                                    {"编辑框1", "QLineEdit", QRect(10, 77, 190, 18), QStringLiteral("")},
+                                    {"标签2", kLabel, QRect(10, 95, 64, 18), QStringLiteral("新密码：")},
+                                    {"编辑框2", "QLineEdit", QRect(10, 112, 190, 18), QStringLiteral("")},
+                                    {"标签3", kLabel, QRect(10, 130, 72, 18), QStringLiteral("重复新密码：")},
+                                    {"编辑框3", "QLineEdit", QRect(10, 147, 190, 18), QStringLiteral("")},
+                                });
         for (QLineEdit *edit : {window.编辑框1, window.编辑框2, window.编辑框3}) {
             QCOMPARE(edit->echoMode(), QLineEdit::Password);
             QVERIFY(!edit->isReadOnly());
@@ -220,7 +202,7 @@ private slots:
 
     void passwordBoxesShowStars()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         PasswordWindow window(*session);
         window.created();
         for (QLineEdit *edit : {window.编辑框2, window.编辑框3}) {
@@ -233,17 +215,14 @@ private slots:
 
     void passwordWindowWithoutStorePassword_data()
     {
-        QTest::addColumn<bool>("storeExists");
-        QTest::newRow("store without password") << true;
-        QTest::newRow("no store file") << false;
+        test::addFlagRows("storeExists", "store without password", "no store file");
     }
 
     void passwordWindowWithoutStorePassword()
     {
         QFETCH(bool, storeExists);
-        auto session = makeSession(storeExists ? QStringLiteral("") : QString());
-        if (!session)
-            QSKIP("the contact store cannot create files yet");
+        auto session = m_sessions.make(storeExists ? QStringLiteral("") : QString());
+        QVERIFY(session);
         PasswordWindow window(*session);
         window.created();
         QVERIFY(window.编辑框1->isReadOnly());
@@ -253,15 +232,13 @@ private slots:
         QCOMPARE(window.focusWidget(), window.编辑框2);
         QCOMPARE(window.编辑框2->echoMode(), QLineEdit::Password);
         QCOMPARE(window.编辑框3->echoMode(), QLineEdit::Password);
-        QCOMPARE(window.帮助按钮->toolTip(), QStringLiteral("帮助"));
-        QCOMPARE(window.关闭按钮->toolTip(), QStringLiteral("关闭"));
+        verifyFrameTips(window);
     }
 
     void passwordWindowWithStorePassword()
     {
-        auto session = makeSession(QStringLiteral("Secret"));
-        if (!session)
-            QSKIP("the contact store cannot create files yet");
+        auto session = m_sessions.make(QStringLiteral("Secret"));
+        QVERIFY(session);
         PasswordWindow window(*session);
         window.created();
         QVERIFY(!window.编辑框1->isReadOnly());
@@ -270,8 +247,7 @@ private slots:
         // The focus is left to the tab order, which starts on the old password.
         QVERIFY(window.focusWidget() == nullptr || window.focusWidget() == window.编辑框1);
         QCOMPARE(nextTabStop(&window), window.编辑框1);
-        QCOMPARE(window.帮助按钮->toolTip(), QStringLiteral("帮助"));
-        QCOMPARE(window.关闭按钮->toolTip(), QStringLiteral("关闭"));
+        verifyFrameTips(window);
     }
 
     void helpTexts_data()
@@ -286,23 +262,20 @@ private slots:
     {
         QFETCH(bool, passwordWindow);
         QFETCH(QString, text);
-        auto session = makeSession();
+        auto session = m_sessions.make();
         std::unique_ptr<SkinnedWindow> window;
         if (passwordWindow)
             window = std::make_unique<PasswordWindow>(*session);
         else
             window = std::make_unique<DataWindow>(*session);
         window->帮助按钮->click();
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
-        const ui::ShownMessage shown = ui::MessageBoxScript::last();
-        QCOMPARE(shown.text, text);
-        QCOMPARE(shown.title, QStringLiteral("温馨提示帮助"));
-        QCOMPARE(shown.style, 0x20);
+        QCOMPARE(test::shownMessages(),
+                 QStringList{test::messageLine(text, QStringLiteral("温馨提示帮助"), 0x20)});
     }
 
     void closeButtonsCloseTheWindow()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         PasswordWindow password(*session);
         password.created();
         QCOMPARE(runAndClick(&password, QStringLiteral("关闭按钮")), int(QDialog::Rejected));
@@ -322,7 +295,7 @@ private slots:
 
     void runShowsTheCreatedWindowModally()
     {
-        auto session = makeSession(QStringLiteral("pw"));
+        auto session = m_sessions.make(QStringLiteral("pw"));
         QWidget owner;
         QString seen;
         bool createdRan = false;
@@ -365,18 +338,13 @@ private slots:
 
     void dataWindowDesign()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         DataWindow window(*session);
         verifySkinnedFrame(&window, QStringLiteral("数据管理窗口"));
         verifyControls(
             &window,
             {
-                {"透明标签2", "quennet::ui::TransparentLabel", QRect(5, 2, 58, 22),
-                 QStringLiteral("设置密码")},
-                {"帮助按钮", "quennet::ui::ImageButton", QRect(165, 2, 19, 19), QString()},
-                {"关闭按钮", "quennet::ui::ImageButton", QRect(185, 2, 19, 19), QString()},
-                {"透明标签1", "quennet::ui::TransparentLabel", QRect(30, 35, 175, 16),
-                 QStringLiteral("使用前最好请点上面的“？”哦！")},
+                {"透明标签1", kLabel, QRect(30, 35, 175, 16), QStringLiteral("使用前最好请点上面的“？”哦！")},
                 {"单选框1", "QRadioButton", QRect(7, 58, 196, 21),
                  QStringLiteral("导出通讯录数据到Excel文件")},
                 {"单选框2", "QRadioButton", QRect(8, 80, 196, 21),
@@ -385,7 +353,6 @@ private slots:
                  QStringLiteral("导出通讯录数据到网页或文本")},
                 {"单选框4", "QRadioButton", QRect(8, 124, 196, 21), QStringLiteral("※备份通讯录数据※")},
                 {"单选框5", "QRadioButton", QRect(8, 146, 196, 21), QStringLiteral("***清空通讯录数据***")},
-                {"确定按钮", "QPushButton", QRect(55, 170, 100, 24), QStringLiteral("确  定")},
             });
         auto *dialog = window.findChild<ui::FileDialog *>(QStringLiteral("通用对话框"));
         QVERIFY(dialog);
@@ -394,8 +361,7 @@ private slots:
                         window.确定按钮});
 
         window.created();
-        QCOMPARE(window.帮助按钮->toolTip(), QStringLiteral("帮助"));
-        QCOMPARE(window.关闭按钮->toolTip(), QStringLiteral("关闭"));
+        verifyFrameTips(window);
         const QList<QRadioButton *> options = {window.单选框1, window.单选框2, window.单选框3, window.单选框4,
                                                window.单选框5};
         QVERIFY(window.单选框1->isChecked());
@@ -409,7 +375,7 @@ private slots:
 
     void exportDataWindowDesign()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         ExportDataWindow window(*session);
         verifyFramed(&window, QStringLiteral("导出数据窗口"), QStringLiteral("导出数据"), QSize(300, 330));
         const QRect free;
@@ -484,7 +450,7 @@ private slots:
 
     void exportWebWindowDesign()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         ExportWebWindow window(*session);
         verifyFramed(&window, QStringLiteral("导出网页窗口"), QStringLiteral("导出网页"), QSize(534, 447));
         const QRect free;
@@ -603,7 +569,7 @@ private slots:
 
     void exportWebWindowLoad()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         QStringList faces = QFontDatabase::families();
         faces.removeDuplicates();
         // Each opening lists each face once, however often the window opened.
@@ -636,9 +602,8 @@ private slots:
         QFETCH(int, records);
         QFETCH(bool, ranged);
         QFETCH(QString, lastRecord);
-        auto session = makeOpenStore(records);
-        if (!session)
-            QSKIP("the contact store cannot be filled");
+        auto session = openStore(records);
+        QVERIFY(session);
         session->store.goTo(3);
 
         bool checked = false;
@@ -676,29 +641,25 @@ private slots:
 
     void exportDataWindowRefusesAStoreWithoutRecords()
     {
-        auto empty = makeOpenStore(0);
-        if (!empty)
-            QSKIP("the contact store cannot be opened");
+        auto empty = openStore(0);
+        QVERIFY(empty);
         QCOMPARE(ExportDataWindow::run(*empty, nullptr), int(QDialog::Rejected));
         QCOMPARE(ui::ModalScript::shownCount(), 0);
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
-        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("当前库无记录可导出"));
-        QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("提示"));
-        QCOMPARE(ui::MessageBoxScript::last().style, 0);
+        const QStringList refused{test::notice(QStringLiteral("当前库无记录可导出"))};
+        QCOMPARE(test::shownMessages(), refused);
 
         // Without an open store nothing at all happens.
-        auto closed = makeSession(QStringLiteral(""));
+        auto closed = m_sessions.make(QStringLiteral(""));
         QVERIFY(closed);
         QCOMPARE(ExportDataWindow::run(*closed, nullptr), int(QDialog::Rejected));
         QCOMPARE(ui::ModalScript::shownCount(), 0);
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
+        QCOMPARE(test::shownMessages(), refused);
     }
 
     void exportDataFieldLists()
     {
-        auto session = makeOpenStore(5);
-        if (!session)
-            QSKIP("the contact store cannot be filled");
+        auto session = openStore(5);
+        QVERIFY(session);
         ExportDataWindow window(*session);
         window.created();
         auto columns = [&] {
@@ -765,9 +726,8 @@ private slots:
 
     void exportDataRangeAndFormat()
     {
-        auto session = makeOpenStore(5);
-        if (!session)
-            QSKIP("the contact store cannot be filled");
+        auto session = openStore(5);
+        QVERIFY(session);
         ExportDataWindow window(*session);
         window.created();
         window.指定行单选框->click();
@@ -820,7 +780,7 @@ private slots:
 
     void emptyNumberBoxesStayEmptyWhenShown()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         ExportDataWindow data(*session);
         data.show();
         QCOMPARE(data.尾行编辑框->text(), QString());
@@ -836,7 +796,7 @@ private slots:
 
     void exportWebEnablingRules()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         ExportWebWindow window(*session);
         window.created();
         const QList<std::pair<QCheckBox *, QList<QWidget *>>> rules = {
@@ -858,7 +818,7 @@ private slots:
 
     void exportWebPictureChoice()
     {
-        auto session = makeSession();
+        auto session = m_sessions.make();
         ExportWebWindow window(*session);
         window.created();
         QCOMPARE(ExportWebWindow::pictureUrl(QStringLiteral("C:\\pics\\bg.gif")),

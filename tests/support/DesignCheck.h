@@ -12,6 +12,10 @@
 
 namespace designcheck {
 
+// The kinds of the skinned windows' own controls.
+inline constexpr const char *kLabel = "quennet::ui::TransparentLabel";
+inline constexpr const char *kImage = "quennet::ui::ImageButton";
+
 struct Designed {
     const char *name;
     const char *kind; // class name the control must inherit
@@ -56,6 +60,13 @@ inline QWidget *nextTabStop(QWidget *widget)
     while (next != widget && !(next->focusPolicy() & Qt::TabFocus))
         next = next->nextInFocusChain();
     return next;
+}
+
+// Tab walks through the controls in this order.
+inline void verifyTabOrder(const QList<QWidget *> &order)
+{
+    for (int i = 1; i < order.size(); ++i)
+        QCOMPARE(nextTabStop(order[i - 1]), order[i]);
 }
 
 } // namespace designcheck

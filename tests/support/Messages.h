@@ -14,6 +14,7 @@
 namespace quennet::test {
 
 inline const QString kTipTitle = QStringLiteral("温馨提示");
+inline const QString kNoticeTitle = QStringLiteral("提示");
 
 inline QString messageLine(const QString &text, const QString &title, int style)
 {
@@ -31,6 +32,12 @@ inline QString tip(const QString &text, int style = ui::Style::OkInformation)
     return messageLine(text, kTipTitle, style);
 }
 
+// A message under the short title, plain by default.
+inline QString notice(const QString &text, int style = 0)
+{
+    return messageLine(text, kNoticeTitle, style);
+}
+
 // Every message shown since the last clear, in order.
 inline QStringList shownMessages()
 {
@@ -38,6 +45,12 @@ inline QStringList shownMessages()
     for (const ui::ShownMessage &message : ui::MessageBoxScript::shown())
         lines << messageLine(message);
     return lines;
+}
+
+// The last of them.
+inline QString lastMessage()
+{
+    return messageLine(ui::MessageBoxScript::last());
 }
 
 // Only their texts.
