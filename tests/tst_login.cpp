@@ -141,7 +141,7 @@ private slots:
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
         QVERIFY(window);
-        QCOMPARE(test::messageLine(ui::MessageBoxScript::last()), test::tip(kLoginFailed, 0x30));
+        QCOMPARE(test::lastMessage(), test::tip(kLoginFailed, 0x30));
         QVERIFY(!session.store.isOpen());
         QCOMPARE(visibleTopLevels(), QList<QWidget *>{window.data()});
     }
@@ -221,7 +221,7 @@ private slots:
         window->确定按钮->click();
         QVERIFY(!session.loginCredential.holdsKey());
         QCOMPARE(session.failedLoginCount, 1);
-        QCOMPARE(test::messageLine(ui::MessageBoxScript::last()), test::tip(kWrong, 0x10));
+        QCOMPARE(test::lastMessage(), test::tip(kWrong, 0x10));
     }
 
     // The third wrong password ends the program: the start window is
@@ -324,19 +324,28 @@ private slots:
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
     }
 
+    void secondInstanceIsRefused_data()
+    {
+        QTest::addColumn<QString>("storePassword");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("at the start window")
+            << QStringLiteral("secret") << QStringLiteral("window: 登录窗口");
+        // A store without password does not let it through either.
+        QTest::newRow("past the login") << QStringLiteral("") << QStringLiteral("window: 主窗口");
+    }
+
     // A second copy started while the first runs says so and ends with code
     // 0 without showing a window; a killed first copy blocks nothing.
     void secondInstanceIsRefused()
     {
+        QFETCH(QString, storePassword);
+        QFETCH(QString, window);
         test::ProgramDirectory home;
-        QVERIFY(home.createStore(QStringLiteral("secret")));
-        QTemporaryDir runtime;
-        auto first = test::startQuennet(home.path(), runtime.path());
-        QByteArray firstLog;
-        QVERIFY2(test::waitForLine(*first, QStringLiteral("window: 登录窗口"), firstLog),
-                 firstLog.constData());
+        QVERIFY(home.createStore(storePassword));
+        test::QuennetRun first(home.path());
+        QVERIFY2(first.waitFor(window), first.log.constData());
 
-        auto second = test::startQuennet(home.path(), runtime.path());
+        auto second = test::startQuennet(home.path(), first.runtimeDir());
         QVERIFY(second->waitForFinished(20000));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
         QCOMPARE(second->exitCode(), 0);
@@ -344,39 +353,14 @@ private slots:
         QCOMPARE(test::reportedLines(secondLog, QStringLiteral("message: ")),
                  QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
         QVERIFY2(test::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
-        QCOMPARE(first->state(), QProcess::Running);
+        QCOMPARE(first.process->state(), QProcess::Running);
 
-        ::kill(pid_t(first->processId()), SIGKILL);
-        QVERIFY(first->waitForFinished(10000));
-
-        auto third = test::startQuennet(home.path(), runtime.path());
-        QByteArray thirdLog;
-        QVERIFY2(test::waitForLine(*third, QStringLiteral("window: 登录窗口"), thirdLog),
-                 thirdLog.constData());
-        QVERIFY(test::reportedLines(thirdLog, QStringLiteral("message: ")).isEmpty());
-        third->terminate();
-        QVERIFY(third->waitForFinished(10000));
-    }
-
-    // The second copy is refused also when the first is already past the
-    // login, and a store without password does not let it through.
-    void secondInstanceIsRefusedWhileMainWindowRuns()
-    {
-        test::ProgramDirectory home;
-        QVERIFY(home.createStore());
-        QTemporaryDir runtime;
-        auto first = test::startQuennet(home.path(), runtime.path());
-        QByteArray firstLog;
-        QVERIFY2(test::waitForLine(*first, QStringLiteral("window: 主窗口"), firstLog), firstLog.constData());
-        auto second = test::startQuennet(home.path(), runtime.path());
-        QVERIFY(second->waitForFinished(20000));
-        QCOMPARE(second->exitCode(), 0);
-        const QByteArray secondLog = second->readAllStandardError();
-        QVERIFY2(test::reportedLines(secondLog, QStringLiteral("window: ")).isEmpty(), secondLog.constData());
-        QCOMPARE(test::reportedLines(secondLog, QStringLiteral("message: ")),
-                 QStringList{QStringLiteral("提示|64|应用程序已经运行！")});
-        first->terminate();
-        QVERIFY(first->waitForFinished(10000));
+        ::kill(pid_t(first.process->processId()), SIGKILL);
+        QVERIFY(first.process->waitForFinished(10000));
+        first.restart();
+        QVERIFY2(first.waitFor(window), first.log.constData());
+        QVERIFY(test::reportedLines(first.log, QStringLiteral("message: ")).isEmpty());
+        QVERIFY(first.stop());
     }
 };
 

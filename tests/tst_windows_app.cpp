@@ -33,6 +33,8 @@
 
 using namespace quennet;
 using designcheck::Designed;
+using designcheck::kImage;
+using designcheck::kLabel;
 using designcheck::nextTabStop;
 
 namespace {
@@ -87,9 +89,7 @@ class TestWindowsApp : public QObject {
 private slots:
     void initTestCase()
     {
-        m_runtimeDir = test::useOwnRuntimeDir();
-        ui::setTestMode(true);
-        QApplication::setQuitOnLastWindowClosed(false);
+        test::initWindowTests();
         for (int i = 0; i < MenuPictures::kCount; ++i)
             QVERIFY2(!QPixmap(MenuPictures::resourcePath(i)).isNull(),
                      qPrintable(MenuPictures::resourcePath(i)));
@@ -110,14 +110,12 @@ private slots:
         QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
         verifyControls(window.get(),
                        {
-                           {"透明标签2", "quennet::ui::TransparentLabel", QRect(10, 1, 62, 24),
-                            QStringLiteral("登录窗口")},
-                           {"透明标签1", "quennet::ui::TransparentLabel", QRect(15, 70, 120, 18),
-                            QStringLiteral("请输入登录密码：")},
+                           {"透明标签2", kLabel, QRect(10, 1, 62, 24), QStringLiteral("登录窗口")},
+                           {"透明标签1", kLabel, QRect(15, 70, 120, 18), QStringLiteral("请输入登录密码：")},
                            {"密码编辑框", "QLineEdit", QRect(15, 100, 180, 20), QString("")},
                            {"确定按钮", "QPushButton", QRect(60, 170, 80, 24), QStringLiteral("确  定")},
-                           {"最小化", "quennet::ui::ImageButton", QRect(160, 2, 19, 19), QString()},
-                           {"关闭按钮", "quennet::ui::ImageButton", QRect(185, 2, 19, 19), QString()},
+                           {"最小化", kImage, QRect(160, 2, 19, 19), QString()},
+                           {"关闭按钮", kImage, QRect(185, 2, 19, 19), QString()},
                        });
         QCOMPARE(window->透明标签2->font().pixelSize(), 14);
         QCOMPARE(window->密码编辑框->echoMode(), QLineEdit::Password);
@@ -140,54 +138,50 @@ private slots:
         QCOMPARE(window->windowTitle(), QStringLiteral("通讯录"));
         QCOMPARE(window->size(), QSize(360, 367));
         QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
-        const char *label = "quennet::ui::TransparentLabel";
-        const char *image = "quennet::ui::ImageButton";
         verifyControls(window.get(),
                        {
-                           {"透明标签5", label, QRect(8, 1, 72, 24), QStringLiteral("Quennet")},
-                           {"最小化", image, QRect(165, 2, 19, 19), QString()},
-                           {"关闭", image, QRect(185, 2, 19, 19), QString()},
-                           {"姓名标签", label, QRect(40, 35, 40, 16), QStringLiteral("姓 名：")},
+                           {"透明标签5", kLabel, QRect(8, 1, 72, 24), QStringLiteral("Quennet")},
+                           {"最小化", kImage, QRect(165, 2, 19, 19), QString()},
+                           {"关闭", kImage, QRect(185, 2, 19, 19), QString()},
+                           {"姓名标签", kLabel, QRect(40, 35, 40, 16), QStringLiteral("姓 名：")},
                            {"姓名编辑框", "QLineEdit", QRect(88, 35, 60, 18), QString("")},
-                           {"电话标签", label, QRect(10, 65, 40, 16), QStringLiteral("电 话：")},
+                           {"电话标签", kLabel, QRect(10, 65, 40, 16), QStringLiteral("电 话：")},
                            {"电话编辑框", "QLineEdit", QRect(55, 65, 145, 16), QString("")},
-                           {"透明标签1", label, QRect(10, 85, 40, 16), QStringLiteral("手 机：")},
+                           {"透明标签1", kLabel, QRect(10, 85, 40, 16), QStringLiteral("手 机：")},
                            {"手机编辑框", "QLineEdit", QRect(55, 85, 145, 16), QString("")},
-                           {"透明标签2", label, QRect(10, 105, 40, 16), QStringLiteral(" Q Q ：")},
+                           {"透明标签2", kLabel, QRect(10, 105, 40, 16), QStringLiteral(" Q Q ：")},
                            {"QQ编辑框", "QLineEdit", QRect(55, 105, 145, 16), QString("")},
-                           {"透明标签3", label, QRect(10, 125, 40, 16), QStringLiteral("Email：")},
+                           {"透明标签3", kLabel, QRect(10, 125, 40, 16), QStringLiteral("Email：")},
                            {"Email编辑框", "QLineEdit", QRect(55, 125, 145, 16), QString("")},
-                           {"透明标签4", label, QRect(10, 145, 40, 16), QStringLiteral("地 址：")},
+                           {"透明标签4", kLabel, QRect(10, 145, 40, 16), QStringLiteral("地 址：")},
                            {"地址编辑框", "QLineEdit", QRect(55, 145, 145, 16), QString("")},
                            {"超级列表框", "QTableView", QRect(229, 58, 107, 38), QString()},
-                           {"联系人按钮", image, QRect(6, 171, 61, 22), QString()},
-                           {"总记录数标签", label, QRect(72, 175, 75, 16), QString()},
-                           {"设置按钮", image, QRect(152, 171, 51, 22), QString()},
-                           {"打开按钮", image, QRect(10, 205, 77, 36), QString()},
-                           {"确定按钮", image, QRect(86, 205, 36, 36), QString()},
-                           {"关闭按钮", image, QRect(122, 205, 77, 36), QString()},
-                           {"按键1", image, QRect(10, 241, 63, 31), QString()},
-                           {"按键2", image, QRect(74, 241, 62, 31), QString()},
-                           {"按键3", image, QRect(137, 241, 63, 31), QString()},
-                           {"按键4", image, QRect(10, 272, 63, 29), QString()},
-                           {"按键5", image, QRect(74, 272, 62, 29), QString()},
-                           {"按键6", image, QRect(137, 272, 63, 29), QString()},
-                           {"按键7", image, QRect(10, 301, 63, 29), QString()},
-                           {"按键8", image, QRect(74, 301, 62, 29), QString()},
-                           {"按键9", image, QRect(137, 301, 63, 29), QString()},
-                           {"上一条记录按钮", image, QRect(10, 330, 63, 28), QString()},
-                           {"按键0", image, QRect(74, 330, 62, 28), QString()},
-                           {"下一条记录按钮", image, QRect(137, 330, 63, 28), QString()},
+                           {"联系人按钮", kImage, QRect(6, 171, 61, 22), QString()},
+                           {"总记录数标签", kLabel, QRect(72, 175, 75, 16), QString()},
+                           {"设置按钮", kImage, QRect(152, 171, 51, 22), QString()},
+                           {"打开按钮", kImage, QRect(10, 205, 77, 36), QString()},
+                           {"确定按钮", kImage, QRect(86, 205, 36, 36), QString()},
+                           {"关闭按钮", kImage, QRect(122, 205, 77, 36), QString()},
+                           {"按键1", kImage, QRect(10, 241, 63, 31), QString()},
+                           {"按键2", kImage, QRect(74, 241, 62, 31), QString()},
+                           {"按键3", kImage, QRect(137, 241, 63, 31), QString()},
+                           {"按键4", kImage, QRect(10, 272, 63, 29), QString()},
+                           {"按键5", kImage, QRect(74, 272, 62, 29), QString()},
+                           {"按键6", kImage, QRect(137, 272, 63, 29), QString()},
+                           {"按键7", kImage, QRect(10, 301, 63, 29), QString()},
+                           {"按键8", kImage, QRect(74, 301, 62, 29), QString()},
+                           {"按键9", kImage, QRect(137, 301, 63, 29), QString()},
+                           {"上一条记录按钮", kImage, QRect(10, 330, 63, 28), QString()},
+                           {"按键0", kImage, QRect(74, 330, 62, 28), QString()},
+                           {"下一条记录按钮", kImage, QRect(137, 330, 63, 28), QString()},
                        });
         QCOMPARE(window->透明标签5->font().pixelSize(), 14);
         for (auto *button : window->findChildren<ui::ImageButton *>())
             QVERIFY2(button->focusPolicy() == Qt::NoFocus, qPrintable(button->objectName()));
         // The edit boxes follow each other in tab order, then the list.
-        const QList<QWidget *> order{window->姓名编辑框, window->电话编辑框,  window->手机编辑框,
-                                     window->QQ编辑框,   window->Email编辑框, window->地址编辑框,
-                                     window->超级列表框};
-        for (int i = 1; i < order.size(); ++i)
-            QCOMPARE(nextTabStop(order[i - 1]), order[i]);
+        designcheck::verifyTabOrder({window->姓名编辑框, window->电话编辑框, window->手机编辑框,
+                                     window->QQ编辑框, window->Email编辑框, window->地址编辑框,
+                                     window->超级列表框});
         QCOMPARE(window->时钟1->interval(), 200);
         QVERIFY(window->时钟1->isActive());
         QCOMPARE(window->超级菜单1->objectName(), QStringLiteral("超级菜单1"));
@@ -306,11 +300,10 @@ private slots:
         QCOMPARE(window.size(), QSize(440, 400));
         QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(0x3A, 0x6E, 0xA5));
-        const char *label = "quennet::ui::TransparentLabel";
         verifyControls(&window, {
-                                    {"透明标签1", label, QRect(8, 8, 430, 360), QString()},
-                                    {"透明标签2", label, QRect(136, 81, 184, 36), QStringLiteral("Quennet")},
-                                    {"透明标签3", label, QRect(137, 123, 191, 159), QString()},
+                                    {"透明标签1", kLabel, QRect(8, 8, 430, 360), QString()},
+                                    {"透明标签2", kLabel, QRect(136, 81, 184, 36), QStringLiteral("Quennet")},
+                                    {"透明标签3", kLabel, QRect(137, 123, 191, 159), QString()},
                                     {"图片框2", "QLabel", QRect(80, 373, 300, 16), QString()},
                                     {"图片框1", "QLabel", QRect(3, 1, 1, 13), QString()},
                                 });
@@ -405,48 +398,36 @@ private slots:
         QVERIFY(!session.store.isOpen());
     }
 
-    void processShowsLoginWindowForStoreWithPassword()
+    void processShowsOneWindow_data()
     {
-        test::ProgramDirectory home;
-        QVERIFY(home.createStore(QStringLiteral("secret"), test::numberedContacts(2)));
-        QTemporaryDir runtime;
-        auto process = test::startQuennet(home.path(), runtime.path());
-        QByteArray log;
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
-        QCOMPARE(process->state(), QProcess::Running);
-        process->terminate();
-        QVERIFY(process->waitForFinished(10000));
-        log += process->readAllStandardError();
-        QVERIFY2(!log.contains("window: 主窗口"), log.constData());
+        QTest::addColumn<QString>("storePassword"); // null: no store
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("store with password")
+            << QStringLiteral("secret") << QStringLiteral("登录窗口") << QStringList();
+        QTest::newRow("store without password")
+            << QStringLiteral("") << QStringLiteral("主窗口") << QStringList();
+        QTest::newRow("no store") << QString() << QStringLiteral("登录窗口")
+                                  << QStringList{
+                                         QStringLiteral("温馨提示|48|登录失败！请检查数据库是否存在！")};
     }
 
-    void processWithoutPasswordShowsMainWindowOnly()
+    // The real executable shows the start window or the main window, only
+    // that one, and runs until it is ended.
+    void processShowsOneWindow()
     {
+        QFETCH(QString, storePassword);
+        QFETCH(QString, window);
+        QFETCH(QStringList, messages);
         test::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(), test::numberedContacts(2)));
-        QTemporaryDir runtime;
-        auto process = test::startQuennet(home.path(), runtime.path());
-        QByteArray log;
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 主窗口"), log), log.constData());
-        process->terminate();
-        QVERIFY(process->waitForFinished(10000));
-        log += process->readAllStandardError();
-        QCOMPARE(test::reportedLines(log, QStringLiteral("window: ")), QStringList{QStringLiteral("主窗口")});
-        QVERIFY2(test::reportedLines(log, QStringLiteral("message: ")).isEmpty(), log.constData());
-    }
-
-    void processWithoutStoreReportsLoginFailure()
-    {
-        test::ProgramDirectory home;
-        QTemporaryDir runtime;
-        auto process = test::startQuennet(home.path(), runtime.path());
-        QByteArray log;
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
-        process->terminate();
-        QVERIFY(process->waitForFinished(10000));
-        log += process->readAllStandardError();
-        QCOMPARE(test::reportedLines(log, QStringLiteral("message: ")),
-                 QStringList{QStringLiteral("温馨提示|48|登录失败！请检查数据库是否存在！")});
+        if (!storePassword.isNull())
+            QVERIFY(home.createStore(storePassword, test::numberedContacts(2)));
+        test::QuennetRun run(home.path());
+        QVERIFY2(run.waitFor(QStringLiteral("window: ") + window), run.log.constData());
+        QCOMPARE(run.process->state(), QProcess::Running);
+        QVERIFY(run.stop());
+        QCOMPARE(test::reportedLines(run.log, QStringLiteral("window: ")), QStringList{window});
+        QCOMPARE(test::reportedLines(run.log, QStringLiteral("message: ")), messages);
     }
 
     void processHelpOption()
@@ -461,9 +442,6 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
         QVERIFY(process.readAllStandardOutput().contains("--home"));
     }
-
-private:
-    QString m_runtimeDir;
 };
 
 QTEST_MAIN(TestWindowsApp)

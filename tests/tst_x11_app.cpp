@@ -7,8 +7,6 @@
 
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -21,7 +19,6 @@ using x11test::click;
 using x11test::countPixels;
 using x11test::differingPixels;
 using x11test::findWindow;
-using x11test::runTool;
 using x11test::screenshot;
 using x11test::windowPosition;
 
@@ -32,10 +29,9 @@ bool isMagentaLike(QRgb c)
 
 // Each run of the program reports its windows; this waits for one and
 // returns where it lies on the screen.
-QRect waitForWindow(QProcess &process, const QString &name, const QString &title, const QSize &size,
-                    QByteArray &log)
+QRect waitForWindow(test::QuennetRun &run, const QString &name, const QString &title, const QSize &size)
 {
-    if (!test::waitForLine(process, QStringLiteral("window: ") + name, log))
+    if (!run.waitFor(QStringLiteral("window: ") + name))
         return QRect();
     const QString id = findWindow(title);
     if (id.isEmpty())
@@ -64,45 +60,23 @@ class TestX11App : public QObject {
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("needs an X server");
-        if (!x11test::haveXdotool())
-            QSKIP("needs xdotool");
+        if (const char *missing = x11test::missingForDriving())
+            QSKIP(missing);
     }
 
-    // A user closes the start window with its close button: the process ends
-    // with exit code 0.
-    void closingLoginWindowWithTheMouse()
+    // The start window is shaped; a user closes it with its close button and
+    // the process ends with exit code 0.
+    void loginWindowLooksAndClosesWithTheMouse()
     {
         test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        QTemporaryDir runtime;
-        auto process = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
-        QByteArray log;
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
-        const QString id = findWindow(QStringLiteral("登录窗口"));
-        QVERIFY(!id.isEmpty());
-        const QPoint origin = windowPosition(id);
-        QVERIFY(origin.x() >= 0);
-        click(origin + QPoint(185 + 9, 2 + 9));
-        QVERIFY(process->waitForFinished(10000));
-        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), 0);
-    }
-
-    void loginWindowLooks()
-    {
-        test::ProgramDirectory home;
-        QVERIFY(home.createStore(QStringLiteral("secret")));
-        QTemporaryDir runtime;
-        auto process = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
-        QByteArray log;
-        const QRect window = waitForWindow(*process, QStringLiteral("登录窗口"), QStringLiteral("登录窗口"),
-                                           QSize(210, 205), log);
-        QVERIFY2(window.isValid(), log.constData());
+        test::QuennetRun run(home.path(), QStringLiteral("xcb"));
+        const QRect window =
+            waitForWindow(run, QStringLiteral("登录窗口"), QStringLiteral("登录窗口"), QSize(210, 205));
+        QVERIFY2(window.isValid() && window.x() >= 0, run.log.constData());
         verifyShaped(screenshot(QStringLiteral("login")), window);
-        process->terminate();
-        QVERIFY(process->waitForFinished(10000));
+        click(window.topLeft() + QPoint(185 + 9, 2 + 9));
+        QVERIFY(run.endsCleanly());
     }
 
     // List view, a click on a row opens record view, the about window from
@@ -111,14 +85,11 @@ private slots:
     {
         test::ProgramDirectory home;
         QVERIFY(home.createStore(QString(), test::numberedContacts(9)));
-        QTemporaryDir runtime;
         // Real modal windows: the about window must stay open to be seen.
-        auto process = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
-                                          QStringLiteral("report"));
-        QByteArray log;
+        test::QuennetRun run(home.path(), QStringLiteral("xcb"), QStringLiteral("report"));
         const QRect window =
-            waitForWindow(*process, QStringLiteral("主窗口"), QStringLiteral("通讯录"), QSize(210, 367), log);
-        QVERIFY2(window.isValid(), log.constData());
+            waitForWindow(run, QStringLiteral("主窗口"), QStringLiteral("通讯录"), QSize(210, 367));
+        QVERIFY2(window.isValid(), run.log.constData());
         const QImage listView = screenshot(QStringLiteral("main-list"));
         verifyShaped(listView, window);
 
@@ -131,11 +102,11 @@ private slots:
         QVERIFY2(changed > list.width() * list.height() / 4, "the list did not give way to the record form");
 
         click(window.topLeft() + QPoint(152 + 25, 171 + 11)); // 设置按钮
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 设置"), log), log.constData());
+        QVERIFY2(run.waitFor(QStringLiteral("window: 设置")), run.log.constData());
         QTest::qWait(300);
         // The menu opens at the mouse; its first item, 关于, lies right below.
         click(window.topLeft() + QPoint(152 + 25 + 30, 171 + 11 + 10));
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 关于窗口"), log), log.constData());
+        QVERIFY2(run.waitFor(QStringLiteral("window: 关于窗口")), run.log.constData());
         QTest::qWait(500);
         const QImage about = screenshot(QStringLiteral("about"));
         auto isAboutBlue = [](QRgb c) { return c == qRgb(0x3A, 0x6E, 0xA5); };
@@ -152,12 +123,10 @@ private slots:
         QTest::qWait(500);
         const QImage afterAbout = screenshot(QStringLiteral("after-about"));
         QVERIFY(countPixels(afterAbout, aboutArea, isAboutBlue) < 440 * 400 / 10);
-        QCOMPARE(process->state(), QProcess::Running);
+        QCOMPARE(run.process->state(), QProcess::Running);
 
         click(window.topLeft() + QPoint(185 + 9, 2 + 9)); // 关闭
-        QVERIFY(process->waitForFinished(10000));
-        QCOMPARE(process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process->exitCode(), 0);
+        QVERIFY(run.endsCleanly());
     }
 };
 

@@ -11,7 +11,6 @@
 #include "contacts/store/ContactStore.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace test = quennet::test;
@@ -102,31 +101,24 @@ class TestX11Maintenance : public QObject {
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("DISPLAY"))
-            QSKIP("needs an X server");
-        if (!x11test::haveXdotool())
-            QSKIP("needs xdotool");
+        if (const char *missing = x11test::missingForDriving())
+            QSKIP(missing);
     }
 
     void passwordBackupAndClearing()
     {
         test::ProgramDirectory home;
         QVERIFY(home.createStore(QString(), test::numberedContacts(6)));
-        QTemporaryDir runtime;
         const QString password = QStringLiteral("Xy7");
-        const auto start = [&] {
-            return test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"), {},
-                                      QStringLiteral("report"));
-        };
 
         // 设置 › 密码设置: the store has no password, so the new one and its
         // repetition are all the window needs.
-        auto process = start();
-        QByteArray log;
-        QPoint main = mainWindowOrigin(*process, log);
-        QVERIFY2(main.x() >= 0, log.constData());
-        QVERIFY(chooseSettingsItem(*process, main, 3, log));
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 密码设置窗口"), log), log.constData());
+        test::QuennetRun run(home.path(), QStringLiteral("xcb"), QStringLiteral("report"));
+        QPoint main = mainWindowOrigin(*run.process, run.log);
+        QVERIFY2(main.x() >= 0, run.log.constData());
+        QVERIFY(chooseSettingsItem(*run.process, main, 3, run.log));
+        QVERIFY2(test::waitForLine(*run.process, QStringLiteral("window: 密码设置窗口"), run.log),
+                 run.log.constData());
         const QString passwordWindow = x11test::findWindow(QStringLiteral("设置密码"));
         QVERIFY(!passwordWindow.isEmpty());
         QTest::qWait(400);
@@ -140,25 +132,26 @@ private slots:
         QVERIFY(answerMessage(kTitle, {QStringLiteral("Return")}, QStringLiteral("password-changed")));
         QVERIFY(isGone(passwordWindow));
         QVERIFY(ContactStore::hasPassword(home.storeFile()));
-        QVERIFY(closeProgram(*process, main));
+        QVERIFY(closeProgram(*run.process, main));
 
         // The next start asks for it.
-        process = start();
-        log.clear();
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 登录窗口"), log), log.constData());
+        run.restart();
+        QVERIFY2(test::waitForLine(*run.process, QStringLiteral("window: 登录窗口"), run.log),
+                 run.log.constData());
         const QString login = x11test::findWindow(QStringLiteral("登录窗口"));
         QVERIFY(!login.isEmpty());
         QTest::qWait(400);
         x11test::click(x11test::windowPosition(login) + QPoint(100, 110));
         x11test::type(password);
         x11test::keys({QStringLiteral("Return")});
-        main = mainWindowOrigin(*process, log);
-        QVERIFY2(main.x() >= 0, log.constData());
+        main = mainWindowOrigin(*run.process, run.log);
+        QVERIFY2(main.x() >= 0, run.log.constData());
 
         // 设置 › 导出数据 › backup to the offered wab.bak.
         const QString backup = home.file(QStringLiteral("wab.bak"));
-        QVERIFY(chooseSettingsItem(*process, main, 4, log));
-        QVERIFY2(test::waitForLine(*process, QStringLiteral("window: 数据管理窗口"), log), log.constData());
+        QVERIFY(chooseSettingsItem(*run.process, main, 4, run.log));
+        QVERIFY2(test::waitForLine(*run.process, QStringLiteral("window: 数据管理窗口"), run.log),
+                 run.log.constData());
         QString dataWindow = x11test::findWindow(QStringLiteral("设置密码"));
         QVERIFY(!dataWindow.isEmpty());
         QTest::qWait(400);
@@ -192,7 +185,7 @@ private slots:
 
         // Clearing: Yes at the first question, OK at the second.
         const QImage before = x11test::screenshot(QStringLiteral("before-clearing"));
-        QVERIFY(chooseSettingsItem(*process, main, 4, log));
+        QVERIFY(chooseSettingsItem(*run.process, main, 4, run.log));
         dataWindow = x11test::findWindow(QStringLiteral("设置密码"));
         QVERIFY(!dataWindow.isEmpty());
         QTest::qWait(400);
@@ -213,7 +206,7 @@ private slots:
         QVERIFY(cleared.open(home.storeFile(), password));
         QCOMPARE(cleared.recordCount(), 0);
         cleared.close();
-        QVERIFY(closeProgram(*process, main));
+        QVERIFY(closeProgram(*run.process, main));
     }
 };
 

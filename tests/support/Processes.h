@@ -9,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -68,5 +69,54 @@ inline QStringList reportedLines(const QByteArray &log, const QString &prefix)
     }
     return lines;
 }
+
+// Runs of the real executable on one program directory, with a runtime
+// directory of their own; log gathers what the current run reported.
+class QuennetRun {
+public:
+    explicit QuennetRun(const QString &home, const QString &platform = QStringLiteral("offscreen"),
+                        const QString &testMode = QStringLiteral("1"))
+        : m_home(home), m_platform(platform), m_testMode(testMode)
+    {
+        restart();
+    }
+
+    QString runtimeDir() const { return m_runtime.path(); }
+
+    // Starts the program again (as the next run after the last ended).
+    void restart()
+    {
+        log.clear();
+        process = startQuennet(m_home, runtimeDir(), m_platform, {}, m_testMode);
+    }
+
+    // Waits for the reported line (see waitForLine).
+    bool waitFor(const QString &line) { return waitForLine(*process, line, log); }
+
+    // Terminates it; whether it ended. The log gets the rest of its report.
+    bool stop()
+    {
+        process->terminate();
+        const bool ended = process->waitForFinished(10000);
+        log += process->readAllStandardError();
+        return ended;
+    }
+
+    // Whether it ends by itself, normally and with exit code 0.
+    bool endsCleanly(int timeoutMs = 10000)
+    {
+        return process->waitForFinished(timeoutMs) && process->exitStatus() == QProcess::NormalExit &&
+               process->exitCode() == 0;
+    }
+
+private:
+    // Declared first, so that the process ends before its runtime directory goes.
+    QTemporaryDir m_runtime;
+    QString m_home, m_platform, m_testMode;
+
+public:
+    std::unique_ptr<QProcess> process;
+    QByteArray log;
+};
 
 } // namespace quennet::test

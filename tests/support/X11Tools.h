@@ -41,6 +41,14 @@ inline bool haveXdotool()
     return code == 0;
 }
 
+// What the tests that drive the program here lack; null when nothing.
+inline const char *missingForDriving()
+{
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return "needs an X server";
+    return haveXdotool() ? nullptr : "needs xdotool";
+}
+
 // The visible X window whose title is exactly name (empty when none appears).
 inline QString findWindow(const QString &name, int attempts = 50)
 {
