@@ -5,6 +5,9 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/MainWindowFixture.h"
+#include "support/Messages.h"
+#include "support/Person.h"
 #include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/HotKeys.h"
@@ -32,45 +35,29 @@ using namespace quennet;
 namespace {
 
 // A program directory with n contacts and the loaded main window on it.
-struct Fixture {
-    explicit Fixture(int contacts = 3)
-    {
-        ok = home.createStore(QString(), test::numberedContacts(contacts));
-        session = std::make_unique<Session>(home.path());
-        ok = ok && session->store.open(home.storeFile());
-        window = MainWindow::load(*session);
-        ok = ok && QTest::qWaitForWindowActive(window.data());
-    }
-    ~Fixture() { delete window.data(); }
-    MainWindow *operator->() const { return window.data(); }
+struct Fixture : test::MainWindowFixture {
+    explicit Fixture(int contacts = 3) : MainWindowFixture(test::numberedContacts(contacts)) {}
 
     // What a command can change, to compare a hot key with its control.
     QStringList snapshot() const
     {
-        const FormState &f = session->form;
+        const FormState &f = session.form;
         QStringList state{
             QStringLiteral("form %1 %2 %3 %4")
                 .arg(f.adding)
                 .arg(f.modifying)
                 .arg(f.queryKind)
                 .arg(f.selectedRecord),
-            QStringLiteral("list %1 cursor %2").arg(window->isListView()).arg(session->store.recordNumber()),
+            QStringLiteral("list %1 cursor %2").arg(window->isListView()).arg(session.store.recordNumber()),
             window->总记录数标签->text()};
         for (QLineEdit *box : window->editBoxes())
             state << box->text() + (box->isReadOnly() ? QStringLiteral(" ro") : QStringLiteral(" rw"));
         for (QAction *item :
              {window->添加联系人, window->修改联系人, window->删除联系人, window->查询联系人->menuAction()})
             state << QString::number(item->isEnabled());
-        for (const ui::ShownMessage &m : ui::MessageBoxScript::shown())
-            state << m.text;
-        state << ui::ModalScript::shownNames() << ui::openedDocuments();
+        state << test::shownTexts() << ui::ModalScript::shownNames() << ui::openedDocuments();
         return state.replaceInStrings(home.path(), QStringLiteral("HOME"));
     }
-
-    test::ProgramDirectory home;
-    std::unique_ptr<Session> session;
-    QPointer<MainWindow> window;
-    bool ok = false;
 };
 
 QKeyCombination keys(Qt::KeyboardModifiers modifiers, Qt::Key key)
@@ -153,7 +140,7 @@ private slots:
         const QKeyCombination ctrlEnter = keys(Qt::ControlModifier, Qt::Key_Return);
         ui::HotKeyScript::setHeldElsewhere({f3, ctrlEnter});
         Fixture f;
-        QVERIFY(f.ok);
+        QVERIFY(f.ready());
         QList<QKeyCombination> expected = all;
         expected.removeAll(f3);
         expected.removeAll(ctrlEnter);
@@ -161,9 +148,9 @@ private slots:
         QCOMPARE(combinationsOf(registered), expected);
         for (int i = 0; i < registered.size(); ++i)
             QCOMPARE(registered.at(i).id, i + 1);
-        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        QVERIFY(test::shownMessages().isEmpty());
         QVERIFY(!ui::HotKeyScript::press(f3));
-        QCOMPARE(f.session->form.modifying, 0);
+        QCOMPARE(f.session.form.modifying, 0);
 
         delete f.window.data();
         QVERIFY(ui::registeredHotKeys().isEmpty()); // they end with the window
@@ -179,7 +166,7 @@ private slots:
             for (bool useKey : {false, true}) {
                 ui::clearTestScripts();
                 Fixture f;
-                QVERIFY(f.ok);
+                QVERIFY(f.ready());
                 f->超级列表框->selectRow(1);
                 if (useKey)
                     QVERIFY2(ui::HotKeyScript::press(row.combination), qPrintable(key));
@@ -197,7 +184,7 @@ private slots:
     void keysWaitWhileAModalWindowIsOpen()
     {
         Fixture f;
-        QVERIFY(f.ok);
+        QVERIFY(f.ready());
         bool dispatched = true;
         ui::ModalScript::setNextHandler([&dispatched](QDialog *) {
             dispatched = ui::HotKeyScript::press(keys(Qt::NoModifier, Qt::Key_F9)) ||
@@ -206,7 +193,7 @@ private slots:
         QVERIFY(ui::HotKeyScript::press(keys(Qt::NoModifier, Qt::Key_F9)));
         QVERIFY(!dispatched);
         QCOMPARE(ui::ModalScript::shownNames(), QStringList{QStringLiteral("密码设置窗口")});
-        QCOMPARE(f.session->form.adding, 0);
+        QCOMPARE(f.session.form.adding, 0);
     }
 
     // Without an X connection (this offscreen platform) the keys work as
@@ -215,14 +202,14 @@ private slots:
     {
         ui::HotKeyScript::setTestMode(false);
         Fixture f;
-        QVERIFY(f.ok);
+        QVERIFY(f.ready());
         ui::HotKeyScript::setTestMode(true);
         QCOMPARE(ui::registeredHotKeys().size(), 16);
         f->电话编辑框->setFocus();
         QTest::keyClick(f->电话编辑框, Qt::Key_F2);
-        QCOMPARE(f.session->form.adding, 1);
+        QCOMPARE(f.session.form.adding, 1);
         QTest::keyClick(f->电话编辑框, Qt::Key_Return, Qt::ControlModifier);
-        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("对不起！姓名不能为无名氏哦！"));
+        QCOMPARE(test::lastMessage(), test::tip(QStringLiteral("对不起！姓名不能为无名氏哦！")));
     }
 
     // --- tray -------------------------------------------------------------------
@@ -230,7 +217,7 @@ private slots:
     void minimiseHidesIntoTheTrayAndADoubleClickBringsItBack()
     {
         Fixture f;
-        QVERIFY(f.ok);
+        QVERIFY(f.ready());
         f->最小化->click();
         QVERIFY(!f->isVisible());
         QVERIFY(f->退出->isVisible());
@@ -256,7 +243,7 @@ private slots:
 
         // Hot keys reach the hidden window.
         QVERIFY(ui::HotKeyScript::press(keys(Qt::NoModifier, Qt::Key_F2)));
-        QCOMPARE(f.session->form.adding, 1);
+        QCOMPARE(f.session.form.adding, 1);
 
         ui::TrayScript::doubleClick();
         QVERIFY(f->isVisible());
@@ -281,7 +268,7 @@ private slots:
     {
         ui::TrayScript::setAvailable(false);
         Fixture f;
-        QVERIFY(f.ok);
+        QVERIFY(f.ready());
         f->最小化->click();
         QVERIFY(!ui::TrayScript::iconShown());
         QVERIFY(!f->退出->isVisible());
@@ -305,7 +292,7 @@ private slots:
     {
         QFETCH(int, contacts);
         Fixture f(contacts);
-        QVERIFY(f.ok);
+        QVERIFY(f.ready());
         QTableView *list = f->超级列表框;
         QCOMPARE(list->geometry(), QRect(5, 58, 200, 109));
         const int rowHeight = list->verticalHeader()->defaultSectionSize();
@@ -321,11 +308,11 @@ private slots:
     void startAddingLeavesTheAddItemAsItWas()
     {
         Fixture f;
-        QVERIFY(f.ok);
+        QVERIFY(f.ready());
         f->按姓名查询->trigger();
         const bool addEnabled = f->添加联系人->isEnabled();
         QVERIFY(ui::HotKeyScript::press(keys(Qt::NoModifier, Qt::Key_F2)));
-        QCOMPARE(f.session->form.adding, 1);
+        QCOMPARE(f.session.form.adding, 1);
         QCOMPARE(f->添加联系人->isEnabled(), addEnabled);
         QVERIFY(!f->修改联系人->isEnabled());
         QVERIFY(!f->删除联系人->isEnabled());
@@ -342,7 +329,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(login.data()));
         QTest::keyClicks(login->密码编辑框, QStringLiteral("wrong"));
         QTest::keyClick(login->密码编辑框, Qt::Key_Return);
-        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("密码错误！请重新输入密码！"));
+        QCOMPARE(test::lastMessage(), test::tip(QStringLiteral("密码错误！请重新输入密码！"), 0x10));
         login->密码编辑框->clear();
         QTest::keyClicks(login->密码编辑框, QStringLiteral("secret"));
         QTest::keyClick(login->密码编辑框, Qt::Key_Enter, Qt::KeypadModifier);

@@ -5,9 +5,9 @@
 #include "app/ContactListModel.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/MainWindowFixture.h"
 #include "support/Messages.h"
 #include "support/Person.h"
-#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -27,7 +27,6 @@ using namespace quennet;
 
 namespace {
 
-const QString kTip = QStringLiteral("温馨提示");
 const QString kFirst = QStringLiteral("这已经是第一条记录了！");
 const QString kLast = QStringLiteral("这已经是最后一条记录了！");
 const QString kUnsaved = QStringLiteral("您还没保存当前记录呢！\r\n是否要保存当前记录吗？");
@@ -41,58 +40,38 @@ QStringList contactOf(int n)
         .address(QStringLiteral("地址%1号").arg(n));
 }
 
-// A program directory with n contacts, its open store and the loaded,
-// shown and active main window.
-class Fixture {
+QList<QStringList> contactsUpTo(int n)
+{
+    QList<QStringList> all;
+    for (int i = 1; i <= n; ++i)
+        all << contactOf(i);
+    return all;
+}
+
+// Contacts 1 to n in the store under the loaded main window.
+class Fixture : public test::MainWindowFixture {
 public:
-    explicit Fixture(int contacts, bool withSkins = true) : home(withSkins)
+    explicit Fixture(int contacts, bool withSkins = true)
+        : MainWindowFixture(contactsUpTo(contacts), withSkins)
     {
-        QList<QStringList> all;
-        for (int i = 1; i <= contacts; ++i)
-            all << contactOf(i);
-        created = home.createStore(QString(), all);
-        session = std::make_unique<Session>(home.path());
-        created = created && session->store.open(home.storeFile());
-        window = MainWindow::load(*session);
-        created = created && QTest::qWaitForWindowActive(window.data());
     }
-    ~Fixture() { delete window.data(); }
 
-    MainWindow *operator->() const { return window.data(); }
-    FormState &form() { return session->form; }
-    ContactStore &store() { return session->store; }
-
-    QStringList shownFields() const
-    {
-        QStringList values;
-        for (QLineEdit *box : window->editBoxes())
-            values << box->text();
-        return values;
-    }
-    bool allReadOnly() const
-    {
-        const QList<QLineEdit *> boxes = window->editBoxes();
-        return std::all_of(boxes.cbegin(), boxes.cend(),
-                           [](QLineEdit *b) { return b->isReadOnly() && b->isEnabled(); });
-    }
-    bool browsing() const
-    {
-        const FormState &f = session->form;
-        return f.adding == 0 && f.modifying == 0 && f.queryKind == 0 && allReadOnly() &&
-               window->添加联系人->isEnabled() && window->修改联系人->isEnabled() &&
-               window->删除联系人->isEnabled() && window->查询联系人->menuAction()->isEnabled();
-    }
-    QString counter() const { return window->总记录数标签->text(); }
     QRect rowRect(int row) const
     {
         QTableView *list = window->超级列表框;
         return list->visualRect(list->model()->index(row, 0))
             .united(list->visualRect(list->model()->index(row, 1)));
     }
+    // Record number shown in the record view.
+    void openRecord(int number)
+    {
+        session.form.selectedRecord = number;
+        window->open();
+    }
     // A contact being entered by hand, as the adding state leaves the form.
     void enterAddingState(const QString &name)
     {
-        session->form.adding = 1;
+        session.form.adding = 1;
         window->hideList();
         for (QLineEdit *box : window->editBoxes()) {
             box->clear();
@@ -100,11 +79,6 @@ public:
         }
         window->姓名编辑框->setText(name);
     }
-
-    test::ProgramDirectory home;
-    std::unique_ptr<Session> session;
-    QPointer<MainWindow> window;
-    bool created = false;
 };
 
 } // namespace
@@ -122,11 +96,11 @@ private slots:
     void startsInListViewWithRecordOneInTheHiddenForm()
     {
         Fixture f(5);
-        QVERIFY(f.created);
+        QVERIFY(f.ready());
         QVERIFY(f->isListView());
         QVERIFY(f->超级列表框->isVisible());
         QCOMPARE(f->超级列表框->model()->rowCount(), 5);
-        QCOMPARE(f.shownFields(), contactOf(1));
+        QCOMPARE(f.shown(), contactOf(1));
         QCOMPARE(f.counter(), QStringLiteral("共5条记录"));
         QVERIFY(f.browsing());
         QCOMPARE(f.form().selectedRecord, 0);
@@ -170,21 +144,16 @@ private slots:
         Fixture f(0);
         QCOMPARE(f->超级列表框->model()->rowCount(), 0);
         QCOMPARE(f.counter(), QStringLiteral("共0条记录"));
-        QCOMPARE(f.shownFields(), QStringList(6, QString()));
+        QCOMPARE(f.shown(), QStringList(6, QString()));
         QVERIFY(f.browsing());
     }
 
     void twoContactsWithTheSameMobileAreBothListed()
     {
-        test::ProgramDirectory home;
-        QVERIFY(home.createStore(QString(),
-                                 {test::Person(QStringLiteral("甲")).mobile(QStringLiteral("13900000000")),
-                                  test::Person(QStringLiteral("乙")).mobile(QStringLiteral("13900000000"))}));
-        Session session(home.path());
-        QVERIFY(session.store.open(home.storeFile()));
-        std::unique_ptr<MainWindow> window(new MainWindow(session));
-        window->created();
-        QAbstractItemModel *model = window->超级列表框->model();
+        test::MainWindowFixture f({test::Person(QStringLiteral("甲")).mobile(QStringLiteral("13900000000")),
+                                   test::Person(QStringLiteral("乙")).mobile(QStringLiteral("13900000000"))});
+        QVERIFY(f.ready());
+        QAbstractItemModel *model = f->超级列表框->model();
         QCOMPARE(model->rowCount(), 2);
         QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("乙"));
         QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("13900000000"));
@@ -232,7 +201,7 @@ private slots:
         QTest::mouseClick(f->超级列表框->viewport(), Qt::LeftButton, Qt::NoModifier, f.rowRect(1).center());
         QCOMPARE(f.form().selectedRecord, 2);
         QVERIFY(!f->isListView());
-        QCOMPARE(f.shownFields(), contactOf(2));
+        QCOMPARE(f.shown(), contactOf(2));
         QCOMPARE(f.counter(), QStringLiteral("第2条记录"));
         QCOMPARE(f.store().recordNumber(), 2);
         QVERIFY(f.browsing());
@@ -248,7 +217,7 @@ private slots:
         QVERIFY(!list->indexAt(below).isValid());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, below);
         QVERIFY(!f->isListView());
-        QCOMPARE(f.shownFields(), contactOf(2));
+        QCOMPARE(f.shown(), contactOf(2));
     }
 
     void rightButtonDoesNotOpen()
@@ -263,7 +232,7 @@ private slots:
         Fixture f(3);
         f->打开按钮->click();
         QVERIFY(!f->isListView());
-        QCOMPARE(f.shownFields(), QStringList(6, QString()));
+        QCOMPARE(f.shown(), QStringList(6, QString()));
         QCOMPARE(f.counter(), QStringLiteral("第%1条记录").arg(f.store().recordNumber()));
         QVERIFY(f.browsing());
     }
@@ -271,8 +240,7 @@ private slots:
     void backToListRefillsFromTheStore()
     {
         Fixture f(3);
-        f.form().selectedRecord = 2;
-        f->open();
+        f.openRecord(2);
         QVERIFY(f.store().append(contactOf(4)));
         QCOMPARE(f->超级列表框->model()->rowCount(), 3); // not updated while hidden
         f->关闭按钮->click();
@@ -280,7 +248,7 @@ private slots:
         QCOMPARE(f->超级列表框->model()->rowCount(), 4);
         QCOMPARE(f->超级列表框->model()->index(3, 0).data().toString(), QStringLiteral("联系人4"));
         QCOMPARE(f.counter(), QStringLiteral("共4条记录"));
-        QCOMPARE(f.shownFields(), contactOf(1));
+        QCOMPARE(f.shown(), contactOf(1));
         QVERIFY(f.store().isAfterLast());
         QCOMPARE(f.form().selectedRecord, 2);
         QCOMPARE(f->超级列表框->horizontalHeader()->sectionSize(1), 128);
@@ -297,7 +265,7 @@ private slots:
         QCOMPARE(f.store().recordNumber(), 3);
         QCOMPARE(f.form().selectedRecord, 3);
         QCOMPARE(f.counter(), QStringLiteral("第3条记录"));
-        QCOMPARE(f.shownFields(), contactOf(1)); // not refreshed
+        QCOMPARE(f.shown(), contactOf(1)); // not refreshed
         QVERIFY(f->isListView());
     }
 
@@ -306,7 +274,7 @@ private slots:
         Fixture f(3);
         f->上一条记录按钮->click();
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
-        QCOMPARE(f.shownFields(), contactOf(3));
+        QCOMPARE(f.shown(), contactOf(3));
         QCOMPARE(f.form().selectedRecord, 3);
         QCOMPARE(f.counter(), QStringLiteral("第3条记录"));
         QVERIFY(f->isListView());
@@ -315,29 +283,28 @@ private slots:
     void walkingTheRecordViewToBothEnds()
     {
         Fixture f(3);
-        f.form().selectedRecord = 1;
-        f->open();
+        f.openRecord(1);
         f->上一条记录按钮->click();
         QCOMPARE(test::shownMessages(), QStringList{test::tip(kFirst, 0)});
         QCOMPARE(f.store().recordNumber(), 1);
         QCOMPARE(f.form().selectedRecord, 1);
         QCOMPARE(f.counter(), QStringLiteral("第1条记录"));
-        QCOMPARE(f.shownFields(), contactOf(1));
+        QCOMPARE(f.shown(), contactOf(1));
 
         for (int n = 2; n <= 3; ++n) {
             f->下一条记录按钮->click();
-            QCOMPARE(f.shownFields(), contactOf(n));
+            QCOMPARE(f.shown(), contactOf(n));
             QCOMPARE(f.form().selectedRecord, n);
             QCOMPARE(f.counter(), QStringLiteral("第%1条记录").arg(n));
         }
         ui::MessageBoxScript::clear();
         f->下一条记录按钮->click();
         QCOMPARE(test::shownMessages(), QStringList{test::tip(kLast, 0)});
-        QCOMPARE(f.shownFields(), contactOf(3));
+        QCOMPARE(f.shown(), contactOf(3));
         QCOMPARE(f.form().selectedRecord, 3);
         QCOMPARE(f.store().recordNumber(), 3);
         f->上一条记录按钮->click();
-        QCOMPARE(f.shownFields(), contactOf(2));
+        QCOMPARE(f.shown(), contactOf(2));
         QVERIFY(!f->isListView());
     }
 
@@ -346,56 +313,53 @@ private slots:
         Fixture f(0);
         f->上一条记录按钮->click();
         QCOMPARE(test::shownMessages(), QStringList{test::tip(kFirst, 0)});
-        QCOMPARE(f.shownFields(), QStringList(6, QString()));
+        QCOMPARE(f.shown(), QStringList(6, QString()));
         f->下一条记录按钮->click();
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
-        QCOMPARE(ui::MessageBoxScript::last().text, kLast);
+        QCOMPARE(test::shownMessages(), (QStringList{test::tip(kFirst, 0), test::tip(kLast, 0)}));
     }
 
     void navigationEndsUnfinishedStates()
     {
         Fixture f(3);
-        f.form().selectedRecord = 1;
-        f->open();
+        f.openRecord(1);
         f.form().queryKind = 2;
         f->下一条记录按钮->click();
         QVERIFY(f.browsing());
-        QCOMPARE(f.shownFields(), contactOf(2));
+        QCOMPARE(f.shown(), contactOf(2));
         QVERIFY(ui::MessageBoxScript::shown().isEmpty()); // a query is no unsaved record
     }
 
-    void unsavedRecordAnsweredNoIsDiscarded()
+    void unsavedRecordAnswered_data()
     {
-        Fixture f(3);
-        f.form().selectedRecord = 1;
-        f->open();
-        f.enterAddingState(QStringLiteral("新的人"));
-        ui::MessageBoxScript::setNextAnswer(ui::AnswerNo);
-        f->下一条记录按钮->click();
-        const ui::ShownMessage prompt = ui::MessageBoxScript::shown().value(0);
-        QCOMPARE(prompt.text, kUnsaved);
-        QCOMPARE(prompt.title, kTip);
-        QCOMPARE(prompt.style, 0x24);
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
-        QCOMPARE(f.shownFields(), contactOf(2));
-        QVERIFY(f.browsing());
-        QCOMPARE(f.store().recordCount(), 3);
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("record");
+        QTest::addColumn<bool>("next");
+        QTest::newRow("no: discarded") << int(ui::AnswerNo) << 1 << true;
+        // Yes runs Confirm and the move goes on from where Confirm left the cursor.
+        QTest::newRow("yes: confirmed first") << int(ui::AnswerYes) << 2 << false;
     }
 
-    // Yes runs Confirm and the move goes on from where Confirm left the cursor.
-    void unsavedRecordAnsweredYesConfirmsFirst()
+    void unsavedRecordAnswered()
     {
+        QFETCH(int, answer);
+        QFETCH(int, record);
+        QFETCH(bool, next);
         Fixture f(3);
-        f.form().selectedRecord = 2;
-        f->open();
+        f.openRecord(record);
         f.enterAddingState(QStringLiteral("新的人"));
-        ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
-        f->上一条记录按钮->click();
-        QCOMPARE(ui::MessageBoxScript::shown().value(0).text, kUnsaved);
+        ui::MessageBoxScript::setNextAnswer(answer);
+        (next ? f->下一条记录按钮 : f->上一条记录按钮)->click();
+        QCOMPARE(test::shownMessages().value(0), test::tip(kUnsaved, 0x24));
         QCOMPARE(ui::MessageBoxScript::pendingAnswers(), 0);
         QVERIFY(f.browsing());
-        QVERIFY(f.store().recordNumber() >= 1);
-        QCOMPARE(f.shownFields(), contactOf(f.store().recordNumber()));
+        if (answer == ui::AnswerNo) {
+            QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
+            QCOMPARE(f.shown(), contactOf(2));
+            QCOMPARE(f.store().recordCount(), 3);
+        } else {
+            QVERIFY(f.store().recordNumber() >= 1);
+            QCOMPARE(f.shown(), contactOf(f.store().recordNumber()));
+        }
     }
 
     // Yes with an empty 姓名: the adding branch refuses, then the move goes
@@ -403,19 +367,15 @@ private slots:
     void nextWhileAddingAnsweredYesWithEmptyName()
     {
         Fixture f(3);
-        f.form().selectedRecord = 1;
-        f->open();
+        f.openRecord(1);
         f->startAdding();
         QCOMPARE(f.form().adding, 1);
         f->电话编辑框->setText(QStringLiteral("123"));
         ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
         f->下一条记录按钮->click();
-        const QList<ui::ShownMessage> shown = ui::MessageBoxScript::shown();
-        QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown.at(0).text, kUnsaved);
-        QCOMPARE(shown.at(1).text, QStringLiteral("对不起！姓名不能为无名氏哦！"));
+        QCOMPARE(test::shownTexts(), (QStringList{kUnsaved, QStringLiteral("对不起！姓名不能为无名氏哦！")}));
         QCOMPARE(f.store().recordCount(), 3);
-        QCOMPARE(f.shownFields(), contactOf(f.store().recordNumber()));
+        QCOMPARE(f.shown(), contactOf(f.store().recordNumber()));
         QCOMPARE(f.form().selectedRecord, f.store().recordNumber());
         QVERIFY(f.browsing());
     }
@@ -423,8 +383,7 @@ private slots:
     void backToListWhileModifyingAnsweredYesOnlyConfirms()
     {
         Fixture f(3);
-        f.form().selectedRecord = 2;
-        f->open();
+        f.openRecord(2);
         f.form().modifying = 1;
         ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
         f->关闭按钮->click();
@@ -435,8 +394,7 @@ private slots:
     void backToListWhileModifyingAnsweredNoShowsTheList()
     {
         Fixture f(3);
-        f.form().selectedRecord = 2;
-        f->open();
+        f.openRecord(2);
         f.form().modifying = 1;
         f->电话编辑框->setReadOnly(false);
         f->电话编辑框->setText(QStringLiteral("changed"));
@@ -444,18 +402,17 @@ private slots:
         f->关闭按钮->click();
         QVERIFY(f->isListView());
         QVERIFY(f.browsing());
-        QCOMPARE(f.shownFields(), contactOf(1));
+        QCOMPARE(f.shown(), contactOf(1));
         QCOMPARE(f.counter(), QStringLiteral("共3条记录"));
     }
 
     void confirmInBrowsingDoesNothing()
     {
         Fixture f(3);
-        f.form().selectedRecord = 2;
-        f->open();
-        const QStringList before = f.shownFields();
+        f.openRecord(2);
+        const QStringList before = f.shown();
         f->确定按钮->click();
-        QCOMPARE(f.shownFields(), before);
+        QCOMPARE(f.shown(), before);
         QCOMPARE(f.store().recordNumber(), 2);
         QCOMPARE(f.counter(), QStringLiteral("第2条记录"));
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
@@ -488,7 +445,7 @@ private slots:
         f.store().goTo(3);
         f->showCurrentRecord();
         QVERIFY(f.browsing());
-        QCOMPARE(f.shownFields(), contactOf(3));
+        QCOMPARE(f.shown(), contactOf(3));
         QCOMPARE(f.counter(), QStringLiteral("第3条记录"));
         QCOMPARE(f.form().selectedRecord, 1);
         QVERIFY(!f->isListView());
@@ -499,8 +456,7 @@ private slots:
     void keypadTypesIntoTheFocusedBox()
     {
         Fixture f(1);
-        f.form().selectedRecord = 1;
-        f->open();
+        f.openRecord(1);
         QLineEdit *mobile = f->手机编辑框;
         mobile->setReadOnly(false);
         mobile->clear();
@@ -521,8 +477,7 @@ private slots:
     void enterMovesTheFocusToTheNextBox()
     {
         Fixture f(1);
-        f.form().selectedRecord = 1;
-        f->open();
+        f.openRecord(1);
         f->电话编辑框->setFocus();
         QTRY_VERIFY(f->电话编辑框->hasFocus());
         QTest::keyClick(f->电话编辑框, Qt::Key_Return);
@@ -592,11 +547,11 @@ private slots:
     void runsWithoutSkins()
     {
         Fixture f(3, false);
-        QVERIFY(f.created);
+        QVERIFY(f.ready());
         QCOMPARE(f->size(), QSize(210, 367));
         QCOMPARE(f->超级列表框->model()->rowCount(), 3);
         QTest::mouseClick(f->超级列表框->viewport(), Qt::LeftButton, Qt::NoModifier, f.rowRect(2).center());
-        QCOMPARE(f.shownFields(), contactOf(3));
+        QCOMPARE(f.shown(), contactOf(3));
     }
 };
 

@@ -7,9 +7,9 @@
 #include "contacts/ContactRules.h"
 #include "contacts/Session.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "support/MainWindowFixture.h"
 #include "support/Messages.h"
 #include "support/Person.h"
-#include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -149,34 +149,20 @@ private:
     QLineEdit *m_box;
 };
 
-// A program directory with a store of the given contacts, the store opened
-// as the login leaves it and the main window created on it and shown.
-class Harness {
+// The main window on a store of the given contacts (no skins).
+class Harness : public test::MainWindowFixture {
 public:
-    explicit Harness(const Contacts &contacts = fiveContacts()) : m_home(false), m_session(m_home.path())
+    explicit Harness(const Contacts &contacts = fiveContacts()) : MainWindowFixture(contacts, false)
     {
-        m_ready = m_home.createStore(QString(), contacts) && m_session.store.open(m_home.storeFile());
-        m_window = new MainWindow(m_session);
-        m_window->created();
-        m_window->show();
-        m_ready = m_ready && QTest::qWaitForWindowExposed(m_window.data());
         ui::clearTestScripts();
     }
-    ~Harness() { delete m_window.data(); }
-    Harness(const Harness &) = delete;
-    Harness &operator=(const Harness &) = delete;
 
-    bool ready() const { return m_ready; }
-    MainWindow &w() { return *m_window; }
-    FormState &form() { return m_session.form; }
-    ContactStore &store() { return m_session.store; }
-    QString storeFile() const { return m_home.storeFile(); }
-    Contacts stored() const { return storedContacts(m_home.storeFile()); }
+    Contacts stored() const { return storedContacts(home.storeFile()); }
 
     // Types into every box that takes input; long values are pasted.
     void type(const QStringList &values)
     {
-        const QList<QLineEdit *> boxes = m_window->editBoxes();
+        const QList<QLineEdit *> boxes = window->editBoxes();
         for (int i = 0; i < boxes.size(); ++i) {
             QLineEdit *box = boxes.at(i);
             if (box->isReadOnly() || !box->isEnabled())
@@ -189,65 +175,26 @@ public:
         }
     }
 
-    QStringList shown() const
-    {
-        QStringList values;
-        for (QLineEdit *box : m_window->editBoxes())
-            values << box->text();
-        return values;
-    }
-
-    void clickConfirm() { QTest::mouseClick(m_window->确定按钮, Qt::LeftButton); }
+    void clickConfirm() { QTest::mouseClick(window->确定按钮, Qt::LeftButton); }
 
     // Selects the row of a record in the list (0: none) and opens it.
     void openRecord(int number)
     {
         if (number > 0)
-            m_window->超级列表框->selectRow(number - 1);
-        m_window->open();
+            window->超级列表框->selectRow(number - 1);
+        window->open();
         ui::clearTestScripts();
-    }
-
-    bool boxesReadOnly() const
-    {
-        for (QLineEdit *box : m_window->editBoxes())
-            if (!box->isReadOnly() || !box->isEnabled())
-                return false;
-        return true;
     }
 
     bool boxesEditable() const
     {
-        for (QLineEdit *box : m_window->editBoxes())
+        for (QLineEdit *box : window->editBoxes())
             if (box->isReadOnly() || !box->isEnabled())
                 return false;
         return true;
     }
 
-    // 添加, 修改, 删除, 查询 as "1010".
-    QString enabledItems() const
-    {
-        QString items;
-        for (const QAction *item : {m_window->添加联系人, m_window->修改联系人, m_window->删除联系人,
-                                    m_window->查询联系人->menuAction()})
-            items += item->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
-        return items;
-    }
-
-    bool browsing() const
-    {
-        return m_session.form.adding == 0 && m_session.form.modifying == 0 && m_session.form.queryKind == 0 &&
-               boxesReadOnly() && enabledItems() == QStringLiteral("1111");
-    }
-
-    QString counter() const { return m_window->总记录数标签->text(); }
-    int listRows() const { return m_window->listModel()->rowCount(); }
-
-private:
-    test::ProgramDirectory m_home;
-    Session m_session;
-    QPointer<MainWindow> m_window;
-    bool m_ready = false;
+    int listRows() const { return window->listModel()->rowCount(); }
 };
 
 QString repeated(const QString &text, int times)
@@ -908,7 +855,7 @@ private slots:
         QVERIFY(h.ready());
         const QString name = QStringLiteral("外来的人");
         ContactStore other;
-        QVERIFY(other.open(h.storeFile()));
+        QVERIFY(other.open(h.home.storeFile()));
         if (change == QLatin1String("delete")) {
             other.goTo(2);
             QVERIFY(other.markDeleted() && other.purge());

@@ -5,8 +5,8 @@
 #include "app/ContactListModel.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "support/MainWindowFixture.h"
 #include "support/Person.h"
-#include "support/ProgramDirectory.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -32,37 +32,20 @@ QByteArray cards(const QStringList &names)
     return out;
 }
 
-class Harness {
+// The main window on a store holding 张三 (no skins).
+class Harness : public test::MainWindowFixture {
 public:
-    Harness() : m_home(false), m_session(m_home.path())
-    {
-        m_ready = m_home.createStore(QString(), {test::Person(QStringLiteral("张三"))}) &&
-                  m_session.store.open(m_home.storeFile());
-        m_window = new MainWindow(m_session);
-        m_window->created();
-        m_window->show();
-        ui::clearTestScripts();
-    }
-    ~Harness() { delete m_window.data(); }
+    Harness() : MainWindowFixture({test::Person(QStringLiteral("张三"))}, false) { ui::clearTestScripts(); }
 
-    bool ready() const { return m_ready; }
-    MainWindow &w() { return *m_window; }
-    Session &session() { return m_session; }
-    QAction *item(const QString &name) { return m_window->findChild<QAction *>(name); }
+    QAction *item(const QString &name) { return window->findChild<QAction *>(name); }
     QString file(const QString &name, const QByteArray &bytes)
     {
-        QFile f(m_home.file(name));
+        QFile f(home.file(name));
         f.open(QIODevice::WriteOnly);
         f.write(bytes);
         return f.fileName();
     }
-    QString path(const QString &name) const { return m_home.file(name); }
-
-private:
-    test::ProgramDirectory m_home;
-    Session m_session;
-    QPointer<MainWindow> m_window;
-    bool m_ready = false;
+    QString path(const QString &name) const { return home.file(name); }
 };
 
 } // namespace
@@ -102,7 +85,7 @@ private slots:
         h.item(QStringLiteral("导入联系人…"))->trigger();
         QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("导入已取消，没有写入任何联系人。"));
         QCOMPARE(ui::MessageBoxScript::last().style, ui::Style::OkStop);
-        QCOMPARE(h.session().store.recordCount(), 1);
+        QCOMPARE(h.session.store.recordCount(), 1);
     }
 
     void importIsRefusedWhileAdding()
@@ -127,8 +110,8 @@ private slots:
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&h.w(), &drop);
-        QCOMPARE(h.session().store.recordCount(), 2);
-        QCOMPARE(h.session().store.recordAt(2), QStringList({"赵六", "", "13900000006", "", "", ""}));
+        QCOMPARE(h.session.store.recordCount(), 2);
+        QCOMPARE(h.session.store.recordAt(2), QStringList({"赵六", "", "13900000006", "", "", ""}));
         QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
     }
 
