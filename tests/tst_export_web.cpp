@@ -8,8 +8,11 @@
 #include "export/ColorPicker.h"
 #include "export/ExportWebWindow.h"
 #include "settings/DataWindow.h"
+#include "support/Messages.h"
 #include "support/Person.h"
 #include "support/ProgramDirectory.h"
+#include "support/Sessions.h"
+#include "support/StoreFiles.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -66,17 +69,8 @@ QByteArray expectedPage(const QString &storePath, const QString &password, const
     return bytes;
 }
 
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using test::readAll;
+using test::writeAll;
 
 // While alive, this process may not write files beyond a few bytes: every
 // larger write fails as on a full disk.
@@ -96,6 +90,19 @@ private:
     rlimit m_saved{};
 };
 
+// Sets the five controls of one font as a user would (the boxes by a click).
+void setFont(ColorPicker *colour, QComboBox *size, QComboBox *face, QCheckBox *bold, QCheckBox *italic,
+             const exchange::WebFont &font)
+{
+    colour->setValue(font.colour);
+    size->setCurrentIndex(font.sizeIndex);
+    face->setEditText(font.face);
+    if (bold->isChecked() != font.bold)
+        bold->click();
+    if (italic->isChecked() != font.italic)
+        italic->click();
+}
+
 struct ControlCase {
     const char *name;
     std::function<void(ExportWebWindow &)> setControls;
@@ -106,17 +113,16 @@ QList<ControlCase> controlCases()
 {
     using W = ExportWebWindow;
     using O = WebPageOptions;
+    const exchange::WebFont caption{0x0000FF, 7, QStringLiteral("宋体"), false, true};
+    const exchange::WebFont header{0x00FF00, 2, QStringLiteral("黑体"), false, true};
+    const exchange::WebFont data{0x808080, 1, QStringLiteral("楷体"), true, true};
     return {
         {"defaults", [](W &) {}, [](O &) {}},
         {"page tab",
-         [](W &w) {
+         [=](W &w) {
              w.编辑框1->setText(QStringLiteral("我的  通讯录"));
              w.编辑框2->setText(QStringLiteral("<i>名单</i>"));
-             w.颜色选择器6->setValue(0x0000FF);
-             w.组合框5->setCurrentIndex(7);
-             w.组合框6->setEditText(QStringLiteral("宋体"));
-             w.选择框10->click();
-             w.选择框11->click();
+             setFont(w.颜色选择器6, w.组合框5, w.组合框6, w.选择框10, w.选择框11, caption);
              w.颜色选择器1->setValue(0x012345);
              w.选择框1->click();
              ui::FileDialog::setNextFileName(QStringLiteral("/srv/bg.gif"));
@@ -127,10 +133,10 @@ QList<ControlCase> controlCases()
              w.选择框13->click();
              w.单选框2->click();
          },
-         [](O &o) {
+         [=](O &o) {
              o.title = QStringLiteral("我的  通讯录");
              o.caption = QStringLiteral("<i>名单</i>");
-             o.captionFont = {0x0000FF, 7, QStringLiteral("宋体"), false, true};
+             o.captionFont = caption;
              o.pageColour = 0x012345;
              o.pagePictureOn = true;
              o.pagePicture = QStringLiteral("file:///srv/bg.gif");
@@ -141,19 +147,11 @@ QList<ControlCase> controlCases()
              o.alignment = exchange::WebAlignment::Center;
          }},
         {"table tab",
-         [](W &w) {
+         [=](W &w) {
              w.颜色选择器2->setValue(0xFF0000);
-             w.颜色选择器3->setValue(0x00FF00);
-             w.组合框1->setCurrentIndex(2);
-             w.组合框2->setEditText(QStringLiteral("黑体"));
-             w.选择框4->click();
-             w.选择框5->click();
+             setFont(w.颜色选择器3, w.组合框1, w.组合框2, w.选择框4, w.选择框5, header);
              w.颜色选择器4->setValue(0xFFFFFF);
-             w.颜色选择器5->setValue(0x808080);
-             w.组合框3->setCurrentIndex(1);
-             w.组合框4->setEditText(QStringLiteral("楷体"));
-             w.选择框6->click();
-             w.选择框7->click();
+             setFont(w.颜色选择器5, w.组合框3, w.组合框4, w.选择框6, w.选择框7, data);
              w.选择框12->click();
              w.颜色选择器9->setValue(0x00FFFF);
              w.编辑框8->setText(QStringLiteral("5"));
@@ -167,11 +165,11 @@ QList<ControlCase> controlCases()
              w.按钮4->click();
              w.单选框3->click();
          },
-         [](O &o) {
+         [=](O &o) {
              o.headerBackground = 0xFF0000;
-             o.headerFont = {0x00FF00, 2, QStringLiteral("黑体"), false, true};
+             o.headerFont = header;
              o.dataBackground = 0xFFFFFF;
-             o.dataFont = {0x808080, 1, QStringLiteral("楷体"), true, true};
+             o.dataFont = data;
              o.alternateRowsOn = true;
              o.alternateBackground = 0x00FFFF;
              o.cellPadding = QStringLiteral("5");
@@ -198,16 +196,15 @@ QList<ControlCase> controlCases()
 class ExportWebTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::ProgramDirectory> m_dir;
+    test::Sessions m_sessions;
     std::unique_ptr<Session> m_session;
 
     // A program directory whose store holds contacts under password.
     void makeStore(const QList<QStringList> &contacts, const QString &password = kPassword)
     {
-        m_dir = std::make_unique<test::ProgramDirectory>(false);
-        QVERIFY(m_dir->createStore(password, contacts));
-        m_session = std::make_unique<Session>(m_dir->path());
-        m_session->loginCredential = ContactStore::credentialFor(m_dir->storeFile(), password);
+        m_session = m_sessions.make(password, contacts);
+        QVERIFY(m_session);
+        m_session->loginCredential = ContactStore::credentialFor(m_session->dir.storeFile(), password);
     }
 
     std::unique_ptr<ExportWebWindow> openWindow(const QString &password = kPassword)
@@ -248,7 +245,7 @@ private slots:
 
         WebPageOptions expected;
         c.expectOptions(expected);
-        const QByteArray page = contentsOf(m_session->dir.previewFile());
+        const QByteArray page = readAll(m_session->dir.previewFile());
         QCOMPARE(page, expectedPage(m_session->dir.storeFile(), kPassword, expected));
         QVERIFY(page.contains(gbk::encode(QStringLiteral("A&amp;B &lt;b&gt;"))));
     }
@@ -256,7 +253,7 @@ private slots:
     void previewWritesHtmlTxtAndOpensIt()
     {
         makeStore(sampleContacts());
-        writeFile(m_session->dir.previewFile(), QByteArray(200000, 'x'));
+        writeAll(m_session->dir.previewFile(), QByteArray(200000, 'x'));
         auto window = openWindow();
         QList<int> positions;
         connect(window->进度条1, &QProgressBar::valueChanged, [&](int value) { positions << value; });
@@ -267,17 +264,17 @@ private slots:
         QCOMPARE(window->进度条1->value(), 0);
         QCOMPARE(window->statusPane(1)->text(), QStringLiteral("就绪"));
         QCOMPARE(ui::openedDocuments(), QStringList{m_session->dir.previewFile()});
-        QCOMPARE(contentsOf(m_session->dir.previewFile()),
+        QCOMPARE(readAll(m_session->dir.previewFile()),
                  expectedPage(m_session->dir.storeFile(), kPassword, WebPageOptions()));
         QVERIFY(!m_session->store.isOpen());
         QVERIFY(window->isVisible());
-        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        QVERIFY(test::shownMessages().isEmpty());
     }
 
     void saveThroughTheDialog()
     {
         makeStore(sampleContacts());
-        const QString target = m_dir->file(QStringLiteral("页面"));
+        const QString target = m_session->dir.file(QStringLiteral("页面"));
         bool stayedOpenAfterCancel = false;
         QString percentAfterCancel;
         int shownBeforeConfirm = 0;
@@ -300,10 +297,10 @@ private slots:
         QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(ui::FileDialog::lastShownWasSave());
         QCOMPARE(ui::FileDialog::lastShown()->title, QStringLiteral("保存"));
-        QCOMPARE(contentsOf(target + QStringLiteral(".htm")),
+        QCOMPARE(readAll(target + QStringLiteral(".htm")),
                  expectedPage(m_session->dir.storeFile(), kPassword, WebPageOptions()));
         QCOMPARE(QDir::currentPath(), m_session->dir.path());
-        QVERIFY(ui::MessageBoxScript::shown().isEmpty());
+        QVERIFY(test::shownMessages().isEmpty());
         QVERIFY(!QFile::exists(m_session->dir.previewFile()));
     }
 
@@ -315,11 +312,8 @@ private slots:
         window->按钮6->click();
         const QString message =
             QStringLiteral("打开数据库“") + m_session->dir.storeFile() + QStringLiteral("”失败！");
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
-        for (const ui::ShownMessage &shown : ui::MessageBoxScript::shown()) {
-            QCOMPARE(shown.text, message);
-            QCOMPARE(shown.style, ui::Style::OkStop);
-        }
+        QCOMPARE(test::shownMessages(),
+                 QStringList(2, test::messageLine(message, QString(), ui::Style::OkStop)));
         QCOMPARE(ui::FileDialog::shownCount(), 0);
         QCOMPARE(window->进度条1->value(), 0);
         QVERIFY(!QFile::exists(m_session->dir.previewFile()));
@@ -333,9 +327,9 @@ private slots:
         QList<QStringList> many = test::numberedContacts(50);
         makeStore(many);
         const QByteArray old("old page\r\n");
-        const QString target = m_dir->file(QStringLiteral("page.htm"));
-        QVERIFY(writeFile(target, old));
-        QVERIFY(writeFile(m_session->dir.previewFile(), old));
+        const QString target = m_session->dir.file(QStringLiteral("page.htm"));
+        QVERIFY(writeAll(target, old));
+        QVERIFY(writeAll(m_session->dir.previewFile(), old));
         auto window = openWindow();
         {
             const FileSizeLimit full;
@@ -343,15 +337,12 @@ private slots:
             window->按钮1->click();
             window->按钮6->click();
         }
-        QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
-        for (const ui::ShownMessage &shown : ui::MessageBoxScript::shown()) {
-            QCOMPARE(shown.text, QStringLiteral("保存网页失败！"));
-            QCOMPARE(shown.title, QStringLiteral("提示"));
-            QCOMPARE(shown.style, ui::Style::OkStop);
-        }
-        QCOMPARE(contentsOf(target), old);
-        QCOMPARE(contentsOf(m_session->dir.previewFile()), old);
-        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 3); // no temporary left
+        QCOMPARE(test::shownMessages(),
+                 QStringList(2, test::notice(QStringLiteral("保存网页失败！"), ui::Style::OkStop)));
+        QCOMPARE(readAll(target), old);
+        QCOMPARE(readAll(m_session->dir.previewFile()), old);
+        QCOMPARE(QDir(m_session->dir.path()).entryList(QDir::Files | QDir::Hidden).size(),
+                 3); // no temporary left
         QVERIFY(ui::openedDocuments().isEmpty());
         QVERIFY(window->isVisible());
         QVERIFY(window->按钮1->isEnabled());
@@ -360,12 +351,12 @@ private slots:
     void theStoreFileIsNeverReplaced()
     {
         makeStore(sampleContacts());
-        const QByteArray store = contentsOf(m_session->dir.storeFile());
+        const QByteArray store = readAll(m_session->dir.storeFile());
         auto window = openWindow();
         ui::FileDialog::setNextFileName(m_session->dir.storeFile());
         window->按钮1->click();
-        QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("保存网页失败！"));
-        QCOMPARE(contentsOf(m_session->dir.storeFile()), store);
+        QCOMPARE(test::lastMessage(), test::notice(QStringLiteral("保存网页失败！"), ui::Style::OkStop));
+        QCOMPARE(readAll(m_session->dir.storeFile()), store);
         QVERIFY(window->isVisible());
     }
 

@@ -1,6 +1,8 @@
 // The window and control layer: message boxes, file dialogs, the modal
 // runner, skins, list backgrounds and the small controls.
 
+#include "support/DataRows.h"
+#include "support/Messages.h"
 #include "support/ProgramDirectory.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
@@ -296,19 +298,20 @@ void TestUi::scriptedBoxesRecordAndAnswerInOrder()
              int(AnswerOk));
     QCOMPARE(MessageBoxScript::pendingAnswers(), 0);
 
-    const QList<ShownMessage> shown = MessageBoxScript::shown();
-    QCOMPARE(shown.size(), 4);
-    QCOMPARE(shown.at(1).text, QStringLiteral("清空？\r\n不可恢复")); // recorded as given
-    QCOMPARE(shown.at(1).title, QStringLiteral("温馨提示！"));
-    QCOMPARE(shown.at(1).style, 0x131);
-    QCOMPARE(MessageBoxScript::last().text, QStringLiteral("添加联系人成功！"));
+    // Each recorded as given.
+    QCOMPARE(test::shownMessages(), (QStringList{test::tip(QStringLiteral("确定删除？"), 0x24),
+                                                 test::messageLine(QStringLiteral("清空？\r\n不可恢复"),
+                                                                   QStringLiteral("温馨提示！"), 0x131),
+                                                 test::tip(QStringLiteral("再问"), 0x124),
+                                                 test::tip(QStringLiteral("添加联系人成功！"), 0x40)}));
+    QCOMPARE(test::lastMessage(), test::tip(QStringLiteral("添加联系人成功！"), 0x40));
 
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows)
         QVERIFY(!qobject_cast<QMessageBox *>(window));
 
     MessageBoxScript::clear();
-    QVERIFY(MessageBoxScript::shown().isEmpty());
+    QVERIFY(test::shownMessages().isEmpty());
     QCOMPARE(MessageBoxScript::last().text, QString());
 }
 
@@ -590,7 +593,7 @@ void TestUi::execModalNestedMessageBoxAndModal()
     QCOMPARE(execModal(&outer), int(QDialog::Accepted));
     QCOMPARE(innerResult, 7);
     QCOMPARE(order, (QStringList{"数据管理窗口", "导出数据窗口"}));
-    QCOMPARE(MessageBoxScript::last().text, QStringLiteral("继续吗？"));
+    QCOMPARE(test::lastMessage(), test::notice(QStringLiteral("继续吗？"), 0x124));
     QCOMPARE(ModalScript::shownNames(), (QStringList{"数据管理窗口", "导出数据窗口"}));
 }
 
@@ -644,7 +647,7 @@ void TestUi::setTestModeSwitchesEveryLayer()
     QDialog dialog;
     execModal(&dialog);
     clearTestScripts();
-    QVERIFY(MessageBoxScript::shown().isEmpty());
+    QVERIFY(test::shownMessages().isEmpty());
     QCOMPARE(FileDialog::shownCount(), 0);
     QCOMPARE(ModalScript::shownCount(), 0);
     QVERIFY(openedDocuments().isEmpty());
@@ -868,9 +871,7 @@ void TestUi::skinMaskExcludesExactlyMagenta()
 
 void TestUi::skinPaintsBackgroundUnderControls_data()
 {
-    QTest::addColumn<bool>("dialog");
-    QTest::newRow("widget") << false;
-    QTest::newRow("dialog") << true;
+    test::addFlagRows("dialog", "dialog", "widget");
 }
 
 void TestUi::skinPaintsBackgroundUnderControls()
