@@ -62,44 +62,21 @@ private slots:
         QTest::addColumn<QString>("repeated");
         QTest::addColumn<PasswordOutcome>("outcome");
         using O = PasswordOutcome;
+        const auto row = [](const char *name, bool hasPassword, const char *typedOld, const char *login,
+                            const char *newPassword, const char *repeated, O outcome) {
+            QTest::newRow(name) << hasPassword << typedOld << login << newPassword << repeated << outcome;
+        };
         // The old password is checked first, so a wrong one hides a mismatch.
-        QTest::newRow("wrong old and mismatch") << true << "x"
-                                                << "pw"
-                                                << "a"
-                                                << "b" << O::WrongOldPassword;
-        QTest::newRow("old differs in case") << true << "PW"
-                                             << "pw"
-                                             << "a"
-                                             << "a" << O::WrongOldPassword;
-        QTest::newRow("old with a blank") << true << "pw "
-                                          << "pw"
-                                          << "a"
-                                          << "a" << O::WrongOldPassword;
-        QTest::newRow("mismatch") << true << "pw"
-                                  << "pw"
-                                  << "a"
-                                  << "A" << O::Mismatch;
-        QTest::newRow("change") << true << "pw"
-                                << "pw"
-                                << "新"
-                                << "新" << O::Changed;
-        QTest::newRow("removal") << true << "pw"
-                                 << "pw"
-                                 << ""
-                                 << "" << O::Changed;
+        row("wrong old and mismatch", true, "x", "pw", "a", "b", O::WrongOldPassword);
+        row("old differs in case", true, "PW", "pw", "a", "a", O::WrongOldPassword);
+        row("old with a blank", true, "pw ", "pw", "a", "a", O::WrongOldPassword);
+        row("mismatch", true, "pw", "pw", "a", "A", O::Mismatch);
+        row("change", true, "pw", "pw", "新", "新", O::Changed);
+        row("removal", true, "pw", "pw", "", "", O::Changed);
         // Without a password on the file the old box is never consulted.
-        QTest::newRow("none: old ignored") << false << "原始密码为空！"
-                                           << ""
-                                           << "a"
-                                           << "a" << O::Changed;
-        QTest::newRow("none: mismatch") << false << ""
-                                        << ""
-                                        << "a"
-                                        << "" << O::Mismatch;
-        QTest::newRow("none: empty again") << false << ""
-                                           << ""
-                                           << ""
-                                           << "" << O::Changed;
+        row("none: old ignored", false, "原始密码为空！", "", "a", "a", O::Changed);
+        row("none: mismatch", false, "", "", "a", "", O::Mismatch);
+        row("none: empty again", false, "", "", "", "", O::Changed);
     }
 
     void passwordRule()

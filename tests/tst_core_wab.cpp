@@ -5,6 +5,7 @@
 #include "contacts/store/ContactStore.h"
 #include "support/DataRows.h"
 #include "support/RawSqlite.h"
+#include "support/StoreFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -291,18 +292,13 @@ void TestWab::check()
     QCOMPARE(r.code, 1);
     QVERIFY(!r.err.isEmpty());
 
-    QFile garbage(path(QStringLiteral("garbage.vdb")));
-    QVERIFY(garbage.open(QIODevice::WriteOnly));
-    garbage.write(QByteArray(4096, 'x'));
-    garbage.close();
+    QVERIFY(test::writeAll(path(QStringLiteral("garbage.vdb")), QByteArray(4096, 'x')));
     r = wab({checkCmd, QStringLiteral("garbage.vdb")});
     QCOMPARE(r.code, 1);
     QVERIFY(!r.err.isEmpty());
     QCOMPARE(wab({QStringLiteral("list"), QStringLiteral("garbage.vdb")}).code, 2);
 
-    QFile empty(path(QStringLiteral("empty.vdb")));
-    QVERIFY(empty.open(QIODevice::WriteOnly));
-    empty.close();
+    QVERIFY(test::writeAll(path(QStringLiteral("empty.vdb")), QByteArray()));
     QCOMPARE(wab({checkCmd, QStringLiteral("empty.vdb")}).code, 1);
 
     r = wab({checkCmd, QStringLiteral("missing.vdb")});

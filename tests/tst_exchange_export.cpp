@@ -8,6 +8,7 @@
 #include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
 #include "exchange/RecordSelection.h"
+#include "support/StoreFiles.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -263,9 +264,7 @@ private slots:
         QFETCH(QByteArray, after);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.txt"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old contents, longer") > 0);
-        old.close();
+        QVERIFY(test::writeAll(path, "old contents, longer"));
         const bool ok = writeFileAtomically(path, [&](QIODevice &out) {
             out.write("new");
             return writeSucceeds;

@@ -12,6 +12,7 @@
 #include "support/Person.h"
 #include "support/ProgramDirectory.h"
 #include "support/RawSqlite.h"
+#include "support/StoreFiles.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 
@@ -361,11 +362,9 @@ private slots:
         QFETCH(bool, inWindow);
         QVERIFY(createStore());
         const QString cards = m_dir + QStringLiteral("/new.vcf");
-        QFile file(cards);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(
-            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:%1\r\nEND:VCARD\r\n").arg(kNewName).toUtf8());
-        file.close();
+        QVERIFY(test::writeAll(
+            cards,
+            QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:%1\r\nEND:VCARD\r\n").arg(kNewName).toUtf8()));
         const QByteArray before = fileBytes(store());
         test::RawDb writer(store());
         QVERIFY(writer.exec("BEGIN IMMEDIATE"));

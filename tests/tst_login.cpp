@@ -8,6 +8,7 @@
 #include "support/Messages.h"
 #include "support/Processes.h"
 #include "support/ProgramDirectory.h"
+#include "support/StoreFiles.h"
 #include "ui/Controls.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -134,10 +135,7 @@ private slots:
     void unreadableStoreIsReported()
     {
         test::ProgramDirectory home;
-        QFile garbage(home.storeFile());
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        garbage.write(QByteArray(4096, 'x'));
-        garbage.close();
+        QVERIFY(test::writeAll(home.storeFile(), QByteArray(4096, 'x')));
         Session session(home.path());
         QPointer<LoginWindow> window = LoginWindow::load(session);
         QVERIFY(window);

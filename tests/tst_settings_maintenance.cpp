@@ -113,45 +113,29 @@ private slots:
         const QString ok = QStringLiteral("密码修改成功！");
         const QString failed = QStringLiteral("密码修改失败！");
         const QString none;
-        QTest::newRow("wrong old hides the mismatch")
-            << "pw" << none << "Pw"
-            << "a"
-            << "b" << false << wrong << 0x10 << false << QStringList{"", "a", "b"} << 1 << "pw";
-        QTest::newRow("mismatch clears both new boxes")
-            << "pw" << none << "pw"
-            << "a"
-            << "A" << false << mismatch << 0x10 << false << QStringList{"pw", "", ""} << 2 << "pw";
-        QTest::newRow("change") << "pw" << none << "pw"
-                                << "新密码"
-                                << "新密码" << false << ok << 0x40 << true << QStringList() << 0 << "新密码";
-        QTest::newRow("removal") << "pw" << none << "pw"
-                                 << ""
-                                 << "" << false << ok << 0x40 << true << QStringList() << 0 << "";
-        QTest::newRow("failed change, had a password")
-            << "pw" << none << "pw"
-            << "x"
-            << "x" << true << failed << 0x10 << true << QStringList() << 0 << "pw";
-        QTest::newRow("none: mismatch changes no box")
-            << "" << none << ""
-            << "a"
-            << "b" << false << mismatch << 0x10 << false << QStringList{kNoOldPassword, "a", "b"} << 0 << "";
-        QTest::newRow("none: set") << "" << none << ""
-                                   << "abc"
-                                   << "abc" << false << ok << 0x40 << true << QStringList() << 0 << "abc";
-        QTest::newRow("none: empty again") << "" << none << ""
-                                           << ""
-                                           << "" << false << ok << 0x40 << true << QStringList() << 0 << "";
-        QTest::newRow("none: failed change")
-            << "" << none << ""
-            << "x"
-            << "x" << true << failed << 0x30 << true << QStringList() << 0 << "";
+        const auto row = [](const char *name, const char *storePassword, const QString &setElsewhere,
+                            const char *old, const char *typedNew, const char *repeated, bool failCommit,
+                            const QString &message, int style, bool closes, const QStringList &boxesAfter,
+                            int focusAfter, const char *loginAfter) {
+            QTest::newRow(name) << storePassword << setElsewhere << old << typedNew << repeated << failCommit
+                                << message << style << closes << boxesAfter << focusAfter << loginAfter;
+        };
+        row("wrong old hides the mismatch", "pw", none, "Pw", "a", "b", false, wrong, 0x10, false,
+            {"", "a", "b"}, 1, "pw");
+        row("mismatch clears both new boxes", "pw", none, "pw", "a", "A", false, mismatch, 0x10, false,
+            {"pw", "", ""}, 2, "pw");
+        row("change", "pw", none, "pw", "新密码", "新密码", false, ok, 0x40, true, {}, 0, "新密码");
+        row("removal", "pw", none, "pw", "", "", false, ok, 0x40, true, {}, 0, "");
+        row("failed change, had a password", "pw", none, "pw", "x", "x", true, failed, 0x10, true, {}, 0,
+            "pw");
+        row("none: mismatch changes no box", "", none, "", "a", "b", false, mismatch, 0x10, false,
+            {kNoOldPassword, "a", "b"}, 0, "");
+        row("none: set", "", none, "", "abc", "abc", false, ok, 0x40, true, {}, 0, "abc");
+        row("none: empty again", "", none, "", "", "", false, ok, 0x40, true, {}, 0, "");
+        row("none: failed change", "", none, "", "x", "x", true, failed, 0x30, true, {}, 0, "");
         // The file is asked again at the press: the note is no old password.
-        QTest::newRow("password set elsewhere meanwhile")
-            << ""
-            << "zz"
-            << ""
-            << "a"
-            << "a" << false << wrong << 0x10 << false << QStringList{"", "a", "a"} << 1 << "";
+        row("password set elsewhere meanwhile", "", QStringLiteral("zz"), "", "a", "a", false, wrong, 0x10,
+            false, {"", "a", "a"}, 1, "");
     }
 
     void passwordBranches()

@@ -4,6 +4,7 @@
 #include "support/DataRows.h"
 #include "support/Messages.h"
 #include "support/ProgramDirectory.h"
+#include "support/StoreFiles.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
@@ -404,27 +405,13 @@ void TestUi::defaultExtension_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("result");
 
-    QTest::newRow("star dot") << "*.xls"
-                              << "/d/通讯录"
-                              << "/d/通讯录.xls";
-    QTest::newRow("plain") << "txt"
-                           << "/d/out"
-                           << "/d/out.txt";
-    QTest::newRow("dot") << ".htm"
-                         << "/d/page"
-                         << "/d/page.htm";
-    QTest::newRow("own extension kept") << "*.bak"
-                                        << "/d/wab.old"
-                                        << "/d/wab.old";
-    QTest::newRow("same extension") << "htm"
-                                    << "/d/page.htm"
-                                    << "/d/page.htm";
-    QTest::newRow("trailing dot") << "txt"
-                                  << "/d/out."
-                                  << "/d/out.txt";
-    QTest::newRow("none") << ""
-                          << "/d/out"
-                          << "/d/out";
+    test::addTextRow("star dot", {"*.xls", "/d/通讯录", "/d/通讯录.xls"});
+    test::addTextRow("plain", {"txt", "/d/out", "/d/out.txt"});
+    test::addTextRow("dot", {".htm", "/d/page", "/d/page.htm"});
+    test::addTextRow("own extension kept", {"*.bak", "/d/wab.old", "/d/wab.old"});
+    test::addTextRow("same extension", {"htm", "/d/page.htm", "/d/page.htm"});
+    test::addTextRow("trailing dot", {"txt", "/d/out.", "/d/out.txt"});
+    test::addTextRow("none", {"", "/d/out", "/d/out"});
 }
 
 void TestUi::defaultExtension()
@@ -914,10 +901,7 @@ void TestUi::missingOrBrokenSkinLeavesWindowPlain()
     QVERIFY(applySkin(&window, m_env->file("skin/bg03.bmp")));
     QVERIFY(!window.mask().isEmpty());
 
-    QFile broken(m_env->file("skin/bg03.bmp"));
-    QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    broken.write("BM not really a bitmap");
-    broken.close();
+    QVERIFY(test::writeAll(m_env->file("skin/bg03.bmp"), "BM not really a bitmap"));
     QTest::failOnWarning(QRegularExpression(".*"));
     QVERIFY(!applySkin(&window, m_env->file("skin/bg03.bmp")));
     QVERIFY(window.mask().isEmpty());

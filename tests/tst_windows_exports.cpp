@@ -13,6 +13,7 @@
 #include "support/Person.h"
 #include "support/ProgramDirectory.h"
 #include "support/Sessions.h"
+#include "support/StoreFiles.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
@@ -34,12 +35,6 @@
 using namespace quennet;
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 QByteArray crlfLines(const QStringList &lines)
 {
@@ -153,7 +148,7 @@ private slots:
         const QString destination = session->dir.file(QStringLiteral("通讯录.xls"));
         QCOMPARE(QFile::exists(destination), written);
         if (written)
-            QCOMPARE(fileBytes(destination), expected);
+            QCOMPARE(test::readAll(destination), expected);
         QCOMPARE(test::shownMessages(),
                  message.isEmpty() ? QStringList() : QStringList{test::tip(message, style)});
         // Reopened with the login password in every case; nothing left beside it.
@@ -168,13 +163,11 @@ private slots:
         auto session = loggedIn(QStringLiteral("pw"));
         QVERIFY(session);
         const QString destination = session->dir.file(QStringLiteral("old.xls"));
-        QFile old(destination);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old workbook") > 0);
-        old.close();
+        QVERIFY(test::writeAll(destination, "old workbook"));
         chooseDataOption(QStringLiteral("单选框1"));
         ui::FileDialog::setNextFileName(destination);
         DataWindow::run(*session, nullptr);
-        QCOMPARE(fileBytes(destination), QByteArray("old workbook"));
+        QCOMPARE(test::readAll(destination), QByteArray("old workbook"));
     }
 
     void dataExport_data()
@@ -222,9 +215,7 @@ private slots:
         const QString output =
             session->dir.file(type == 0 ? QStringLiteral("wab.txt") : QStringLiteral("wab.htm"));
         // A longer old file leaves nothing behind.
-        QFile old(output);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(5000, 'x')) == 5000);
-        old.close();
+        QVERIFY(test::writeAll(output, QByteArray(5000, 'x')));
 
         ui::ModalScript::setNextHandler([&](QDialog *shown) {
             auto *window = qobject_cast<ExportDataWindow *>(shown);
@@ -243,7 +234,7 @@ private slots:
         QCOMPARE(test::lastMessage(), test::notice(QStringLiteral("数据导出成功")));
         QCOMPARE(session->store.recordNumber(), 2);
 
-        const QByteArray bytes = fileBytes(output);
+        const QByteArray bytes = test::readAll(output);
         if (type == 0) {
             QCOMPARE(bytes, crlfLines(lines));
             return;
@@ -275,7 +266,7 @@ private slots:
             window->开始按钮->click();
         });
         QCOMPARE(ExportDataWindow::run(*session, nullptr), int(QDialog::Accepted));
-        QCOMPARE(fileBytes(session->dir.file(QStringLiteral("wab.txt"))),
+        QCOMPARE(test::readAll(session->dir.file(QStringLiteral("wab.txt"))),
                  crlfLines({QStringLiteral("手机,姓名"), QStringLiteral("13900000001,朱镕基"),
                             QStringLiteral("13900000002,<b>王喆"), QStringLiteral("13900000003,陈堃"),
                             QStringLiteral("13900000004,李四"), QStringLiteral("13900000005,张三")}));
