@@ -120,11 +120,10 @@ private slots:
     void everyControlHasAName()
     {
         QFETCH(WindowMaker, make);
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore());
-        Session session(home.path());
-        QVERIFY(session.store.open(session.dir.storeFile()));
-        std::unique_ptr<QWidget> window(make(session));
+        QVERIFY(home.session.store.open(home.session.dir.storeFile()));
+        std::unique_ptr<QWidget> window(make(home.session));
         const QStringList unnamed = unnamedControls(window.get());
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     }
@@ -152,11 +151,10 @@ private slots:
     {
         QFETCH(QString, control);
         QFETCH(QString, name);
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore());
-        Session session(home.path());
-        QVERIFY(session.store.open(session.dir.storeFile()));
-        MainWindow window(session);
+        QVERIFY(home.session.store.open(home.session.dir.storeFile()));
+        MainWindow window(home.session);
         window.created();
         QWidget *widget = window.findChild<QWidget *>(control);
         QVERIFY(widget);
@@ -174,10 +172,9 @@ private slots:
     void loginWorksFromTheKeyboard()
     {
         QFETCH(QList<int>, confirmKeys);
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("mima1")));
-        Session session(home.path());
-        QPointer<LoginWindow> login = LoginWindow::load(session);
+        QPointer<LoginWindow> login = LoginWindow::load(home.session);
         QVERIFY(login);
         QVERIFY(QTest::qWaitForWindowActive(login.data()));
         QCOMPARE(QApplication::focusWidget(), login->密码编辑框);
@@ -185,7 +182,7 @@ private slots:
         for (int key : confirmKeys)
             press(key);
         QTRY_VERIFY(topLevel(QStringLiteral("主窗口")));
-        QVERIFY(session.store.isOpen());
+        QVERIFY(home.session.store.isOpen());
         delete topLevel(QStringLiteral("主窗口"));
         delete login.data();
     }
@@ -195,12 +192,11 @@ private slots:
     void mainWindowWorksFromTheKeyboard()
     {
         ui::HotKeyScript::setTestMode(false); // the window's own shortcuts, as offscreen has them
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(
             QString(), {test::Person(QStringLiteral("张三")), test::Person(QStringLiteral("李四"))}));
-        Session session(home.path());
-        QVERIFY(session.store.open(session.dir.storeFile()));
-        std::unique_ptr<MainWindow> window(MainWindow::load(session));
+        QVERIFY(home.session.store.open(home.session.dir.storeFile()));
+        std::unique_ptr<MainWindow> window(MainWindow::load(home.session));
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
         window->超级列表框->setFocus();
         QVERIFY(window->isListView());
@@ -221,7 +217,7 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), window->电话编辑框);
         press(Qt::Key_Return, Qt::ControlModifier); // confirm
         QCOMPARE(ui::MessageBoxScript::last().text, QStringLiteral("添加联系人成功！"));
-        QCOMPARE(session.store.recordCount(), 3);
+        QCOMPARE(home.session.store.recordCount(), 3);
         press(Qt::Key_Return, Qt::MetaModifier); // back to the list
         QVERIFY(window->isListView());
         ui::HotKeyScript::setTestMode(true);

@@ -7,6 +7,7 @@
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "contacts/Session.h"
+#include "contacts/store/ContactStoreTesting.h"
 #include "support/DataRows.h"
 #include "support/Messages.h"
 #include "support/Person.h"
@@ -249,7 +250,13 @@ class FaultsTest : public QObject {
     }
 
 private slots:
-    void initTestCase() { test::initWindowTests(); }
+    void initTestCase()
+    {
+        test::initWindowTests();
+        // The locks here are held for the whole test: waiting out the full
+        // busy time in this process would only make it slower.
+        ContactStoreTestAccess::setBusyTimeout(300);
+    }
 
     void init()
     {

@@ -321,10 +321,9 @@ private slots:
 
     void enterInThePasswordBoxPressesConfirm()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> login = LoginWindow::load(session);
+        QPointer<LoginWindow> login = LoginWindow::load(home.session);
         QVERIFY(login);
         QVERIFY(QTest::qWaitForWindowActive(login.data()));
         QTest::keyClicks(login->密码编辑框, QStringLiteral("wrong"));
@@ -333,7 +332,7 @@ private slots:
         login->密码编辑框->clear();
         QTest::keyClicks(login->密码编辑框, QStringLiteral("secret"));
         QTest::keyClick(login->密码编辑框, Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(session.store.isOpen());
+        QVERIFY(home.session.store.isOpen());
         QTRY_VERIFY(login.isNull());
         for (QWidget *w : QApplication::topLevelWidgets())
             if (qobject_cast<MainWindow *>(w))

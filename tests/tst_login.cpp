@@ -97,13 +97,12 @@ private slots:
 
     void storeWithoutPasswordOpensMainWindowAtOnce()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QString(), test::numberedContacts(3)));
-        Session session(home.path());
-        QCOMPARE(LoginWindow::load(session), nullptr);
-        QVERIFY(session.store.isOpen());
-        QCOMPARE(session.store.recordCount(), 3);
-        QVERIFY(!session.loginCredential.holdsKey());
+        QCOMPARE(LoginWindow::load(home.session), nullptr);
+        QVERIFY(home.session.store.isOpen());
+        QCOMPARE(home.session.store.recordCount(), 3);
+        QVERIFY(!home.session.loginCredential.holdsKey());
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
         const QList<QWidget *> shown = visibleTopLevels();
         QCOMPARE(shown.size(), 1);
@@ -114,64 +113,60 @@ private slots:
 
     void missingStoreIsReportedAndTheWindowStays()
     {
-        test::ProgramDirectory home;
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        test::SessionHome home;
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(window);
         QVERIFY(window->isVisible());
         QCOMPARE(test::shownMessages(), QStringList{test::tip(kLoginFailed, 0x30)});
-        QVERIFY(!session.store.isOpen());
+        QVERIFY(!home.session.store.isOpen());
         QVERIFY(!mainWindow());
 
         // The box still works: a store that now exists opens with the empty
         // password, which is tried like any other text.
         QVERIFY(home.createStore());
         tryPassword(window, QString());
-        QVERIFY(session.store.isOpen());
+        QVERIFY(home.session.store.isOpen());
         QVERIFY(mainWindow());
         QTRY_VERIFY(window.isNull());
     }
 
     void unreadableStoreIsReported()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(test::writeAll(home.storeFile(), QByteArray(4096, 'x')));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(window);
         QCOMPARE(test::lastMessage(), test::tip(kLoginFailed, 0x30));
-        QVERIFY(!session.store.isOpen());
+        QVERIFY(!home.session.store.isOpen());
         QCOMPARE(visibleTopLevels(), QList<QWidget *>{window.data()});
     }
 
     void storeWithPasswordWaitsForIt()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        session.failedLoginCount = 5;
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        home.session.failedLoginCount = 5;
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(window);
         QVERIFY(window->isVisible());
-        QCOMPARE(session.failedLoginCount, 0);
-        QVERIFY(!session.store.isOpen());
+        QCOMPARE(home.session.failedLoginCount, 0);
+        QVERIFY(!home.session.store.isOpen());
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
         QVERIFY(!mainWindow());
     }
 
     void rightPasswordOpensMainWindow()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("密码 1"), test::numberedContacts(2)));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(QTest::qWaitForWindowActive(window.data()));
         window->密码编辑框->setFocus();
         window->密码编辑框->setText(QStringLiteral("密码"));
         QTest::keyClicks(window->密码编辑框, QStringLiteral(" 1"));
         QTest::mouseClick(window->确定按钮, Qt::LeftButton);
-        QVERIFY(session.store.isOpen());
-        QVERIFY(session.loginCredential.matches(QStringLiteral("密码 1")));
+        QVERIFY(home.session.store.isOpen());
+        QVERIFY(home.session.loginCredential.matches(QStringLiteral("密码 1")));
         if (window) // its deletion is pending; the typed text is gone already
             QCOMPARE(window->密码编辑框->text(), QString());
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
@@ -186,39 +181,38 @@ private slots:
     // leaves none); a failure keeps the typed text in the box.
     void wrongPasswordsWarnTwice()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         tryPassword(window, QStringLiteral("Secret"));
-        QVERIFY(!session.loginCredential.holdsKey());
-        QCOMPARE(session.failedLoginCount, 1);
+        QVERIFY(!home.session.loginCredential.holdsKey());
+        QCOMPARE(home.session.failedLoginCount, 1);
         QCOMPARE(window->密码编辑框->text(), QStringLiteral("Secret"));
         tryPassword(window, QStringLiteral("secret "));
-        QVERIFY(!session.loginCredential.holdsKey());
-        QCOMPARE(session.failedLoginCount, 2);
+        QVERIFY(!home.session.loginCredential.holdsKey());
+        QCOMPARE(home.session.failedLoginCount, 2);
         QCOMPARE(test::shownMessages(), QStringList(2, test::tip(kWrong, 0x10)));
         QVERIFY(window->isVisible());
-        QVERIFY(!session.store.isOpen());
+        QVERIFY(!home.session.store.isOpen());
 
         tryPassword(window, QStringLiteral("secret"));
-        QVERIFY(session.store.isOpen());
-        QVERIFY(session.loginCredential.matches(QStringLiteral("secret")));
+        QVERIFY(home.session.store.isOpen());
+        QVERIFY(home.session.loginCredential.matches(QStringLiteral("secret")));
         QCOMPARE(ui::MessageBoxScript::shown().size(), 2);
         QVERIFY(mainWindow());
     }
 
     void emptyPasswordIsTriedLikeAnyOther()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        session.loginCredential = ContactStore::credentialFor(home.storeFile(), QStringLiteral("secret"));
-        QVERIFY(session.loginCredential.holdsKey());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        home.session.loginCredential =
+            ContactStore::credentialFor(home.storeFile(), QStringLiteral("secret"));
+        QVERIFY(home.session.loginCredential.holdsKey());
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         window->确定按钮->click();
-        QVERIFY(!session.loginCredential.holdsKey());
-        QCOMPARE(session.failedLoginCount, 1);
+        QVERIFY(!home.session.loginCredential.holdsKey());
+        QCOMPARE(home.session.failedLoginCount, 1);
         QCOMPARE(test::lastMessage(), test::tip(kWrong, 0x10));
     }
 
@@ -226,10 +220,9 @@ private slots:
     // destroyed, no window is left and the event loop ends with code 0.
     void thirdWrongPasswordEndsProgram()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(window);
         const int code = runUntilProgramEnds([window] {
             for (const char *attempt : {"a", "b", "c"})
@@ -239,18 +232,17 @@ private slots:
         QCOMPARE(code, 0);
         QVERIFY(window.isNull());
         QVERIFY(visibleTopLevels().isEmpty());
-        QVERIFY(!session.store.isOpen());
-        QCOMPARE(session.failedLoginCount, 3);
+        QVERIFY(!home.session.store.isOpen());
+        QCOMPARE(home.session.failedLoginCount, 3);
         QCOMPARE(test::shownMessages(), (QStringList{test::tip(kWrong, 0x10), test::tip(kWrong, 0x10),
                                                      test::tip(kStillWrong, 0x30)}));
     }
 
     void passwordBoxEmptiesOnClickAndFocus()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(QTest::qWaitForWindowActive(window.data()));
         QLineEdit *box = window->密码编辑框;
 
@@ -286,10 +278,9 @@ private slots:
 
     void tabOrderPasswordThenButton()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(QTest::qWaitForWindowActive(window.data()));
         QTRY_VERIFY(window->密码编辑框->hasFocus());
         QTest::keyClick(window->密码编辑框, Qt::Key_Tab);
@@ -299,10 +290,9 @@ private slots:
 
     void minimiseButtonMinimises()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(QTest::qWaitForWindowExposed(window.data()));
         window->最小化->click();
         QTRY_VERIFY(window->windowState().testFlag(Qt::WindowMinimized));
@@ -311,10 +301,9 @@ private slots:
 
     void closeButtonDestroysTheWindow()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         const int code = runUntilProgramEnds([window] { window->关闭按钮->click(); });
         QCOMPARE(code, 0);
         QVERIFY(window.isNull());

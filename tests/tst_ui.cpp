@@ -26,6 +26,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 using namespace quennet;
@@ -255,20 +256,16 @@ void TestUi::builtBoxAnswersButtonsEnterAndEscape()
         QCOMPARE(detail::answerOf(*box, style), answer);
     }
 
-    std::unique_ptr<QMessageBox> enterBox(detail::buildMessageBox(nullptr, "x", "t", style));
-    enterBox->show();
-    QTest::keyClick(enterBox.get(), Qt::Key_Return);
-    QCOMPARE(detail::answerOf(*enterBox, style), defaultAnswer);
-
-    std::unique_ptr<QMessageBox> escapeBox(detail::buildMessageBox(nullptr, "x", "t", style));
-    escapeBox->show();
-    QTest::keyClick(escapeBox.get(), Qt::Key_Escape);
-    QCOMPARE(detail::answerOf(*escapeBox, style), escapeAnswer);
-
-    std::unique_ptr<QMessageBox> closedBox(detail::buildMessageBox(nullptr, "x", "t", style));
-    closedBox->show();
-    closedBox->close();
-    QCOMPARE(detail::answerOf(*closedBox, style), escapeAnswer);
+    // The answer of a shown box after what the user did to it.
+    const auto answerAfter = [style](const std::function<void(QMessageBox *)> &act) {
+        std::unique_ptr<QMessageBox> box(detail::buildMessageBox(nullptr, "x", "t", style));
+        box->show();
+        act(box.get());
+        return detail::answerOf(*box, style);
+    };
+    QCOMPARE(answerAfter([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Return); }), defaultAnswer);
+    QCOMPARE(answerAfter([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); }), escapeAnswer);
+    QCOMPARE(answerAfter([](QMessageBox *box) { box->close(); }), escapeAnswer);
 }
 
 void TestUi::builtBoxBreaksLinesAndKeepsMarkupLiteral()

@@ -99,9 +99,8 @@ private slots:
 
     void loginWindowDesign()
     {
-        test::ProgramDirectory home;
-        Session session(home.path());
-        Owned<LoginWindow> window(new LoginWindow(session));
+        test::SessionHome home;
+        Owned<LoginWindow> window(new LoginWindow(home.session));
         QCOMPARE(window->objectName(), QStringLiteral("登录窗口"));
         QCOMPARE(window->windowTitle(), QStringLiteral("登录窗口"));
         QCOMPARE(window->size(), QSize(210, 205));
@@ -131,9 +130,8 @@ private slots:
 
     void mainWindowDesign()
     {
-        test::ProgramDirectory home;
-        Session session(home.path());
-        Owned<MainWindow> window(new MainWindow(session));
+        test::SessionHome home;
+        Owned<MainWindow> window(new MainWindow(home.session));
         QCOMPARE(window->objectName(), QStringLiteral("主窗口"));
         QCOMPARE(window->windowTitle(), QStringLiteral("通讯录"));
         QCOMPARE(window->size(), QSize(360, 367));
@@ -189,9 +187,8 @@ private slots:
 
     void contactListDesign()
     {
-        test::ProgramDirectory home;
-        Session session(home.path());
-        Owned<MainWindow> window(new MainWindow(session));
+        test::SessionHome home;
+        Owned<MainWindow> window(new MainWindow(home.session));
         QTableView *list = window->超级列表框;
         QCOMPARE(list->model()->columnCount(), 2);
         QCOMPARE(list->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("姓  名"));
@@ -208,9 +205,8 @@ private slots:
 
     void mainWindowMenus()
     {
-        test::ProgramDirectory home;
-        Session session(home.path());
-        Owned<MainWindow> window(new MainWindow(session));
+        test::SessionHome home;
+        Owned<MainWindow> window(new MainWindow(home.session));
         const MenuPictures *pictures = window->超级菜单1;
         QCOMPARE(window->联系人->objectName(), QStringLiteral("联系人"));
         QCOMPARE(window->设置->objectName(), QStringLiteral("设置"));
@@ -245,11 +241,10 @@ private slots:
 
     void mainWindowCreated()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QString(), test::numberedContacts(3)));
-        Session session(home.path());
-        QVERIFY(session.store.open(home.storeFile()));
-        Owned<MainWindow> window(new MainWindow(session));
+        QVERIFY(home.session.store.open(home.storeFile()));
+        Owned<MainWindow> window(new MainWindow(home.session));
         window->created();
         QCOMPARE(window->size(), QSize(210, 367));
         QCOMPARE(window->minimumSize(), window->maximumSize());
@@ -278,11 +273,10 @@ private slots:
 
     void mainWindowWithoutSkins()
     {
-        test::ProgramDirectory home(false);
+        test::SessionHome home(false);
         QVERIFY(home.createStore(QString(), test::numberedContacts(2)));
-        Session session(home.path());
-        QVERIFY(session.store.open(home.storeFile()));
-        Owned<MainWindow> window(new MainWindow(session));
+        QVERIFY(home.session.store.open(home.storeFile()));
+        Owned<MainWindow> window(new MainWindow(home.session));
         window->created();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -293,9 +287,8 @@ private slots:
 
     void aboutWindowDesign()
     {
-        test::ProgramDirectory home;
-        Session session(home.path());
-        AboutWindow window(session);
+        test::SessionHome home;
+        AboutWindow window(home.session);
         QCOMPARE(window.objectName(), QStringLiteral("关于窗口"));
         QCOMPARE(window.size(), QSize(440, 400));
         QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
@@ -324,9 +317,8 @@ private slots:
     // 98 growth steps of 3 px, then the next tick closes the window.
     void aboutStripClosesAfterGrowing()
     {
-        test::ProgramDirectory home;
-        Session session(home.path());
-        AboutWindow window(session);
+        test::SessionHome home;
+        AboutWindow window(home.session);
         window.created();
         QList<int> widths;
         bool openAfterLastStep = false;
@@ -361,9 +353,8 @@ private slots:
     void aboutDoubleClickOnStripCloses()
     {
         QFETCH(QString, picture);
-        test::ProgramDirectory home;
-        Session session(home.path());
-        AboutWindow window(session);
+        test::SessionHome home;
+        AboutWindow window(home.session);
         window.created();
         bool closed = false;
         ui::ModalScript::setNextHandler([&](QDialog *shown) {
@@ -380,10 +371,9 @@ private slots:
     // event loop ends with the normal exit code.
     void closingLoginWindowEndsProgram()
     {
-        test::ProgramDirectory home;
+        test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        Session session(home.path());
-        QPointer<LoginWindow> window = LoginWindow::load(session);
+        QPointer<LoginWindow> window = LoginWindow::load(home.session);
         QVERIFY(window);
         QApplication::setQuitOnLastWindowClosed(true);
         QTimer::singleShot(0, window, [window] { window->关闭按钮->click(); });
@@ -395,7 +385,7 @@ private slots:
         QApplication::setQuitOnLastWindowClosed(false);
         QCOMPARE(code, 0);
         QVERIFY(window.isNull());
-        QVERIFY(!session.store.isOpen());
+        QVERIFY(!home.session.store.isOpen());
     }
 
     void processShowsOneWindow_data()

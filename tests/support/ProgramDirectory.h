@@ -4,6 +4,7 @@
 // Help.html and a store as asked; the per-test runtime directory that holds
 // the instance lock; and the scripted window layer.
 
+#include "contacts/Session.h"
 #include "support/Person.h"
 #include "support/StoreFixture.h"
 #include "ui/Modal.h"
@@ -69,6 +70,13 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A fresh program directory and the session of a run on it.
+class SessionHome : public ProgramDirectory {
+public:
+    using ProgramDirectory::ProgramDirectory;
+    Session session{path()};
 };
 
 // An empty program directory (with an empty "skin" folder) and the scripted
