@@ -367,27 +367,6 @@ private slots:
         QCOMPARE(ui::ModalScript::shownNames(), QStringList{QStringLiteral("关于窗口")});
     }
 
-    // Closing the start window before logging in leaves no window: the
-    // event loop ends with the normal exit code.
-    void closingLoginWindowEndsProgram()
-    {
-        test::SessionHome home;
-        QVERIFY(home.createStore(QStringLiteral("secret")));
-        QPointer<LoginWindow> window = LoginWindow::load(home.session);
-        QVERIFY(window);
-        QApplication::setQuitOnLastWindowClosed(true);
-        QTimer::singleShot(0, window, [window] { window->关闭按钮->click(); });
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
-        watchdog.start(20000);
-        const int code = QApplication::exec();
-        QApplication::setQuitOnLastWindowClosed(false);
-        QCOMPARE(code, 0);
-        QVERIFY(window.isNull());
-        QVERIFY(!home.session.store.isOpen());
-    }
-
     void processShowsOneWindow_data()
     {
         QTest::addColumn<QString>("storePassword"); // null: no store

@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -170,25 +169,25 @@ int windowsShown(const QByteArray &log, const QString &name)
 }
 
 // Reads the program's reports until seen(log) says so (true) or 10 s passed.
-bool waitUntil(QProcess &process, QByteArray &log, const std::function<bool(const QByteArray &)> &seen)
+bool waitUntil(test::QuennetRun &run, const std::function<bool(const QByteArray &)> &seen)
 {
     for (int i = 0; i < 100; ++i) {
-        log += process.readAllStandardError();
-        if (seen(log))
+        run.log += run.process->readAllStandardError();
+        if (seen(run.log))
             return true;
-        process.waitForReadyRead(100);
+        run.process->waitForReadyRead(100);
     }
     return false;
 }
 
-bool waitForMessage(QProcess &process, QByteArray &log, const QString &text, int count)
+bool waitForMessage(test::QuennetRun &run, const QString &text, int count)
 {
-    return waitUntil(process, log, [&](const QByteArray &l) { return messagesSeen(l, text) >= count; });
+    return waitUntil(run, [&](const QByteArray &l) { return messagesSeen(l, text) >= count; });
 }
 
-bool waitForWindowShown(QProcess &process, QByteArray &log, const QString &name, int count)
+bool waitForWindowShown(test::QuennetRun &run, const QString &name, int count)
 {
-    return waitUntil(process, log, [&](const QByteArray &l) { return windowsShown(l, name) >= count; });
+    return waitUntil(run, [&](const QByteArray &l) { return windowsShown(l, name) >= count; });
 }
 
 } // namespace
@@ -272,10 +271,8 @@ private slots:
         auto host = startTrayHost();
         test::ProgramDirectory home;
         QVERIFY(home.createStore(QString(), test::numberedContacts(5)));
-        QTemporaryDir runtime;
-        auto program = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
-        QByteArray log;
-        QVERIFY2(test::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
+        test::QuennetRun run(home.path(), QStringLiteral("xcb"));
+        QVERIFY2(run.waitFor(QStringLiteral("window: 主窗口")), run.log.constData());
         const QString mainId = findWindow(QStringLiteral("通讯录"));
         QVERIFY(!mainId.isEmpty());
         const QPoint origin = windowGeometry(mainId).topLeft();
@@ -291,25 +288,24 @@ private slots:
 
         // After the start the cursor stands after the last record.
         pressKeys({QStringLiteral("alt+Right")});
-        QVERIFY2(waitForMessage(*program, log, QStringLiteral("这已经是最后一条记录了！"), 1),
-                 log.constData());
+        QVERIFY2(waitForMessage(run, QStringLiteral("这已经是最后一条记录了！"), 1), run.log.constData());
         // F2 puts the window into adding; a second F2 says so.
         const QString adding = QStringLiteral(
             "您正处于添加联系人状态……\\r\\n请先按确定键（C）确认！\\r\\n或按关闭键取消当前添加！");
         pressKeys({QStringLiteral("F2"), QStringLiteral("F2")});
-        QVERIFY2(waitForMessage(*program, log, adding, 1), log.constData());
+        QVERIFY2(waitForMessage(run, adding, 1), run.log.constData());
         pressKeys({QStringLiteral("F9")});
-        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("密码设置窗口"), 1), log.constData());
+        QVERIFY2(waitForWindowShown(run, QStringLiteral("密码设置窗口"), 1), run.log.constData());
 
         // Into the tray.
         click(origin + QPoint(165 + 9, 2 + 9));
         const QString icon = trayIconWindow();
-        QVERIFY2(!icon.isEmpty(), log.constData());
+        QVERIFY2(!icon.isEmpty(), run.log.constData());
         QVERIFY(findWindow(QStringLiteral("通讯录"), 5).isEmpty());
         x11test::screenshot(QStringLiteral("tray-icon"));
         const QPoint iconCentre = windowGeometry(icon).center();
         click(iconCentre, 1, 3);
-        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("设置"), 1), log.constData());
+        QVERIFY2(waitForWindowShown(run, QStringLiteral("设置"), 1), run.log.constData());
         QTest::qWait(300);
         x11test::screenshot(QStringLiteral("tray-menu"));
         pressKeys({QStringLiteral("Escape")});
@@ -317,7 +313,7 @@ private slots:
 
         // Hot keys reach the hidden window.
         pressKeys({QStringLiteral("F2")});
-        QVERIFY2(waitForMessage(*program, log, adding, 2), log.constData());
+        QVERIFY2(waitForMessage(run, adding, 2), run.log.constData());
 
         // A new tray host gets the icon back.
         stopTrayHost(host);
@@ -325,11 +321,11 @@ private slots:
         QVERIFY2(!trayIconWindow().isEmpty(), "the icon did not come back to the new tray host");
 
         click(windowGeometry(trayIconWindow()).center(), 2);
-        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("主窗口"), 2), log.constData());
+        QVERIFY2(waitForWindowShown(run, QStringLiteral("主窗口"), 2), run.log.constData());
         QVERIFY(!findWindow(QStringLiteral("通讯录")).isEmpty());
         QVERIFY(trayIconGone());
         pressKeys({QStringLiteral("F2")});
-        QVERIFY2(waitForMessage(*program, log, adding, 3), log.constData());
+        QVERIFY2(waitForMessage(run, adding, 3), run.log.constData());
 
         // Without a tray host 最小化 leaves the window reachable.
         stopTrayHost(host);
@@ -340,8 +336,8 @@ private slots:
         QVERIFY(!findWindow(QStringLiteral("通讯录"), 5).isEmpty());
 
         click(origin + QPoint(185 + 9, 2 + 9)); // 关闭
-        QVERIFY(program->waitForFinished(10000));
-        QCOMPARE(program->exitCode(), 0);
+        QVERIFY(run.process->waitForFinished(10000));
+        QCOMPARE(run.process->exitCode(), 0);
     }
 
     // 退出 in the tray's menu ends the program, and the icon goes with it.
@@ -350,20 +346,18 @@ private slots:
         auto host = startTrayHost();
         test::ProgramDirectory home;
         QVERIFY(home.createStore(QString(), test::numberedContacts(8)));
-        QTemporaryDir runtime;
-        auto program = test::startQuennet(home.path(), runtime.path(), QStringLiteral("xcb"));
-        QByteArray log;
-        QVERIFY2(test::waitForLine(*program, QStringLiteral("window: 主窗口"), log), log.constData());
+        test::QuennetRun run(home.path(), QStringLiteral("xcb"));
+        QVERIFY2(run.waitFor(QStringLiteral("window: 主窗口")), run.log.constData());
         const QPoint origin = windowGeometry(findWindow(QStringLiteral("通讯录"))).topLeft();
         click(origin + QPoint(165 + 9, 2 + 9));
         const QString icon = trayIconWindow();
         QVERIFY(!icon.isEmpty());
         click(windowGeometry(icon).center(), 1, 3);
-        QVERIFY2(waitForWindowShown(*program, log, QStringLiteral("设置"), 1), log.constData());
+        QVERIFY2(waitForWindowShown(run, QStringLiteral("设置"), 1), run.log.constData());
         QTest::qWait(300);
         pressKeys({QStringLiteral("Up"), QStringLiteral("Return")}); // the last item: 退出
-        QVERIFY2(program->waitForFinished(10000), log.constData());
-        QCOMPARE(program->exitCode(), 0);
+        QVERIFY2(run.process->waitForFinished(10000), run.log.constData());
+        QCOMPARE(run.process->exitCode(), 0);
         stopTrayHost(host);
     }
 };
