@@ -78,7 +78,7 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
     const qint64 total = in.isSequential() ? 0 : in.size();
     const ContactSink sink = [&](ReadContact &&contact) {
         ++report.read;
-        if (!fitsTheStore(contact.fields)) {
+        if (contact.cut || !fitsTheStore(contact.fields)) {
             skip(report, contact, QStringLiteral("内容过长"));
         } else {
             const rules::Check check = batch.offer(contact.fields);

@@ -32,6 +32,16 @@ int ReadSummary::droppedTotal() const
     return total;
 }
 
+void ReadSummary::drop(const QString &name)
+{
+    // A name is cut as well: it may be a whole line of a hostile file.
+    const QString key = name.left(64);
+    if (dropped.size() < kMaxDroppedNames || dropped.contains(key))
+        ++dropped[key];
+    else
+        ++dropped[QStringLiteral("其他")];
+}
+
 bool hasChinese(const QString &text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -40,20 +40,39 @@ const QHash<QString, int> &headings()
 
 enum class Encoding { Utf8, Utf16LE, Utf16BE, Gb18030 };
 
+// The first bytes, left unread. A read may give fewer bytes than asked, so
+// a random-access device is read until it has them and then rewound; a
+// stream gives what it holds.
+QByteArray peekHead(QIODevice &in, qint64 size)
+{
+    if (in.isSequential())
+        return in.peek(size);
+    const qint64 start = in.pos();
+    QByteArray head;
+    while (head.size() < size) {
+        const QByteArray more = in.read(size - head.size());
+        if (more.isEmpty())
+            break;
+        head += more;
+    }
+    in.seek(start);
+    return head;
+}
+
 // Skips a BOM and says what it announced.
 std::optional<Encoding> readBom(QIODevice &in)
 {
-    const QByteArray head = in.peek(3);
+    const QByteArray head = peekHead(in, 3);
     if (head.startsWith("\xEF\xBB\xBF")) {
-        in.read(3);
+        in.skip(3);
         return Encoding::Utf8;
     }
     if (head.startsWith("\xFF\xFE")) {
-        in.read(2);
+        in.skip(2);
         return Encoding::Utf16LE;
     }
     if (head.startsWith("\xFE\xFF")) {
-        in.read(2);
+        in.skip(2);
         return Encoding::Utf16BE;
     }
     return std::nullopt;
@@ -101,6 +120,43 @@ QStringDecoder decoderFor(Encoding encoding)
     return QStringDecoder(QStringDecoder::Utf8);
 }
 
+// Decodes the chunks of a file one after the other. Qt's UTF-8 decoder,
+// given a broken sequence that two chunks share, loses the byte after it;
+// so a UTF-8 chunk is decoded up to its last ASCII byte, where no sequence
+// is open, and the rest goes with the next chunk (while the rest is small).
+class ChunkDecoder {
+public:
+    explicit ChunkDecoder(Encoding encoding)
+        : m_decoder(decoderFor(encoding)), m_utf8(encoding == Encoding::Utf8)
+    {
+    }
+
+    // An empty chunk (the end of the file) decodes what was held back.
+    QString decode(const QByteArray &chunk)
+    {
+        QByteArray bytes = m_carry + chunk;
+        m_carry.clear();
+        if (m_utf8 && !chunk.isEmpty()) {
+            qsizetype cut = bytes.size();
+            while (cut > 0 && bytes.size() - cut <= kMaxCarry &&
+                   static_cast<unsigned char>(bytes.at(cut - 1)) >= 0x80)
+                --cut;
+            if (bytes.size() - cut <= kMaxCarry) {
+                m_carry = bytes.sliced(cut);
+                bytes.truncate(cut);
+            }
+        }
+        return bytes.isEmpty() ? QString() : m_decoder.decode(bytes);
+    }
+
+private:
+    static constexpr qsizetype kMaxCarry = 64 * 1024;
+
+    QStringDecoder m_decoder;
+    bool m_utf8;
+    QByteArray m_carry;
+};
+
 // The separator that the first line (outside quotes) holds most of.
 QChar detectSeparator(QStringView text)
 {
@@ -140,7 +196,8 @@ QString withoutFormulaGuard(const QString &value)
     return value;
 }
 
-// Splits decoded text into records, fed in pieces of any size.
+// Splits decoded text into records, fed in pieces of any size. A field or a
+// record longer than the reader keeps is cut, and the record says so.
 class CsvSplitter {
 public:
     explicit CsvSplitter(QChar separator) : m_separator(separator) {}
@@ -153,7 +210,7 @@ public:
                 if (m_quoteSeen) {
                     m_quoteSeen = false;
                     if (c == QLatin1Char('"')) {
-                        m_field += c;
+                        add(c);
                         continue;
                     }
                     m_quoted = false; // the closing quote; c is handled below
@@ -161,7 +218,7 @@ public:
                     if (c == QLatin1Char('"'))
                         m_quoteSeen = true;
                     else
-                        m_field += c;
+                        add(c);
                     continue;
                 }
             }
@@ -180,7 +237,7 @@ public:
                 if (!endRecord(onRecord))
                     return false;
             } else {
-                m_field += c;
+                add(c);
             }
         }
         return true;
@@ -196,9 +253,24 @@ public:
     }
 
 private:
+    // What a field costs besides its characters, counted in characters.
+    static constexpr qsizetype kFieldCost = qsizetype(sizeof(QString) / sizeof(QChar));
+
+    void add(QChar c)
+    {
+        if (m_field.size() < kMaxKeptLine)
+            m_field += c;
+        else
+            m_cut = true;
+    }
+
     void endField()
     {
-        m_record << m_field;
+        m_recordKept += m_field.size() + kFieldCost;
+        if (m_recordKept <= kMaxKeptRecord)
+            m_record << m_field;
+        else
+            m_cut = true;
         m_field.clear();
         m_fieldQuoted = false;
     }
@@ -209,7 +281,10 @@ private:
         endField();
         QStringList record;
         record.swap(m_record);
-        return onRecord(record);
+        const bool cut = m_cut;
+        m_cut = false;
+        m_recordKept = 0;
+        return onRecord(record, cut);
     }
 
     QChar m_separator;
@@ -219,15 +294,17 @@ private:
     bool m_quoteSeen = false;
     bool m_fieldQuoted = false;
     bool m_afterCr = false;
+    bool m_cut = false;
+    qsizetype m_recordKept = 0;
 };
 
 class CsvMapper {
 public:
     CsvMapper(const ContactSink &sink, ReadSummary &summary) : m_sink(sink), m_summary(summary) {}
 
-    bool take(const QStringList &record)
+    bool take(const QStringList &record, bool cut)
     {
-        if (isBlank(record))
+        if (!cut && isBlank(record))
             return true;
         if (!m_started) {
             m_started = true;
@@ -238,6 +315,7 @@ public:
         ReadContact contact;
         contact.number = ++m_rowNumber;
         contact.fields = map(record);
+        contact.cut = cut;
         ++m_summary.contacts;
         if (!m_sink(std::move(contact))) {
             m_summary.stopped = true;
@@ -297,7 +375,7 @@ private:
             else if (field > 0)
                 values[field] = value;
             else
-                ++m_summary.dropped[columnName(i)];
+                m_summary.drop(columnName(i));
         }
         if (values[FieldName].isEmpty())
             values[FieldName] = joinName(family, given);
@@ -336,26 +414,30 @@ ReadSummary readCsv(QIODevice &in, const ContactSink &sink)
 {
     ReadSummary summary;
     const std::optional<Encoding> bom = readBom(in);
-    QStringDecoder decoder = decoderFor(bom ? *bom : guessEncoding(in));
+    ChunkDecoder decoder(bom ? *bom : guessEncoding(in));
     CsvMapper mapper(sink, summary);
-    auto onRecord = [&mapper](const QStringList &record) { return mapper.take(record); };
+    auto onRecord = [&mapper](const QStringList &record, bool cut) { return mapper.take(record, cut); };
     std::optional<CsvSplitter> splitter;
     QString head; // decoded text held until the first line is complete
     for (;;) {
         const QByteArray chunk = in.read(kChunkBytes);
-        const QString text = chunk.isEmpty() ? QString() : decoder.decode(chunk);
+        const bool atEnd = chunk.isEmpty();
+        const QString text = decoder.decode(chunk);
         if (!splitter) {
             head += text;
             const bool lineComplete = head.contains(QLatin1Char('\n')) || head.contains(QLatin1Char('\r'));
-            if (!lineComplete && !chunk.isEmpty())
+            // The separator is judged on as much of a long first line as is kept.
+            if (!lineComplete && !atEnd && head.size() < kMaxKeptLine)
                 continue;
-            splitter.emplace(detectSeparator(head));
-            if (!splitter->feed(head, onRecord))
+            splitter.emplace(detectSeparator(QStringView(head).left(kMaxKeptLine)));
+            const bool goOn = splitter->feed(head, onRecord);
+            head.clear();
+            if (!goOn)
                 break;
-        } else if (!chunk.isEmpty() && !splitter->feed(text, onRecord)) {
+        } else if (!splitter->feed(text, onRecord)) {
             break;
         }
-        if (chunk.isEmpty()) {
+        if (atEnd) {
             splitter->finish(onRecord);
             break;
         }

@@ -10,7 +10,7 @@ namespace {
 constexpr qint64 kChunkBytes = 256 * 1024;
 }
 
-LineReader::LineReader(QIODevice &device) : m_device(device) {}
+LineReader::LineReader(QIODevice &device, qsizetype maxLine) : m_device(device), m_maxLine(maxLine) {}
 
 bool LineReader::fill()
 {
@@ -29,46 +29,91 @@ bool LineReader::fill()
     return got > 0;
 }
 
+// Where the line that starts at start ends (its CR or LF), or -1 when the
+// bytes held do not tell yet. Only the stretch not scanned before is read.
+qsizetype LineReader::findLineEnd(const char *start, qsizetype size)
+{
+    const char *from = start + m_scanned;
+    const qsizetype left = size - m_scanned;
+    const char *lf = static_cast<const char *>(memchr(from, '\n', size_t(left)));
+    // Only the stretch before the LF can hold a lone CR that ends a line.
+    const qsizetype before = lf ? lf - from : left;
+    const char *cr = static_cast<const char *>(memchr(from, '\r', size_t(before)));
+    if (cr && (cr + 1 < start + size || m_end))
+        return cr - start; // with more bytes to come, a CR at the end may begin CR LF
+    if (lf)
+        return lf - start;
+    m_scanned = cr ? cr - start : size;
+    return -1;
+}
+
+void LineReader::take(QByteArrayView *line, qsizetype length, qsizetype skip)
+{
+    m_cut = length > m_maxLine;
+    *line = QByteArrayView(m_buffer.constData() + m_pos, qMin(length, m_maxLine));
+    m_pos += skip;
+    m_consumed += skip;
+    m_scanned = 0;
+}
+
 bool LineReader::next(QByteArrayView *line)
 {
+    if (m_skipping)
+        skipRestOfCutLine();
     for (;;) {
         const char *start = m_buffer.constData() + m_pos;
         const qsizetype left = m_buffer.size() - m_pos;
-        const char *lf = static_cast<const char *>(memchr(start, '\n', size_t(left)));
-        // Only the stretch before the LF can hold a lone CR that ends a line.
-        const qsizetype before = lf ? lf - start : left;
-        const char *cr = static_cast<const char *>(memchr(start, '\r', size_t(before)));
-        const char *end = nullptr;
-        if (cr && (cr + 1 < start + left || m_end))
-            end = cr; // with more bytes to come, a CR at the end may begin CR LF
-        else if (lf)
-            end = lf;
-        if (end) {
-            const qsizetype length = end - start;
-            qsizetype skip = length + 1;
-            if (*end == '\r' && end + 1 < start + left && end[1] == '\n')
-                ++skip;
-            *line = QByteArrayView(start, length);
+        const qsizetype end = findLineEnd(start, left);
+        if (end >= 0) {
+            const bool crlf = start[end] == '\r' && end + 1 < left && start[end + 1] == '\n';
+            take(line, end, end + (crlf ? 2 : 1));
+            return true;
+        }
+        if (left > m_maxLine) {
+            take(line, left, m_maxLine);
+            m_skipping = true;
+            return true;
+        }
+        if (m_end) {
+            if (left == 0)
+                return false;
+            take(line, left, left); // the last line, without a line end
+            return true;
+        }
+        fill();
+    }
+}
+
+// Drops what is left of a cut line, up to and with its line end.
+void LineReader::skipRestOfCutLine()
+{
+    m_skipping = false;
+    for (;;) {
+        const char *start = m_buffer.constData() + m_pos;
+        const qsizetype left = m_buffer.size() - m_pos;
+        const qsizetype end = findLineEnd(start, left);
+        if (end >= 0) {
+            const bool crlf = start[end] == '\r' && end + 1 < left && start[end + 1] == '\n';
+            const qsizetype skip = end + (crlf ? 2 : 1);
             m_pos += skip;
             m_consumed += skip;
-            return true;
+            m_scanned = 0;
+            return;
         }
-        if (!fill()) {
-            if (m_pos >= m_buffer.size())
-                return false;
-            QByteArrayView rest(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
-            m_consumed += rest.size();
-            m_pos = m_buffer.size();
-            if (rest.endsWith('\r'))
-                rest.chop(1);
-            *line = rest;
-            return true;
-        }
+        // All but a CR at the end, which may begin a CR LF.
+        m_pos += m_scanned;
+        m_consumed += m_scanned;
+        m_scanned = 0;
+        if (m_end)
+            return;
+        fill();
     }
 }
 
 int LineReader::peek()
 {
+    if (m_skipping)
+        skipRestOfCutLine();
     if (m_pos >= m_buffer.size() && !fill())
         return -1;
     return static_cast<unsigned char>(m_buffer.at(m_pos));

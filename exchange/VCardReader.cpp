@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QHash>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,17 @@ struct Property {
     std::string name;  // upper case
     size_t paramsAt = 0, paramsSize = 0;
     size_t valueAt = 0, valueSize = 0;
+    bool cut = false; // the line was longer than the reader keeps
 };
 
 // The logical lines of one card back to back, and the properties in them.
 struct Card {
     std::string text;
     std::vector<Property> properties;
+    bool cut = false; // properties past what the reader keeps were left out
+
+    // What the card takes, with what each property costs besides its text.
+    size_t kept() const { return text.size() + properties.size() * sizeof(Property); }
 
     QByteArrayView params(const Property &p) const { return {text.data() + p.paramsAt, qsizetype(p.paramsSize)}; }
     QByteArrayView value(const Property &p) const { return {text.data() + p.valueAt, qsizetype(p.valueSize)}; }
@@ -244,6 +250,15 @@ public:
         return fields;
     }
 
+    // True when a field came from a cut line, or lines were left out.
+    bool cut() const
+    {
+        for (size_t i = 0; i < m_props.size(); ++i)
+            if (m_used[i] && m_props[i].cut)
+                return true;
+        return m_card.cut;
+    }
+
 private:
     void findVersion()
     {
@@ -401,7 +416,7 @@ private:
     {
         for (size_t i = 0; i < m_props.size(); ++i)
             if (!m_used[i] && !isStructural(m_props[i].name) && !raw(i).trimmed().isEmpty())
-                ++m_summary.dropped[QString::fromLatin1(m_props[i].name.c_str())];
+                m_summary.drop(QString::fromLatin1(m_props[i].name.c_str()));
     }
 
     const Card &m_card;
@@ -464,10 +479,11 @@ bool isVCardWord(QByteArrayView value)
 }
 
 // In 2.1 a quoted-printable value goes on over the next line when the line
-// ends in '=' (a soft break).
-bool endsInSoftBreak(const std::string &line)
+// ends in '=' (a soft break). lastByte is the last byte of the logical line
+// so far, -1 once it was cut.
+bool endsInSoftBreak(const std::string &line, int lastByte)
 {
-    if (line.empty() || line.back() != '=')
+    if (lastByte != '=')
         return false;
     const size_t colon = line.find(':');
     if (colon == std::string::npos)
@@ -483,7 +499,7 @@ bool isEndOfCard(QByteArrayView line)
 
 class VCardParser {
 public:
-    VCardParser(QIODevice &in, const ContactSink &sink) : m_lines(in), m_sink(sink) {}
+    VCardParser(QIODevice &in, const ContactSink &sink) : m_lines(in, kMaxKeptLine), m_sink(sink) {}
 
     ReadSummary run()
     {
@@ -510,24 +526,42 @@ private:
         QByteArrayView physical;
         if (!m_lines.next(&physical))
             return false;
-        m_line.assign(physical.data(), size_t(physical.size()));
+        m_line.clear();
+        m_lineCut = false;
+        int lastByte = append(physical);
         for (;;) {
             const int following = m_lines.peek();
             if (following == ' ' || following == '\t') {
                 m_lines.next(&physical);
-                m_line.append(physical.data() + 1, size_t(physical.size() - 1));
-            } else if (following >= 0 && endsInSoftBreak(m_line)) {
+                lastByte = append(physical.sliced(1));
+            } else if (following >= 0 && endsInSoftBreak(m_line, lastByte)) {
                 m_lines.next(&physical);
                 if (isEndOfCard(physical)) {
                     m_pendingEnd = true;
                     return true;
                 }
-                m_line.pop_back();
-                m_line.append(physical.data(), size_t(physical.size()));
+                if (!m_lineCut)
+                    m_line.pop_back(); // the '=' of the soft break
+                lastByte = append(physical);
             } else {
                 return true;
             }
         }
+    }
+
+    // Adds a physical line to the logical one, as far as it is kept; gives
+    // the last byte of the logical line, or -1 once it was cut (its end is
+    // not known).
+    int append(QByteArrayView physical)
+    {
+        const size_t room = size_t(kMaxKeptLine) - std::min(m_line.size(), size_t(kMaxKeptLine));
+        const size_t size = size_t(physical.size());
+        m_line.append(physical.data(), std::min(size, room));
+        if (size > room || m_lines.lineWasCut())
+            m_lineCut = true;
+        if (m_lineCut || m_line.empty())
+            return -1;
+        return static_cast<unsigned char>(m_line.back());
     }
 
     // False when the sink asked to stop.
@@ -537,6 +571,7 @@ private:
         if (m_pendingEnd) {
             m_pendingEnd = false;
             m_line = "END:VCARD";
+            m_lineCut = false;
             keepGoing = keepGoing && handleLine();
         }
         return keepGoing;
@@ -574,6 +609,12 @@ private:
             m_card.text.resize(at);
             return true;
         }
+        if (m_card.kept() + sizeof(Property) > size_t(kMaxKeptRecord)) {
+            m_card.text.resize(at);
+            m_card.cut = true;
+            return true;
+        }
+        property.cut = m_lineCut;
         m_card.properties.push_back(std::move(property));
         return true;
     }
@@ -585,16 +626,20 @@ private:
         m_nested = 0;
         m_card.text.clear();
         m_card.properties.clear();
+        m_card.cut = false;
     }
 
     bool finishCard()
     {
         m_inCard = false;
         ReadContact contact;
-        contact.fields = CardMapper(m_card, m_summary).map();
+        CardMapper mapper(m_card, m_summary);
+        contact.fields = mapper.map();
+        contact.cut = mapper.cut();
         contact.number = ++m_cardNumber;
         m_card.text.clear();
         m_card.properties.clear();
+        m_card.cut = false;
         ++m_summary.contacts;
         if (!m_sink(std::move(contact))) {
             m_summary.stopped = true;
@@ -607,6 +652,7 @@ private:
     const ContactSink &m_sink;
     ReadSummary m_summary;
     std::string m_line;
+    bool m_lineCut = false;
     Card m_card;
     bool m_inCard = false;
     bool m_sawCard = false;

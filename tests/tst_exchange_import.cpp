@@ -7,6 +7,7 @@
 #include "contacts/store/ContactStoreTesting.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
+#include "exchange/ContactText.h"
 #include "support/DataRows.h"
 #include "support/StoreFixture.h"
 
@@ -117,6 +118,19 @@ private slots:
         QCOMPARE(report.skipped.at(0).number, 2);
         QVERIFY(importSummaryText(report).startsWith(QStringLiteral("已导入 2 个联系人，跳过 5 个。")));
         QVERIFY(importDetailsText(report).contains(QStringLiteral("第 3 个 李四：已经存在相同手机的联系人")));
+    }
+
+    // Cut by the reader, a contact is too long even when what is left of it
+    // would fit once cleaned.
+    void skipsContactsTheReaderCut()
+    {
+        ContactStore store;
+        QVERIFY(store.open(newStore()));
+        const QByteArray file = "BEGIN:VCARD\r\nFN:甲" + QByteArray(kMaxKeptLine, ' ') + "\r\nEND:VCARD\r\n" + card("乙");
+        const ImportReport report = importBytes(store, file, ContactFileKind::VCard);
+        QCOMPARE(report.added, 1);
+        QCOMPARE(report.skippedByReason.value(QStringLiteral("内容过长")), 1);
+        QCOMPARE(store.recordAt(1).first(), QStringLiteral("乙"));
     }
 
     void failedOrCancelledImportWritesNothing_data()

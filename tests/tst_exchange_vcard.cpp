@@ -58,6 +58,53 @@ QStringList values(const rules::ContactInput &c)
     return c.values();
 }
 
+using BytesReader = ReadSummary (*)(const QByteArray &, const ContactSink &);
+using DeviceReader = ReadSummary (*)(QIODevice &, const ContactSink &);
+
+// Hands its bytes over one per read, as a slow device may.
+class OneByteDevice : public QIODevice {
+public:
+    explicit OneByteDevice(const QByteArray &bytes) : m_bytes(bytes) { open(ReadOnly | Unbuffered); }
+    qint64 size() const override { return m_bytes.size(); }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (maxSize <= 0 || pos() >= m_bytes.size())
+            return 0;
+        *data = m_bytes.at(pos());
+        return 1;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+};
+
+struct Found {
+    ReadSummary summary;
+    QList<ReadContact> contacts;
+};
+
+template <typename Read>
+Found readFound(Read &&read)
+{
+    Found found;
+    found.summary = read([&found](ReadContact &&c) {
+        found.contacts << c;
+        return true;
+    });
+    return found;
+}
+
+QList<bool> cutsOf(const QList<ReadContact> &read)
+{
+    QList<bool> cuts;
+    for (const ReadContact &c : read)
+        cuts << c.cut;
+    return cuts;
+}
+
 } // namespace
 
 class ExchangeVCardTest : public QObject {
@@ -237,6 +284,94 @@ private slots:
         QVERIFY(readWith(readCsvBytes, QByteArray()).summary.refused);
         QVERIFY(readWith(readCsvBytes, QByteArray("\n\n")).summary.refused);
         QVERIFY(!readWith(readCsvBytes, QByteArray("姓名,手机\r\n")).summary.refused);
+    }
+
+    // --- inputs the fuzzer found ---------------------------------------------------
+
+    // Read whole and one byte per read, each gives the same contacts.
+    void readsTheSameInPieces_data()
+    {
+        QTest::addColumn<bool>("csv");
+        QTest::addColumn<QByteArray>("file");
+        // The BOM was missed when the first read gave less than three bytes.
+        QTest::newRow("csv bom in short reads")
+            << true << QByteArray("\xEF\xBB\xBF\xE5\xA7\x93\xE5\x90\x8D,\xE6\x89\x8B\xE6\x9C\xBA,\xE9\x82\xAE\xE7PN"
+                                  "\xF2\xF5\xE6\x9D\x8E\xE5\x9B\x9B,13900000002,l@x.cn\r\n");
+        // A broken UTF-8 sequence split between two reads lost the byte after it.
+        QTest::newRow("csv broken utf-8 across reads")
+            << true << QByteArray("\xEF\xBB\xBF\xE5\xA7\x93\xE5\x65\x90\x8D,\xE7\x94\xB5\xE8\xAF\x9D\r\n"
+                                  "'=1+1,'-\r\n");
+    }
+
+    void readsTheSameInPieces()
+    {
+        QFETCH(bool, csv);
+        QFETCH(QByteArray, file);
+        const BytesReader whole = csv ? readCsvBytes : readVCardBytes;
+        const DeviceReader pieces = csv ? readCsv : readVCards;
+        const Found one = readFound([&](const ContactSink &sink) { return whole(file, sink); });
+        OneByteDevice device(file);
+        const Found other = readFound([&](const ContactSink &sink) { return pieces(device, sink); });
+        QCOMPARE(other.summary.refused, one.summary.refused);
+        QCOMPARE(other.summary.dropped, one.summary.dropped);
+        QCOMPARE(other.contacts.size(), one.contacts.size());
+        for (qsizetype i = 0; i < one.contacts.size(); ++i)
+            QCOMPARE(values(other.contacts.at(i).fields), values(one.contacts.at(i).fields));
+    }
+
+    // A line, field, card or row longer than a reader keeps is cut, its
+    // contact is marked, and reading goes on with the next one.
+    void cutsWhatIsTooLongToKeep_data()
+    {
+        QTest::addColumn<bool>("csv");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<bool>>("cuts");
+        const QByteArray over(kMaxKeptLine + 1, 'a');
+        const QByteArray next = "BEGIN:VCARD\nFN:last\nEND:VCARD\n";
+        QTest::newRow("vcard long name") << false << "BEGIN:VCARD\nFN:" + over + "\nEND:VCARD\n" + next
+                                         << QList<bool>{true, false};
+        QTest::newRow("vcard long dropped photo")
+            << false << "BEGIN:VCARD\nFN:x\nPHOTO;ENCODING=BASE64:" + over + "\r\nEND:VCARD\r\n" + next
+            << QList<bool>{false, false};
+        QTest::newRow("vcard long folded name")
+            << false << "BEGIN:VCARD\nFN:" + QByteArray("\r\n a").repeated(kMaxKeptLine) + "\nEND:VCARD\n" + next
+            << QList<bool>{true, false};
+        QTest::newRow("vcard long soft breaks")
+            << false
+            << "BEGIN:VCARD\nFN;ENCODING=QUOTED-PRINTABLE:" + QByteArray("=41=\n").repeated(kMaxKeptLine / 2) +
+                   "=41\nEND:VCARD\n" + next
+            << QList<bool>{true, false};
+        QTest::newRow("vcard too many lines")
+            << false << "BEGIN:VCARD\nFN:x\n" + QByteArray("NOTE:x\n").repeated(kMaxKeptRecord / 64) + "END:VCARD\n" + next
+            << QList<bool>{true, false};
+        QTest::newRow("csv long quoted field") << true << "姓名,地址\nx,\"" + over + "\"\nlast,y\n"
+                                               << QList<bool>{true, false};
+        QTest::newRow("csv too many fields") << true << "x" + QByteArray(kMaxKeptRecord / 8, ',') + "\nlast\n"
+                                             << QList<bool>{true, false};
+        QTest::newRow("csv one endless line") << true << over << QList<bool>{true};
+    }
+
+    void cutsWhatIsTooLongToKeep()
+    {
+        QFETCH(bool, csv);
+        QFETCH(QByteArray, file);
+        QFETCH(QList<bool>, cuts);
+        const BytesReader read = csv ? readCsvBytes : readVCardBytes;
+        const Found found = readFound([&](const ContactSink &sink) { return read(file, sink); });
+        QCOMPARE(cutsOf(found.contacts), cuts);
+        if (cuts.size() > 1)
+            QCOMPARE(found.contacts.last().fields.name, QStringLiteral("last"));
+    }
+
+    void countsFewDroppedNames()
+    {
+        QByteArray card = "BEGIN:VCARD\nFN:x\nX-" + QByteArray(1000, 'N') + ":v\n";
+        for (int i = 0; i < 2 * kMaxDroppedNames; ++i)
+            card += "X-N" + QByteArray::number(i) + ":v\n";
+        const Reading read = readWith(readVCardBytes, card + "END:VCARD\n");
+        QCOMPARE(read.summary.dropped.size(), kMaxDroppedNames + 1);
+        QCOMPARE(read.summary.droppedTotal(), 2 * kMaxDroppedNames + 1);
+        QVERIFY(read.summary.dropped.contains(QStringLiteral("X-") + QString(62, QLatin1Char('N'))));
     }
 
     // --- writers -----------------------------------------------------------------
