@@ -17,14 +17,22 @@ constexpr int kProgressEvery = 512;
 QString reasonText(rules::Check check)
 {
     switch (check) {
-    case rules::Check::EmptyName: return QStringLiteral("没有姓名");
-    case rules::Check::DuplicateName: return QStringLiteral("已经存在相同姓名的联系人");
-    case rules::Check::DuplicatePhone: return QStringLiteral("已经存在相同电话的联系人");
-    case rules::Check::DuplicateMobile: return QStringLiteral("已经存在相同手机的联系人");
-    case rules::Check::MobileLength: return QStringLiteral("手机号码不是11位");
-    case rules::Check::DuplicateQQ: return QStringLiteral("已经存在相同QQ的联系人");
-    case rules::Check::QQLength: return QStringLiteral("QQ号码大于9位");
-    case rules::Check::Ok: break;
+    case rules::Check::EmptyName:
+        return QStringLiteral("没有姓名");
+    case rules::Check::DuplicateName:
+        return QStringLiteral("已经存在相同姓名的联系人");
+    case rules::Check::DuplicatePhone:
+        return QStringLiteral("已经存在相同电话的联系人");
+    case rules::Check::DuplicateMobile:
+        return QStringLiteral("已经存在相同手机的联系人");
+    case rules::Check::MobileLength:
+        return QStringLiteral("手机号码不是11位");
+    case rules::Check::DuplicateQQ:
+        return QStringLiteral("已经存在相同QQ的联系人");
+    case rules::Check::QQLength:
+        return QStringLiteral("QQ号码大于9位");
+    case rules::Check::Ok:
+        break;
     }
     return QString();
 }
@@ -37,10 +45,24 @@ bool fitsTheStore(const rules::ContactInput &input)
     return true;
 }
 
+QString listedName(const QString &name)
+{
+    if (name.size() <= kMaxListedNameLength)
+        return name;
+    return name.left(kMaxListedNameLength) + QStringLiteral("…");
+}
+
 void skip(ImportReport &report, const ReadContact &contact, const QString &reason)
 {
-    report.skipped.append({contact.number, contact.fields.name, reason});
+    ++report.skippedCount;
     ++report.skippedByReason[reason];
+    if (report.skipped.size() < kMaxListedSkipped)
+        report.skipped.append({contact.number, listedName(contact.fields.name), reason});
+}
+
+bool storeHasRoom(const ContactStore &store, const rules::BatchAdding &batch)
+{
+    return qint64(store.recordCount()) + batch.acceptedCount() < kMaxRecords;
 }
 
 QString lines(const QStringList &list)
@@ -53,7 +75,8 @@ QString lines(const QStringList &list)
 bool isContactFileName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard") || suffix == QLatin1String("csv");
+    return suffix == QLatin1String("vcf") || suffix == QLatin1String("vcard") ||
+           suffix == QLatin1String("csv");
 }
 
 std::optional<ContactFileKind> contactFileKind(const QString &path, QIODevice &in)
@@ -71,7 +94,8 @@ std::optional<ContactFileKind> contactFileKind(const QString &path, QIODevice &i
     return std::nullopt;
 }
 
-ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind kind, const ImportProgress &progress)
+ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind kind,
+                            const ImportProgress &progress)
 {
     ImportReport report;
     rules::BatchAdding batch(store);
@@ -80,6 +104,10 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
         ++report.read;
         if (contact.cut || !fitsTheStore(contact.fields)) {
             skip(report, contact, QStringLiteral("内容过长"));
+        } else if (!storeHasRoom(store, batch)) {
+            report.writeFailed = true;
+            report.writeError = StoreError::OverCapacity;
+            return false;
         } else {
             const rules::Check check = batch.offer(contact.fields);
             if (check != rules::Check::Ok)
@@ -98,6 +126,8 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
         report.refusal = summary.refusal;
         return report;
     }
+    if (report.writeFailed)
+        return report;
     if (report.cancelled || (progress && !progress(total, total))) {
         report.cancelled = true;
         return report;
@@ -143,7 +173,7 @@ QString importSummaryText(const ImportReport &report)
         return why.isEmpty() ? failed : lines({failed, why});
     }
     QStringList out;
-    out << QStringLiteral("已导入 %1 个联系人，跳过 %2 个。").arg(report.added).arg(report.skipped.size());
+    out << QStringLiteral("已导入 %1 个联系人，跳过 %2 个。").arg(report.added).arg(report.skippedCount);
     for (auto it = report.skippedByReason.cbegin(); it != report.skippedByReason.cend(); ++it)
         out << QStringLiteral("　%1：%2 个").arg(it.key()).arg(it.value());
     if (!report.dropped.isEmpty()) {
@@ -167,6 +197,9 @@ QString importDetailsText(const ImportReport &report)
         const QString who = s.name.isEmpty() ? QStringLiteral("（无姓名）") : s.name;
         out << QStringLiteral("第 %1 个 %2：%3").arg(s.number).arg(who, s.reason);
     }
+    if (report.skippedCount > report.skipped.size())
+        out << QStringLiteral("……另有 %1 个跳过的联系人没有列出。")
+                   .arg(report.skippedCount - report.skipped.size());
     return lines(out);
 }
 

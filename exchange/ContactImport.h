@@ -30,6 +30,9 @@ struct SkippedContact {
     QString reason;
 };
 
+constexpr int kMaxListedSkipped = 1000;
+constexpr int kMaxListedNameLength = 40;
+
 struct ImportReport {
     bool refused = false; // the file as a whole: nothing was read from it
     QString refusal;
@@ -38,6 +41,9 @@ struct ImportReport {
     StoreError writeError = StoreError::None; // why, when writeFailed
     int read = 0;
     int added = 0;
+    int skippedCount = 0;
+    // The first kMaxListedSkipped of them, names shortened: a file of
+    // millions of refused rows cannot fill the memory with its report.
     QList<SkippedContact> skipped;
     QMap<QString, int> skippedByReason;
     QMap<QString, int> dropped; // data without a field, by property or column
@@ -52,7 +58,9 @@ using ImportProgress = std::function<bool(qint64 done, qint64 total)>;
 
 // Reads every contact, passes each through the adding rules (against the
 // store and the contacts accepted before it) and writes all accepted ones
-// in one transaction. A failed or cancelled import writes nothing.
+// in one transaction. A failed or cancelled import writes nothing. Reading
+// stops, and nothing is written, as soon as the accepted contacts would take
+// the store beyond the records it holds (OverCapacity).
 ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind kind,
                             const ImportProgress &progress = {});
 ImportReport importContactFile(ContactStore &store, const QString &path, const ImportProgress &progress = {});

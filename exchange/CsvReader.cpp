@@ -120,14 +120,17 @@ QStringDecoder decoderFor(Encoding encoding)
     return QStringDecoder(QStringDecoder::Utf8);
 }
 
-// Decodes the chunks of a file one after the other. Qt's UTF-8 decoder,
-// given a broken sequence that two chunks share, loses the byte after it;
-// so a UTF-8 chunk is decoded up to its last ASCII byte, where no sequence
-// is open, and the rest goes with the next chunk (while the rest is small).
+// Decodes the chunks of a file one after the other. The decoders do not
+// always treat a broken sequence that two chunks share as they would the
+// same bytes in one piece (Qt's UTF-8 decoder loses the byte after it, the
+// GB18030 one resynchronises elsewhere). So a chunk is decoded up to its last
+// byte that no multi-byte sequence can hold (below 0x80 in UTF-8, below 0x30
+// in GB18030: line ends, separators, quotes, spaces) and the rest goes with
+// the next chunk, while the rest is small.
 class ChunkDecoder {
 public:
     explicit ChunkDecoder(Encoding encoding)
-        : m_decoder(decoderFor(encoding)), m_utf8(encoding == Encoding::Utf8)
+        : m_decoder(decoderFor(encoding)), m_boundary(boundaryFor(encoding))
     {
     }
 
@@ -136,10 +139,10 @@ public:
     {
         QByteArray bytes = m_carry + chunk;
         m_carry.clear();
-        if (m_utf8 && !chunk.isEmpty()) {
+        if (m_boundary > 0 && !chunk.isEmpty()) {
             qsizetype cut = bytes.size();
             while (cut > 0 && bytes.size() - cut <= kMaxCarry &&
-                   static_cast<unsigned char>(bytes.at(cut - 1)) >= 0x80)
+                   static_cast<unsigned char>(bytes.at(cut - 1)) >= m_boundary)
                 --cut;
             if (bytes.size() - cut <= kMaxCarry) {
                 m_carry = bytes.sliced(cut);
@@ -152,23 +155,53 @@ public:
 private:
     static constexpr qsizetype kMaxCarry = 64 * 1024;
 
+    // Bytes below this value end every sequence; 0 for UTF-16, whose
+    // decoder keeps a split pair of bytes itself.
+    static unsigned char boundaryFor(Encoding encoding)
+    {
+        switch (encoding) {
+        case Encoding::Utf8:
+            return 0x80;
+        case Encoding::Gb18030:
+            return 0x30;
+        case Encoding::Utf16LE:
+        case Encoding::Utf16BE:
+            break;
+        }
+        return 0;
+    }
+
     QStringDecoder m_decoder;
-    bool m_utf8;
+    unsigned char m_boundary;
     QByteArray m_carry;
 };
 
-// The separator that the first line (outside quotes) holds most of.
+// Where the first record ends: its first line end outside quotes; -1 when
+// the text does not hold it yet.
+qsizetype firstRecordEnd(QStringView text)
+{
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (!quoted && (c == QLatin1Char('\n') || c == QLatin1Char('\r')))
+            return i;
+    }
+    return -1;
+}
+
+// The separator that the first record (outside quotes) holds most of.
 QChar detectSeparator(QStringView text)
 {
+    const qsizetype end = firstRecordEnd(text);
     int commas = 0, semicolons = 0, tabs = 0;
     bool quoted = false;
-    for (const QChar c : text) {
+    for (const QChar c : end < 0 ? text : text.left(end)) {
         if (c == QLatin1Char('"'))
             quoted = !quoted;
         else if (quoted)
             continue;
-        else if (c == QLatin1Char('\n') || c == QLatin1Char('\r'))
-            break;
         else if (c == QLatin1Char(','))
             ++commas;
         else if (c == QLatin1Char(';'))
@@ -202,8 +235,7 @@ class CsvSplitter {
 public:
     explicit CsvSplitter(QChar separator) : m_separator(separator) {}
 
-    template <typename OnRecord>
-    bool feed(QStringView text, OnRecord &&onRecord)
+    template <typename OnRecord> bool feed(QStringView text, OnRecord &&onRecord)
     {
         for (const QChar c : text) {
             if (m_quoted) {
@@ -243,8 +275,7 @@ public:
         return true;
     }
 
-    template <typename OnRecord>
-    bool finish(OnRecord &&onRecord)
+    template <typename OnRecord> bool finish(OnRecord &&onRecord)
     {
         m_quoted = false;
         if (m_field.isEmpty() && m_record.isEmpty() && !m_fieldQuoted)
@@ -275,8 +306,7 @@ private:
         m_fieldQuoted = false;
     }
 
-    template <typename OnRecord>
-    bool endRecord(OnRecord &&onRecord)
+    template <typename OnRecord> bool endRecord(OnRecord &&onRecord)
     {
         endField();
         QStringList record;
@@ -425,9 +455,9 @@ ReadSummary readCsv(QIODevice &in, const ContactSink &sink)
         const QString text = decoder.decode(chunk);
         if (!splitter) {
             head += text;
-            const bool lineComplete = head.contains(QLatin1Char('\n')) || head.contains(QLatin1Char('\r'));
-            // The separator is judged on as much of a long first line as is kept.
-            if (!lineComplete && !atEnd && head.size() < kMaxKeptLine)
+            // The separator is judged on the first record, or on as much of
+            // a long one as is kept: the same text however the file is read.
+            if (firstRecordEnd(head) < 0 && !atEnd && head.size() < kMaxKeptLine)
                 continue;
             splitter.emplace(detectSeparator(QStringView(head).left(kMaxKeptLine)));
             const bool goOn = splitter->feed(head, onRecord);

@@ -126,11 +126,31 @@ private slots:
     {
         ContactStore store;
         QVERIFY(store.open(newStore()));
-        const QByteArray file = "BEGIN:VCARD\r\nFN:甲" + QByteArray(kMaxKeptLine, ' ') + "\r\nEND:VCARD\r\n" + card("乙");
+        const QByteArray file =
+            "BEGIN:VCARD\r\nFN:甲" + QByteArray(kMaxKeptLine, ' ') + "\r\nEND:VCARD\r\n" + card("乙");
         const ImportReport report = importBytes(store, file, ContactFileKind::VCard);
         QCOMPARE(report.added, 1);
         QCOMPARE(report.skippedByReason.value(QStringLiteral("内容过长")), 1);
         QCOMPARE(store.recordAt(1).first(), QStringLiteral("乙"));
+    }
+
+    // A file of many refused rows lists the first of them, names shortened,
+    // and counts the rest.
+    void listsAFewSkippedContacts()
+    {
+        ContactStore store;
+        QVERIFY(store.open(newStore()));
+        const QByteArray longName(kMaxListedNameLength + 10, 'n');
+        const QByteArray file =
+            "姓名,手机\n" + longName + ",1\n" + QByteArray(",13900000001\n").repeated(kMaxListedSkipped + 99);
+        const ImportReport report = importBytes(store, file, ContactFileKind::Csv);
+        QCOMPARE(report.skippedCount, kMaxListedSkipped + 100);
+        QCOMPARE(report.skipped.size(), kMaxListedSkipped);
+        QCOMPARE(report.skipped.first().name,
+                 QString(kMaxListedNameLength, QLatin1Char('n')) + QStringLiteral("…"));
+        QVERIFY(
+            importSummaryText(report).contains(QStringLiteral("跳过 %1 个").arg(kMaxListedSkipped + 100)));
+        QVERIFY(importDetailsText(report).endsWith(QStringLiteral("……另有 100 个跳过的联系人没有列出。")));
     }
 
     void failedOrCancelledImportWritesNothing_data()

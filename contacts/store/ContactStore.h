@@ -25,6 +25,8 @@ constexpr int kFieldCount = 6;
 
 // Largest value one field may hold, in UTF-8 bytes. Larger values are refused.
 constexpr int kMaxFieldBytes = 64 * 1024;
+// Largest number of records one store holds.
+constexpr qint64 kMaxRecords = 10000000;
 
 // Result of checking a store file without opening it for use (wab check).
 struct StoreCheck {

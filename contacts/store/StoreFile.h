@@ -1,8 +1,8 @@
 #pragma once
 
 #include "contacts/store/Sealing.h"
-#include "contacts/store/StoreError.h"
 #include "contacts/store/Sqlite.h"
+#include "contacts/store/StoreError.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,9 +15,8 @@ constexpr int kFormatVersion = 1;
 // SQLite header field that marks a database as a contact store ("QNET").
 constexpr quint32 kApplicationId = 0x514E4554;
 constexpr int kStoreIdBytes = 16;
-// Capacity: records per store, and the largest row id before the numbering
-// would overflow. A file claiming more is over capacity or damaged.
-constexpr qint64 kMaxRecords = 10000000;
+// The largest row id before the numbering would overflow; a file claiming
+// more (or more than kMaxRecords records) is over capacity or damaged.
 constexpr qint64 kMaxRowId = qint64(1) << 53;
 
 enum class Probe { Ok, Missing, NotAFile, Unreadable, Empty, NotAStore, Truncated };
@@ -33,7 +32,7 @@ struct StoreMeta {
     QByteArray storeId;
     bool sealed = false; // a non-empty password protects the records
     KdfParams kdf;
-    QByteArray keyCheck; // the known text sealed under the key
+    QByteArray keyCheck;     // the known text sealed under the key
     QByteArray sealedDigest; // the record set's digest sealed under the key
 };
 
