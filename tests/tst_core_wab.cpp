@@ -6,6 +6,7 @@
 #include "support/DataRows.h"
 #include "support/RawSqlite.h"
 #include "support/StoreFiles.h"
+#include "support/StoreFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,16 +85,10 @@ private:
     {
         const QString file = path(name);
         QFile::remove(file);
-        ContactStore store;
-        if (!ContactStore::create(file, password) || !store.open(file, password))
-            return QString();
-        for (QStringList record : records) {
-            while (record.size() < quennet::kFieldCount)
-                record.append(QString());
-            if (!store.append(record))
-                return QString();
-        }
-        return file;
+        QList<QStringList> rows;
+        for (QStringList record : records)
+            rows << (record << QStringList(quennet::kFieldCount - record.size()));
+        return test::writeStore(file, password, rows) ? file : QString();
     }
 
     QStringList listed(const QString &store, const QByteArray &input = QByteArray())

@@ -238,17 +238,6 @@ class FaultsTest : public QObject {
         return m_lock->isHeld();
     }
 
-    QStringList storedNames() const
-    {
-        ContactStore probe;
-        if (!probe.open(store()))
-            return {QStringLiteral("<does not open: %1>").arg(storeErrorText(probe.lastError()))};
-        QStringList names;
-        for (int number = 1; number <= probe.recordCount(); ++number)
-            names << probe.fieldOf(number, FieldName);
-        return names;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -317,7 +306,8 @@ private slots:
 
         m_lock.reset(); // everything is still there
         if (!before.isEmpty())
-            QCOMPARE(storedNames(), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
+            QCOMPARE(test::storedNames(store()),
+                     QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
     }
 
     // The main window's add fails with its usual message; the list and the
@@ -357,7 +347,7 @@ private slots:
         session.store.close();
 
         m_lock.reset();
-        QCOMPARE(storedNames(), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
+        QCOMPARE(test::storedNames(store()), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
     }
 
     // An import that meets another program's write lock writes nothing, and
@@ -395,7 +385,7 @@ private slots:
         QVERIFY2(said.contains(storeErrorText(StoreError::Busy)), qPrintable(said));
         QVERIFY(writer.exec("ROLLBACK"));
         QCOMPARE(fileBytes(store()), before);
-        QCOMPARE(storedNames(), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
+        QCOMPARE(test::storedNames(store()), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
     }
 
     // A store path that is no file: the login says so and nothing else opens.

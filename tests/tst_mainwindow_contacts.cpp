@@ -94,15 +94,6 @@ Contacts queryContacts()
     };
 }
 
-// What a fresh store opened on the file holds, in record order.
-Contacts storedContacts(const QString &path)
-{
-    ContactStore store;
-    if (!store.open(path))
-        return {QStringList{QStringLiteral("<store does not open>")}};
-    return test::allRecords(store);
-}
-
 QStringList namesOf(const Contacts &contacts)
 {
     QStringList names;
@@ -157,7 +148,7 @@ public:
         ui::clearTestScripts();
     }
 
-    Contacts stored() const { return storedContacts(home.storeFile()); }
+    Contacts stored() const { return test::storedRecords(home.storeFile()); }
 
     // Types into every box that takes input; long values are pasted.
     void type(const QStringList &values)

@@ -77,19 +77,6 @@ qint64 randomDelayUs(qint64 fullRunUs)
     return QRandomGenerator::global()->bounded(fullRunUs * 11 / 10 + 1);
 }
 
-// The names of the records. A store with a record left marked deleted does
-// not open (a delete marks and purges in one transaction).
-QStringList storedNames(const QString &path, const QString &password)
-{
-    ContactStore store;
-    if (!store.open(path, password))
-        return {QStringLiteral("<does not open>")};
-    QStringList names;
-    for (store.goFirst(); !store.isAfterLast(); store.skip())
-        names << store.field(quennet::FieldName);
-    return names;
-}
-
 bool passesWabCheck(const QString &path, const QString &password, QByteArray *output)
 {
     QProcess check;
@@ -126,7 +113,7 @@ class SoakTest : public QObject {
         QByteArray output;
         QVERIFY2(passesWabCheck(m_store, password, &output), (QByteArray(what) + ": " + output).constData());
         // Both refuse a mark left behind: marking and purging commit together.
-        const QStringList names = storedNames(m_store, password);
+        const QStringList names = test::storedNames(m_store, password);
         const QSet<QString> stored(names.begin(), names.end());
         QCOMPARE(names.size(), stored.size());
         QSet<QString> expectedWith = m_names, expectedWithout = m_names;
@@ -195,7 +182,7 @@ private slots:
         const qint64 fullRun =
             timeOneRunUs(wabBinary(), wabArgs(QStringLiteral("delete"), {QStringLiteral("1")}), "\n");
         m_names = [&] {
-            const QStringList names = storedNames(m_store, QString());
+            const QStringList names = test::storedNames(m_store);
             return QSet<QString>(names.begin(), names.end());
         }();
         for (int round = 0; round < kKillsPerKind; ++round) {
@@ -275,7 +262,7 @@ private slots:
             if (!outcome.killed || QFile::exists(fresh)) {
                 QVERIFY2(passesWabCheck(fresh, QString(), &output),
                          (output + (outcome.killed ? " killed" : " ended")).constData());
-                QCOMPARE(storedNames(fresh, QString()), QStringList());
+                QCOMPARE(test::storedNames(fresh), QStringList());
             }
         }
         QFile::remove(fresh);

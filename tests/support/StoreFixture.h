@@ -5,6 +5,7 @@
 // holds.
 
 #include "contacts/store/ContactStore.h"
+#include "contacts/store/StoreError.h"
 
 #include <QDir>
 #include <QList>
@@ -69,6 +70,26 @@ inline QStringList allNames(const ContactStore &store)
     for (int number = 1; number <= store.recordCount(); ++number)
         names << store.fieldOf(number, 1);
     return names;
+}
+
+// Why a fresh store does not open on the file, as the one row of a result.
+inline QString notOpening(const ContactStore &store)
+{
+    return QStringLiteral("<does not open: %1>").arg(storeErrorText(store.lastError()));
+}
+
+// What a fresh store opened on the file holds: every record in order.
+inline QList<QStringList> storedRecords(const QString &path, const QString &password = QString())
+{
+    ContactStore store;
+    return store.open(path, password) ? allRecords(store) : QList<QStringList>{{notOpening(store)}};
+}
+
+// The names of those records.
+inline QStringList storedNames(const QString &path, const QString &password = QString())
+{
+    ContactStore store;
+    return store.open(path, password) ? allNames(store) : QStringList{notOpening(store)};
 }
 
 } // namespace quennet::test
