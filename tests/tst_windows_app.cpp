@@ -101,11 +101,9 @@ private slots:
     {
         test::SessionHome home;
         Owned<LoginWindow> window(new LoginWindow(home.session));
-        QCOMPARE(window->objectName(), QStringLiteral("登录窗口"));
-        QCOMPARE(window->windowTitle(), QStringLiteral("登录窗口"));
-        QCOMPARE(window->size(), QSize(210, 205));
+        designcheck::verifyFrameless(window.get(), QStringLiteral("登录窗口"), QStringLiteral("登录窗口"),
+                                     QSize(210, 205));
         QCOMPARE(window->minimumSize(), window->maximumSize());
-        QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
         QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
         verifyControls(window.get(),
                        {
@@ -132,10 +130,8 @@ private slots:
     {
         test::SessionHome home;
         Owned<MainWindow> window(new MainWindow(home.session));
-        QCOMPARE(window->objectName(), QStringLiteral("主窗口"));
-        QCOMPARE(window->windowTitle(), QStringLiteral("通讯录"));
-        QCOMPARE(window->size(), QSize(360, 367));
-        QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+        designcheck::verifyFrameless(window.get(), QStringLiteral("主窗口"), QStringLiteral("通讯录"),
+                                     QSize(360, 367));
         verifyControls(window.get(),
                        {
                            {"透明标签5", kLabel, QRect(8, 1, 72, 24), QStringLiteral("Quennet")},
@@ -289,9 +285,7 @@ private slots:
     {
         test::SessionHome home;
         AboutWindow window(home.session);
-        QCOMPARE(window.objectName(), QStringLiteral("关于窗口"));
-        QCOMPARE(window.size(), QSize(440, 400));
-        QVERIFY(window.windowFlags().testFlag(Qt::FramelessWindowHint));
+        designcheck::verifyFrameless(&window, QStringLiteral("关于窗口"), QString(), QSize(440, 400));
         QCOMPARE(window.palette().color(QPalette::Window), QColor(0x3A, 0x6E, 0xA5));
         verifyControls(&window, {
                                     {"透明标签1", kLabel, QRect(8, 8, 430, 360), QString()},

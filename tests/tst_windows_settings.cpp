@@ -71,16 +71,14 @@ const QString kDataHelp = QStringLiteral(
 // and close buttons, and 确定按钮 at the bottom.
 void verifySkinnedFrame(QDialog *window, const QString &name)
 {
-    QCOMPARE(window->objectName(), name);
+    designcheck::verifyFrameless(window, name, QString(), QSize(210, 205));
     verifyControls(window, {
                                {"透明标签2", kLabel, QRect(5, 2, 58, 22), QStringLiteral("设置密码")},
                                {"帮助按钮", kImage, QRect(165, 2, 19, 19), QString()},
                                {"关闭按钮", kImage, QRect(185, 2, 19, 19), QString()},
                                {"确定按钮", "QPushButton", QRect(55, 170, 100, 24), QStringLiteral("确  定")},
                            });
-    QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
     QCOMPARE(window->windowType(), Qt::Dialog);
-    QCOMPARE(window->size(), QSize(210, 205));
     QCOMPARE(window->minimumSize(), window->maximumSize());
     QCOMPARE(window->pos(), QPoint(50, 50));
     auto *title = window->findChild<QLabel *>(QStringLiteral("透明标签2"));

@@ -53,6 +53,17 @@ inline void verifyControls(QWidget *window, const QList<Designed> &controls, Sho
     }
 }
 
+// A skinned window without a system frame: its name, caption (null: not
+// checked) and size.
+inline void verifyFrameless(QWidget *window, const QString &name, const QString &caption, const QSize &size)
+{
+    QCOMPARE(window->objectName(), name);
+    if (!caption.isNull())
+        QCOMPARE(window->windowTitle(), caption);
+    QCOMPARE(window->size(), size);
+    QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+}
+
 // The control the Tab key moves to from widget.
 inline QWidget *nextTabStop(QWidget *widget)
 {
