@@ -25,6 +25,8 @@ const QString kTitle = QStringLiteral("温馨提示");
 const QPoint kSettingsButton(152 + 25, 171 + 11);
 const QPoint kCloseButton(185 + 9, 2 + 9);
 const QRect kList(5, 58, 200, 109);
+// 确定按钮 of the password and data management windows.
+const QPoint kConfirm(55 + 50, 170 + 12);
 
 bool isGone(const QString &id)
 {
@@ -61,10 +63,10 @@ bool answerMessage(const QString &title, const QStringList &keyNames, const QStr
 }
 
 // Opens the 设置 menu with its button and picks the item that many rows down.
-bool chooseSettingsItem(QProcess &process, const QPoint &mainWindow, int downs, QByteArray &log)
+bool chooseSettingsItem(test::QuennetRun &run, const QPoint &mainWindow, int downs)
 {
     x11test::click(mainWindow + kSettingsButton);
-    if (!test::waitForLine(process, QStringLiteral("window: 设置"), log))
+    if (!run.waitFor(QStringLiteral("window: 设置")))
         return false;
     QTest::qWait(300);
     // The mouse leaves the menu so that only the keys choose.
@@ -77,20 +79,27 @@ bool chooseSettingsItem(QProcess &process, const QPoint &mainWindow, int downs, 
     return true;
 }
 
-QPoint mainWindowOrigin(QProcess &process, QByteArray &log)
+QPoint mainWindowOrigin(test::QuennetRun &run)
 {
-    if (!test::waitForLine(process, QStringLiteral("window: 主窗口"), log))
+    if (!run.waitFor(QStringLiteral("window: 主窗口")))
         return QPoint(-1, -1);
     const QString id = x11test::findWindow(QStringLiteral("通讯录"));
     QTest::qWait(500);
     return id.isEmpty() ? QPoint(-1, -1) : x11test::windowPosition(id);
 }
 
-bool closeProgram(QProcess &process, const QPoint &mainWindow)
+bool closeProgram(test::QuennetRun &run, const QPoint &mainWindow)
 {
     x11test::click(mainWindow + kCloseButton);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    return run.endsCleanly();
+}
+
+// The X window with that title once it is up and painted (empty: none).
+QString settledWindow(const QString &title)
+{
+    const QString id = x11test::findWindow(title);
+    QTest::qWait(400);
+    return id;
 }
 
 } // namespace
@@ -114,51 +123,45 @@ private slots:
         // 设置 › 密码设置: the store has no password, so the new one and its
         // repetition are all the window needs.
         test::QuennetRun run(home.path(), QStringLiteral("xcb"), QStringLiteral("report"));
-        QPoint main = mainWindowOrigin(*run.process, run.log);
+        QPoint main = mainWindowOrigin(run);
         QVERIFY2(main.x() >= 0, run.log.constData());
-        QVERIFY(chooseSettingsItem(*run.process, main, 3, run.log));
-        QVERIFY2(test::waitForLine(*run.process, QStringLiteral("window: 密码设置窗口"), run.log),
-                 run.log.constData());
-        const QString passwordWindow = x11test::findWindow(QStringLiteral("设置密码"));
+        QVERIFY(chooseSettingsItem(run, main, 3));
+        QVERIFY2(run.waitFor(QStringLiteral("window: 密码设置窗口")), run.log.constData());
+        const QString passwordWindow = settledWindow(QStringLiteral("设置密码"));
         QVERIFY(!passwordWindow.isEmpty());
-        QTest::qWait(400);
         const QPoint origin = x11test::windowPosition(passwordWindow);
         x11test::click(origin + QPoint(100, 112 + 9));
         x11test::type(password);
         x11test::click(origin + QPoint(100, 147 + 9));
         x11test::type(password);
         x11test::screenshot(QStringLiteral("password-window"));
-        x11test::click(origin + QPoint(55 + 50, 170 + 12));
+        x11test::click(origin + kConfirm);
         QVERIFY(answerMessage(kTitle, {QStringLiteral("Return")}, QStringLiteral("password-changed")));
         QVERIFY(isGone(passwordWindow));
         QVERIFY(ContactStore::hasPassword(home.storeFile()));
-        QVERIFY(closeProgram(*run.process, main));
+        QVERIFY(closeProgram(run, main));
 
         // The next start asks for it.
         run.restart();
-        QVERIFY2(test::waitForLine(*run.process, QStringLiteral("window: 登录窗口"), run.log),
-                 run.log.constData());
-        const QString login = x11test::findWindow(QStringLiteral("登录窗口"));
+        QVERIFY2(run.waitFor(QStringLiteral("window: 登录窗口")), run.log.constData());
+        const QString login = settledWindow(QStringLiteral("登录窗口"));
         QVERIFY(!login.isEmpty());
-        QTest::qWait(400);
         x11test::click(x11test::windowPosition(login) + QPoint(100, 110));
         x11test::type(password);
         x11test::keys({QStringLiteral("Return")});
-        main = mainWindowOrigin(*run.process, run.log);
+        main = mainWindowOrigin(run);
         QVERIFY2(main.x() >= 0, run.log.constData());
 
         // 设置 › 导出数据 › backup to the offered wab.bak.
         const QString backup = home.file(QStringLiteral("wab.bak"));
-        QVERIFY(chooseSettingsItem(*run.process, main, 4, run.log));
-        QVERIFY2(test::waitForLine(*run.process, QStringLiteral("window: 数据管理窗口"), run.log),
-                 run.log.constData());
-        QString dataWindow = x11test::findWindow(QStringLiteral("设置密码"));
+        QVERIFY(chooseSettingsItem(run, main, 4));
+        QVERIFY2(run.waitFor(QStringLiteral("window: 数据管理窗口")), run.log.constData());
+        QString dataWindow = settledWindow(QStringLiteral("设置密码"));
         QVERIFY(!dataWindow.isEmpty());
-        QTest::qWait(400);
         QPoint data = x11test::windowPosition(dataWindow);
         x11test::click(data + QPoint(20, 124 + 10)); // 单选框4
         x11test::screenshot(QStringLiteral("data-window"));
-        x11test::click(data + QPoint(55 + 50, 170 + 12));
+        x11test::click(data + kConfirm);
         const QString dialog = x11test::findWindow(QStringLiteral("另存为"));
         QVERIFY(!dialog.isEmpty());
         QTest::qWait(600);
@@ -168,7 +171,6 @@ private slots:
                               QStringLiteral("backup-done")));
         QVERIFY(isGone(dataWindow));
         QVERIFY(QFile::exists(backup));
-        int code = -1;
         QProcess wab;
         wab.start(test::quennetBinary().replace(QStringLiteral("/quennet"), QStringLiteral("/wab")),
                   {QStringLiteral("check"), QStringLiteral("--password-stdin"), backup});
@@ -176,8 +178,7 @@ private slots:
         wab.write(password.toUtf8() + '\n');
         wab.closeWriteChannel();
         QVERIFY(wab.waitForFinished(20000));
-        code = wab.exitCode();
-        QCOMPARE(code, 0);
+        QCOMPARE(wab.exitCode(), 0);
         ContactStore restored;
         QVERIFY(restored.open(backup, password));
         QCOMPARE(restored.recordCount(), 6);
@@ -185,13 +186,12 @@ private slots:
 
         // Clearing: Yes at the first question, OK at the second.
         const QImage before = x11test::screenshot(QStringLiteral("before-clearing"));
-        QVERIFY(chooseSettingsItem(*run.process, main, 4, run.log));
-        dataWindow = x11test::findWindow(QStringLiteral("设置密码"));
+        QVERIFY(chooseSettingsItem(run, main, 4));
+        dataWindow = settledWindow(QStringLiteral("设置密码"));
         QVERIFY(!dataWindow.isEmpty());
-        QTest::qWait(400);
         data = x11test::windowPosition(dataWindow);
         x11test::click(data + QPoint(20, 146 + 10)); // 单选框5
-        x11test::click(data + QPoint(55 + 50, 170 + 12));
+        x11test::click(data + kConfirm);
         QVERIFY(answerMessage(kTitle, {QStringLiteral("y")}, QStringLiteral("clear-first")));
         // OK is the left one of the two buttons at the bottom right.
         QVERIFY(answerMessage(kTitle, {}, QStringLiteral("clear-second"), QPoint(116, 23)));
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(cleared.open(home.storeFile(), password));
         QCOMPARE(cleared.recordCount(), 0);
         cleared.close();
-        QVERIFY(closeProgram(*run.process, main));
+        QVERIFY(closeProgram(run, main));
     }
 };
 
