@@ -42,13 +42,8 @@ const QString kPassword = QStringLiteral("口令1");
 
 QList<QStringList> sampleContacts()
 {
-    return {
-        test::Person(QStringLiteral("张三")).mobile(QStringLiteral("13900000001")),
-        test::Person(QStringLiteral("A&B <b>")).mobile(QStringLiteral("  ")).phone(QStringLiteral("010  1")),
-        test::Person(QStringLiteral("王喆"))
-            .qq(QStringLiteral("10001"))
-            .email(QStringLiteral("w@example.com"))
-            .address(QStringLiteral("北京\"东城\""))};
+    return {test::Person("张三").mobile("13900000001"), test::Person("A&B <b>").mobile("  ").phone("010  1"),
+            test::Person("王喆").qq("10001").email("w@example.com").address("北京\"东城\"")};
 }
 
 // The page the writer gives for the store's contacts under options.

@@ -31,30 +31,23 @@ using Contacts = QList<QStringList>;
 Contacts fiveContacts()
 {
     return {
-        test::Person(QStringLiteral("张三"))
-            .phone(QStringLiteral("010-1111"))
-            .mobile(QStringLiteral("13800000001"))
-            .qq(QStringLiteral("10001"))
-            .email(QStringLiteral("zs@example.com"))
-            .address(QStringLiteral("北京")),
-        test::Person(QStringLiteral("李四"))
-            .phone(QStringLiteral("010-2222"))
-            .mobile(QStringLiteral("13800000002"))
-            .qq(QStringLiteral("10002"))
-            .email(QStringLiteral("ls@example.com"))
-            .address(QStringLiteral("上海")),
+        test::Person("张三")
+            .phone("010-1111")
+            .mobile("13800000001")
+            .qq("10001")
+            .email("zs@example.com")
+            .address("北京"),
+        test::Person("李四")
+            .phone("010-2222")
+            .mobile("13800000002")
+            .qq("10002")
+            .email("ls@example.com")
+            .address("上海"),
         // No phone: an empty typed phone finds this one.
-        test::Person(QStringLiteral("王五"))
-            .mobile(QStringLiteral("13800000003"))
-            .qq(QStringLiteral("10003"))
-            .address(QStringLiteral("广州")),
+        test::Person("王五").mobile("13800000003").qq("10003").address("广州"),
         // No mobile and no QQ.
-        test::Person(QStringLiteral("赵六")).phone(QStringLiteral("010-4444")),
-        test::Person(QStringLiteral("孙七"))
-            .phone(QStringLiteral("010-5555"))
-            .mobile(QStringLiteral("13800000005"))
-            .qq(QStringLiteral("10005"))
-            .address(QStringLiteral("深圳")),
+        test::Person("赵六").phone("010-4444"),
+        test::Person("孙七").phone("010-5555").mobile("13800000005").qq("10005").address("深圳"),
     };
 }
 
@@ -62,35 +55,14 @@ Contacts fiveContacts()
 Contacts queryContacts()
 {
     return {
-        test::Person(QStringLiteral("陈一"))
-            .phone(QStringLiteral("010-1"))
-            .mobile(QStringLiteral("13800000001"))
-            .qq(QStringLiteral("101")),
-        test::Person(QStringLiteral("林二"))
-            .phone(QStringLiteral("010-2"))
-            .mobile(QStringLiteral("13800000002"))
-            .qq(QStringLiteral("102")),
-        test::Person(QStringLiteral("周三"))
-            .phone(QStringLiteral("010-3"))
-            .mobile(QStringLiteral("13800000003"))
-            .qq(QStringLiteral("qq103")),
-        test::Person(QStringLiteral("吴四")).mobile(QStringLiteral("13800000004")).qq(QStringLiteral("104")),
-        test::Person(QStringLiteral("郑五"))
-            .phone(QStringLiteral("010-2"))
-            .mobile(QStringLiteral("13800000005"))
-            .qq(QStringLiteral("105")),
-        test::Person(QStringLiteral("冯六"))
-            .phone(QStringLiteral("010-6"))
-            .mobile(QStringLiteral("13800000006"))
-            .qq(QStringLiteral("106")),
-        test::Person(QStringLiteral("周三"))
-            .phone(QStringLiteral("010-7"))
-            .mobile(QStringLiteral("13800000007"))
-            .qq(QStringLiteral("107")),
-        test::Person(QStringLiteral("蒋八"))
-            .phone(QStringLiteral("010-8"))
-            .mobile(QStringLiteral("13800000002"))
-            .qq(QStringLiteral("108")),
+        test::Person("陈一").phone("010-1").mobile("13800000001").qq("101"),
+        test::Person("林二").phone("010-2").mobile("13800000002").qq("102"),
+        test::Person("周三").phone("010-3").mobile("13800000003").qq("qq103"),
+        test::Person("吴四").mobile("13800000004").qq("104"),
+        test::Person("郑五").phone("010-2").mobile("13800000005").qq("105"),
+        test::Person("冯六").phone("010-6").mobile("13800000006").qq("106"),
+        test::Person("周三").phone("010-7").mobile("13800000007").qq("107"),
+        test::Person("蒋八").phone("010-8").mobile("13800000002").qq("108"),
     };
 }
 
@@ -244,44 +216,39 @@ private slots:
 
         QTest::newRow("every field empty") << test::Person(QString()) << noName;
         QTest::newRow("name checked before a duplicate phone")
-            << test::Person(QString()).phone(QStringLiteral("010-2222")) << noName;
-        QTest::newRow("existing name, all else new") << test::Person(QStringLiteral("李四"))
+            << test::Person(QString()).phone("010-2222") << noName;
+        QTest::newRow("existing name, all else new") << test::Person("李四")
                                                             .phone(newPhone)
-                                                            .mobile(QStringLiteral("13912345678"))
-                                                            .qq(QStringLiteral("999"))
-                                                            .email(QStringLiteral("x@y"))
-                                                            .address(QStringLiteral("某地"))
+                                                            .mobile("13912345678")
+                                                            .qq("999")
+                                                            .email("x@y")
+                                                            .address("某地")
                                                      << sameName;
         QTest::newRow("existing name with a trailing space is new")
-            << test::Person(QStringLiteral("李四 ")).phone(newPhone) << added;
-        QTest::newRow("phone of another contact")
-            << test::Person(newName).phone(QStringLiteral("010-2222")) << samePhone;
+            << test::Person("李四 ").phone(newPhone) << added;
+        QTest::newRow("phone of another contact") << test::Person(newName).phone("010-2222") << samePhone;
         QTest::newRow("duplicate phone reported before a short mobile")
-            << test::Person(newName).phone(QStringLiteral("010-2222")).mobile(QStringLiteral("123"))
-            << samePhone;
+            << test::Person(newName).phone("010-2222").mobile("123") << samePhone;
         QTest::newRow("mobile of another contact")
-            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("13800000005")) << sameMobile;
+            << test::Person(newName).phone(newPhone).mobile("13800000005") << sameMobile;
         QTest::newRow("mobile of 10 digits")
-            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("1380000000")) << mobileLength;
+            << test::Person(newName).phone(newPhone).mobile("1380000000") << mobileLength;
         QTest::newRow("mobile of six Chinese characters (12 bytes)")
-            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("一二三四五六")) << mobileLength;
+            << test::Person(newName).phone(newPhone).mobile("一二三四五六") << mobileLength;
         QTest::newRow("mobile of 11 letters")
-            << test::Person(newName).phone(newPhone).mobile(QStringLiteral("abcdefghijk")) << added;
+            << test::Person(newName).phone(newPhone).mobile("abcdefghijk") << added;
         QTest::newRow("empty mobile, QQ of 10 digits")
-            << test::Person(newName).phone(newPhone).qq(QStringLiteral("1234567890")) << qqLength;
+            << test::Person(newName).phone(newPhone).qq("1234567890") << qqLength;
         QTest::newRow("empty mobile, QQ of 9 digits")
-            << test::Person(newName).phone(newPhone).qq(QStringLiteral("123456789")) << added;
-        QTest::newRow("QQ of another contact") << test::Person(newName)
-                                                      .phone(newPhone)
-                                                      .mobile(QStringLiteral("13911112222"))
-                                                      .qq(QStringLiteral("10002"))
-                                               << sameQQ;
+            << test::Person(newName).phone(newPhone).qq("123456789") << added;
+        QTest::newRow("QQ of another contact")
+            << test::Person(newName).phone(newPhone).mobile("13911112222").qq("10002") << sameQQ;
         // An empty phone finds 王五, who has none; his mobile is compared.
         QTest::newRow("empty phone finds the contact without one")
-            << test::Person(newName).mobile(QStringLiteral("13800000003")) << sameMobile;
+            << test::Person(newName).mobile("13800000003") << sameMobile;
         // Only that one record is compared, so 张三's mobile goes unnoticed.
         QTest::newRow("only the record found is compared")
-            << test::Person(newName).mobile(QStringLiteral("13800000001")) << added;
+            << test::Person(newName).mobile("13800000001") << added;
     }
 
     void addingChecks()

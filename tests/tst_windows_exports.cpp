@@ -46,18 +46,10 @@ QByteArray crlfLines(const QStringList &lines)
 
 QList<QStringList> contacts()
 {
-    return {test::Person(QStringLiteral("朱镕基"))
-                .mobile(QStringLiteral("13900000001"))
-                .phone(QStringLiteral("007")),
-            test::Person(QStringLiteral("<b>王喆"))
-                .mobile(QStringLiteral("13900000002"))
-                .qq(QStringLiteral("12345"))
-                .email(QStringLiteral("a&b@x.cn")),
-            test::Person(QStringLiteral("陈堃"))
-                .mobile(QStringLiteral("13900000003"))
-                .address(QStringLiteral("北京  \"东城\"")),
-            test::Person(QStringLiteral("李四")).mobile(QStringLiteral("13900000004")),
-            test::Person(QStringLiteral("张三")).mobile(QStringLiteral("13900000005"))};
+    return {test::Person("朱镕基").mobile("13900000001").phone("007"),
+            test::Person("<b>王喆").mobile("13900000002").qq("12345").email("a&b@x.cn"),
+            test::Person("陈堃").mobile("13900000003").address("北京  \"东城\""),
+            test::Person("李四").mobile("13900000004"), test::Person("张三").mobile("13900000005")};
 }
 
 // Selects the option in the data management window and presses 确定按钮.
