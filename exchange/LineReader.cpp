@@ -47,13 +47,25 @@ qsizetype LineReader::findLineEnd(const char *start, qsizetype size)
     return -1;
 }
 
+// Length of the line that ends at `end` together with its line end.
+qsizetype LineReader::withLineEnd(const char *start, qsizetype end, qsizetype left)
+{
+    const bool crlf = start[end] == '\r' && end + 1 < left && start[end + 1] == '\n';
+    return end + (crlf ? 2 : 1);
+}
+
+void LineReader::advance(qsizetype bytes)
+{
+    m_pos += bytes;
+    m_consumed += bytes;
+    m_scanned = 0;
+}
+
 void LineReader::take(QByteArrayView *line, qsizetype length, qsizetype skip)
 {
     m_cut = length > m_maxLine;
     *line = QByteArrayView(m_buffer.constData() + m_pos, qMin(length, m_maxLine));
-    m_pos += skip;
-    m_consumed += skip;
-    m_scanned = 0;
+    advance(skip);
 }
 
 bool LineReader::next(QByteArrayView *line)
@@ -65,8 +77,7 @@ bool LineReader::next(QByteArrayView *line)
         const qsizetype left = m_buffer.size() - m_pos;
         const qsizetype end = findLineEnd(start, left);
         if (end >= 0) {
-            const bool crlf = start[end] == '\r' && end + 1 < left && start[end + 1] == '\n';
-            take(line, end, end + (crlf ? 2 : 1));
+            take(line, end, withLineEnd(start, end, left));
             return true;
         }
         if (left > m_maxLine) {
@@ -93,17 +104,10 @@ void LineReader::skipRestOfCutLine()
         const qsizetype left = m_buffer.size() - m_pos;
         const qsizetype end = findLineEnd(start, left);
         if (end >= 0) {
-            const bool crlf = start[end] == '\r' && end + 1 < left && start[end + 1] == '\n';
-            const qsizetype skip = end + (crlf ? 2 : 1);
-            m_pos += skip;
-            m_consumed += skip;
-            m_scanned = 0;
+            advance(withLineEnd(start, end, left));
             return;
         }
-        // All but a CR at the end, which may begin a CR LF.
-        m_pos += m_scanned;
-        m_consumed += m_scanned;
-        m_scanned = 0;
+        advance(m_scanned); // all but a CR at the end, which may begin a CR LF
         if (m_end)
             return;
         fill();

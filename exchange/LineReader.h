@@ -26,6 +26,8 @@ public:
 private:
     bool fill();
     qsizetype findLineEnd(const char *start, qsizetype size);
+    static qsizetype withLineEnd(const char *start, qsizetype end, qsizetype left);
+    void advance(qsizetype bytes);
     void take(QByteArrayView *line, qsizetype length, qsizetype skip);
     void skipRestOfCutLine();
 

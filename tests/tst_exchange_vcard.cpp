@@ -6,6 +6,7 @@
 #include "exchange/CsvWriter.h"
 #include "exchange/VCardReader.h"
 #include "exchange/VCardWriter.h"
+#include "support/ContactReading.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -38,14 +39,8 @@ struct Reading {
 
 Reading readWith(ReadSummary (*reader)(const QByteArray &, const ContactSink &), const QByteArray &bytes)
 {
-    QList<ReadContact> read;
-    Reading result;
-    result.summary = reader(bytes, [&read](ReadContact &&c) {
-        read << c;
-        return true;
-    });
-    result.contacts = contactsOf(read);
-    return result;
+    const test::ReadAll read = test::readAll([&](const ContactSink &sink) { return reader(bytes, sink); });
+    return {read.summary, contactsOf(read.contacts)};
 }
 
 QByteArray crlf(QByteArray text)
@@ -60,41 +55,6 @@ QStringList values(const rules::ContactInput &c)
 
 using BytesReader = ReadSummary (*)(const QByteArray &, const ContactSink &);
 using DeviceReader = ReadSummary (*)(QIODevice &, const ContactSink &);
-
-// Hands its bytes over one per read, as a slow device may.
-class OneByteDevice : public QIODevice {
-public:
-    explicit OneByteDevice(const QByteArray &bytes) : m_bytes(bytes) { open(ReadOnly | Unbuffered); }
-    qint64 size() const override { return m_bytes.size(); }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        if (maxSize <= 0 || pos() >= m_bytes.size())
-            return 0;
-        *data = m_bytes.at(pos());
-        return 1;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_bytes;
-};
-
-struct Found {
-    ReadSummary summary;
-    QList<ReadContact> contacts;
-};
-
-template <typename Read> Found readFound(Read &&read)
-{
-    Found found;
-    found.summary = read([&found](ReadContact &&c) {
-        found.contacts << c;
-        return true;
-    });
-    return found;
-}
 
 QList<bool> cutsOf(const QList<ReadContact> &read)
 {
@@ -330,9 +290,10 @@ private slots:
         QFETCH(QByteArray, file);
         const BytesReader whole = csv ? readCsvBytes : readVCardBytes;
         const DeviceReader pieces = csv ? readCsv : readVCards;
-        const Found one = readFound([&](const ContactSink &sink) { return whole(file, sink); });
-        OneByteDevice device(file);
-        const Found other = readFound([&](const ContactSink &sink) { return pieces(device, sink); });
+        const test::ReadAll one = test::readAll([&](const ContactSink &sink) { return whole(file, sink); });
+        test::TrickleDevice device(file, 1);
+        const test::ReadAll other =
+            test::readAll([&](const ContactSink &sink) { return pieces(device, sink); });
         QCOMPARE(other.summary.refused, one.summary.refused);
         QCOMPARE(other.summary.dropped, one.summary.dropped);
         QCOMPARE(other.contacts.size(), one.contacts.size());
@@ -381,7 +342,7 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(QList<bool>, cuts);
         const BytesReader read = csv ? readCsvBytes : readVCardBytes;
-        const Found found = readFound([&](const ContactSink &sink) { return read(file, sink); });
+        const test::ReadAll found = test::readAll([&](const ContactSink &sink) { return read(file, sink); });
         QCOMPARE(cutsOf(found.contacts), cuts);
         if (cuts.size() > 1)
             QCOMPARE(found.contacts.last().fields.name, QStringLiteral("last"));
