@@ -12,6 +12,7 @@
 #include "support/Messages.h"
 #include "support/Person.h"
 #include "support/ProgramDirectory.h"
+#include "support/Sessions.h"
 #include "support/StoreFiles.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
@@ -37,25 +38,6 @@ const QString kNoOldPassword = QStringLiteral("原始密码为空！请直接输
 const QString kClearFirst = QStringLiteral("此选项将删除您通讯录中所有的联系人哦！是否要继续？");
 const QString kClearSecond = QStringLiteral("不好意思！您真的确定要清空所有联系人吗？");
 
-// Runs the window modally; inside its loop `act` runs, then, when the window
-// is still open, `whileOpen` and a close. Returns the window's result, or -1
-// when it stayed open.
-int runWindow(QDialog *window, const std::function<void()> &act, const std::function<void()> &whileOpen = {})
-{
-    bool leftOpen = false;
-    ui::ModalScript::setNextHandler([&](QDialog *shown) {
-        act();
-        if (shown->isVisible()) {
-            leftOpen = true;
-            if (whileOpen)
-                whileOpen();
-            shown->done(-1);
-        }
-    });
-    const int result = ui::execModal(window);
-    return leftOpen ? -1 : result;
-}
-
 // Which password opens the file now ("" for none); null when neither does.
 QString passwordThatOpens(const QString &path, const QStringList &candidates)
 {
@@ -72,22 +54,15 @@ QString passwordThatOpens(const QString &path, const QStringList &candidates)
 class SettingsMaintenanceTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::ProgramDirectory> m_home;
+    test::Sessions m_sessions;
     std::unique_ptr<Session> m_session;
 
     // A program directory whose store holds count contacts, opened with its
     // password as the login leaves it.
     bool openSession(const QString &password, int count = 3)
     {
-        m_session.reset();
-        m_home = std::make_unique<test::ProgramDirectory>(false);
-        if (!m_home->createStore(password, test::numberedContacts(count)))
-            return false;
-        m_session = std::make_unique<Session>(m_home->path());
-        if (!m_session->store.open(m_home->storeFile(), password))
-            return false;
-        m_session->loginCredential = m_session->store.credential();
-        return true;
+        m_session = m_sessions.loggedIn(password, test::numberedContacts(count));
+        return m_session != nullptr;
     }
 
 private slots:
@@ -153,7 +128,7 @@ private slots:
         QFETCH(int, focusAfter);
         QFETCH(QString, loginAfter);
         QVERIFY(openSession(storePassword));
-        const QString path = m_home->storeFile();
+        const QString path = m_session->dir.storeFile();
         const QByteArray before = readAll(path);
 
         PasswordWindow window(*m_session);
@@ -173,7 +148,7 @@ private slots:
         QWidget *focusBefore = nullptr;
         QStringList boxes;
         QWidget *focus = nullptr;
-        const int result = runWindow(
+        const int result = test::runWindow(
             &window,
             [&] {
                 focusBefore = window.focusWidget();
@@ -241,7 +216,7 @@ private slots:
         QVERIFY(m_session->store.copyTo(backup));
         const QByteArray oldBackup = readAll(backup);
         QVERIFY(m_session->store.append(test::Person(QStringLiteral("新来的"))));
-        const QByteArray storeBytes = readAll(m_home->storeFile());
+        const QByteArray storeBytes = readAll(m_session->dir.storeFile());
 
         DataWindow window(*m_session);
         window.created();
@@ -251,7 +226,7 @@ private slots:
             ui::FileDialog::setNextFileName(chosen);
         if (failHalfWay)
             ContactStoreTestAccess::failCopyAfter(m_session->store, storeBytes.size() / 2);
-        const int result = runWindow(&window, [&] { window.确定按钮->click(); });
+        const int result = test::runWindow(&window, [&] { window.确定按钮->click(); });
 
         // The dialog is set up as offered, in the program directory.
         QCOMPARE(ui::FileDialog::shownCount(), 1);
@@ -268,16 +243,16 @@ private slots:
             QCOMPARE(ui::MessageBoxScript::last().style, written.isNull() ? 0x10 : 0x40);
         }
         QCOMPARE(result, written.isNull() ? -1 : int(DataWindow::OptionDone));
-        QCOMPARE(readAll(m_home->storeFile()), storeBytes);
+        QCOMPARE(readAll(m_session->dir.storeFile()), storeBytes);
         if (!written.isNull()) {
-            QCOMPARE(readAll(m_home->file(written)), storeBytes);
+            QCOMPARE(readAll(m_session->dir.file(written)), storeBytes);
             ContactStore restored;
-            QVERIFY(restored.open(m_home->file(written), QStringLiteral("备份密码")));
+            QVERIFY(restored.open(m_session->dir.file(written), QStringLiteral("备份密码")));
             QCOMPARE(restored.recordCount(), 4);
         } else {
             QCOMPARE(readAll(backup), oldBackup);
         }
-        QCOMPARE(QDir(m_home->path()).entryList(QDir::Files).size(),
+        QCOMPARE(QDir(m_session->dir.path()).entryList(QDir::Files).size(),
                  written.isNull() || written == "wab.bak" ? 2 : 3);
         QVERIFY(m_session->store.isOpen());
     }
@@ -314,7 +289,7 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(bool, cleared);
         QVERIFY(openSession(QString(), records));
-        const QByteArray before = readAll(m_home->storeFile());
+        const QByteArray before = readAll(m_session->dir.storeFile());
         DataWindow window(*m_session);
         window.created();
         window.单选框5->setChecked(true);
@@ -322,7 +297,7 @@ private slots:
             ui::MessageBoxScript::setNextAnswer(answer);
         if (failCommit)
             ContactStoreTestAccess::failNextCommit(m_session->store);
-        const int result = runWindow(&window, [&] { window.确定按钮->click(); });
+        const int result = test::runWindow(&window, [&] { window.确定按钮->click(); });
 
         QCOMPARE(test::shownTexts(), messages);
         const QList<int> styles{0x124, 0x131, 0x40};
@@ -333,9 +308,9 @@ private slots:
         QCOMPARE(result, cleared ? int(DataWindow::StoreCleared) : -1);
         QCOMPARE(m_session->store.recordCount(), cleared ? 0 : records);
         if (!cleared)
-            QCOMPARE(readAll(m_home->storeFile()), before);
+            QCOMPARE(readAll(m_session->dir.storeFile()), before);
         ContactStore reopened;
-        QVERIFY(reopened.open(m_home->storeFile()));
+        QVERIFY(reopened.open(m_session->dir.storeFile()));
         QCOMPARE(reopened.recordCount(), cleared ? 0 : records);
     }
 

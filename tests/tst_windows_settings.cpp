@@ -11,6 +11,7 @@
 #include "support/DataRows.h"
 #include "support/Messages.h"
 #include "support/Person.h"
+#include "support/ProgramDirectory.h"
 #include "support/Sessions.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
@@ -130,18 +131,10 @@ void verifyNoOverlap(QWidget *window)
 // window was closed with (-1 when the click left it open).
 int runAndClick(QDialog *window, const QString &buttonName)
 {
-    bool leftOpen = false;
-    ui::ModalScript::setNextHandler([&](QDialog *shown) {
-        auto *button = shown->findChild<QAbstractButton *>(buttonName);
-        if (button)
+    return test::runWindow(window, [&] {
+        if (auto *button = window->findChild<QAbstractButton *>(buttonName))
             button->click();
-        if (shown->isVisible()) {
-            leftOpen = true;
-            shown->done(-1);
-        }
     });
-    const int result = ui::execModal(window);
-    return leftOpen ? -1 : result;
 }
 
 QStringList itemTexts(const QComboBox *box)

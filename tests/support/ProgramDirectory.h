@@ -10,10 +10,13 @@
 #include "ui/Modal.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <functional>
 
 namespace quennet::test {
 
@@ -44,6 +47,26 @@ inline bool copyDir(const QString &from, const QString &to)
         if (!QFile::copy(source.filePath(name), to + QLatin1Char('/') + name))
             return false;
     return true;
+}
+
+// Runs the window modally; inside its loop `act` runs, then, when the window
+// is still open, `whileOpen` and a close. Returns the window's result, or -1
+// when it stayed open.
+inline int runWindow(QDialog *window, const std::function<void()> &act,
+                     const std::function<void()> &whileOpen = {})
+{
+    bool leftOpen = false;
+    ui::ModalScript::setNextHandler([&](QDialog *shown) {
+        act();
+        if (shown->isVisible()) {
+            leftOpen = true;
+            if (whileOpen)
+                whileOpen();
+            shown->done(-1);
+        }
+    });
+    const int result = ui::execModal(window);
+    return leftOpen ? -1 : result;
 }
 
 // A fresh program directory; with skins and Help.html unless told otherwise.
