@@ -76,10 +76,8 @@ QList<QStringList> sampleRows(int count, const QString &tag)
 // and holds exactly the expected records.
 bool opensAsExpected(const QString &path, const QString &password, const QList<QStringList> &expected)
 {
-    if (ContactStore::hasPassword(path) != !password.isEmpty())
-        return false;
-    ContactStore store;
-    return store.open(path, password) && allRecords(store) == expected;
+    return ContactStore::hasPassword(path) == !password.isEmpty() &&
+           test::storedRecords(path, password) == expected;
 }
 
 bool containsAnyForm(const QByteArray &bytes, const QString &text)

@@ -32,6 +32,8 @@ using namespace quennet;
 namespace {
 
 const QString kNewName = QStringLiteral("新联系人");
+// What every fault leaves in the store.
+const QStringList kStoredNames{QStringLiteral("张三"), QStringLiteral("李四")};
 const QString kAddFailed = QStringLiteral("添加联系人失败！");
 const QString kLoginFailed = QStringLiteral("登录失败！请检查数据库是否存在！");
 
@@ -306,8 +308,7 @@ private slots:
 
         m_lock.reset(); // everything is still there
         if (!before.isEmpty())
-            QCOMPARE(test::storedNames(store()),
-                     QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
+            QCOMPARE(test::storedNames(store()), kStoredNames);
     }
 
     // The main window's add fails with its usual message; the list and the
@@ -347,7 +348,7 @@ private slots:
         session.store.close();
 
         m_lock.reset();
-        QCOMPARE(test::storedNames(store()), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
+        QCOMPARE(test::storedNames(store()), kStoredNames);
     }
 
     // An import that meets another program's write lock writes nothing, and
@@ -385,7 +386,7 @@ private slots:
         QVERIFY2(said.contains(storeErrorText(StoreError::Busy)), qPrintable(said));
         QVERIFY(writer.exec("ROLLBACK"));
         QCOMPARE(fileBytes(store()), before);
-        QCOMPARE(test::storedNames(store()), QStringList({QStringLiteral("张三"), QStringLiteral("李四")}));
+        QCOMPARE(test::storedNames(store()), kStoredNames);
     }
 
     // A store path that is no file: the login says so and nothing else opens.
