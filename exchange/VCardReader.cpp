@@ -31,11 +31,24 @@ struct Card {
     std::vector<Property> properties;
     bool cut = false; // properties past what the reader keeps were left out
 
+    void clear()
+    {
+        text.clear();
+        properties.clear();
+        cut = false;
+    }
+
     // What the card takes, with what each property costs besides its text.
     size_t kept() const { return text.size() + properties.size() * sizeof(Property); }
 
-    QByteArrayView params(const Property &p) const { return {text.data() + p.paramsAt, qsizetype(p.paramsSize)}; }
-    QByteArrayView value(const Property &p) const { return {text.data() + p.valueAt, qsizetype(p.valueSize)}; }
+    QByteArrayView params(const Property &p) const
+    {
+        return {text.data() + p.paramsAt, qsizetype(p.paramsSize)};
+    }
+    QByteArrayView value(const Property &p) const
+    {
+        return {text.data() + p.valueAt, qsizetype(p.valueSize)};
+    }
 };
 
 struct Params {
@@ -265,7 +278,9 @@ private:
         for (const Property &p : m_props)
             if (p.name == "VERSION") {
                 const QByteArrayView v = m_card.value(p).trimmed();
-                m_version = v.startsWith("2") ? Version::V21 : v.startsWith("4") ? Version::V40 : Version::V30;
+                m_version = v.startsWith("2")   ? Version::V21
+                            : v.startsWith("4") ? Version::V40
+                                                : Version::V30;
             }
     }
 
@@ -274,7 +289,8 @@ private:
     {
         for (const Property &p : m_props)
             if (p.name == "X-ABLABEL" && !p.group.empty())
-                m_labels.insert(QString::fromLatin1(p.group.c_str()), QString::fromUtf8(m_card.value(p)).toLower());
+                m_labels.insert(QString::fromLatin1(p.group.c_str()),
+                                QString::fromUtf8(m_card.value(p)).toLower());
     }
 
     Params params(size_t i) const { return parseParams(m_card.params(m_props[i])); }
@@ -624,9 +640,7 @@ private:
         m_inCard = true;
         m_sawCard = true;
         m_nested = 0;
-        m_card.text.clear();
-        m_card.properties.clear();
-        m_card.cut = false;
+        m_card.clear();
     }
 
     bool finishCard()
@@ -637,9 +651,7 @@ private:
         contact.fields = mapper.map();
         contact.cut = mapper.cut();
         contact.number = ++m_cardNumber;
-        m_card.text.clear();
-        m_card.properties.clear();
-        m_card.cut = false;
+        m_card.clear();
         ++m_summary.contacts;
         if (!m_sink(std::move(contact))) {
             m_summary.stopped = true;
