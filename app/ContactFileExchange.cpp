@@ -117,6 +117,7 @@ void ContactFileExchange::importFile(const QString &path)
     Session &session = m_window.session();
     exchange::ImportReport report;
     {
+        const MainWindow::FollowingPaused paused(m_window);
         ui::Progress progress(&m_window, kImportTitle,
                               QStringLiteral("正在导入 %1 …").arg(QFileInfo(path).fileName()));
         report = exchange::importContactFile(session.store, path,

@@ -6,6 +6,7 @@
 #include "app/MenuPictures.h"
 #include "app/Program.h"
 #include "app/SingleInstance.h"
+#include "contacts/ContactRules.h"
 #include "contacts/Session.h"
 #include "settings/DataWindow.h"
 #include "settings/PasswordWindow.h"
@@ -14,6 +15,7 @@
 #include "ui/MessageBox.h"
 #include "ui/Skin.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -40,6 +42,9 @@ constexpr int kFewRows = 7;
 
 const QRect kListDesignGeometry(229, 58, 107, 38);
 const QRect kListGeometry(5, 58, 200, 109);
+// How often the idle window looks whether another program changed the store:
+// one read of the file header.
+constexpr int kFollowIntervalMs = 1000;
 
 QLineEdit *makeEditBox(QWidget *parent, const QString &name, const QRect &geometry)
 {
@@ -66,6 +71,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent)
     buildButtons();
     buildKeypad();
     时钟1 = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
+    m_followTimer = ui::makeTimer(this, QStringLiteral("followTimer"), kFollowIntervalMs);
     超级菜单1 = new MenuPictures(this, QStringLiteral("超级菜单1"));
     buildMenus();
     connectEvents();
@@ -292,6 +298,7 @@ void MainWindow::connectEvents()
             &MainWindow::超级列表框_selectionChanged);
     超级列表框->viewport()->installEventFilter(this);
     connect(时钟1, &QTimer::timeout, this, &MainWindow::时钟1_fired);
+    connect(m_followTimer, &QTimer::timeout, this, &MainWindow::followByItself);
 }
 
 // --- created -----------------------------------------------------------------
@@ -387,22 +394,99 @@ void MainWindow::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
+void MainWindow::followOtherPrograms()
+{
+    syncWithFile();
+}
+
+void MainWindow::followByItself()
+{
+    // Not while a dialog, menu or long step of ours is open: the operation
+    // that opened it goes on with the records it read.
+    if (m_followingPaused > 0 || QApplication::activeModalWidget() || QApplication::activePopupWidget() ||
+        anyOtherWindowShown())
+        return;
+    syncWithFile();
+}
+
 void MainWindow::syncWithFile()
 {
     ContactStore &store = m_session.store;
-    bool reloaded = false;
-    if (!store.isOpen() || (store.refresh(&reloaded) && !reloaded))
+    if (!store.isOpen())
         return;
+    const Positions before = positions();
+    bool reloaded = false;
+    store.refresh(&reloaded);
+    // A write also reads in what others committed before it goes on.
+    if (!reloaded && store.reloadCount() == m_reloadsFollowed)
+        return;
+    followReload(before);
+}
+
+MainWindow::Positions MainWindow::positions() const
+{
+    const ContactStore &store = m_session.store;
+    auto at = [&store](int number) {
+        return Position{store.rowIdAt(number), number, number > store.recordCount()};
+    };
+    return {at(store.recordNumber()), at(m_session.form.selectedRecord),
+            超级列表框->selectionModel()->hasSelection()};
+}
+
+int MainWindow::numberAfterReload(const Position &before) const
+{
+    const ContactStore &store = m_session.store;
+    if (const int now = store.numberOf(before.rowId); now > 0)
+        return now;
+    if (before.afterLast)
+        return store.recordCount() + 1;
+    // Gone: the record that took its place, as after a delete of our own.
+    return before.rowId == 0 ? before.number : std::min(before.number, std::max(store.recordCount(), 1));
+}
+
+void MainWindow::followReload(const Positions &before)
+{
+    ContactStore &store = m_session.store;
     FormState &form = m_session.form;
-    const int cursor = store.recordNumber();
+    m_reloadsFollowed = store.reloadCount();
+    form.selectedRecord = numberAfterReload(before.selected);
+    const int cursor = numberAfterReload(before.cursor);
+    const bool browsing = form.adding == 0 && form.modifying == 0 && form.queryKind == 0;
+    if (!browsing) {
+        // What is typed stays in the boxes; the list shows the records as stored.
+        m_listModel->clear();
+        m_listModel->fill();
+        store.goTo(cursor);
+        return;
+    }
+    if (isListView()) {
+        const int selected = form.selectedRecord;
+        refillList();
+        if (before.rowSelected && store.numberOf(before.selected.rowId) > 0)
+            超级列表框->selectRow(selected - 1);
+        return;
+    }
     m_listModel->clear();
     m_listModel->fill();
-    setTotalCounter(store.recordCount());
-    form.selectedRecord = std::min(form.selectedRecord, store.recordCount());
     store.goTo(cursor);
-    // Typed values of an unfinished add or change stay in the boxes.
-    if (form.adding == 0 && form.modifying == 0 && form.queryKind == 0)
-        showCurrentRecord();
+    showCurrentRecord();
+}
+
+void MainWindow::showStoredInstead(qint64 rowId)
+{
+    ui::messageBox(this, rules::changedElsewhere().text, rules::changedElsewhere().title,
+                   rules::changedElsewhere().style);
+    syncWithFile();
+    ContactStore &store = m_session.store;
+    const int number = store.numberOf(rowId);
+    if (number == 0 || isListView()) {
+        refillList();
+        showList();
+        return;
+    }
+    m_session.form.selectedRecord = number;
+    store.goTo(number);
+    showCurrentRecord();
 }
 
 void MainWindow::时钟1_fired()
@@ -480,8 +564,10 @@ void MainWindow::showCurrentRecord()
 {
     ContactStore &store = m_session.store;
     const QList<QLineEdit *> boxes = editBoxes();
+    m_shown = store.contactAt(store.recordNumber());
+    const QStringList values = m_shown.values();
     for (int i = 0; i < boxes.size(); ++i)
-        boxes.at(i)->setText(store.field(FieldName + i));
+        boxes.at(i)->setText(values.at(i));
     setRecordCounter(store.recordNumber());
     for (QLineEdit *box : boxes) {
         box->setReadOnly(true);

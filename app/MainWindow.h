@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/store/Contact.h"
+
 #include <QList>
 #include <QWidget>
 
@@ -76,6 +78,25 @@ public:
     // The six edit boxes in field order 姓名, 电话, 手机, QQ, Email, 地址.
     QList<QLineEdit *> editBoxes() const;
     void registerHotKeys(); // the sixteen global hot keys, in their order
+
+    // Reads the store again when another program changed it, so that the
+    // window shows, and writes on the strength of, only what is stored. The
+    // form and the list stay on the contacts they showed, wherever these now
+    // stand; an unfinished add, change or query keeps what was typed. The
+    // window does this by itself every second while it waits for the user.
+    void followOtherPrograms();
+    // While one lives, the window does not follow by itself: a long step that
+    // lets events through (an import) works on the records it read.
+    class FollowingPaused {
+    public:
+        explicit FollowingPaused(MainWindow &window) : m_window(window) { ++m_window.m_followingPaused; }
+        ~FollowingPaused() { --m_window.m_followingPaused; }
+        FollowingPaused(const FollowingPaused &) = delete;
+        FollowingPaused &operator=(const FollowingPaused &) = delete;
+
+    private:
+        MainWindow &m_window;
+    };
 
     Session &session() { return m_session; }
     ContactListModel *listModel() const { return m_listModel; }
@@ -157,9 +178,25 @@ private:
                                     const QString &accessibleName);
     QAction *addMenuItem(QMenu *menu, const QString &caption, int picture);
 
-    // Reads the store again when another program changed it, so that the
-    // window shows, and writes on the strength of, only what is stored.
     void syncWithFile();
+    // Where the form and the list stood, by the contacts' row ids.
+    struct Position {
+        qint64 rowId = 0; // 0: on no record
+        int number = 0;
+        bool afterLast = false;
+    };
+    struct Positions {
+        Position cursor;
+        Position selected;
+        bool rowSelected = false;
+    };
+    Positions positions() const;
+    int numberAfterReload(const Position &before) const;
+    void followReload(const Positions &before);
+    void followByItself();
+    // Nothing was written: another program changed or deleted the contact
+    // the user was working on. Says so, then shows what is stored.
+    void showStoredInstead(qint64 rowId);
 
     // The branches of confirm, one per form state.
     void confirmAdding();
@@ -172,6 +209,12 @@ private:
 
     Session &m_session;
     ContactListModel *m_listModel = nullptr;
+    QTimer *m_followTimer = nullptr;
+    int m_followingPaused = 0;
+    int m_reloadsFollowed = 0;
+    // The stored contact the form shows (id 0: none), as it was shown; while
+    // modifying, the one being changed.
+    Contact m_shown;
     QList<ui::ImageButton *> m_keypad; // index = digit
 };
 

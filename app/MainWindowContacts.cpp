@@ -116,16 +116,25 @@ void MainWindow::confirmAdding()
 void MainWindow::confirmModifying()
 {
     ContactStore &store = m_session.store;
-    const int selected = m_session.form.selectedRecord;
-    const rules::ContactInput input = typedContact(*this);
-    const rules::Check check = rules::checkModifying(store, input, selected);
-    if (check != rules::Check::Ok) {
+    rules::Check check = rules::Check::Ok;
+    // The checks run inside the write, against what the file holds then.
+    switch (rules::modifyShownContact(store, typedContact(*this), m_shown, &check)) {
+    case rules::Outcome::Refused:
         tell(this, rules::checkMessage(check, rules::Branch::Modifying));
         return;
+    case rules::Outcome::Stale:
+        showStoredInstead(m_shown.id);
+        return;
+    case rules::Outcome::Done:
+        tell(this, rules::modifySucceeded());
+        break;
+    case rules::Outcome::Failed:
+        tell(this, rules::modifyFailed());
+        break;
     }
     // Either way the form then shows what the store holds for the record.
-    const bool written = rules::modifyContact(store, input, selected);
-    tell(this, written ? rules::modifySucceeded() : rules::modifyFailed());
+    if (m_shown.id != 0)
+        m_session.form.selectedRecord = store.recordNumber();
     showCurrentRecord();
 }
 
@@ -180,29 +189,42 @@ void MainWindow::confirmQuery(int kind)
 
 void MainWindow::deleteContact()
 {
-    syncWithFile();
     FormState &form = m_session.form;
     ContactStore &store = m_session.store;
+    // What the user saw: the row last selected in the list, the record shown
+    // (while modifying, the one being changed), as the records stood then.
+    const bool listView = isListView();
+    Contact target = listView ? store.contactAt(form.selectedRecord) : store.contactAt(store.recordNumber());
+    if (!listView && form.modifying == 1)
+        target = m_shown;
+    syncWithFile();
     if (form.adding == 1) {
         tell(this, rules::deleteWhileAdding());
         return;
     }
-    const bool listView = isListView();
+    if (target.id != 0 && store.contactAt(store.numberOf(target.id)) != target) {
+        showStoredInstead(target.id);
+        return;
+    }
     const int cursorBefore = store.recordNumber();
     const int selectedBefore = form.selectedRecord;
     // List view deletes the row last selected, record view the record shown.
     if (listView)
         store.goTo(form.selectedRecord);
     else
-        form.selectedRecord = store.recordNumber();
-    const QString name = store.field(FieldName);
-    if (tell(this, rules::deleteConfirmation(name)) != ui::AnswerOk) {
+        form.selectedRecord = target.id != 0 ? store.numberOf(target.id) : store.recordNumber();
+    if (tell(this, rules::deleteConfirmation(target.name)) != ui::AnswerOk) {
         // Cancel leaves everything as it was, the cursor included.
         store.goTo(cursorBefore);
         form.selectedRecord = selectedBefore;
         return;
     }
-    const bool deleted = rules::deleteRecordUnderCursor(store);
+    const rules::Outcome outcome = rules::deleteShownContact(store, target);
+    if (outcome == rules::Outcome::Stale) {
+        showStoredInstead(target.id);
+        return;
+    }
+    const bool deleted = outcome == rules::Outcome::Done;
     if (listView) {
         if (deleted)
             refillList();

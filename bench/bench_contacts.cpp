@@ -45,7 +45,7 @@ void type(MainWindow &window, const QStringList &values)
 
 rules::ContactInput inputOf(const QStringList &v)
 {
-    return {v.value(0), v.value(1), v.value(2), v.value(3), v.value(4), v.value(5)};
+    return Contact::fromValues(v);
 }
 
 bool lastMessageIs(const QString &text)

@@ -121,10 +121,55 @@ bool addContact(ContactStore &store, const ContactInput &input, Check *check)
     return true;
 }
 
-bool modifyContact(ContactStore &store, const ContactInput &input, int selectedRecord)
+namespace {
+
+// The contact still stands in the store as it was shown.
+bool holdsAsShown(const ContactStore &store, const Contact &shown)
 {
-    store.goTo(selectedRecord);
-    return store.modify(input.values());
+    return store.contactAt(store.numberOf(shown.id)) == shown;
+}
+
+Outcome outcomeOf(bool written, bool stale, Check check)
+{
+    if (stale)
+        return Outcome::Stale;
+    if (check != Check::Ok)
+        return Outcome::Refused;
+    return written ? Outcome::Done : Outcome::Failed;
+}
+
+} // namespace
+
+Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const Contact &shown, Check *check)
+{
+    *check = Check::Ok;
+    if (shown.id == 0) {
+        *check = checkModifying(store, input, 0);
+        return *check == Check::Ok ? Outcome::Failed : Outcome::Refused;
+    }
+    bool stale = false;
+    const bool written = store.replaceIf(shown.id, input.values(), [&](ContactStore &current) {
+        stale = !holdsAsShown(current, shown);
+        if (!stale)
+            *check = checkModifying(current, input, current.numberOf(shown.id));
+        return !stale && *check == Check::Ok;
+    });
+    stale = stale || store.lastError() == StoreError::ChangedElsewhere;
+    store.goTo(store.numberOf(shown.id));
+    return outcomeOf(written, stale, *check);
+}
+
+Outcome deleteShownContact(ContactStore &store, const Contact &shown)
+{
+    if (shown.id == 0)
+        return Outcome::Failed;
+    bool stale = false;
+    const bool deleted = store.removeIf(shown.id, [&](ContactStore &current) {
+        stale = !holdsAsShown(current, shown);
+        return !stale;
+    });
+    stale = stale || store.lastError() == StoreError::ChangedElsewhere;
+    return outcomeOf(deleted, stale, Check::Ok);
 }
 
 bool isQueryKind(int kind)
@@ -299,6 +344,11 @@ Message deleteFailed()
 Message deleteWhileAdding()
 {
     return addingStateMessage();
+}
+
+Message changedElsewhere()
+{
+    return {QStringLiteral("该联系人已被其他程序修改或删除，请重新查看！"), kTitle, style::Exclamation};
 }
 
 } // namespace quennet::rules

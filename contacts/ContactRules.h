@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/store/Contact.h"
 #include "contacts/store/ContactStore.h"
 
 #include <QList>
@@ -15,17 +16,8 @@
 // the store's cursor where the window expects it afterwards.
 namespace quennet::rules {
 
-// The six values of the record form, in field order.
-struct ContactInput {
-    QString name;
-    QString phone;
-    QString mobile;
-    QString qq;
-    QString email;
-    QString address;
-
-    QStringList values() const { return {name, phone, mobile, qq, email, address}; }
-};
+// The six values of the record form, in field order (id 0: as typed).
+using ContactInput = Contact;
 
 // Fields of the record found by a duplicate search; all empty when none was found.
 struct FoundValues {
@@ -97,9 +89,22 @@ bool appendContact(ContactStore &store, const ContactInput &input);
 // False with *check the refusing rule, or with Check::Ok when the write
 // itself failed (store.lastError() says why).
 bool addContact(ContactStore &store, const ContactInput &input, Check *check);
-// Overwrites record selectedRecord. The store refuses when that number names
-// no record (e.g. 0), and so does this.
-bool modifyContact(ContactStore &store, const ContactInput &input, int selectedRecord);
+
+// What became of a change to a stored contact that the user was shown.
+enum class Outcome {
+    Done,
+    Refused, // a rule refused the typed values
+    Stale,   // another program changed or deleted the contact since it was shown
+    Failed,  // the write failed (store.lastError() says why)
+};
+// Overwrites the contact shown (found by its id, wherever it now stands)
+// with input. The modifying checks and the write run in one transaction,
+// against the records as the file holds them then; nothing is written when
+// the record no longer holds what was shown. Ends with the cursor on the
+// record. A contact without id (no record was shown) is checked, then Failed.
+Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const Contact &shown, Check *check);
+// Deletes the contact shown, unless another program changed or deleted it.
+Outcome deleteShownContact(ContactStore &store, const Contact &shown);
 
 // --- queries -----------------------------------------------------------------
 enum QueryKind { QueryName = 1, QueryPhone = 2, QueryMobile = 3, QueryQQ = 4 };
@@ -135,5 +140,7 @@ Message deleteConfirmation(const QString &name);
 Message deleteSucceeded();
 Message deleteFailed();
 Message deleteWhileAdding();
+// The contact shown was changed or deleted by another program meanwhile.
+Message changedElsewhere();
 
 } // namespace quennet::rules

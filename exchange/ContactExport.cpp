@@ -11,12 +11,6 @@ namespace quennet::exchange {
 
 namespace {
 
-rules::ContactInput contactAt(const ContactStore &store, int number)
-{
-    const QStringList v = store.recordAt(number);
-    return {v.value(0), v.value(1), v.value(2), v.value(3), v.value(4), v.value(5)};
-}
-
 template <typename Writer>
 bool writeAll(Writer &writer, ContactStore &store)
 {
@@ -25,7 +19,7 @@ bool writeAll(Writer &writer, ContactStore &store)
     for (int number = 1; ok && number <= store.recordCount(); ++number) {
         store.goTo(number);
         if (!store.isMarkedDeleted())
-            ok = writer.write(contactAt(store, number));
+            ok = writer.write(store.contactAt(number));
     }
     store.goTo(cursor);
     return writer.finish() && ok;

@@ -13,6 +13,7 @@ using rules::Check;
 
 Q_DECLARE_METATYPE(quennet::rules::Check)
 Q_DECLARE_METATYPE(quennet::rules::Message)
+Q_DECLARE_METATYPE(quennet::rules::Outcome)
 
 namespace {
 
@@ -28,8 +29,7 @@ QStringList fields(const QString &line)
 
 rules::ContactInput input(const QString &line)
 {
-    const QStringList v = fields(line);
-    return {v[0], v[1], v[2], v[3], v[4], v[5]};
+    return Contact::fromValues(fields(line));
 }
 
 QString repeat(const QString &piece, int times)
@@ -78,6 +78,8 @@ private slots:
     void queries_data();
     void queries();
     void deletion();
+    void changesToTheShownContact_data();
+    void changesToTheShownContact();
     void texts_data();
     void texts();
 };
@@ -293,18 +295,21 @@ void TestRules::writes()
     QCOMPARE(m_store.recordCount(), 3);
     QCOMPARE(m_store.recordNumber(), 2);
 
-    // Modifying overwrites exactly the selected record.
+    // Modifying overwrites exactly the record shown.
     const rules::ContactInput changed = input(QStringLiteral("乙|222|13900000002|2||广州"));
-    QCOMPARE(rules::checkModifying(m_store, changed, 2), Check::Ok);
-    QVERIFY(rules::modifyContact(m_store, changed, 2));
+    Check check = Check::Ok;
+    QCOMPARE(rules::modifyShownContact(m_store, changed, m_store.contactAt(2), &check), rules::Outcome::Done);
     QCOMPARE(m_store.recordNumber(), 2);
     QCOMPARE(m_store.recordAt(2), changed.values());
     QCOMPARE(m_store.recordAt(1), fields(QStringLiteral("甲|1")));
 
-    // Modifying before anything was selected: record 0 is no record and the
-    // store refuses; nothing changes.
+    // Modifying before anything was shown: no record, so nothing changes;
+    // the checks still run first.
     const QList<QStringList> before = test::allRecords(m_store);
-    QVERIFY(!rules::modifyContact(m_store, input(QStringLiteral("戊|5")), 0));
+    QCOMPARE(rules::modifyShownContact(m_store, input(QStringLiteral("戊|5")), Contact(), &check),
+             rules::Outcome::Failed);
+    QCOMPARE(rules::modifyShownContact(m_store, input(QString()), Contact(), &check), rules::Outcome::Refused);
+    QCOMPARE(check, Check::EmptyName);
     QCOMPARE(test::allRecords(m_store), before);
 
     // Written values survive reopening, byte for byte.
@@ -357,6 +362,58 @@ void TestRules::queries()
 
     QCOMPARE(rules::query(m_store, kind, text), matches);
     QCOMPARE(rules::isQueryKind(kind), kind >= 1 && kind <= 4);
+}
+
+// Another program changes the store between the moment a contact was shown
+// and the write: the write lands on that contact wherever it now stands, or
+// not at all when the contact itself changed.
+void TestRules::changesToTheShownContact_data()
+{
+    QTest::addColumn<QString>("elsewhere"); // what the other program does
+    QTest::addColumn<rules::Outcome>("outcome");
+    QTest::addColumn<QStringList>("afterModify");
+    QTest::addColumn<QStringList>("afterDelete");
+    const QString a = QStringLiteral("甲|1"), c = QStringLiteral("丙|3");
+    const QString b2 = QStringLiteral("乙|2|13900000002");
+    const QString typed = QStringLiteral("乙改|2");
+    QTest::newRow("nothing") << QString() << rules::Outcome::Done << QStringList{a, typed, c} << QStringList{a, c};
+    QTest::newRow("an earlier one deleted")
+        << QStringLiteral("delete 1") << rules::Outcome::Done << QStringList{typed, c} << QStringList{c};
+    QTest::newRow("the shown one changed")
+        << QStringLiteral("change 2") << rules::Outcome::Stale << QStringList{a, b2, c} << QStringList{a, b2, c};
+    QTest::newRow("the shown one deleted")
+        << QStringLiteral("delete 2") << rules::Outcome::Stale << QStringList{a, c} << QStringList{a, c};
+}
+
+void TestRules::changesToTheShownContact()
+{
+    QFETCH(QString, elsewhere);
+    QFETCH(rules::Outcome, outcome);
+    QFETCH(QStringList, afterModify);
+    QFETCH(QStringList, afterDelete);
+    for (const bool modifying : {true, false}) {
+        QVERIFY(openStoreWith({QStringLiteral("甲|1"), QStringLiteral("乙|2"), QStringLiteral("丙|3")}));
+        const Contact shown = m_store.contactAt(2);
+        ContactStore other;
+        QVERIFY(other.open(m_store.filePath()));
+        other.goTo(elsewhere.section(QLatin1Char(' '), 1).toInt());
+        if (elsewhere.startsWith(QLatin1String("delete")))
+            QVERIFY(other.deleteRecord());
+        else if (elsewhere.startsWith(QLatin1String("change")))
+            QVERIFY(other.modify(fields(QStringLiteral("乙|2|13900000002"))));
+        Check check = Check::Ok;
+        const rules::Outcome got = modifying ? rules::modifyShownContact(m_store, input(QStringLiteral("乙改|2")),
+                                                                         shown, &check)
+                                             : rules::deleteShownContact(m_store, shown);
+        QCOMPARE(got, outcome);
+        QStringList expected;
+        for (const QString &line : modifying ? afterModify : afterDelete)
+            expected << fields(line).join(QLatin1Char('|'));
+        QStringList stored;
+        for (const QStringList &record : test::allRecords(m_store))
+            stored << record.join(QLatin1Char('|'));
+        QCOMPARE(stored, expected);
+    }
 }
 
 void TestRules::deletion()

@@ -83,7 +83,7 @@ private slots:
             QVERIFY(batched.open(newStore(start)));
             rules::BatchAdding batch(batched);
             for (int i = 0; i < 30; ++i) {
-                const rules::ContactInput input{pick(names), pick(phones), pick(mobiles), pick(qqs), {}, {}};
+                const rules::ContactInput input{0, pick(names), pick(phones), pick(mobiles), pick(qqs), {}, {}};
                 const rules::Check expected = rules::checkAdding(chain, input);
                 if (expected == rules::Check::Ok)
                     QVERIFY(rules::appendContact(chain, input));

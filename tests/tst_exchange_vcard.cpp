@@ -21,7 +21,7 @@ namespace {
 rules::ContactInput fields(const QString &name, const QString &phone = {}, const QString &mobile = {},
                            const QString &qq = {}, const QString &email = {}, const QString &address = {})
 {
-    return {name, phone, mobile, qq, email, address};
+    return {0, name, phone, mobile, qq, email, address};
 }
 
 QList<rules::ContactInput> contactsOf(const QList<ReadContact> &read)

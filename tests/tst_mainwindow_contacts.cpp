@@ -22,6 +22,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <utility>
+
 using namespace quennet;
 
 namespace {
@@ -831,6 +833,140 @@ private slots:
                  rules::checkMessage(rules::Check::DuplicateName, rules::Branch::Adding).text);
         QCOMPARE(h.stored().size(), 6);
         QCOMPARE(h.store().recordCount(), 6);
+    }
+
+    // A change or delete lands on the contact the user was shown (王五,
+    // record 3), wherever it stands after another program's change, and on
+    // nothing when that program changed or deleted the contact itself.
+    void editsLandOnTheContactShown_data()
+    {
+        QTest::addColumn<QString>("operation"); // modify, delete shown, delete listed
+        QTest::addColumn<QString>("elsewhere"); // the other program's change, and when
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QStringList>("names");  // stored afterwards
+        QTest::addColumn<QString>("counter");
+        QTest::addColumn<bool>("listView");
+        const QString modified = test::tip(kModified);
+        const QString deleted = test::tip(kDeleted);
+        const QString stale = line(rules::changedElsewhere());
+        const QString ask = line(rules::deleteConfirmation(QStringLiteral("王五")));
+        const QStringList all = namesOf(fiveContacts());
+        const QStringList without1 = {all[1], all[2], all[3], all[4]};
+        const QStringList without3 = {all[0], all[1], all[3], all[4]};
+        const QStringList without13 = {all[1], all[3], all[4]};
+        QStringList renamed = without1;
+        renamed[1] = QStringLiteral("王五改");
+
+        QTest::newRow("modify, earlier one deleted") << "modify" << "delete 1" << QStringList{modified} << renamed
+                                                     << "第2条记录" << false;
+        QTest::newRow("modify, shown one changed")
+            << "modify" << "change 3" << QStringList{stale} << all << "第3条记录" << false;
+        QTest::newRow("modify, shown one deleted")
+            << "modify" << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
+        QTest::newRow("delete shown, earlier one deleted")
+            << "delete shown" << "delete 1" << QStringList{ask, deleted} << without13 << "共3条记录" << false;
+        QTest::newRow("delete shown, shown one changed")
+            << "delete shown" << "change 3" << QStringList{stale} << all << "第3条记录" << false;
+        QTest::newRow("delete shown, shown one deleted")
+            << "delete shown" << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
+        QTest::newRow("delete shown, changed while asking")
+            << "delete shown" << "change 3 asking" << QStringList{ask, stale} << all << "第3条记录" << false;
+        QTest::newRow("delete listed, earlier one deleted")
+            << "delete listed" << "delete 1" << QStringList{ask, deleted} << without13 << "共3条记录" << true;
+        QTest::newRow("delete listed, listed one deleted")
+            << "delete listed" << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
+        QTest::newRow("delete listed, deleted while asking")
+            << "delete listed" << "delete 3 asking" << QStringList{ask, stale} << without3 << "共4条记录" << true;
+    }
+
+    void editsLandOnTheContactShown()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, elsewhere);
+        QFETCH(QStringList, messages);
+        QFETCH(QStringList, names);
+        QFETCH(QString, counter);
+        QFETCH(bool, listView);
+        Harness h;
+        QVERIFY(h.ready());
+        ContactStore other;
+        QVERIFY(other.open(h.home.storeFile()));
+        const int number = elsewhere.section(QLatin1Char(' '), 1, 1).toInt();
+        auto changeElsewhere = [&] {
+            other.goTo(number);
+            if (elsewhere.startsWith(QLatin1String("delete"))) {
+                QVERIFY(other.deleteRecord());
+            } else {
+                QStringList values = other.recordAt(number);
+                values[FieldAddress - 1] = QStringLiteral("西安");
+                QVERIFY(other.modify(values));
+            }
+        };
+        if (operation == QLatin1String("delete listed"))
+            h.w().超级列表框->selectRow(2);
+        else
+            h.openRecord(3);
+        if (operation == QLatin1String("modify")) {
+            h.w().startModifying();
+            ui::clearTestScripts();
+            h.w().姓名编辑框->setText(QStringLiteral("王五改"));
+        }
+        if (elsewhere.endsWith(QLatin1String("asking")))
+            ui::MessageBoxScript::setShownListener([&, done = false]() mutable {
+                if (!std::exchange(done, true))
+                    changeElsewhere();
+            });
+        else
+            changeElsewhere();
+        ui::MessageBoxScript::setNextAnswer(ui::AnswerOk);
+        if (operation == QLatin1String("modify"))
+            h.clickConfirm();
+        else
+            h.w().deleteContact();
+        ui::MessageBoxScript::setShownListener(nullptr);
+
+        QCOMPARE(test::shownMessages(), messages);
+        QCOMPARE(namesOf(h.stored()), names);
+        QCOMPARE(h.counter(), counter);
+        QCOMPARE(h.w().isListView(), listView);
+        QVERIFY(h.browsing());
+        if (listView)
+            QCOMPARE(h.listRows(), names.size());
+        // The form shows what is stored, the other program's change included.
+        if (!listView)
+            QCOMPARE(h.shown(), h.stored().at(h.store().recordNumber() - 1));
+    }
+
+    // Without being clicked, the idle window catches up with other programs:
+    // the list, the counter and the form stay on what is stored.
+    void followsOtherProgramsWhileIdle()
+    {
+        Harness h;
+        QVERIFY(h.ready());
+        ContactStore other;
+        QVERIFY(other.open(h.home.storeFile()));
+        QVERIFY(other.append(test::Person(QStringLiteral("外来的人"))));
+        QTRY_COMPARE(h.listRows(), 6);
+        QCOMPARE(h.counter(), QStringLiteral("共6条记录"));
+
+        // The record shown goes: the one after it takes its place.
+        h.openRecord(5);
+        other.goTo(5);
+        QVERIFY(other.deleteRecord());
+        QTRY_COMPARE(h.shown(), test::Person(QStringLiteral("外来的人")));
+        QCOMPARE(h.counter(), QStringLiteral("第5条记录"));
+        other.goTo(5);
+        QVERIFY(other.deleteRecord());
+        QTRY_COMPARE(h.shown(), fiveContacts().at(3));
+        QCOMPARE(h.counter(), QStringLiteral("第4条记录"));
+
+        // What is being typed stays.
+        h.w().startModifying();
+        h.w().地址编辑框->setText(QStringLiteral("天津"));
+        QVERIFY(other.append(test::Person(QStringLiteral("又一个人"))));
+        QTRY_COMPARE(h.listRows(), 5);
+        QCOMPARE(h.w().地址编辑框->text(), QStringLiteral("天津"));
+        QCOMPARE(h.form().modifying, 1);
     }
 
     void deleteScenarios()

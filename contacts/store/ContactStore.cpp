@@ -721,6 +721,27 @@ QString ContactStore::fieldName(int pos) const
     return isFieldPos(pos) ? fieldNameAt(pos - 1) : QString();
 }
 
+// --- identity ---------------------------------------------------------------------
+
+qint64 ContactStore::rowIdAt(int number) const
+{
+    return number >= 1 && number <= d->count() ? d->records[size_t(number - 1)].rowId : 0;
+}
+
+int ContactStore::numberOf(qint64 rowId) const
+{
+    // Records stay in row id order: read in that order, appended with ever
+    // higher ids, and purges keep the order of the rest.
+    const auto found = std::lower_bound(d->records.cbegin(), d->records.cend(), rowId,
+                                        [](const StoredRecord &record, qint64 id) { return record.rowId < id; });
+    return found != d->records.cend() && found->rowId == rowId ? int(found - d->records.cbegin()) + 1 : 0;
+}
+
+Contact ContactStore::contactAt(int number) const
+{
+    return Contact::fromValues(recordAt(number), rowIdAt(number));
+}
+
 // --- writes -------------------------------------------------------------------------
 
 bool ContactStore::append(const QStringList &values)
@@ -820,6 +841,82 @@ bool ContactStore::modify(const QStringList &values)
         return false;
     d->digest = next;
     d->records[size_t(d->cursor - 1)].packed = std::move(packedValues);
+    return true;
+}
+
+bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
+                             const std::function<bool(ContactStore &)> &allowed)
+{
+    QByteArray packedValues;
+    const bool fits = packed::pack(values, &packedValues);
+    RecordDigest next;
+    bool refused = false;
+    size_t index = 0;
+    const bool ok = d->write(
+        [&] {
+            // The caller's rules come first, as they would without the write.
+            if (allowed && !allowed(*this)) {
+                refused = true;
+                return false;
+            }
+            if (!fits)
+                return d->giveUp(StoreError::OverCapacity);
+            const int number = numberOf(rowId);
+            if (number == 0)
+                return d->giveUp(StoreError::ChangedElsewhere);
+            index = size_t(number - 1);
+            const StoredRecord &record = d->records[index];
+            next = d->digest;
+            next.toggle(d->tagOf(record));
+            next.toggle(d->tagOf(StoredRecord{rowId, record.deleted, packedValues}));
+            const QByteArray stored = d->diskForm(d->meta, d->key, rowId, packedValues);
+            Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
+            return update.bind(1, QByteArrayView(stored)).bind(2, rowId).run() && d->db.changes() == 1 &&
+                   d->writeDigest(next);
+        },
+        true);
+    if (refused)
+        d->error = StoreError::None;
+    if (!ok)
+        return false;
+    d->digest = next;
+    d->records[index].packed = std::move(packedValues);
+    return true;
+}
+
+bool ContactStore::removeIf(qint64 rowId, const std::function<bool(ContactStore &)> &allowed)
+{
+    RecordDigest next;
+    bool refused = false;
+    size_t index = 0;
+    const bool ok = d->write(
+        [&] {
+            if (allowed && !allowed(*this)) {
+                refused = true;
+                return false;
+            }
+            const int number = numberOf(rowId);
+            if (number == 0)
+                return d->giveUp(StoreError::ChangedElsewhere);
+            index = size_t(number - 1);
+            // The record leaves the set, and so does every one marked earlier.
+            next = d->digest;
+            for (const StoredRecord &record : d->records)
+                if (record.deleted || record.rowId == rowId)
+                    next.toggle(d->tagOf(record));
+            Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
+            return update.bind(1, rowId).run() && d->db.changes() == 1 &&
+                   d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next);
+        },
+        true);
+    if (refused)
+        d->error = StoreError::None;
+    if (!ok)
+        return false;
+    d->digest = next;
+    d->records[index].deleted = true;
+    d->removeMarkedFromMemory();
+    goTo(d->cursor);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/store/Contact.h"
 #include "contacts/store/StoreCredential.h"
 #include "contacts/store/StoreError.h"
 
@@ -141,6 +142,14 @@ public:
     int fieldCount() const;
     QString fieldName(int pos) const; // "" outside 1..6
 
+    // --- identity ------------------------------------------------------------
+    // Row id of record number; 0 outside 1..N.
+    qint64 rowIdAt(int number) const;
+    // Number of the record with that row id; 0 when none has it (any more).
+    int numberOf(qint64 rowId) const;
+    // Record number with its row id; id 0 and empty fields outside 1..N.
+    Contact contactAt(int number) const;
+
     // --- writes (durable on return; false leaves file and memory unchanged) --
     bool append(const QStringList &values); // cursor moves to the new record
     // Appends only when allowed holds for the records as the file holds them
@@ -152,6 +161,13 @@ public:
     // moves to the last new record (stays put when rows is empty).
     bool appendMany(const QList<QStringList> &rows);
     bool modify(const QStringList &values); // record under the cursor
+    // Writes to the record with that row id, wherever it now stands: inside
+    // the write transaction, changes other programs committed meanwhile are
+    // read in first, then allowed decides on the records as the file holds
+    // them. False with lastError() None when allowed refused, ChangedElsewhere
+    // when no record has the row id any more. The cursor keeps its number.
+    bool replaceIf(qint64 rowId, const QStringList &values, const std::function<bool(ContactStore &)> &allowed);
+    bool removeIf(qint64 rowId, const std::function<bool(ContactStore &)> &allowed);
     bool markDeleted();                     // record under the cursor
     bool isMarkedDeleted() const;
     // Removes marked records and numbers the rest 1..N in their order; the
