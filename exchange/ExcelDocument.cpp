@@ -278,10 +278,9 @@ bool exportStoreToExcel(const QString &storePath, const QString &destination,
         return false;
     const QStringList names = selectedFieldNames(store, selection);
     const QList<QStringList> records = selectedRecords(store, selection);
-    const FileAccess access = accessFor(store);
     store.close();
-    return writeFileAtomically(
-        destination, [&](QIODevice &out) { return writeExcelDocument(out, names, records, pace); }, access);
+    return writeFileAtomically(destination,
+                               [&](QIODevice &out) { return writeExcelDocument(out, names, records, pace); });
 }
 
 } // namespace quennet::exchange
