@@ -143,9 +143,12 @@ void ContactFileExchange::exportContacts()
         return;
     const int index = qBound(0, dialog.filterIndex, int(std::size(kExportFormats)) - 1);
     Session &session = m_window.session();
-    if (!exchange::exportContacts(dialog.fileName, session.store, kExportFormats[index])) {
-        ui::messageBox(&m_window, QStringLiteral("导出联系人失败！\r\n无法写入文件：%1").arg(dialog.fileName),
-                       kExportTitle, ui::Style::OkStop);
+    QString why;
+    if (!exchange::exportContacts(dialog.fileName, session.store, kExportFormats[index], &why)) {
+        QString text = QStringLiteral("导出联系人失败！\r\n无法写入文件：%1").arg(dialog.fileName);
+        if (!why.isEmpty())
+            text += QStringLiteral("\r\n") + why;
+        ui::messageBox(&m_window, text, kExportTitle, ui::Style::OkStop);
         return;
     }
     ui::messageBox(&m_window,

@@ -44,9 +44,10 @@ bool writeContacts(QIODevice &out, ContactStore &store, ContactFormat format)
     return false;
 }
 
-bool exportContacts(const QString &path, ContactStore &store, ContactFormat format)
+bool exportContacts(const QString &path, ContactStore &store, ContactFormat format, QString *why)
 {
-    return writeFileAtomically(path, [&](QIODevice &out) { return writeContacts(out, store, format); });
+    return writeFileAtomically(
+        path, [&](QIODevice &out) { return writeContacts(out, store, format); }, accessFor(store), why);
 }
 
 ContactFormat formatForFileName(const QString &path, ContactFormat fallback)

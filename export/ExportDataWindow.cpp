@@ -412,16 +412,17 @@ bool ExportDataWindow::writeOutputFile()
     ContactStore &store = m_session.store;
     const QStringList names = exchange::selectedFieldNames(store, selection);
     const QList<QStringList> records = exchange::selectedRecords(store, selection);
+    const exchange::FileAccess access = exchange::accessFor(store);
     if (类型组合框->currentIndex() == 0) {
         const exchange::TextExportOptions options{separator(), 字段选择框->isChecked()};
-        return exchange::writeFileAtomically(路径编辑框->text(), [&](QIODevice &out) {
-            return exchange::writeTextExport(out, names, records, options);
-        });
+        return exchange::writeFileAtomically(
+            路径编辑框->text(),
+            [&](QIODevice &out) { return exchange::writeTextExport(out, names, records, options); }, access);
     }
     const exchange::HtmlExportOptions options{store.storeName(), QDate::currentDate()};
-    return exchange::writeFileAtomically(路径编辑框->text(), [&](QIODevice &out) {
-        return exchange::writeHtmlExport(out, names, records, options);
-    });
+    return exchange::writeFileAtomically(
+        路径编辑框->text(),
+        [&](QIODevice &out) { return exchange::writeHtmlExport(out, names, records, options); }, access);
 }
 
 void ExportDataWindow::取消按钮_被单击()

@@ -478,6 +478,7 @@ bool ExportWebWindow::buildPage(QByteArray &page)
                        ui::Style::OkStop);
         return false;
     }
+    m_pageAccess = exchange::accessFor(store);
     const int count = store.recordCount();
     进度条1->setMaximum(count + 3);
 
@@ -539,9 +540,10 @@ void ExportWebWindow::save(const QByteArray &page)
 bool ExportWebWindow::writePageFile(const QString &path, const QByteArray &page)
 {
     // A page chosen over the store file would destroy every contact.
-    const bool written = !exchange::isSameFile(path, storePath) &&
-                         exchange::writeFileAtomically(
-                             path, [&page](QIODevice &file) { return file.write(page) == page.size(); });
+    const bool written =
+        !exchange::isSameFile(path, storePath) &&
+        exchange::writeFileAtomically(
+            path, [&page](QIODevice &file) { return file.write(page) == page.size(); }, m_pageAccess);
     if (!written)
         ui::messageBox(this, QStringLiteral("保存网页失败！"), QStringLiteral("提示"), ui::Style::OkStop);
     return written;

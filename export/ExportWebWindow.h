@@ -18,6 +18,7 @@ class QStatusBar;
 class QTabWidget;
 
 namespace quennet::exchange {
+enum class FileAccess;
 struct WebFont;
 struct WebPageOptions;
 } // namespace quennet::exchange
@@ -164,6 +165,7 @@ private:
 
     QLabel *m_panes[2] = {nullptr, nullptr};
     bool m_building = false;
+    exchange::FileAccess m_pageAccess{}; // that of the store the last page was built from
     Session &m_session;
 };
 

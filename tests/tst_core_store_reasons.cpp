@@ -69,6 +69,8 @@ const QList<FileCase> &fileCases()
          [](const QString &p) { return test::writeAll(p, QByteArray(8192, 'x')); }},
         {"truncated", StoreError::Damaged,
          [](const QString &p) { return test::writeAll(p, test::readAll(p).left(8192)); }},
+        {"longer than its header says", StoreError::Damaged,
+         [](const QString &p) { return test::writeAll(p, test::readAll(p) + QByteArray(4096, '\0')); }},
         {"two pages swapped", StoreError::Damaged, [](const QString &p) { return swapPages(p, 3, 4); }},
         {"trigger", StoreError::Damaged,
          bySql("CREATE TRIGGER wipe AFTER INSERT ON records BEGIN DELETE FROM records; END")},

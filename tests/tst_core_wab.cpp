@@ -4,24 +4,33 @@
 #include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
 #include "support/DataRows.h"
+#include "support/Person.h"
 #include "support/RawSqlite.h"
 #include "support/StoreFiles.h"
 #include "support/StoreFixture.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <QThread>
 
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace test = quennet::test;
 
@@ -44,6 +53,62 @@ QString wabPath()
 QStringList lines(const QString &text)
 {
     return text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// wab with args on a terminal of its own (*master its other side), once it
+// has switched the echo off to read a password.
+pid_t startOnTerminal(const QStringList &args, int *master)
+{
+    QList<QByteArray> encoded{QFile::encodeName(wabPath())};
+    for (const QString &arg : args)
+        encoded << arg.toUtf8();
+    std::vector<char *> argv;
+    for (QByteArray &arg : encoded)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::forkpty(master, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    struct termios settings {};
+    for (int i = 0; i < 1000 && ::tcgetattr(*master, &settings) == 0 && (settings.c_lflag & ECHO); ++i)
+        QThread::msleep(10);
+    return child;
+}
+
+// What the terminal showed until wanted appeared or wab ended.
+QByteArray readTerminalUntil(int master, const QByteArray &wanted)
+{
+    QByteArray seen;
+    char buffer[512];
+    while (wanted.isEmpty() || !seen.contains(wanted)) {
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // EIO once the child has gone
+        seen.append(buffer, n);
+    }
+    return seen;
+}
+
+// Whether any writable memory of the running process holds bytes.
+bool memoryHolds(pid_t pid, const QByteArray &bytes)
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    const int memory = ::open(QStringLiteral("/proc/%1/mem").arg(pid).toLatin1().constData(), O_RDONLY);
+    bool found = !maps.open(QIODevice::ReadOnly) || memory < 0;
+    for (const QByteArray &line : maps.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (found || fields.size() < 2 || !fields[1].startsWith("rw"))
+            continue;
+        const QList<QByteArray> range = fields[0].split('-');
+        const quint64 start = range.value(0).toULongLong(nullptr, 16);
+        QByteArray region(qsizetype(range.value(1).toULongLong(nullptr, 16) - start), Qt::Uninitialized);
+        found =
+            ::pread(memory, region.data(), size_t(region.size()), off_t(start)) > 0 && region.contains(bytes);
+    }
+    ::close(memory);
+    return found;
 }
 
 } // namespace
@@ -102,12 +167,18 @@ private:
 private slots:
     void initTestCase();
     void init_();
+    void initRemovesWhatKilledCreationsLeft();
+    void fullDiskIsSaid_data();
+    void fullDiskIsSaid();
     void passwords();
     void passwdFollowsTheRule_data();
     void passwdFollowsTheRule();
     void check();
     void reasons_data();
     void passwordFromTerminalNotEchoed();
+    void typedPasswordIsGoneOnceTheStoreIsOpen();
+    void readsOnlyThePasswordLinesItNeeds_data();
+    void readsOnlyThePasswordLinesItNeeds();
     void parallelAdds_data();
     void parallelAdds();
     void reasons();
@@ -170,6 +241,70 @@ void TestWab::init_()
     // --password types on a terminal; there is none here.
     QCOMPARE(wab({QStringLiteral("init"), QStringLiteral("--password"), QStringLiteral("z.vdb")}).code, 2);
     QVERIFY(!QFile::exists(path(QStringLiteral("z.vdb"))));
+}
+
+// A killed init leaves its temporary store (and journal) beside the store:
+// the next init removes what is old and locked by no running init.
+void TestWab::initRemovesWhatKilledCreationsLeft()
+{
+    const QDir dir(path(QStringLiteral("leftovers")));
+    QVERIFY(dir.mkpath(QStringLiteral(".")));
+    const auto leave = [&](const char *name, int ageMinutes) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        return file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush() &&
+               file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * ageMinutes),
+                                QFileDevice::FileModificationTime);
+    };
+    for (const char *old : {"wab.vdb.new-Ab12Cd", "wab.vdb.new-Ab12Cd-journal", "wab.vdb.new-Gone00-journal",
+                            "wab.vdb.new-Held00", "other.vdb.new-Ab12Cd"})
+        QVERIFY(leave(old, 60));
+    QVERIFY(leave("wab.vdb.new-Young0", 1));
+    QFile held(dir.filePath(QStringLiteral("wab.vdb.new-Held00")));
+    QVERIFY(held.open(QIODevice::ReadOnly) && ::flock(held.handle(), LOCK_EX) == 0); // an init still running
+    QCOMPARE(wab({QStringLiteral("init"), dir.filePath(QStringLiteral("wab.vdb"))}).code, 0);
+    QCOMPARE(dir.entryList(QDir::Files, QDir::Name),
+             (QStringList{QStringLiteral("other.vdb.new-Ab12Cd"), QStringLiteral("wab.vdb"),
+                          QStringLiteral("wab.vdb.new-Held00"), QStringLiteral("wab.vdb.new-Young0")}));
+}
+
+void TestWab::fullDiskIsSaid_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("passwd") << QStringList{QStringLiteral("passwd"), QStringLiteral("s.vdb")};
+    QTest::newRow("backup") << QStringList{QStringLiteral("backup"), QStringLiteral("s.bak"),
+                                           QStringLiteral("s.vdb")};
+    QTest::newRow("export") << QStringList{QStringLiteral("export"), QStringLiteral("text"),
+                                           QStringLiteral("s.txt"), QStringLiteral("s.vdb")};
+}
+
+// On a small file system filled to the last byte.
+void TestWab::fullDiskIsSaid()
+{
+    QFETCH(QStringList, args);
+    const QString disk = path(QStringLiteral("full"));
+    QVERIFY(QDir().mkpath(disk));
+    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=256k") != 0)
+        QSKIP(qPrintable(QStringLiteral("a full disk is a small tmpfs, and mounting one failed: %1")
+                             .arg(qt_error_string(errno))));
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+    QList<QStringList> rows;
+    for (int i = 0; i < 30; ++i)
+        rows << test::Person(QStringLiteral("人%1").arg(i)).address(QString(300, QLatin1Char('x')));
+    QVERIFY(test::writeStore(disk + QStringLiteral("/s.vdb"), QStringLiteral("pw"), rows));
+    QFile filler(disk + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+    }
+    filler.close();
+    QProcess process;
+    process.setWorkingDirectory(disk);
+    process.start(wabPath(), args << QStringLiteral("--password-stdin"));
+    process.write("pw\nnew\nnew\n");
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(30000));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains(QStringLiteral("\n  磁盘已满")), qPrintable(err));
 }
 
 void TestWab::passwords()
@@ -321,6 +456,10 @@ void TestWab::reasons_data()
                                  << QStringLiteral("更新版本");
     QTest::newRow("list: wrong password")
         << QStringLiteral("password") << QStringLiteral("list") << 2 << QStringLiteral("密码错误！");
+    QTest::newRow("list: longer than its header says")
+        << QStringLiteral("longer") << QStringLiteral("list") << 2 << QStringLiteral("文件长度不对：应有 ");
+    QTest::newRow("check: shorter than its header says")
+        << QStringLiteral("shorter") << QStringLiteral("check") << 1 << QStringLiteral("文件不完整：应有 ");
 }
 
 void TestWab::reasons()
@@ -338,6 +477,10 @@ void TestWab::reasons()
         QVERIFY(QFile::remove(file));
         QVERIFY(spoil == QLatin1String("fifo") ? ::mkfifo(encoded.constData(), 0600) == 0
                                                : QDir().mkdir(file));
+    } else if (spoil == QLatin1String("longer") || spoil == QLatin1String("shorter")) {
+        const QByteArray bytes = test::readAll(file);
+        QVERIFY(test::writeAll(file, spoil == QLatin1String("longer") ? bytes + QByteArray(4096, '\0')
+                                                                      : bytes.left(bytes.size() - 4096)));
     } else if (spoil != QLatin1String("password")) {
         const char *statement =
             spoil == QLatin1String("newer")
@@ -365,35 +508,79 @@ void TestWab::passwordFromTerminalNotEchoed()
         storeWith(QStringLiteral("tty.vdb"), {{QStringLiteral("甲")}}, QStringLiteral("sekrit42"));
     QVERIFY(!file.isEmpty());
     int master = -1;
-    const QByteArray program = QFile::encodeName(wabPath());
-    const QByteArray store = QFile::encodeName(file);
-    const pid_t child = ::forkpty(&master, nullptr, nullptr, nullptr);
-    QVERIFY(child >= 0);
-    if (child == 0) {
-        ::execl(program.constData(), "wab", "list", "--password-stdin", store.constData(), nullptr);
-        ::_exit(127);
-    }
-    // Type only once wab has switched the echo off (the master sees the
-    // terminal's settings).
-    struct termios settings {};
-    for (int i = 0; i < 1000 && ::tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO); ++i)
-        QThread::msleep(10);
-    QVERIFY(!(settings.c_lflag & ECHO));
+    const pid_t child =
+        startOnTerminal({QStringLiteral("list"), QStringLiteral("--password-stdin"), file}, &master);
+    QVERIFY(child > 0);
     QVERIFY(::write(master, "sekrit42\n", 9) == 9);
-    QByteArray seen;
-    char buffer[512];
-    for (;;) {
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break; // EIO once the child has gone
-        seen.append(buffer, n);
-    }
+    const QByteArray seen = readTerminalUntil(master, QByteArray());
     int status = 0;
     ::waitpid(child, &status, 0);
     ::close(master);
     QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, seen.constData());
     QVERIFY2(seen.contains("甲"), seen.constData());
     QVERIFY2(!seen.contains("sekrit42"), seen.constData());
+}
+
+void TestWab::typedPasswordIsGoneOnceTheStoreIsOpen()
+{
+    const QString password = QStringLiteral("旧密码-Wiped-7f3a");
+    const QString file = storeWith(QStringLiteral("wiped.vdb"), {{QStringLiteral("甲")}}, password);
+    QVERIFY(!file.isEmpty());
+    int master = -1;
+    const pid_t child = startOnTerminal({QStringLiteral("passwd"), file}, &master);
+    QVERIFY(child > 0);
+    QVERIFY(::write(master, (password + QLatin1Char('\n')).toUtf8(), password.toUtf8().size() + 1) > 0);
+    // The next prompt: the store is open and wab waits for the new password.
+    const QByteArray seen = readTerminalUntil(master, QStringLiteral("新密码").toUtf8());
+    const QByteArray utf16(reinterpret_cast<const char *>(password.utf16()), password.size() * 2);
+    const bool kept = memoryHolds(child, password.toUtf8()) || memoryHolds(child, utf16);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(master);
+    QVERIFY2(seen.contains(QStringLiteral("新密码").toUtf8()), seen.constData());
+    QVERIFY(!kept);
+}
+
+void TestWab::readsOnlyThePasswordLinesItNeeds_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("password"); // of the store; null: there is none yet
+    QTest::addColumn<QByteArray>("lines");
+    const QString pw = QStringLiteral("pw");
+    QTest::newRow("init") << QStringList{QStringLiteral("init")} << QString() << QByteArray("pw\n");
+    QTest::newRow("list") << QStringList{QStringLiteral("list")} << pw << QByteArray("pw\n");
+    QTest::newRow("passwd: old, new, again")
+        << QStringList{QStringLiteral("passwd")} << pw << QByteArray("pw\r\nab\nab\n");
+    QTest::newRow("passwd without a password: new, again")
+        << QStringList{QStringLiteral("passwd")} << QStringLiteral("") << QByteArray("ab\nab\n");
+}
+
+// Standard input is a pipe this test reads from afterwards: what follows the
+// lines wab needs must still be in it.
+void TestWab::readsOnlyThePasswordLinesItNeeds()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, password);
+    QFETCH(QByteArray, lines);
+    const QString file = path(QStringLiteral("lines.vdb"));
+    QFile::remove(file);
+    QVERIFY(password.isNull() ||
+            !storeWith(QStringLiteral("lines.vdb"), {{QStringLiteral("甲")}}, password).isEmpty());
+    const QByteArray rest = "next command's line\n";
+    int input[2];
+    QVERIFY(::pipe2(input, O_CLOEXEC) == 0);
+    const QByteArray written = lines + rest;
+    QVERIFY(::write(input[1], written.constData(), size_t(written.size())) == written.size());
+    ::close(input[1]);
+    QProcess process;
+    process.setChildProcessModifier([fd = input[0]] { ::dup2(fd, STDIN_FILENO); });
+    process.start(wabPath(), args + QStringList{QStringLiteral("--password-stdin"), file});
+    QVERIFY(process.waitForFinished(30000));
+    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    char left[64] = {};
+    const ssize_t unread = ::read(input[0], left, sizeof left);
+    ::close(input[0]);
+    QCOMPARE(QByteArray(left, int(std::max<ssize_t>(unread, 0))), rest);
 }
 
 void TestWab::parallelAdds_data()

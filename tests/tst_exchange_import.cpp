@@ -9,6 +9,7 @@
 #include "exchange/ContactImport.h"
 #include "exchange/ContactText.h"
 #include "support/DataRows.h"
+#include "support/StoreFiles.h"
 #include "support/StoreFixture.h"
 
 #include <QBuffer>
@@ -52,10 +53,10 @@ class ExchangeImportTest : public QObject {
     QTemporaryDir m_dir;
     int m_stores = 0;
 
-    QString newStore(const QList<QStringList> &rows = {})
+    QString newStore(const QList<QStringList> &rows = {}, const QString &password = QString())
     {
         const QString path = m_dir.filePath(QStringLiteral("s%1.vdb").arg(++m_stores));
-        return test::writeStore(path, QString(), rows) ? path : QString();
+        return test::writeStore(path, password, rows) ? path : QString();
     }
 
 private slots:
@@ -235,8 +236,28 @@ private slots:
     {
         ContactStore store;
         QVERIFY(store.open(newStore({{"甲", "", "", "", "", ""}})));
+        QString why;
         QVERIFY(!exportContacts(m_dir.filePath(QStringLiteral("no/such/dir/x.vcf")), store,
-                                ContactFormat::VCard30));
+                                ContactFormat::VCard30, &why));
+        QCOMPARE(why, QStringLiteral("文件夹不存在"));
+    }
+
+    void exportsOfAProtectedStoreArePrivate_data()
+    {
+        test::addFlagRows("protectedStore", "password", "no password");
+    }
+
+    // Under umask 000: 0600 with a password, 0666 without.
+    void exportsOfAProtectedStoreArePrivate()
+    {
+        QFETCH(bool, protectedStore);
+        const test::UmaskScope scope(0);
+        const QString password = protectedStore ? QStringLiteral("pw") : QString();
+        ContactStore store;
+        QVERIFY(store.open(newStore({{"甲", "", "", "", "", ""}}, password), password));
+        const QString out = m_dir.filePath(QStringLiteral("mode%1.csv").arg(protectedStore));
+        QVERIFY(exportContacts(out, store, ContactFormat::CsvUtf8));
+        QCOMPARE(test::permissionsOf(out), protectedStore ? 0600u : 0666u);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
 #include "exchange/WebPage.h"
+#include "support/StoreFiles.h"
 
 #include <QBuffer>
 #include <QDate>
@@ -12,6 +13,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace quennet;
 using namespace quennet::exchange;
@@ -208,6 +211,39 @@ private slots:
         QFile file(out);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), expected);
+    }
+
+    void exportsOfAProtectedStoreArePrivate_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<unsigned>("umask");
+        for (const char *format : {"text", "html", "web", "vcard", "vcard21", "csv"})
+            for (const unsigned mask : {0u, 022u})
+                QTest::addRow("%s, umask %03o", format, mask) << QString::fromLatin1(format) << mask;
+    }
+
+    // What a password protects only its owner may read, whatever the umask and
+    // the mode of a file replaced; without a password the umask decides.
+    void exportsOfAProtectedStoreArePrivate()
+    {
+        QFETCH(QString, format);
+        QFETCH(unsigned, umask);
+        const test::UmaskScope scope(umask);
+        const QString out = m_dir.filePath(QStringLiteral("mode.out"));
+        const auto exportFrom = [&](const QString &password) {
+            const QStringList args{QStringLiteral("export"), format, out, store(password),
+                                   QStringLiteral("--password-stdin")};
+            return wab(args, "pw\n").code == 0;
+        };
+        QFile::remove(out);
+        QVERIFY(exportFrom(QStringLiteral("pw")));
+        QCOMPARE(test::permissionsOf(out), 0600u);
+        QVERIFY(::chmod(QFile::encodeName(out).constData(), 0644) == 0);
+        QVERIFY(exportFrom(QStringLiteral("pw")));
+        QCOMPARE(test::permissionsOf(out), 0600u);
+        QFile::remove(out);
+        QVERIFY(exportFrom(QString()));
+        QCOMPARE(test::permissionsOf(out), 0666u & ~umask);
     }
 
     void neverReplacesTheStoreItself()

@@ -147,6 +147,7 @@ private slots:
         h.item(QStringLiteral("导出联系人…"))->trigger();
         QCOMPARE(ui::MessageBoxScript::last().style, ui::Style::OkStop);
         QVERIFY(ui::MessageBoxScript::last().text.startsWith(QStringLiteral("导出联系人失败！")));
+        QVERIFY(ui::MessageBoxScript::last().text.endsWith(QStringLiteral("\r\n文件夹不存在")));
     }
 };
 

@@ -6,6 +6,7 @@
 #include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
 #include "export/ExportDataWindow.h"
+#include "export/ExportWebWindow.h"
 #include "export/UpDownControl.h"
 #include "settings/DataWindow.h"
 #include "support/DataRows.h"
@@ -297,6 +298,49 @@ private slots:
         session->store.close();
         QVERIFY(session->store.open(session->dir.storeFile()));
         QCOMPARE(session->store.recordCount(), 5);
+    }
+
+    void exportsOfAProtectedStoreArePrivate_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("how");
+        for (const char *how : {"text", "html", "web page saved", "web page previewed"}) {
+            QTest::addRow("%s, password", how) << QStringLiteral("pw") << QString::fromLatin1(how);
+            QTest::addRow("%s, no password", how) << QString() << QString::fromLatin1(how);
+        }
+    }
+
+    // Under umask 000: 0600 with a password, 0666 without.
+    void exportsOfAProtectedStoreArePrivate()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, how);
+        const test::UmaskScope scope(0);
+        auto session = loggedIn(password);
+        QVERIFY(session);
+        QString written =
+            session->dir.file(how == "html" ? QStringLiteral("wab.htm") : QStringLiteral("wab.txt"));
+        if (how == "text" || how == "html") {
+            ui::ModalScript::setNextHandler([&](QDialog *shown) {
+                auto *window = qobject_cast<ExportDataWindow *>(shown);
+                window->类型组合框->setCurrentIndex(how == "html" ? 1 : 0);
+                window->开始按钮->click();
+            });
+            ExportDataWindow::run(*session, nullptr);
+        } else {
+            const bool saved = how == "web page saved";
+            written = saved ? session->dir.file(QStringLiteral("page.htm")) : session->dir.previewFile();
+            ui::FileDialog::setNextFileName(written);
+            ui::ModalScript::setNextHandler([&](QDialog *shown) {
+                auto *window = qobject_cast<ExportWebWindow *>(shown);
+                (saved ? window->按钮1 : window->按钮6)->click();
+                if (!saved)
+                    window->按钮5->click();
+            });
+            session->store.close();
+            ExportWebWindow::run(*session, nullptr, session->dir.storeFile(), session->loginCredential);
+        }
+        QCOMPARE(test::permissionsOf(written), password.isEmpty() ? 0666u : 0600u);
     }
 
     void textOptionClosesTheDataWindow_data() { test::addFlagRows("empty", "no records", "records"); }

@@ -588,11 +588,15 @@ bool ContactStore::setPassword(const QString &newPassword)
     const bool ok = d->write([&] {
         if (rewriteRecords) {
             // Every row must be rewritten, or old and new sealing would mix.
-            Statement count = d->db.prepare("SELECT count(*) FROM records");
-            if (count.step() != SQLITE_ROW)
-                return false;
-            if (count.columnInt(0) != d->count())
-                return d->giveUp(StoreError::ChangedElsewhere);
+            // The count ends first: ending later, it would overwrite the
+            // reason a rewrite failed (a full disk) with its own success.
+            {
+                Statement count = d->db.prepare("SELECT count(*) FROM records");
+                if (count.step() != SQLITE_ROW)
+                    return false;
+                if (count.columnInt(0) != d->count())
+                    return d->giveUp(StoreError::ChangedElsewhere);
+            }
             Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
             for (const StoredRecord &record : d->records) {
                 const QByteArray stored = d->diskForm(newMeta, newKey, record.rowId, record.packed);

@@ -87,7 +87,8 @@ public:
     bool giveUp(StoreError why);
     qint64 readDataVersion();
     void removeMarkedFromMemory();
-    bool copyFileBytes(const QString &destination);
+    // None, or why the copy failed (a full disk is told apart).
+    StoreError copyFileBytes(const QString &destination);
     qint64 nextRowId();
 
     // The record set's digest under a protected store's key.

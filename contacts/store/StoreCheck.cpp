@@ -31,6 +31,8 @@ QString probeProblem(Probe probe, const QString &path, qint64 expected, qint64 a
     case Probe::NotAStore:
         return QStringLiteral("不是通讯录文件");
     case Probe::Truncated:
+        if (actual > expected)
+            return QStringLiteral("文件长度不对：应有 %1 字节，实际有 %2 字节").arg(expected).arg(actual);
         return QStringLiteral("文件不完整：应有 %1 字节，实际只有 %2 字节").arg(expected).arg(actual);
     }
     return {};

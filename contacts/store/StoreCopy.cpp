@@ -11,6 +11,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,14 +58,35 @@ private:
     bool m_held = false;
 };
 
+// Of everything a copy can run into, a full disk is what the user can act on.
+StoreError copyError(int error)
+{
+    return error == ENOSPC || error == EDQUOT ? StoreError::DiskFull : StoreError::Failed;
+}
+
+// Writes the bytes to the descriptor itself, so that a failure's errno is
+// the one the write gave; 0 when every byte was taken.
+int writeFully(int fd, const QByteArray &bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : EIO;
+        done += n;
+    }
+    return 0;
+}
+
 } // namespace
 
-bool ContactStoreImpl::copyFileBytes(const QString &destination)
+StoreError ContactStoreImpl::copyFileBytes(const QString &destination)
 {
     const qint64 failAfter = copyFailsAfterBytes;
     copyFailsAfterBytes = -1;
     if (destination.isEmpty() || isStoreFile(path, destination))
-        return false;
+        return StoreError::Failed;
     ReadLock lock(db);
     // The bytes are read through SQLite's own file handle: opening and closing
     // another descriptor on the file would drop the locks this process holds.
@@ -72,32 +94,34 @@ bool ContactStoreImpl::copyFileBytes(const QString &destination)
     sqlite3_int64 size = 0;
     if (!lock.held() || sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
         !file || !file->pMethods || file->pMethods->xFileSize(file, &size) != SQLITE_OK)
-        return false;
+        return StoreError::Failed;
 
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
-        return false;
+        return StoreError::Failed;
     QByteArray chunk;
     for (qint64 offset = 0; offset < size; offset += chunk.size()) {
         chunk.resize(std::min(kCopyChunkBytes, qint64(size) - offset));
         if (file->pMethods->xRead(file, chunk.data(), int(chunk.size()), offset) != SQLITE_OK)
-            return false;
+            return StoreError::Failed;
         if (failAfter >= 0 && offset + chunk.size() > failAfter) {
             out.write(chunk.constData(), std::max<qint64>(failAfter - offset, 0));
-            return false; // as a full disk would stop it; the temporary file is discarded
+            return StoreError::Failed; // as a full disk would stop it; the temporary file is discarded
         }
-        if (out.write(chunk) != chunk.size())
-            return false;
+        if (const int error = writeFully(out.handle(), chunk); error != 0)
+            return copyError(error);
     }
-    return out.flush() && ::fsync(out.handle()) == 0 && out.commit() && fsyncDirectoryOf(destination);
+    if (::fsync(out.handle()) != 0)
+        return copyError(errno);
+    return out.commit() && fsyncDirectoryOf(destination) ? StoreError::None : StoreError::Failed;
 }
 
 bool ContactStore::copyTo(const QString &destination)
 {
     if (!isOpen())
         return d->refuse(StoreError::NotOpen);
-    d->error = StoreError::None;
-    return d->copyFileBytes(destination) || d->refuse(StoreError::Failed);
+    d->error = d->copyFileBytes(destination);
+    return d->error == StoreError::None;
 }
 
 } // namespace quennet

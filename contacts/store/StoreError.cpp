@@ -26,7 +26,7 @@ QString storeErrorText(StoreError error)
     case StoreError::ReadOnly:
         return QStringLiteral("通讯录文件或其所在目录是只读的，无法写入");
     case StoreError::DiskFull:
-        return QStringLiteral("磁盘空间已满");
+        return QStringLiteral("磁盘已满");
     case StoreError::Busy:
         return QStringLiteral("通讯录正被其他程序使用（已锁定），请稍后再试");
     case StoreError::OverCapacity:

@@ -1,5 +1,6 @@
 #include "contacts/store/StoreFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -10,7 +11,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -210,8 +213,10 @@ Probe probeFile(const QString &path, qint64 *expectedBytes, qint64 *actualBytes)
     if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0)
         return Probe::NotAStore;
     // The page count in the header is trusted by SQLite when the "valid for"
-    // counter matches the change counter; a shorter file lost its tail. A hot
-    // journal may legitimately leave the file short until it is rolled back.
+    // counter matches the change counter; a shorter file lost its tail, and
+    // a longer one got bytes no commit wrote (SQLite would cut them off at
+    // the next write). A hot journal may legitimately leave the file at
+    // another length until it is rolled back.
     const quint32 changeCounter = headerWord(header, 24);
     const quint32 pageCount = headerWord(header, 28);
     const quint32 validFor = headerWord(header, 92);
@@ -220,7 +225,7 @@ Probe probeFile(const QString &path, qint64 *expectedBytes, qint64 *actualBytes)
         *expectedBytes = expected;
     if (hasJournal(path))
         return Probe::Ok;
-    if (st.st_size % pageSize != 0 || qint64(st.st_size) < expected)
+    if (st.st_size % pageSize != 0 || (expected > 0 && qint64(st.st_size) != expected))
         return Probe::Truncated;
     return Probe::Ok;
 }
@@ -405,6 +410,70 @@ StoreError fillNewStore(const QString &path, const StoreMeta &meta)
     return tx.commit() ? StoreError::None : errorFromSqlite(tx.failedCode(), true);
 }
 
+// A store is built as "<store>.new-XXXXXX" (mkstemp fills in the X), with
+// its journal beside it while a transaction runs.
+const QString kTemporaryInfix = QStringLiteral(".new-");
+const QString kJournalSuffix = QStringLiteral("-journal");
+constexpr int kTemporarySuffixChars = 6;
+// A creation takes well under a second; a temporary file this old was left
+// by one that was killed (or stopped: it then still holds its lock).
+constexpr qint64 kAbandonedAfterSeconds = 10 * 60;
+
+bool isMkstempCharacter(QChar c)
+{
+    return c.unicode() < 0x80 && c.isLetterOrNumber();
+}
+
+bool isTemporaryOf(const QString &entry, const QString &storeName)
+{
+    const QString prefix = storeName + kTemporaryInfix;
+    if (!entry.startsWith(prefix))
+        return false;
+    QStringView suffix = QStringView(entry).mid(prefix.size());
+    if (suffix.endsWith(kJournalSuffix))
+        suffix.chop(kJournalSuffix.size());
+    return suffix.size() == kTemporarySuffixChars &&
+           std::all_of(suffix.begin(), suffix.end(), isMkstempCharacter);
+}
+
+bool isOldFile(const QByteArray &name)
+{
+    struct stat st {};
+    return ::lstat(name.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+           qint64(::time(nullptr)) - qint64(st.st_mtime) >= kAbandonedAfterSeconds;
+}
+
+// Old, and not locked by a creation that is still alive (see createStoreFile).
+bool isAbandoned(const QByteArray &temporary)
+{
+    if (!isOldFile(temporary))
+        return false;
+    const int fd = ::open(temporary.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    const bool unlocked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return unlocked;
+}
+
+// Removes what killed creations of a store at path left beside it: their
+// temporary files, and journals whose temporary file is gone.
+void removeAbandonedTemporaries(const QString &path)
+{
+    const QFileInfo store(path);
+    const QDir dir = store.absoluteDir();
+    // Sorted by name: a temporary file comes before its journal.
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        if (!isTemporaryOf(entry, store.fileName()))
+            continue;
+        const QByteArray name = QFile::encodeName(dir.filePath(entry));
+        const bool journal = entry.endsWith(kJournalSuffix);
+        const QByteArray base = journal ? name.chopped(kJournalSuffix.size()) : name;
+        if (journal ? isOldFile(name) && ::access(base.constData(), F_OK) != 0 : isAbandoned(name))
+            ::unlink(name.constData());
+    }
+}
+
 StoreError errorFromErrno(int error)
 {
     switch (error) {
@@ -433,12 +502,16 @@ StoreError createStoreFile(const QString &path, const StoreMeta &meta)
     struct stat st {};
     if (::lstat(name.constData(), &st) == 0)
         return StoreError::Failed; // never over an existing file
-    QByteArray temporary = name + ".new-XXXXXX";
+    removeAbandonedTemporaries(path);
+    QByteArray temporary = name + QFile::encodeName(kTemporaryInfix) + "XXXXXX";
     const int fd = ::mkstemp(temporary.data()); // mode 0600
     if (fd < 0)
         return errorFromErrno(errno);
+    // Held until the end, so that a creation running meanwhile never takes
+    // this file for a leftover (flock does not meet SQLite's own locks). The
+    // descriptor is closed only after SQLite closed its own on the file.
+    ::flock(fd, LOCK_EX);
     const bool modeSet = ::fchmod(fd, 0600) == 0; // exactly 0600, whatever the umask
-    ::close(fd);
     StoreError error = modeSet ? fillNewStore(QFile::decodeName(temporary), meta) : StoreError::Failed;
     // RENAME_NOREPLACE: a file that appeared at path meanwhile is kept.
     if (error == StoreError::None &&
@@ -448,8 +521,9 @@ StoreError createStoreFile(const QString &path, const StoreMeta &meta)
         error = StoreError::Failed;
     if (error != StoreError::None) {
         ::unlink(temporary.constData());
-        ::unlink((temporary + "-journal").constData());
+        ::unlink((temporary + QFile::encodeName(kJournalSuffix)).constData());
     }
+    ::close(fd);
     return error;
 }
 

@@ -19,6 +19,7 @@ constexpr int kStoreIdBytes = 16;
 // more (or more than kMaxRecords records) is over capacity or damaged.
 constexpr qint64 kMaxRowId = qint64(1) << 53;
 
+// Truncated: the file's length is not what its header says (shorter or longer).
 enum class Probe { Ok, Missing, NotAFile, Unreadable, Empty, NotAStore, Truncated };
 
 // Looks at the file's bytes before SQLite is allowed near it, so that a file

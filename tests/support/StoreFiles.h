@@ -57,4 +57,16 @@ inline unsigned permissionsOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0u;
 }
 
+// The process's umask (inherited by the programs it starts) while alive.
+class UmaskScope {
+public:
+    explicit UmaskScope(unsigned mask) : m_saved(::umask(mode_t(mask))) {}
+    ~UmaskScope() { ::umask(m_saved); }
+    UmaskScope(const UmaskScope &) = delete;
+    UmaskScope &operator=(const UmaskScope &) = delete;
+
+private:
+    mode_t m_saved;
+};
+
 } // namespace quennet::test

@@ -2,10 +2,10 @@
 
 #include "contacts/store/Secret.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <iostream>
-#include <string>
 #include <termios.h>
 #include <unistd.h>
 
@@ -23,15 +23,45 @@ void print(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
+bool readByte(char *byte)
+{
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, byte, 1);
+        if (n == 1)
+            return true;
+        if (n == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+// Appends without letting the array reallocate on its own: a full array is
+// copied into a larger one and wiped, so that no freed block keeps a part
+// of the secret.
+void appendWiping(QByteArray &bytes, char byte)
+{
+    if (bytes.size() == bytes.capacity()) {
+        QByteArray larger;
+        larger.reserve(std::max<qsizetype>(64, 2 * bytes.capacity()));
+        larger.append(bytes.constData(), bytes.size());
+        quennet::wipe(bytes);
+        bytes.swap(larger);
+    }
+    bytes.append(byte);
+}
+
+// One line of standard input, a password as a rule. It is read a byte at a
+// time with read(2): no stdio buffer keeps a copy for the rest of the run,
+// and the lines after it (the next password) stay unread until asked for.
 QString readLine()
 {
-    std::string line;
-    if (!std::getline(std::cin, line))
-        return QString();
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
-    quennet::wipe(line); // a password, as a rule
+    QByteArray line;
+    char byte = 0;
+    while (readByte(&byte) && byte != '\n')
+        appendWiping(line, byte);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    QString text = QString::fromUtf8(line);
+    quennet::wipe(line);
     return text;
 }
 

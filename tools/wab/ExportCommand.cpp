@@ -160,9 +160,13 @@ int runExport(const Arguments &args)
 
     ExportJob job{args, store, selection, quennet::exchange::selectedFieldNames(store, selection),
                   quennet::exchange::selectedRecords(store, selection)};
+    QString why;
     if (!quennet::exchange::writeFileAtomically(
-            out, [&](QIODevice &device) { return format.write(device, job); })) {
+            out, [&](QIODevice &device) { return format.write(device, job); },
+            quennet::exchange::accessFor(store), &why)) {
         printErr(QStringLiteral("无法写入文件（原有文件保持不变）：%1").arg(out));
+        if (!why.isEmpty())
+            printErr(QStringLiteral("  ") + why);
         return ExitRefused;
     }
     printOut(QStringLiteral("已导出%1条记录：%2").arg(job.records.size()).arg(out));
