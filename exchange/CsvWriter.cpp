@@ -49,8 +49,7 @@ CsvWriter::CsvWriter(QIODevice &out, CsvEncoding encoding) : m_out(out), m_encod
 {
     if (encoding == CsvEncoding::Utf8Bom)
         m_buffer = "\xEF\xBB\xBF";
-    addRow({QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"), QStringLiteral("QQ"),
-            QStringLiteral("Email"), QStringLiteral("地址")});
+    addRow(contactFieldNames());
 }
 
 void CsvWriter::addRow(const QStringList &values)

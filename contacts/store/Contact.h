@@ -5,6 +5,14 @@
 
 namespace quennet {
 
+// The six field names in store order; exports and file headers use them.
+inline const QStringList &contactFieldNames()
+{
+    static const QStringList names = {QStringLiteral("姓名"), QStringLiteral("电话"),  QStringLiteral("手机"),
+                                      QStringLiteral("QQ"),   QStringLiteral("Email"), QStringLiteral("地址")};
+    return names;
+}
+
 // One contact: the six fields by name, and the row of the store it lives in.
 // A record keeps its row id for life (ids are never used twice), while its
 // record number moves whenever a record before it goes.

@@ -18,10 +18,7 @@ namespace {
 
 const QString &fieldNameAt(int index)
 {
-    static const QString names[kFieldCount] = {QStringLiteral("姓名"),  QStringLiteral("电话"),
-                                               QStringLiteral("手机"),  QStringLiteral("QQ"),
-                                               QStringLiteral("Email"), QStringLiteral("地址")};
-    return names[index];
+    return contactFieldNames().at(index);
 }
 
 bool isFieldPos(int pos)

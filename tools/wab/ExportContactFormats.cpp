@@ -17,8 +17,7 @@ rules::ContactInput contactOf(const QStringList &names, const QStringList &recor
 {
     rules::ContactInput c;
     QString *targets[] = {&c.name, &c.phone, &c.mobile, &c.qq, &c.email, &c.address};
-    const QStringList all = {QStringLiteral("姓名"), QStringLiteral("电话"), QStringLiteral("手机"),
-                             QStringLiteral("QQ"),   QStringLiteral("Email"), QStringLiteral("地址")};
+    const QStringList &all = quennet::contactFieldNames();
     for (qsizetype i = 0; i < names.size(); ++i) {
         const qsizetype slot = all.indexOf(names.at(i));
         if (slot >= 0)
