@@ -845,14 +845,10 @@ bool ContactStore::modify(const QStringList &values)
     return true;
 }
 
-bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
-                             const std::function<bool(ContactStore &)> &allowed)
+bool ContactStore::writeToRow(qint64 rowId, const std::function<bool(ContactStore &)> &allowed,
+                              const std::function<bool(size_t index)> &body, size_t *index)
 {
-    QByteArray packedValues;
-    const bool fits = packed::pack(values, &packedValues);
-    RecordDigest next;
     bool refused = false;
-    size_t index = 0;
     const bool ok = d->write(
         [&] {
             // The caller's rules come first, as they would without the write.
@@ -860,13 +856,31 @@ bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
                 refused = true;
                 return false;
             }
-            if (!fits)
-                return d->giveUp(StoreError::OverCapacity);
             const int number = numberOf(rowId);
             if (number == 0)
                 return d->giveUp(StoreError::ChangedElsewhere);
-            index = size_t(number - 1);
-            const StoredRecord &record = d->records[index];
+            *index = size_t(number - 1);
+            return body(*index);
+        },
+        true);
+    if (refused)
+        d->error = StoreError::None;
+    return ok;
+}
+
+bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
+                             const std::function<bool(ContactStore &)> &allowed)
+{
+    QByteArray packedValues;
+    const bool fits = packed::pack(values, &packedValues);
+    RecordDigest next;
+    size_t index = 0;
+    const bool ok = writeToRow(
+        rowId, allowed,
+        [&](size_t at) {
+            if (!fits)
+                return d->giveUp(StoreError::OverCapacity);
+            const StoredRecord &record = d->records[at];
             next = d->digest;
             next.toggle(d->tagOf(record));
             next.toggle(d->tagOf(StoredRecord{rowId, record.deleted, packedValues}));
@@ -875,9 +889,7 @@ bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
             return update.bind(1, QByteArrayView(stored)).bind(2, rowId).run() && d->db.changes() == 1 &&
                    d->writeDigest(next);
         },
-        true);
-    if (refused)
-        d->error = StoreError::None;
+        &index);
     if (!ok)
         return false;
     d->digest = next;
@@ -888,18 +900,10 @@ bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
 bool ContactStore::removeIf(qint64 rowId, const std::function<bool(ContactStore &)> &allowed)
 {
     RecordDigest next;
-    bool refused = false;
     size_t index = 0;
-    const bool ok = d->write(
-        [&] {
-            if (allowed && !allowed(*this)) {
-                refused = true;
-                return false;
-            }
-            const int number = numberOf(rowId);
-            if (number == 0)
-                return d->giveUp(StoreError::ChangedElsewhere);
-            index = size_t(number - 1);
+    const bool ok = writeToRow(
+        rowId, allowed,
+        [&](size_t) {
             // The record leaves the set, and so does every one marked earlier.
             next = d->digest;
             for (const StoredRecord &record : d->records)
@@ -909,9 +913,7 @@ bool ContactStore::removeIf(qint64 rowId, const std::function<bool(ContactStore 
             return update.bind(1, rowId).run() && d->db.changes() == 1 &&
                    d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next);
         },
-        true);
-    if (refused)
-        d->error = StoreError::None;
+        &index);
     if (!ok)
         return false;
     d->digest = next;

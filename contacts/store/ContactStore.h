@@ -193,6 +193,10 @@ public:
 private:
     friend struct ContactStoreTestAccess;
     bool openUnlocking(const QString &path, const Unlocking &with);
+    // A write to the record with rowId (body gets its index) after allowed
+    // agreed, on the records as the file holds them inside the transaction.
+    bool writeToRow(qint64 rowId, const std::function<bool(ContactStore &)> &allowed,
+                    const std::function<bool(size_t index)> &body, size_t *index);
     std::unique_ptr<ContactStoreImpl> d;
 };
 
