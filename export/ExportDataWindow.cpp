@@ -162,20 +162,20 @@ void ExportDataWindow::setTabOrders()
 
 void ExportDataWindow::connectHandlers()
 {
-    connect(类型组合框, &QComboBox::currentIndexChanged, this, &ExportDataWindow::类型组合框_列表项被选择);
-    connect(打开按钮, &QToolButton::clicked, this, &ExportDataWindow::打开按钮_被单击);
-    connect(全部行单选框, &QRadioButton::clicked, this, &ExportDataWindow::全部行单选框_被单击);
-    connect(指定行单选框, &QRadioButton::clicked, this, &ExportDataWindow::指定行单选框_被单击);
-    connect(首行编辑框, &SpinEdit::editTextChanged, this, &ExportDataWindow::首行编辑框_内容被改变);
-    connect(尾行编辑框, &SpinEdit::editTextChanged, this, &ExportDataWindow::尾行编辑框_内容被改变);
-    connect(增加按钮, &QPushButton::clicked, this, &ExportDataWindow::增加按钮_被单击);
-    connect(去除按钮, &QPushButton::clicked, this, &ExportDataWindow::去除按钮_被单击);
-    connect(全选按钮, &QPushButton::clicked, this, &ExportDataWindow::全选按钮_被单击);
-    connect(全删按钮, &QPushButton::clicked, this, &ExportDataWindow::全删按钮_被单击);
-    connect(调节器, &UpDownControl::upPressed, this, &ExportDataWindow::调节器_向上);
-    connect(调节器, &UpDownControl::downPressed, this, &ExportDataWindow::调节器_向下);
-    connect(开始按钮, &QPushButton::clicked, this, &ExportDataWindow::开始按钮_被单击);
-    connect(取消按钮, &QPushButton::clicked, this, &ExportDataWindow::取消按钮_被单击);
+    connect(类型组合框, &QComboBox::currentIndexChanged, this, &ExportDataWindow::类型组合框_itemSelected);
+    connect(打开按钮, &QToolButton::clicked, this, &ExportDataWindow::打开按钮_clicked);
+    connect(全部行单选框, &QRadioButton::clicked, this, &ExportDataWindow::全部行单选框_clicked);
+    connect(指定行单选框, &QRadioButton::clicked, this, &ExportDataWindow::指定行单选框_clicked);
+    connect(首行编辑框, &SpinEdit::editTextChanged, this, &ExportDataWindow::首行编辑框_textChanged);
+    connect(尾行编辑框, &SpinEdit::editTextChanged, this, &ExportDataWindow::尾行编辑框_textChanged);
+    connect(增加按钮, &QPushButton::clicked, this, &ExportDataWindow::增加按钮_clicked);
+    connect(去除按钮, &QPushButton::clicked, this, &ExportDataWindow::去除按钮_clicked);
+    connect(全选按钮, &QPushButton::clicked, this, &ExportDataWindow::全选按钮_clicked);
+    connect(全删按钮, &QPushButton::clicked, this, &ExportDataWindow::全删按钮_clicked);
+    connect(调节器, &UpDownControl::upPressed, this, &ExportDataWindow::调节器_upPressed);
+    connect(调节器, &UpDownControl::downPressed, this, &ExportDataWindow::调节器_downPressed);
+    connect(开始按钮, &QPushButton::clicked, this, &ExportDataWindow::开始按钮_clicked);
+    connect(取消按钮, &QPushButton::clicked, this, &ExportDataWindow::取消按钮_clicked);
 }
 
 int ExportDataWindow::run(Session &session, QWidget *parent)
@@ -260,7 +260,7 @@ void ExportDataWindow::setRemoveButtonsEnabled(bool enabled)
     全删按钮->setEnabled(enabled);
 }
 
-void ExportDataWindow::类型组合框_列表项被选择()
+void ExportDataWindow::类型组合框_itemSelected()
 {
     const bool text = 类型组合框->currentIndex() == 0;
     分隔符标签->setVisible(text);
@@ -274,7 +274,7 @@ void ExportDataWindow::类型组合框_列表项被选择()
     保存对话框->fileName = 路径编辑框->text();
 }
 
-void ExportDataWindow::打开按钮_被单击()
+void ExportDataWindow::打开按钮_clicked()
 {
     // The dialog keeps the preset name on cancel, so the path stays as it was.
     保存对话框->showSave(this);
@@ -282,31 +282,31 @@ void ExportDataWindow::打开按钮_被单击()
         路径编辑框->setText(保存对话框->fileName);
 }
 
-void ExportDataWindow::全部行单选框_被单击()
+void ExportDataWindow::全部行单选框_clicked()
 {
     setRangeEnabled(false);
 }
 
-void ExportDataWindow::指定行单选框_被单击()
+void ExportDataWindow::指定行单选框_clicked()
 {
     setRangeEnabled(true);
 }
 
-void ExportDataWindow::首行编辑框_内容被改变()
+void ExportDataWindow::首行编辑框_textChanged()
 {
     const int number = 首行编辑框->text().toInt();
     if (number < 1 || number > recordCount())
         首行编辑框->setValue(1);
 }
 
-void ExportDataWindow::尾行编辑框_内容被改变()
+void ExportDataWindow::尾行编辑框_textChanged()
 {
     const int number = 尾行编辑框->text().toInt();
     if (number < 1 || number > recordCount())
         尾行编辑框->setValue(recordCount());
 }
 
-void ExportDataWindow::增加按钮_被单击()
+void ExportDataWindow::增加按钮_clicked()
 {
     const QListWidgetItem *field = 可选列表框->currentItem();
     if (!field || !已选列表框->findItems(field->text(), Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
@@ -318,7 +318,7 @@ void ExportDataWindow::增加按钮_被单击()
     setRemoveButtonsEnabled(true);
 }
 
-void ExportDataWindow::去除按钮_被单击()
+void ExportDataWindow::去除按钮_clicked()
 {
     // At least one column always stays.
     if (已选列表框->count() <= 1 || 已选列表框->currentRow() < 0)
@@ -331,7 +331,7 @@ void ExportDataWindow::去除按钮_被单击()
     已选列表框->setCurrentRow(0);
 }
 
-void ExportDataWindow::全选按钮_被单击()
+void ExportDataWindow::全选按钮_clicked()
 {
     已选列表框->clear();
     for (int row = 0; row < 可选列表框->count(); ++row)
@@ -341,7 +341,7 @@ void ExportDataWindow::全选按钮_被单击()
     setAddButtonsEnabled(false);
 }
 
-void ExportDataWindow::全删按钮_被单击()
+void ExportDataWindow::全删按钮_clicked()
 {
     if (可选列表框->count() == 0)
         return;
@@ -362,17 +362,17 @@ void ExportDataWindow::moveSelectedField(int offset)
     已选列表框->setCurrentRow(to);
 }
 
-void ExportDataWindow::调节器_向上()
+void ExportDataWindow::调节器_upPressed()
 {
     moveSelectedField(-1);
 }
 
-void ExportDataWindow::调节器_向下()
+void ExportDataWindow::调节器_downPressed()
 {
     moveSelectedField(1);
 }
 
-void ExportDataWindow::开始按钮_被单击()
+void ExportDataWindow::开始按钮_clicked()
 {
     if (exchange::isSameFile(路径编辑框->text(), m_session.store.filePath())) {
         ui::messageBox(this, QStringLiteral("不能导出到通讯录文件本身！\r\n请另选一个文件名。"),
@@ -425,7 +425,7 @@ bool ExportDataWindow::writeOutputFile()
         [&](QIODevice &out) { return exchange::writeHtmlExport(out, names, records, options); }, access);
 }
 
-void ExportDataWindow::取消按钮_被单击()
+void ExportDataWindow::取消按钮_clicked()
 {
     reject();
 }

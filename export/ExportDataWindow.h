@@ -79,20 +79,20 @@ public:
     // The window's created handler; call once before showing.
     void created();
 
-    void 类型组合框_列表项被选择();
-    void 打开按钮_被单击();
-    void 全部行单选框_被单击();
-    void 指定行单选框_被单击();
-    void 首行编辑框_内容被改变();
-    void 尾行编辑框_内容被改变();
-    void 增加按钮_被单击();
-    void 去除按钮_被单击();
-    void 全选按钮_被单击();
-    void 全删按钮_被单击();
-    void 调节器_向上();
-    void 调节器_向下();
-    void 开始按钮_被单击();
-    void 取消按钮_被单击();
+    void 类型组合框_itemSelected();
+    void 打开按钮_clicked();
+    void 全部行单选框_clicked();
+    void 指定行单选框_clicked();
+    void 首行编辑框_textChanged();
+    void 尾行编辑框_textChanged();
+    void 增加按钮_clicked();
+    void 去除按钮_clicked();
+    void 全选按钮_clicked();
+    void 全删按钮_clicked();
+    void 调节器_upPressed();
+    void 调节器_downPressed();
+    void 开始按钮_clicked();
+    void 取消按钮_clicked();
 
     // path with the text after its last "." replaced by extension (".txt").
     static QString withExtension(const QString &path, const QString &extension);

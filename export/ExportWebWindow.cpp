@@ -348,18 +348,18 @@ void ExportWebWindow::buildButtonsAndStatus()
 
 void ExportWebWindow::connectHandlers()
 {
-    connect(按钮1, &QPushButton::clicked, this, &ExportWebWindow::按钮1_被单击);
-    connect(按钮6, &QPushButton::clicked, this, &ExportWebWindow::按钮6_被单击);
-    connect(按钮5, &QPushButton::clicked, this, &ExportWebWindow::按钮5_被单击);
-    connect(按钮2, &QPushButton::clicked, this, &ExportWebWindow::按钮2_被单击);
-    connect(按钮3, &QPushButton::clicked, this, &ExportWebWindow::按钮3_被单击);
-    connect(按钮4, &QPushButton::clicked, this, &ExportWebWindow::按钮4_被单击);
-    connect(选择框1, &QCheckBox::clicked, this, &ExportWebWindow::选择框1_被单击);
-    connect(选择框2, &QCheckBox::clicked, this, &ExportWebWindow::选择框2_被单击);
-    connect(选择框3, &QCheckBox::clicked, this, &ExportWebWindow::选择框3_被单击);
-    connect(选择框8, &QCheckBox::clicked, this, &ExportWebWindow::选择框8_被单击);
-    connect(选择框9, &QCheckBox::clicked, this, &ExportWebWindow::选择框9_被单击);
-    connect(选择框12, &QCheckBox::clicked, this, &ExportWebWindow::选择框12_被单击);
+    connect(按钮1, &QPushButton::clicked, this, &ExportWebWindow::按钮1_clicked);
+    connect(按钮6, &QPushButton::clicked, this, &ExportWebWindow::按钮6_clicked);
+    connect(按钮5, &QPushButton::clicked, this, &ExportWebWindow::按钮5_clicked);
+    connect(按钮2, &QPushButton::clicked, this, &ExportWebWindow::按钮2_clicked);
+    connect(按钮3, &QPushButton::clicked, this, &ExportWebWindow::按钮3_clicked);
+    connect(按钮4, &QPushButton::clicked, this, &ExportWebWindow::按钮4_clicked);
+    connect(选择框1, &QCheckBox::clicked, this, &ExportWebWindow::选择框1_clicked);
+    connect(选择框2, &QCheckBox::clicked, this, &ExportWebWindow::选择框2_clicked);
+    connect(选择框3, &QCheckBox::clicked, this, &ExportWebWindow::选择框3_clicked);
+    connect(选择框8, &QCheckBox::clicked, this, &ExportWebWindow::选择框8_clicked);
+    connect(选择框9, &QCheckBox::clicked, this, &ExportWebWindow::选择框9_clicked);
+    connect(选择框12, &QCheckBox::clicked, this, &ExportWebWindow::选择框12_clicked);
 }
 
 QLabel *ExportWebWindow::statusPane(int index) const
@@ -392,12 +392,12 @@ void ExportWebWindow::created()
         fillFaces(box, faces);
 }
 
-void ExportWebWindow::按钮1_被单击()
+void ExportWebWindow::按钮1_clicked()
 {
     buildAndDeliver(BuildMode::Save);
 }
 
-void ExportWebWindow::按钮6_被单击()
+void ExportWebWindow::按钮6_clicked()
 {
     buildAndDeliver(BuildMode::Preview);
 }
@@ -549,22 +549,22 @@ bool ExportWebWindow::writePageFile(const QString &path, const QByteArray &page)
     return written;
 }
 
-void ExportWebWindow::按钮5_被单击()
+void ExportWebWindow::按钮5_clicked()
 {
     reject();
 }
 
-void ExportWebWindow::按钮2_被单击()
+void ExportWebWindow::按钮2_clicked()
 {
     编辑框3->setText(choosePictureUrl());
 }
 
-void ExportWebWindow::按钮3_被单击()
+void ExportWebWindow::按钮3_clicked()
 {
     编辑框6->setText(choosePictureUrl());
 }
 
-void ExportWebWindow::按钮4_被单击()
+void ExportWebWindow::按钮4_clicked()
 {
     编辑框7->setText(choosePictureUrl());
 }
@@ -587,35 +587,35 @@ QString ExportWebWindow::choosePictureUrl()
     return url;
 }
 
-void ExportWebWindow::选择框1_被单击()
+void ExportWebWindow::选择框1_clicked()
 {
     编辑框3->setEnabled(选择框1->isChecked());
     按钮2->setEnabled(选择框1->isChecked());
 }
 
-void ExportWebWindow::选择框2_被单击()
+void ExportWebWindow::选择框2_clicked()
 {
     编辑框4->setEnabled(选择框2->isChecked());
 }
 
-void ExportWebWindow::选择框3_被单击()
+void ExportWebWindow::选择框3_clicked()
 {
     编辑框5->setEnabled(选择框3->isChecked());
 }
 
-void ExportWebWindow::选择框8_被单击()
+void ExportWebWindow::选择框8_clicked()
 {
     编辑框6->setEnabled(选择框8->isChecked());
     按钮3->setEnabled(选择框8->isChecked());
 }
 
-void ExportWebWindow::选择框9_被单击()
+void ExportWebWindow::选择框9_clicked()
 {
     编辑框7->setEnabled(选择框9->isChecked());
     按钮4->setEnabled(选择框9->isChecked());
 }
 
-void ExportWebWindow::选择框12_被单击()
+void ExportWebWindow::选择框12_clicked()
 {
     颜色选择器9->setEnabled(选择框12->isChecked());
 }

@@ -114,18 +114,18 @@ public:
     // The window's created handler; call once before showing.
     void created();
 
-    void 按钮1_被单击();
-    void 按钮6_被单击();
-    void 按钮5_被单击();
-    void 按钮2_被单击();
-    void 按钮3_被单击();
-    void 按钮4_被单击();
-    void 选择框1_被单击();
-    void 选择框2_被单击();
-    void 选择框3_被单击();
-    void 选择框8_被单击();
-    void 选择框9_被单击();
-    void 选择框12_被单击();
+    void 按钮1_clicked();
+    void 按钮6_clicked();
+    void 按钮5_clicked();
+    void 按钮2_clicked();
+    void 按钮3_clicked();
+    void 按钮4_clicked();
+    void 选择框1_clicked();
+    void 选择框2_clicked();
+    void 选择框3_clicked();
+    void 选择框8_clicked();
+    void 选择框9_clicked();
+    void 选择框12_clicked();
 
     // The URL a background picture at path is written with.
     static QString pictureUrl(const QString &path);

@@ -49,7 +49,7 @@ DataWindow::DataWindow(Session &session, QWidget *parent)
     setTabOrder(单选框4, 单选框5);
     setTabOrder(单选框5, 确定按钮);
 
-    connect(确定按钮, &QPushButton::clicked, this, &DataWindow::确定按钮_被单击);
+    connect(确定按钮, &QPushButton::clicked, this, &DataWindow::确定按钮_clicked);
 }
 
 QRadioButton *DataWindow::makeOption(const QString &name, const QString &caption, const QRect &geometry)
@@ -74,7 +74,7 @@ void DataWindow::created()
     单选框1->setChecked(true);
 }
 
-void DataWindow::确定按钮_被单击()
+void DataWindow::确定按钮_clicked()
 {
     // The Excel export lets the window repaint while it writes; an activation
     // that still gets through then (accessibility, say) must not start another.
@@ -82,18 +82,18 @@ void DataWindow::确定按钮_被单击()
         return;
     const QScopedValueRollback<bool> running(m_running, true);
     if (单选框1->isChecked())
-        导出Excel文件();
+        exportExcelFile();
     else if (单选框2->isChecked())
-        导出高级网页文件();
+        exportWebPage();
     else if (单选框3->isChecked())
-        导出网页或文本();
+        exportPageOrText();
     else if (单选框4->isChecked())
-        备份数据();
+        backUpStore();
     else if (单选框5->isChecked())
-        清空数据();
+        clearStore();
 }
 
-void DataWindow::导出Excel文件()
+void DataWindow::exportExcelFile()
 {
     // The workbook is read from the store file itself, so the store is closed
     // meanwhile; a store with a password cannot be read that way.
@@ -136,7 +136,7 @@ void DataWindow::reopenStore()
                        QStringLiteral("温馨提示"), ui::Style::OkStop);
 }
 
-void DataWindow::导出高级网页文件()
+void DataWindow::exportWebPage()
 {
     // The export window opens the store file itself for each build.
     m_session.store.close();
@@ -145,7 +145,7 @@ void DataWindow::导出高级网页文件()
     accept();
 }
 
-void DataWindow::导出网页或文本()
+void DataWindow::exportPageOrText()
 {
     ExportDataWindow::run(m_session, this);
     accept();
@@ -160,7 +160,7 @@ int tell(QWidget *parent, const maintenance::Message &message)
 
 } // namespace
 
-void DataWindow::备份数据()
+void DataWindow::backUpStore()
 {
     通用对话框->filter = maintenance::backupFilter();
     通用对话框->defaultExtension = maintenance::backupDefaultExtension();
@@ -177,7 +177,7 @@ void DataWindow::备份数据()
     finish(OptionDone);
 }
 
-void DataWindow::清空数据()
+void DataWindow::clearStore()
 {
     if (tell(this, maintenance::clearFirstConfirmation()) != ui::AnswerYes)
         return;

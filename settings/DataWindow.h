@@ -44,14 +44,14 @@ public:
     // The window's created handler; call once before showing.
     void created();
     // Runs the first selected option.
-    void 确定按钮_被单击();
+    void 确定按钮_clicked();
 
     // The five options.
-    void 导出Excel文件();
-    void 导出高级网页文件();
-    void 导出网页或文本();
-    void 备份数据();
-    void 清空数据();
+    void exportExcelFile();
+    void exportWebPage();
+    void exportPageOrText();
+    void backUpStore();
+    void clearStore();
 
     // Closes the window, reporting the outcome to the caller.
     void finish(Outcome outcome);

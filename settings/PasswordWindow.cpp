@@ -34,7 +34,7 @@ PasswordWindow::PasswordWindow(Session &session, QWidget *parent)
     setTabOrder(编辑框2, 编辑框3);
     setTabOrder(编辑框3, 确定按钮);
 
-    connect(确定按钮, &QPushButton::clicked, this, &PasswordWindow::确定按钮_被单击);
+    connect(确定按钮, &QPushButton::clicked, this, &PasswordWindow::确定按钮_clicked);
 }
 
 QLineEdit *PasswordWindow::makePasswordEdit(const QString &name, const QRect &geometry)
@@ -72,7 +72,7 @@ void PasswordWindow::created()
     }
 }
 
-void PasswordWindow::确定按钮_被单击()
+void PasswordWindow::确定按钮_clicked()
 {
     using namespace maintenance;
     PasswordRequest request;

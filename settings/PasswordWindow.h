@@ -35,7 +35,7 @@ public:
 
     // The window's created handler; call once before showing.
     void created();
-    void 确定按钮_被单击();
+    void 确定按钮_clicked();
 
 private:
     void askOldPasswordAgain();

@@ -33,8 +33,8 @@ SkinnedWindow::SkinnedWindow(Session &session, const QString &name, QWidget *par
     关闭按钮 = new ui::ImageButton(this, QStringLiteral("关闭按钮"), QStringLiteral("close"),
                                    QRect(185, 2, 19, 19), QStringLiteral("关闭"));
 
-    connect(帮助按钮, &QAbstractButton::clicked, this, &SkinnedWindow::帮助按钮_被单击);
-    connect(关闭按钮, &QAbstractButton::clicked, this, &SkinnedWindow::关闭按钮_被单击);
+    connect(帮助按钮, &QAbstractButton::clicked, this, &SkinnedWindow::帮助按钮_clicked);
+    connect(关闭按钮, &QAbstractButton::clicked, this, &SkinnedWindow::关闭按钮_clicked);
 }
 
 QPushButton *SkinnedWindow::makeConfirmButton()
@@ -53,12 +53,12 @@ void SkinnedWindow::setUpSkinnedWindow()
     ui::setToolTip(关闭按钮, QStringLiteral("关闭"));
 }
 
-void SkinnedWindow::帮助按钮_被单击()
+void SkinnedWindow::帮助按钮_clicked()
 {
     ui::messageBox(this, helpText(), QStringLiteral("温馨提示帮助"), ui::Style::OkQuestion);
 }
 
-void SkinnedWindow::关闭按钮_被单击()
+void SkinnedWindow::关闭按钮_clicked()
 {
     reject();
 }

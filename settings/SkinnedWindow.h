@@ -32,8 +32,8 @@ public:
     // The help text shown by 帮助按钮, title "温馨提示帮助".
     virtual QString helpText() const = 0;
 
-    void 帮助按钮_被单击();
-    void 关闭按钮_被单击();
+    void 帮助按钮_clicked();
+    void 关闭按钮_clicked();
 
 protected:
     SkinnedWindow(Session &session, const QString &name, QWidget *parent);
