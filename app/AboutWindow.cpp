@@ -14,6 +14,21 @@
 
 namespace quennet {
 
+namespace {
+
+// A picture box: the picture at its top left, clipped to the box.
+QLabel *pictureBox(QWidget *parent, const QString &name, const QRect &geometry, const QString &picture)
+{
+    auto *box = new QLabel(parent);
+    box->setObjectName(name);
+    box->setGeometry(geometry);
+    box->setPixmap(QPixmap(picture));
+    box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return box;
+}
+
+} // namespace
+
 AboutWindow::AboutWindow(Session &session, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), m_session(session)
 {
@@ -24,40 +39,34 @@ AboutWindow::AboutWindow(Session &session, QWidget *parent)
     background.setColor(QPalette::Window, QColor(0x3A, 0x6E, 0xA5));
     setPalette(background);
 
-    透明标签1 = new ui::TransparentLabel(this, QStringLiteral("透明标签1"), QString(), QRect(8, 8, 430, 360));
-    透明标签1->setWordWrap(false);
-    透明标签1->setText(frameText(透明标签1->font(), 透明标签1->size()));
-    透明标签1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral("Quennet"),
+    frameLabel =
+        new ui::TransparentLabel(this, QStringLiteral("透明标签1"), QString(), QRect(8, 8, 430, 360));
+    frameLabel->setWordWrap(false);
+    frameLabel->setText(frameText(frameLabel->font(), frameLabel->size()));
+    frameLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    nameLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral("Quennet"),
                                          QRect(136, 81, 184, 36), 35);
-    透明标签3 =
+    infoLabel =
         new ui::TransparentLabel(this, QStringLiteral("透明标签3"), infoText(), QRect(137, 123, 191, 159));
-    透明标签3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    infoLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    for (QLabel *label : {static_cast<QLabel *>(透明标签1), static_cast<QLabel *>(透明标签2),
-                          static_cast<QLabel *>(透明标签3)}) {
+    for (QLabel *label : {static_cast<QLabel *>(frameLabel), static_cast<QLabel *>(nameLabel),
+                          static_cast<QLabel *>(infoLabel)}) {
         QPalette text = label->palette();
         text.setColor(QPalette::WindowText,
-                      label == 透明标签1 ? QColor(0xD8, 0xE6, 0xF5) : QColor(Qt::white));
+                      label == frameLabel ? QColor(0xD8, 0xE6, 0xF5) : QColor(Qt::white));
         label->setPalette(text);
     }
 
-    图片框2 = new QLabel(this);
-    图片框2->setObjectName(QStringLiteral("图片框2"));
-    图片框2->setGeometry(80, 373, 300, 16);
-    图片框2->setPixmap(QPixmap(QStringLiteral(":/about/frame.png")));
-    图片框2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    图片框2->installEventFilter(this);
+    stripFrame = pictureBox(this, QStringLiteral("图片框2"), QRect(80, 373, 300, 16),
+                            QStringLiteral(":/about/frame.png"));
+    stripFrame->installEventFilter(this);
+    strip = pictureBox(stripFrame, QStringLiteral("图片框1"), QRect(3, 1, 1, 13),
+                       QStringLiteral(":/about/strip.png"));
+    strip->installEventFilter(this);
 
-    图片框1 = new QLabel(图片框2);
-    图片框1->setObjectName(QStringLiteral("图片框1"));
-    图片框1->setGeometry(3, 1, 1, 13);
-    图片框1->setPixmap(QPixmap(QStringLiteral(":/about/strip.png")));
-    图片框1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    图片框1->installEventFilter(this);
-
-    时钟1 = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
-    connect(时钟1, &QTimer::timeout, this, &AboutWindow::时钟1_fired);
+    stripTimer = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
+    connect(stripTimer, &QTimer::timeout, this, &AboutWindow::stripTimer_fired);
 }
 
 void AboutWindow::load(Session &session, QWidget *parent)
@@ -70,33 +79,33 @@ void AboutWindow::load(Session &session, QWidget *parent)
 void AboutWindow::created()
 {
     ui::applyVisualStyle(this);
-    if (!时钟1->isActive())
-        时钟1->start();
+    if (!stripTimer->isActive())
+        stripTimer->start();
 }
 
-void AboutWindow::时钟1_fired()
+void AboutWindow::stripTimer_fired()
 {
-    if (图片框1->width() < kStripFullWidth)
-        图片框1->resize(图片框1->width() + kStripStep, 图片框1->height());
+    if (strip->width() < kStripFullWidth)
+        strip->resize(strip->width() + kStripStep, strip->height());
     else
         destroyWindow();
 }
 
-void AboutWindow::图片框_doubleClicked()
+void AboutWindow::strip_doubleClicked()
 {
     destroyWindow();
 }
 
 void AboutWindow::destroyWindow()
 {
-    时钟1->stop();
+    stripTimer->stop();
     done(QDialog::Rejected);
 }
 
 bool AboutWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if ((watched == 图片框1 || watched == 图片框2) && event->type() == QEvent::MouseButtonDblClick) {
-        图片框_doubleClicked();
+    if ((watched == strip || watched == stripFrame) && event->type() == QEvent::MouseButtonDblClick) {
+        strip_doubleClicked();
         return true;
     }
     return QDialog::eventFilter(watched, event);

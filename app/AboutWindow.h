@@ -28,14 +28,14 @@ public:
 
     void created();
 
-    ui::TransparentLabel *透明标签1;
-    ui::TransparentLabel *透明标签2;
-    ui::TransparentLabel *透明标签3;
-    QLabel *图片框2;
-    QLabel *图片框1;
-    QTimer *时钟1;
+    ui::TransparentLabel *frameLabel;
+    ui::TransparentLabel *nameLabel;
+    ui::TransparentLabel *infoLabel;
+    QLabel *stripFrame;
+    QLabel *strip;
+    QTimer *stripTimer;
 
-    // The text-art frame of 透明标签1 for its font and size.
+    // The text-art frame of frameLabel for its font and size.
     static QString frameText(const QFont &font, const QSize &size);
     static QString infoText();
 
@@ -43,8 +43,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void 时钟1_fired();
-    void 图片框_doubleClicked();
+    void stripTimer_fired();
+    void strip_doubleClicked();
     void destroyWindow();
 
     Session &m_session;

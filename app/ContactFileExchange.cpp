@@ -54,9 +54,9 @@ ContactFileExchange::ContactFileExchange(MainWindow &window) : QObject(&window),
     setObjectName(QStringLiteral("联系人文件"));
     QMenu *menu = window.联系人;
     menu->addSeparator();
-    导入联系人 = menu->addAction(window.超级菜单1->picture(3), QStringLiteral("导入联系人…"));
+    导入联系人 = menu->addAction(window.menuPictures->picture(3), QStringLiteral("导入联系人…"));
     导入联系人->setObjectName(QStringLiteral("导入联系人…"));
-    导出联系人 = menu->addAction(window.超级菜单1->picture(2), QStringLiteral("导出联系人…"));
+    导出联系人 = menu->addAction(window.menuPictures->picture(2), QStringLiteral("导出联系人…"));
     导出联系人->setObjectName(QStringLiteral("导出联系人…"));
     connect(导入联系人, &QAction::triggered, this, &ContactFileExchange::importContacts);
     connect(导出联系人, &QAction::triggered, this, &ContactFileExchange::exportContacts);

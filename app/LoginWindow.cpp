@@ -33,10 +33,10 @@ LoginWindow::LoginWindow(Session &session, QWidget *parent)
     setWindowIcon(applicationIcon());
     setFixedSize(210, 205);
 
-    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral("登录窗口"),
-                                         QRect(10, 1, 62, 24), 14);
-    透明标签1 = new ui::TransparentLabel(this, QStringLiteral("透明标签1"),
-                                         QStringLiteral("请输入登录密码："), QRect(15, 70, 120, 18));
+    titleLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral("登录窗口"),
+                                          QRect(10, 1, 62, 24), 14);
+    promptLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签1"),
+                                           QStringLiteral("请输入登录密码："), QRect(15, 70, 120, 18));
 
     密码编辑框 = new QLineEdit(this);
     密码编辑框->setObjectName(QStringLiteral("密码编辑框"));
@@ -44,7 +44,7 @@ LoginWindow::LoginWindow(Session &session, QWidget *parent)
     密码编辑框->setEchoMode(QLineEdit::Password);
     密码编辑框->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     密码编辑框->installEventFilter(this);
-    ui::setCaption(密码编辑框, 透明标签1);
+    ui::setCaption(密码编辑框, promptLabel);
 
     确定按钮 = new QPushButton(QStringLiteral("确  定"), this);
     确定按钮->setObjectName(QStringLiteral("确定按钮"));
@@ -58,14 +58,14 @@ LoginWindow::LoginWindow(Session &session, QWidget *parent)
     最小化->setFocusPolicy(Qt::NoFocus);
     关闭按钮->setFocusPolicy(Qt::NoFocus);
 
-    时钟1 = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
+    memoryTrimTimer = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
 
     connect(确定按钮, &QPushButton::clicked, this, &LoginWindow::确定按钮_clicked);
     // Enter in the password box presses 确定按钮.
     connect(密码编辑框, &QLineEdit::returnPressed, 确定按钮, &QPushButton::click);
     connect(最小化, &QAbstractButton::clicked, this, &LoginWindow::最小化_clicked);
     connect(关闭按钮, &QAbstractButton::clicked, this, &LoginWindow::关闭按钮_clicked);
-    connect(时钟1, &QTimer::timeout, this, &LoginWindow::时钟1_fired);
+    connect(memoryTrimTimer, &QTimer::timeout, this, &LoginWindow::memoryTrimTimer_fired);
 }
 
 LoginWindow *LoginWindow::load(Session &session)
@@ -88,8 +88,8 @@ void LoginWindow::created()
     }
     ui::applyVisualStyle(this);
     ui::applySkin(this, m_session.dir.skinFile(3));
-    if (!时钟1->isActive())
-        时钟1->start();
+    if (!memoryTrimTimer->isActive())
+        memoryTrimTimer->start();
 
     if (ContactStore::hasPassword(m_session.dir.storeFile()))
         m_session.failedLoginCount = 0;
@@ -118,7 +118,7 @@ void LoginWindow::destroyWindow()
     if (m_destroyed)
         return;
     m_destroyed = true;
-    时钟1->stop();
+    memoryTrimTimer->stop();
     quennet::destroyWindow(this);
 }
 
@@ -163,7 +163,7 @@ void LoginWindow::关闭按钮_clicked()
     destroyWindow();
 }
 
-void LoginWindow::时钟1_fired()
+void LoginWindow::memoryTrimTimer_fired()
 {
     ui::trimMemory();
 }

@@ -32,13 +32,13 @@ public:
     void created();
     bool isDestroyed() const { return m_destroyed; }
 
-    ui::TransparentLabel *透明标签2;
-    ui::TransparentLabel *透明标签1;
+    ui::TransparentLabel *titleLabel;
+    ui::TransparentLabel *promptLabel;
     QLineEdit *密码编辑框;
     QPushButton *确定按钮;
     ui::ImageButton *最小化;
     ui::ImageButton *关闭按钮;
-    QTimer *时钟1;
+    QTimer *memoryTrimTimer;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -49,7 +49,7 @@ private:
     void 密码编辑框_leftButtonPressed();
     void 最小化_clicked();
     void 关闭按钮_clicked();
-    void 时钟1_fired();
+    void memoryTrimTimer_fired();
 
     void openStoreWithoutPassword();
     void continueWithMainWindow();

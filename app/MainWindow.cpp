@@ -70,9 +70,9 @@ MainWindow::MainWindow(Session &session, QWidget *parent)
     buildList();
     buildButtons();
     buildKeypad();
-    时钟1 = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
+    memoryTrimTimer = ui::makeTimer(this, QStringLiteral("时钟1"), 200);
     m_followTimer = ui::makeTimer(this, QStringLiteral("followTimer"), kFollowIntervalMs);
-    超级菜单1 = new MenuPictures(this, QStringLiteral("超级菜单1"));
+    menuPictures = new MenuPictures(this, QStringLiteral("超级菜单1"));
     buildMenus();
     connectEvents();
     new ContactFileExchange(*this);
@@ -103,9 +103,9 @@ ui::ImageButton *MainWindow::addImageButton(const QString &name, const QString &
 
 void MainWindow::buildTitleBar()
 {
-    透明标签5 = new ui::TransparentLabel(this, QStringLiteral("透明标签5"), QStringLiteral("Quennet"),
-                                         QRect(8, 1, 72, 24), 14);
-    透明标签5->setStyleSheet(QStringLiteral("color: #0000FF;"));
+    titleLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签5"), QStringLiteral("Quennet"),
+                                          QRect(8, 1, 72, 24), 14);
+    titleLabel->setStyleSheet(QStringLiteral("color: #0000FF;"));
     最小化 = addImageButton(QStringLiteral("最小化"), QStringLiteral("min"), QRect(165, 2, 19, 19),
                             QStringLiteral("最小化"));
     关闭 = addImageButton(QStringLiteral("关闭"), QStringLiteral("close"), QRect(185, 2, 19, 19),
@@ -120,19 +120,20 @@ void MainWindow::buildForm()
     电话标签 = new ui::TransparentLabel(this, QStringLiteral("电话标签"), QStringLiteral("电 话："),
                                         QRect(10, 65, 40, 16));
     电话编辑框 = makeEditBox(this, QStringLiteral("电话编辑框"), QRect(55, 65, 145, 16));
-    透明标签1 = new ui::TransparentLabel(this, QStringLiteral("透明标签1"), QStringLiteral("手 机："),
-                                         QRect(10, 85, 40, 16));
+    mobileLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签1"), QStringLiteral("手 机："),
+                                           QRect(10, 85, 40, 16));
     手机编辑框 = makeEditBox(this, QStringLiteral("手机编辑框"), QRect(55, 85, 145, 16));
-    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral(" Q Q ："),
-                                         QRect(10, 105, 40, 16));
+    qqLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), QStringLiteral(" Q Q ："),
+                                       QRect(10, 105, 40, 16));
     QQ编辑框 = makeEditBox(this, QStringLiteral("QQ编辑框"), QRect(55, 105, 145, 16));
-    透明标签3 = new ui::TransparentLabel(this, QStringLiteral("透明标签3"), QStringLiteral("Email："),
-                                         QRect(10, 125, 40, 16));
+    emailLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签3"), QStringLiteral("Email："),
+                                          QRect(10, 125, 40, 16));
     Email编辑框 = makeEditBox(this, QStringLiteral("Email编辑框"), QRect(55, 125, 145, 16));
-    透明标签4 = new ui::TransparentLabel(this, QStringLiteral("透明标签4"), QStringLiteral("地 址："),
-                                         QRect(10, 145, 40, 16));
+    addressLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签4"), QStringLiteral("地 址："),
+                                            QRect(10, 145, 40, 16));
     地址编辑框 = makeEditBox(this, QStringLiteral("地址编辑框"), QRect(55, 145, 145, 16));
-    const QList<ui::TransparentLabel *> captions = {姓名标签, 电话标签, 透明标签1, 透明标签2, 透明标签3, 透明标签4};
+    const QList<ui::TransparentLabel *> captions = {姓名标签, 电话标签,   mobileLabel,
+                                                    qqLabel,  emailLabel, addressLabel};
     for (int i = 0; i < captions.size(); ++i)
         ui::setCaption(editBoxes().at(i), captions.at(i));
 }
@@ -234,7 +235,7 @@ void MainWindow::buildKeypad()
 
 QAction *MainWindow::addMenuItem(QMenu *menu, const QString &caption, int picture)
 {
-    QAction *item = menu->addAction(超级菜单1->picture(picture), caption);
+    QAction *item = menu->addAction(menuPictures->picture(picture), caption);
     item->setObjectName(caption);
     return item;
 }
@@ -246,7 +247,7 @@ void MainWindow::buildMenus()
     添加联系人 = addMenuItem(联系人, QStringLiteral("添加联系人"), 3);
     修改联系人 = addMenuItem(联系人, QStringLiteral("修改联系人"), 5);
     删除联系人 = addMenuItem(联系人, QStringLiteral("删除联系人"), 1);
-    查询联系人 = 联系人->addMenu(超级菜单1->picture(0), QStringLiteral("查询联系人"));
+    查询联系人 = 联系人->addMenu(menuPictures->picture(0), QStringLiteral("查询联系人"));
     查询联系人->setObjectName(QStringLiteral("查询联系人"));
     查询联系人->menuAction()->setObjectName(QStringLiteral("查询联系人"));
     按姓名查询 = addMenuItem(查询联系人, QStringLiteral("按姓名查询"), 0);
@@ -297,7 +298,7 @@ void MainWindow::connectEvents()
     connect(超级列表框->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MainWindow::超级列表框_selectionChanged);
     超级列表框->viewport()->installEventFilter(this);
-    connect(时钟1, &QTimer::timeout, this, &MainWindow::时钟1_fired);
+    connect(memoryTrimTimer, &QTimer::timeout, this, &MainWindow::memoryTrimTimer_fired);
     connect(m_followTimer, &QTimer::timeout, this, &MainWindow::followByItself);
 }
 
@@ -320,8 +321,8 @@ void MainWindow::created()
     超级列表框->setGeometry(kListGeometry);
     attachToolTips();
     registerHotKeys();
-    if (!时钟1->isActive())
-        时钟1->start();
+    if (!memoryTrimTimer->isActive())
+        memoryTrimTimer->start();
 }
 
 void MainWindow::enableEnterMovesFocus()
@@ -489,7 +490,7 @@ void MainWindow::showStoredInstead(qint64 rowId)
     showCurrentRecord();
 }
 
-void MainWindow::时钟1_fired()
+void MainWindow::memoryTrimTimer_fired()
 {
     ui::trimMemory();
 }

@@ -102,20 +102,20 @@ public:
     ContactListModel *listModel() const { return m_listModel; }
 
     // --- controls -----------------------------------------------------------
-    ui::TransparentLabel *透明标签5;
+    ui::TransparentLabel *titleLabel;
     ui::ImageButton *最小化;
     ui::ImageButton *关闭;
     ui::TransparentLabel *姓名标签;
     QLineEdit *姓名编辑框;
     ui::TransparentLabel *电话标签;
     QLineEdit *电话编辑框;
-    ui::TransparentLabel *透明标签1;
+    ui::TransparentLabel *mobileLabel;
     QLineEdit *手机编辑框;
-    ui::TransparentLabel *透明标签2;
+    ui::TransparentLabel *qqLabel;
     QLineEdit *QQ编辑框;
-    ui::TransparentLabel *透明标签3;
+    ui::TransparentLabel *emailLabel;
     QLineEdit *Email编辑框;
-    ui::TransparentLabel *透明标签4;
+    ui::TransparentLabel *addressLabel;
     QLineEdit *地址编辑框;
     QTableView *超级列表框;
     ui::ImageButton *联系人按钮;
@@ -136,8 +136,8 @@ public:
     ui::ImageButton *上一条记录按钮;
     ui::ImageButton *按键0;
     ui::ImageButton *下一条记录按钮;
-    QTimer *时钟1;
-    MenuPictures *超级菜单1;
+    QTimer *memoryTrimTimer;
+    MenuPictures *menuPictures;
 
     // menu 联系人
     QMenu *联系人;
@@ -205,7 +205,7 @@ private:
 
     void 超级列表框_selectionChanged();
     void 超级列表框_leftButtonReleased();
-    void 时钟1_fired();
+    void memoryTrimTimer_fired();
 
     Session &m_session;
     ContactListModel *m_listModel = nullptr;

@@ -168,7 +168,7 @@ int main(int argc, char **argv)
     window.storePath = storePath;
     window.created();
     window.show();
-    const QString inWindow = medianOf(3, [&] { window.按钮6->click(); });
+    const QString inWindow = medianOf(3, [&] { window.previewButton->click(); });
     row("window: preview build (open, rows with events, 200 ms pause, close, html.txt)", inWindow, "≤ 1.5 s");
     printf("\nload average after: %s\n", qPrintable(bench::loadAverage()));
     return ui::openedDocuments().size() == 3 ? 0 : 1;

@@ -60,9 +60,9 @@ bool changePasswordInWindow(Session &session, const QString &from, const QString
 {
     PasswordWindow window(session);
     window.created();
-    window.编辑框1->setText(from);
-    window.编辑框2->setText(to);
-    window.编辑框3->setText(to);
+    window.oldPasswordEdit->setText(from);
+    window.newPasswordEdit->setText(to);
+    window.repeatedPasswordEdit->setText(to);
     window.确定按钮->click();
     return lastMessageIs(QStringLiteral("密码修改成功！")) && session.loginCredential.matches(to);
 }
@@ -106,7 +106,7 @@ int main(int argc, char **argv)
         [&](int) {
             DataWindow window(session);
             window.created();
-            window.单选框4->setChecked(true);
+            window.backupOption->setChecked(true);
             window.确定按钮->click();
         });
     ok = lastMessageIs(QStringLiteral("备份成功！")) &&
@@ -127,7 +127,7 @@ int main(int argc, char **argv)
             main.refillList();
             ui::ModalScript::setNextHandler([](QDialog *shown) {
                 auto *window = static_cast<DataWindow *>(shown);
-                window->单选框5->setChecked(true);
+                window->clearOption->setChecked(true);
                 ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
                 ui::MessageBoxScript::setNextAnswer(ui::AnswerOk);
                 window->确定按钮->click();

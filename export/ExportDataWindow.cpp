@@ -78,26 +78,28 @@ ExportDataWindow::ExportDataWindow(Session &session, QWidget *parent) : QDialog(
 
 void ExportDataWindow::buildFormatGroup()
 {
-    分组框1 = named(new QGroupBox(QStringLiteral("输出格式"), this), QStringLiteral("分组框1"),
-                    QRect(8, 6, 284, 84));
-    标签1 = makeLabel(分组框1, QStringLiteral("标签1"), QStringLiteral("类型:"), QRect(10, 24, 34, 22));
-    类型组合框 = named(new QComboBox(分组框1), QStringLiteral("类型组合框"), QRect(44, 24, 92, 22));
+    formatGroup = named(new QGroupBox(QStringLiteral("输出格式"), this), QStringLiteral("分组框1"),
+                        QRect(8, 6, 284, 84));
+    typeLabel =
+        makeLabel(formatGroup, QStringLiteral("标签1"), QStringLiteral("类型:"), QRect(10, 24, 34, 22));
+    类型组合框 = named(new QComboBox(formatGroup), QStringLiteral("类型组合框"), QRect(44, 24, 92, 22));
     类型组合框->addItems({QStringLiteral("文本 TXT"), QStringLiteral("网页 HTML")});
     类型组合框->setCurrentIndex(0);
 
-    分隔符标签 = makeLabel(分组框1, QStringLiteral("分隔符标签"), QStringLiteral("列间分隔符:"),
+    分隔符标签 = makeLabel(formatGroup, QStringLiteral("分隔符标签"), QStringLiteral("列间分隔符:"),
                            QRect(142, 24, 66, 22));
-    分割组合框 = named(new QComboBox(分组框1), QStringLiteral("分割组合框"), QRect(208, 24, 66, 22));
+    分割组合框 = named(new QComboBox(formatGroup), QStringLiteral("分割组合框"), QRect(208, 24, 66, 22));
     分割组合框->setEditable(true);
     分割组合框->addItems(
         {QStringLiteral("制表符"), QStringLiteral("◇"), QStringLiteral(","), QStringLiteral("|")});
     分割组合框->setEditText(QStringLiteral("制表符"));
     分割组合框->setProperty(kTagProperty, QStringLiteral("\t"));
 
-    标签2 = makeLabel(分组框1, QStringLiteral("标签2"), QStringLiteral("路径:"), QRect(10, 52, 34, 22));
-    路径编辑框 = named(new QLineEdit(分组框1), QStringLiteral("路径编辑框"), QRect(44, 52, 204, 22));
+    pathLabel =
+        makeLabel(formatGroup, QStringLiteral("标签2"), QStringLiteral("路径:"), QRect(10, 52, 34, 22));
+    路径编辑框 = named(new QLineEdit(formatGroup), QStringLiteral("路径编辑框"), QRect(44, 52, 204, 22));
     路径编辑框->setReadOnly(true);
-    打开按钮 = named(new QToolButton(分组框1), QStringLiteral("打开按钮"), QRect(250, 52, 24, 22));
+    打开按钮 = named(new QToolButton(formatGroup), QStringLiteral("打开按钮"), QRect(250, 52, 24, 22));
     打开按钮->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     打开按钮->setToolTip(QStringLiteral("输出文件"));
 
@@ -110,33 +112,37 @@ void ExportDataWindow::buildFormatGroup()
 
 void ExportDataWindow::buildRangeGroup()
 {
-    分组框2 = named(new QGroupBox(QStringLiteral("输出范围"), this), QStringLiteral("分组框2"),
-                    QRect(8, 96, 284, 178));
-    全部行单选框 = named(new QRadioButton(QStringLiteral("全部记录"), 分组框2),
+    rangeGroup = named(new QGroupBox(QStringLiteral("输出范围"), this), QStringLiteral("分组框2"),
+                       QRect(8, 96, 284, 178));
+    全部行单选框 = named(new QRadioButton(QStringLiteral("全部记录"), rangeGroup),
                          QStringLiteral("全部行单选框"), QRect(10, 22, 80, 22));
     全部行单选框->setChecked(true);
-    指定行单选框 = named(new QRadioButton(QStringLiteral("指定记录"), 分组框2),
+    指定行单选框 = named(new QRadioButton(QStringLiteral("指定记录"), rangeGroup),
                          QStringLiteral("指定行单选框"), QRect(92, 22, 80, 22));
-    首行编辑框 = makeRangeBox(分组框2, QStringLiteral("首行编辑框"), QRect(172, 22, 50, 22));
+    首行编辑框 = makeRangeBox(rangeGroup, QStringLiteral("首行编辑框"), QRect(172, 22, 50, 22));
     首行编辑框->setValue(1);
-    尾行编辑框 = makeRangeBox(分组框2, QStringLiteral("尾行编辑框"), QRect(224, 22, 50, 22));
+    尾行编辑框 = makeRangeBox(rangeGroup, QStringLiteral("尾行编辑框"), QRect(224, 22, 50, 22));
     尾行编辑框->clearText();
 
-    标签3 = makeLabel(分组框2, QStringLiteral("标签3"), QStringLiteral("可选字段"), QRect(10, 50, 96, 16));
-    可选列表框 = named(new QListWidget(分组框2), QStringLiteral("可选列表框"), QRect(10, 68, 96, 100));
-    增加按钮 = makeButton(分组框2, QStringLiteral("增加按钮"), QStringLiteral("->"), QRect(112, 68, 46, 22));
+    availableFieldsLabel =
+        makeLabel(rangeGroup, QStringLiteral("标签3"), QStringLiteral("可选字段"), QRect(10, 50, 96, 16));
+    可选列表框 = named(new QListWidget(rangeGroup), QStringLiteral("可选列表框"), QRect(10, 68, 96, 100));
+    增加按钮 =
+        makeButton(rangeGroup, QStringLiteral("增加按钮"), QStringLiteral("->"), QRect(112, 68, 46, 22));
     增加按钮->setEnabled(false);
-    去除按钮 = makeButton(分组框2, QStringLiteral("去除按钮"), QStringLiteral("<-"), QRect(112, 94, 46, 22));
+    去除按钮 =
+        makeButton(rangeGroup, QStringLiteral("去除按钮"), QStringLiteral("<-"), QRect(112, 94, 46, 22));
     全选按钮 =
-        makeButton(分组框2, QStringLiteral("全选按钮"), QStringLiteral("全选"), QRect(112, 120, 46, 22));
+        makeButton(rangeGroup, QStringLiteral("全选按钮"), QStringLiteral("全选"), QRect(112, 120, 46, 22));
     全选按钮->setEnabled(false);
     全删按钮 =
-        makeButton(分组框2, QStringLiteral("全删按钮"), QStringLiteral("全删"), QRect(112, 146, 46, 22));
-    标签6 = makeLabel(分组框2, QStringLiteral("标签6"), QStringLiteral("已选字段"), QRect(164, 50, 90, 16));
-    已选列表框 = named(new QListWidget(分组框2), QStringLiteral("已选列表框"), QRect(164, 68, 90, 100));
-    调节器 = named(new UpDownControl(分组框2), QStringLiteral("调节器"), QRect(256, 68, 18, 40));
-    ui::setCaption(可选列表框, 标签3);
-    ui::setCaption(已选列表框, 标签6);
+        makeButton(rangeGroup, QStringLiteral("全删按钮"), QStringLiteral("全删"), QRect(112, 146, 46, 22));
+    chosenFieldsLabel =
+        makeLabel(rangeGroup, QStringLiteral("标签6"), QStringLiteral("已选字段"), QRect(164, 50, 90, 16));
+    已选列表框 = named(new QListWidget(rangeGroup), QStringLiteral("已选列表框"), QRect(164, 68, 90, 100));
+    调节器 = named(new UpDownControl(rangeGroup), QStringLiteral("调节器"), QRect(256, 68, 18, 40));
+    ui::setCaption(可选列表框, availableFieldsLabel);
+    ui::setCaption(已选列表框, chosenFieldsLabel);
 }
 
 void ExportDataWindow::buildBottomRow()

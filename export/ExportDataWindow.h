@@ -42,24 +42,24 @@ public:
     // Each field list item keeps the field's position in the store here.
     static constexpr int kFieldPositionRole = Qt::UserRole;
 
-    QGroupBox *分组框1;
-    QLabel *标签1;
+    QGroupBox *formatGroup;
+    QLabel *typeLabel;
     QComboBox *类型组合框;
     QLabel *分隔符标签;
     QComboBox *分割组合框;
-    QLabel *标签2;
+    QLabel *pathLabel;
     QLineEdit *路径编辑框;
     QToolButton *打开按钮;
     ui::FileDialog *保存对话框;
 
-    QGroupBox *分组框2;
+    QGroupBox *rangeGroup;
     QRadioButton *全部行单选框;
     QRadioButton *指定行单选框;
     SpinEdit *首行编辑框;
     SpinEdit *尾行编辑框;
-    QLabel *标签3;
+    QLabel *availableFieldsLabel;
     QListWidget *可选列表框;
-    QLabel *标签6;
+    QLabel *chosenFieldsLabel;
     QListWidget *已选列表框;
     QPushButton *增加按钮;
     QPushButton *去除按钮;

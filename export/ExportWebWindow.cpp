@@ -163,8 +163,8 @@ ExportWebWindow::ExportWebWindow(Session &session, QWidget *parent) : QDialog(pa
     setWindowTitle(QStringLiteral("导出网页"));
     setFixedSize(kWindowWidth, kWindowHeight);
 
-    选择夹1 = named(new QTabWidget(this), QStringLiteral("选择夹1"));
-    选择夹1->setGeometry(6, 6, kWindowWidth - 12, 368);
+    tabs = named(new QTabWidget(this), QStringLiteral("选择夹1"));
+    tabs->setGeometry(6, 6, kWindowWidth - 12, 368);
     buildPageTab();
     buildTableTab();
     buildButtonsAndStatus();
@@ -173,91 +173,92 @@ ExportWebWindow::ExportWebWindow(Session &session, QWidget *parent) : QDialog(pa
 
 void ExportWebWindow::buildPageTab()
 {
-    分组框1 = tabGroup(选择夹1, QStringLiteral("网页设置"), QStringLiteral("分组框1"));
-    编辑框1 = named(new QLineEdit, QStringLiteral("编辑框1"));
-    编辑框2 = named(new QLineEdit, QStringLiteral("编辑框2"));
-    颜色选择器6 = new ColorPicker(nullptr, QStringLiteral("颜色选择器6"), kColourBlack);
-    组合框5 = sizeList(QStringLiteral("组合框5"), kSizeItemOfCaption);
-    组合框6 = faceBox(QStringLiteral("组合框6"));
-    选择框10 = checkBox(QStringLiteral("选择框10"), QStringLiteral("加粗"), true);
-    选择框11 = checkBox(QStringLiteral("选择框11"), QStringLiteral("倾斜"), false);
-    颜色选择器1 = new ColorPicker(nullptr, QStringLiteral("颜色选择器1"), kColourWhite);
-    选择框1 = checkBox(QStringLiteral("选择框1"), QStringLiteral("背景图片"), false);
-    编辑框3 = urlEdit(QStringLiteral("编辑框3"));
-    按钮2 = browseButton(QStringLiteral("按钮2"));
-    选择框2 = checkBox(QStringLiteral("选择框2"), QStringLiteral("指定上边距："), false);
-    编辑框4 = marginBox(QStringLiteral("编辑框4"));
-    选择框3 = checkBox(QStringLiteral("选择框3"), QStringLiteral("指定左边距："), false);
-    编辑框5 = marginBox(QStringLiteral("编辑框5"));
-    选择框13 = checkBox(QStringLiteral("选择框13"), QStringLiteral("折叠列表边框"), false);
-    单选框1 = named(new QRadioButton(QStringLiteral("左对齐")), QStringLiteral("单选框1"));
-    单选框2 = named(new QRadioButton(QStringLiteral("居中")), QStringLiteral("单选框2"));
-    单选框3 = named(new QRadioButton(QStringLiteral("右对齐")), QStringLiteral("单选框3"));
-    单选框1->setChecked(true);
+    pageGroup = tabGroup(tabs, QStringLiteral("网页设置"), QStringLiteral("分组框1"));
+    pageTitleEdit = named(new QLineEdit, QStringLiteral("编辑框1"));
+    captionEdit = named(new QLineEdit, QStringLiteral("编辑框2"));
+    captionTextColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器6"), kColourBlack);
+    captionSizeBox = sizeList(QStringLiteral("组合框5"), kSizeItemOfCaption);
+    captionFaceBox = faceBox(QStringLiteral("组合框6"));
+    captionBoldCheck = checkBox(QStringLiteral("选择框10"), QStringLiteral("加粗"), true);
+    captionItalicCheck = checkBox(QStringLiteral("选择框11"), QStringLiteral("倾斜"), false);
+    pageColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器1"), kColourWhite);
+    pagePictureCheck = checkBox(QStringLiteral("选择框1"), QStringLiteral("背景图片"), false);
+    pagePictureEdit = urlEdit(QStringLiteral("编辑框3"));
+    pagePictureButton = browseButton(QStringLiteral("按钮2"));
+    topMarginCheck = checkBox(QStringLiteral("选择框2"), QStringLiteral("指定上边距："), false);
+    topMarginEdit = marginBox(QStringLiteral("编辑框4"));
+    leftMarginCheck = checkBox(QStringLiteral("选择框3"), QStringLiteral("指定左边距："), false);
+    leftMarginEdit = marginBox(QStringLiteral("编辑框5"));
+    collapseBordersCheck = checkBox(QStringLiteral("选择框13"), QStringLiteral("折叠列表边框"), false);
+    alignLeftRadio = named(new QRadioButton(QStringLiteral("左对齐")), QStringLiteral("单选框1"));
+    alignCenterRadio = named(new QRadioButton(QStringLiteral("居中")), QStringLiteral("单选框2"));
+    alignRightRadio = named(new QRadioButton(QStringLiteral("右对齐")), QStringLiteral("单选框3"));
+    alignLeftRadio->setChecked(true);
 
-    auto *grid = new QGridLayout(分组框1);
+    auto *grid = new QGridLayout(pageGroup);
     int r = 0;
-    grid->addWidget(label(QStringLiteral("网页标题："), 编辑框1), r, 0);
-    grid->addWidget(编辑框1, r++, 1);
-    grid->addWidget(label(QStringLiteral("列表标题："), 编辑框2), r, 0);
-    grid->addWidget(编辑框2, r++, 1);
+    grid->addWidget(label(QStringLiteral("网页标题："), pageTitleEdit), r, 0);
+    grid->addWidget(pageTitleEdit, r++, 1);
+    grid->addWidget(label(QStringLiteral("列表标题："), captionEdit), r, 0);
+    grid->addWidget(captionEdit, r++, 1);
     // The caption's font: two rows under the caption box.
-    grid->addWidget(label(QStringLiteral("文本色："), 颜色选择器6), r, 0);
-    grid->addLayout(row({颜色选择器6, label(QStringLiteral("字号："), 组合框5), 组合框5, 选择框10, 选择框11}),
+    grid->addWidget(label(QStringLiteral("文本色："), captionTextColorPicker), r, 0);
+    grid->addLayout(row({captionTextColorPicker, label(QStringLiteral("字号："), captionSizeBox),
+                         captionSizeBox, captionBoldCheck, captionItalicCheck}),
                     r++, 1);
-    grid->addWidget(label(QStringLiteral("字体："), 组合框6), r, 0);
-    grid->addLayout(row({组合框6}), r++, 1);
-    grid->addWidget(label(QStringLiteral("背景颜色："), 颜色选择器1), r, 0);
-    grid->addLayout(row({颜色选择器1}), r++, 1);
-    grid->addWidget(选择框1, r, 0);
+    grid->addWidget(label(QStringLiteral("字体："), captionFaceBox), r, 0);
+    grid->addLayout(row({captionFaceBox}), r++, 1);
+    grid->addWidget(label(QStringLiteral("背景颜色："), pageColorPicker), r, 0);
+    grid->addLayout(row({pageColorPicker}), r++, 1);
+    grid->addWidget(pagePictureCheck, r, 0);
     auto *pictureRow = new QHBoxLayout;
-    pictureRow->addWidget(编辑框3, 1);
-    pictureRow->addWidget(按钮2);
+    pictureRow->addWidget(pagePictureEdit, 1);
+    pictureRow->addWidget(pagePictureButton);
     grid->addLayout(pictureRow, r++, 1);
-    grid->addWidget(选择框2, r, 0);
-    grid->addLayout(row({编辑框4, 选择框3, 编辑框5}), r++, 1);
-    grid->addWidget(选择框13, r++, 0, 1, 2);
+    grid->addWidget(topMarginCheck, r, 0);
+    grid->addLayout(row({topMarginEdit, leftMarginCheck, leftMarginEdit}), r++, 1);
+    grid->addWidget(collapseBordersCheck, r++, 0, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("列表对齐方式：")), r, 0);
-    grid->addLayout(row({单选框1, 单选框2, 单选框3}), r++, 1);
+    grid->addLayout(row({alignLeftRadio, alignCenterRadio, alignRightRadio}), r++, 1);
     grid->setRowStretch(r, 1);
     grid->setColumnStretch(1, 1);
 }
 
 void ExportWebWindow::buildTableTab()
 {
-    分组框2 = tabGroup(选择夹1, QStringLiteral("表格设置"), QStringLiteral("分组框2"));
-    颜色选择器2 = new ColorPicker(nullptr, QStringLiteral("颜色选择器2"), kColourLightGrey);
-    颜色选择器3 = new ColorPicker(nullptr, QStringLiteral("颜色选择器3"), kColourBlack);
-    组合框1 = sizeList(QStringLiteral("组合框1"), 0);
-    组合框2 = faceBox(QStringLiteral("组合框2"));
-    选择框4 = checkBox(QStringLiteral("选择框4"), QStringLiteral("加粗"), true);
-    选择框5 = checkBox(QStringLiteral("选择框5"), QStringLiteral("倾斜"), false);
-    颜色选择器4 = new ColorPicker(nullptr, QStringLiteral("颜色选择器4"), ColorPicker::kTransparent, true);
-    颜色选择器5 = new ColorPicker(nullptr, QStringLiteral("颜色选择器5"), kColourBlack);
-    组合框3 = sizeList(QStringLiteral("组合框3"), 0);
-    组合框4 = faceBox(QStringLiteral("组合框4"));
-    选择框6 = checkBox(QStringLiteral("选择框6"), QStringLiteral("加粗"), false);
-    选择框7 = checkBox(QStringLiteral("选择框7"), QStringLiteral("倾斜"), false);
-    选择框12 = checkBox(QStringLiteral("选择框12"), QStringLiteral("间隔行不同底色"), false);
-    颜色选择器9 = new ColorPicker(nullptr, QStringLiteral("颜色选择器9"), kColourLightGrey);
-    颜色选择器9->setEnabled(false);
-    编辑框8 = integerEdit(QStringLiteral("编辑框8"), QStringLiteral("1"));
-    编辑框9 = integerEdit(QStringLiteral("编辑框9"), QStringLiteral("2"));
-    编辑框10 = integerEdit(QStringLiteral("编辑框10"), QStringLiteral("1"));
-    颜色选择器7 = new ColorPicker(nullptr, QStringLiteral("颜色选择器7"), kColourSilver);
-    颜色选择器8 = new ColorPicker(nullptr, QStringLiteral("颜色选择器8"), kColourGrey);
-    选择框8 = checkBox(QStringLiteral("选择框8"), QStringLiteral("表格背景图："), false);
-    编辑框6 = urlEdit(QStringLiteral("编辑框6"));
-    按钮3 = browseButton(QStringLiteral("按钮3"));
-    选择框9 = checkBox(QStringLiteral("选择框9"), QStringLiteral("表头背景图："), false);
-    编辑框7 = urlEdit(QStringLiteral("编辑框7"));
-    按钮4 = browseButton(QStringLiteral("按钮4"));
-    ui::setCaption(编辑框3, 选择框1);
-    ui::setCaption(编辑框6, 选择框8);
-    ui::setCaption(编辑框7, 选择框9);
+    tableGroup = tabGroup(tabs, QStringLiteral("表格设置"), QStringLiteral("分组框2"));
+    headerColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器2"), kColourLightGrey);
+    headerTextColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器3"), kColourBlack);
+    headerSizeBox = sizeList(QStringLiteral("组合框1"), 0);
+    headerFaceBox = faceBox(QStringLiteral("组合框2"));
+    headerBoldCheck = checkBox(QStringLiteral("选择框4"), QStringLiteral("加粗"), true);
+    headerItalicCheck = checkBox(QStringLiteral("选择框5"), QStringLiteral("倾斜"), false);
+    rowColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器4"), ColorPicker::kTransparent, true);
+    rowTextColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器5"), kColourBlack);
+    rowSizeBox = sizeList(QStringLiteral("组合框3"), 0);
+    rowFaceBox = faceBox(QStringLiteral("组合框4"));
+    rowBoldCheck = checkBox(QStringLiteral("选择框6"), QStringLiteral("加粗"), false);
+    rowItalicCheck = checkBox(QStringLiteral("选择框7"), QStringLiteral("倾斜"), false);
+    alternateRowsCheck = checkBox(QStringLiteral("选择框12"), QStringLiteral("间隔行不同底色"), false);
+    alternateRowColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器9"), kColourLightGrey);
+    alternateRowColorPicker->setEnabled(false);
+    cellPaddingEdit = integerEdit(QStringLiteral("编辑框8"), QStringLiteral("1"));
+    cellSpacingEdit = integerEdit(QStringLiteral("编辑框9"), QStringLiteral("2"));
+    borderWidthEdit = integerEdit(QStringLiteral("编辑框10"), QStringLiteral("1"));
+    lightBorderColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器7"), kColourSilver);
+    darkBorderColorPicker = new ColorPicker(nullptr, QStringLiteral("颜色选择器8"), kColourGrey);
+    tablePictureCheck = checkBox(QStringLiteral("选择框8"), QStringLiteral("表格背景图："), false);
+    tablePictureEdit = urlEdit(QStringLiteral("编辑框6"));
+    tablePictureButton = browseButton(QStringLiteral("按钮3"));
+    headerPictureCheck = checkBox(QStringLiteral("选择框9"), QStringLiteral("表头背景图："), false);
+    headerPictureEdit = urlEdit(QStringLiteral("编辑框7"));
+    headerPictureButton = browseButton(QStringLiteral("按钮4"));
+    ui::setCaption(pagePictureEdit, pagePictureCheck);
+    ui::setCaption(tablePictureEdit, tablePictureCheck);
+    ui::setCaption(headerPictureEdit, headerPictureCheck);
 
     // Columns: section, colour labels and pickers, then bold and italic.
-    auto *grid = new QGridLayout(分组框2);
+    auto *grid = new QGridLayout(tableGroup);
     auto addFontSection = [grid](int r, const QString &section, ColorPicker *background, ColorPicker *text,
                                  QComboBox *size, QComboBox *face, QCheckBox *bold, QCheckBox *italic) {
         grid->addWidget(new QLabel(section), r, 0);
@@ -272,21 +273,25 @@ void ExportWebWindow::buildTableTab()
         grid->addWidget(label(QStringLiteral("字体："), face), r + 1, 3);
         grid->addWidget(face, r + 1, 4, 1, 3);
     };
-    addFontSection(0, QStringLiteral("表头"), 颜色选择器2, 颜色选择器3, 组合框1, 组合框2, 选择框4, 选择框5);
-    addFontSection(2, QStringLiteral("列表"), 颜色选择器4, 颜色选择器5, 组合框3, 组合框4, 选择框6, 选择框7);
+    addFontSection(0, QStringLiteral("表头"), headerColorPicker, headerTextColorPicker, headerSizeBox,
+                   headerFaceBox, headerBoldCheck, headerItalicCheck);
+    addFontSection(2, QStringLiteral("列表"), rowColorPicker, rowTextColorPicker, rowSizeBox, rowFaceBox,
+                   rowBoldCheck, rowItalicCheck);
 
     int r = 4;
-    grid->addLayout(row({选择框12, label(QStringLiteral("间隔行底色："), 颜色选择器9), 颜色选择器9}), r++, 0,
-                    1, 7);
-    grid->addLayout(
-        row({label(QStringLiteral("衬距："), 编辑框8), 编辑框8, label(QStringLiteral("间距："), 编辑框9),
-             编辑框9, label(QStringLiteral("粗细："), 编辑框10), 编辑框10}),
-        r++, 0, 1, 7);
-    grid->addLayout(row({label(QStringLiteral("亮边框："), 颜色选择器7), 颜色选择器7,
-                         label(QStringLiteral("暗边框："), 颜色选择器8), 颜色选择器8}),
+    grid->addLayout(row({alternateRowsCheck, label(QStringLiteral("间隔行底色："), alternateRowColorPicker),
+                         alternateRowColorPicker}),
+                    r++, 0, 1, 7);
+    grid->addLayout(row({label(QStringLiteral("衬距："), cellPaddingEdit), cellPaddingEdit,
+                         label(QStringLiteral("间距："), cellSpacingEdit), cellSpacingEdit,
+                         label(QStringLiteral("粗细："), borderWidthEdit), borderWidthEdit}),
+                    r++, 0, 1, 7);
+    grid->addLayout(row({label(QStringLiteral("亮边框："), lightBorderColorPicker), lightBorderColorPicker,
+                         label(QStringLiteral("暗边框："), darkBorderColorPicker), darkBorderColorPicker}),
                     r++, 0, 1, 7);
     for (auto [check, edit, button] :
-         {std::tuple{选择框8, 编辑框6, 按钮3}, std::tuple{选择框9, 编辑框7, 按钮4}}) {
+         {std::tuple{tablePictureCheck, tablePictureEdit, tablePictureButton},
+          std::tuple{headerPictureCheck, headerPictureEdit, headerPictureButton}}) {
         auto *pictureRow = new QHBoxLayout;
         pictureRow->addWidget(check);
         pictureRow->addWidget(edit, 1);
@@ -300,66 +305,68 @@ void ExportWebWindow::buildTableTab()
 void ExportWebWindow::buildButtonsAndStatus()
 {
     const int buttonTop = 382;
-    按钮6 = named(new QPushButton(QStringLiteral("预览HTML源文件"), this), QStringLiteral("按钮6"));
-    按钮6->setGeometry(232, buttonTop, 130, 26);
-    按钮1 = named(new QPushButton(QStringLiteral("确 定"), this), QStringLiteral("按钮1"));
-    按钮1->setGeometry(368, buttonTop, 76, 26);
-    按钮1->setDefault(true);
-    按钮5 = named(new QPushButton(QStringLiteral("取 消"), this), QStringLiteral("按钮5"));
-    按钮5->setGeometry(450, buttonTop, 76, 26);
+    previewButton = named(new QPushButton(QStringLiteral("预览HTML源文件"), this), QStringLiteral("按钮6"));
+    previewButton->setGeometry(232, buttonTop, 130, 26);
+    saveButton = named(new QPushButton(QStringLiteral("确 定"), this), QStringLiteral("按钮1"));
+    saveButton->setGeometry(368, buttonTop, 76, 26);
+    saveButton->setDefault(true);
+    cancelButton = named(new QPushButton(QStringLiteral("取 消"), this), QStringLiteral("按钮5"));
+    cancelButton->setGeometry(450, buttonTop, 76, 26);
 
-    通用对话框1 = named(new ui::FileDialog(this), QStringLiteral("通用对话框1"));
-    通用对话框1->filter = QStringLiteral("所有文件(*.*)|*.*|所有图片(*.gif;*.jpg;*.bmp;*.png;*.tif;*.wmf;*."
-                                         "ras;*.eps;*.pcx;*.pcd;*.tga|*.gif;*.jpg;*."
-                                         "bmp;*.png;*.tif;*.wmf;*.ras;*.eps;*.pcx;*.pcd;*.tga|GIF、JPEG和PNG|"
-                                         "*.gif;*.jpg;*.bmp;*.png;*.tif;*.wmf;*."
-                                         "ras;*.eps;*.pcx;*.pcd;*.tga|GIF、JPEG、PNG(*.gif;*.jpg;*.png)|*."
-                                         "gif;*.jpg;*.png|位图(*.BMP)|*.bmp|TIFF(*."
-                                         "tif)|*.tif|Windows 图元文件(*.wmf)|*.wmf|SUN "
-                                         "Raster(*.ras)|*.ras|PostScript(*.eps)|*.eps|PCX(*.pcx)|*."
-                                         "pcx|Kodak PhotoCD(*.pcd)|*.pcd|Targa(*.tga)|*.tga");
-    通用对话框2 = named(new ui::FileDialog(this), QStringLiteral("通用对话框2"));
-    通用对话框2->title = QStringLiteral("保存");
-    通用对话框2->defaultExtension = QStringLiteral("htm");
-    通用对话框2->filter = QStringLiteral("所有文件(*.*)|*.*|网页(*.htm;*.html;*.shtml;*.shtm;*.asp;*.aspx;*."
-                                         "php;)|*.htm;*.html;*.shtml;*.shtm;*.asp;"
-                                         "*.aspx;*.php;|HTML 文件(*.htm;*.html)|*.htm;*.html|ASP "
-                                         "文件(*.asp)|*.asp|ASPX 文件(*.aspx)|*.aspx|文本(*."
-                                         "txt)|*.txt|PHP 文件(*.php)|*.php");
+    pictureDialog = named(new ui::FileDialog(this), QStringLiteral("通用对话框1"));
+    pictureDialog->filter =
+        QStringLiteral("所有文件(*.*)|*.*|所有图片(*.gif;*.jpg;*.bmp;*.png;*.tif;*.wmf;*."
+                       "ras;*.eps;*.pcx;*.pcd;*.tga|*.gif;*.jpg;*."
+                       "bmp;*.png;*.tif;*.wmf;*.ras;*.eps;*.pcx;*.pcd;*.tga|GIF、JPEG和PNG|"
+                       "*.gif;*.jpg;*.bmp;*.png;*.tif;*.wmf;*."
+                       "ras;*.eps;*.pcx;*.pcd;*.tga|GIF、JPEG、PNG(*.gif;*.jpg;*.png)|*."
+                       "gif;*.jpg;*.png|位图(*.BMP)|*.bmp|TIFF(*."
+                       "tif)|*.tif|Windows 图元文件(*.wmf)|*.wmf|SUN "
+                       "Raster(*.ras)|*.ras|PostScript(*.eps)|*.eps|PCX(*.pcx)|*."
+                       "pcx|Kodak PhotoCD(*.pcd)|*.pcd|Targa(*.tga)|*.tga");
+    pageFileDialog = named(new ui::FileDialog(this), QStringLiteral("通用对话框2"));
+    pageFileDialog->title = QStringLiteral("保存");
+    pageFileDialog->defaultExtension = QStringLiteral("htm");
+    pageFileDialog->filter =
+        QStringLiteral("所有文件(*.*)|*.*|网页(*.htm;*.html;*.shtml;*.shtm;*.asp;*.aspx;*."
+                       "php;)|*.htm;*.html;*.shtml;*.shtm;*.asp;"
+                       "*.aspx;*.php;|HTML 文件(*.htm;*.html)|*.htm;*.html|ASP "
+                       "文件(*.asp)|*.asp|ASPX 文件(*.aspx)|*.aspx|文本(*."
+                       "txt)|*.txt|PHP 文件(*.php)|*.php");
 
-    状态条1 = named(new QStatusBar(this), QStringLiteral("状态条1"));
-    状态条1->setSizeGripEnabled(false);
-    状态条1->setGeometry(0, kWindowHeight - kStatusHeight, kWindowWidth, kStatusHeight);
+    statusBar = named(new QStatusBar(this), QStringLiteral("状态条1"));
+    statusBar->setSizeGripEnabled(false);
+    statusBar->setGeometry(0, kWindowHeight - kStatusHeight, kWindowWidth, kStatusHeight);
     for (int i = 0; i < 2; ++i) {
         m_panes[i] = named(new QLabel, QStringLiteral("pane%1").arg(i + 1));
         m_panes[i]->setAlignment(Qt::AlignCenter);
     }
     m_panes[1]->setMinimumWidth(80);
-    状态条1->addWidget(m_panes[0], 1);
-    状态条1->addPermanentWidget(m_panes[1]);
+    statusBar->addWidget(m_panes[0], 1);
+    statusBar->addPermanentWidget(m_panes[1]);
 
     // Lies over the first pane once the window is loaded.
-    进度条1 = named(new QProgressBar(this), QStringLiteral("进度条1"));
-    进度条1->setGeometry(4, buttonTop + 34, 420, 16);
-    进度条1->setTextVisible(false);
-    进度条1->setRange(0, 100);
-    进度条1->setValue(0);
+    progressBar = named(new QProgressBar(this), QStringLiteral("进度条1"));
+    progressBar->setGeometry(4, buttonTop + 34, 420, 16);
+    progressBar->setTextVisible(false);
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
 }
 
 void ExportWebWindow::connectHandlers()
 {
-    connect(按钮1, &QPushButton::clicked, this, &ExportWebWindow::按钮1_clicked);
-    connect(按钮6, &QPushButton::clicked, this, &ExportWebWindow::按钮6_clicked);
-    connect(按钮5, &QPushButton::clicked, this, &ExportWebWindow::按钮5_clicked);
-    connect(按钮2, &QPushButton::clicked, this, &ExportWebWindow::按钮2_clicked);
-    connect(按钮3, &QPushButton::clicked, this, &ExportWebWindow::按钮3_clicked);
-    connect(按钮4, &QPushButton::clicked, this, &ExportWebWindow::按钮4_clicked);
-    connect(选择框1, &QCheckBox::clicked, this, &ExportWebWindow::选择框1_clicked);
-    connect(选择框2, &QCheckBox::clicked, this, &ExportWebWindow::选择框2_clicked);
-    connect(选择框3, &QCheckBox::clicked, this, &ExportWebWindow::选择框3_clicked);
-    connect(选择框8, &QCheckBox::clicked, this, &ExportWebWindow::选择框8_clicked);
-    connect(选择框9, &QCheckBox::clicked, this, &ExportWebWindow::选择框9_clicked);
-    connect(选择框12, &QCheckBox::clicked, this, &ExportWebWindow::选择框12_clicked);
+    connect(saveButton, &QPushButton::clicked, this, &ExportWebWindow::saveButton_clicked);
+    connect(previewButton, &QPushButton::clicked, this, &ExportWebWindow::previewButton_clicked);
+    connect(cancelButton, &QPushButton::clicked, this, &ExportWebWindow::cancelButton_clicked);
+    connect(pagePictureButton, &QPushButton::clicked, this, &ExportWebWindow::pagePictureButton_clicked);
+    connect(tablePictureButton, &QPushButton::clicked, this, &ExportWebWindow::tablePictureButton_clicked);
+    connect(headerPictureButton, &QPushButton::clicked, this, &ExportWebWindow::headerPictureButton_clicked);
+    connect(pagePictureCheck, &QCheckBox::clicked, this, &ExportWebWindow::pagePictureCheck_clicked);
+    connect(topMarginCheck, &QCheckBox::clicked, this, &ExportWebWindow::topMarginCheck_clicked);
+    connect(leftMarginCheck, &QCheckBox::clicked, this, &ExportWebWindow::leftMarginCheck_clicked);
+    connect(tablePictureCheck, &QCheckBox::clicked, this, &ExportWebWindow::tablePictureCheck_clicked);
+    connect(headerPictureCheck, &QCheckBox::clicked, this, &ExportWebWindow::headerPictureCheck_clicked);
+    connect(alternateRowsCheck, &QCheckBox::clicked, this, &ExportWebWindow::alternateRowsCheck_clicked);
 }
 
 QLabel *ExportWebWindow::statusPane(int index) const
@@ -379,25 +386,25 @@ int ExportWebWindow::run(Session &session, QWidget *parent, const QString &store
 
 void ExportWebWindow::created()
 {
-    进度条1->move(进度条1->x(), 状态条1->y() + 3);
+    progressBar->move(progressBar->x(), statusBar->y() + 3);
 
     const QRect screenArea = screen()->geometry();
-    编辑框4->setMaximum(screenArea.height());
-    编辑框5->setMaximum(screenArea.width());
+    topMarginEdit->setMaximum(screenArea.height());
+    leftMarginEdit->setMaximum(screenArea.width());
 
     // A fresh list at each opening, each face once.
     QStringList faces = QFontDatabase::families();
     faces.removeDuplicates();
-    for (QComboBox *box : {组合框2, 组合框4, 组合框6})
+    for (QComboBox *box : {headerFaceBox, rowFaceBox, captionFaceBox})
         fillFaces(box, faces);
 }
 
-void ExportWebWindow::按钮1_clicked()
+void ExportWebWindow::saveButton_clicked()
 {
     buildAndDeliver(BuildMode::Save);
 }
 
-void ExportWebWindow::按钮6_clicked()
+void ExportWebWindow::previewButton_clicked()
 {
     buildAndDeliver(BuildMode::Preview);
 }
@@ -418,36 +425,38 @@ exchange::WebFont ExportWebWindow::fontOf(ColorPicker *colour, QComboBox *size, 
 exchange::WebPageOptions ExportWebWindow::pageOptions() const
 {
     exchange::WebPageOptions o;
-    o.title = 编辑框1->text();
-    o.caption = 编辑框2->text();
-    o.captionFont = fontOf(颜色选择器6, 组合框5, 组合框6, 选择框10, 选择框11);
-    o.pageColour = 颜色选择器1->value();
-    o.pagePictureOn = 选择框1->isChecked();
-    o.pagePicture = 编辑框3->text();
-    o.topMarginOn = 选择框2->isChecked();
-    o.topMargin = 编辑框4->text();
-    o.leftMarginOn = 选择框3->isChecked();
-    o.leftMargin = 编辑框5->text();
-    o.collapseBorders = 选择框13->isChecked();
-    o.alignment = 单选框2->isChecked()   ? exchange::WebAlignment::Center
-                  : 单选框3->isChecked() ? exchange::WebAlignment::Right
-                                         : exchange::WebAlignment::Left;
+    o.title = pageTitleEdit->text();
+    o.caption = captionEdit->text();
+    o.captionFont =
+        fontOf(captionTextColorPicker, captionSizeBox, captionFaceBox, captionBoldCheck, captionItalicCheck);
+    o.pageColour = pageColorPicker->value();
+    o.pagePictureOn = pagePictureCheck->isChecked();
+    o.pagePicture = pagePictureEdit->text();
+    o.topMarginOn = topMarginCheck->isChecked();
+    o.topMargin = topMarginEdit->text();
+    o.leftMarginOn = leftMarginCheck->isChecked();
+    o.leftMargin = leftMarginEdit->text();
+    o.collapseBorders = collapseBordersCheck->isChecked();
+    o.alignment = alignCenterRadio->isChecked()  ? exchange::WebAlignment::Center
+                  : alignRightRadio->isChecked() ? exchange::WebAlignment::Right
+                                                 : exchange::WebAlignment::Left;
 
-    o.headerBackground = 颜色选择器2->value();
-    o.headerFont = fontOf(颜色选择器3, 组合框1, 组合框2, 选择框4, 选择框5);
-    o.dataBackground = 颜色选择器4->value();
-    o.dataFont = fontOf(颜色选择器5, 组合框3, 组合框4, 选择框6, 选择框7);
-    o.alternateRowsOn = 选择框12->isChecked();
-    o.alternateBackground = 颜色选择器9->value();
-    o.cellPadding = 编辑框8->text();
-    o.cellSpacing = 编辑框9->text();
-    o.border = 编辑框10->text();
-    o.lightBorder = 颜色选择器7->value();
-    o.darkBorder = 颜色选择器8->value();
-    o.tablePictureOn = 选择框8->isChecked();
-    o.tablePicture = 编辑框6->text();
-    o.headerPictureOn = 选择框9->isChecked();
-    o.headerPicture = 编辑框7->text();
+    o.headerBackground = headerColorPicker->value();
+    o.headerFont =
+        fontOf(headerTextColorPicker, headerSizeBox, headerFaceBox, headerBoldCheck, headerItalicCheck);
+    o.dataBackground = rowColorPicker->value();
+    o.dataFont = fontOf(rowTextColorPicker, rowSizeBox, rowFaceBox, rowBoldCheck, rowItalicCheck);
+    o.alternateRowsOn = alternateRowsCheck->isChecked();
+    o.alternateBackground = alternateRowColorPicker->value();
+    o.cellPadding = cellPaddingEdit->text();
+    o.cellSpacing = cellSpacingEdit->text();
+    o.border = borderWidthEdit->text();
+    o.lightBorder = lightBorderColorPicker->value();
+    o.darkBorder = darkBorderColorPicker->value();
+    o.tablePictureOn = tablePictureCheck->isChecked();
+    o.tablePicture = tablePictureEdit->text();
+    o.headerPictureOn = headerPictureCheck->isChecked();
+    o.headerPicture = headerPictureEdit->text();
     return o;
 }
 
@@ -480,7 +489,7 @@ bool ExportWebWindow::buildPage(QByteArray &page)
     }
     m_pageAccess = exchange::accessFor(store);
     const int count = store.recordCount();
-    进度条1->setMaximum(count + 3);
+    progressBar->setMaximum(count + 3);
 
     QStringList fieldNames;
     for (int pos = 1; pos <= store.fieldCount(); ++pos)
@@ -504,13 +513,13 @@ bool ExportWebWindow::buildPage(QByteArray &page)
 
 void ExportWebWindow::setButtonsEnabled(bool enabled)
 {
-    for (QPushButton *button : {按钮1, 按钮6, 按钮5})
+    for (QPushButton *button : {saveButton, previewButton, cancelButton})
         button->setEnabled(enabled);
 }
 
 void ExportWebWindow::showProgress(int position, int maximum)
 {
-    进度条1->setValue(position);
+    progressBar->setValue(position);
     const QString percentage = QString::number(qRound(100.0 * position / maximum)) + QLatin1Char('%');
     // Repainting the pane for every record would cost more than the record.
     if (m_panes[1]->text() != percentage)
@@ -522,18 +531,18 @@ void ExportWebWindow::preview(const QByteArray &page)
     const QString path = m_session.dir.previewFile();
     if (!writePageFile(path, page))
         return;
-    进度条1->setValue(0);
+    progressBar->setValue(0);
     m_panes[1]->setText(QStringLiteral("就绪"));
     ui::openDocument(path);
 }
 
 void ExportWebWindow::save(const QByteArray &page)
 {
-    const bool chosen = 通用对话框2->showSave(this);
+    const bool chosen = pageFileDialog->showSave(this);
     QDir::setCurrent(m_session.dir.path());
     if (!chosen)
         return;
-    if (writePageFile(通用对话框2->fileName, page))
+    if (writePageFile(pageFileDialog->fileName, page))
         accept();
 }
 
@@ -549,24 +558,24 @@ bool ExportWebWindow::writePageFile(const QString &path, const QByteArray &page)
     return written;
 }
 
-void ExportWebWindow::按钮5_clicked()
+void ExportWebWindow::cancelButton_clicked()
 {
     reject();
 }
 
-void ExportWebWindow::按钮2_clicked()
+void ExportWebWindow::pagePictureButton_clicked()
 {
-    编辑框3->setText(choosePictureUrl());
+    pagePictureEdit->setText(choosePictureUrl());
 }
 
-void ExportWebWindow::按钮3_clicked()
+void ExportWebWindow::tablePictureButton_clicked()
 {
-    编辑框6->setText(choosePictureUrl());
+    tablePictureEdit->setText(choosePictureUrl());
 }
 
-void ExportWebWindow::按钮4_clicked()
+void ExportWebWindow::headerPictureButton_clicked()
 {
-    编辑框7->setText(choosePictureUrl());
+    headerPictureEdit->setText(choosePictureUrl());
 }
 
 QString ExportWebWindow::pictureUrl(const QString &path)
@@ -579,45 +588,45 @@ QString ExportWebWindow::pictureUrl(const QString &path)
 
 QString ExportWebWindow::choosePictureUrl()
 {
-    const bool chosen = 通用对话框1->showOpen(this);
-    const QString url = chosen ? pictureUrl(通用对话框1->fileName) : QString();
+    const bool chosen = pictureDialog->showOpen(this);
+    const QString url = chosen ? pictureUrl(pictureDialog->fileName) : QString();
     // The dialog may have moved the process's directory; relative store and
     // preview paths depend on it.
     QDir::setCurrent(m_session.dir.path());
     return url;
 }
 
-void ExportWebWindow::选择框1_clicked()
+void ExportWebWindow::pagePictureCheck_clicked()
 {
-    编辑框3->setEnabled(选择框1->isChecked());
-    按钮2->setEnabled(选择框1->isChecked());
+    pagePictureEdit->setEnabled(pagePictureCheck->isChecked());
+    pagePictureButton->setEnabled(pagePictureCheck->isChecked());
 }
 
-void ExportWebWindow::选择框2_clicked()
+void ExportWebWindow::topMarginCheck_clicked()
 {
-    编辑框4->setEnabled(选择框2->isChecked());
+    topMarginEdit->setEnabled(topMarginCheck->isChecked());
 }
 
-void ExportWebWindow::选择框3_clicked()
+void ExportWebWindow::leftMarginCheck_clicked()
 {
-    编辑框5->setEnabled(选择框3->isChecked());
+    leftMarginEdit->setEnabled(leftMarginCheck->isChecked());
 }
 
-void ExportWebWindow::选择框8_clicked()
+void ExportWebWindow::tablePictureCheck_clicked()
 {
-    编辑框6->setEnabled(选择框8->isChecked());
-    按钮3->setEnabled(选择框8->isChecked());
+    tablePictureEdit->setEnabled(tablePictureCheck->isChecked());
+    tablePictureButton->setEnabled(tablePictureCheck->isChecked());
 }
 
-void ExportWebWindow::选择框9_clicked()
+void ExportWebWindow::headerPictureCheck_clicked()
 {
-    编辑框7->setEnabled(选择框9->isChecked());
-    按钮4->setEnabled(选择框9->isChecked());
+    headerPictureEdit->setEnabled(headerPictureCheck->isChecked());
+    headerPictureButton->setEnabled(headerPictureCheck->isChecked());
 }
 
-void ExportWebWindow::选择框12_clicked()
+void ExportWebWindow::alternateRowsCheck_clicked()
 {
-    颜色选择器9->setEnabled(选择框12->isChecked());
+    alternateRowColorPicker->setEnabled(alternateRowsCheck->isChecked());
 }
 
 } // namespace quennet

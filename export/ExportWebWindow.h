@@ -48,84 +48,86 @@ public:
     QString storePath;
     StoreCredential storeCredential;
 
-    QTabWidget *选择夹1;
+    // Named for their role; each control's objectName is its design name
+    // (编辑框1, 颜色选择器6, ...).
+    QTabWidget *tabs;
 
     // 网页设置
-    QGroupBox *分组框1;
-    QLineEdit *编辑框1; // page title
-    QLineEdit *编辑框2; // caption above the table
-    ColorPicker *颜色选择器6;
-    QComboBox *组合框5;
-    QComboBox *组合框6;
-    QCheckBox *选择框10;
-    QCheckBox *选择框11;
-    ColorPicker *颜色选择器1;
-    QCheckBox *选择框1;
-    QLineEdit *编辑框3;
-    QPushButton *按钮2;
-    QCheckBox *选择框2;
-    QSpinBox *编辑框4;
-    QCheckBox *选择框3;
-    QSpinBox *编辑框5;
-    QCheckBox *选择框13;
-    QRadioButton *单选框1;
-    QRadioButton *单选框2;
-    QRadioButton *单选框3;
+    QGroupBox *pageGroup;
+    QLineEdit *pageTitleEdit;
+    QLineEdit *captionEdit; // above the table
+    ColorPicker *captionTextColorPicker;
+    QComboBox *captionSizeBox;
+    QComboBox *captionFaceBox;
+    QCheckBox *captionBoldCheck;
+    QCheckBox *captionItalicCheck;
+    ColorPicker *pageColorPicker;
+    QCheckBox *pagePictureCheck;
+    QLineEdit *pagePictureEdit;
+    QPushButton *pagePictureButton;
+    QCheckBox *topMarginCheck;
+    QSpinBox *topMarginEdit;
+    QCheckBox *leftMarginCheck;
+    QSpinBox *leftMarginEdit;
+    QCheckBox *collapseBordersCheck;
+    QRadioButton *alignLeftRadio;
+    QRadioButton *alignCenterRadio;
+    QRadioButton *alignRightRadio;
 
     // 表格设置
-    QGroupBox *分组框2;
-    ColorPicker *颜色选择器2;
-    ColorPicker *颜色选择器3;
-    QComboBox *组合框1;
-    QComboBox *组合框2;
-    QCheckBox *选择框4;
-    QCheckBox *选择框5;
-    ColorPicker *颜色选择器4;
-    ColorPicker *颜色选择器5;
-    QComboBox *组合框3;
-    QComboBox *组合框4;
-    QCheckBox *选择框6;
-    QCheckBox *选择框7;
-    QCheckBox *选择框12;
-    ColorPicker *颜色选择器9;
-    QLineEdit *编辑框8;  // cellpadding
-    QLineEdit *编辑框9;  // cellspacing
-    QLineEdit *编辑框10; // border
-    ColorPicker *颜色选择器7;
-    ColorPicker *颜色选择器8;
-    QCheckBox *选择框8;
-    QLineEdit *编辑框6;
-    QPushButton *按钮3;
-    QCheckBox *选择框9;
-    QLineEdit *编辑框7;
-    QPushButton *按钮4;
+    QGroupBox *tableGroup;
+    ColorPicker *headerColorPicker;
+    ColorPicker *headerTextColorPicker;
+    QComboBox *headerSizeBox;
+    QComboBox *headerFaceBox;
+    QCheckBox *headerBoldCheck;
+    QCheckBox *headerItalicCheck;
+    ColorPicker *rowColorPicker;
+    ColorPicker *rowTextColorPicker;
+    QComboBox *rowSizeBox;
+    QComboBox *rowFaceBox;
+    QCheckBox *rowBoldCheck;
+    QCheckBox *rowItalicCheck;
+    QCheckBox *alternateRowsCheck;
+    ColorPicker *alternateRowColorPicker;
+    QLineEdit *cellPaddingEdit;
+    QLineEdit *cellSpacingEdit;
+    QLineEdit *borderWidthEdit;
+    ColorPicker *lightBorderColorPicker;
+    ColorPicker *darkBorderColorPicker;
+    QCheckBox *tablePictureCheck;
+    QLineEdit *tablePictureEdit;
+    QPushButton *tablePictureButton;
+    QCheckBox *headerPictureCheck;
+    QLineEdit *headerPictureEdit;
+    QPushButton *headerPictureButton;
 
-    QPushButton *按钮1;          // build and save
-    QPushButton *按钮6;          // build and preview
-    QPushButton *按钮5;          // cancel
-    ui::FileDialog *通用对话框1; // pictures
-    ui::FileDialog *通用对话框2; // the page file
-    QStatusBar *状态条1;
-    QProgressBar *进度条1;
+    QPushButton *saveButton;    // build and save
+    QPushButton *previewButton; // build and preview
+    QPushButton *cancelButton;
+    ui::FileDialog *pictureDialog;
+    ui::FileDialog *pageFileDialog;
+    QStatusBar *statusBar;
+    QProgressBar *progressBar;
 
-    // The two panes of 状态条1 (0 and 1); the second shows the build progress.
+    // The two panes of statusBar (0 and 1); the second shows the build progress.
     QLabel *statusPane(int index) const;
 
     // The window's created handler; call once before showing.
     void created();
 
-    void 按钮1_clicked();
-    void 按钮6_clicked();
-    void 按钮5_clicked();
-    void 按钮2_clicked();
-    void 按钮3_clicked();
-    void 按钮4_clicked();
-    void 选择框1_clicked();
-    void 选择框2_clicked();
-    void 选择框3_clicked();
-    void 选择框8_clicked();
-    void 选择框9_clicked();
-    void 选择框12_clicked();
+    void saveButton_clicked();
+    void previewButton_clicked();
+    void cancelButton_clicked();
+    void pagePictureButton_clicked();
+    void tablePictureButton_clicked();
+    void headerPictureButton_clicked();
+    void pagePictureCheck_clicked();
+    void topMarginCheck_clicked();
+    void leftMarginCheck_clicked();
+    void tablePictureCheck_clicked();
+    void headerPictureCheck_clicked();
+    void alternateRowsCheck_clicked();
 
     // The URL a background picture at path is written with.
     static QString pictureUrl(const QString &path);

@@ -25,29 +25,29 @@ const QString kNotTheStoreFile = QStringLiteral("不能导出到通讯录文件�
 DataWindow::DataWindow(Session &session, QWidget *parent)
     : SkinnedWindow(session, QStringLiteral("数据管理窗口"), parent)
 {
-    透明标签1 =
+    hintLabel =
         new ui::TransparentLabel(this, QStringLiteral("透明标签1"),
                                  QStringLiteral("使用前最好请点上面的“？”哦！"), QRect(30, 35, 175, 16));
-    单选框1 = makeOption(QStringLiteral("单选框1"), QStringLiteral("导出通讯录数据到Excel文件"),
-                         QRect(7, 58, 196, 21));
-    单选框2 = makeOption(QStringLiteral("单选框2"), QStringLiteral("导出通讯录数据到高级网页文件"),
-                         QRect(8, 80, 196, 21));
-    单选框3 = makeOption(QStringLiteral("单选框3"), QStringLiteral("导出通讯录数据到网页或文本"),
-                         QRect(8, 102, 196, 21));
-    单选框4 =
+    excelOption = makeOption(QStringLiteral("单选框1"), QStringLiteral("导出通讯录数据到Excel文件"),
+                             QRect(7, 58, 196, 21));
+    webPageOption = makeOption(QStringLiteral("单选框2"), QStringLiteral("导出通讯录数据到高级网页文件"),
+                               QRect(8, 80, 196, 21));
+    pageOrTextOption = makeOption(QStringLiteral("单选框3"), QStringLiteral("导出通讯录数据到网页或文本"),
+                                  QRect(8, 102, 196, 21));
+    backupOption =
         makeOption(QStringLiteral("单选框4"), QStringLiteral("※备份通讯录数据※"), QRect(8, 124, 196, 21));
-    单选框5 =
+    clearOption =
         makeOption(QStringLiteral("单选框5"), QStringLiteral("***清空通讯录数据***"), QRect(8, 146, 196, 21));
     确定按钮 = makeConfirmButton();
 
     通用对话框 = new ui::FileDialog(this);
     通用对话框->setObjectName(QStringLiteral("通用对话框"));
 
-    setTabOrder(单选框1, 单选框2);
-    setTabOrder(单选框2, 单选框3);
-    setTabOrder(单选框3, 单选框4);
-    setTabOrder(单选框4, 单选框5);
-    setTabOrder(单选框5, 确定按钮);
+    setTabOrder(excelOption, webPageOption);
+    setTabOrder(webPageOption, pageOrTextOption);
+    setTabOrder(pageOrTextOption, backupOption);
+    setTabOrder(backupOption, clearOption);
+    setTabOrder(clearOption, 确定按钮);
 
     connect(确定按钮, &QPushButton::clicked, this, &DataWindow::确定按钮_clicked);
 }
@@ -71,7 +71,7 @@ int DataWindow::run(Session &session, QWidget *parent)
 void DataWindow::created()
 {
     setUpSkinnedWindow();
-    单选框1->setChecked(true);
+    excelOption->setChecked(true);
 }
 
 void DataWindow::确定按钮_clicked()
@@ -81,15 +81,15 @@ void DataWindow::确定按钮_clicked()
     if (m_running)
         return;
     const QScopedValueRollback<bool> running(m_running, true);
-    if (单选框1->isChecked())
+    if (excelOption->isChecked())
         exportExcelFile();
-    else if (单选框2->isChecked())
+    else if (webPageOption->isChecked())
         exportWebPage();
-    else if (单选框3->isChecked())
+    else if (pageOrTextOption->isChecked())
         exportPageOrText();
-    else if (单选框4->isChecked())
+    else if (backupOption->isChecked())
         backUpStore();
-    else if (单选框5->isChecked())
+    else if (clearOption->isChecked())
         clearStore();
 }
 

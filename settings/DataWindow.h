@@ -19,9 +19,9 @@ public:
     // What the window reports when it closes; the caller acts on it (after
     // StoreCleared the main window refills its list).
     enum Outcome {
-        Closed = 0,        // 关闭按钮: nothing changed
-        OptionDone = 1,    // an export or the backup ran
-        StoreCleared = 2,  // every record was deleted
+        Closed = 0,       // 关闭按钮: nothing changed
+        OptionDone = 1,   // an export or the backup ran
+        StoreCleared = 2, // every record was deleted
     };
 
     explicit DataWindow(Session &session, QWidget *parent = nullptr);
@@ -30,12 +30,12 @@ public:
     // returns the Outcome.
     static int run(Session &session, QWidget *parent);
 
-    ui::TransparentLabel *透明标签1;
-    QRadioButton *单选框1; // Excel workbook
-    QRadioButton *单选框2; // styled web page
-    QRadioButton *单选框3; // simple web page or text file
-    QRadioButton *单选框4; // backup
-    QRadioButton *单选框5; // clearing
+    ui::TransparentLabel *hintLabel;
+    QRadioButton *excelOption;
+    QRadioButton *webPageOption;    // styled web page
+    QRadioButton *pageOrTextOption; // simple web page or text file
+    QRadioButton *backupOption;
+    QRadioButton *clearOption;
     QPushButton *确定按钮;
     ui::FileDialog *通用对话框; // shared by the Excel export and the backup
 

@@ -16,23 +16,23 @@ namespace quennet {
 PasswordWindow::PasswordWindow(Session &session, QWidget *parent)
     : SkinnedWindow(session, QStringLiteral("密码设置窗口"), parent)
 {
-    标签1 = new ui::TransparentLabel(this, QStringLiteral("标签1"), QStringLiteral("原始密码："),
-                                     QRect(10, 60, 64, 18));
-    编辑框1 = makePasswordEdit(QStringLiteral("编辑框1"), QRect(10, 77, 190, 18));
-    标签2 = new ui::TransparentLabel(this, QStringLiteral("标签2"), QStringLiteral("新密码："),
-                                     QRect(10, 95, 64, 18));
-    编辑框2 = makePasswordEdit(QStringLiteral("编辑框2"), QRect(10, 112, 190, 18));
-    标签3 = new ui::TransparentLabel(this, QStringLiteral("标签3"), QStringLiteral("重复新密码："),
-                                     QRect(10, 130, 72, 18));
-    编辑框3 = makePasswordEdit(QStringLiteral("编辑框3"), QRect(10, 147, 190, 18));
+    oldPasswordLabel = new ui::TransparentLabel(this, QStringLiteral("标签1"), QStringLiteral("原始密码："),
+                                                QRect(10, 60, 64, 18));
+    oldPasswordEdit = makePasswordEdit(QStringLiteral("编辑框1"), QRect(10, 77, 190, 18));
+    newPasswordLabel = new ui::TransparentLabel(this, QStringLiteral("标签2"), QStringLiteral("新密码："),
+                                                QRect(10, 95, 64, 18));
+    newPasswordEdit = makePasswordEdit(QStringLiteral("编辑框2"), QRect(10, 112, 190, 18));
+    repeatedPasswordLabel = new ui::TransparentLabel(this, QStringLiteral("标签3"),
+                                                     QStringLiteral("重复新密码："), QRect(10, 130, 72, 18));
+    repeatedPasswordEdit = makePasswordEdit(QStringLiteral("编辑框3"), QRect(10, 147, 190, 18));
     确定按钮 = makeConfirmButton();
 
-    ui::setCaption(编辑框1, 标签1);
-    ui::setCaption(编辑框2, 标签2);
-    ui::setCaption(编辑框3, 标签3);
-    setTabOrder(编辑框1, 编辑框2);
-    setTabOrder(编辑框2, 编辑框3);
-    setTabOrder(编辑框3, 确定按钮);
+    ui::setCaption(oldPasswordEdit, oldPasswordLabel);
+    ui::setCaption(newPasswordEdit, newPasswordLabel);
+    ui::setCaption(repeatedPasswordEdit, repeatedPasswordLabel);
+    setTabOrder(oldPasswordEdit, newPasswordEdit);
+    setTabOrder(newPasswordEdit, repeatedPasswordEdit);
+    setTabOrder(repeatedPasswordEdit, 确定按钮);
 
     connect(确定按钮, &QPushButton::clicked, this, &PasswordWindow::确定按钮_clicked);
 }
@@ -65,10 +65,10 @@ void PasswordWindow::created()
     setUpSkinnedWindow();
     // Asked of the file itself: the open store is not consulted.
     if (!ContactStore::hasPassword(m_session.dir.storeFile())) {
-        编辑框1->setEchoMode(QLineEdit::Normal);
-        编辑框1->setReadOnly(true);
-        编辑框1->setText(noOldPasswordText());
-        编辑框2->setFocus();
+        oldPasswordEdit->setEchoMode(QLineEdit::Normal);
+        oldPasswordEdit->setReadOnly(true);
+        oldPasswordEdit->setText(noOldPasswordText());
+        newPasswordEdit->setFocus();
     }
 }
 
@@ -78,10 +78,10 @@ void PasswordWindow::确定按钮_clicked()
     PasswordRequest request;
     // Asked again at every press: another program may have changed the file.
     request.storeHasPassword = ContactStore::hasPassword(m_session.dir.storeFile());
-    request.typedOld = 编辑框1->text();
+    request.typedOld = oldPasswordEdit->text();
     request.login = m_session.loginCredential;
-    request.newPassword = 编辑框2->text();
-    request.repeated = 编辑框3->text();
+    request.newPassword = newPasswordEdit->text();
+    request.repeated = repeatedPasswordEdit->text();
 
     PasswordOutcome outcome = checkPasswordChange(request);
     if (outcome == PasswordOutcome::Changed) {
@@ -99,13 +99,13 @@ void PasswordWindow::确定按钮_clicked()
     case PasswordOutcome::Mismatch:
         // Without a password on the store nothing is cleared.
         if (request.storeHasPassword) {
-            编辑框2->clear();
-            编辑框3->clear();
-            编辑框2->setFocus();
+            newPasswordEdit->clear();
+            repeatedPasswordEdit->clear();
+            newPasswordEdit->setFocus();
         }
         return;
     case PasswordOutcome::Changed:
-        // The store now holds the key of 编辑框2's text.
+        // The store now holds the key of newPasswordEdit's text.
         m_session.loginCredential = m_session.store.credential();
         forgetTyped(request);
         accept();
@@ -123,7 +123,7 @@ void PasswordWindow::forgetTyped(maintenance::PasswordRequest &request)
     // box holds the last copy when it is wiped.
     for (QString *text : {&request.typedOld, &request.newPassword, &request.repeated})
         wipe(*text);
-    for (QLineEdit *box : {编辑框1, 编辑框2, 编辑框3})
+    for (QLineEdit *box : {oldPasswordEdit, newPasswordEdit, repeatedPasswordEdit})
         ui::wipeText(box);
 }
 
@@ -131,10 +131,10 @@ void PasswordWindow::askOldPasswordAgain()
 {
     // The box may still show the no-password note when the password was set
     // from elsewhere after the window opened; it takes a password now.
-    编辑框1->setReadOnly(false);
-    编辑框1->setEchoMode(QLineEdit::Password);
-    编辑框1->clear();
-    编辑框1->setFocus();
+    oldPasswordEdit->setReadOnly(false);
+    oldPasswordEdit->setEchoMode(QLineEdit::Password);
+    oldPasswordEdit->clear();
+    oldPasswordEdit->setFocus();
 }
 
 QString PasswordWindow::helpText() const

@@ -20,15 +20,15 @@ public:
     // Builds the window, runs its created handler and shows it modally.
     static int run(Session &session, QWidget *parent);
 
-    // The text 编辑框1 shows, readable, when the store has no password.
+    // The text oldPasswordEdit shows, readable, when the store has no password.
     static QString noOldPasswordText();
 
-    ui::TransparentLabel *标签1;
-    QLineEdit *编辑框1; // old password
-    ui::TransparentLabel *标签2;
-    QLineEdit *编辑框2; // new password
-    ui::TransparentLabel *标签3;
-    QLineEdit *编辑框3; // new password repeated
+    ui::TransparentLabel *oldPasswordLabel;
+    QLineEdit *oldPasswordEdit;
+    ui::TransparentLabel *newPasswordLabel;
+    QLineEdit *newPasswordEdit;
+    ui::TransparentLabel *repeatedPasswordLabel;
+    QLineEdit *repeatedPasswordEdit;
     QPushButton *确定按钮;
 
     QString helpText() const override;

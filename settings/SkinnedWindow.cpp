@@ -25,8 +25,8 @@ SkinnedWindow::SkinnedWindow(Session &session, const QString &name, QWidget *par
     move(kLeft, kTop);
 
     // Both windows carry the same title text.
-    透明标签2 = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), windowTitle(),
-                                         QRect(5, 2, 58, 22), kTitlePixelSize);
+    titleLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), windowTitle(),
+                                          QRect(5, 2, 58, 22), kTitlePixelSize);
     帮助按钮 = new ui::ImageButton(this, QStringLiteral("帮助按钮"), QStringLiteral("help"),
                                    QRect(165, 2, 19, 19), QStringLiteral("帮助"));
     帮助按钮->setCursor(Qt::WhatsThisCursor);

@@ -25,7 +25,7 @@ public:
     static constexpr int kLeft = 50;
     static constexpr int kTop = 50;
 
-    ui::TransparentLabel *透明标签2;
+    ui::TransparentLabel *titleLabel;
     ui::ImageButton *帮助按钮;
     ui::ImageButton *关闭按钮;
 

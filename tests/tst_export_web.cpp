@@ -115,18 +115,19 @@ QList<ControlCase> controlCases()
         {"defaults", [](W &) {}, [](O &) {}},
         {"page tab",
          [=](W &w) {
-             w.编辑框1->setText(QStringLiteral("我的  通讯录"));
-             w.编辑框2->setText(QStringLiteral("<i>名单</i>"));
-             setFont(w.颜色选择器6, w.组合框5, w.组合框6, w.选择框10, w.选择框11, caption);
-             w.颜色选择器1->setValue(0x012345);
-             w.选择框1->click();
+             w.pageTitleEdit->setText(QStringLiteral("我的  通讯录"));
+             w.captionEdit->setText(QStringLiteral("<i>名单</i>"));
+             setFont(w.captionTextColorPicker, w.captionSizeBox, w.captionFaceBox, w.captionBoldCheck,
+                     w.captionItalicCheck, caption);
+             w.pageColorPicker->setValue(0x012345);
+             w.pagePictureCheck->click();
              ui::FileDialog::setNextFileName(QStringLiteral("/srv/bg.gif"));
-             w.按钮2->click();
-             w.选择框2->click();
-             QTest::keyClicks(w.编辑框4, QStringLiteral("12"));
-             w.选择框3->click();
-             w.选择框13->click();
-             w.单选框2->click();
+             w.pagePictureButton->click();
+             w.topMarginCheck->click();
+             QTest::keyClicks(w.topMarginEdit, QStringLiteral("12"));
+             w.leftMarginCheck->click();
+             w.collapseBordersCheck->click();
+             w.alignCenterRadio->click();
          },
          [=](O &o) {
              o.title = QStringLiteral("我的  通讯录");
@@ -143,22 +144,24 @@ QList<ControlCase> controlCases()
          }},
         {"table tab",
          [=](W &w) {
-             w.颜色选择器2->setValue(0xFF0000);
-             setFont(w.颜色选择器3, w.组合框1, w.组合框2, w.选择框4, w.选择框5, header);
-             w.颜色选择器4->setValue(0xFFFFFF);
-             setFont(w.颜色选择器5, w.组合框3, w.组合框4, w.选择框6, w.选择框7, data);
-             w.选择框12->click();
-             w.颜色选择器9->setValue(0x00FFFF);
-             w.编辑框8->setText(QStringLiteral("5"));
-             w.编辑框9->clear();
-             w.编辑框10->setText(QStringLiteral("3"));
-             w.颜色选择器7->setValue(0x111111);
-             w.颜色选择器8->setValue(0x222222);
-             w.选择框8->click();
-             w.选择框9->click();
+             w.headerColorPicker->setValue(0xFF0000);
+             setFont(w.headerTextColorPicker, w.headerSizeBox, w.headerFaceBox, w.headerBoldCheck,
+                     w.headerItalicCheck, header);
+             w.rowColorPicker->setValue(0xFFFFFF);
+             setFont(w.rowTextColorPicker, w.rowSizeBox, w.rowFaceBox, w.rowBoldCheck, w.rowItalicCheck,
+                     data);
+             w.alternateRowsCheck->click();
+             w.alternateRowColorPicker->setValue(0x00FFFF);
+             w.cellPaddingEdit->setText(QStringLiteral("5"));
+             w.cellSpacingEdit->clear();
+             w.borderWidthEdit->setText(QStringLiteral("3"));
+             w.lightBorderColorPicker->setValue(0x111111);
+             w.darkBorderColorPicker->setValue(0x222222);
+             w.tablePictureCheck->click();
+             w.headerPictureCheck->click();
              ui::FileDialog::setNextFileName(QStringLiteral("/srv/head.png"));
-             w.按钮4->click();
-             w.单选框3->click();
+             w.headerPictureButton->click();
+             w.alignRightRadio->click();
          },
          [=](O &o) {
              o.headerBackground = 0xFF0000;
@@ -179,8 +182,8 @@ QList<ControlCase> controlCases()
          }},
         {"transparent data background chosen again",
          [](W &w) {
-             w.颜色选择器4->setValue(0x00FF00);
-             w.颜色选择器4->transparentAction()->trigger();
+             w.rowColorPicker->setValue(0x00FF00);
+             w.rowColorPicker->transparentAction()->trigger();
          },
          [](O &) {}},
     };
@@ -236,7 +239,7 @@ private slots:
         makeStore(sampleContacts());
         auto window = openWindow();
         c.setControls(*window);
-        window->按钮6->click();
+        window->previewButton->click();
 
         WebPageOptions expected;
         c.expectOptions(expected);
@@ -251,12 +254,12 @@ private slots:
         writeAll(m_session->dir.previewFile(), QByteArray(200000, 'x'));
         auto window = openWindow();
         QList<int> positions;
-        connect(window->进度条1, &QProgressBar::valueChanged, [&](int value) { positions << value; });
-        window->按钮6->click();
+        connect(window->progressBar, &QProgressBar::valueChanged, [&](int value) { positions << value; });
+        window->previewButton->click();
 
-        QCOMPARE(window->进度条1->maximum(), 3 + 3);
+        QCOMPARE(window->progressBar->maximum(), 3 + 3);
         QCOMPARE(positions, (QList<int>{1, 2, 3, 4, 5, 6, 0}));
-        QCOMPARE(window->进度条1->value(), 0);
+        QCOMPARE(window->progressBar->value(), 0);
         QCOMPARE(window->statusPane(1)->text(), QStringLiteral("就绪"));
         QCOMPARE(ui::openedDocuments(), QStringList{m_session->dir.previewFile()});
         QCOMPARE(readAll(m_session->dir.previewFile()),
@@ -276,12 +279,12 @@ private slots:
         ui::ModalScript::setNextHandler([&](QDialog *shown) {
             auto *window = qobject_cast<ExportWebWindow *>(shown);
             ui::FileDialog::setNextFileName(QString()); // cancel
-            window->按钮1->click();
+            window->saveButton->click();
             stayedOpenAfterCancel = window->isVisible();
             percentAfterCancel = window->statusPane(1)->text();
             shownBeforeConfirm = ui::FileDialog::shownCount();
             ui::FileDialog::setNextFileName(target);
-            window->按钮1->click();
+            window->saveButton->click();
         });
         const int result =
             ExportWebWindow::run(*m_session, nullptr, m_session->dir.storeFile(), m_session->loginCredential);
@@ -303,14 +306,14 @@ private slots:
     {
         makeStore(sampleContacts());
         auto window = openWindow(QStringLiteral("错误的密码"));
-        window->按钮1->click();
-        window->按钮6->click();
+        window->saveButton->click();
+        window->previewButton->click();
         const QString message =
             QStringLiteral("打开数据库“") + m_session->dir.storeFile() + QStringLiteral("”失败！");
         QCOMPARE(test::shownMessages(),
                  QStringList(2, test::messageLine(message, QString(), ui::Style::OkStop)));
         QCOMPARE(ui::FileDialog::shownCount(), 0);
-        QCOMPARE(window->进度条1->value(), 0);
+        QCOMPARE(window->progressBar->value(), 0);
         QVERIFY(!QFile::exists(m_session->dir.previewFile()));
         QVERIFY(ui::openedDocuments().isEmpty());
         QVERIFY(!m_session->store.isOpen());
@@ -329,8 +332,8 @@ private slots:
         {
             const FileSizeLimit full;
             ui::FileDialog::setNextFileName(target);
-            window->按钮1->click();
-            window->按钮6->click();
+            window->saveButton->click();
+            window->previewButton->click();
         }
         QCOMPARE(test::shownMessages(),
                  QStringList(2, test::notice(QStringLiteral("保存网页失败！"), ui::Style::OkStop)));
@@ -340,7 +343,7 @@ private slots:
                  3); // no temporary left
         QVERIFY(ui::openedDocuments().isEmpty());
         QVERIFY(window->isVisible());
-        QVERIFY(window->按钮1->isEnabled());
+        QVERIFY(window->saveButton->isEnabled());
     }
 
     void theStoreFileIsNeverReplaced()
@@ -349,7 +352,7 @@ private slots:
         const QByteArray store = readAll(m_session->dir.storeFile());
         auto window = openWindow();
         ui::FileDialog::setNextFileName(m_session->dir.storeFile());
-        window->按钮1->click();
+        window->saveButton->click();
         QCOMPARE(test::lastMessage(), test::notice(QStringLiteral("保存网页失败！"), ui::Style::OkStop));
         QCOMPARE(readAll(m_session->dir.storeFile()), store);
         QVERIFY(window->isVisible());
@@ -361,24 +364,24 @@ private slots:
         auto window = openWindow();
         QList<bool> enabledDuringBuild;
         bool stillOpen = true;
-        connect(window->进度条1, &QProgressBar::valueChanged, window.get(), [&](int value) {
+        connect(window->progressBar, &QProgressBar::valueChanged, window.get(), [&](int value) {
             if (value == 0)
                 return;
-            for (QPushButton *button : {window->按钮1, window->按钮6, window->按钮5})
+            for (QPushButton *button : {window->saveButton, window->previewButton, window->cancelButton})
                 enabledDuringBuild << button->isEnabled();
             // A click that arrives meanwhile starts nothing; closing waits.
-            window->按钮6->click();
+            window->previewButton->click();
             window->reject();
             stillOpen = stillOpen && window->isVisible();
         });
-        window->按钮6->click();
+        window->previewButton->click();
         QCOMPARE(enabledDuringBuild.size(), 3 * (5 + 3));
         QVERIFY(!enabledDuringBuild.contains(true));
         QVERIFY(stillOpen);
         QCOMPARE(ui::openedDocuments().size(), 1);
-        for (QPushButton *button : {window->按钮1, window->按钮6, window->按钮5})
+        for (QPushButton *button : {window->saveButton, window->previewButton, window->cancelButton})
             QVERIFY(button->isEnabled());
-        window->按钮5->click();
+        window->cancelButton->click();
         QVERIFY(!window->isVisible());
     }
 
@@ -400,8 +403,8 @@ private slots:
             path = web->storePath;
             credential = web->storeCredential;
             storeClosed = !m_session->store.isOpen();
-            web->按钮6->click(); // builds with its own open and close
-            web->按钮5->click();
+            web->previewButton->click(); // builds with its own open and close
+            web->cancelButton->click();
         });
         DataWindow::run(*m_session, nullptr);
 

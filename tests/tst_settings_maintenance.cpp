@@ -80,7 +80,7 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("style");
         QTest::addColumn<bool>("closes");
-        QTest::addColumn<QStringList>("boxesAfter"); // 编辑框1..3 while still open
+        QTest::addColumn<QStringList>("boxesAfter"); // the three password boxes while still open
         QTest::addColumn<int>("focusAfter");         // 1..3; 0: left where it was
         QTest::addColumn<QString>("loginAfter");
         const QString wrong = QStringLiteral("原始密码错误！");
@@ -138,10 +138,10 @@ private slots:
             ContactStore other;
             QVERIFY(other.open(path, storePassword) && other.setPassword(setElsewhere));
         }
-        if (!window.编辑框1->isReadOnly())
-            window.编辑框1->setText(old);
-        window.编辑框2->setText(typedNew);
-        window.编辑框3->setText(repeated);
+        if (!window.oldPasswordEdit->isReadOnly())
+            window.oldPasswordEdit->setText(old);
+        window.newPasswordEdit->setText(typedNew);
+        window.repeatedPasswordEdit->setText(repeated);
         if (failCommit)
             ContactStoreTestAccess::failNextCommit(m_session->store);
         const int waitCursors = ui::WaitCursor::shownCount();
@@ -155,7 +155,8 @@ private slots:
                 window.确定按钮->click();
             },
             [&] {
-                boxes = QStringList{window.编辑框1->text(), window.编辑框2->text(), window.编辑框3->text()};
+                boxes = QStringList{window.oldPasswordEdit->text(), window.newPasswordEdit->text(),
+                                    window.repeatedPasswordEdit->text()};
                 focus = window.focusWidget();
             });
 
@@ -172,10 +173,12 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
         if (!closes) {
             QCOMPARE(boxes, boxesAfter);
-            QLineEdit *edits[] = {window.编辑框1, window.编辑框2, window.编辑框3};
+            QLineEdit *edits[] = {window.oldPasswordEdit, window.newPasswordEdit,
+                                  window.repeatedPasswordEdit};
             QCOMPARE(focus, focusAfter ? edits[focusAfter - 1] : focusBefore);
             if (focusAfter == 1)
-                QVERIFY(!window.编辑框1->isReadOnly() && window.编辑框1->echoMode() == QLineEdit::Password);
+                QVERIFY(!window.oldPasswordEdit->isReadOnly() &&
+                        window.oldPasswordEdit->echoMode() == QLineEdit::Password);
         }
         const QString expectedPassword = setElsewhere.isNull() ? loginAfter : setElsewhere;
         QCOMPARE(passwordThatOpens(path, {storePassword, typedNew, setElsewhere, QString()}),
@@ -221,7 +224,7 @@ private slots:
         DataWindow window(*m_session);
         window.created();
         QCOMPARE(window.windowTitle(), QStringLiteral("设置密码"));
-        window.单选框4->setChecked(true);
+        window.backupOption->setChecked(true);
         if (!chosen.isNull())
             ui::FileDialog::setNextFileName(chosen);
         if (failHalfWay)
@@ -292,7 +295,7 @@ private slots:
         const QByteArray before = readAll(m_session->dir.storeFile());
         DataWindow window(*m_session);
         window.created();
-        window.单选框5->setChecked(true);
+        window.clearOption->setChecked(true);
         for (int answer : answers)
             ui::MessageBoxScript::setNextAnswer(answer);
         if (failCommit)
@@ -319,13 +322,13 @@ private slots:
         QVERIFY(openSession(QString()));
         DataWindow window(*m_session);
         window.created();
-        QVERIFY(window.单选框1->isChecked());
+        QVERIFY(window.excelOption->isChecked());
         // One group: selecting the backup unselects the rest.
-        window.单选框4->setChecked(true);
-        const QList<QRadioButton *> options{window.单选框1, window.单选框2, window.单选框3, window.单选框4,
-                                            window.单选框5};
+        window.backupOption->setChecked(true);
+        const QList<QRadioButton *> options{window.excelOption, window.webPageOption, window.pageOrTextOption,
+                                            window.backupOption, window.clearOption};
         for (QRadioButton *option : options)
-            QCOMPARE(option->isChecked(), option == window.单选框4);
+            QCOMPARE(option->isChecked(), option == window.backupOption);
         window.确定按钮->click();
         QCOMPARE(ui::FileDialog::shownCount(), 1);
         QCOMPARE(ui::MessageBoxScript::shown().size(), 0);
@@ -341,7 +344,7 @@ private slots:
         ui::ModalScript::setNextHandler([](QDialog *shown) {
             auto *window = qobject_cast<DataWindow *>(shown);
             QVERIFY(window);
-            window->单选框5->setChecked(true);
+            window->clearOption->setChecked(true);
             ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
             ui::MessageBoxScript::setNextAnswer(ui::AnswerOk);
             window->确定按钮->click();

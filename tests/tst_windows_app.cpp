@@ -114,15 +114,15 @@ private slots:
                            {"最小化", kImage, QRect(160, 2, 19, 19), QString()},
                            {"关闭按钮", kImage, QRect(185, 2, 19, 19), QString()},
                        });
-        QCOMPARE(window->透明标签2->font().pixelSize(), 14);
+        QCOMPARE(window->titleLabel->font().pixelSize(), 14);
         QCOMPARE(window->密码编辑框->echoMode(), QLineEdit::Password);
         const int maskChar = window->密码编辑框->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter,
                                                                     nullptr, window->密码编辑框);
         QCOMPARE(maskChar, int('*'));
         QCOMPARE(nextTabStop(window->密码编辑框), window->确定按钮);
-        QCOMPARE(window->时钟1->objectName(), QStringLiteral("时钟1"));
-        QCOMPARE(window->时钟1->interval(), 200);
-        QVERIFY(window->时钟1->isActive());
+        QCOMPARE(window->memoryTrimTimer->objectName(), QStringLiteral("时钟1"));
+        QCOMPARE(window->memoryTrimTimer->interval(), 200);
+        QVERIFY(window->memoryTrimTimer->isActive());
         QVERIFY(!window->windowIcon().isNull());
     }
 
@@ -169,16 +169,16 @@ private slots:
                            {"按键0", kImage, QRect(74, 330, 62, 28), QString()},
                            {"下一条记录按钮", kImage, QRect(137, 330, 63, 28), QString()},
                        });
-        QCOMPARE(window->透明标签5->font().pixelSize(), 14);
+        QCOMPARE(window->titleLabel->font().pixelSize(), 14);
         for (auto *button : window->findChildren<ui::ImageButton *>())
             QVERIFY2(button->focusPolicy() == Qt::NoFocus, qPrintable(button->objectName()));
         // The edit boxes follow each other in tab order, then the list.
         designcheck::verifyTabOrder({window->姓名编辑框, window->电话编辑框, window->手机编辑框,
                                      window->QQ编辑框, window->Email编辑框, window->地址编辑框,
                                      window->超级列表框});
-        QCOMPARE(window->时钟1->interval(), 200);
-        QVERIFY(window->时钟1->isActive());
-        QCOMPARE(window->超级菜单1->objectName(), QStringLiteral("超级菜单1"));
+        QCOMPARE(window->memoryTrimTimer->interval(), 200);
+        QVERIFY(window->memoryTrimTimer->isActive());
+        QCOMPARE(window->menuPictures->objectName(), QStringLiteral("超级菜单1"));
     }
 
     void contactListDesign()
@@ -203,7 +203,7 @@ private slots:
     {
         test::SessionHome home;
         Owned<MainWindow> window(new MainWindow(home.session));
-        const MenuPictures *pictures = window->超级菜单1;
+        const MenuPictures *pictures = window->menuPictures;
         QCOMPARE(window->联系人->objectName(), QStringLiteral("联系人"));
         QCOMPARE(window->设置->objectName(), QStringLiteral("设置"));
         QVERIFY(!window->联系人->isVisible());
@@ -294,18 +294,18 @@ private slots:
                                     {"图片框2", "QLabel", QRect(80, 373, 300, 16), QString()},
                                     {"图片框1", "QLabel", QRect(3, 1, 1, 13), QString()},
                                 });
-        QCOMPARE(window.透明标签2->font().pixelSize(), 35);
-        QCOMPARE(window.图片框1->parentWidget(), window.图片框2);
-        QVERIFY(!window.图片框2->pixmap().isNull());
-        QCOMPARE(window.图片框2->pixmap().size(), QSize(300, 16));
-        QCOMPARE(window.图片框1->pixmap().size(), QSize(293, 13));
-        const QStringList info = window.透明标签3->text().split(QLatin1Char('\n'));
+        QCOMPARE(window.nameLabel->font().pixelSize(), 35);
+        QCOMPARE(window.strip->parentWidget(), window.stripFrame);
+        QVERIFY(!window.stripFrame->pixmap().isNull());
+        QCOMPARE(window.stripFrame->pixmap().size(), QSize(300, 16));
+        QCOMPARE(window.strip->pixmap().size(), QSize(293, 13));
+        const QStringList info = window.infoLabel->text().split(QLatin1Char('\n'));
         QCOMPARE(info.value(0), QStringLiteral("版本：1.0.1"));
         QCOMPARE(info.value(1), QString());
         QCOMPARE(info.value(2), QStringLiteral("运行平台 ：Linux 桌面（X11）"));
         QCOMPARE(info.mid(info.size() - 2), QStringList({QStringLiteral("欢迎提点建议或指出错误！"),
                                                          QStringLiteral("您的支持是我最好的动力！")}));
-        QCOMPARE(window.时钟1->interval(), 200);
+        QCOMPARE(window.stripTimer->interval(), 200);
     }
 
     // 98 growth steps of 3 px, then the next tick closes the window.
@@ -319,13 +319,13 @@ private slots:
         bool closedByTick = false;
         ui::ModalScript::setNextHandler([&](QDialog *shown) {
             auto *about = static_cast<AboutWindow *>(shown);
-            about->时钟1->stop(); // the ticks are driven here
+            about->stripTimer->stop(); // the ticks are driven here
             for (int i = 0; i < 98; ++i) {
-                QMetaObject::invokeMethod(about->时钟1, "timeout");
-                widths << about->图片框1->width();
+                QMetaObject::invokeMethod(about->stripTimer, "timeout");
+                widths << about->strip->width();
             }
             openAfterLastStep = about->isVisible();
-            QMetaObject::invokeMethod(about->时钟1, "timeout");
+            QMetaObject::invokeMethod(about->stripTimer, "timeout");
             closedByTick = !about->isVisible();
         });
         ui::execModal(&window);
@@ -334,7 +334,7 @@ private slots:
         QCOMPARE(widths.last(), 295);
         QVERIFY(openAfterLastStep);
         QVERIFY(closedByTick);
-        QCOMPARE(window.图片框1->height(), 13);
+        QCOMPARE(window.strip->height(), 13);
     }
 
     void aboutDoubleClickOnStripCloses_data()

@@ -333,9 +333,9 @@ private slots:
             ui::FileDialog::setNextFileName(written);
             ui::ModalScript::setNextHandler([&](QDialog *shown) {
                 auto *window = qobject_cast<ExportWebWindow *>(shown);
-                (saved ? window->按钮1 : window->按钮6)->click();
+                (saved ? window->saveButton : window->previewButton)->click();
                 if (!saved)
-                    window->按钮5->click();
+                    window->cancelButton->click();
             });
             session->store.close();
             ExportWebWindow::run(*session, nullptr, session->dir.storeFile(), session->loginCredential);

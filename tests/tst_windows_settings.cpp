@@ -184,11 +184,13 @@ private slots:
                                     {"标签3", kLabel, QRect(10, 130, 72, 18), QStringLiteral("重复新密码：")},
                                     {"编辑框3", "QLineEdit", QRect(10, 147, 190, 18), QStringLiteral("")},
                                 });
-        for (QLineEdit *edit : {window.编辑框1, window.编辑框2, window.编辑框3}) {
+        for (QLineEdit *edit :
+             {window.oldPasswordEdit, window.newPasswordEdit, window.repeatedPasswordEdit}) {
             QCOMPARE(edit->echoMode(), QLineEdit::Password);
             QVERIFY(!edit->isReadOnly());
         }
-        verifyTabOrder({window.编辑框1, window.编辑框2, window.编辑框3, window.确定按钮});
+        verifyTabOrder(
+            {window.oldPasswordEdit, window.newPasswordEdit, window.repeatedPasswordEdit, window.确定按钮});
     }
 
     void passwordBoxesShowStars()
@@ -196,7 +198,7 @@ private slots:
         auto session = m_sessions.make();
         PasswordWindow window(*session);
         window.created();
-        for (QLineEdit *edit : {window.编辑框2, window.编辑框3}) {
+        for (QLineEdit *edit : {window.newPasswordEdit, window.repeatedPasswordEdit}) {
             QTest::keyClicks(edit, QStringLiteral("aB1"));
             edit->insert(QStringLiteral("中"));
             QCOMPARE(edit->text(), QStringLiteral("aB1中"));
@@ -216,13 +218,13 @@ private slots:
         QVERIFY(session);
         PasswordWindow window(*session);
         window.created();
-        QVERIFY(window.编辑框1->isReadOnly());
-        QCOMPARE(window.编辑框1->echoMode(), QLineEdit::Normal);
-        QCOMPARE(window.编辑框1->text(), QStringLiteral("原始密码为空！请直接输入新密码！"));
-        QCOMPARE(window.编辑框1->displayText(), window.编辑框1->text());
-        QCOMPARE(window.focusWidget(), window.编辑框2);
-        QCOMPARE(window.编辑框2->echoMode(), QLineEdit::Password);
-        QCOMPARE(window.编辑框3->echoMode(), QLineEdit::Password);
+        QVERIFY(window.oldPasswordEdit->isReadOnly());
+        QCOMPARE(window.oldPasswordEdit->echoMode(), QLineEdit::Normal);
+        QCOMPARE(window.oldPasswordEdit->text(), QStringLiteral("原始密码为空！请直接输入新密码！"));
+        QCOMPARE(window.oldPasswordEdit->displayText(), window.oldPasswordEdit->text());
+        QCOMPARE(window.focusWidget(), window.newPasswordEdit);
+        QCOMPARE(window.newPasswordEdit->echoMode(), QLineEdit::Password);
+        QCOMPARE(window.repeatedPasswordEdit->echoMode(), QLineEdit::Password);
         verifyFrameTips(window);
     }
 
@@ -232,12 +234,12 @@ private slots:
         QVERIFY(session);
         PasswordWindow window(*session);
         window.created();
-        QVERIFY(!window.编辑框1->isReadOnly());
-        QCOMPARE(window.编辑框1->echoMode(), QLineEdit::Password);
-        QVERIFY(window.编辑框1->text().isEmpty());
+        QVERIFY(!window.oldPasswordEdit->isReadOnly());
+        QCOMPARE(window.oldPasswordEdit->echoMode(), QLineEdit::Password);
+        QVERIFY(window.oldPasswordEdit->text().isEmpty());
         // The focus is left to the tab order, which starts on the old password.
-        QVERIFY(window.focusWidget() == nullptr || window.focusWidget() == window.编辑框1);
-        QCOMPARE(nextTabStop(&window), window.编辑框1);
+        QVERIFY(window.focusWidget() == nullptr || window.focusWidget() == window.oldPasswordEdit);
+        QCOMPARE(nextTabStop(&window), window.oldPasswordEdit);
         verifyFrameTips(window);
     }
 
@@ -348,14 +350,15 @@ private slots:
         auto *dialog = window.findChild<ui::FileDialog *>(QStringLiteral("通用对话框"));
         QVERIFY(dialog);
         QCOMPARE(dialog, window.通用对话框);
-        verifyTabOrder({window.单选框1, window.单选框2, window.单选框3, window.单选框4, window.单选框5,
-                        window.确定按钮});
+        verifyTabOrder({window.excelOption, window.webPageOption, window.pageOrTextOption,
+                        window.backupOption, window.clearOption, window.确定按钮});
 
         window.created();
         verifyFrameTips(window);
-        const QList<QRadioButton *> options = {window.单选框1, window.单选框2, window.单选框3, window.单选框4,
-                                               window.单选框5};
-        QVERIFY(window.单选框1->isChecked());
+        const QList<QRadioButton *> options = {window.excelOption, window.webPageOption,
+                                               window.pageOrTextOption, window.backupOption,
+                                               window.clearOption};
+        QVERIFY(window.excelOption->isChecked());
         // One group: choosing any option clears every other.
         for (QRadioButton *chosen : options) {
             chosen->click();
@@ -399,8 +402,8 @@ private slots:
                            {"开始按钮", "QPushButton", free, QStringLiteral("开始")},
                            {"取消按钮", "QPushButton", free, QStringLiteral("取消")},
                        });
-        QCOMPARE(window.分组框1->title(), QStringLiteral("输出格式"));
-        QCOMPARE(window.分组框2->title(), QStringLiteral("输出范围"));
+        QCOMPARE(window.formatGroup->title(), QStringLiteral("输出格式"));
+        QCOMPARE(window.rangeGroup->title(), QStringLiteral("输出范围"));
         QVERIFY(!window.类型组合框->isEditable());
         QCOMPARE(itemTexts(window.类型组合框),
                  QStringList({QStringLiteral("文本 TXT"), QStringLiteral("网页 HTML")}));
@@ -489,15 +492,15 @@ private slots:
         // The edit boxes with spin buttons start empty.
         verifyControls(&window, {{"编辑框4", "QSpinBox", free, QStringLiteral("")},
                                  {"编辑框5", "QSpinBox", free, QStringLiteral("")}});
-        QCOMPARE(window.选择夹1->count(), 2);
-        QCOMPARE(window.选择夹1->tabText(0), QStringLiteral("网页设置"));
-        QCOMPARE(window.选择夹1->tabText(1), QStringLiteral("表格设置"));
-        QVERIFY(window.选择夹1->widget(0)->isAncestorOf(
-            window.findChild<QGroupBox *>(QStringLiteral("分组框1"))));
-        QVERIFY(window.选择夹1->widget(1)->isAncestorOf(
-            window.findChild<QGroupBox *>(QStringLiteral("分组框2"))));
-        QVERIFY(window.分组框1->isAncestorOf(window.单选框3));
-        QVERIFY(window.分组框2->isAncestorOf(window.按钮4));
+        QCOMPARE(window.tabs->count(), 2);
+        QCOMPARE(window.tabs->tabText(0), QStringLiteral("网页设置"));
+        QCOMPARE(window.tabs->tabText(1), QStringLiteral("表格设置"));
+        QVERIFY(
+            window.tabs->widget(0)->isAncestorOf(window.findChild<QGroupBox *>(QStringLiteral("分组框1"))));
+        QVERIFY(
+            window.tabs->widget(1)->isAncestorOf(window.findChild<QGroupBox *>(QStringLiteral("分组框2"))));
+        QVERIFY(window.pageGroup->isAncestorOf(window.alignRightRadio));
+        QVERIFY(window.tableGroup->isAncestorOf(window.headerPictureButton));
 
         const QList<std::pair<const char *, quint32>> colours = {
             {"颜色选择器6", 0x000000}, {"颜色选择器1", 0xFFFFFF},   {"颜色选择器2", 0xECECEC},
@@ -512,41 +515,44 @@ private slots:
         }
 
         const QStringList sizes = {QStringLiteral("普通"), "1", "2", "3", "4", "5", "6", "7"};
-        for (QComboBox *box : {window.组合框1, window.组合框3, window.组合框5}) {
+        for (QComboBox *box : {window.headerSizeBox, window.rowSizeBox, window.captionSizeBox}) {
             QVERIFY(!box->isEditable());
             QCOMPARE(itemTexts(box), sizes);
         }
-        QCOMPARE(window.组合框5->currentText(), QStringLiteral("5"));
-        QCOMPARE(window.组合框1->currentIndex(), 0);
-        QCOMPARE(window.组合框3->currentIndex(), 0);
-        for (QComboBox *box : {window.组合框2, window.组合框4, window.组合框6}) {
+        QCOMPARE(window.captionSizeBox->currentText(), QStringLiteral("5"));
+        QCOMPARE(window.headerSizeBox->currentIndex(), 0);
+        QCOMPARE(window.rowSizeBox->currentIndex(), 0);
+        for (QComboBox *box : {window.headerFaceBox, window.rowFaceBox, window.captionFaceBox}) {
             QVERIFY(box->isEditable());
             QVERIFY(box->currentText().isEmpty());
         }
 
         const QList<std::pair<QCheckBox *, bool>> ticks = {
-            {window.选择框10, true}, {window.选择框11, false}, {window.选择框1, false},
-            {window.选择框2, false}, {window.选择框3, false},  {window.选择框13, false},
-            {window.选择框4, true},  {window.选择框5, false},  {window.选择框6, false},
-            {window.选择框7, false}, {window.选择框12, false}, {window.选择框8, false},
-            {window.选择框9, false}};
+            {window.captionBoldCheck, true},    {window.captionItalicCheck, false},
+            {window.pagePictureCheck, false},   {window.topMarginCheck, false},
+            {window.leftMarginCheck, false},    {window.collapseBordersCheck, false},
+            {window.headerBoldCheck, true},     {window.headerItalicCheck, false},
+            {window.rowBoldCheck, false},       {window.rowItalicCheck, false},
+            {window.alternateRowsCheck, false}, {window.tablePictureCheck, false},
+            {window.headerPictureCheck, false}};
         for (const auto &[box, ticked] : ticks)
             QVERIFY2(box->isChecked() == ticked, qPrintable(box->objectName()));
-        QVERIFY(window.单选框1->isChecked());
-        for (QWidget *off :
-             std::initializer_list<QWidget *>{window.编辑框3, window.按钮2, window.编辑框4, window.编辑框5,
-                                              window.编辑框6, window.按钮3, window.编辑框7, window.按钮4})
+        QVERIFY(window.alignLeftRadio->isChecked());
+        for (QWidget *off : std::initializer_list<QWidget *>{
+                 window.pagePictureEdit, window.pagePictureButton, window.topMarginEdit,
+                 window.leftMarginEdit, window.tablePictureEdit, window.tablePictureButton,
+                 window.headerPictureEdit, window.headerPictureButton})
             QVERIFY2(!off->isEnabled(), qPrintable(off->objectName()));
 
-        QCOMPARE(window.通用对话框2->title, QStringLiteral("保存"));
-        QCOMPARE(window.通用对话框2->defaultExtension, QStringLiteral("htm"));
-        QCOMPARE(window.通用对话框2->filter,
+        QCOMPARE(window.pageFileDialog->title, QStringLiteral("保存"));
+        QCOMPARE(window.pageFileDialog->defaultExtension, QStringLiteral("htm"));
+        QCOMPARE(window.pageFileDialog->filter,
                  QStringLiteral(
                      "所有文件(*.*)|*.*|网页(*.htm;*.html;*.shtml;*.shtm;*.asp;*.aspx;*.php;)|*.htm;*.html;*."
                      "shtml;*.shtm;*.asp;*.aspx;*.php;|HTML 文件(*.htm;*.html)|*.htm;*.html|ASP "
                      "文件(*.asp)|*.asp|ASPX 文件(*.aspx)|*.aspx|文本(*.txt)|*.txt|PHP 文件(*.php)|*.php"));
         QCOMPARE(
-            window.通用对话框1->filter,
+            window.pictureDialog->filter,
             QStringLiteral(
                 "所有文件(*.*)|*.*|所有图片(*.gif;*.jpg;*.bmp;*.png;*.tif;*.wmf;*.ras;*.eps;*.pcx;*.pcd;*."
                 "tga|*.gif;*.jpg;*.bmp;*.png;*.tif;*.wmf;*.ras;*.eps;*.pcx;*.pcd;*.tga|GIF、JPEG和PNG|*.gif;*"
@@ -555,7 +561,7 @@ private slots:
                 "Raster(*.ras)|*.ras|PostScript(*.eps)|*.eps|PCX(*.pcx)|*.pcx|Kodak "
                 "PhotoCD(*.pcd)|*.pcd|Targa(*.tga)|*.tga"));
         QVERIFY(window.statusPane(0) && window.statusPane(1));
-        QVERIFY(window.状态条1->isAncestorOf(window.statusPane(1)));
+        QVERIFY(window.statusBar->isAncestorOf(window.statusPane(1)));
     }
 
     void exportWebWindowLoad()
@@ -567,11 +573,11 @@ private slots:
         for (int opening = 0; opening < 2; ++opening) {
             ExportWebWindow window(*session);
             window.created();
-            QCOMPARE(window.进度条1->y(), window.状态条1->y() + 3);
+            QCOMPARE(window.progressBar->y(), window.statusBar->y() + 3);
             const QSize screen = window.screen()->geometry().size();
-            QCOMPARE(window.编辑框4->maximum(), screen.height());
-            QCOMPARE(window.编辑框5->maximum(), screen.width());
-            for (QComboBox *box : {window.组合框2, window.组合框4, window.组合框6}) {
+            QCOMPARE(window.topMarginEdit->maximum(), screen.height());
+            QCOMPARE(window.leftMarginEdit->maximum(), screen.width());
+            for (QComboBox *box : {window.headerFaceBox, window.rowFaceBox, window.captionFaceBox}) {
                 QCOMPARE(itemTexts(box), faces);
                 QVERIFY(box->currentText().isEmpty());
             }
@@ -779,9 +785,9 @@ private slots:
         ExportWebWindow web(*session);
         web.created();
         web.show();
-        web.选择夹1->setCurrentIndex(0);
-        QCOMPARE(web.编辑框4->text(), QString());
-        QCOMPARE(web.编辑框5->text(), QString());
+        web.tabs->setCurrentIndex(0);
+        QCOMPARE(web.topMarginEdit->text(), QString());
+        QCOMPARE(web.leftMarginEdit->text(), QString());
         web.hide();
     }
 
@@ -791,12 +797,12 @@ private slots:
         ExportWebWindow window(*session);
         window.created();
         const QList<std::pair<QCheckBox *, QList<QWidget *>>> rules = {
-            {window.选择框1, {window.编辑框3, window.按钮2}},
-            {window.选择框2, {window.编辑框4}},
-            {window.选择框3, {window.编辑框5}},
-            {window.选择框8, {window.编辑框6, window.按钮3}},
-            {window.选择框9, {window.编辑框7, window.按钮4}},
-            {window.选择框12, {window.颜色选择器9}}};
+            {window.pagePictureCheck, {window.pagePictureEdit, window.pagePictureButton}},
+            {window.topMarginCheck, {window.topMarginEdit}},
+            {window.leftMarginCheck, {window.leftMarginEdit}},
+            {window.tablePictureCheck, {window.tablePictureEdit, window.tablePictureButton}},
+            {window.headerPictureCheck, {window.headerPictureEdit, window.headerPictureButton}},
+            {window.alternateRowsCheck, {window.alternateRowColorPicker}}};
         for (const auto &[box, controls] : rules) {
             for (bool ticked : {true, false}) {
                 box->click();
@@ -818,17 +824,17 @@ private slots:
                  QStringLiteral("file:///srv/pics/bg.gif"));
 
         const QString before = QDir::currentPath();
-        window.选择框8->click();
+        window.tablePictureCheck->click();
         QDir::setCurrent(QDir::tempPath());
         ui::FileDialog::setNextFileName(QStringLiteral("/srv/图片/表格.png"));
-        window.按钮3->click();
-        QCOMPARE(window.编辑框6->text(), QStringLiteral("file:///srv/图片/表格.png"));
+        window.tablePictureButton->click();
+        QCOMPARE(window.tablePictureEdit->text(), QStringLiteral("file:///srv/图片/表格.png"));
         QVERIFY(!ui::FileDialog::lastShownWasSave());
-        QCOMPARE(ui::FileDialog::lastShown()->filter, window.通用对话框1->filter);
+        QCOMPARE(ui::FileDialog::lastShown()->filter, window.pictureDialog->filter);
         QCOMPARE(QDir::currentPath(), session->dir.path());
         // Cancelling clears the box.
-        window.按钮3->click();
-        QCOMPARE(window.编辑框6->text(), QString());
+        window.tablePictureButton->click();
+        QCOMPARE(window.tablePictureEdit->text(), QString());
         QDir::setCurrent(before);
     }
 
