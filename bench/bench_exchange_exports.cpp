@@ -10,9 +10,9 @@
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "exchange/AtomicFile.h"
-#include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
 #include "exchange/RecordSelection.h"
+#include "exchange/TextAndHtmlExport.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -1,5 +1,7 @@
 #include "exchange/CsvReader.h"
 
+#include "exchange/ContactText.h"
+
 #include <QBuffer>
 #include <QHash>
 #include <QIODevice>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/ContactText.h"
+#include "exchange/ContactReader.h"
 
 #include <QByteArray>
 

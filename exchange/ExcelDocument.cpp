@@ -2,8 +2,8 @@
 
 #include "contacts/store/ContactStore.h"
 #include "exchange/AtomicFile.h"
-#include "exchange/ExchangeFormat.h"
 #include "exchange/GbkWriter.h"
+#include "exchange/HtmlEscape.h"
 
 #include <QStringEncoder>
 

@@ -1,5 +1,6 @@
 #include "exchange/VCardReader.h"
 
+#include "exchange/ContactText.h"
 #include "exchange/LineReader.h"
 
 #include <QBuffer>

@@ -1,7 +1,7 @@
 #include "exchange/WebPage.h"
 
-#include "exchange/ExchangeFormat.h"
 #include "exchange/GbkWriter.h"
+#include "exchange/HtmlEscape.h"
 
 namespace quennet::exchange {
 

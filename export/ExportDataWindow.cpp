@@ -2,8 +2,8 @@
 
 #include "contacts/Session.h"
 #include "exchange/AtomicFile.h"
-#include "exchange/DataExport.h"
 #include "exchange/RecordSelection.h"
+#include "exchange/TextAndHtmlExport.h"
 #include "export/SpinEdit.h"
 #include "export/UpDownControl.h"
 #include "ui/Controls.h"

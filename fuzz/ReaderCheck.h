@@ -5,7 +5,7 @@
 // per read, so that every line end, quote, BOM and multi-byte character
 // falls on a chunk boundary somewhere. Both readings must agree.
 
-#include "exchange/ContactText.h"
+#include "exchange/ContactReader.h"
 #include "tests/support/ContactReading.h"
 
 #include <QByteArray>

@@ -23,7 +23,7 @@ const QString kNotTheStoreFile = QStringLiteral("不能导出到通讯录文件�
 }
 
 DataWindow::DataWindow(Session &session, QWidget *parent)
-    : SkinnedWindow(session, QStringLiteral("数据管理窗口"), parent)
+    : ui::SkinnedWindow(session, QStringLiteral("数据管理窗口"), parent)
 {
     hintLabel =
         new ui::TransparentLabel(this, QStringLiteral("透明标签1"),

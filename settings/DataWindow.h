@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SkinnedWindow.h"
+#include "ui/SkinnedWindow.h"
 
 class QPushButton;
 class QRadioButton;
@@ -13,7 +13,7 @@ class FileDialog;
 
 // 数据管理窗口: the choice between the three exports, the backup and the
 // clearing of the store.
-class DataWindow : public SkinnedWindow {
+class DataWindow : public ui::SkinnedWindow {
     Q_OBJECT
 public:
     // What the window reports when it closes; the caller acts on it (after

@@ -14,7 +14,7 @@
 namespace quennet {
 
 PasswordWindow::PasswordWindow(Session &session, QWidget *parent)
-    : SkinnedWindow(session, QStringLiteral("密码设置窗口"), parent)
+    : ui::SkinnedWindow(session, QStringLiteral("密码设置窗口"), parent)
 {
     oldPasswordLabel = new ui::TransparentLabel(this, QStringLiteral("标签1"), QStringLiteral("原始密码："),
                                                 QRect(10, 60, 64, 18));

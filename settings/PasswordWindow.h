@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/SkinnedWindow.h"
+#include "ui/SkinnedWindow.h"
 
 class QLineEdit;
 class QPushButton;
@@ -12,7 +12,7 @@ struct PasswordRequest;
 }
 
 // 密码设置窗口: sets, changes or removes the password of the store file.
-class PasswordWindow : public SkinnedWindow {
+class PasswordWindow : public ui::SkinnedWindow {
     Q_OBJECT
 public:
     explicit PasswordWindow(Session &session, QWidget *parent = nullptr);

@@ -5,9 +5,9 @@
 #include "contacts/Gbk.h"
 #include "contacts/store/ContactStore.h"
 #include "exchange/AtomicFile.h"
-#include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
 #include "exchange/RecordSelection.h"
+#include "exchange/TextAndHtmlExport.h"
 #include "support/StoreFiles.h"
 
 #include <QBuffer>

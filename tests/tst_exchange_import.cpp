@@ -7,7 +7,7 @@
 #include "contacts/store/ContactStoreTesting.h"
 #include "exchange/ContactExport.h"
 #include "exchange/ContactImport.h"
-#include "exchange/ContactText.h"
+#include "exchange/ContactReader.h"
 #include "support/DataRows.h"
 #include "support/StoreFiles.h"
 #include "support/StoreFixture.h"

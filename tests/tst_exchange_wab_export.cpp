@@ -2,8 +2,8 @@
 // files it writes are the writers' documents byte for byte.
 
 #include "contacts/store/ContactStore.h"
-#include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
+#include "exchange/TextAndHtmlExport.h"
 #include "exchange/WebPage.h"
 #include "support/StoreFiles.h"
 

@@ -4,8 +4,8 @@
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
-#include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
+#include "exchange/TextAndHtmlExport.h"
 
 #include <QDir>
 #include <QFile>

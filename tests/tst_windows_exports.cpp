@@ -3,8 +3,8 @@
 // the store closed and reopened, the cursor put back.
 
 #include "contacts/Gbk.h"
-#include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
+#include "exchange/TextAndHtmlExport.h"
 #include "export/ExportDataWindow.h"
 #include "export/ExportWebWindow.h"
 #include "export/UpDownControl.h"

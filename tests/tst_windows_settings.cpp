@@ -93,7 +93,7 @@ void verifySkinnedFrame(QDialog *window, const QString &name)
 }
 
 // The tool tips created() gives the frame buttons.
-void verifyFrameTips(const SkinnedWindow &window)
+void verifyFrameTips(const ui::SkinnedWindow &window)
 {
     QCOMPARE(window.帮助按钮->toolTip(), QStringLiteral("帮助"));
     QCOMPARE(window.关闭按钮->toolTip(), QStringLiteral("关闭"));
@@ -256,7 +256,7 @@ private slots:
         QFETCH(bool, passwordWindow);
         QFETCH(QString, text);
         auto session = m_sessions.make();
-        std::unique_ptr<SkinnedWindow> window;
+        std::unique_ptr<ui::SkinnedWindow> window;
         if (passwordWindow)
             window = std::make_unique<PasswordWindow>(*session);
         else

@@ -3,7 +3,7 @@
 // Reading contact files in the tests and the fuzz targets: everything a
 // reader hands over, and a device that hands its bytes over a few at a time.
 
-#include "exchange/ContactText.h"
+#include "exchange/ContactReader.h"
 
 #include <QByteArray>
 #include <QIODevice>

@@ -3,8 +3,8 @@
 #include "ExportFormats.h"
 
 #include "contacts/store/ContactStore.h"
-#include "exchange/DataExport.h"
 #include "exchange/ExcelDocument.h"
+#include "exchange/TextAndHtmlExport.h"
 
 #include <QDate>
 

@@ -1,7 +1,7 @@
-#include "exchange/DataExport.h"
+#include "exchange/TextAndHtmlExport.h"
 
-#include "exchange/ExchangeFormat.h"
 #include "exchange/GbkWriter.h"
+#include "exchange/HtmlEscape.h"
 
 namespace quennet::exchange {
 

@@ -1,4 +1,4 @@
-#include "exchange/ExchangeFormat.h"
+#include "exchange/HtmlEscape.h"
 
 #include <algorithm>
 

@@ -2,17 +2,16 @@
 
 #include <QDialog>
 
-class QLineEdit;
 class QPushButton;
 
 namespace quennet {
-
 struct Session;
+}
 
-namespace ui {
+namespace quennet::ui {
+
 class ImageButton;
 class TransparentLabel;
-} // namespace ui
 
 // The small borderless windows of the 设置 menu: a 210 × 205 client area at
 // 50, 50 on the screen, shaped by the third skin bitmap, with the title label
@@ -25,9 +24,9 @@ public:
     static constexpr int kLeft = 50;
     static constexpr int kTop = 50;
 
-    ui::TransparentLabel *titleLabel;
-    ui::ImageButton *帮助按钮;
-    ui::ImageButton *关闭按钮;
+    TransparentLabel *titleLabel;
+    ImageButton *帮助按钮;
+    ImageButton *关闭按钮;
 
     // The help text shown by 帮助按钮, title "温馨提示帮助".
     virtual QString helpText() const = 0;
@@ -47,4 +46,4 @@ protected:
     Session &m_session;
 };
 
-} // namespace quennet
+} // namespace quennet::ui
