@@ -25,13 +25,13 @@ SkinnedWindow::SkinnedWindow(Session &session, const QString &name, QWidget *par
     move(kLeft, kTop);
 
     // Both windows carry the same title text.
-    titleLabel = new TransparentLabel(this, QStringLiteral("透明标签2"), windowTitle(), QRect(5, 2, 58, 22),
-                                      kTitlePixelSize);
-    帮助按钮 = new ImageButton(this, QStringLiteral("帮助按钮"), QStringLiteral("help"),
-                               QRect(165, 2, 19, 19), QStringLiteral("帮助"));
+    titleLabel = new ui::TransparentLabel(this, QStringLiteral("透明标签2"), windowTitle(),
+                                          QRect(5, 2, 58, 22), kTitlePixelSize);
+    帮助按钮 = new ui::ImageButton(this, QStringLiteral("帮助按钮"), QStringLiteral("help"),
+                                   QRect(165, 2, 19, 19), QStringLiteral("帮助"));
     帮助按钮->setCursor(Qt::WhatsThisCursor);
-    关闭按钮 = new ImageButton(this, QStringLiteral("关闭按钮"), QStringLiteral("close"),
-                               QRect(185, 2, 19, 19), QStringLiteral("关闭"));
+    关闭按钮 = new ui::ImageButton(this, QStringLiteral("关闭按钮"), QStringLiteral("close"),
+                                   QRect(185, 2, 19, 19), QStringLiteral("关闭"));
 
     connect(帮助按钮, &QAbstractButton::clicked, this, &SkinnedWindow::帮助按钮_clicked);
     connect(关闭按钮, &QAbstractButton::clicked, this, &SkinnedWindow::关闭按钮_clicked);
@@ -47,15 +47,15 @@ QPushButton *SkinnedWindow::makeConfirmButton()
 
 void SkinnedWindow::setUpSkinnedWindow()
 {
-    applyVisualStyle(this);
-    applySkin(this, m_session.dir.skinFile(3));
-    setToolTip(帮助按钮, QStringLiteral("帮助"));
-    setToolTip(关闭按钮, QStringLiteral("关闭"));
+    ui::applyVisualStyle(this);
+    ui::applySkin(this, m_session.dir.skinFile(3));
+    ui::setToolTip(帮助按钮, QStringLiteral("帮助"));
+    ui::setToolTip(关闭按钮, QStringLiteral("关闭"));
 }
 
 void SkinnedWindow::帮助按钮_clicked()
 {
-    messageBox(this, helpText(), QStringLiteral("温馨提示帮助"), Style::OkQuestion);
+    ui::messageBox(this, helpText(), QStringLiteral("温馨提示帮助"), ui::Style::OkQuestion);
 }
 
 void SkinnedWindow::关闭按钮_clicked()
