@@ -1,7 +1,8 @@
 // The programs that are laid out and installed are release builds, whatever
 // the build directory was configured with: neither carries the testing switch,
-// the start-up probe, the window reports or the fault plans of the testing
-// copies, and wab protects new stores at the release key-derivation cost.
+// the start-up probe, the window reports, the scripted windows or the fault
+// plans of the test targets, and wab protects new stores at the release
+// key-derivation cost.
 
 #include "contacts/store/KdfCostTesting.h"
 #include "contacts/store/Sealing.h"
@@ -81,9 +82,22 @@ private slots:
         QTest::addColumn<QByteArray>("seam");
         QTest::addColumn<QString>("carrier");
         const QString self = QCoreApplication::applicationFilePath();
-        const QList<QByteArray> programSeams{
-            "QUENNET_TEST_MODE", "QUENNET_BENCH_STARTUP", "window: ",    "message: %1", "startup-ms",
-            "vmhwm-kb",          "ShownWindowReporter",   "StartupProbe"};
+        const QList<QByteArray> programSeams{"QUENNET_TEST_MODE",
+                                             "QUENNET_BENCH_STARTUP",
+                                             "window: ",
+                                             "message: %1",
+                                             "startup-ms",
+                                             "vmhwm-kb",
+                                             "ShownWindowReporter",
+                                             "StartupProbe",
+                                             "MessageBoxScript",
+                                             "ModalScript",
+                                             "execScripted",
+                                             "ScriptedHotKeys",
+                                             "ScriptedTray",
+                                             "answerScripted",
+                                             "recordDocument",
+                                             "test handler"};
         const QList<QByteArray> coreSeams{"ContactStoreTestAccess", "PlannedFaults", "failCommitOnce"};
         for (const QByteArray &seam : programSeams)
             QTest::addRow("quennet: %s", seam.constData())
