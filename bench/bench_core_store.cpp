@@ -203,8 +203,8 @@ int runBenchmark(const QString &dir)
     });
     row("Argon2id key derivation alone", QStringLiteral("%1 (opslimit %2, memlimit %3 MiB)")
                                              .arg(ms(kdf))
-                                             .arg(store::kWrittenKdfCost.opsLimit)
-                                             .arg(store::kWrittenKdfCost.memLimit >> 20));
+                                             .arg(store::writtenKdfCost().opsLimit)
+                                             .arg(store::writtenKdfCost().memLimit >> 20));
     row("setPassword: none -> password (re-seal all)",
         ms(timeMs([&] { store.setPassword("first secret"); })));
     row("setPassword: password -> password", ms(timeMs([&] { store.setPassword("second secret"); })));

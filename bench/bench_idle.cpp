@@ -78,8 +78,7 @@ bool measureIdle(const QString &home, const QString &platform, int seconds)
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     env.insert(QStringLiteral("QUENNET_TEST_MODE"), QStringLiteral("report"));
     process.setProcessEnvironment(env);
-    process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quennet"),
-                  {QStringLiteral("--home"), home});
+    process.start(QStringLiteral(QUENNET_TESTING_BIN_DIR "/quennet"), {QStringLiteral("--home"), home});
     if (!process.waitForStarted(10000))
         return false;
     QByteArray log;

@@ -66,7 +66,7 @@ StartRun startOnce(const QString &home, const QString &platform)
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     env.insert(QStringLiteral("QUENNET_TEST_MODE"), QStringLiteral("1"));
-    const QString binary = QCoreApplication::applicationDirPath() + QStringLiteral("/quennet");
+    const QString binary = QStringLiteral(QUENNET_TESTING_BIN_DIR "/quennet");
     env.insert(QStringLiteral("QUENNET_BENCH_STARTUP"), QString::number(wallClockMs()));
     process.setProcessEnvironment(env);
     process.start(binary, {QStringLiteral("--home"), home});

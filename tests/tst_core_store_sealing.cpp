@@ -3,6 +3,7 @@
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "contacts/store/KdfCostTesting.h"
 #include "contacts/store/Sealing.h"
 #include "support/Person.h"
 #include "support/RawSqlite.h"
@@ -499,7 +500,8 @@ private slots:
         QFETCH(qint64, mem);
         QFETCH(bool, testBuild);
         QFETCH(bool, accepted);
-        QCOMPARE(store::isAcceptedKdfCost(ops, mem, testBuild), accepted);
+        QCOMPARE(store::isAcceptedKdfCost(ops, mem, testBuild ? store::kTestKdfCost : store::kReleaseKdfCost),
+                 accepted);
     }
 
     void storesOfTestBuildsUseTheCheapCost()

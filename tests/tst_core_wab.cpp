@@ -46,8 +46,10 @@ struct Result {
 
 QString wabPath()
 {
+    // The testing copy; run by hand the test finds it beside its own directory.
     const QString dir = qEnvironmentVariable("QUENNET_TEST_BIN_DIR");
-    return (dir.isEmpty() ? QCoreApplication::applicationDirPath() : dir) + QStringLiteral("/wab");
+    return (dir.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../testing") : dir) +
+           QStringLiteral("/wab");
 }
 
 QStringList lines(const QString &text)

@@ -1,9 +1,12 @@
 // Installation as a desktop program: cmake --install into a fresh prefix,
-// the desktop entry and AppStream metainfo checked by their validators, and
-// the installed program keeping its store in the user's data directory.
+// the release programs installed (not the testing copies the other tests
+// run), the desktop entry and AppStream metainfo checked by their validators,
+// and the installed program keeping its store in the user's data directory.
 
+#include "contacts/store/Sealing.h"
 #include "support/Processes.h"
 #include "support/ProgramDirectory.h"
+#include "support/RawSqlite.h"
 #include <QtTest>
 
 #include <unistd.h>
@@ -29,6 +32,12 @@ Run run(const QString &program, const QStringList &arguments,
     process.waitForFinished();
     const bool normal = process.exitStatus() == QProcess::NormalExit;
     return {normal ? process.exitCode() : -1, process.readAll()};
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 const QString kAppId = QStringLiteral("org.quennet.addressbook");
@@ -63,9 +72,18 @@ class InstallTest : public QObject {
     QString prefix() const { return m_root.filePath(QStringLiteral("prefix")); }
     QString installed(const QString &relative) const { return prefix() + QLatin1Char('/') + relative; }
 
-    // Starts the program with its testing switch and the given home (and,
-    // with asNobody, as the user nobody); true when the main window came up.
-    bool startsToMainWindow(const QString &executable, const QString &home, bool asNobody, QByteArray &log)
+    // The testing copy of the program in the installed layout, beside the
+    // installed one: it finds its files as the installed program does and
+    // reports its windows.
+    QString installedTestingCopy() const
+    {
+        const QString copy = installed(QStringLiteral("bin/quennet_testing"));
+        if (!QFile::exists(copy))
+            QFile::copy(test::quennetBinary(), copy);
+        return copy;
+    }
+
+    static QProcessEnvironment environmentWithHome(const QString &home)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home);
@@ -73,8 +91,16 @@ class InstallTest : public QObject {
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home);
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QUENNET_TEST_MODE"), QStringLiteral("1"));
+        return env;
+    }
+
+    // Starts a testing copy of the program with its switch and the given
+    // home (and, with asNobody, as the user nobody); true when the main
+    // window came up.
+    bool startsToMainWindow(const QString &executable, const QString &home, bool asNobody, QByteArray &log)
+    {
         QProcess process;
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(environmentWithHome(home));
         if (asNobody)
             process.start(QStringLiteral("setpriv"),
                           {QStringLiteral("--reuid=") + kNobody, QStringLiteral("--regid=") + kNobody,
@@ -116,6 +142,68 @@ private slots:
     {
         QFETCH(QString, file);
         QVERIFY2(QFileInfo(installed(file)).size() > 0, qPrintable(file));
+    }
+
+    // What is installed is what the program directory holds: the release
+    // builds, whatever the build directory was configured with.
+    void installsTheReleasePrograms()
+    {
+        for (const QString &program : {QStringLiteral("quennet"), QStringLiteral("wab")}) {
+            const QString released = qEnvironmentVariable("QUENNET_PROGRAM_DIR") + QLatin1Char('/') + program;
+            QVERIFY2(fileBytes(installed(QStringLiteral("bin/") + program)) == fileBytes(released),
+                     qPrintable(program));
+            QVERIFY(fileBytes(installed(QStringLiteral("bin/") + program)) !=
+                    fileBytes(qEnvironmentVariable("QUENNET_TEST_BIN_DIR") + QLatin1Char('/') + program));
+        }
+    }
+
+    // The installed program does not know the testing switch: it makes its
+    // store and runs, and reports no window.
+    void installedProgramIgnoresTheTestingSwitch()
+    {
+        QTemporaryDir home;
+        const QString store = home.filePath(QStringLiteral(".local/share/quennet/wab.vdb"));
+        QProcess process;
+        process.setProcessEnvironment(environmentWithHome(home.path()));
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(installed(QStringLiteral("bin/quennet")), {});
+        QVERIFY(process.waitForStarted(10000));
+        QElapsedTimer clock;
+        clock.start();
+        while (!QFile::exists(store) && clock.elapsed() < 20000 && process.state() == QProcess::Running)
+            process.waitForReadyRead(100);
+        QVERIFY(QFile::exists(store));
+        // Time for the login and the main window to come up (and be reported
+        // by a program with the switch).
+        clock.restart();
+        while (clock.elapsed() < 2000 && process.state() == QProcess::Running)
+            process.waitForReadyRead(100);
+        const bool running = process.state() == QProcess::Running;
+        process.kill();
+        process.waitForFinished();
+        const QByteArray output = process.readAll();
+        QVERIFY2(running, output.constData());
+        QVERIFY2(!output.contains("window: "), output.constData());
+    }
+
+    // A store protected by the installed wab has the release cost, which
+    // takes it about a fifth of a second to open, not the tests' cheap one.
+    void installedWabWritesTheReleaseCost()
+    {
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("wab.vdb"));
+        QProcess wab;
+        wab.start(installed(QStringLiteral("bin/wab")),
+                  {QStringLiteral("init"), QStringLiteral("--password-stdin"), store});
+        wab.write("密码\n");
+        wab.closeWriteChannel();
+        QVERIFY(wab.waitForFinished(60000));
+        QCOMPARE(wab.exitCode(), 0);
+        test::RawDb raw(store);
+        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_opslimit'"),
+                 quennet::store::kReleaseKdfCost.opsLimit);
+        QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_memlimit'"),
+                 quennet::store::kReleaseKdfCost.memLimit);
     }
 
     void iconsHaveTheirSize()
@@ -162,8 +250,7 @@ private slots:
         QTemporaryDir home;
         const QString store = home.filePath(QStringLiteral(".local/share/quennet/wab.vdb"));
         QByteArray log;
-        QVERIFY2(startsToMainWindow(installed(QStringLiteral("bin/quennet")), home.path(), false, log),
-                 log.constData());
+        QVERIFY2(startsToMainWindow(installedTestingCopy(), home.path(), false, log), log.constData());
         QVERIFY(QFile::exists(store));
         QCOMPARE(QFileInfo(QFileInfo(store).path()).permissions() & (QFile::ReadOther | QFile::ReadGroup),
                  QFile::Permissions());
@@ -173,8 +260,7 @@ private slots:
                             {QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("张三"), store});
         QVERIFY2(add.exitCode == 0, add.output.constData());
         log.clear();
-        QVERIFY2(startsToMainWindow(installed(QStringLiteral("bin/quennet")), home.path(), false, log),
-                 log.constData());
+        QVERIFY2(startsToMainWindow(installedTestingCopy(), home.path(), false, log), log.constData());
         const Run list = run(installed(QStringLiteral("bin/wab")), {QStringLiteral("list"), store});
         QVERIFY2(list.output.contains("张三"), list.output.constData());
     }

@@ -1,7 +1,7 @@
 #include "ui/Controls.h"
 
 #include "contacts/store/Secret.h"
-#include "ui/TestModeInternal.h"
+#include "ui/StandIns.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -15,17 +15,6 @@
 namespace quennet::ui {
 
 namespace {
-
-struct Documents {
-    bool testMode = false;
-    QStringList opened;
-};
-
-Documents &documents()
-{
-    static Documents d;
-    return d;
-}
 
 // "按键1" -> ":/buttons/按键1_normal.png". A name with a '/' is a path
 // prefix of its own (a picture set outside the resources).
@@ -50,20 +39,6 @@ void paintPlaceholder(QPainter &painter, const QRect &rect, bool hovered, bool p
 }
 
 } // namespace
-
-namespace detail {
-
-void setDocumentTestMode(bool on)
-{
-    documents().testMode = on;
-}
-
-bool documentTestMode()
-{
-    return documents().testMode;
-}
-
-} // namespace detail
 
 ImageButton::ImageButton(QWidget *parent, const QString &name, const QString &image, const QRect &geometry,
                          const QString &accessibleName)
@@ -190,22 +165,9 @@ void simulateKeyPress(int qtKey, const QString &text)
 
 bool openDocument(const QString &path)
 {
-    Documents &d = documents();
-    if (d.testMode) {
-        d.opened.append(path);
-        return true;
-    }
+    if (const auto &scripted = detail::standIns().openDocument)
+        return scripted(path);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
-QStringList openedDocuments()
-{
-    return documents().opened;
-}
-
-void clearOpenedDocuments()
-{
-    documents().opened.clear();
 }
 
 } // namespace quennet::ui

@@ -72,7 +72,7 @@ void wipeText(QLineEdit *box);
 void simulateKeyPress(int qtKey, const QString &text);
 
 // Opens a document with the desktop's associated program. In test mode the
-// path is only recorded.
+// path is only recorded (test targets only, see ui/StandIns.h).
 bool openDocument(const QString &path);
 QStringList openedDocuments(); // test mode record
 void clearOpenedDocuments();

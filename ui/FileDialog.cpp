@@ -1,5 +1,7 @@
 #include "ui/FileDialog.h"
 
+#include "ui/StandIns.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,26 +14,6 @@
 namespace quennet::ui {
 
 namespace {
-
-struct Script {
-    bool testMode = false;
-    QStringList names;
-    QList<int> filterIndexes; // -1: the preset one
-    int shown = 0;
-    bool lastWasSave = false;
-};
-
-Script &script()
-{
-    static Script s;
-    return s;
-}
-
-FileDialog &snapshot()
-{
-    static FileDialog dialog;
-    return dialog;
-}
 
 // Globs of one pattern entry. Windows' "*.*" means every file; on Linux it
 // would hide names without a dot, so it becomes "*".
@@ -76,17 +58,10 @@ QString nameFilterOf(const QString &description, const QStringList &globs)
     return description + QStringLiteral(" (") + joined + QLatin1Char(')');
 }
 
-void copySettings(const FileDialog &from, FileDialog &to)
-{
-    to.title = from.title;
-    to.filter = from.filter;
-    to.defaultExtension = from.defaultExtension;
-    to.initialDirectory = from.initialDirectory;
-    to.fileName = from.fileName;
-    to.filterIndex = from.filterIndex;
-}
+} // namespace
 
-// The extension of a filter's first glob: "vCard (*.vcf)" -> "vcf".
+namespace detail {
+
 QString firstExtensionOf(const QString &nameFilter)
 {
     const int open = nameFilter.lastIndexOf(QLatin1Char('('));
@@ -98,7 +73,7 @@ QString firstExtensionOf(const QString &nameFilter)
     return first.mid(2);
 }
 
-} // namespace
+} // namespace detail
 
 FileDialog::FileDialog(QObject *parent) : QObject(parent) {}
 
@@ -114,31 +89,9 @@ bool FileDialog::showOpen(QWidget *parent)
 
 bool FileDialog::show(QWidget *parent, bool save)
 {
-    Script &s = script();
-    ++s.shown;
-    s.lastWasSave = save;
-    copySettings(*this, snapshot());
-    return s.testMode ? showScripted() : showReal(parent, save);
-}
-
-bool FileDialog::showScripted()
-{
-    Script &s = script();
-    if (s.names.isEmpty())
-        return false;
-    const QString name = s.names.takeFirst();
-    const int chosenFilter = s.filterIndexes.isEmpty() ? -1 : s.filterIndexes.takeFirst();
-    if (name.isEmpty())
-        return false;
-    if (chosenFilter >= 0)
-        filterIndex = chosenFilter;
-    QString path = name;
-    if (QFileInfo(name).isRelative())
-        path = QDir(initialDirectory.isEmpty() ? QDir::currentPath() : initialDirectory).filePath(name);
-    const QString filterExtension = chosenFilter >= 0 ? firstExtensionOf(nameFilters(filter).value(filterIndex)) : QString();
-    fileName = withDefaultExtension(QDir::cleanPath(path),
-                                    filterExtension.isEmpty() ? cleanExtension(defaultExtension) : filterExtension);
-    return true;
+    if (const auto &scripted = detail::standIns().fileDialog)
+        return scripted(*this, save);
+    return showReal(parent, save);
 }
 
 bool FileDialog::showReal(QWidget *parent, bool save)
@@ -163,7 +116,7 @@ bool FileDialog::showReal(QWidget *parent, bool save)
     if (save) {
         // A name typed without an extension gets the one of the chosen filter.
         QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, this](const QString &chosen) {
-            const QString extension = firstExtensionOf(chosen);
+            const QString extension = detail::firstExtensionOf(chosen);
             dialog.setDefaultSuffix(extension.isEmpty() ? cleanExtension(defaultExtension) : extension);
         });
     }
@@ -180,57 +133,6 @@ bool FileDialog::showReal(QWidget *parent, bool save)
     fileName = dialog.selectedFiles().first();
     filterIndex = std::max(0, int(filters.indexOf(dialog.selectedNameFilter())));
     return true;
-}
-
-void FileDialog::setTestMode(bool on)
-{
-    script().testMode = on;
-}
-
-bool FileDialog::testMode()
-{
-    return script().testMode;
-}
-
-void FileDialog::setNextFileName(const QString &name)
-{
-    setNextFileName(name, -1);
-}
-
-void FileDialog::setNextFileName(const QString &name, int filterIndex)
-{
-    script().names.append(name);
-    script().filterIndexes.append(filterIndex);
-}
-
-int FileDialog::pendingFileNames()
-{
-    return script().names.size();
-}
-
-int FileDialog::shownCount()
-{
-    return script().shown;
-}
-
-FileDialog *FileDialog::lastShown()
-{
-    return &snapshot();
-}
-
-bool FileDialog::lastShownWasSave()
-{
-    return script().lastWasSave;
-}
-
-void FileDialog::clearScript()
-{
-    Script &s = script();
-    s.names.clear();
-    s.filterIndexes.clear();
-    s.shown = 0;
-    s.lastWasSave = false;
-    copySettings(FileDialog(), snapshot());
 }
 
 QStringList FileDialog::nameFilters(const QString &filter)

@@ -29,7 +29,8 @@ public:
     bool showSave(QWidget *parent);
     bool showOpen(QWidget *parent);
 
-    // Test scripting: in test mode no real dialog is shown. A queued name is
+    // Test scripting (test targets only, see ui/StandIns.h): in test mode no
+    // real dialog is shown. A queued name is
     // taken as the user's choice (an empty queued name means Cancel); with
     // nothing queued the dialog answers Cancel. A relative queued name lies in
     // the initial directory; the default extension is added as the real
@@ -56,7 +57,6 @@ public:
 
 private:
     bool show(QWidget *parent, bool save);
-    bool showScripted();
     bool showReal(QWidget *parent, bool save);
 };
 

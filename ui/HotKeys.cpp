@@ -1,5 +1,7 @@
 #include "ui/HotKeys.h"
 
+#include "ui/StandIns.h"
+
 #include <QApplication>
 #include <QMap>
 #include <QPointer>
@@ -34,26 +36,6 @@ private:
     QMap<int, QPointer<QShortcut>> m_shortcuts;
 };
 
-struct Script {
-    bool testMode = false;
-    QList<QKeyCombination> heldElsewhere;
-};
-
-Script &script()
-{
-    static Script s;
-    return s;
-}
-
-class ScriptedHotKeys : public HotKeyBackend {
-public:
-    bool grab(QWidget *, int, QKeyCombination combination) override
-    {
-        return !script().heldElsewhere.contains(combination);
-    }
-    void release(int) override {}
-};
-
 struct Entry {
     RegisteredHotKey key;
     QPointer<QWidget> owner;
@@ -74,8 +56,8 @@ Table &table()
 
 std::unique_ptr<HotKeyBackend> chooseBackend()
 {
-    if (script().testMode)
-        return std::make_unique<ScriptedHotKeys>();
+    if (const auto &scripted = detail::standIns().hotKeys)
+        return scripted();
     if (HotKeyBackend *x11 = detail::makeX11HotKeys())
         return std::unique_ptr<HotKeyBackend>(x11);
     return std::make_unique<ShortcutHotKeys>();
@@ -135,34 +117,6 @@ bool dispatchHotKey(int id)
     const std::function<void()> handler = entry->handler;
     handler();
     return true;
-}
-
-void HotKeyScript::setTestMode(bool on)
-{
-    script().testMode = on;
-}
-
-bool HotKeyScript::testMode()
-{
-    return script().testMode;
-}
-
-void HotKeyScript::setHeldElsewhere(const QList<QKeyCombination> &combinations)
-{
-    script().heldElsewhere = combinations;
-}
-
-bool HotKeyScript::press(QKeyCombination combination)
-{
-    for (const Entry &entry : table().entries)
-        if (entry.key.combination == combination)
-            return dispatchHotKey(entry.key.id);
-    return false;
-}
-
-void HotKeyScript::clear()
-{
-    script().heldElsewhere.clear();
 }
 
 } // namespace quennet::ui

@@ -57,9 +57,10 @@ HotKeyBackend *makeX11HotKeys();
 
 } // namespace detail
 
-// Test scripting: in test mode nothing is grabbed from the system. Every
-// combination can be had except those marked as held by another program;
-// press() stands for the user pressing a combination.
+// Test scripting (test targets only, see ui/StandIns.h): in test mode
+// nothing is grabbed from the system. Every combination can be had except
+// those marked as held by another program; press() stands for the user
+// pressing a combination.
 class HotKeyScript {
 public:
     static void setTestMode(bool on);

@@ -1,5 +1,7 @@
 #include "ui/MessageBox.h"
 
+#include "ui/StandIns.h"
+
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPushButton>
@@ -13,19 +15,6 @@ namespace {
 
 // Property that ties each push button of a built box to its answer.
 constexpr char kAnswerProperty[] = "quennetAnswer";
-
-struct Script {
-    bool testMode = false;
-    QList<int> answers;
-    QList<ShownMessage> shown;
-    std::function<void()> onShown;
-};
-
-Script &script()
-{
-    static Script s;
-    return s;
-}
 
 StyleInfo::Icon iconOf(int style)
 {
@@ -115,17 +104,6 @@ QMessageBox::Icon qtIconOf(StyleInfo::Icon icon)
     return QMessageBox::NoIcon;
 }
 
-int scriptedAnswer(const QString &text, const QString &title, int style, const QString &details = QString())
-{
-    Script &s = script();
-    s.shown.append({text, title, style, details});
-    if (s.onShown)
-        s.onShown();
-    if (!s.answers.isEmpty())
-        return s.answers.takeFirst();
-    return styleInfo(style).defaultButton;
-}
-
 } // namespace
 
 StyleInfo styleInfo(int style)
@@ -192,8 +170,8 @@ int answerOf(const QMessageBox &box, int style)
 
 int messageBox(QWidget *parent, const QString &text, const QString &title, int style)
 {
-    if (script().testMode)
-        return scriptedAnswer(text, title, style);
+    if (const auto &scripted = detail::standIns().messageBox)
+        return scripted({text, title, style, QString()});
     std::unique_ptr<QMessageBox> box(detail::buildMessageBox(parent, text, title, style));
     box->exec();
     return detail::answerOf(*box, style);
@@ -202,54 +180,13 @@ int messageBox(QWidget *parent, const QString &text, const QString &title, int s
 int messageBoxWithDetails(QWidget *parent, const QString &text, const QString &title, int style,
                           const QString &details)
 {
-    if (script().testMode)
-        return scriptedAnswer(text, title, style, details);
+    if (const auto &scripted = detail::standIns().messageBox)
+        return scripted({text, title, style, details});
     std::unique_ptr<QMessageBox> box(detail::buildMessageBox(parent, text, title, style));
     if (!details.isEmpty())
         box->setDetailedText(detail::withUnixLineBreaks(details));
     box->exec();
     return detail::answerOf(*box, style);
-}
-
-void MessageBoxScript::setTestMode(bool on)
-{
-    script().testMode = on;
-}
-
-bool MessageBoxScript::testMode()
-{
-    return script().testMode;
-}
-
-void MessageBoxScript::setNextAnswer(int answer)
-{
-    script().answers.append(answer);
-}
-
-int MessageBoxScript::pendingAnswers()
-{
-    return script().answers.size();
-}
-
-void MessageBoxScript::setShownListener(std::function<void()> listener)
-{
-    script().onShown = std::move(listener);
-}
-
-QList<ShownMessage> MessageBoxScript::shown()
-{
-    return script().shown;
-}
-
-ShownMessage MessageBoxScript::last()
-{
-    return script().shown.isEmpty() ? ShownMessage{} : script().shown.last();
-}
-
-void MessageBoxScript::clear()
-{
-    script().answers.clear();
-    script().shown.clear();
 }
 
 } // namespace quennet::ui

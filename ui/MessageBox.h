@@ -51,9 +51,9 @@ int messageBox(QWidget *parent, const QString &text, const QString &title, int s
 int messageBoxWithDetails(QWidget *parent, const QString &text, const QString &title, int style,
                           const QString &details);
 
-// Test scripting. In test mode no real box is ever shown: each call is
-// recorded and answered with the next scripted answer, or with the style's
-// default button when none is queued.
+// Test scripting (test targets only, see ui/StandIns.h). In test mode no
+// real box is ever shown: each call is recorded and answered with the next
+// scripted answer, or with the style's default button when none is queued.
 class MessageBoxScript {
 public:
     static void setTestMode(bool on);

@@ -16,6 +16,12 @@ namespace quennet::ui {
 // (rejected) after it has been shown; so is a window its handler left open.
 int execModal(QDialog *dialog);
 
+// Whether the windows are scripted; never in the programs that are laid out
+// and installed.
+bool testMode();
+
+// Test scripting: defined in ui/*Testing.cpp, which only test targets link
+// (see ui/StandIns.h).
 class ModalScript {
 public:
     static void setTestMode(bool on);
@@ -30,9 +36,8 @@ public:
 };
 
 // Switches every scripted layer (message boxes, file dialogs, modal windows,
-// opened documents, hot keys, tray icon) into test mode at once.
+// progress, opened documents, hot keys, tray icon) into test mode at once.
 void setTestMode(bool on);
-bool testMode();
 
 // Forgets everything the scripted layers recorded and every queued answer.
 void clearTestScripts();

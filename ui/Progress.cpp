@@ -1,5 +1,7 @@
 #include "ui/Progress.h"
 
+#include "ui/StandIns.h"
+
 #include <QApplication>
 #include <QProgressDialog>
 
@@ -8,19 +10,6 @@ namespace quennet::ui {
 namespace {
 
 constexpr int kSteps = 1000;
-
-struct Script {
-    bool testMode = false;
-    int cancelAt = 0;
-    int updates = 0;
-    QStringList titles;
-};
-
-Script &script()
-{
-    static Script s;
-    return s;
-}
 
 bool isUserInput(QEvent::Type type)
 {
@@ -63,8 +52,8 @@ private:
 
 Progress::Progress(QWidget *parent, const QString &title, const QString &label)
 {
-    if (script().testMode) {
-        script().titles << title;
+    if (const auto &started = detail::standIns().progressStarted) {
+        started(title);
         return;
     }
     m_dialog = std::make_unique<QProgressDialog>(label, QStringLiteral("取消"), 0, kSteps, parent);
@@ -85,9 +74,8 @@ Progress::~Progress()
 bool Progress::update(qint64 done, qint64 total)
 {
     if (!m_dialog) {
-        Script &s = script();
-        ++s.updates;
-        if (s.cancelAt > 0 && s.updates >= s.cancelAt)
+        const auto &goesOn = detail::standIns().progressGoesOn;
+        if (goesOn && !goesOn())
             m_cancelled = true;
         return !m_cancelled;
     }
@@ -95,34 +83,6 @@ bool Progress::update(qint64 done, qint64 total)
     m_dialog->setValue(value); // processes events while the dialog is up
     QApplication::processEvents();
     return !m_dialog->wasCanceled();
-}
-
-void Progress::setTestMode(bool on)
-{
-    script().testMode = on;
-}
-
-void Progress::setCancelAt(int update)
-{
-    script().cancelAt = update;
-}
-
-int Progress::updateCount()
-{
-    return script().updates;
-}
-
-QStringList Progress::shownTitles()
-{
-    return script().titles;
-}
-
-void Progress::clearScript()
-{
-    Script &s = script();
-    s.cancelAt = 0;
-    s.updates = 0;
-    s.titles.clear();
 }
 
 } // namespace quennet::ui

@@ -24,9 +24,10 @@ public:
     // False once the user has pressed cancel.
     bool update(qint64 done, qint64 total);
 
-    // Test scripting: in test mode no dialog is made. Each progress records
-    // its title; the n-th update (counted from 1 over all progresses since
-    // the last clear) answers cancel when setCancelAt(n) was called.
+    // Test scripting (test targets only, see ui/StandIns.h): in test mode no
+    // dialog is made. Each progress records its title; the n-th update
+    // (counted from 1 over all progresses since the last clear) answers
+    // cancel when setCancelAt(n) was called.
     static void setTestMode(bool on);
     static void setCancelAt(int update); // 0: never
     static int updateCount();

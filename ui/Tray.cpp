@@ -1,5 +1,7 @@
 #include "ui/Tray.h"
 
+#include "ui/StandIns.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QCursor>
@@ -149,43 +151,6 @@ private:
     QPointer<QSystemTrayIcon> m_icon;
 };
 
-struct Script {
-    bool testMode = false;
-    bool available = true;
-    bool shown = false;
-    QString tip;
-    int added = 0;
-    QString balloonTitle;
-    QString balloonText;
-    int balloons = 0;
-    QPointer<TrayHost> host;
-};
-
-Script &script()
-{
-    static Script s;
-    return s;
-}
-
-class ScriptedTray : public TrayHost {
-public:
-    ScriptedTray() { script().host = this; }
-    bool available() const override { return script().available; }
-    void addIcon(const QIcon &, const QString &tip) override
-    {
-        script().shown = true;
-        script().tip = tip;
-        ++script().added;
-    }
-    void showBalloon(const QString &title, const QString &text) override
-    {
-        script().balloonTitle = title;
-        script().balloonText = text;
-        ++script().balloons;
-    }
-    void removeIcon() override { script().shown = false; }
-};
-
 // The tray record: who owns the icon and what its events do.
 struct Tray {
     std::unique_ptr<TrayHost> host;
@@ -216,11 +181,12 @@ void addIcon()
 TrayHost &host()
 {
     Tray &t = tray();
-    const bool scripted = script().testMode;
+    const auto &scriptedHost = detail::standIns().tray;
+    const bool scripted = bool(scriptedHost);
     if (t.host && t.hostIsScripted == scripted)
         return *t.host;
     removeTrayIcon();
-    t.host = scripted ? std::unique_ptr<TrayHost>(new ScriptedTray) : std::make_unique<DesktopTray>();
+    t.host = scripted ? scriptedHost() : std::make_unique<DesktopTray>();
     t.hostIsScripted = scripted;
     TrayHost *h = t.host.get();
     QObject::connect(h, &TrayHost::leftButtonPressed, h, [] {
@@ -287,88 +253,6 @@ void removeTrayIcon()
 bool trayIconPresent()
 {
     return tray().present;
-}
-
-void TrayScript::setTestMode(bool on)
-{
-    script().testMode = on;
-}
-
-bool TrayScript::testMode()
-{
-    return script().testMode;
-}
-
-void TrayScript::setAvailable(bool available)
-{
-    script().available = available;
-}
-
-bool TrayScript::iconShown()
-{
-    return script().shown;
-}
-
-QString TrayScript::tip()
-{
-    return script().tip;
-}
-
-int TrayScript::iconsAdded()
-{
-    return script().added;
-}
-
-QString TrayScript::balloonTitle()
-{
-    return script().balloonTitle;
-}
-
-QString TrayScript::balloonText()
-{
-    return script().balloonText;
-}
-
-int TrayScript::balloonsShown()
-{
-    return script().balloons;
-}
-
-void TrayScript::pressLeftButton()
-{
-    if (script().host)
-        emit script().host->leftButtonPressed();
-}
-
-void TrayScript::pressRightButton()
-{
-    if (script().host)
-        emit script().host->rightButtonPressed();
-}
-
-void TrayScript::doubleClick()
-{
-    if (script().host)
-        emit script().host->doubleClicked();
-}
-
-void TrayScript::restartHost()
-{
-    if (!script().host)
-        return;
-    script().shown = false; // the new host knows no icon
-    emit script().host->hostRestarted();
-}
-
-void TrayScript::clear()
-{
-    Script &s = script();
-    s.available = true;
-    s.tip.clear();
-    s.added = 0;
-    s.balloonTitle.clear();
-    s.balloonText.clear();
-    s.balloons = 0;
 }
 
 } // namespace quennet::ui

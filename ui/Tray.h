@@ -62,8 +62,8 @@ signals:
 
 } // namespace detail
 
-// Test scripting: in test mode the icon lives in this script, and the user's
-// actions on it are simulated.
+// Test scripting (test targets only, see ui/StandIns.h): in test mode the
+// icon lives in this script, and the user's actions on it are simulated.
 class TrayScript {
 public:
     static void setTestMode(bool on);

@@ -98,14 +98,6 @@ StoreError writeFailure(int code)
     return error == StoreError::None ? StoreError::Failed : error;
 }
 
-int commitHookFailingOnce(void *flag)
-{
-    auto *failNext = static_cast<bool *>(flag);
-    const bool fail = *failNext;
-    *failNext = false;
-    return fail ? 1 : 0;
-}
-
 } // namespace
 
 // --- ContactStoreImpl -------------------------------------------------------
@@ -284,13 +276,11 @@ qint64 ContactStoreImpl::readDataVersion()
 
 bool ContactStoreImpl::commit(Transaction &tx)
 {
-    if (commitsBeforeFailure >= 0 && commitsBeforeFailure-- == 0)
-        failNextCommit = true;
-    if (failNextCommit)
-        sqlite3_commit_hook(db.handle(), commitHookFailingOnce, &failNextCommit);
+    if (faults)
+        faults->beforeCommit(db.handle());
     const bool ok = tx.commit();
-    sqlite3_commit_hook(db.handle(), nullptr, nullptr);
-    failNextCommit = false;
+    if (faults)
+        faults->afterCommit(db.handle());
     return ok;
 }
 

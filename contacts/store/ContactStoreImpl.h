@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/store/ContactStore.h"
+#include "contacts/store/FaultPlan.h"
 #include "contacts/store/RecordArena.h"
 #include "contacts/store/Sealing.h"
 #include "contacts/store/Sqlite.h"
@@ -10,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace quennet {
@@ -45,7 +47,6 @@ public:
     store::RecordArena arena;
     QString path;
     int cursor = 0; // 0 before-first, 1..N on a record, N + 1 after-last
-    bool failNextCommit = false;
     StoreError error = StoreError::None;
     // Set by a write's body to say why it gave up (else the SQLite code tells).
     StoreError bodyError = StoreError::None;
@@ -54,8 +55,7 @@ public:
     qint64 dataVersion = -1;
     // Digest of the record set as the file holds it (protected stores only).
     store::RecordDigest digest;
-    int commitsBeforeFailure = -1; // >= 0: that many commits succeed, the next fails
-    qint64 copyFailsAfterBytes = -1; // >= 0: the next copyTo stops after that many bytes
+    std::unique_ptr<store::FaultPlan> faults; // none outside tests
 
     int count() const { return int(records.size()); }
     const StoredRecord *current() const;

@@ -31,12 +31,12 @@ const unsigned char *bytes(QByteArrayView view)
 
 } // namespace
 
-bool isAcceptedKdfCost(qint64 opsLimit, qint64 memLimit, bool acceptTestCost)
+bool isAcceptedKdfCost(qint64 opsLimit, qint64 memLimit, const KdfCost &written)
 {
     const auto is = [&](const KdfCost &cost) {
         return opsLimit == cost.opsLimit && memLimit == cost.memLimit;
     };
-    return is(kReleaseKdfCost) || (acceptTestCost && is(kTestKdfCost));
+    return is(kReleaseKdfCost) || is(written);
 }
 
 bool KdfParams::isPlausible() const
@@ -57,8 +57,9 @@ KdfParams freshKdfParams()
 {
     KdfParams params;
     params.salt = randomBytes(crypto_pwhash_SALTBYTES);
-    params.opsLimit = kWrittenKdfCost.opsLimit;
-    params.memLimit = kWrittenKdfCost.memLimit;
+    const KdfCost cost = writtenKdfCost();
+    params.opsLimit = cost.opsLimit;
+    params.memLimit = cost.memLimit;
     return params;
 }
 

@@ -16,8 +16,8 @@ struct KdfParams {
     qint64 memLimit = 0;
 
     // Only the costs this program writes are accepted: a file asking for
-    // more work or memory (or for the test builds' cheap cost, in a release
-    // build) is damaged.
+    // more work or memory (or for the tests' cheap cost, in a release build)
+    // is damaged.
     bool isPlausible() const;
     bool operator==(const KdfParams &o) const
     {
@@ -33,19 +33,17 @@ struct KdfCost {
 // Costs for new passwords: an open takes about a fifth of a second on a
 // small two-core machine (see BENCHMARKS.md).
 constexpr KdfCost kReleaseKdfCost{3, qint64(64) << 20};
-// Test builds write the smallest cost Argon2id allows, so that password
-// tests do not spend their time deriving keys. Release builds refuse it.
-constexpr KdfCost kTestKdfCost{1, qint64(8) << 10};
-#ifdef QUENNET_CHEAP_KDF
-constexpr KdfCost kWrittenKdfCost = kTestKdfCost;
-constexpr bool kAcceptsTestKdfCost = true;
-#else
-constexpr KdfCost kWrittenKdfCost = kReleaseKdfCost;
-constexpr bool kAcceptsTestKdfCost = false;
-#endif
 
-// True for a cost some build of this program writes and this build accepts.
-bool isAcceptedKdfCost(qint64 opsLimit, qint64 memLimit, bool acceptTestCost = kAcceptsTestKdfCost);
+// The cost new passwords are derived at, fixed when a program is linked: the
+// programs and benchmarks link the release cost (KdfCostRelease.cpp); the
+// tests and the copies of the programs they run link the smallest cost
+// Argon2id allows (KdfCostTesting.cpp), so that password tests do not spend
+// their time deriving keys.
+KdfCost writtenKdfCost();
+
+// True for the release cost and for the cost written by a build that writes
+// `written`: a release build refuses the stores the tests write.
+bool isAcceptedKdfCost(qint64 opsLimit, qint64 memLimit, const KdfCost &written = writtenKdfCost());
 
 KdfParams freshKdfParams();
 QByteArray randomBytes(int count);

@@ -83,8 +83,7 @@ int writeFully(int fd, const QByteArray &bytes)
 
 StoreError ContactStoreImpl::copyFileBytes(const QString &destination)
 {
-    const qint64 failAfter = copyFailsAfterBytes;
-    copyFailsAfterBytes = -1;
+    const qint64 failAfter = faults ? faults->takeCopyLimit() : -1;
     if (destination.isEmpty() || isStoreFile(path, destination))
         return StoreError::Failed;
     ReadLock lock(db);

@@ -1,7 +1,8 @@
 #pragma once
 
 // Running the real executable on a program directory and reading what it
-// reports on stderr.
+// reports on stderr. Tests run the testing copy (build/testing/quennet): the
+// same program with the testing switch, which the installed one lacks.
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -20,7 +21,7 @@ inline QString quennetBinary()
     return QString::fromLocal8Bit(qgetenv("QUENNET_TEST_BIN_DIR")) + QStringLiteral("/quennet");
 }
 
-// The real executable on a program directory, with the testing switch on
+// The testing copy on a program directory, with the testing switch on
 // (no real message box; shown windows and messages reported on stderr) and
 // the given runtime directory for its instance lock.
 inline std::unique_ptr<QProcess> startQuennet(const QString &home, const QString &runtimeDir,

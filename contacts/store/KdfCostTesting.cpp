@@ -1,0 +1,10 @@
+#include "contacts/store/KdfCostTesting.h"
+
+namespace quennet::store {
+
+KdfCost writtenKdfCost()
+{
+    return kTestKdfCost;
+}
+
+} // namespace quennet::store
