@@ -290,6 +290,34 @@ private slots:
         QCOMPARE(store.recordNumber(), 3);
     }
 
+    // Neither find moves the cursor when nothing matches, from wherever it stands.
+    void findWithoutMatchLeavesCursor_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::newRow("before first") << 0;
+        QTest::newRow("first") << 1;
+        QTest::newRow("middle") << 2;
+        QTest::newRow("last") << 3;
+        QTest::newRow("after last") << 4;
+    }
+
+    void findWithoutMatchLeavesCursor()
+    {
+        QFETCH(int, start);
+        ContactStore store;
+        openStore(store, {"甲", "乙", "丙"});
+        store.goTo(start);
+        QStringList seen;
+        QVERIFY(!store.find([&seen](const ContactStore &s) {
+            seen << s.field(FieldName);
+            return false;
+        }));
+        QCOMPARE(store.recordNumber(), start);
+        QCOMPARE(seen, QStringList({"甲", "乙", "丙"}).mid(std::max(start, 1) - 1));
+        QVERIFY(!store.find(FieldName, QStringLiteral("丁")));
+        QCOMPARE(store.recordNumber(), start);
+    }
+
     // --- writes ---------------------------------------------------------------------
 
     void appendMovesCursorToNewRecord()
@@ -459,6 +487,53 @@ private slots:
         QVERIFY(store.open(path));
         store.goLast();
         QCOMPARE(store.field(6), full);
+    }
+
+    // A store holds kMaxRecords records: at one less, one more fits; at the
+    // cap, nothing does. The cap is lowered so that a test can reach it.
+    void recordCountCap_data()
+    {
+        QTest::addColumn<QString>("operation");
+        for (const char *op : {"append", "appendIf", "appendMany"})
+            QTest::newRow(op) << QString::fromLatin1(op);
+    }
+
+    void recordCountCap()
+    {
+        QFETCH(QString, operation);
+        ContactStore store;
+        QCOMPARE(kMaxRecords, qint64(10000000));
+        QCOMPARE(ContactStoreTestAccess::recordCap(store), kMaxRecords);
+        const QString path = makeStore({"甲", "乙"});
+        QVERIFY(store.open(path));
+        ContactStoreTestAccess::setRecordCap(store, 3);
+        const auto add = [&](const QList<QStringList> &rows) {
+            if (operation == "appendMany")
+                return store.appendMany(rows);
+            if (operation == "appendIf")
+                return store.appendIf(rows.first(), [](ContactStore &) { return true; });
+            return store.append(rows.first());
+        };
+        if (operation == "appendMany") // two more would be one too many
+            QVERIFY(!store.appendMany({test::Person("丙"), test::Person("丁")}));
+        QVERIFY(add({test::Person("丙")}));
+        const FileState full = fileState(path);
+        QVERIFY(!add({test::Person("丁")}));
+        QCOMPARE(store.lastError(), StoreError::OverCapacity);
+        QVERIFY(fileState(path) == full);
+        QCOMPARE(test::allNames(store), QStringList({"甲", "乙", "丙"}));
+    }
+
+    void openRefusesMoreRecordsThanTheCap()
+    {
+        const QString path = makeStore({"甲", "乙", "丙"});
+        ContactStore store;
+        ContactStoreTestAccess::setRecordCap(store, 2);
+        QVERIFY(!store.open(path));
+        QCOMPARE(store.lastError(), StoreError::OverCapacity);
+        ContactStoreTestAccess::setRecordCap(store, 3);
+        QVERIFY(store.open(path));
+        QCOMPARE(store.recordCount(), 3);
     }
 
     // --- failed writes leave file and memory unchanged ------------------------------------

@@ -154,7 +154,7 @@ StoreError ContactStoreImpl::load(Connection &reader)
         return errorFromSqlite(reader.lastError());
     const qint64 rows = bounds.columnInt(0);
     const qint64 highest = bounds.columnInt(2);
-    if (rows > kMaxRecords)
+    if (rows > maxRecords)
         return StoreError::OverCapacity;
     if (bounds.columnInt(1) < 1 || highest > kMaxRowId)
         return StoreError::Damaged;
@@ -753,7 +753,7 @@ bool ContactStore::appendIf(const QStringList &values, const std::function<bool(
                 refused = true;
                 return false;
             }
-            if (!fits || qint64(d->count()) >= kMaxRecords)
+            if (!fits || qint64(d->count()) >= d->maxRecords)
                 return d->giveUp(StoreError::OverCapacity);
             next = d->digest;
             record.rowId = d->nextRowId();
@@ -777,7 +777,7 @@ bool ContactStore::appendIf(const QStringList &values, const std::function<bool(
 
 bool ContactStore::appendMany(const QList<QStringList> &rows)
 {
-    if (qint64(d->count()) + rows.size() > kMaxRecords)
+    if (qint64(d->count()) + rows.size() > d->maxRecords)
         return d->refuse(StoreError::OverCapacity);
     std::vector<StoredRecord> added(size_t(rows.size()));
     for (qsizetype i = 0; i < rows.size(); ++i)

@@ -56,6 +56,7 @@ public:
     // Digest of the record set as the file holds it (protected stores only).
     store::RecordDigest digest;
     std::unique_ptr<store::FaultPlan> faults; // none outside tests
+    qint64 maxRecords = kMaxRecords; // lowered only by tests (ContactStoreTesting.h), to reach it
 
     int count() const { return int(records.size()); }
     const StoredRecord *current() const;

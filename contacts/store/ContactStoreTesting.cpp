@@ -68,6 +68,16 @@ bool ContactStoreTestAccess::appendMany(ContactStore &store, const QList<QString
     return store.appendMany(rows);
 }
 
+void ContactStoreTestAccess::setRecordCap(ContactStore &store, qint64 records)
+{
+    store.d->maxRecords = records;
+}
+
+qint64 ContactStoreTestAccess::recordCap(const ContactStore &store)
+{
+    return store.d->maxRecords;
+}
+
 void ContactStoreTestAccess::setBusyTimeout(int ms)
 {
     store::Connection::setBusyTimeoutMs(ms);

@@ -18,6 +18,9 @@ struct ContactStoreTestAccess {
     static void failCopyAfter(ContactStore &store, qint64 bytes);
     // Appends many records in one transaction (builds large stores quickly).
     static bool appendMany(ContactStore &store, const QList<QStringList> &rows);
+    // The most records the store holds from now on (kMaxRecords unless set).
+    static void setRecordCap(ContactStore &store, qint64 records);
+    static qint64 recordCap(const ContactStore &store);
     // How long connections opened from now on wait for another program's lock.
     static void setBusyTimeout(int ms);
 };
