@@ -455,7 +455,6 @@ void MainWindow::followReload(const Positions &before)
     const bool browsing = form.adding == 0 && form.modifying == 0 && form.queryKind == 0;
     if (!browsing) {
         // What is typed stays in the boxes; the list shows the records as stored.
-        m_listModel->clear();
         m_listModel->fill();
         store.goTo(cursor);
         return;
@@ -467,7 +466,6 @@ void MainWindow::followReload(const Positions &before)
             超级列表框->selectRow(selected - 1);
         return;
     }
-    m_listModel->clear();
     m_listModel->fill();
     store.goTo(cursor);
     showCurrentRecord();
@@ -475,8 +473,8 @@ void MainWindow::followReload(const Positions &before)
 
 void MainWindow::showStoredInstead(qint64 rowId)
 {
-    ui::messageBox(this, rules::changedElsewhere().text, rules::changedElsewhere().title,
-                   rules::changedElsewhere().style);
+    const rules::Message changed = rules::changedElsewhere();
+    ui::messageBox(this, changed.text, changed.title, changed.style);
     syncWithFile();
     ContactStore &store = m_session.store;
     const int number = store.numberOf(rowId);

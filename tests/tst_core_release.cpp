@@ -63,6 +63,17 @@ Run run(const QString &program, const QStringList &arguments, const QByteArray &
     return {normal ? process.exitCode() : -1, process.readAll()};
 }
 
+// A wab command on the store at path, with its password on standard input.
+Run wab(const QString &program, const QStringList &command, const QString &path)
+{
+    return run(program, command + QStringList{QStringLiteral("--password-stdin"), path}, "密码\n");
+}
+
+qint64 kdfOpsLimit(const QString &path)
+{
+    return test::RawDb(path).integer("SELECT value FROM meta WHERE key = 'kdf_opslimit'");
+}
+
 } // namespace
 
 class ReleaseTest : public QObject {
@@ -122,18 +133,13 @@ private slots:
     void releaseWabWritesTheReleaseCost()
     {
         const QString path = m_dir.filePath(QStringLiteral("release.vdb"));
-        const Run init = run(releaseProgram(QStringLiteral("wab")),
-                             {QStringLiteral("init"), QStringLiteral("--password-stdin"), path}, "密码\n");
+        const QString release = releaseProgram(QStringLiteral("wab"));
+        const Run init = wab(release, {QStringLiteral("init")}, path);
         QVERIFY2(init.exitCode == 0, init.output.constData());
-        {
-            test::RawDb raw(path);
-            QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_opslimit'"),
-                     store::kReleaseKdfCost.opsLimit);
-            QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_memlimit'"),
-                     store::kReleaseKdfCost.memLimit);
-        }
-        const Run check = run(releaseProgram(QStringLiteral("wab")),
-                              {QStringLiteral("check"), QStringLiteral("--password-stdin"), path}, "密码\n");
+        QCOMPARE(kdfOpsLimit(path), store::kReleaseKdfCost.opsLimit);
+        QCOMPARE(test::RawDb(path).integer("SELECT value FROM meta WHERE key = 'kdf_memlimit'"),
+                 store::kReleaseKdfCost.memLimit);
+        const Run check = wab(release, {QStringLiteral("check")}, path);
         QVERIFY2(check.exitCode == 0, check.output.constData());
     }
 
@@ -142,25 +148,16 @@ private slots:
     void releaseWabRefusesTheTestCost()
     {
         const QString path = m_dir.filePath(QStringLiteral("testing.vdb"));
-        const Run init = run(testingCopy(QStringLiteral("wab")),
-                             {QStringLiteral("init"), QStringLiteral("--password-stdin"), path}, "密码\n");
+        const QString release = releaseProgram(QStringLiteral("wab"));
+        const Run init = wab(testingCopy(QStringLiteral("wab")), {QStringLiteral("init")}, path);
         QVERIFY2(init.exitCode == 0, init.output.constData());
-        {
-            test::RawDb raw(path);
-            QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_opslimit'"),
-                     store::kTestKdfCost.opsLimit);
-        }
+        QCOMPARE(kdfOpsLimit(path), store::kTestKdfCost.opsLimit);
         const QByteArray before = fileBytes(path);
-        const Run add = run(releaseProgram(QStringLiteral("wab")),
-                            {QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("张三"),
-                             QStringLiteral("--password-stdin"), path},
-                            "密码\n");
+        const Run add = wab(release, {QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("张三")}, path);
         QCOMPARE(add.exitCode, 2);
         QVERIFY2(add.output.contains("损坏"), add.output.constData());
         QCOMPARE(fileBytes(path), before);
-        const Run check = run(releaseProgram(QStringLiteral("wab")),
-                              {QStringLiteral("check"), QStringLiteral("--password-stdin"), path}, "密码\n");
-        QCOMPARE(check.exitCode, 1);
+        QCOMPARE(wab(release, {QStringLiteral("check")}, path).exitCode, 1);
     }
 };
 

@@ -292,6 +292,25 @@ bool ContactStoreImpl::write(const std::function<bool()> &body, bool readFirst)
     return error == StoreError::None;
 }
 
+bool ContactStoreImpl::writeIf(ContactStore &store, const std::function<bool(ContactStore &)> &allowed,
+                               const std::function<bool()> &body, bool readFirst)
+{
+    bool refused = false;
+    const bool ok = write(
+        [&] {
+            // The caller's rules come first, as they would without the write.
+            if (allowed && !allowed(store)) {
+                refused = true;
+                return false;
+            }
+            return body();
+        },
+        readFirst);
+    if (refused)
+        error = StoreError::None;
+    return ok;
+}
+
 StoreError ContactStoreImpl::reloadInTransaction()
 {
     for (const auto &step : {quickCheck, verifySchema})
@@ -745,14 +764,9 @@ bool ContactStore::appendIf(const QStringList &values, const std::function<bool(
     StoredRecord record;
     const bool fits = packed::pack(values, &record.packed);
     RecordDigest next;
-    bool refused = false;
-    const bool ok = d->write(
+    const bool ok = d->writeIf(
+        *this, allowed,
         [&] {
-            // The caller's rules come first, as they would without the write.
-            if (allowed && !allowed(*this)) {
-                refused = true;
-                return false;
-            }
             if (!fits || qint64(d->count()) >= d->maxRecords)
                 return d->giveUp(StoreError::OverCapacity);
             next = d->digest;
@@ -765,8 +779,6 @@ bool ContactStore::appendIf(const QStringList &values, const std::function<bool(
             return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run() && d->writeDigest(next);
         },
         bool(allowed));
-    if (refused)
-        d->error = StoreError::None;
     if (!ok)
         return false;
     d->digest = next;
@@ -838,14 +850,9 @@ bool ContactStore::modify(const QStringList &values)
 bool ContactStore::writeToRow(qint64 rowId, const std::function<bool(ContactStore &)> &allowed,
                               const std::function<bool(size_t index)> &body, size_t *index)
 {
-    bool refused = false;
-    const bool ok = d->write(
+    return d->writeIf(
+        *this, allowed,
         [&] {
-            // The caller's rules come first, as they would without the write.
-            if (allowed && !allowed(*this)) {
-                refused = true;
-                return false;
-            }
             const int number = numberOf(rowId);
             if (number == 0)
                 return d->giveUp(StoreError::ChangedElsewhere);
@@ -853,9 +860,6 @@ bool ContactStore::writeToRow(qint64 rowId, const std::function<bool(ContactStor
             return body(*index);
         },
         true);
-    if (refused)
-        d->error = StoreError::None;
-    return ok;
 }
 
 bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,

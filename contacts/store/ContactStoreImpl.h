@@ -78,6 +78,11 @@ public:
     // readFirst: then the file's records are read in before body runs.
     bool write(const std::function<bool()> &body, bool readFirst = false);
     StoreError attemptWrite(const std::function<bool()> &body, bool readFirst);
+    // A write whose rules come first: allowed decides on the records as the
+    // file holds them inside the transaction (with readFirst). A refusal
+    // fails the write with error None.
+    bool writeIf(ContactStore &store, const std::function<bool(ContactStore &)> &allowed,
+                 const std::function<bool()> &body, bool readFirst);
     // Inside a transaction on db: verifies the file again and reads its
     // records. On failure memory is unusable and the caller closes the store.
     StoreError reloadInTransaction();
