@@ -25,11 +25,12 @@ const QString kImportTitle = QStringLiteral("导入联系人");
 const QString kExportTitle = QStringLiteral("导出联系人");
 
 // The export dialog's filters, in the order of exportFormats.
-const QString kExportFilter = QStringLiteral("vCard 3.0 名片（手机、电脑）|*.vcf|vCard 2.1 名片（老手机）|*.vcf|"
-                                             "CSV 表格（UTF-8，Excel、WPS）|*.csv|CSV 表格（GB18030）|*.csv");
-const exchange::ContactFormat kExportFormats[] = {exchange::ContactFormat::VCard30, exchange::ContactFormat::VCard21,
-                                                  exchange::ContactFormat::CsvUtf8,
-                                                  exchange::ContactFormat::CsvGb18030};
+const QString kExportFilter =
+    QStringLiteral("vCard 3.0 名片（手机、电脑）|*.vcf|vCard 2.1 名片（老手机）|*.vcf|"
+                   "CSV 表格（UTF-8，Excel、WPS）|*.csv|CSV 表格（GB18030）|*.csv");
+const exchange::ContactFormat kExportFormats[] = {
+    exchange::ContactFormat::VCard30, exchange::ContactFormat::VCard21, exchange::ContactFormat::CsvUtf8,
+    exchange::ContactFormat::CsvGb18030};
 
 QStringList droppedContactFiles(const QMimeData *mime)
 {
@@ -40,11 +41,6 @@ QStringList droppedContactFiles(const QMimeData *mime)
         if (url.isLocalFile() && exchange::isContactFileName(url.toLocalFile()))
             files << url.toLocalFile();
     return files;
-}
-
-void tell(QWidget *parent, const rules::Message &message)
-{
-    ui::messageBox(parent, message.text, message.title, message.style);
 }
 
 } // namespace
@@ -91,11 +87,11 @@ bool ContactFileExchange::refusedWhileEditing()
 {
     // An import refills the list and the form, which would lose what is typed.
     const FormState &form = m_window.session().form;
-    if (form.modifying == 1)
-        tell(&m_window, rules::modifyingStateMessage());
-    else if (form.adding == 1)
-        tell(&m_window, rules::addingStateMessage());
-    return form.adding == 1 || form.modifying == 1;
+    if (form.modifying)
+        ui::showMessage(&m_window, rules::modifyingStateMessage());
+    else if (form.adding)
+        ui::showMessage(&m_window, rules::addingStateMessage());
+    return form.adding || form.modifying;
 }
 
 void ContactFileExchange::importContacts()
@@ -104,8 +100,9 @@ void ContactFileExchange::importContacts()
         return;
     ui::FileDialog dialog;
     dialog.title = kImportTitle;
-    dialog.filter = QStringLiteral("名片和表格 (*.vcf;*.vcard;*.csv)|*.vcf;*.vcard;*.csv|"
-                                   "vCard 名片 (*.vcf;*.vcard)|*.vcf;*.vcard|CSV 表格 (*.csv)|*.csv|所有文件 (*.*)|*.*");
+    dialog.filter =
+        QStringLiteral("名片和表格 (*.vcf;*.vcard;*.csv)|*.vcf;*.vcard;*.csv|"
+                       "vCard 名片 (*.vcf;*.vcard)|*.vcf;*.vcard|CSV 表格 (*.csv)|*.csv|所有文件 (*.*)|*.*");
     if (dialog.showOpen(&m_window))
         importFile(dialog.fileName);
 }
@@ -120,8 +117,9 @@ void ContactFileExchange::importFile(const QString &path)
         const MainWindow::FollowingPaused paused(m_window);
         ui::Progress progress(&m_window, kImportTitle,
                               QStringLiteral("正在导入 %1 …").arg(QFileInfo(path).fileName()));
-        report = exchange::importContactFile(session.store, path,
-                                             [&progress](qint64 done, qint64 total) { return progress.update(done, total); });
+        report = exchange::importContactFile(session.store, path, [&progress](qint64 done, qint64 total) {
+            return progress.update(done, total);
+        });
     }
     if (report.added > 0) {
         m_window.refillList();
@@ -151,9 +149,10 @@ void ContactFileExchange::exportContacts()
         ui::messageBox(&m_window, text, kExportTitle, ui::Style::OkStop);
         return;
     }
-    ui::messageBox(&m_window,
-                   QStringLiteral("已导出 %1 个联系人到：\r\n%2").arg(session.store.recordCount()).arg(dialog.fileName),
-                   kExportTitle, ui::Style::OkInformation);
+    ui::messageBox(
+        &m_window,
+        QStringLiteral("已导出 %1 个联系人到：\r\n%2").arg(session.store.recordCount()).arg(dialog.fileName),
+        kExportTitle, ui::Style::OkInformation);
 }
 
 } // namespace quennet

@@ -285,10 +285,10 @@ void MainWindow::connectEvents()
     connect(添加联系人, &QAction::triggered, this, &MainWindow::startAdding);
     connect(修改联系人, &QAction::triggered, this, &MainWindow::startModifying);
     connect(删除联系人, &QAction::triggered, this, &MainWindow::deleteContact);
-    connect(按姓名查询, &QAction::triggered, this, [this] { startQuery(1); });
-    connect(按电话查询, &QAction::triggered, this, [this] { startQuery(2); });
-    connect(按手机查询, &QAction::triggered, this, [this] { startQuery(3); });
-    connect(按QQ号查询, &QAction::triggered, this, [this] { startQuery(4); });
+    connect(按姓名查询, &QAction::triggered, this, [this] { startQuery(rules::QueryKind::Name); });
+    connect(按电话查询, &QAction::triggered, this, [this] { startQuery(rules::QueryKind::Phone); });
+    connect(按手机查询, &QAction::triggered, this, [this] { startQuery(rules::QueryKind::Mobile); });
+    connect(按QQ号查询, &QAction::triggered, this, [this] { startQuery(rules::QueryKind::QQ); });
     connect(关于, &QAction::triggered, this, &MainWindow::about);
     connect(帮助, &QAction::triggered, this, &MainWindow::help);
     connect(密码设置, &QAction::triggered, this, &MainWindow::passwordSettings);
@@ -452,7 +452,7 @@ void MainWindow::followReload(const Positions &before)
     m_reloadsFollowed = store.reloadCount();
     form.selectedRecord = numberAfterReload(before.selected);
     const int cursor = numberAfterReload(before.cursor);
-    const bool browsing = form.adding == 0 && form.modifying == 0 && form.queryKind == 0;
+    const bool browsing = !form.adding && !form.modifying && form.queryKind == rules::QueryKind::None;
     if (!browsing) {
         // What is typed stays in the boxes; the list shows the records as stored.
         m_listModel->fill();
@@ -473,8 +473,7 @@ void MainWindow::followReload(const Positions &before)
 
 void MainWindow::showStoredInstead(qint64 rowId)
 {
-    const rules::Message changed = rules::changedElsewhere();
-    ui::messageBox(this, changed.text, changed.title, changed.style);
+    ui::showMessage(this, rules::changedElsewhere());
     syncWithFile();
     ContactStore &store = m_session.store;
     const int number = store.numberOf(rowId);
@@ -533,7 +532,6 @@ void MainWindow::closeWindow()
     destroyWindow(this);
 }
 
-
 // --- record form -------------------------------------------------------------------
 
 QList<QLineEdit *> MainWindow::editBoxes() const
@@ -572,10 +570,10 @@ void MainWindow::showCurrentRecord()
         box->setReadOnly(true);
         box->setEnabled(true);
     }
-    m_session.form.adding = 0;
-    m_session.form.modifying = 0;
+    m_session.form.adding = false;
+    m_session.form.modifying = false;
     setContactItemsEnabled(true, true, true, true);
-    m_session.form.queryKind = 0;
+    m_session.form.queryKind = rules::QueryKind::None;
 }
 
 bool MainWindow::askToSaveRecord()
@@ -594,7 +592,7 @@ void MainWindow::previous()
     syncWithFile();
     FormState &form = m_session.form;
     ContactStore &store = m_session.store;
-    if (form.adding == 1 || form.modifying == 1)
+    if (form.adding || form.modifying)
         askToSaveRecord();
     store.skip(-1);
     if (store.isBeforeFirst()) {
@@ -612,7 +610,7 @@ void MainWindow::next()
     syncWithFile();
     FormState &form = m_session.form;
     ContactStore &store = m_session.store;
-    if (form.adding == 1 || form.modifying == 1)
+    if (form.adding || form.modifying)
         askToSaveRecord();
     store.skip(1);
     if (store.isAfterLast()) {
@@ -630,21 +628,19 @@ void MainWindow::confirm()
     syncWithFile();
     // Each test is made afresh: a branch that ends by showing a record resets
     // the state, so the later branches do not run.
-    if (m_session.form.adding == 1)
+    if (m_session.form.adding)
         confirmAdding();
-    if (m_session.form.modifying == 1)
+    if (m_session.form.modifying)
         confirmModifying();
-    for (int kind = 1; kind <= 4; ++kind) {
-        if (m_session.form.queryKind == kind)
-            confirmQuery(kind);
-    }
+    if (m_session.form.queryKind != rules::QueryKind::None)
+        confirmQuery(m_session.form.queryKind);
 }
 
 void MainWindow::open()
 {
     syncWithFile();
     const FormState &form = m_session.form;
-    if (form.adding == 1 || form.modifying == 1 || form.queryKind != 0) {
+    if (form.adding || form.modifying || form.queryKind != rules::QueryKind::None) {
         confirm();
         return;
     }
@@ -658,7 +654,7 @@ void MainWindow::backToList()
 {
     syncWithFile();
     const FormState &form = m_session.form;
-    if ((form.adding == 1 || form.modifying == 1) && askToSaveRecord())
+    if ((form.adding || form.modifying) && askToSaveRecord())
         return;
     refillList();
     showList();

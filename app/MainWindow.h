@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/ContactRules.h"
 #include "contacts/store/Contact.h"
 
 #include <QList>
@@ -44,7 +45,7 @@ public:
     void startAdding();
     void startModifying();
     void deleteContact();
-    void startQuery(int kind); // 1 姓名, 2 电话, 3 手机, 4 QQ
+    void startQuery(rules::QueryKind kind);
     void passwordSettings();
     void dataManagement();
     void help();
@@ -56,10 +57,10 @@ public:
     void keypad(int digit);
     void popUpContactsMenu();
     void popUpSettingsMenu();
-    void minimizeWindow(); // into the tray, or minimised where there is none
+    void minimizeWindow();    // into the tray, or minimised where there is none
     void restoreMainWindow(); // double click on the tray icon
-    void closeWindow(); // 关闭: closes the store, then the window
-    void exitProgram(); // 退出
+    void closeWindow();       // 关闭: closes the store, then the window
+    void exitProgram();       // 退出
 
     // --- steps shared by the contact operations ----------------------------
     void showCurrentRecord();
@@ -201,7 +202,7 @@ private:
     // The branches of confirm, one per form state.
     void confirmAdding();
     void confirmModifying();
-    void confirmQuery(int kind);
+    void confirmQuery(rules::QueryKind kind);
 
     void 超级列表框_selectionChanged();
     void 超级列表框_leftButtonReleased();

@@ -15,11 +15,6 @@ namespace quennet {
 
 namespace {
 
-int tell(QWidget *parent, const rules::Message &message)
-{
-    return ui::messageBox(parent, message.text, message.title, message.style);
-}
-
 rules::ContactInput typedContact(const MainWindow &window)
 {
     rules::ContactInput input;
@@ -51,19 +46,19 @@ void makeEditable(const QList<QLineEdit *> &boxes)
 void MainWindow::startAdding()
 {
     FormState &form = m_session.form;
-    if (form.modifying == 1) {
-        tell(this, rules::modifyingStateMessage());
+    if (form.modifying) {
+        ui::showMessage(this, rules::modifyingStateMessage());
         return;
     }
-    if (form.adding == 1) {
-        tell(this, rules::addingStateMessage());
+    if (form.adding) {
+        ui::showMessage(this, rules::addingStateMessage());
         return;
     }
     hideList();
     const QList<QLineEdit *> boxes = editBoxes();
     emptyBoxes(boxes);
     makeEditable(boxes);
-    form.adding = 1;
+    form.adding = true;
     // 添加联系人 keeps its state: after a start from the query state it stays disabled.
     修改联系人->setEnabled(false);
     删除联系人->setEnabled(false);
@@ -74,19 +69,19 @@ void MainWindow::startModifying()
 {
     syncWithFile();
     FormState &form = m_session.form;
-    if (form.adding == 1) {
-        tell(this, rules::addingStateMessage());
+    if (form.adding) {
+        ui::showMessage(this, rules::addingStateMessage());
         return;
     }
-    if (form.modifying == 1) {
-        tell(this, rules::modifyingStateMessage());
+    if (form.modifying) {
+        ui::showMessage(this, rules::modifyingStateMessage());
         return;
     }
     m_session.store.goTo(form.selectedRecord);
     showCurrentRecord();
     makeEditable(editBoxes());
     hideList();
-    form.modifying = 1;
+    form.modifying = true;
     setContactItemsEnabled(false, true, false, false);
 }
 
@@ -99,18 +94,18 @@ void MainWindow::confirmAdding()
     const bool added = rules::addContact(store, input, &check);
     if (check != rules::Check::Ok) {
         // The form stays in Adding with the typed values, to be corrected.
-        tell(this, rules::checkMessage(check, rules::Branch::Adding));
+        ui::showMessage(this, rules::checkMessage(check, rules::Branch::Adding));
         return;
     }
     if (!added) {
-        tell(this, rules::addFailed());
+        ui::showMessage(this, rules::addFailed());
         showCurrentRecord();
         return;
     }
     m_session.form.selectedRecord = store.recordNumber();
     showCurrentRecord();
     setRecordCounter(store.recordNumber());
-    tell(this, rules::addSucceeded());
+    ui::showMessage(this, rules::addSucceeded());
 }
 
 void MainWindow::confirmModifying()
@@ -120,16 +115,16 @@ void MainWindow::confirmModifying()
     // The checks run inside the write, against what the file holds then.
     switch (rules::modifyShownContact(store, typedContact(*this), m_shown, &check)) {
     case rules::Outcome::Refused:
-        tell(this, rules::checkMessage(check, rules::Branch::Modifying));
+        ui::showMessage(this, rules::checkMessage(check, rules::Branch::Modifying));
         return;
     case rules::Outcome::Stale:
         showStoredInstead(m_shown.id);
         return;
     case rules::Outcome::Done:
-        tell(this, rules::modifySucceeded());
+        ui::showMessage(this, rules::modifySucceeded());
         break;
     case rules::Outcome::Failed:
-        tell(this, rules::modifyFailed());
+        ui::showMessage(this, rules::modifyFailed());
         break;
     }
     // Either way the form then shows what the store holds for the record.
@@ -140,13 +135,13 @@ void MainWindow::confirmModifying()
 
 // --- queries -------------------------------------------------------------------
 
-void MainWindow::startQuery(int kind)
+void MainWindow::startQuery(rules::QueryKind kind)
 {
-    if (!rules::isQueryKind(kind))
+    if (kind == rules::QueryKind::None)
         return;
     FormState &form = m_session.form;
     hideList();
-    form.queryFound = 0;
+    form.queryFound = false;
     form.queryKind = kind;
     const QList<QLineEdit *> boxes = editBoxes();
     emptyBoxes(boxes);
@@ -157,27 +152,25 @@ void MainWindow::startQuery(int kind)
     QLineEdit *searched = boxes.at(rules::queryField(kind) - 1);
     searched->setEnabled(true);
     searched->setReadOnly(false);
-    tell(this, rules::queryPrompt(kind));
+    ui::showMessage(this, rules::queryPrompt(kind));
 }
 
-void MainWindow::confirmQuery(int kind)
+void MainWindow::confirmQuery(rules::QueryKind kind)
 {
-    if (!rules::isQueryKind(kind))
-        return;
     FormState &form = m_session.form;
     const QString text = editBoxes().at(rules::queryField(kind) - 1)->text();
     if (text.isEmpty()) {
-        tell(this, rules::queryEmptyBox(kind));
+        ui::showMessage(this, rules::queryEmptyBox(kind));
         return;
     }
     const QList<int> matches = rules::query(m_session.store, kind, text);
     if (!matches.isEmpty()) {
-        form.queryFound = 1;
+        form.queryFound = true;
         form.selectedRecord = matches.last();
     }
-    if (form.queryFound == 0) {
+    if (!form.queryFound) {
         // Still in the query, with the typed text, so it can be corrected.
-        tell(this, rules::nothingFound());
+        ui::showMessage(this, rules::nothingFound());
         return;
     }
     m_session.store.goTo(form.selectedRecord);
@@ -195,11 +188,11 @@ void MainWindow::deleteContact()
     // (while modifying, the one being changed), as the records stood then.
     const bool listView = isListView();
     Contact target = listView ? store.contactAt(form.selectedRecord) : store.contactAt(store.recordNumber());
-    if (!listView && form.modifying == 1)
+    if (!listView && form.modifying)
         target = m_shown;
     syncWithFile();
-    if (form.adding == 1) {
-        tell(this, rules::deleteWhileAdding());
+    if (form.adding) {
+        ui::showMessage(this, rules::deleteWhileAdding());
         return;
     }
     if (target.id != 0 && store.contactAt(store.numberOf(target.id)) != target) {
@@ -213,7 +206,7 @@ void MainWindow::deleteContact()
         store.goTo(form.selectedRecord);
     else
         form.selectedRecord = target.id != 0 ? store.numberOf(target.id) : store.recordNumber();
-    if (tell(this, rules::deleteConfirmation(target.name)) != ui::AnswerOk) {
+    if (ui::showMessage(this, rules::deleteConfirmation(target.name)) != ui::AnswerOk) {
         // Cancel leaves everything as it was, the cursor included.
         store.goTo(cursorBefore);
         form.selectedRecord = selectedBefore;
@@ -228,17 +221,17 @@ void MainWindow::deleteContact()
     if (listView) {
         if (deleted)
             refillList();
-        tell(this, deleted ? rules::deleteSucceeded() : rules::deleteFailed());
+        ui::showMessage(this, deleted ? rules::deleteSucceeded() : rules::deleteFailed());
         return;
     }
     if (!deleted) {
-        tell(this, rules::deleteFailed());
+        ui::showMessage(this, rules::deleteFailed());
         showCurrentRecord();
         return;
     }
     store.goTo(form.selectedRecord + 1);
     showCurrentRecord();
-    tell(this, rules::deleteSucceeded());
+    ui::showMessage(this, rules::deleteSucceeded());
     setTotalCounter(store.recordCount());
 }
 

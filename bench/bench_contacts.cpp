@@ -113,11 +113,12 @@ int main(int argc, char **argv)
     const Stats query = measure(
         kSamples, [&](int) {},
         [&](int i) {
-            window.startQuery(1);
+            window.startQuery(rules::QueryKind::Name);
             window.姓名编辑框->setText(bench::contactOf(kRecords / 2 + i).first());
             window.confirm();
         });
-    ok = session.form.selectedRecord == kRecords / 2 + kSamples - 1 && session.form.queryKind == 0;
+    ok = session.form.selectedRecord == kRecords / 2 + kSamples - 1 &&
+         session.form.queryKind == rules::QueryKind::None;
     report("query by name (whole store)", query, 5, ok);
 
     const int countBeforeRecordView = session.store.recordCount();

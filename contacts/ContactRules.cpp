@@ -35,12 +35,12 @@ const QString kTitle = QStringLiteral("温馨提示");
 
 Message info(const QString &text, const QString &title = kTitle)
 {
-    return {text, title, style::Information};
+    return {text, title, MessageLook::Information};
 }
 
 Message stop(const QString &text)
 {
-    return {text, kTitle, style::Stop};
+    return {text, kTitle, MessageLook::Stop};
 }
 
 } // namespace
@@ -172,28 +172,23 @@ Outcome deleteShownContact(ContactStore &store, const Contact &shown)
     return outcomeOf(deleted, stale, Check::Ok);
 }
 
-bool isQueryKind(int kind)
-{
-    return kind >= QueryName && kind <= QueryQQ;
-}
-
-int queryField(int kind)
+int queryField(QueryKind kind)
 {
     switch (kind) {
-    case QueryName:
+    case QueryKind::Name:
         return FieldName;
-    case QueryPhone:
+    case QueryKind::Phone:
         return FieldPhone;
-    case QueryMobile:
+    case QueryKind::Mobile:
         return FieldMobile;
-    case QueryQQ:
+    case QueryKind::QQ:
         return FieldQQ;
     default:
         return 0;
     }
 }
 
-QList<int> query(ContactStore &store, int kind, const QString &text)
+QList<int> query(ContactStore &store, QueryKind kind, const QString &text)
 {
     QList<int> matches;
     const int field = queryField(kind);
@@ -268,45 +263,45 @@ Message modifyingStateMessage()
         "您正处于修改联系人状态……\r\n修改好后请按确定键（C）确认！\r\n若按关闭键则可取消当前修改！"));
 }
 
-Message queryPrompt(int kind)
+Message queryPrompt(QueryKind kind)
 {
     // All four prompts carry the same title.
     const QString title = QStringLiteral("按姓名查询");
     switch (kind) {
-    case QueryName:
+    case QueryKind::Name:
         return info(QStringLiteral("请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！"), title);
-    case QueryPhone:
+    case QueryKind::Phone:
         return info(QStringLiteral("请在电话后面输入联系人的电话号码！\r\n然后按确定键（C）进行查询！"),
                     title);
-    case QueryMobile:
+    case QueryKind::Mobile:
         return info(QStringLiteral("请在手机后面输入联系人的手机号码！\r\n然后按确定键（C）进行查询！"),
                     title);
-    case QueryQQ:
+    case QueryKind::QQ:
         return info(QStringLiteral("请在QQ后面输入联系人的QQ号码！\r\n然后按确定键（C）进行查询！"), title);
     default:
         return {};
     }
 }
 
-Message queryEmptyBox(int kind)
+Message queryEmptyBox(QueryKind kind)
 {
     // The QQ message shares the 手机 title.
     switch (kind) {
-    case QueryName:
+    case QueryKind::Name:
         return info(QStringLiteral(
                         "姓名不能为空哦！\r\n请在姓名后面输入联系人的姓名！\r\n然后按确定键（C）进行查询！"),
                     QStringLiteral("按姓名查询"));
-    case QueryPhone:
+    case QueryKind::Phone:
         return info(
             QStringLiteral(
                 "电话号码不能为空哦！\r\n请在电话后面输入联系人的电话号码！\r\n然后按确定键（C）进行查询！"),
             QStringLiteral("按电话查询"));
-    case QueryMobile:
+    case QueryKind::Mobile:
         return info(
             QStringLiteral(
                 "手机号码不能为空哦！\r\n请在手机后面输入联系人的手机号码！\r\n然后按确定键（C）进行查询！"),
             QStringLiteral("按手机查询"));
-    case QueryQQ:
+    case QueryKind::QQ:
         return info(
             QStringLiteral(
                 "QQ号码不能为空哦！\r\n请在QQ后面输入联系人的QQ号码！\r\n然后按确定键（C）进行查询！"),
@@ -328,7 +323,7 @@ QString deleteConfirmationText(const QString &name)
 
 Message deleteConfirmation(const QString &name)
 {
-    return {deleteConfirmationText(name), kTitle, style::ConfirmDelete};
+    return {deleteConfirmationText(name), kTitle, MessageLook::OkCancelQuestionDefaultCancel};
 }
 
 Message deleteSucceeded()
@@ -348,7 +343,7 @@ Message deleteWhileAdding()
 
 Message changedElsewhere()
 {
-    return {QStringLiteral("该联系人已被其他程序修改或删除，请重新查看！"), kTitle, style::Exclamation};
+    return {QStringLiteral("该联系人已被其他程序修改或删除，请重新查看！"), kTitle, MessageLook::Exclamation};
 }
 
 } // namespace quennet::rules

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/Message.h"
 #include "contacts/store/Contact.h"
 #include "contacts/store/ContactStore.h"
 
@@ -42,22 +43,6 @@ enum class Check {
 };
 
 enum class Branch { Adding, Modifying };
-
-// A message box as the window shows it.
-struct Message {
-    QString text;
-    QString title;
-    int style = 0;
-};
-
-namespace style {
-constexpr int Information = 0x40;
-constexpr int Stop = 0x10;
-constexpr int Exclamation = 0x30;
-constexpr int YesNoDefaultNo = 0x124;                   // Yes and No, question icon, No the default
-constexpr int OkCancelExclamationDefaultCancel = 0x131; // OK and Cancel, exclamation icon
-constexpr int ConfirmDelete = 0x121; // OK and Cancel, question icon, Cancel the default
-} // namespace style
 
 constexpr int kMobileLength = 11;
 constexpr int kMaxQQLength = 9;
@@ -102,20 +87,22 @@ enum class Outcome {
 // against the records as the file holds them then; nothing is written when
 // the record no longer holds what was shown. Ends with the cursor on the
 // record. A contact without id (no record was shown) is checked, then Failed.
-Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const Contact &shown, Check *check);
+Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const Contact &shown,
+                           Check *check);
 // Deletes the contact shown, unless another program changed or deleted it.
 Outcome deleteShownContact(ContactStore &store, const Contact &shown);
 
 // --- queries -----------------------------------------------------------------
-enum QueryKind { QueryName = 1, QueryPhone = 2, QueryMobile = 3, QueryQQ = 4 };
+// The field a query searches; None while no query is being entered.
+enum class QueryKind { None, Name, Phone, Mobile, QQ };
+constexpr QueryKind kQueryKinds[] = {QueryKind::Name, QueryKind::Phone, QueryKind::Mobile, QueryKind::QQ};
 
-bool isQueryKind(int kind);
-// Store position of the field a query kind searches; 0 for an unknown kind.
-int queryField(int kind);
+// Store position of the field a query kind searches; 0 for None.
+int queryField(QueryKind kind);
 // Record numbers of every record whose field equals text exactly, in
 // ascending order; the window shows the last. Moves the cursor (from the
 // first record, each match then one further).
-QList<int> query(ContactStore &store, int kind, const QString &text);
+QList<int> query(ContactStore &store, QueryKind kind, const QString &text);
 
 // --- deletion ----------------------------------------------------------------
 // Marks the record under the cursor and purges, both in one transaction.
@@ -131,8 +118,8 @@ Message modifyFailed();
 Message addingStateMessage();    // start adding/modifying or delete while adding
 Message modifyingStateMessage(); // start adding/modifying while modifying
 
-Message queryPrompt(int kind);
-Message queryEmptyBox(int kind);
+Message queryPrompt(QueryKind kind);
+Message queryEmptyBox(QueryKind kind);
 Message nothingFound();
 
 QString deleteConfirmationText(const QString &name);

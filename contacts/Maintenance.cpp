@@ -34,15 +34,16 @@ Message passwordMessage(PasswordOutcome outcome, bool storeHadPassword)
 {
     switch (outcome) {
     case PasswordOutcome::WrongOldPassword:
-        return {QStringLiteral("原始密码错误！"), kTitle, style::Stop};
+        return {QStringLiteral("原始密码错误！"), kTitle, MessageLook::Stop};
     case PasswordOutcome::Mismatch:
-        return {QStringLiteral("新密码与重复密码不匹配！"), kTitle, style::Stop};
+        return {QStringLiteral("新密码与重复密码不匹配！"), kTitle, MessageLook::Stop};
     case PasswordOutcome::Changed:
-        return {QStringLiteral("密码修改成功！"), kTitle, style::Information};
+        return {QStringLiteral("密码修改成功！"), kTitle, MessageLook::Information};
     case PasswordOutcome::ChangeFailed:
         break;
     }
-    return {QStringLiteral("密码修改失败！"), kTitle, storeHadPassword ? style::Stop : style::Exclamation};
+    return {QStringLiteral("密码修改失败！"), kTitle,
+            storeHadPassword ? MessageLook::Stop : MessageLook::Exclamation};
 }
 
 bool backUp(ContactStore &store, const QString &destination)
@@ -52,12 +53,12 @@ bool backUp(ContactStore &store, const QString &destination)
 
 Message backupSucceeded()
 {
-    return {QStringLiteral("备份成功！"), kBackupTitle, style::Information};
+    return {QStringLiteral("备份成功！"), kBackupTitle, MessageLook::Information};
 }
 
 Message backupFailed()
 {
-    return {QStringLiteral("备份失败！"), kBackupTitle, style::Stop};
+    return {QStringLiteral("备份失败！"), kBackupTitle, MessageLook::Stop};
 }
 
 QString backupFilter()
@@ -79,24 +80,25 @@ bool clearAll(ContactStore &store)
 
 Message clearFirstConfirmation()
 {
-    return {QStringLiteral("此选项将删除您通讯录中所有的联系人哦！是否要继续？"), kTitle, style::YesNoDefaultNo};
+    return {QStringLiteral("此选项将删除您通讯录中所有的联系人哦！是否要继续？"), kTitle,
+            MessageLook::YesNoDefaultNo};
 }
 
 Message clearSecondConfirmation()
 {
     return {QStringLiteral("不好意思！您真的确定要清空所有联系人吗？"), kTitle,
-            style::OkCancelExclamationDefaultCancel};
+            MessageLook::OkCancelExclamationDefaultCancel};
 }
 
 Message clearSucceeded()
 {
-    return {QStringLiteral("清空所有记录成功！"), kTitle, style::Information};
+    return {QStringLiteral("清空所有记录成功！"), kTitle, MessageLook::Information};
 }
 
 Message clearFailed()
 {
     // The same information icon as the success message.
-    return {QStringLiteral("清空所有记录失败！"), kTitle, style::Information};
+    return {QStringLiteral("清空所有记录失败！"), kTitle, MessageLook::Information};
 }
 
 } // namespace quennet::maintenance

@@ -10,9 +10,6 @@
 // every text the user is told. Nothing here shows anything.
 namespace quennet::maintenance {
 
-using rules::Message;
-namespace style = rules::style;
-
 // --- password ----------------------------------------------------------------
 // What the user typed into the password window, and what the store is now.
 struct PasswordRequest {

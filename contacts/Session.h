@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/ContactRules.h"
 #include "contacts/ProgramDir.h"
 #include "contacts/store/ContactStore.h"
 
@@ -7,13 +8,15 @@
 
 namespace quennet {
 
-// The record form's state variables; all 0 when the program starts.
+// The record form's state; all off when the program starts. Adding,
+// modifying and a query are separate flags: a query started by its hot key
+// while adding leaves adding on, and Confirm then runs the adding first.
 struct FormState {
-    int adding = 0;
-    int modifying = 0;
-    int queryKind = 0;  // 1 姓名, 2 电话, 3 手机, 4 QQ
-    int queryFound = 0;
-    int selectedRecord = 0;
+    bool adding = false;                                 // a new contact is being entered
+    bool modifying = false;                              // the shown contact is being changed
+    rules::QueryKind queryKind = rules::QueryKind::None; // a query value is being entered
+    bool queryFound = false;
+    int selectedRecord = 0; // the record the form or the list last pointed at
 };
 
 // State shared between the handlers of all windows: the program directory,
@@ -31,4 +34,4 @@ struct Session {
     FormState form;
 };
 
-}  // namespace quennet
+} // namespace quennet

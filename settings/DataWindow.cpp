@@ -151,15 +151,6 @@ void DataWindow::exportPageOrText()
     accept();
 }
 
-namespace {
-
-int tell(QWidget *parent, const maintenance::Message &message)
-{
-    return ui::messageBox(parent, message.text, message.title, message.style);
-}
-
-} // namespace
-
 void DataWindow::backUpStore()
 {
     通用对话框->filter = maintenance::backupFilter();
@@ -170,24 +161,24 @@ void DataWindow::backUpStore()
     if (!通用对话框->showSave(this))
         return;
     if (!maintenance::backUp(m_session.store, 通用对话框->fileName)) {
-        tell(this, maintenance::backupFailed());
+        ui::showMessage(this, maintenance::backupFailed());
         return;
     }
-    tell(this, maintenance::backupSucceeded());
+    ui::showMessage(this, maintenance::backupSucceeded());
     finish(OptionDone);
 }
 
 void DataWindow::clearStore()
 {
-    if (tell(this, maintenance::clearFirstConfirmation()) != ui::AnswerYes)
+    if (ui::showMessage(this, maintenance::clearFirstConfirmation()) != ui::AnswerYes)
         return;
-    if (tell(this, maintenance::clearSecondConfirmation()) != ui::AnswerOk)
+    if (ui::showMessage(this, maintenance::clearSecondConfirmation()) != ui::AnswerOk)
         return;
     if (!maintenance::clearAll(m_session.store)) {
-        tell(this, maintenance::clearFailed());
+        ui::showMessage(this, maintenance::clearFailed());
         return;
     }
-    tell(this, maintenance::clearSucceeded());
+    ui::showMessage(this, maintenance::clearSucceeded());
     finish(StoreCleared);
 }
 

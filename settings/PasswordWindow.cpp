@@ -89,8 +89,7 @@ void PasswordWindow::确定按钮_clicked()
         ui::WaitCursor wait;
         outcome = setNewPassword(m_session.store, request);
     }
-    const Message message = passwordMessage(outcome, request.storeHasPassword);
-    ui::messageBox(this, message.text, message.title, message.style);
+    ui::showMessage(this, passwordMessage(outcome, request.storeHasPassword));
 
     switch (outcome) {
     case PasswordOutcome::WrongOldPassword:

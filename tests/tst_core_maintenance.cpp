@@ -95,19 +95,19 @@ private slots:
 
     void passwordMessages()
     {
-        const QList<std::tuple<PasswordOutcome, bool, QString, int>> table = {
-            {PasswordOutcome::WrongOldPassword, true, "原始密码错误！", 0x10},
-            {PasswordOutcome::Mismatch, true, "新密码与重复密码不匹配！", 0x10},
-            {PasswordOutcome::Mismatch, false, "新密码与重复密码不匹配！", 0x10},
-            {PasswordOutcome::Changed, true, "密码修改成功！", 0x40},
-            {PasswordOutcome::ChangeFailed, true, "密码修改失败！", 0x10},
-            {PasswordOutcome::ChangeFailed, false, "密码修改失败！", 0x30},
+        const QList<std::tuple<PasswordOutcome, bool, QString, MessageLook>> table = {
+            {PasswordOutcome::WrongOldPassword, true, "原始密码错误！", MessageLook::Stop},
+            {PasswordOutcome::Mismatch, true, "新密码与重复密码不匹配！", MessageLook::Stop},
+            {PasswordOutcome::Mismatch, false, "新密码与重复密码不匹配！", MessageLook::Stop},
+            {PasswordOutcome::Changed, true, "密码修改成功！", MessageLook::Information},
+            {PasswordOutcome::ChangeFailed, true, "密码修改失败！", MessageLook::Stop},
+            {PasswordOutcome::ChangeFailed, false, "密码修改失败！", MessageLook::Exclamation},
         };
-        for (const auto &[outcome, hadPassword, text, style] : table) {
+        for (const auto &[outcome, hadPassword, text, look] : table) {
             const Message message = passwordMessage(outcome, hadPassword);
             QCOMPARE(message.text, text);
             QCOMPARE(message.title, QStringLiteral("温馨提示"));
-            QCOMPARE(message.style, style);
+            QCOMPARE(message.look, look);
         }
     }
 
@@ -254,19 +254,20 @@ private slots:
 
     void clearingMessages()
     {
-        const QList<std::tuple<Message, QString, QString, int>> table = {
+        const QList<std::tuple<Message, QString, QString, MessageLook>> table = {
             {clearFirstConfirmation(), "此选项将删除您通讯录中所有的联系人哦！是否要继续？", "温馨提示",
-             0x124},
-            {clearSecondConfirmation(), "不好意思！您真的确定要清空所有联系人吗？", "温馨提示", 0x131},
-            {clearSucceeded(), "清空所有记录成功！", "温馨提示", 0x40},
-            {clearFailed(), "清空所有记录失败！", "温馨提示", 0x40},
-            {backupSucceeded(), "备份成功！", "温馨提示！", 0x40},
-            {backupFailed(), "备份失败！", "温馨提示！", 0x10},
+             MessageLook::YesNoDefaultNo},
+            {clearSecondConfirmation(), "不好意思！您真的确定要清空所有联系人吗？", "温馨提示",
+             MessageLook::OkCancelExclamationDefaultCancel},
+            {clearSucceeded(), "清空所有记录成功！", "温馨提示", MessageLook::Information},
+            {clearFailed(), "清空所有记录失败！", "温馨提示", MessageLook::Information},
+            {backupSucceeded(), "备份成功！", "温馨提示！", MessageLook::Information},
+            {backupFailed(), "备份失败！", "温馨提示！", MessageLook::Stop},
         };
-        for (const auto &[message, text, title, style] : table) {
+        for (const auto &[message, text, title, look] : table) {
             QCOMPARE(message.text, text);
             QCOMPARE(message.title, title);
-            QCOMPARE(message.style, style);
+            QCOMPARE(message.look, look);
         }
     }
 

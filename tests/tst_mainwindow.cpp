@@ -71,7 +71,7 @@ public:
     // A contact being entered by hand, as the adding state leaves the form.
     void enterAddingState(const QString &name)
     {
-        session.form.adding = 1;
+        session.form.adding = true;
         window->hideList();
         for (QLineEdit *box : window->editBoxes()) {
             box->clear();
@@ -322,7 +322,7 @@ private slots:
     {
         Fixture f(3);
         f.openRecord(1);
-        f.form().queryKind = 2;
+        f.form().queryKind = rules::QueryKind::Phone;
         f->下一条记录按钮->click();
         QVERIFY(f.browsing());
         QCOMPARE(f.shown(), contactOf(2));
@@ -369,7 +369,7 @@ private slots:
         Fixture f(3);
         f.openRecord(1);
         f->startAdding();
-        QCOMPARE(f.form().adding, 1);
+        QVERIFY(f.form().adding);
         f->电话编辑框->setText(QStringLiteral("123"));
         ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
         f->下一条记录按钮->click();
@@ -384,7 +384,7 @@ private slots:
     {
         Fixture f(3);
         f.openRecord(2);
-        f.form().modifying = 1;
+        f.form().modifying = true;
         ui::MessageBoxScript::setNextAnswer(ui::AnswerYes);
         f->关闭按钮->click();
         QCOMPARE(ui::MessageBoxScript::shown().value(0).text, kUnsaved);
@@ -395,7 +395,7 @@ private slots:
     {
         Fixture f(3);
         f.openRecord(2);
-        f.form().modifying = 1;
+        f.form().modifying = true;
         f->电话编辑框->setReadOnly(false);
         f->电话编辑框->setText(QStringLiteral("changed"));
         ui::MessageBoxScript::setNextAnswer(ui::AnswerNo);
@@ -424,11 +424,11 @@ private slots:
     void openDuringAQueryOnlyConfirms()
     {
         Fixture f(3);
-        f.form().queryKind = 2;
+        f.form().queryKind = rules::QueryKind::Phone;
         f->电话编辑框->clear();
         f->打开按钮->click();
         QVERIFY(f->isListView());
-        QCOMPARE(f.form().queryKind, 2);
+        QCOMPARE(f.form().queryKind, rules::QueryKind::Phone);
         QCOMPARE(ui::MessageBoxScript::shown().size(), 1);
         QCOMPARE(f->姓名编辑框->text(), contactOf(1).at(0));
     }
@@ -437,8 +437,8 @@ private slots:
     {
         Fixture f(3);
         f.enterAddingState(QStringLiteral("x"));
-        f.form().modifying = 1;
-        f.form().queryKind = 3;
+        f.form().modifying = true;
+        f.form().queryKind = rules::QueryKind::Mobile;
         f->setContactItemsEnabled(true, false, false, false);
         f->手机编辑框->setEnabled(false);
         f.form().selectedRecord = 1;

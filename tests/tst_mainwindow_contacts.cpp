@@ -76,9 +76,9 @@ QStringList namesOf(const Contacts &contacts)
     return names;
 }
 
-QString line(const rules::Message &message)
+QString line(const Message &message)
 {
-    return test::messageLine(message.text, message.title, message.style);
+    return test::messageLine(message.text, message.title, ui::styleOf(message.look));
 }
 
 // Types text key by key, as the keyboard would (any character, not only
@@ -264,7 +264,7 @@ private slots:
 
         h.w().添加联系人->trigger();
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
-        QCOMPARE(h.form().adding, 1);
+        QVERIFY(h.form().adding);
         QVERIFY(!h.w().isListView());
         QCOMPARE(h.shown(), test::Person(QString()));
         QVERIFY(h.boxesEditable());
@@ -277,7 +277,7 @@ private slots:
         QCOMPARE(test::shownMessages(), QStringList{message});
         QVERIFY(!h.w().isListView());
         if (message != test::tip(kAdded)) {
-            QCOMPARE(h.form().adding, 1);
+            QVERIFY(h.form().adding);
             QCOMPARE(h.shown(), typed);
             QVERIFY(h.boxesEditable());
             QCOMPARE(h.form().selectedRecord, 2);
@@ -342,7 +342,7 @@ private slots:
 
         h.w().修改联系人->trigger();
         QVERIFY(ui::MessageBoxScript::shown().isEmpty());
-        QCOMPARE(h.form().modifying, 1);
+        QVERIFY(h.form().modifying);
         QCOMPARE(h.shown(), before.at(record - 1));
         QVERIFY(h.boxesEditable());
         QCOMPARE(h.enabledItems(), QStringLiteral("0100"));
@@ -355,7 +355,7 @@ private slots:
         QCOMPARE(h.form().selectedRecord, record);
         QCOMPARE(h.store().recordNumber(), record);
         if (message != test::tip(kModified)) {
-            QCOMPARE(h.form().modifying, 1);
+            QVERIFY(h.form().modifying);
             QCOMPARE(h.shown(), typed);
             QVERIFY(h.boxesEditable());
             QCOMPARE(h.stored(), before);
@@ -412,8 +412,8 @@ private slots:
         else
             h.w().deleteContact();
         QCOMPARE(test::shownMessages(), QStringList{message});
-        QCOMPARE(h.form().adding, adding ? 1 : 0);
-        QCOMPARE(h.form().modifying, adding ? 0 : 1);
+        QCOMPARE(h.form().adding, adding);
+        QCOMPARE(h.form().modifying, !adding);
         QCOMPARE(h.shown(), typed);
         QVERIFY(h.boxesEditable());
         QCOMPARE(h.enabledItems(), items);
@@ -609,10 +609,10 @@ private slots:
         QAction *items[] = {h.w().按姓名查询, h.w().按电话查询, h.w().按手机查询, h.w().按QQ号查询};
 
         items[kind - 1]->trigger();
-        QCOMPARE(test::shownMessages(), QStringList{line(rules::queryPrompt(kind))});
+        QCOMPARE(test::shownMessages(), QStringList{line(rules::queryPrompt(rules::QueryKind(kind)))});
         QCOMPARE(ui::MessageBoxScript::last().title, QStringLiteral("按姓名查询"));
-        QCOMPARE(h.form().queryKind, kind);
-        QCOMPARE(h.form().queryFound, 0);
+        QCOMPARE(h.form().queryKind, rules::QueryKind(kind));
+        QVERIFY(!h.form().queryFound);
         QVERIFY(!h.w().isListView());
         QCOMPARE(h.shown(), test::Person(QString()));
         QCOMPARE(h.enabledItems(), QStringLiteral("0001"));
@@ -629,7 +629,7 @@ private slots:
         h.clickConfirm();
         if (found == 0) {
             QCOMPARE(test::shownMessages(), QStringList{message});
-            QCOMPARE(h.form().queryKind, kind);
+            QCOMPARE(h.form().queryKind, rules::QueryKind(kind));
             QCOMPARE(h.form().selectedRecord, 1);
             QCOMPARE(boxes.at(kind - 1)->text(), text);
             QVERIFY(boxes.at(kind - 1)->isEnabled());
@@ -640,7 +640,7 @@ private slots:
         }
         QVERIFY(test::shownMessages().isEmpty());
         QCOMPARE(h.form().selectedRecord, found);
-        QCOMPARE(h.form().queryFound, 1);
+        QVERIFY(h.form().queryFound);
         QCOMPARE(h.store().recordNumber(), found);
         QCOMPARE(h.shown(), queryContacts().at(found - 1));
         QCOMPARE(h.counter(), QStringLiteral("第%1条记录").arg(found));
@@ -654,19 +654,19 @@ private slots:
             // From the list, a miss, then the corrected text.
             Harness h(queryContacts());
             QVERIFY(h.ready());
-            h.w().startQuery(1);
+            h.w().startQuery(rules::QueryKind::Name);
             QVERIFY(!h.w().isListView());
             h.w().姓名编辑框->setText(QStringLiteral("周三 "));
             h.w().confirm();
-            QCOMPARE(h.form().queryKind, 1);
+            QCOMPARE(h.form().queryKind, rules::QueryKind::Name);
             QCOMPARE(h.form().selectedRecord, 0);
             h.w().姓名编辑框->setText(QStringLiteral("周三"));
             h.w().confirm();
             QCOMPARE(h.form().selectedRecord, 7);
             QCOMPARE(h.shown().first(), QStringLiteral("周三"));
             QVERIFY(h.browsing());
-            QCOMPARE(test::shownMessages(),
-                     (QStringList{line(rules::queryPrompt(1)), line(rules::nothingFound())}));
+            QCOMPARE(test::shownMessages(), (QStringList{line(rules::queryPrompt(rules::QueryKind::Name)),
+                                                         line(rules::nothingFound())}));
         }
         {
             // A query started while adding: the adding branch runs first,
@@ -674,11 +674,12 @@ private slots:
             Harness h(queryContacts());
             QVERIFY(h.ready());
             h.w().startAdding();
-            h.w().startQuery(1);
+            h.w().startQuery(rules::QueryKind::Name);
             QCOMPARE(h.enabledItems(), QStringLiteral("0000"));
             h.w().姓名编辑框->setText(QStringLiteral("新来的"));
             h.clickConfirm();
-            QCOMPARE(test::shownMessages(), (QStringList{line(rules::queryPrompt(1)), test::tip(kAdded)}));
+            QCOMPARE(test::shownMessages(),
+                     (QStringList{line(rules::queryPrompt(rules::QueryKind::Name)), test::tip(kAdded)}));
             QCOMPARE(h.stored(), queryContacts() + Contacts{test::Person(QStringLiteral("新来的"))});
             QCOMPARE(h.form().selectedRecord, 9);
             QVERIFY(h.browsing());
@@ -689,11 +690,11 @@ private slots:
             Harness h(queryContacts());
             QVERIFY(h.ready());
             h.w().startAdding();
-            h.w().startQuery(1);
+            h.w().startQuery(rules::QueryKind::Name);
             h.w().姓名编辑框->setText(QStringLiteral("周三"));
             h.w().confirm();
             QCOMPARE(test::shownMessages(),
-                     (QStringList{line(rules::queryPrompt(1)),
+                     (QStringList{line(rules::queryPrompt(rules::QueryKind::Name)),
                                   test::tip(QStringLiteral("对不起！已经存在相同姓名的联系人哦！"))}));
             QCOMPARE(h.stored(), queryContacts());
             QCOMPARE(h.form().selectedRecord, 7);
@@ -843,7 +844,7 @@ private slots:
         QTest::addColumn<QString>("operation"); // modify, delete shown, delete listed
         QTest::addColumn<QString>("elsewhere"); // the other program's change, and when
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QStringList>("names");  // stored afterwards
+        QTest::addColumn<QStringList>("names"); // stored afterwards
         QTest::addColumn<QString>("counter");
         QTest::addColumn<bool>("listView");
         const QString modified = test::tip(kModified);
@@ -857,26 +858,36 @@ private slots:
         QStringList renamed = without1;
         renamed[1] = QStringLiteral("王五改");
 
-        QTest::newRow("modify, earlier one deleted") << "modify" << "delete 1" << QStringList{modified} << renamed
-                                                     << "第2条记录" << false;
+        QTest::newRow("modify, earlier one deleted")
+            << "modify"
+            << "delete 1" << QStringList{modified} << renamed << "第2条记录" << false;
         QTest::newRow("modify, shown one changed")
-            << "modify" << "change 3" << QStringList{stale} << all << "第3条记录" << false;
+            << "modify"
+            << "change 3" << QStringList{stale} << all << "第3条记录" << false;
         QTest::newRow("modify, shown one deleted")
-            << "modify" << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
+            << "modify"
+            << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
         QTest::newRow("delete shown, earlier one deleted")
-            << "delete shown" << "delete 1" << QStringList{ask, deleted} << without13 << "共3条记录" << false;
+            << "delete shown"
+            << "delete 1" << QStringList{ask, deleted} << without13 << "共3条记录" << false;
         QTest::newRow("delete shown, shown one changed")
-            << "delete shown" << "change 3" << QStringList{stale} << all << "第3条记录" << false;
+            << "delete shown"
+            << "change 3" << QStringList{stale} << all << "第3条记录" << false;
         QTest::newRow("delete shown, shown one deleted")
-            << "delete shown" << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
+            << "delete shown"
+            << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
         QTest::newRow("delete shown, changed while asking")
-            << "delete shown" << "change 3 asking" << QStringList{ask, stale} << all << "第3条记录" << false;
+            << "delete shown"
+            << "change 3 asking" << QStringList{ask, stale} << all << "第3条记录" << false;
         QTest::newRow("delete listed, earlier one deleted")
-            << "delete listed" << "delete 1" << QStringList{ask, deleted} << without13 << "共3条记录" << true;
+            << "delete listed"
+            << "delete 1" << QStringList{ask, deleted} << without13 << "共3条记录" << true;
         QTest::newRow("delete listed, listed one deleted")
-            << "delete listed" << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
+            << "delete listed"
+            << "delete 3" << QStringList{stale} << without3 << "共4条记录" << true;
         QTest::newRow("delete listed, deleted while asking")
-            << "delete listed" << "delete 3 asking" << QStringList{ask, stale} << without3 << "共4条记录" << true;
+            << "delete listed"
+            << "delete 3 asking" << QStringList{ask, stale} << without3 << "共4条记录" << true;
     }
 
     void editsLandOnTheContactShown()
@@ -966,7 +977,7 @@ private slots:
         QVERIFY(other.append(test::Person(QStringLiteral("又一个人"))));
         QTRY_COMPARE(h.listRows(), 5);
         QCOMPARE(h.w().地址编辑框->text(), QStringLiteral("天津"));
-        QCOMPARE(h.form().modifying, 1);
+        QVERIFY(h.form().modifying);
     }
 
     void deleteScenarios()
@@ -986,7 +997,7 @@ private slots:
                      QStringLiteral("您确定要删除 “李四” 此条记录吗？"));
             QCOMPARE(h.stored(), (Contacts{all.at(0), all.at(2), all.at(3), all.at(4)}));
             QCOMPARE(h.shown(), all.at(3));
-            QCOMPARE(h.form().modifying, 0);
+            QVERIFY(!h.form().modifying);
             QVERIFY(h.browsing());
         }
         {

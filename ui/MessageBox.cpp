@@ -177,6 +177,32 @@ int messageBox(QWidget *parent, const QString &text, const QString &title, int s
     return detail::answerOf(*box, style);
 }
 
+int styleOf(MessageLook look)
+{
+    switch (look) {
+    case MessageLook::None:
+        return Style::Ok;
+    case MessageLook::Information:
+        return Style::OkInformation;
+    case MessageLook::Stop:
+        return Style::OkStop;
+    case MessageLook::Exclamation:
+        return Style::OkExclamation;
+    case MessageLook::YesNoDefaultNo:
+        return Style::YesNoQuestionDefNo;
+    case MessageLook::OkCancelExclamationDefaultCancel:
+        return Style::OkCancelExclamationDefCancel;
+    case MessageLook::OkCancelQuestionDefaultCancel:
+        return Style::OkCancelQuestionDefCancel;
+    }
+    return Style::Ok;
+}
+
+int showMessage(QWidget *parent, const Message &message)
+{
+    return messageBox(parent, message.text, message.title, styleOf(message.look));
+}
+
 int messageBoxWithDetails(QWidget *parent, const QString &text, const QString &title, int style,
                           const QString &details)
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "contacts/Message.h"
+
 #include <QList>
 #include <QString>
 
@@ -24,6 +26,9 @@ constexpr int YesNoQuestionDefNo = 0x124;
 constexpr int OkCancelExclamationDefCancel = 0x131;
 } // namespace Style
 
+// The style value of a message's look.
+int styleOf(MessageLook look);
+
 // Buttons, with the Windows return values.
 enum Answer { AnswerOk = 1, AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7 };
 
@@ -46,6 +51,8 @@ StyleInfo styleInfo(int style);
 // Shows a modal message box and returns the button pressed. Line breaks in
 // text may be "\r\n".
 int messageBox(QWidget *parent, const QString &text, const QString &title, int style);
+// The same for a message of the rules.
+int showMessage(QWidget *parent, const Message &message);
 // The same with a details area that the user opens for a long text (lists).
 // Empty details: a plain message box.
 int messageBoxWithDetails(QWidget *parent, const QString &text, const QString &title, int style,

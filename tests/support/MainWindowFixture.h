@@ -78,7 +78,7 @@ public:
     bool browsing() const
     {
         const FormState &f = session.form;
-        return f.adding == 0 && f.modifying == 0 && f.queryKind == 0 && boxesReadOnly() &&
+        return !f.adding && !f.modifying && f.queryKind == rules::QueryKind::None && boxesReadOnly() &&
                enabledItems() == QStringLiteral("1111");
     }
 

@@ -202,9 +202,10 @@ int runInit(const Arguments &args)
     const bool withPassword = !password.isEmpty();
     quennet::wipe(password);
     if (!created)
-        return cannotOpen(QStringLiteral("无法创建通讯录文件：%1\n").arg(path) + problemList({storeErrorText(why)}));
+        return cannotOpen(QStringLiteral("无法创建通讯录文件：%1\n").arg(path) +
+                          problemList({storeErrorText(why)}));
     printOut(!withPassword ? QStringLiteral("已创建空通讯录（无密码）：%1").arg(path)
-                                : QStringLiteral("已创建空通讯录（有密码）：%1").arg(path));
+                           : QStringLiteral("已创建空通讯录（有密码）：%1").arg(path));
     return ExitDone;
 }
 
@@ -381,32 +382,32 @@ int runAdd(const Arguments &args)
 
 struct QueryOption {
     const char *name;
-    int kind;
+    rules::QueryKind kind;
 };
 
 constexpr QueryOption kQueryOptions[] = {
-    {"name", rules::QueryName},
-    {"phone", rules::QueryPhone},
-    {"mobile", rules::QueryMobile},
-    {"qq", rules::QueryQQ},
+    {"name", rules::QueryKind::Name},
+    {"phone", rules::QueryKind::Phone},
+    {"mobile", rules::QueryKind::Mobile},
+    {"qq", rules::QueryKind::QQ},
 };
 
 int runFind(const Arguments &args)
 {
-    int kind = 0;
+    rules::QueryKind kind = rules::QueryKind::None;
     QString text;
     for (const QueryOption &option : kQueryOptions) {
         const QString name = QLatin1String(option.name);
         if (!args.values.contains(name))
             continue;
-        if (kind != 0) {
+        if (kind != rules::QueryKind::None) {
             printErr(QStringLiteral("wab: --name、--phone、--mobile、--qq 只能给一个"));
             return ExitUsage;
         }
         kind = option.kind;
         text = args.values.value(name);
     }
-    if (kind == 0) {
+    if (kind == rules::QueryKind::None) {
         printErr(QStringLiteral("wab: 请给出 --name、--phone、--mobile 或 --qq 之一"));
         return ExitUsage;
     }
