@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include <sys/resource.h>
 
@@ -159,12 +160,28 @@ inline qint64 statusKb(const char *key, qint64 pid = 0)
     return -1;
 }
 
-// The largest resident set of any child process so far.
-inline double childPeakMb()
+// A program run through the peak launcher: its success, its standard output
+// and its own peak resident size (what getrusage of this process's children
+// would overstate by the pages they share with this one before exec).
+struct ProgramRun {
+    bool ok = false;
+    QByteArray out;
+    double peakMb = -1;
+};
+
+inline ProgramRun runMeasured(const QString &program, const QStringList &args)
 {
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
+    ProgramRun run;
+    QTemporaryFile report;
+    if (!report.open())
+        return run;
+    QProcess process;
+    process.start(QStringLiteral(QUENNET_PEAK_OF), QStringList{report.fileName(), program} + args);
+    run.ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
+             process.exitCode() == 0;
+    run.out = process.readAllStandardOutput();
+    run.peakMb = report.readAll().trimmed().toDouble() / 1024.0;
+    return run;
 }
 
 } // namespace quennet::bench

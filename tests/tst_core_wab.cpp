@@ -187,6 +187,7 @@ private slots:
     void add_data();
     void add();
     void addedValuesListExactly();
+    void unwrittenOutputIsSaid();
     void find();
     void deleteRecord();
     void backupAndClear();
@@ -700,6 +701,19 @@ void TestWab::addedValuesListExactly()
     store.goTo(1);
     QCOMPARE(store.field(quennet::FieldName), QStringLiteral(" 张 三 "));
     QCOMPARE(store.field(quennet::FieldAddress), QStringLiteral("北京\t一号"));
+}
+
+// The listing is written in large pieces; one that cannot be written is no success.
+void TestWab::unwrittenOutputIsSaid()
+{
+    QVERIFY(!storeWith(QStringLiteral("out.vdb"), {{QStringLiteral("甲")}}).isEmpty());
+    QProcess process;
+    process.setWorkingDirectory(m_dir.path());
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(wabPath(), {QStringLiteral("list"), QStringLiteral("out.vdb")});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), QStringLiteral("wab: 写标准输出时出错\n"));
 }
 
 void TestWab::find()

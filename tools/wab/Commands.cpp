@@ -9,12 +9,14 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <optional>
 
 namespace wab {
 
 namespace {
 
+using quennet::Contact;
 using quennet::ContactStore;
 namespace rules = quennet::rules;
 
@@ -58,8 +60,16 @@ int noTerminal()
 // Tab and line break separate fields and records in the output; inside a
 // value they are written as \t, \n, \r (and a backslash as \\), so every
 // record stays on one line with exactly six fields.
+bool needsEscape(QChar c)
+{
+    return c == QLatin1Char('\\') || c == QLatin1Char('\t') || c == QLatin1Char('\n') ||
+           c == QLatin1Char('\r');
+}
+
 QString escaped(const QString &value)
 {
+    if (std::none_of(value.begin(), value.end(), needsEscape))
+        return value;
     QString out;
     out.reserve(value.size());
     for (const QChar c : value) {
@@ -77,11 +87,11 @@ QString escaped(const QString &value)
     return out;
 }
 
-QString recordLine(const ContactStore &store)
+QString recordLine(const Contact &contact)
 {
-    QStringList fields;
-    for (int pos = 1; pos <= quennet::kFieldCount; ++pos)
-        fields.append(escaped(store.field(pos)));
+    QStringList fields = contact.values();
+    for (QString &field : fields)
+        field = escaped(field);
     return fields.join(QLatin1Char('\t'));
 }
 
@@ -217,10 +227,8 @@ int runList(const Arguments &args)
     PasswordSource passwords = passwordSource(args);
     if (const int code = openStore(store, storePath(args), passwords))
         return code;
-    for (int number = 1; number <= store.recordCount(); ++number) {
-        store.goTo(number);
-        printOut(recordLine(store));
-    }
+    for (int number = 1; number <= store.recordCount(); ++number)
+        printOut(recordLine(store.contactAt(number)));
     return ExitDone;
 }
 
@@ -421,10 +429,8 @@ int runFind(const Arguments &args)
     const QList<int> matches = rules::query(store, kind, text);
     if (matches.isEmpty())
         return refuse(rules::nothingFound().text);
-    for (const int number : matches) {
-        store.goTo(number);
-        printOut(QString::number(number) + QLatin1Char('\t') + recordLine(store));
-    }
+    for (const int number : matches)
+        printOut(QString::number(number) + QLatin1Char('\t') + recordLine(store.contactAt(number)));
     return ExitDone;
 }
 

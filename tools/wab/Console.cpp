@@ -20,7 +20,6 @@ void print(std::FILE *stream, const QString &text)
     const QByteArray bytes = plain.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
-    std::fflush(stream);
 }
 
 bool readByte(char *byte)
@@ -107,12 +106,21 @@ QString readHidden()
 
 void printOut(const QString &text)
 {
+    // Buffered: a listing of many contacts goes out in large writes.
     print(stdout, text);
 }
 
 void printErr(const QString &text)
 {
+    // What was printed before comes first, also when both go to one terminal.
+    std::fflush(stdout);
     print(stderr, text);
+    std::fflush(stderr);
+}
+
+bool flushOut()
+{
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
 bool PasswordSource::canAsk() const
@@ -128,6 +136,7 @@ std::optional<QString> PasswordSource::ask(const QString &prompt)
     if (!canAsk())
         return std::nullopt;
     const QByteArray bytes = prompt.toUtf8();
+    std::fflush(stdout);
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
     return readHidden();

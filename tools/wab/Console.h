@@ -10,8 +10,13 @@ namespace wab {
 enum Exit { ExitDone = 0, ExitRefused = 1, ExitUsage = 2, ExitCannotOpen = 2 };
 
 // Text for the terminal: UTF-8, with the program's "\r\n" line breaks as "\n".
+// Standard output is buffered until flushOut() or the end of the program;
+// standard error is written at once, after what standard output holds.
 void printOut(const QString &text);
 void printErr(const QString &text);
+// Writes out what standard output holds; false when it could not be written
+// (a full disk, a closed pipe).
+bool flushOut();
 
 // Passwords come either one per line from standard input (--password-stdin)
 // or from the terminal without echo.

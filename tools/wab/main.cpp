@@ -23,6 +23,15 @@ int usageError(const QString &error, const QString &usage)
     return wab::ExitUsage;
 }
 
+// The command's exit code, unless its output could not be written out.
+int withOutputWritten(int code)
+{
+    if (wab::flushOut())
+        return code;
+    wab::printErr(QStringLiteral("wab: 写标准输出时出错"));
+    return code == wab::ExitDone ? wab::ExitRefused : code;
+}
+
 int runCommand(const wab::Command &command, const QStringList &rest)
 {
     const wab::Arguments args = wab::parseArguments(rest, command.options);
@@ -54,5 +63,5 @@ int main(int argc, char **argv)
     const wab::Command *command = findCommand(name);
     if (!command)
         return usageError(QStringLiteral("未知的命令：%1").arg(name), wab::generalUsage());
-    return runCommand(*command, args.mid(1));
+    return withOutputWritten(runCommand(*command, args.mid(1)));
 }
