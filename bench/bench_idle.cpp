@@ -126,7 +126,7 @@ bool measureIdle(const QString &home, const QString &platform, int seconds, Flav
     const char *which = flavour == Flavour::Testing ? "testing copy" : "released program";
     std::printf("| idle CPU of the %s over %d s (all threads) | %.1f ms = %.3f %% of one core |\n", which,
                 seconds, cpuMs, 100.0 * double(cpuAfter - cpuBefore) / double(wallNs));
-    std::printf("| resident memory, start and end of that minute | %.1f MB, %.1f MB |\n", rssBefore / 1024.0,
+    std::printf("| resident memory, start and end of that time | %.1f MB, %.1f MB |\n", rssBefore / 1024.0,
                 rssAfter / 1024.0);
     std::printf("| load average before and after | %s; %s |\n", qPrintable(loadBefore),
                 qPrintable(bench::loadAverage()));
