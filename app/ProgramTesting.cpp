@@ -7,6 +7,16 @@
 // box as "message: <title>|<style>|<text>". QUENNET_TEST_MODE=report:
 // everything is real, only the shown windows and messages are reported.
 //
+// QUENNET_TEST_DRIVE=1: the program is driven from its standard input, for
+// platforms where no tool can press keys or click from outside (a Wayland
+// compositor). One command per line, run in the event loop, each answered on
+// stderr with "done: <line>" or "failed: <line>":
+//   click NAME       clicks the button of that object name, in any window
+//   trigger NAME     triggers the action of that object name
+//   type NAME TEXT   types TEXT into the edit box of that object name
+//   key SEQUENCE     presses keys on the active window ("F2", "Ctrl+Return")
+// The first line on stderr is "platform: <Qt platform name>".
+//
 // QUENNET_BENCH_STARTUP: start-up measurement. The value is the wall-clock
 // time in milliseconds since the epoch at which the caller started the
 // process ("1": measure from the process start). When the main window has
@@ -20,11 +30,20 @@
 #include "ui/Modal.h"
 #include "ui/Tray.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
+#include <QInputMethodEvent>
+#include <QKeySequence>
+#include <QLineEdit>
+#include <QSocketNotifier>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <ctime>
@@ -139,6 +158,132 @@ private:
     bool m_done = false;
 };
 
+template <typename T> T *findInAnyWindow(const QString &name)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *found = window->findChild<T *>(name))
+            return found;
+    }
+    return nullptr;
+}
+
+bool clickButton(const QString &name)
+{
+    auto *button = findInAnyWindow<QAbstractButton>(name);
+    if (!button || !button->isVisible() || !button->isEnabled())
+        return false;
+    button->click();
+    return true;
+}
+
+bool triggerAction(const QString &name)
+{
+    auto *action = findInAnyWindow<QAction>(name);
+    if (!action || !action->isEnabled())
+        return false;
+    action->trigger();
+    return true;
+}
+
+bool typeInto(const QString &name, const QString &text)
+{
+    auto *edit = findInAnyWindow<QLineEdit>(name);
+    if (!edit || !edit->isEnabled())
+        return false;
+    edit->setFocus();
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(edit, c.toLatin1());
+            continue;
+        }
+        // Chinese comes from an input method, committed character by character.
+        QInputMethodEvent commit;
+        commit.setCommitString(QString(c));
+        QApplication::sendEvent(edit, &commit);
+    }
+    return true;
+}
+
+bool pressKeys(const QString &sequence)
+{
+    const QKeySequence keys = QKeySequence::fromString(sequence);
+    if (!QApplication::activeWindow()) {
+        // A compositor without a keyboard activates no window; the window
+        // shown last then gets the keys, as it would from the user.
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget *window : windows) {
+            if (window->isVisible() && !window->objectName().isEmpty())
+                QApplication::setActiveWindow(window);
+        }
+    }
+    QWidget *window = QApplication::activeWindow();
+    if (keys.isEmpty() || !window)
+        return false;
+    for (int i = 0; i < keys.count(); ++i)
+        QTest::keyClick(window, keys[i].key(), keys[i].keyboardModifiers());
+    return true;
+}
+
+bool runDriveCommand(const QString &line)
+{
+    const QString verb = line.section(QLatin1Char(' '), 0, 0);
+    const QString name = line.section(QLatin1Char(' '), 1, 1);
+    if (verb == QLatin1String("click"))
+        return clickButton(name);
+    if (verb == QLatin1String("trigger"))
+        return triggerAction(name);
+    if (verb == QLatin1String("type"))
+        return typeInto(name, line.section(QLatin1Char(' '), 2));
+    if (verb == QLatin1String("key"))
+        return pressKeys(line.section(QLatin1Char(' '), 1));
+    return false;
+}
+
+// Reads the commands as they come; a command that opens a modal runs the
+// next ones from inside its event loop.
+class Driver : public QObject {
+public:
+    explicit Driver(QObject *parent) : QObject(parent), m_notifier(STDIN_FILENO, QSocketNotifier::Read, this)
+    {
+        connect(&m_notifier, &QSocketNotifier::activated, this, &Driver::readInput);
+    }
+
+private:
+    void readInput()
+    {
+        char chunk[4096];
+        const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (got <= 0) {
+            m_notifier.setEnabled(false);
+            return;
+        }
+        m_pending.append(chunk, got);
+        qsizetype end;
+        while ((end = m_pending.indexOf('\n')) >= 0) {
+            const QString line = QString::fromUtf8(m_pending.left(end)).trimmed();
+            m_pending.remove(0, end + 1);
+            // Each in its own turn of the event loop: a command that opens a
+            // modal ends when it closes, and the next ones run inside it.
+            QTimer::singleShot(0, this, [line] {
+                const bool ran = runDriveCommand(line);
+                reportShownMessages();
+                writeLine((ran ? QStringLiteral("done: ") : QStringLiteral("failed: ")) + line);
+            });
+        }
+    }
+
+    QSocketNotifier m_notifier;
+    QByteArray m_pending;
+};
+
+void installDriver(QApplication &app)
+{
+    if (qgetenv("QUENNET_TEST_DRIVE") != "1")
+        return;
+    writeLine(QStringLiteral("platform: ") + QGuiApplication::platformName());
+    new Driver(&app);
+}
+
 void installStartupProbe(QApplication &app)
 {
     const QByteArray value = qgetenv("QUENNET_BENCH_STARTUP");
@@ -162,6 +307,7 @@ void prepareRun(QApplication &app)
     }
     if (testMode == "1" || testMode == "report")
         enableReporting(app);
+    installDriver(app);
     installStartupProbe(app);
 }
 

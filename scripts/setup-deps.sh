@@ -35,6 +35,8 @@ python3-vobject
 abook
 desktop-file-utils
 appstream
+qt6-wayland
+weston
 "
 
 missing=""

@@ -94,6 +94,7 @@ private slots:
         QTest::addColumn<QString>("carrier");
         const QString self = QCoreApplication::applicationFilePath();
         const QList<QByteArray> programSeams{"QUENNET_TEST_MODE",
+                                             "QUENNET_TEST_DRIVE",
                                              "QUENNET_BENCH_STARTUP",
                                              "window: ",
                                              "message: %1",

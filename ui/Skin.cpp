@@ -166,6 +166,18 @@ QRegion shapeOf(const QImage &image)
     return QRegion(QBitmap::fromImage(mask));
 }
 
+// The picture with every pixel outside shape transparent.
+QPixmap transparentOutside(const QImage &image, const QRegion &shape)
+{
+    QImage clear(image.size(), QImage::Format_ARGB32_Premultiplied);
+    clear.fill(Qt::transparent);
+    QPainter painter(&clear);
+    painter.setClipRegion(shape);
+    painter.drawImage(0, 0, image);
+    painter.end();
+    return QPixmap::fromImage(clear);
+}
+
 void removeSkin(QWidget *window)
 {
     delete ownHelper<SkinBackground>(window, kSkinBackgroundName);
@@ -254,8 +266,17 @@ bool applySkin(QWidget *window, const QString &bitmapPath)
         removeSkin(window);
         return false;
     }
-    window->setMask(shapeOf(image));
-    const QPixmap picture = QPixmap::fromImage(image.convertToFormat(QImage::Format_RGB32));
+    // A Wayland compositor knows no window shapes: there the window is
+    // transparent itself outside the shape (set before it first shows), and
+    // so is its picture.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")) &&
+        !window->testAttribute(Qt::WA_WState_Created))
+        window->setAttribute(Qt::WA_TranslucentBackground);
+    const QRegion shape = shapeOf(image);
+    window->setMask(shape);
+    const QPixmap picture = window->testAttribute(Qt::WA_TranslucentBackground)
+                                ? transparentOutside(image, shape)
+                                : QPixmap::fromImage(image.convertToFormat(QImage::Format_RGB32));
     if (auto *background = ownHelper<SkinBackground>(window, kSkinBackgroundName))
         background->setPicture(picture);
     else

@@ -76,8 +76,8 @@ inline QStringList reportedLines(const QByteArray &log, const QString &prefix)
 class QuennetRun {
 public:
     explicit QuennetRun(const QString &home, const QString &platform = QStringLiteral("offscreen"),
-                        const QString &testMode = QStringLiteral("1"))
-        : m_home(home), m_platform(platform), m_testMode(testMode)
+                        const QString &testMode = QStringLiteral("1"), const QStringList &extraEnv = {})
+        : m_home(home), m_platform(platform), m_testMode(testMode), m_extraEnv(extraEnv)
     {
         restart();
     }
@@ -88,7 +88,7 @@ public:
     void restart()
     {
         log.clear();
-        process = startQuennet(m_home, runtimeDir(), m_platform, {}, m_testMode);
+        process = startQuennet(m_home, runtimeDir(), m_platform, m_extraEnv, m_testMode);
     }
 
     // Waits for the reported line (see waitForLine).
@@ -114,6 +114,7 @@ private:
     // Declared first, so that the process ends before its runtime directory goes.
     QTemporaryDir m_runtime;
     QString m_home, m_platform, m_testMode;
+    QStringList m_extraEnv;
 
 public:
     std::unique_ptr<QProcess> process;

@@ -1,0 +1,144 @@
+// The real executable on a Wayland compositor (Weston, headless): it runs on
+// Qt's wayland platform, its skinned windows keep their shape there, and a
+// user logs in and adds a contact with the in-window hot keys. Nothing can
+// press keys from outside on Wayland, so the program is driven through its
+// standard input (QUENNET_TEST_DRIVE, testing copy only).
+#include "contacts/store/ContactStore.h"
+#include "support/Processes.h"
+#include "support/ProgramDirectory.h"
+#include "support/X11Tools.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace test = quennet::test;
+
+namespace {
+
+bool isMagentaLike(QRgb c)
+{
+    return qRed(c) > 200 && qGreen(c) < 90 && qBlue(c) > 200;
+}
+
+// A headless Weston on a socket of its own, with its screenshot tool allowed.
+class Weston {
+public:
+    Weston()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral("weston"),
+                        {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--use-pixman"),
+                         QStringLiteral("--socket=quennet-test"), QStringLiteral("--idle-time=0"),
+                         QStringLiteral("--debug"), QStringLiteral("--width=640"),
+                         QStringLiteral("--height=480")});
+        for (int i = 0; i < 100 && !QFile::exists(socket()); ++i)
+            QTest::qWait(100);
+    }
+    ~Weston()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+
+    bool isUp() const { return QFile::exists(socket()); }
+    QString socket() const { return m_runtime.filePath(QStringLiteral("quennet-test")); }
+    QByteArray log() { return m_process.readAll(); }
+
+    // The whole output, as Weston's screenshot tool writes it.
+    QImage screenshot()
+    {
+        QTemporaryDir dir;
+        QProcess shooter;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket());
+        shooter.setProcessEnvironment(env);
+        shooter.setWorkingDirectory(dir.path());
+        shooter.start(QStringLiteral("weston-screenshooter"), {});
+        if (!shooter.waitForFinished(10000))
+            return QImage();
+        const QStringList shots = QDir(dir.path()).entryList({QStringLiteral("*.png")});
+        return shots.isEmpty() ? QImage()
+                               : QImage(dir.filePath(shots.first())).convertToFormat(QImage::Format_RGB32);
+    }
+
+private:
+    QTemporaryDir m_runtime;
+    QProcess m_process;
+};
+
+// Sends one command to the driven program and waits for its answer.
+bool drive(test::QuennetRun &run, const QString &command)
+{
+    run.process->write(command.toUtf8() + '\n');
+    if (run.waitFor(QStringLiteral("done: ") + command))
+        return true;
+    qWarning("%s", run.log.constData());
+    return false;
+}
+
+} // namespace
+
+class TestWaylandApp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        for (const char *tool : {"weston", "weston-screenshooter"}) {
+            if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(tool))));
+        }
+    }
+
+    void logsInAndAddsAContact()
+    {
+        Weston weston;
+        QVERIFY2(weston.isUp(), weston.log().constData());
+        const QImage desktop = weston.screenshot();
+        QVERIFY(!desktop.isNull());
+
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore(QStringLiteral("secret")));
+        // Headless Weston has no seat, and Qt's Wayland input context reaches
+        // for the missing keyboard on each key: no input method here.
+        test::QuennetRun run(home.path(), QStringLiteral("wayland"), QStringLiteral("1"),
+                             {QStringLiteral("WAYLAND_DISPLAY=") + weston.socket(),
+                              QStringLiteral("QUENNET_TEST_DRIVE=1"), QStringLiteral("QT_IM_MODULE=none")});
+        QVERIFY2(run.waitFor(QStringLiteral("platform: wayland")), run.log.constData());
+        QVERIFY2(run.waitFor(QStringLiteral("window: 登录窗口")), run.log.constData());
+        QVERIFY(drive(run, QStringLiteral("type 密码编辑框 secret")));
+        QVERIFY(drive(run, QStringLiteral("click 确定按钮")));
+        QVERIFY2(run.waitFor(QStringLiteral("window: 主窗口")), run.log.constData());
+
+        // The skin's magenta is nowhere on the screen, and the window covers
+        // the better part of its 210 × 367 rectangle.
+        QTest::qWait(500);
+        const QImage shot = weston.screenshot();
+        QCOMPARE(shot.size(), desktop.size());
+        QCOMPARE(x11test::countPixels(shot, shot.rect(), isMagentaLike), 0);
+        QVERIFY(x11test::differingPixels(desktop, shot, shot.rect()) > 210 * 367 / 2);
+
+        QVERIFY(drive(run, QStringLiteral("key F2")));
+        QVERIFY(drive(run, QStringLiteral("type 姓名编辑框 王五")));
+        QVERIFY(drive(run, QStringLiteral("type 手机编辑框 13900000009")));
+        QVERIFY(drive(run, QStringLiteral("key Ctrl+Return")));
+        QVERIFY2(run.log.contains("message: 温馨提示|64|添加联系人成功！"), run.log.constData());
+        QVERIFY(run.stop());
+
+        quennet::ContactStore store;
+        QVERIFY(store.open(home.storeFile(), QStringLiteral("secret")));
+        QCOMPARE(store.recordCount(), 1);
+        QCOMPARE(store.contactAt(1).name, QStringLiteral("王五"));
+        QCOMPARE(store.contactAt(1).mobile, QStringLiteral("13900000009"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWaylandApp)
+#include "tst_wayland_app.moc"
