@@ -15,6 +15,7 @@
 //   trigger NAME     triggers the action of that object name
 //   type NAME TEXT   types TEXT into the edit box of that object name
 //   key SEQUENCE     presses keys on the active window ("F2", "Ctrl+Return")
+//   hidden NAME      succeeds when the window of that object name is not shown
 // The first line on stderr is "platform: <Qt platform name>".
 //
 // QUENNET_BENCH_STARTUP: start-up measurement. The value is the wall-clock
@@ -224,6 +225,15 @@ bool pressKeys(const QString &sequence)
     return true;
 }
 
+bool isHidden(const QString &name)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == name)
+            return !window->isVisible();
+    }
+    return false;
+}
+
 bool runDriveCommand(const QString &line)
 {
     const QString verb = line.section(QLatin1Char(' '), 0, 0);
@@ -236,6 +246,8 @@ bool runDriveCommand(const QString &line)
         return typeInto(name, line.section(QLatin1Char(' '), 2));
     if (verb == QLatin1String("key"))
         return pressKeys(line.section(QLatin1Char(' '), 1));
+    if (verb == QLatin1String("hidden"))
+        return isHidden(name);
     return false;
 }
 

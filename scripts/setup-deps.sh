@@ -37,6 +37,7 @@ desktop-file-utils
 appstream
 qt6-wayland
 weston
+dbus-daemon
 "
 
 missing=""

@@ -8,6 +8,9 @@
 #include "support/ProgramDirectory.h"
 #include "support/X11Tools.h"
 
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -73,12 +76,68 @@ private:
     QProcess m_process;
 };
 
-// Sends one command to the driven program and waits for its answer.
+// A session bus of the test's own.
+class SessionBus {
+public:
+    SessionBus()
+    {
+        m_daemon.start(
+            QStringLiteral("dbus-daemon"),
+            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (m_daemon.waitForReadyRead(10000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~SessionBus()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("test-bus"));
+        m_daemon.terminate();
+        m_daemon.waitForFinished(5000);
+    }
+    QString address() const { return m_address; }
+    QDBusConnection connection() const
+    {
+        return QDBusConnection::connectToBus(m_address, QStringLiteral("test-bus"));
+    }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+// What a desktop with a StatusNotifierItem host offers: the watcher the
+// items register with.
+class Watcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+
+public:
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const { return m_items; }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString &service) { m_items << service; }
+    void RegisterStatusNotifierHost(const QString &) {}
+
+private:
+    QStringList m_items;
+};
+
+// Sends one command to the driven program and waits for its answer, serving
+// this process's events meanwhile (the program may be calling the watcher).
 bool drive(test::QuennetRun &run, const QString &command)
 {
     run.process->write(command.toUtf8() + '\n');
-    if (run.waitFor(QStringLiteral("done: ") + command))
-        return true;
+    const QByteArray done = (QStringLiteral("done: ") + command).toUtf8();
+    for (int waited = 0; waited < 20000 && run.process->state() == QProcess::Running; waited += 20) {
+        run.log += run.process->readAllStandardError();
+        if (run.log.split('\n').contains(done))
+            return true;
+        QTest::qWait(20);
+    }
     qWarning("%s", run.log.constData());
     return false;
 }
@@ -137,6 +196,36 @@ private slots:
         QCOMPARE(store.recordCount(), 1);
         QCOMPARE(store.contactAt(1).name, QStringLiteral("王五"));
         QCOMPARE(store.contactAt(1).mobile, QStringLiteral("13900000009"));
+    }
+
+    // Where the desktop hosts StatusNotifierItems, 最小化 puts the main window
+    // into the tray as one: the icon registers, the window hides.
+    void minimisesIntoAStatusNotifierItem()
+    {
+        Weston weston;
+        QVERIFY2(weston.isUp(), weston.log().constData());
+        SessionBus bus;
+        QVERIFY(!bus.address().isEmpty());
+        QDBusConnection connection = bus.connection();
+        Watcher watcher;
+        QVERIFY(connection.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
+                                          QDBusConnection::ExportAllSlots |
+                                              QDBusConnection::ExportAllProperties));
+        QVERIFY(connection.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore());
+        test::QuennetRun run(home.path(), QStringLiteral("wayland"), QStringLiteral("1"),
+                             {QStringLiteral("WAYLAND_DISPLAY=") + weston.socket(),
+                              QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus.address(),
+                              QStringLiteral("QUENNET_TEST_DRIVE=1"), QStringLiteral("QT_IM_MODULE=none")});
+        QVERIFY2(run.waitFor(QStringLiteral("window: 主窗口")), run.log.constData());
+        QVERIFY(drive(run, QStringLiteral("click 最小化")));
+        QTRY_COMPARE(watcher.items().size(), 1);
+        const QString service = watcher.items().first().section(QLatin1Char('/'), 0, 0);
+        QVERIFY(connection.interface()->isServiceRegistered(service));
+        QVERIFY(drive(run, QStringLiteral("hidden 主窗口")));
+        QVERIFY(run.stop());
     }
 };
 
