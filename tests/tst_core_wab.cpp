@@ -189,6 +189,8 @@ private slots:
     void addedValuesListExactly();
     void unwrittenOutputIsSaid();
     void find();
+    void modify_data();
+    void modify();
     void deleteRecord();
     void backupAndClear();
     void usage_data();
@@ -746,6 +748,48 @@ void TestWab::find()
                   QStringLiteral("1"), store})
                  .code,
              2);
+}
+
+void TestWab::modify_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("second"); // record 2 afterwards
+    const QString ok = QStringLiteral("修改联系人成功！");
+    const QString before = QStringLiteral("李四\t010-2\t13800000002\t22222\t\t");
+    QTest::newRow("given fields only") << QStringList{QStringLiteral("2"), QStringLiteral("--qq"),
+                                                      QStringLiteral("333"), QStringLiteral("--address=北京")}
+                                       << 0 << ok << QStringLiteral("李四\t010-2\t13800000002\t333\t\t北京");
+    QTest::newRow("its own name again")
+        << QStringList{QStringLiteral("2"), QStringLiteral("--name=李四")} << 0 << ok << before;
+    QTest::newRow("another's name") << QStringList{QStringLiteral("2"), QStringLiteral("--name=张三")} << 1
+                                    << QStringLiteral("对不起！已经存在同姓名的联系人哦！") << before;
+    QTest::newRow("short mobile") << QStringList{QStringLiteral("2"), QStringLiteral("--mobile=138")} << 1
+                                  << QStringLiteral("对不起！手机号码是11位数字哦！") << before;
+    QTest::newRow("no such record") << QStringList{QStringLiteral("3"), QStringLiteral("--qq=1")} << 1
+                                    << QStringLiteral("对不起！没有第3条记录！（共2条记录）") << before;
+    QTest::newRow("no number") << QStringList{QStringLiteral("--qq=1")} << 2
+                               << QStringLiteral("wab: 记录号不是整数：mod.vdb") << before;
+}
+
+// A record changed by number, under the window's modifying rules.
+void TestWab::modify()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    QFETCH(QString, second);
+    QVERIFY(!storeWith(QStringLiteral("mod.vdb"), {{QStringLiteral("张三"), QStringLiteral("010-1"),
+                                                    QStringLiteral("13800000001"), QStringLiteral("11111")},
+                                                   {QStringLiteral("李四"), QStringLiteral("010-2"),
+                                                    QStringLiteral("13800000002"), QStringLiteral("22222")}})
+                 .isEmpty());
+    const Result r =
+        wab(QStringList{QStringLiteral("modify")} + args + QStringList{QStringLiteral("mod.vdb")});
+    QCOMPARE(r.code, code);
+    QCOMPARE(lines(code == 0 ? r.out : r.err), QStringList{message});
+    QCOMPARE(listed(QStringLiteral("mod.vdb")).value(1), second);
 }
 
 void TestWab::deleteRecord()

@@ -436,29 +436,88 @@ int runFind(const Arguments &args)
 
 // --- delete ---------------------------------------------------------------
 
-int runDelete(const Arguments &args)
+// The record number N, the first argument. ExitDone with *number, else the
+// code to end with (the message is printed).
+int recordNumberArgument(const Arguments &args, int *number)
 {
     if (args.positional.isEmpty()) {
         printErr(QStringLiteral("wab: 缺少记录号 N"));
         return ExitUsage;
     }
     bool isNumber = false;
-    const int number = args.positional.first().toInt(&isNumber);
+    *number = args.positional.first().toInt(&isNumber);
     if (!isNumber) {
         printErr(QStringLiteral("wab: 记录号不是整数：%1").arg(args.positional.first()));
         return ExitUsage;
     }
-    ContactStore store;
+    return ExitDone;
+}
+
+// Opens the store named after N and checks that record N is in it.
+int openStoreWithRecord(ContactStore &store, const Arguments &args, int number)
+{
     if (const int code = openStoreAfterFirst(store, args))
         return code;
     if (number < 1 || number > store.recordCount())
         return refuse(
             QStringLiteral("对不起！没有第%1条记录！（共%2条记录）").arg(number).arg(store.recordCount()));
+    return ExitDone;
+}
+
+int runDelete(const Arguments &args)
+{
+    int number = 0;
+    ContactStore store;
+    if (const int code = recordNumberArgument(args, &number))
+        return code;
+    if (const int code = openStoreWithRecord(store, args, number))
+        return code;
     store.goTo(number);
     if (!rules::deleteRecordUnderCursor(store))
         return writeFailed(rules::deleteFailed().text, store);
     printOut(rules::deleteSucceeded().text);
     return ExitDone;
+}
+
+// --- modify -----------------------------------------------------------------
+
+// The contact with the fields given as options changed.
+Contact withGivenFields(Contact contact, const Arguments &args)
+{
+    const std::pair<const char *, QString Contact::*> fields[] = {
+        {"name", &Contact::name}, {"phone", &Contact::phone}, {"mobile", &Contact::mobile},
+        {"qq", &Contact::qq},     {"email", &Contact::email}, {"address", &Contact::address},
+    };
+    for (const auto &[option, field] : fields) {
+        const QString name = QLatin1String(option);
+        if (args.values.contains(name))
+            contact.*field = args.values.value(name);
+    }
+    return contact;
+}
+
+int runModify(const Arguments &args)
+{
+    int number = 0;
+    ContactStore store;
+    if (const int code = recordNumberArgument(args, &number))
+        return code;
+    if (const int code = openStoreWithRecord(store, args, number))
+        return code;
+    const Contact shown = store.contactAt(number);
+    rules::Check check = rules::Check::Ok;
+    switch (rules::modifyShownContact(store, withGivenFields(shown, args), shown, &check)) {
+    case rules::Outcome::Done:
+        printOut(rules::modifySucceeded().text);
+        return ExitDone;
+    case rules::Outcome::Refused:
+        return refuse(rules::checkMessage(check, rules::Branch::Modifying).text);
+    case rules::Outcome::Stale:
+        return refuse(rules::changedElsewhere().text);
+    case rules::Outcome::Failed:
+        break;
+    }
+    return writeFailed(rules::modifyFailed().text, store);
 }
 
 // --- usage ----------------------------------------------------------------
@@ -536,6 +595,14 @@ QList<Command> buildCommands()
          {kPasswordStdin},
          2,
          runDelete});
+    list.append(
+        {QStringLiteral("modify"),
+         usage(QStringLiteral("wab modify N [--name N] [--phone P] [--mobile M] [--qq Q] [--email E] "
+                              "[--address A] [STORE]"),
+               QStringLiteral("修改第 N 条记录中给出的字段，其余字段不变；检查与主窗口的修改联系人相同。")),
+         {name, phone, mobile, qq, email, address, kPasswordStdin},
+         2,
+         runModify});
     list.append(exportCommand());
     list.append({QStringLiteral("backup"),
                  usage(QStringLiteral("wab backup DEST [STORE]"),
