@@ -249,7 +249,7 @@ QByteArray encodedHead()
 
 } // namespace
 
-bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const RecordRows &records,
                         const ExcelPace &pace)
 {
     static const QByteArray head = encodedHead();
@@ -277,8 +277,7 @@ bool exportStoreToExcel(const QString &storePath, const QString &destination,
     if (isSameFile(destination, storePath) || ContactStore::hasPassword(storePath) || !store.open(storePath))
         return false;
     const QStringList names = selectedFieldNames(store, selection);
-    const QList<QStringList> records = selectedRecords(store, selection);
-    store.close();
+    const RecordRows records(store, selection);
     return writeFileAtomically(destination,
                                [&](QIODevice &out) { return writeExcelDocument(out, names, records, pace); });
 }

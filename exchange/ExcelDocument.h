@@ -23,7 +23,7 @@ namespace quennet::exchange {
 // record count: a caller on the interface thread lets its windows repaint
 // there. It must not change what is written.
 using ExcelPace = std::function<void(int record, int recordCount)>;
-bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+bool writeExcelDocument(QIODevice &out, const QStringList &fieldNames, const RecordRows &records,
                         const ExcelPace &pace = {});
 
 // Reads the store file at storePath without a password and writes its

@@ -41,32 +41,50 @@ QStringList selectedFieldNames(const ContactStore &store, const RecordSelection 
     return names;
 }
 
-QList<QStringList> selectedRecords(ContactStore &store, const RecordSelection &selection)
+RecordRows::RecordRows(const QList<QStringList> &rows) : m_rows(&rows) {}
+
+RecordRows::RecordRows(ContactStore &store, const RecordSelection &selection)
+    : m_store(&store), m_positions(fieldPositions(store, selection))
 {
     const int count = store.recordCount();
     const int last = selection.last < 0 ? count : selection.last;
     const int from = std::max(1, std::min(selection.first, last));
     const int to = std::min(count, std::max(selection.first, last));
-    const QList<int> positions = fieldPositions(store, selection);
-    const bool allInOrder = positions == fieldPositions(store, {});
+    m_allInOrder = m_positions == fieldPositions(store, {});
     const QList<bool> marked = selection.includeMarked ? QList<bool>() : markedRecords(store, from, to);
-
-    QList<QStringList> records;
-    records.reserve(std::max(0, to - from + 1));
+    m_numbers.reserve(std::max(0, to - from + 1));
     for (int number = from; number <= to; ++number) {
-        if (!marked.isEmpty() && marked[number - from])
-            continue;
-        const QStringList values = store.recordAt(number);
-        if (allInOrder) {
-            records << values;
-            continue;
-        }
-        QStringList row;
-        row.reserve(positions.size());
-        for (const int pos : positions)
-            row << values.value(pos - 1);
-        records << row;
+        if (marked.isEmpty() || !marked[number - from])
+            m_numbers << number;
     }
+}
+
+qsizetype RecordRows::size() const
+{
+    return m_rows ? m_rows->size() : m_numbers.size();
+}
+
+QStringList RecordRows::at(qsizetype index) const
+{
+    if (m_rows)
+        return m_rows->at(index);
+    const QStringList values = m_store->recordAt(m_numbers.at(index));
+    if (m_allInOrder)
+        return values;
+    QStringList row;
+    row.reserve(m_positions.size());
+    for (const int pos : m_positions)
+        row << values.value(pos - 1);
+    return row;
+}
+
+QList<QStringList> selectedRecords(ContactStore &store, const RecordSelection &selection)
+{
+    const RecordRows rows(store, selection);
+    QList<QStringList> records;
+    records.reserve(rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        records << rows.at(i);
     return records;
 }
 

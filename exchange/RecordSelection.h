@@ -28,9 +28,29 @@ struct RecordSelection {
 // The names of the selected fields, as the store reports them.
 QStringList selectedFieldNames(const ContactStore &store, const RecordSelection &selection);
 
-// The selected fields of every selected record, in record order. Records with
-// the deleted mark are left out unless includeMarked is set, so a range counts
-// store records and the result may be shorter. The cursor ends where it was.
+// The rows a writer writes: the selected fields of the selected records, in
+// record order, read from the store one at a time as the writer asks for
+// them, so that an export holds no copy of the store; or rows given whole
+// (small callers, tests). Records with the deleted mark are left out unless
+// includeMarked is set, so a range counts store records and there may be
+// fewer rows. The store must outlive the rows; its cursor does not move.
+class RecordRows {
+public:
+    RecordRows(const QList<QStringList> &rows); // implicit: rows given whole
+    RecordRows(ContactStore &store, const RecordSelection &selection);
+
+    qsizetype size() const;
+    QStringList at(qsizetype index) const;
+
+private:
+    const QList<QStringList> *m_rows = nullptr;
+    const ContactStore *m_store = nullptr;
+    QList<int> m_numbers;   // of the selected records
+    QList<int> m_positions; // of the selected fields, in output order
+    bool m_allInOrder = true;
+};
+
+// The same rows, all at once.
 QList<QStringList> selectedRecords(ContactStore &store, const RecordSelection &selection);
 
 } // namespace quennet::exchange

@@ -55,18 +55,18 @@ QString textSeparator(const QString &typed, const QString &tab)
     return typed;
 }
 
-bool writeTextExport(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+bool writeTextExport(QIODevice &out, const QStringList &fieldNames, const RecordRows &records,
                      const TextExportOptions &options)
 {
     GbkWriter writer(out);
     if (options.fieldNameLine)
         writer.line(fieldNames.join(options.separator));
-    for (const QStringList &record : records)
-        writer.line(record.join(options.separator));
+    for (qsizetype i = 0; i < records.size(); ++i)
+        writer.line(records.at(i).join(options.separator));
     return writer.finish();
 }
 
-bool writeHtmlExport(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+bool writeHtmlExport(QIODevice &out, const QStringList &fieldNames, const RecordRows &records,
                      const HtmlExportOptions &options)
 {
     GbkWriter writer(out);
@@ -80,12 +80,11 @@ bool writeHtmlExport(QIODevice &out, const QStringList &fieldNames, const QList<
         writeHeaderCell(writer, name);
     writer.line(QLatin1String("</tr>"));
 
-    qsizetype number = 0;
-    for (const QStringList &record : records) {
+    for (qsizetype i = 0; i < records.size(); ++i) {
         writer.write(QLatin1String("<tr><td bgcolor=#A8B5FD align=center>"));
-        writer.write(QString::number(++number));
+        writer.write(QString::number(i + 1));
         writer.write(QLatin1String("</td>\r\n"));
-        for (const QString &value : record)
+        for (const QString &value : records.at(i))
             writeDataCell(writer, value);
         writer.line(QLatin1String("</tr>"));
     }

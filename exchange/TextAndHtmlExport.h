@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/RecordSelection.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -18,7 +20,7 @@ struct TextExportOptions {
 // The separator for what the user typed: one blank for nothing, tab (a TAB
 // character) for "制表符", anything else used whole.
 QString textSeparator(const QString &typed, const QString &tab = QStringLiteral("\t"));
-bool writeTextExport(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+bool writeTextExport(QIODevice &out, const QStringList &fieldNames, const RecordRows &records,
                      const TextExportOptions &options);
 
 // The simple web page: a fixed-style table with a running number column, a
@@ -28,7 +30,7 @@ struct HtmlExportOptions {
     QString storeName; // "wab" for wab.vdb
     QDate date;
 };
-bool writeHtmlExport(QIODevice &out, const QStringList &fieldNames, const QList<QStringList> &records,
+bool writeHtmlExport(QIODevice &out, const QStringList &fieldNames, const RecordRows &records,
                      const HtmlExportOptions &options);
 
 // The date as the page's information line spells it: 2026-12-09.

@@ -417,7 +417,7 @@ bool ExportDataWindow::writeOutputFile()
 
     ContactStore &store = m_session.store;
     const QStringList names = exchange::selectedFieldNames(store, selection);
-    const QList<QStringList> records = exchange::selectedRecords(store, selection);
+    const exchange::RecordRows records(store, selection);
     const exchange::FileAccess access = exchange::accessFor(store);
     if (类型组合框->currentIndex() == 0) {
         const exchange::TextExportOptions options{separator(), 字段选择框->isChecked()};

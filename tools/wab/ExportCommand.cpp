@@ -159,7 +159,7 @@ int runExport(const Arguments &args)
     }
 
     ExportJob job{args, store, selection, quennet::exchange::selectedFieldNames(store, selection),
-                  quennet::exchange::selectedRecords(store, selection)};
+                  quennet::exchange::RecordRows(store, selection)};
     QString why;
     if (!quennet::exchange::writeFileAtomically(
             out, [&](QIODevice &device) { return format.write(device, job); },

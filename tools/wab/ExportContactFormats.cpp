@@ -30,8 +30,8 @@ template <typename Writer>
 bool writeWith(Writer &&writer, const ExportJob &job)
 {
     bool ok = true;
-    for (const QStringList &record : job.records)
-        ok = ok && writer.write(contactOf(job.fieldNames, record));
+    for (qsizetype i = 0; ok && i < job.records.size(); ++i)
+        ok = writer.write(contactOf(job.fieldNames, job.records.at(i)));
     return writer.finish() && ok;
 }
 

@@ -22,8 +22,8 @@ struct ExportJob {
     const Arguments &args;
     quennet::ContactStore &store;
     quennet::exchange::RecordSelection selection;
-    QStringList fieldNames;     // of the chosen fields, in output order
-    QList<QStringList> records; // the chosen fields of the chosen records
+    QStringList fieldNames;                // of the chosen fields, in output order
+    quennet::exchange::RecordRows records; // the chosen fields of the chosen records
 };
 
 // One entry of the table of "wab export FORMAT". Each format registers
