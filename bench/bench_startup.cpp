@@ -4,6 +4,9 @@
 //    peak memory (VmHWM);
 //  - refilling the list (back to the list) in-process, including the paint
 //    of the visible rows; and scrolling to the last row.
+//  - on X (--platform xcb), the released program too, which says nothing:
+//    timed from the outside, from process start until the X server maps its
+//    main window, and its peak memory at that moment;
 //   bench_startup [DIR] [--platform offscreen|xcb]
 //   DIR: where the program directory goes (default: a temporary directory)
 
@@ -21,6 +24,10 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
+
+#include <xcb/xcb.h>
+
+#include <poll.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -85,6 +92,46 @@ StartRun startOnce(const QString &home, const QString &platform)
     return run;
 }
 
+// Start of the released program to the first window it maps, seen on the
+// X server as a map of a child of the root window.
+StartRun releasedStartOnce(const QString &home)
+{
+    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(x)) {
+        xcb_disconnect(x);
+        return {};
+    }
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_change_window_attributes(x, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(x);
+
+    QTemporaryDir runtime;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    process.setProcessEnvironment(env);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(QStringLiteral(QUENNET_PROGRAM_DIR "/quennet"), {QStringLiteral("--home"), home});
+    StartRun run;
+    pollfd fd{xcb_get_file_descriptor(x), POLLIN, 0};
+    while (run.ms < 0 && clock.elapsed() < 60000 && poll(&fd, 1, 100) >= 0) {
+        while (xcb_generic_event_t *event = xcb_poll_for_event(x)) {
+            if ((event->response_type & ~0x80) == XCB_MAP_NOTIFY && run.ms < 0) {
+                run.ms = double(clock.nsecsElapsed()) / 1e6;
+                run.peakMb = double(bench::statusKb("VmHWM:", process.processId())) / 1024.0;
+            }
+            free(event);
+        }
+    }
+    process.terminate();
+    process.waitForFinished(10000);
+    xcb_disconnect(x);
+    return run;
+}
+
 // Times work plus the paint it causes, forced at once.
 Stats measure(int times, QWidget *painted, const std::function<void()> &work)
 {
@@ -142,6 +189,23 @@ int main(int argc, char **argv)
     const Stats peak = statsOf(peaks);
     std::printf("| peak memory (VmHWM) of that process | median %.1f MB, max %.1f MB |\n", peak.median,
                 peak.max);
+
+    if (platform == QLatin1String("xcb")) {
+        std::vector<double> released, releasedPeaks;
+        for (int i = 0; i < kStartRuns; ++i) {
+            const StartRun run = releasedStartOnce(home);
+            if (run.ms < 0) {
+                std::fprintf(stderr, "start-up run of the released program failed\n");
+                return 1;
+            }
+            released.push_back(run.ms);
+            releasedPeaks.push_back(run.peakMb);
+        }
+        printRow("released program: process start to main window mapped", statsOf(released));
+        const Stats releasedPeak = statsOf(releasedPeaks);
+        std::printf("| peak memory (VmHWM) of that process when mapped | median %.1f MB, max %.1f MB |\n",
+                    releasedPeak.median, releasedPeak.max);
+    }
 
     Session session(home);
     if (!session.store.open(session.dir.storeFile()))
