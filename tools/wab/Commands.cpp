@@ -358,19 +358,28 @@ int runCheck(const Arguments &args)
 
 // --- add ------------------------------------------------------------------
 
+// The contact with the fields given as options changed.
+Contact withGivenFields(Contact contact, const Arguments &args)
+{
+    const std::pair<const char *, QString Contact::*> fields[] = {
+        {"name", &Contact::name}, {"phone", &Contact::phone}, {"mobile", &Contact::mobile},
+        {"qq", &Contact::qq},     {"email", &Contact::email}, {"address", &Contact::address},
+    };
+    for (const auto &[option, field] : fields) {
+        const QString name = QLatin1String(option);
+        if (args.values.contains(name))
+            contact.*field = args.values.value(name);
+    }
+    return contact;
+}
+
 int runAdd(const Arguments &args)
 {
     if (!args.values.contains(QStringLiteral("name"))) {
         printErr(QStringLiteral("wab: 缺少 --name"));
         return ExitUsage;
     }
-    rules::ContactInput input;
-    input.name = args.values.value(QStringLiteral("name"));
-    input.phone = args.values.value(QStringLiteral("phone"));
-    input.mobile = args.values.value(QStringLiteral("mobile"));
-    input.qq = args.values.value(QStringLiteral("qq"));
-    input.email = args.values.value(QStringLiteral("email"));
-    input.address = args.values.value(QStringLiteral("address"));
+    const Contact input = withGivenFields(Contact(), args);
 
     ContactStore store;
     PasswordSource passwords = passwordSource(args);
@@ -436,9 +445,10 @@ int runFind(const Arguments &args)
 
 // --- delete ---------------------------------------------------------------
 
-// The record number N, the first argument. ExitDone with *number, else the
-// code to end with (the message is printed).
-int recordNumberArgument(const Arguments &args, int *number)
+// Opens the store named after N, the first argument, and checks that record
+// N is in it. ExitDone with *number, else the code to end with (the message
+// is printed).
+int openStoreAtRecord(ContactStore &store, const Arguments &args, int *number)
 {
     if (args.positional.isEmpty()) {
         printErr(QStringLiteral("wab: 缺少记录号 N"));
@@ -450,17 +460,11 @@ int recordNumberArgument(const Arguments &args, int *number)
         printErr(QStringLiteral("wab: 记录号不是整数：%1").arg(args.positional.first()));
         return ExitUsage;
     }
-    return ExitDone;
-}
-
-// Opens the store named after N and checks that record N is in it.
-int openStoreWithRecord(ContactStore &store, const Arguments &args, int number)
-{
     if (const int code = openStoreAfterFirst(store, args))
         return code;
-    if (number < 1 || number > store.recordCount())
+    if (*number < 1 || *number > store.recordCount())
         return refuse(
-            QStringLiteral("对不起！没有第%1条记录！（共%2条记录）").arg(number).arg(store.recordCount()));
+            QStringLiteral("对不起！没有第%1条记录！（共%2条记录）").arg(*number).arg(store.recordCount()));
     return ExitDone;
 }
 
@@ -468,9 +472,7 @@ int runDelete(const Arguments &args)
 {
     int number = 0;
     ContactStore store;
-    if (const int code = recordNumberArgument(args, &number))
-        return code;
-    if (const int code = openStoreWithRecord(store, args, number))
+    if (const int code = openStoreAtRecord(store, args, &number))
         return code;
     store.goTo(number);
     if (!rules::deleteRecordUnderCursor(store))
@@ -481,28 +483,11 @@ int runDelete(const Arguments &args)
 
 // --- modify -----------------------------------------------------------------
 
-// The contact with the fields given as options changed.
-Contact withGivenFields(Contact contact, const Arguments &args)
-{
-    const std::pair<const char *, QString Contact::*> fields[] = {
-        {"name", &Contact::name}, {"phone", &Contact::phone}, {"mobile", &Contact::mobile},
-        {"qq", &Contact::qq},     {"email", &Contact::email}, {"address", &Contact::address},
-    };
-    for (const auto &[option, field] : fields) {
-        const QString name = QLatin1String(option);
-        if (args.values.contains(name))
-            contact.*field = args.values.value(name);
-    }
-    return contact;
-}
-
 int runModify(const Arguments &args)
 {
     int number = 0;
     ContactStore store;
-    if (const int code = recordNumberArgument(args, &number))
-        return code;
-    if (const int code = openStoreWithRecord(store, args, number))
+    if (const int code = openStoreAtRecord(store, args, &number))
         return code;
     const Contact shown = store.contactAt(number);
     rules::Check check = rules::Check::Ok;
