@@ -9,8 +9,12 @@
 #include "support/X11Tools.h"
 
 #include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -126,6 +130,66 @@ private:
     QStringList m_items;
 };
 
+// The desktop portal's GlobalShortcuts as a desktop with global shortcuts
+// offers it: sessions and bindings are granted at once, and press() stands
+// for the user pressing a bound shortcut anywhere on the desktop.
+class ShortcutsPortal : public QDBusVirtualObject {
+public:
+    static constexpr const char *kPath = "/org/freedesktop/portal/desktop";
+
+    QMap<QString, QString> bound; // shortcut id → preferred trigger
+
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        if (message.interface() != QLatin1String("org.freedesktop.portal.GlobalShortcuts"))
+            return false;
+        QString sender = message.service().mid(1);
+        sender.replace(QLatin1Char('.'), QLatin1Char('_'));
+        const QVariantMap options = qdbus_cast<QVariantMap>(message.arguments().constLast());
+        const QString request = QLatin1String(kPath) + QStringLiteral("/request/") + sender +
+                                QLatin1Char('/') + options.value(QStringLiteral("handle_token")).toString();
+        connection.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        QVariantMap results;
+        if (message.member() == QLatin1String("CreateSession"))
+            results.insert(QStringLiteral("session_handle"), m_session);
+        else if (message.member() == QLatin1String("BindShortcuts"))
+            readShortcuts(message.arguments().at(1).value<QDBusArgument>());
+        QDBusMessage response = QDBusMessage::createSignal(
+            request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        response << 0u << results;
+        connection.send(response);
+        return true;
+    }
+    QString introspect(const QString &) const override { return QString(); }
+
+    void press(const QDBusConnection &connection, const QString &trigger) const
+    {
+        QDBusMessage activated = QDBusMessage::createSignal(
+            QLatin1String(kPath), QStringLiteral("org.freedesktop.portal.GlobalShortcuts"),
+            QStringLiteral("Activated"));
+        activated << QVariant::fromValue(QDBusObjectPath(m_session)) << bound.key(trigger) << qulonglong(0)
+                  << QVariantMap();
+        connection.send(activated);
+    }
+
+private:
+    void readShortcuts(const QDBusArgument &list)
+    {
+        list.beginArray();
+        while (!list.atEnd()) {
+            QString id;
+            QVariantMap properties;
+            list.beginStructure();
+            list >> id >> properties;
+            list.endStructure();
+            bound.insert(id, properties.value(QStringLiteral("preferred_trigger")).toString());
+        }
+        list.endArray();
+    }
+
+    const QString m_session = QStringLiteral("/org/freedesktop/portal/desktop/session/test/quennet");
+};
+
 // Sends one command to the driven program and waits for its answer, serving
 // this process's events meanwhile (the program may be calling the watcher).
 bool drive(test::QuennetRun &run, const QString &command)
@@ -225,6 +289,42 @@ private slots:
         const QString service = watcher.items().first().section(QLatin1Char('/'), 0, 0);
         QVERIFY(connection.interface()->isServiceRegistered(service));
         QVERIFY(drive(run, QStringLiteral("hidden 主窗口")));
+        QVERIFY(run.stop());
+    }
+
+    // With the desktop portal's global shortcuts the hot keys are bound
+    // through it, and the desktop's presses run their commands.
+    void hotKeysThroughThePortal()
+    {
+        Weston weston;
+        QVERIFY2(weston.isUp(), weston.log().constData());
+        SessionBus bus;
+        QVERIFY(!bus.address().isEmpty());
+        QDBusConnection connection = bus.connection();
+        ShortcutsPortal portal;
+        QVERIFY(connection.registerVirtualObject(QLatin1String(ShortcutsPortal::kPath), &portal));
+        QVERIFY(connection.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+
+        test::ProgramDirectory home;
+        QVERIFY(home.createStore());
+        test::QuennetRun run(home.path(), QStringLiteral("wayland"), QStringLiteral("1"),
+                             {QStringLiteral("WAYLAND_DISPLAY=") + weston.socket(),
+                              QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus.address(),
+                              QStringLiteral("QUENNET_TEST_DRIVE=1"), QStringLiteral("QT_IM_MODULE=none")});
+        QVERIFY2(run.waitFor(QStringLiteral("window: 主窗口")), run.log.constData());
+        QTRY_VERIFY(portal.bound.size() >= 15);
+        QCOMPARE(portal.bound.value(QStringLiteral("hotkey-1")), QStringLiteral("F1"));
+        QVERIFY(portal.bound.values().contains(QStringLiteral("CTRL+Return")));
+        QVERIFY(portal.bound.values().contains(QStringLiteral("ALT+Left")));
+
+        // F2 twice: the second start of adding says the form is adding already.
+        portal.press(connection, QStringLiteral("F2"));
+        portal.press(connection, QStringLiteral("F2"));
+        const auto reported = [&run](const char *text) {
+            run.log += run.process->readAllStandardError();
+            return run.log.contains(text);
+        };
+        QTRY_VERIFY2(reported("|您正处于添加联系人状态"), run.log.constData());
         QVERIFY(run.stop());
     }
 };

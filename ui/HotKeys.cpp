@@ -36,6 +36,15 @@ private:
     QMap<int, QPointer<QShortcut>> m_shortcuts;
 };
 
+} // namespace
+
+detail::HotKeyBackend *detail::makeShortcutHotKeys()
+{
+    return new ShortcutHotKeys;
+}
+
+namespace {
+
 struct Entry {
     RegisteredHotKey key;
     QPointer<QWidget> owner;
@@ -60,7 +69,9 @@ std::unique_ptr<HotKeyBackend> chooseBackend()
         return scripted();
     if (HotKeyBackend *x11 = detail::makeX11HotKeys())
         return std::unique_ptr<HotKeyBackend>(x11);
-    return std::make_unique<ShortcutHotKeys>();
+    if (HotKeyBackend *portal = detail::makePortalHotKeys())
+        return std::unique_ptr<HotKeyBackend>(portal);
+    return std::unique_ptr<HotKeyBackend>(detail::makeShortcutHotKeys());
 }
 
 // The keys end with their window. Identifiers are counted from the entries,

@@ -18,9 +18,10 @@ namespace quennet::ui {
 // message is shown; the command stays reachable by its menu item or button.
 //
 // Where to take them from: on X11, grabs on the root window (with and
-// without NumLock and CapsLock); without an X connection (offscreen,
-// Wayland), application shortcuts of the owner window; in test mode, the
-// script below.
+// without NumLock and CapsLock); on Wayland, the desktop portal's global
+// shortcuts where the session offers them, beside application shortcuts;
+// otherwise (offscreen, Wayland without the portal) application shortcuts
+// of the owner window; in test mode, the script below.
 //
 // A hot key pressed while one of the program's modal windows or message
 // boxes is open does nothing: its command belongs to the window behind, whose
@@ -54,6 +55,12 @@ public:
 
 // The X11 backend, or null when the application has no X connection.
 HotKeyBackend *makeX11HotKeys();
+// Application shortcuts of the owner window: the keys work while a window
+// of the program is active.
+HotKeyBackend *makeShortcutHotKeys();
+// The desktop portal's global shortcuts on Wayland, or null when the
+// application is on another platform or the session bus has no portal.
+HotKeyBackend *makePortalHotKeys();
 
 } // namespace detail
 
