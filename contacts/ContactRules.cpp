@@ -207,6 +207,20 @@ bool deleteRecordUnderCursor(ContactStore &store)
     return store.deleteRecord();
 }
 
+Outcome deleteRecordNumber(ContactStore &store, int number, int *count)
+{
+    *count = store.recordCount();
+    bool exists = true;
+    const bool deleted = store.removeNumberIf(number, [&](ContactStore &current) {
+        *count = current.recordCount();
+        exists = number >= 1 && number <= *count;
+        return exists;
+    });
+    if (deleted)
+        return Outcome::Done;
+    return exists ? Outcome::Failed : Outcome::Refused;
+}
+
 Message checkMessage(Check check, Branch branch)
 {
     switch (check) {

@@ -108,6 +108,10 @@ QList<int> query(ContactStore &store, QueryKind kind, const QString &text);
 // Marks the record under the cursor and purges, both in one transaction.
 // True when the record is gone; false leaves the store as it was.
 bool deleteRecordUnderCursor(ContactStore &store);
+// Deletes record number as the file numbers them when the deletion is
+// written (other programs may be writing too): Refused, with *count the
+// records then, when there is no such record.
+Outcome deleteRecordNumber(ContactStore &store, int number, int *count);
 
 // --- texts -------------------------------------------------------------------
 Message checkMessage(Check check, Branch branch); // empty text for Check::Ok

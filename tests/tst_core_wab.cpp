@@ -23,9 +23,11 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <pty.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -125,10 +127,18 @@ private:
 
     // Runs wab in the scratch directory with input on its standard input
     // (closed afterwards, so a read past it sees end of input).
-    Result wab(const QStringList &args, const QByteArray &input = QByteArray())
+    // dataLimit, when given, bounds the memory wab may allocate (RLIMIT_DATA).
+    Result wab(const QStringList &args, const QByteArray &input = QByteArray(), rlim_t dataLimit = 0)
     {
         QProcess process;
         process.setWorkingDirectory(m_dir.path());
+        if (dataLimit != 0)
+            process.setChildProcessModifier([dataLimit] {
+                const struct rlimit limit {
+                    dataLimit, dataLimit
+                };
+                ::setrlimit(RLIMIT_DATA, &limit);
+            });
         process.start(wabPath(), args);
         Result result;
         if (!process.waitForStarted(10000))
@@ -144,6 +154,37 @@ private:
         result.out = QString::fromUtf8(process.readAllStandardOutput());
         result.err = QString::fromUtf8(process.readAllStandardError());
         return result;
+    }
+
+    // Every run of wab started at once, all with the same standard input; the
+    // results in the order of runs. Output goes to files, so that hundreds of
+    // runs need no pipes.
+    QList<Result> wabAtOnce(const QList<QStringList> &runs, const QByteArray &input)
+    {
+        const QString inputFile = path(QStringLiteral("at-once.in"));
+        if (!test::writeAll(inputFile, input))
+            return {};
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (int i = 0; i < runs.size(); ++i) {
+            auto process = std::make_unique<QProcess>();
+            process->setWorkingDirectory(m_dir.path());
+            process->setStandardInputFile(inputFile);
+            process->setStandardOutputFile(path(QStringLiteral("at-once-%1.out").arg(i)));
+            process->setStandardErrorFile(path(QStringLiteral("at-once-%1.err").arg(i)));
+            process->start(wabPath(), runs.at(i));
+            processes.push_back(std::move(process));
+        }
+        QList<Result> results;
+        for (int i = 0; i < runs.size(); ++i) {
+            QProcess &process = *processes[size_t(i)];
+            Result result;
+            if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+                result.code = process.exitCode();
+            result.out = QString::fromUtf8(test::readAll(path(QStringLiteral("at-once-%1.out").arg(i))));
+            result.err = QString::fromUtf8(test::readAll(path(QStringLiteral("at-once-%1.err").arg(i))));
+            results << result;
+        }
+        return results;
     }
 
     // A fresh store holding the given records (name, phone, mobile, QQ).
@@ -181,9 +222,11 @@ private slots:
     void typedPasswordIsGoneOnceTheStoreIsOpen();
     void readsOnlyThePasswordLinesItNeeds_data();
     void readsOnlyThePasswordLinesItNeeds();
-    void parallelAdds_data();
-    void parallelAdds();
+    void parallelWriters_data();
+    void parallelWriters();
     void reasons();
+    void oversizedValuesAreNeverRead_data();
+    void oversizedValuesAreNeverRead();
     void add_data();
     void add();
     void addedValuesListExactly();
@@ -588,35 +631,108 @@ void TestWab::readsOnlyThePasswordLinesItNeeds()
     QCOMPARE(QByteArray(left, int(std::max<ssize_t>(unread, 0))), rest);
 }
 
-void TestWab::parallelAdds_data()
+void TestWab::parallelWriters_data()
 {
-    test::addFlagRows("sameName", "ten adds of one name leave one",
-                      "ten adds of different names all succeed");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("adds");
+    QTest::addColumn<bool>("sameName");
+    QTest::addColumn<int>("deletes");
+    QTest::newRow("ten adds of one name leave one") << QString() << 10 << true << 0;
+    QTest::newRow("200 adds of different names") << QString() << 200 << false << 0;
+    QTest::newRow("40 adds under a password") << QStringLiteral("密码") << 40 << false << 0;
+    QTest::newRow("adds mixed with deletes") << QString() << 60 << false << 30;
+    QTest::newRow("adds mixed with deletes under a password") << QStringLiteral("密码") << 30 << false << 15;
 }
 
-void TestWab::parallelAdds()
+// Every wab started at once: each waits for the others' writes, reads in
+// what they committed and applies the rules to that.
+void TestWab::parallelWriters()
 {
+    QFETCH(QString, password);
+    QFETCH(int, adds);
     QFETCH(bool, sameName);
-    const QString name = QStringLiteral("parallel.vdb");
-    QVERIFY(!storeWith(name, {{QStringLiteral("甲")}}).isEmpty());
-    QList<QProcess *> adds;
-    for (int i = 0; i < 10; ++i) {
-        auto *process = new QProcess(this);
-        process->setWorkingDirectory(m_dir.path());
-        const QString added = sameName ? QStringLiteral("同名") : QStringLiteral("人%1").arg(i);
-        process->start(wabPath(), {QStringLiteral("add"), QStringLiteral("--name"), added, name});
-        adds << process;
+    QFETCH(int, deletes);
+    QList<QStringList> existing;
+    for (int i = 0; i <= deletes; ++i)
+        existing << QStringList{QStringLiteral("原%1").arg(i)};
+    const QString store = storeWith(QStringLiteral("parallel.vdb"), existing, password);
+    QVERIFY(!store.isEmpty());
+    QList<QStringList> runs;
+    QStringList added;
+    for (int i = 0; i < adds; ++i) {
+        added << (sameName ? QStringLiteral("同名") : QStringLiteral("人%1").arg(i));
+        runs << QStringList{QStringLiteral("add"), QStringLiteral("--name"), added.last()};
     }
+    // Each takes the first record, which is always one of those there before.
+    for (int i = 0; i < deletes; ++i)
+        runs.insert(i * runs.size() / deletes, {QStringLiteral("delete"), QStringLiteral("1")});
+    for (QStringList &run : runs)
+        run << QStringLiteral("--password-stdin") << store;
+    const QList<Result> results = wabAtOnce(runs, password.toUtf8() + '\n');
     int done = 0;
-    for (QProcess *process : adds) {
-        QVERIFY(process->waitForFinished(30000));
-        const QString err = QString::fromUtf8(process->readAllStandardError());
-        QVERIFY2(process->exitCode() == 0 || (sameName && process->exitCode() == 1), qPrintable(err));
-        done += process->exitCode() == 0 ? 1 : 0;
-        delete process;
+    for (const Result &result : results) {
+        const bool duplicate = result.code == 1 && sameName &&
+                               result.err.startsWith(QStringLiteral("对不起！已经存在相同姓名的联系人哦！"));
+        QVERIFY2(result.code == 0 || duplicate, qPrintable(result.err));
+        done += result.code == 0 ? 1 : 0;
     }
-    QCOMPARE(done, sameName ? 1 : 10);
-    QCOMPARE(listed(path(name)).size(), sameName ? 2 : 11);
+    QCOMPARE(done, sameName ? 1 + deletes : runs.size());
+    QStringList expected;
+    for (const QStringList &record : existing.mid(deletes))
+        expected << record.first();
+    added.removeDuplicates();
+    expected += added;
+    QStringList names = test::storedNames(store, password);
+    names.sort();
+    expected.sort();
+    QCOMPARE(names, expected);
+    QCOMPARE(
+        wab({QStringLiteral("check"), QStringLiteral("--password-stdin"), store}, password.toUtf8() + '\n')
+            .code,
+        0);
+}
+
+void TestWab::oversizedValuesAreNeverRead_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("damage");
+    QTest::addColumn<QString>("problem");
+    const QString record = QStringLiteral("第 2 条记录已损坏或被改动");
+    const QString meta = QStringLiteral("通讯录的格式信息缺失或已损坏");
+    const QByteArray fields = "UPDATE records SET fields = zeroblob(32000000) WHERE id = 2";
+    QTest::newRow("record") << QString() << fields << record;
+    QTest::newRow("record under a password") << QStringLiteral("pw") << fields << record;
+    QTest::newRow("kdf_salt") << QStringLiteral("pw")
+                              << QByteArray(
+                                     "UPDATE meta SET value = zeroblob(32000000) WHERE key = 'kdf_salt'")
+                              << meta;
+    QTest::newRow("store_id") << QString()
+                              << QByteArray(
+                                     "UPDATE meta SET value = zeroblob(32000000) WHERE key = 'store_id'")
+                              << meta;
+}
+
+// A value far beyond what the store writes is refused by its length, before
+// it is read: wab says the store is damaged, in far less memory than the value.
+void TestWab::oversizedValuesAreNeverRead()
+{
+    QFETCH(QString, password);
+    QFETCH(QByteArray, damage);
+    QFETCH(QString, problem);
+    const QString store = storeWith(QStringLiteral("oversized.vdb"),
+                                    {{QStringLiteral("甲")}, {QStringLiteral("乙")}}, password);
+    QVERIFY(!store.isEmpty());
+    QVERIFY(test::RawDb(store).exec(damage.constData()));
+    const rlim_t limit = rlim_t(16) << 20;
+    const QByteArray input = password.toUtf8() + '\n';
+    const QString stdinFlag = QStringLiteral("--password-stdin");
+    const Result list = wab({QStringLiteral("list"), stdinFlag, store}, input, limit);
+    QCOMPARE(list.code, 2);
+    QCOMPARE(lines(list.err).mid(1), QStringList{QStringLiteral("  ") + problem});
+    const Result check = wab({QStringLiteral("check"), stdinFlag, store}, input, limit);
+    QCOMPARE(check.code, 1);
+    QVERIFY2(lines(check.err).contains(QStringLiteral("  ") + problem), qPrintable(check.err));
+    QFile::remove(store);
 }
 
 void TestWab::add_data()

@@ -89,7 +89,18 @@ StoreError checkSequence(Connection &reader, qint64 highestRowId)
     }
     if (rc != SQLITE_DONE)
         return errorFromSqlite(reader.lastError());
-    return plausible && rows <= 1 && (rows == 1 || highestRowId == 0) ? StoreError::None : StoreError::Damaged;
+    return plausible && rows <= 1 && (rows == 1 || highestRowId == 0) ? StoreError::None
+                                                                      : StoreError::Damaged;
+}
+
+StoreError readMetaOnly(const QString &path, StoreMeta *meta)
+{
+    Connection reader;
+    if (const StoreError error = beginReading(path, &reader); error != StoreError::None)
+        return error;
+    if (const StoreError error = verifySchema(reader); error != StoreError::None)
+        return error;
+    return readMeta(reader, meta);
 }
 
 StoreError writeFailure(int code)
@@ -149,7 +160,8 @@ bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteAr
 
 StoreError ContactStoreImpl::load(Connection &reader)
 {
-    Statement bounds = reader.prepare("SELECT count(*), coalesce(min(id), 1), coalesce(max(id), 0) FROM records");
+    Statement bounds =
+        reader.prepare("SELECT count(*), coalesce(min(id), 1), coalesce(max(id), 0) FROM records");
     if (bounds.step() != SQLITE_ROW)
         return errorFromSqlite(reader.lastError());
     const qint64 rows = bounds.columnInt(0);
@@ -190,17 +202,31 @@ StoreError ContactStoreImpl::readVerified(const QString &path, const Unlocking &
     Connection reader;
     if (const StoreError error = beginReading(path, &reader); error != StoreError::None)
         return error;
-    for (const auto &step : {quickCheck, verifySchema})
+    for (const auto &step : {checkStructure, verifySchema})
         if (const StoreError error = step(reader); error != StoreError::None)
             return error;
     if (const StoreError error = readMeta(reader, &meta); error != StoreError::None)
         return error;
+    // The password was already found wrong for this very key material.
+    if (refusedAhead.tried && refusedAhead.kdf == meta.kdf && refusedAhead.keyCheck == meta.keyCheck)
+        return StoreError::WrongPassword;
     if (const StoreError error = unlockKey(meta, with, &key); error != StoreError::None)
         return error;
     if (const StoreError error = load(reader); error != StoreError::None)
         return error;
     *counter = changeCounter(path);
     return StoreError::None;
+}
+
+void ContactStoreImpl::unlockAhead(const QString &path, const Unlocking &with)
+{
+    StoreMeta early;
+    if (readMetaOnly(path, &early) != StoreError::None || !early.sealed)
+        return; // the verified read finds out why, in its own order
+    if (unlockKey(early, with, &key) == StoreError::WrongPassword)
+        refusedAhead = {true, early.kdf, early.keyCheck};
+    if (refusedAhead.tried)
+        key.clear();
 }
 
 StoreError ContactStoreImpl::openForWriting(const QString &path, quint32 changeCounterRead)
@@ -212,20 +238,25 @@ StoreError ContactStoreImpl::openForWriting(const QString &path, quint32 changeC
     if (!db.isReadOnly() && !prepareForWriting(db))
         return errorFromSqlite(db.lastError(), true);
     removeStaleJournal(db, path);
-    // The records were read through another connection: no commit may have
-    // come in between.
     if (!db.exec("BEGIN"))
         return errorFromSqlite(db.lastError());
     dataVersion = readDataVersion();
-    const bool unchanged = changeCounter(path) == changeCounterRead;
+    StoreError error = dataVersion < 0 ? errorFromSqlite(db.lastError()) : StoreError::None;
+    // The records were read through another connection. When another program
+    // committed in between, they are read again through this one, so that
+    // they belong to the data version the writes compare with.
+    if (error == StoreError::None && changeCounter(path) != changeCounterRead)
+        error = reloadInTransaction();
     db.exec("COMMIT");
-    if (dataVersion < 0)
-        return errorFromSqlite(db.lastError());
-    return unchanged ? StoreError::None : StoreError::ChangedElsewhere;
+    return error;
 }
 
 StoreError ContactStoreImpl::openAndLoad(const QString &path, const Unlocking &with)
 {
+    // Deriving a key takes long, and while the records are read no other
+    // program can commit: the key comes first, outside any lock.
+    refusedAhead = {};
+    unlockAhead(path, with);
     constexpr int kAttempts = 3;
     for (int attempt = 1;; ++attempt) {
         quint32 counter = 0;
@@ -245,7 +276,8 @@ RecordTag ContactStoreImpl::tagOf(const StoredRecord &record) const
     return key.recordTag(record.rowId, record.deleted, record.packed);
 }
 
-QByteArray ContactStoreImpl::sealDigest(const StoreMeta &m, const SealingKey &k, const RecordDigest &next) const
+QByteArray ContactStoreImpl::sealDigest(const StoreMeta &m, const SealingKey &k,
+                                        const RecordDigest &next) const
 {
     return k.seal(next.toBytes(), recordDigestAssociatedData(m.storeId));
 }
@@ -293,19 +325,17 @@ bool ContactStoreImpl::write(const std::function<bool()> &body, bool readFirst)
 }
 
 bool ContactStoreImpl::writeIf(ContactStore &store, const std::function<bool(ContactStore &)> &allowed,
-                               const std::function<bool()> &body, bool readFirst)
+                               const std::function<bool()> &body)
 {
     bool refused = false;
-    const bool ok = write(
-        [&] {
-            // The caller's rules come first, as they would without the write.
-            if (allowed && !allowed(store)) {
-                refused = true;
-                return false;
-            }
-            return body();
-        },
-        readFirst);
+    const bool ok = write([&] {
+        // The caller's rules come first, as they would without the write.
+        if (allowed && !allowed(store)) {
+            refused = true;
+            return false;
+        }
+        return body();
+    });
     if (refused)
         error = StoreError::None;
     return ok;
@@ -313,7 +343,7 @@ bool ContactStoreImpl::writeIf(ContactStore &store, const std::function<bool(Con
 
 StoreError ContactStoreImpl::reloadInTransaction()
 {
-    for (const auto &step : {quickCheck, verifySchema})
+    for (const auto &step : {checkStructure, verifySchema})
         if (const StoreError failed = step(db); failed != StoreError::None)
             return failed;
     StoreMeta fresh;
@@ -411,16 +441,6 @@ ContactStore::ContactStore() : d(std::make_unique<ContactStoreImpl>()) {}
 ContactStore::~ContactStore() = default;
 
 namespace {
-
-StoreError readMetaOnly(const QString &path, StoreMeta *meta)
-{
-    Connection reader;
-    if (const StoreError error = beginReading(path, &reader); error != StoreError::None)
-        return error;
-    if (const StoreError error = verifySchema(reader); error != StoreError::None)
-        return error;
-    return readMeta(reader, meta);
-}
 
 void tell(StoreError *why, StoreError error)
 {
@@ -587,12 +607,14 @@ bool ContactStore::setPassword(const QString &newPassword)
         newMeta.keyCheck = newKey.seal(keyCheckPlainText(), keyCheckAssociatedData(newMeta.storeId));
     }
     RecordDigest newDigest;
-    for (const StoredRecord &record : d->records)
-        newDigest.toggle(newKey.recordTag(record.rowId, record.deleted, record.packed));
-    newMeta.sealedDigest = newMeta.sealed ? d->sealDigest(newMeta, newKey, newDigest) : QByteArray();
-    const bool rewriteRecords = d->meta.sealed || newMeta.sealed;
     const bool ok = d->write([&] {
-        if (rewriteRecords) {
+        // On the records as the file holds them now (read in when another
+        // program wrote meanwhile).
+        newDigest = RecordDigest();
+        for (const StoredRecord &record : d->records)
+            newDigest.toggle(newKey.recordTag(record.rowId, record.deleted, record.packed));
+        newMeta.sealedDigest = newMeta.sealed ? d->sealDigest(newMeta, newKey, newDigest) : QByteArray();
+        if (d->meta.sealed || newMeta.sealed) {
             // Every row must be rewritten, or old and new sealing would mix.
             // The count ends first: ending later, it would overwrite the
             // reason a rewrite failed (a full disk) with its own success.
@@ -742,8 +764,9 @@ int ContactStore::numberOf(qint64 rowId) const
 {
     // Records stay in row id order: read in that order, appended with ever
     // higher ids, and purges keep the order of the rest.
-    const auto found = std::lower_bound(d->records.cbegin(), d->records.cend(), rowId,
-                                        [](const StoredRecord &record, qint64 id) { return record.rowId < id; });
+    const auto found =
+        std::lower_bound(d->records.cbegin(), d->records.cend(), rowId,
+                         [](const StoredRecord &record, qint64 id) { return record.rowId < id; });
     return found != d->records.cend() && found->rowId == rowId ? int(found - d->records.cbegin()) + 1 : 0;
 }
 
@@ -764,21 +787,18 @@ bool ContactStore::appendIf(const QStringList &values, const std::function<bool(
     StoredRecord record;
     const bool fits = packed::pack(values, &record.packed);
     RecordDigest next;
-    const bool ok = d->writeIf(
-        *this, allowed,
-        [&] {
-            if (!fits || qint64(d->count()) >= d->maxRecords)
-                return d->giveUp(StoreError::OverCapacity);
-            next = d->digest;
-            record.rowId = d->nextRowId();
-            if (record.rowId <= 0)
-                return false;
-            next.toggle(d->tagOf(record));
-            const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
-            Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
-            return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run() && d->writeDigest(next);
-        },
-        bool(allowed));
+    const bool ok = d->writeIf(*this, allowed, [&] {
+        if (!fits || qint64(d->count()) >= d->maxRecords)
+            return d->giveUp(StoreError::OverCapacity);
+        next = d->digest;
+        record.rowId = d->nextRowId();
+        if (record.rowId <= 0)
+            return false;
+        next.toggle(d->tagOf(record));
+        const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
+        Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
+        return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run() && d->writeDigest(next);
+    });
     if (!ok)
         return false;
     d->digest = next;
@@ -798,20 +818,22 @@ bool ContactStore::appendMany(const QList<QStringList> &rows)
     if (added.empty())
         return isOpen() || d->refuse(StoreError::NotOpen);
     RecordDigest next = d->digest;
-    const bool ok = d->write([&] {
-        qint64 rowId = d->nextRowId();
-        if (rowId <= 0)
-            return false;
-        Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
-        for (StoredRecord &record : added) {
-            record.rowId = rowId++;
-            next.toggle(d->tagOf(record));
-            const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
-            if (!insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run())
+    const bool ok = d->write(
+        [&] {
+            qint64 rowId = d->nextRowId();
+            if (rowId <= 0)
                 return false;
-        }
-        return d->writeDigest(next);
-    });
+            Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
+            for (StoredRecord &record : added) {
+                record.rowId = rowId++;
+                next.toggle(d->tagOf(record));
+                const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
+                if (!insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run())
+                    return false;
+            }
+            return d->writeDigest(next);
+        },
+        false); // the batch's verdicts were given on the records read
     if (!ok)
         return false;
     d->digest = next;
@@ -825,41 +847,22 @@ bool ContactStore::appendMany(const QList<QStringList> &rows)
 bool ContactStore::modify(const QStringList &values)
 {
     const StoredRecord *record = d->current();
-    QByteArray packedValues;
     if (!record)
         return d->refuse(StoreError::NotOpen);
-    if (!packed::pack(values, &packedValues))
-        return d->refuse(StoreError::OverCapacity);
-    StoredRecord changed{record->rowId, record->deleted, packedValues};
-    RecordDigest next = d->digest;
-    next.toggle(d->tagOf(*record));
-    next.toggle(d->tagOf(changed));
-    const bool ok = d->write([&] {
-        const QByteArray stored = d->diskForm(d->meta, d->key, record->rowId, packedValues);
-        Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
-        return update.bind(1, QByteArrayView(stored)).bind(2, record->rowId).run() && d->db.changes() == 1 &&
-               d->writeDigest(next);
-    });
-    if (!ok)
-        return false;
-    d->digest = next;
-    d->records[size_t(d->cursor - 1)].packed = std::move(packedValues);
-    return true;
+    return replaceIf(record->rowId, values, nullptr);
 }
 
-bool ContactStore::writeToRow(qint64 rowId, const std::function<bool(ContactStore &)> &allowed,
+bool ContactStore::writeToRow(const std::function<qint64()> &rowId,
+                              const std::function<bool(ContactStore &)> &allowed,
                               const std::function<bool(size_t index)> &body, size_t *index)
 {
-    return d->writeIf(
-        *this, allowed,
-        [&] {
-            const int number = numberOf(rowId);
-            if (number == 0)
-                return d->giveUp(StoreError::ChangedElsewhere);
-            *index = size_t(number - 1);
-            return body(*index);
-        },
-        true);
+    return d->writeIf(*this, allowed, [&] {
+        const int number = numberOf(rowId());
+        if (number == 0)
+            return d->giveUp(StoreError::ChangedElsewhere);
+        *index = size_t(number - 1);
+        return body(*index);
+    });
 }
 
 bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
@@ -869,21 +872,21 @@ bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
     const bool fits = packed::pack(values, &packedValues);
     RecordDigest next;
     size_t index = 0;
-    const bool ok = writeToRow(
-        rowId, allowed,
-        [&](size_t at) {
-            if (!fits)
-                return d->giveUp(StoreError::OverCapacity);
-            const StoredRecord &record = d->records[at];
-            next = d->digest;
-            next.toggle(d->tagOf(record));
-            next.toggle(d->tagOf(StoredRecord{rowId, record.deleted, packedValues}));
-            const QByteArray stored = d->diskForm(d->meta, d->key, rowId, packedValues);
-            Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
-            return update.bind(1, QByteArrayView(stored)).bind(2, rowId).run() && d->db.changes() == 1 &&
-                   d->writeDigest(next);
-        },
-        &index);
+    const bool ok =
+        writeToRow([rowId] { return rowId; }, allowed,
+                   [&](size_t at) {
+                       if (!fits)
+                           return d->giveUp(StoreError::OverCapacity);
+                       const StoredRecord &record = d->records[at];
+                       next = d->digest;
+                       next.toggle(d->tagOf(record));
+                       next.toggle(d->tagOf(StoredRecord{rowId, record.deleted, packedValues}));
+                       const QByteArray stored = d->diskForm(d->meta, d->key, rowId, packedValues);
+                       Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
+                       return update.bind(1, QByteArrayView(stored)).bind(2, rowId).run() &&
+                              d->db.changes() == 1 && d->writeDigest(next);
+                   },
+                   &index);
     if (!ok)
         return false;
     d->digest = next;
@@ -893,11 +896,23 @@ bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
 
 bool ContactStore::removeIf(qint64 rowId, const std::function<bool(ContactStore &)> &allowed)
 {
+    return removeRow([rowId] { return rowId; }, allowed);
+}
+
+bool ContactStore::removeNumberIf(int number, const std::function<bool(ContactStore &)> &allowed)
+{
+    return removeRow([this, number] { return rowIdAt(number); }, allowed);
+}
+
+bool ContactStore::removeRow(const std::function<qint64()> &target,
+                             const std::function<bool(ContactStore &)> &allowed)
+{
     RecordDigest next;
     size_t index = 0;
     const bool ok = writeToRow(
-        rowId, allowed,
-        [&](size_t) {
+        target, allowed,
+        [&](size_t at) {
+            const qint64 rowId = d->records[at].rowId;
             // The record leaves the set, and so does every one marked earlier.
             next = d->digest;
             for (const StoredRecord &record : d->records)
@@ -922,18 +937,24 @@ bool ContactStore::markDeleted()
     const StoredRecord *record = d->current();
     if (!record)
         return d->refuse(StoreError::NotOpen);
-    StoredRecord marked{record->rowId, true, record->packed};
-    RecordDigest next = d->digest;
-    next.toggle(d->tagOf(*record));
-    next.toggle(d->tagOf(marked));
-    const bool ok = d->write([&] {
-        Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
-        return update.bind(1, record->rowId).run() && d->db.changes() == 1 && d->writeDigest(next);
-    });
+    const qint64 rowId = record->rowId;
+    RecordDigest next;
+    size_t index = 0;
+    const bool ok =
+        writeToRow([rowId] { return rowId; }, nullptr,
+                   [&](size_t at) {
+                       const StoredRecord &stored = d->records[at];
+                       next = d->digest;
+                       next.toggle(d->tagOf(stored));
+                       next.toggle(d->tagOf(StoredRecord{rowId, true, stored.packed}));
+                       Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
+                       return update.bind(1, rowId).run() && d->db.changes() == 1 && d->writeDigest(next);
+                   },
+                   &index);
     if (!ok)
         return false;
     d->digest = next;
-    d->records[size_t(d->cursor - 1)].deleted = true;
+    d->records[index].deleted = true;
     return true;
 }
 
@@ -945,11 +966,15 @@ bool ContactStore::isMarkedDeleted() const
 
 bool ContactStore::purge()
 {
-    RecordDigest next = d->digest;
-    for (const StoredRecord &record : d->records)
-        if (record.deleted)
-            next.toggle(d->tagOf(record));
-    if (!d->write([&] { return d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next); }))
+    RecordDigest next;
+    const bool ok = d->write([&] {
+        next = d->digest;
+        for (const StoredRecord &record : d->records)
+            if (record.deleted)
+                next.toggle(d->tagOf(record));
+        return d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next);
+    });
+    if (!ok)
         return false;
     d->digest = next;
     d->removeMarkedFromMemory();
@@ -959,8 +984,9 @@ bool ContactStore::purge()
 
 void ContactStoreImpl::removeMarkedFromMemory()
 {
-    records.erase(std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
-                  records.end());
+    records.erase(
+        std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
+        records.end());
 }
 
 bool ContactStore::deleteRecord()
@@ -968,24 +994,7 @@ bool ContactStore::deleteRecord()
     const StoredRecord *record = d->current();
     if (!record)
         return d->refuse(StoreError::NotOpen);
-    // The record leaves the set, and so does every one marked earlier.
-    RecordDigest next = d->digest;
-    next.toggle(d->tagOf(*record));
-    for (const StoredRecord &other : d->records)
-        if (other.deleted && &other != record)
-            next.toggle(d->tagOf(other));
-    const bool ok = d->write([&] {
-        Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
-        return update.bind(1, record->rowId).run() && d->db.changes() == 1 &&
-               d->db.exec("DELETE FROM records WHERE deleted = 1") && d->writeDigest(next);
-    });
-    if (!ok)
-        return false;
-    d->digest = next;
-    d->records[size_t(d->cursor - 1)].deleted = true;
-    d->removeMarkedFromMemory();
-    goTo(d->cursor);
-    return true;
+    return removeIf(record->rowId, nullptr);
 }
 
 bool ContactStore::clear()

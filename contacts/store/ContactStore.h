@@ -166,9 +166,14 @@ public:
     // read in first, then allowed decides on the records as the file holds
     // them. False with lastError() None when allowed refused, ChangedElsewhere
     // when no record has the row id any more. The cursor keeps its number.
-    bool replaceIf(qint64 rowId, const QStringList &values, const std::function<bool(ContactStore &)> &allowed);
+    bool replaceIf(qint64 rowId, const QStringList &values,
+                   const std::function<bool(ContactStore &)> &allowed);
     bool removeIf(qint64 rowId, const std::function<bool(ContactStore &)> &allowed);
-    bool markDeleted();                     // record under the cursor
+    // Removes the record that has number as the file numbers them when the
+    // write runs (after reading in what other programs committed), once
+    // allowed agreed; ChangedElsewhere when there is no such record then.
+    bool removeNumberIf(int number, const std::function<bool(ContactStore &)> &allowed);
+    bool markDeleted(); // record under the cursor
     bool isMarkedDeleted() const;
     // Removes marked records and numbers the rest 1..N in their order; the
     // cursor keeps its number (after-last when that is past the end).
@@ -193,10 +198,12 @@ public:
 private:
     friend struct ContactStoreTestAccess;
     bool openUnlocking(const QString &path, const Unlocking &with);
-    // A write to the record with rowId (body gets its index) after allowed
-    // agreed, on the records as the file holds them inside the transaction.
-    bool writeToRow(qint64 rowId, const std::function<bool(ContactStore &)> &allowed,
+    // A write to the record with the row id that rowId gives (body gets its
+    // index) after allowed agreed, on the records as the file holds them
+    // inside the transaction.
+    bool writeToRow(const std::function<qint64()> &rowId, const std::function<bool(ContactStore &)> &allowed,
                     const std::function<bool(size_t index)> &body, size_t *index);
+    bool removeRow(const std::function<qint64()> &rowId, const std::function<bool(ContactStore &)> &allowed);
     std::unique_ptr<ContactStoreImpl> d;
 };
 

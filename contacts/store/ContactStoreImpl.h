@@ -56,13 +56,22 @@ public:
     // Digest of the record set as the file holds it (protected stores only).
     store::RecordDigest digest;
     std::unique_ptr<store::FaultPlan> faults; // none outside tests
-    qint64 maxRecords = kMaxRecords; // lowered only by tests (ContactStoreTesting.h), to reach it
+    qint64 maxRecords = kMaxRecords;          // lowered only by tests (ContactStoreTesting.h), to reach it
 
     int count() const { return int(records.size()); }
     const StoredRecord *current() const;
     void reset();
 
     StoreError openAndLoad(const QString &path, const Unlocking &with);
+    // Derives the key from the meta data read on their own, before the
+    // records are read under a lock. A wrong password is remembered with the
+    // key material it failed on, so that it is not tried twice.
+    void unlockAhead(const QString &path, const Unlocking &with);
+    struct Refusal {
+        bool tried = false;
+        store::KdfParams kdf;
+        QByteArray keyCheck;
+    } refusedAhead;
     StoreError readVerified(const QString &path, const Unlocking &with, quint32 *changeCounter);
     StoreError openForWriting(const QString &path, quint32 changeCounterRead);
     StoreError load(store::Connection &reader);
@@ -74,15 +83,17 @@ public:
     bool viewLost = false; // a reload cleared the records and failed
 
     // Runs body inside one transaction; true only when it committed. On
-    // failure error says why. A write whose view is stale fails, unless
-    // readFirst: then the file's records are read in before body runs.
-    bool write(const std::function<bool()> &body, bool readFirst = false);
+    // failure error says why. When other programs committed since the
+    // records were read, the file's records are read in first (the write
+    // lock is already held, so they stay what the file holds until the
+    // commit); without readFirst such a write fails with ChangedElsewhere.
+    bool write(const std::function<bool()> &body, bool readFirst = true);
     StoreError attemptWrite(const std::function<bool()> &body, bool readFirst);
     // A write whose rules come first: allowed decides on the records as the
-    // file holds them inside the transaction (with readFirst). A refusal
-    // fails the write with error None.
+    // file holds them inside the transaction. A refusal fails the write with
+    // error None.
     bool writeIf(ContactStore &store, const std::function<bool(ContactStore &)> &allowed,
-                 const std::function<bool()> &body, bool readFirst);
+                 const std::function<bool()> &body);
     // Inside a transaction on db: verifies the file again and reads its
     // records. On failure memory is unusable and the caller closes the store.
     StoreError reloadInTransaction();

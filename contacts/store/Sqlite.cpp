@@ -4,6 +4,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace quennet::store {
@@ -141,7 +145,9 @@ bool Connection::open(const QString &path, Mode mode)
     }
     m_openError = SQLITE_OK;
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, g_busyTimeoutMs);
+    m_fileName = name;
+    sqlite3_busy_handler(m_db, &Connection::waitForLock, this);
+    sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
     return true;
 }
 
@@ -161,6 +167,55 @@ bool Connection::isReadOnly() const
 bool Connection::exec(const char *sql)
 {
     return m_db && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool Connection::execWithoutWaiting(const char *sql)
+{
+    m_waits = false;
+    const bool ok = exec(sql);
+    m_waits = true;
+    return ok;
+}
+
+namespace {
+
+qint64 nowMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Every commit rewrites the file: its modification time (and often its size)
+// tells that the program holding the lock got on. stat, not a descriptor of
+// our own: closing one would drop SQLite's locks on the file.
+qint64 changeStamp(const QByteArray &fileName)
+{
+    struct stat st {};
+    if (::stat(fileName.constData(), &st) != 0)
+        return 0;
+    return (qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec) ^ (qint64(st.st_size) << 40);
+}
+
+} // namespace
+
+int Connection::waitForLock(void *connection, int attempt)
+{
+    auto *self = static_cast<Connection *>(connection);
+    if (!self->m_waits)
+        return 0;
+    const qint64 now = nowMs();
+    const qint64 stamp = changeStamp(self->m_fileName);
+    if (attempt == 0 || stamp != self->m_seenChange) {
+        self->m_seenChange = stamp;
+        self->m_giveUpAtMs = now + g_busyTimeoutMs;
+    }
+    if (now >= self->m_giveUpAtMs)
+        return 0;
+    // Short naps at first, as a lock is mostly held for milliseconds.
+    const qint64 napMs = std::min<qint64>({qint64(attempt) + 1, 10, self->m_giveUpAtMs - now});
+    ::usleep(useconds_t(napMs * 1000));
+    return 1;
 }
 
 int Connection::changes() const

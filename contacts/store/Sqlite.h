@@ -44,12 +44,20 @@ private:
     bool m_bindFailed = false;
 };
 
+// The longest text or blob a connection reads or writes: above the largest
+// record this program writes (six fields at capacity, sealed), far below what
+// would strain memory. SQLite refuses a longer value (SQLITE_TOOBIG) from its
+// length in the row's header, before it reads or allocates anything.
+constexpr int kMaxValueBytes = 512 * 1024;
+
 // A connection to an existing database file. It never creates one: a store
 // file comes to exist only through ContactStore::create.
 class Connection {
 public:
-    // How long a statement waits for another program's lock before it
-    // reports the store busy (5 s; tests shorten it).
+    // How long a statement waits for another program's lock, while no
+    // program commits anything, before it reports the store busy (5 s; tests
+    // shorten it). As long as others keep committing it waits on: many
+    // programs writing at once take turns, however long the queue.
     static int busyTimeoutMs();
     static void setBusyTimeoutMs(int ms);
 
@@ -67,6 +75,8 @@ public:
     sqlite3 *handle() const { return m_db; }
 
     bool exec(const char *sql);
+    // The same, but it gives up at once instead of waiting for a lock.
+    bool execWithoutWaiting(const char *sql);
     Statement prepare(const char *sql) const { return Statement(m_db, sql); }
     int changes() const;
     // Extended result code of the last failed call.
@@ -74,8 +84,17 @@ public:
     QString lastErrorText() const;
 
 private:
+    // SQLite's busy handler: waits a little and tries again, until the file
+    // went unchanged for the busy timeout.
+    static int waitForLock(void *connection, int attempt);
+
     sqlite3 *m_db = nullptr;
     int m_openError = 0;
+    QByteArray m_fileName;
+    bool m_waits = true;
+    // What the file looked like when the wait last saw it change.
+    qint64 m_seenChange = 0;
+    qint64 m_giveUpAtMs = 0;
 };
 
 // BEGIN IMMEDIATE ... COMMIT; rolled back unless committed.

@@ -99,7 +99,10 @@ void checkMarks(Connection &db, QStringList *problems)
 
 void checkRecords(Connection &db, const StoreMeta &meta, const SealingKey *key, QStringList *problems)
 {
-    Statement select = db.prepare("SELECT id, fields FROM records ORDER BY id");
+    // A value longer than any record is never read: it counts as damaged.
+    Statement select = db.prepare("SELECT id, CASE WHEN typeof(fields) = 'blob' AND length(fields) <= ? "
+                                  "THEN fields END FROM records ORDER BY id");
+    select.bind(1, qint64(kMaxValueBytes));
     if (!select.isValid()) {
         problems->append(QStringLiteral("无法读取记录：%1").arg(db.lastErrorText()));
         return;

@@ -63,6 +63,8 @@ StoreError errorFromSqlite(int code, bool writing)
     case SQLITE_SCHEMA:
         return StoreError::Damaged;
     case SQLITE_TOOBIG:
+        // Read from a file, a value longer than this program ever writes.
+        return writing ? StoreError::OverCapacity : StoreError::Damaged;
     case SQLITE_NOMEM:
         return StoreError::OverCapacity;
     case SQLITE_CANTOPEN:

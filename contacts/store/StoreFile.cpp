@@ -59,7 +59,6 @@ bool touchSchema(Connection &db)
     return db.exec("SELECT count(*) FROM sqlite_master");
 }
 
-
 bool putMeta(Statement &insert, const char *key, qint64 value)
 {
     return insert.bindText(1, key).bind(2, value).run();
@@ -112,9 +111,10 @@ bool createSchema(Connection &db)
 bool matchesSchemaObject(const Statement &row, const SchemaObject &object)
 {
     const QByteArrayView sql = row.columnBlob(3);
-    const bool sqlMatches = object.sql ? sql == QByteArrayView(object.sql)
-                                       : (row.columnIsNull(3) || !isOurs(object));
-    return row.columnBlob(0) == QByteArrayView(object.type) && row.columnBlob(1) == QByteArrayView(object.name) &&
+    const bool sqlMatches =
+        object.sql ? sql == QByteArrayView(object.sql) : (row.columnIsNull(3) || !isOurs(object));
+    return row.columnBlob(0) == QByteArrayView(object.type) &&
+           row.columnBlob(1) == QByteArrayView(object.name) &&
            row.columnBlob(2) == QByteArrayView(object.table) && sqlMatches;
 }
 
@@ -271,9 +271,9 @@ StoreError readMeta(Connection &db, StoreMeta *meta, int *foundFormat)
     const bool complete = seen == (meta->sealed ? kSealedMetaKeys : kPlainMetaKeys);
     if (!wellTyped || !complete || meta->format < 1 || meta->storeId.size() != kStoreIdBytes)
         return StoreError::Damaged;
-    if (meta->sealed &&
-        (!meta->kdf.isPlausible() || meta->keyCheck.size() != SealingKey::sealedSize(keyCheckPlainText().size()) ||
-         meta->sealedDigest.size() != SealingKey::sealedSize(sizeof(RecordDigest::bytes))))
+    if (meta->sealed && (!meta->kdf.isPlausible() ||
+                         meta->keyCheck.size() != SealingKey::sealedSize(keyCheckPlainText().size()) ||
+                         meta->sealedDigest.size() != SealingKey::sealedSize(sizeof(RecordDigest::bytes))))
         return StoreError::Damaged;
     return StoreError::None;
 }
@@ -297,8 +297,9 @@ StoreError verifySchema(Connection &db)
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
         ++found;
-        const bool known = std::any_of(std::begin(kSchema), std::end(kSchema),
-                                       [&](const SchemaObject &object) { return matchesSchemaObject(select, object); });
+        const bool known =
+            std::any_of(std::begin(kSchema), std::end(kSchema),
+                        [&](const SchemaObject &object) { return matchesSchemaObject(select, object); });
         matches = matches && known;
     }
     if (const StoreError error = stepError(db, rc); error != StoreError::None)
@@ -306,9 +307,9 @@ StoreError verifySchema(Connection &db)
     return matches && found == int(std::size(kSchema)) ? StoreError::None : StoreError::Damaged;
 }
 
-StoreError quickCheck(Connection &db)
+StoreError checkStructure(Connection &db)
 {
-    Statement pragma = db.prepare("PRAGMA quick_check(1)");
+    Statement pragma = db.prepare("PRAGMA integrity_check(1)");
     if (!pragma.isValid())
         return errorFromSqlite(db.lastError());
     const int rc = pragma.step();
@@ -334,8 +335,8 @@ bool writeMeta(Connection &db, const StoreMeta &meta)
     if (!meta.sealed)
         return true;
     return putMeta(insert, "kdf_salt", meta.kdf.salt) && putMeta(insert, "kdf_opslimit", meta.kdf.opsLimit) &&
-           putMeta(insert, "kdf_memlimit", meta.kdf.memLimit) && putMeta(insert, "key_check", meta.keyCheck) &&
-           putMeta(insert, "record_digest", meta.sealedDigest);
+           putMeta(insert, "kdf_memlimit", meta.kdf.memLimit) &&
+           putMeta(insert, "key_check", meta.keyCheck) && putMeta(insert, "record_digest", meta.sealedDigest);
 }
 
 StoreError openForReading(const QString &path, Connection *db)
@@ -380,8 +381,10 @@ void removeStaleJournal(Connection &db, const QString &path)
     if (!QFileInfo::exists(journal) || db.isReadOnly())
         return;
     // Under an exclusive lock no other connection can be writing, so a
-    // journal that is still there now belongs to no transaction.
-    if (!db.exec("BEGIN EXCLUSIVE"))
+    // journal that is still there now belongs to no transaction. Without
+    // waiting: while another program holds a lock the journal may be its
+    // own, and a later open removes a stale one.
+    if (!db.execWithoutWaiting("BEGIN EXCLUSIVE"))
         return;
     if (QFileInfo::exists(journal)) {
         const QByteArray name = QFile::encodeName(journal);

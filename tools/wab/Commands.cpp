@@ -445,6 +445,11 @@ int runFind(const Arguments &args)
 
 // --- delete ---------------------------------------------------------------
 
+int noSuchRecord(int number, int count)
+{
+    return refuse(QStringLiteral("对不起！没有第%1条记录！（共%2条记录）").arg(number).arg(count));
+}
+
 // Opens the store named after N, the first argument, and checks that record
 // N is in it. ExitDone with *number, else the code to end with (the message
 // is printed).
@@ -463,8 +468,7 @@ int openStoreAtRecord(ContactStore &store, const Arguments &args, int *number)
     if (const int code = openStoreAfterFirst(store, args))
         return code;
     if (*number < 1 || *number > store.recordCount())
-        return refuse(
-            QStringLiteral("对不起！没有第%1条记录！（共%2条记录）").arg(*number).arg(store.recordCount()));
+        return noSuchRecord(*number, store.recordCount());
     return ExitDone;
 }
 
@@ -472,13 +476,19 @@ int runDelete(const Arguments &args)
 {
     int number = 0;
     ContactStore store;
+    // Checked again inside the write, on the records as they are then.
     if (const int code = openStoreAtRecord(store, args, &number))
         return code;
-    store.goTo(number);
-    if (!rules::deleteRecordUnderCursor(store))
+    int count = 0;
+    switch (rules::deleteRecordNumber(store, number, &count)) {
+    case rules::Outcome::Done:
+        printOut(rules::deleteSucceeded().text);
+        return ExitDone;
+    case rules::Outcome::Refused:
+        return noSuchRecord(number, count);
+    default:
         return writeFailed(rules::deleteFailed().text, store);
-    printOut(rules::deleteSucceeded().text);
-    return ExitDone;
+    }
 }
 
 // --- modify -----------------------------------------------------------------
