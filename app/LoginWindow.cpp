@@ -126,7 +126,7 @@ void LoginWindow::确定按钮_clicked()
 {
     // Only the key derived from the typed text is kept for the run.
     QString typed = 密码编辑框->text();
-    m_session.loginCredential = ContactStore::credentialFor(m_session.dir.storeFile(), typed);
+    m_session.loginCredential = ContactStore::credentialFor(m_session.dir.storeFile(), typed).credential;
     wipe(typed); // shared with the box, which keeps its text after a failure
     if (m_session.store.open(m_session.dir.storeFile(), m_session.loginCredential)) {
         ui::wipeText(密码编辑框);

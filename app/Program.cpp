@@ -31,7 +31,7 @@ bool provideUserStore(const ProgramDir &dir)
     if (!QDir().mkpath(dir.path()))
         return false;
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return ContactStore::create(dir.storeFile());
+    return ContactStore::create(dir.storeFile()).ok;
 }
 
 void destroyWindow(QWidget *window)

@@ -14,10 +14,14 @@ size_t hashOf(const QString &value)
 const QString &searchedValue(const ContactInput &input, int searched)
 {
     switch (searched) {
-    case 0: return input.name;
-    case 1: return input.phone;
-    case 2: return input.mobile;
-    default: return input.qq;
+    case 0:
+        return input.name;
+    case 1:
+        return input.phone;
+    case 2:
+        return input.mobile;
+    default:
+        return input.qq;
     }
 }
 
@@ -46,7 +50,7 @@ QString BatchAdding::valueOf(int number, int searched) const
 {
     if (number <= m_storeCount)
         return m_store.fieldOf(number, kSearchedFields[searched]);
-    return m_accepted.at(number - m_storeCount - 1).at(kSearchedFields[searched] - 1);
+    return searchedValue(m_accepted.at(number - m_storeCount - 1), searched);
 }
 
 int BatchAdding::lowestWith(int searched, const QString &value, size_t hash) const
@@ -125,7 +129,7 @@ Check BatchAdding::offer(const ContactInput &input)
     const Check check = checkAgainst(input, findDuplicate(input));
     if (check != Check::Ok)
         return check;
-    m_accepted.append(input.values());
+    m_accepted.append(input);
     const int number = m_storeCount + int(m_accepted.size());
     for (int searched = 0; searched < kSearched; ++searched)
         index(number, searched, searchedValue(input, searched));

@@ -48,7 +48,7 @@ private:
     const ContactStore &m_store;
     int m_storeCount = 0;
     Index m_index[kSearched];
-    QList<QStringList> m_accepted;
+    QList<Contact> m_accepted;
 };
 
 } // namespace quennet::rules

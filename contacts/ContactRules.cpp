@@ -16,14 +16,8 @@ bool findChain(ContactStore &store, const ContactInput &input)
 
 FoundValues readFound(const ContactStore &store)
 {
-    FoundValues found;
-    found.found = true;
-    found.recordNumber = store.recordNumber();
-    found.name = store.field(FieldName);
-    found.phone = store.field(FieldPhone);
-    found.mobile = store.field(FieldMobile);
-    found.qq = store.field(FieldQQ);
-    return found;
+    const Contact contact = store.contactAt(store.recordNumber());
+    return {true, store.recordNumber(), contact.name, contact.phone, contact.mobile, contact.qq};
 }
 
 bool repeats(const QString &typed, const QString &found)
@@ -102,7 +96,7 @@ Check checkModifying(ContactStore &store, const ContactInput &input, int selecte
 
 bool appendContact(ContactStore &store, const ContactInput &input)
 {
-    if (!store.append(input.values()))
+    if (!store.append(input))
         return false;
     store.goLast();
     return true;
@@ -111,7 +105,7 @@ bool appendContact(ContactStore &store, const ContactInput &input)
 bool addContact(ContactStore &store, const ContactInput &input, Check *check)
 {
     *check = Check::Ok;
-    const bool added = store.appendIf(input.values(), [&](ContactStore &current) {
+    const bool added = store.appendIf(input, [&](ContactStore &current) {
         *check = checkAdding(current, input);
         return *check == Check::Ok;
     });
@@ -148,7 +142,7 @@ Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const
         return *check == Check::Ok ? Outcome::Failed : Outcome::Refused;
     }
     bool stale = false;
-    const bool written = store.replaceIf(shown.id, input.values(), [&](ContactStore &current) {
+    const bool written = store.replaceIf(shown.id, input, [&](ContactStore &current) {
         stale = !holdsAsShown(current, shown);
         if (!stale)
             *check = checkModifying(current, input, current.numberOf(shown.id));
@@ -200,11 +194,6 @@ QList<int> query(ContactStore &store, QueryKind kind, const QString &text)
         store.skip(1);
     }
     return matches;
-}
-
-bool deleteRecordUnderCursor(ContactStore &store)
-{
-    return store.deleteRecord();
 }
 
 Outcome deleteRecordNumber(ContactStore &store, int number, int *count)

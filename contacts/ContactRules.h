@@ -105,9 +105,6 @@ int queryField(QueryKind kind);
 QList<int> query(ContactStore &store, QueryKind kind, const QString &text);
 
 // --- deletion ----------------------------------------------------------------
-// Marks the record under the cursor and purges, both in one transaction.
-// True when the record is gone; false leaves the store as it was.
-bool deleteRecordUnderCursor(ContactStore &store);
 // Deletes record number as the file numbers them when the deletion is
 // written (other programs may be writing too): Refused, with *count the
 // records then, when there is no such record.

@@ -68,7 +68,7 @@ QStringList RecordRows::at(qsizetype index) const
 {
     if (m_rows)
         return m_rows->at(index);
-    const QStringList values = m_store->recordAt(m_numbers.at(index));
+    const QStringList values = m_store->contactAt(m_numbers.at(index)).values();
     if (m_allInOrder)
         return values;
     QStringList row;

@@ -46,7 +46,7 @@ void readEverything(quennet::ContactStore &store)
 {
     size_t total = 0;
     for (int number = 1; number <= store.recordCount(); ++number)
-        for (const QString &value : store.recordAt(number))
+        for (const QString &value : store.contactAt(number).values())
             total += size_t(value.size());
     store.goFirst();
     while (!store.isAfterLast()) {

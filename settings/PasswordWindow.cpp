@@ -77,7 +77,7 @@ void PasswordWindow::确定按钮_clicked()
     using namespace maintenance;
     PasswordRequest request;
     // Asked again at every press: another program may have changed the file.
-    request.storeHasPassword = ContactStore::hasPassword(m_session.dir.storeFile());
+    request.storeHasPassword = ContactStore::hasPassword(m_session.dir.storeFile()).ok;
     request.typedOld = oldPasswordEdit->text();
     request.login = m_session.loginCredential;
     request.newPassword = newPasswordEdit->text();

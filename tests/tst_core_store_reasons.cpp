@@ -167,9 +167,9 @@ private slots:
         QFETCH(QString, given);
         QFETCH(StoreError, expected);
         const QString path = makeStore(3, QStringLiteral("pw"));
-        StoreError why = StoreError::Failed;
-        QVERIFY(ContactStore::hasPassword(path, &why));
-        QCOMPARE(why, StoreError::None);
+        const FileResult protectedStore = ContactStore::hasPassword(path);
+        QVERIFY(protectedStore.ok);
+        QCOMPARE(protectedStore.error, StoreError::None);
         ContactStore store;
         QCOMPARE(store.open(path, given), expected == StoreError::None);
         QCOMPARE(store.lastError(), expected);
@@ -177,12 +177,13 @@ private slots:
 
     void hasPasswordSaysWhyItCannotTell()
     {
-        StoreError why = StoreError::None;
-        QVERIFY(!ContactStore::hasPassword(m_stores.filePath(QStringLiteral("nothing.vdb")), &why));
-        QCOMPARE(why, StoreError::Missing);
-        const QString path = makeStore(2);
-        QVERIFY(!ContactStore::hasPassword(path, &why));
-        QCOMPARE(why, StoreError::None);
+        const FileResult missing =
+            ContactStore::hasPassword(m_stores.filePath(QStringLiteral("nothing.vdb")));
+        QVERIFY(!missing.ok);
+        QCOMPARE(missing.error, StoreError::Missing);
+        const FileResult plain = ContactStore::hasPassword(makeStore(2));
+        QVERIFY(!plain.ok);
+        QCOMPARE(plain.error, StoreError::None);
     }
 
     void largeSequenceReservesNothing()
@@ -216,11 +217,11 @@ private slots:
         ContactStore store;
         QVERIFY(store.open(path));
         RawDb other(path);
-        QStringList values = test::Person(QStringLiteral("新人"));
+        Contact values = test::Person(QStringLiteral("新人"));
         if (situation == QLatin1String("locked"))
             QVERIFY(other.exec("BEGIN IMMEDIATE"));
         else if (situation == QLatin1String("huge"))
-            values[5] = QString(kMaxFieldBytes + 1, QLatin1Char('a'));
+            values.address = QString(kMaxFieldBytes + 1, QLatin1Char('a'));
         else if (situation == QLatin1String("commit"))
             ContactStoreTestAccess::failNextCommit(store);
         else if (situation == QLatin1String("closed"))
@@ -272,18 +273,18 @@ private slots:
         ContactStore store, other;
         QVERIFY(store.open(path, password) && other.open(path, password));
         other.goTo(2);
-        QVERIFY(other.deleteRecord() && other.append(test::Person(QStringLiteral("外来"))));
-        const QStringList person = test::Person(QStringLiteral("新人"));
+        QVERIFY(test::removeCurrent(other) && other.append(test::Person(QStringLiteral("外来"))));
+        const Contact person = test::Person(QStringLiteral("新人"));
         const QMap<QString, std::function<bool()>> writes = {
             {"append", [&] { return store.append(person); }},
-            {"modify", [&] { return store.goTo(1), store.modify(person); }},
+            {"modify", [&] { return store.goTo(1), test::modifyCurrent(store, person); }},
             {"mark and purge", [&] { return store.goTo(3), store.markDeleted() && store.purge(); }},
-            {"delete", [&] { return store.goTo(3), store.deleteRecord(); }},
+            {"delete", [&] { return store.goTo(3), test::removeCurrent(store); }},
             // Number 3 as the file numbers them when the write runs.
             {"delete by number", [&] { return store.removeNumberIf(3, nullptr) && store.append(person); }},
             {"clear", [&] { return store.clear(); }},
             {"set password", [&] { return store.setPassword(password + QStringLiteral("2")); }},
-            {"modify the one deleted", [&] { return store.goTo(2), store.modify(person); }},
+            {"modify the one deleted", [&] { return store.goTo(2), test::modifyCurrent(store, person); }},
             {"append many", [&] { return store.appendMany({person}); }},
         };
         QCOMPARE(writes.value(write)(), expected == StoreError::None);

@@ -77,7 +77,7 @@ QList<QStringList> sampleRows(int count, const QString &tag)
 // and holds exactly the expected records.
 bool opensAsExpected(const QString &path, const QString &password, const QList<QStringList> &expected)
 {
-    return ContactStore::hasPassword(path) == !password.isEmpty() &&
+    return ContactStore::hasPassword(path).ok == !password.isEmpty() &&
            test::storedRecords(path, password) == expected;
 }
 
@@ -155,7 +155,7 @@ private slots:
             QVERIFY(store.append(test::Person("乙").phone("2")));
             QVERIFY(store.append(test::Person("丙").phone("3")));
             store.goTo(2);
-            QVERIFY(store.modify(test::Person("乙二").phone("22")));
+            QVERIFY(test::modifyCurrent(store, test::Person("乙二").phone("22")));
             store.goTo(1);
             QVERIFY(store.markDeleted());
             QVERIFY(store.purge());
@@ -212,7 +212,7 @@ private slots:
             QVERIFY(tool.setPassword(QStringLiteral("new")));
         }
         QVERIFY(!gui.append(test::Person("卯")));
-        QVERIFY(!gui.modify(test::Person("卯")));
+        QVERIFY(!test::modifyCurrent(gui, test::Person("卯")));
         QVERIFY(!gui.setPassword(QStringLiteral("third")));
         gui.close();
         ContactStore store;
@@ -227,11 +227,13 @@ private slots:
     {
         const QString pw = QStringLiteral("pw");
         const QString path = makeStore(pw, sampleRows(3, QStringLiteral("午")));
-        StoreError why = StoreError::None;
-        QVERIFY(!ContactStore::credentialFor(path, QStringLiteral("pW"), &why).holdsKey());
-        QCOMPARE(why, StoreError::WrongPassword);
-        const StoreCredential login = ContactStore::credentialFor(path, pw, &why);
-        QCOMPARE(why, StoreError::None);
+        const CredentialResult wrong = ContactStore::credentialFor(path, QStringLiteral("pW"));
+        QVERIFY(!wrong.ok && !wrong.credential.holdsKey());
+        QCOMPARE(wrong.error, StoreError::WrongPassword);
+        const CredentialResult right = ContactStore::credentialFor(path, pw);
+        QVERIFY(right.ok);
+        QCOMPARE(right.error, StoreError::None);
+        const StoreCredential login = right.credential;
         QVERIFY(login.matches(pw));
         for (const QString &typed : {QStringLiteral("pW"), QStringLiteral("pw "), QString()})
             QVERIFY(!login.matches(typed));
@@ -252,8 +254,9 @@ private slots:
         QVERIFY(other.setPassword(QString()));
         QVERIFY(!other.credential().holdsKey());
         QVERIFY(store.open(path, login));
-        QVERIFY(!ContactStore::credentialFor(path, pw, &why).holdsKey());
-        QCOMPARE(why, StoreError::None);
+        const CredentialResult none = ContactStore::credentialFor(path, pw);
+        QVERIFY(none.ok && !none.credential.holdsKey());
+        QCOMPARE(none.error, StoreError::None);
     }
 
     void fileShowsNoContactTextUnderPassword()
@@ -277,7 +280,7 @@ private slots:
         QVERIFY(store.open(path, password));
         QVERIFY(store.append(test::Person(QStringLiteral("新") + marker).phone("13800000000")));
         store.goFirst();
-        QVERIFY(store.modify(test::Person(chinese + "2")));
+        QVERIFY(test::modifyCurrent(store, test::Person(chinese + "2")));
         store.skip();
         QVERIFY(store.markDeleted() && store.purge());
         QVERIFY(store.setPassword(QStringLiteral("pw2")));
@@ -339,7 +342,7 @@ private slots:
             ContactStore store;
             QVERIFY(store.open(path, pw));
             store.goTo(2);
-            QVERIFY(store.modify(test::Person(QStringLiteral("改过的"))));
+            QVERIFY(test::modifyCurrent(store, test::Person(QStringLiteral("改过的"))));
             store.goTo(4);
             QVERIFY(store.markDeleted());
             QVERIFY(store.purge());
@@ -387,7 +390,7 @@ private slots:
             [](ContactStore &s) { return s.append(test::Person(QStringLiteral("新"))); },
             [](ContactStore &s) {
                 s.goTo(1);
-                return s.modify(test::Person(QStringLiteral("改")));
+                return test::modifyCurrent(s, test::Person(QStringLiteral("改")));
             },
             [](ContactStore &s) {
                 s.goTo(2);
@@ -395,7 +398,7 @@ private slots:
             },
             [](ContactStore &s) {
                 s.goTo(2);
-                return s.deleteRecord();
+                return test::removeCurrent(s);
             },
             [](ContactStore &s) {
                 return ContactStoreTestAccess::appendMany(s, sampleRows(3, QStringLiteral("巳")));

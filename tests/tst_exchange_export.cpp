@@ -317,8 +317,8 @@ private slots:
         ContactStore store;
         QVERIFY(ContactStore::create(path) && store.open(path));
         for (int i = 1; i <= 5; ++i)
-            QVERIFY(store.append({QStringLiteral("c%1").arg(i), QString(), QStringLiteral("m%1").arg(i),
-                                  QString(), QString(), QString()}));
+            QVERIFY(store.append(Contact::fromValues(
+                {QStringLiteral("c%1").arg(i), QString(), QStringLiteral("m%1").arg(i)})));
         store.goTo(3);
         QVERIFY(store.markDeleted());
         store.goTo(5);

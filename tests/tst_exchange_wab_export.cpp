@@ -103,7 +103,7 @@ class WabExportTest : public QObject {
         if (!ContactStore::create(name, password) || !contacts.open(name, password))
             return QString();
         for (const QStringList &record : kRecords)
-            if (!contacts.append(record))
+            if (!contacts.append(Contact::fromValues(record)))
                 return QString();
         return name;
     }

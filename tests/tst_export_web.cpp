@@ -202,14 +202,16 @@ class ExportWebTest : public QObject {
     {
         m_session = m_sessions.make(password, contacts);
         QVERIFY(m_session);
-        m_session->loginCredential = ContactStore::credentialFor(m_session->dir.storeFile(), password);
+        m_session->loginCredential =
+            ContactStore::credentialFor(m_session->dir.storeFile(), password).credential;
     }
 
     std::unique_ptr<ExportWebWindow> openWindow(const QString &password = kPassword)
     {
         auto window = std::make_unique<ExportWebWindow>(*m_session);
         window->storePath = m_session->dir.storeFile();
-        window->storeCredential = ContactStore::credentialFor(m_session->dir.storeFile(), password);
+        window->storeCredential =
+            ContactStore::credentialFor(m_session->dir.storeFile(), password).credential;
         window->created();
         window->show();
         return window;

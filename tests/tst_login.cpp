@@ -207,7 +207,7 @@ private slots:
         test::SessionHome home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
         home.session.loginCredential =
-            ContactStore::credentialFor(home.storeFile(), QStringLiteral("secret"));
+            ContactStore::credentialFor(home.storeFile(), QStringLiteral("secret")).credential;
         QVERIFY(home.session.loginCredential.holdsKey());
         QPointer<LoginWindow> window = LoginWindow::load(home.session);
         window->确定按钮->click();

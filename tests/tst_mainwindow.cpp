@@ -241,7 +241,7 @@ private slots:
     {
         Fixture f(3);
         f.openRecord(2);
-        QVERIFY(f.store().append(contactOf(4)));
+        QVERIFY(f.store().append(Contact::fromValues(contactOf(4))));
         QCOMPARE(f->超级列表框->model()->rowCount(), 3); // not updated while hidden
         f->关闭按钮->click();
         QVERIFY(f->isListView());

@@ -212,7 +212,7 @@ private slots:
         for (int pos = 1; pos <= store.fieldCount(); ++pos)
             names << store.fieldName(pos);
         for (int number = 1; number <= store.recordCount(); ++number)
-            records << store.recordAt(number);
+            records << store.contactAt(number).values();
         QSaveFile file(page);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(exchange::writeHtmlExport(file, names, records, {store.storeName(), QDate::currentDate()}));

@@ -7,6 +7,7 @@
 #include "contacts/store/ContactStore.h"
 #include "exchange/ContactExport.h"
 #include "support/Person.h"
+#include "support/StoreFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,7 +79,8 @@ private slots:
             m_rows << contactNumber(i);
         const QString storePath = m_dir.filePath(QStringLiteral("wab.vdb"));
         ContactStore store;
-        QVERIFY(ContactStore::create(storePath) && store.open(storePath) && store.appendMany(m_rows));
+        QVERIFY(ContactStore::create(storePath) && store.open(storePath) &&
+                store.appendMany(test::contactsOf(m_rows)));
         m_exported = m_dir.filePath(QStringLiteral("contacts.vcf"));
         QVERIFY(exportContacts(m_exported, store, ContactFormat::VCard30));
         m_exported21 = m_dir.filePath(QStringLiteral("contacts21.vcf"));

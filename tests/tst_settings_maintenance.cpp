@@ -43,7 +43,7 @@ QString passwordThatOpens(const QString &path, const QStringList &candidates)
 {
     for (const QString &candidate : candidates) {
         ContactStore probe;
-        if (ContactStore::hasPassword(path) == !candidate.isEmpty() && probe.open(path, candidate))
+        if (ContactStore::hasPassword(path).ok == !candidate.isEmpty() && probe.open(path, candidate))
             return candidate;
     }
     return QString();

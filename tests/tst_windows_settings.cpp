@@ -322,8 +322,9 @@ private slots:
             credential = web->storeCredential;
             shown->reject();
         });
-        ExportWebWindow::run(*session, &owner, session->dir.storeFile(),
-                             ContactStore::credentialFor(session->dir.storeFile(), QStringLiteral("pw")));
+        ExportWebWindow::run(
+            *session, &owner, session->dir.storeFile(),
+            ContactStore::credentialFor(session->dir.storeFile(), QStringLiteral("pw")).credential);
         QCOMPARE(path, session->dir.storeFile());
         QVERIFY(credential.holdsKey() && credential.matches(QStringLiteral("pw")));
         QCOMPARE(ui::ModalScript::shownCount(), 3);

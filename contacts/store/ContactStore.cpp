@@ -220,6 +220,9 @@ StoreError ContactStoreImpl::readVerified(const QString &path, const Unlocking &
 
 void ContactStoreImpl::unlockAhead(const QString &path, const Unlocking &with)
 {
+    // Only a password takes long to turn into a key.
+    if (!with.password || with.password->isEmpty() || with.credential)
+        return;
     StoreMeta early;
     if (readMetaOnly(path, &early) != StoreError::None || !early.sealed)
         return; // the verified read finds out why, in its own order
@@ -440,47 +443,31 @@ ContactStore::ContactStore() : d(std::make_unique<ContactStoreImpl>()) {}
 
 ContactStore::~ContactStore() = default;
 
-namespace {
-
-void tell(StoreError *why, StoreError error)
-{
-    if (why)
-        *why = error;
-}
-
-} // namespace
-
-bool ContactStore::hasPassword(const QString &path, StoreError *why)
+FileResult ContactStore::hasPassword(const QString &path)
 {
     StoreMeta meta;
     const StoreError error = readMetaOnly(path, &meta);
-    tell(why, error);
-    return error == StoreError::None && meta.sealed;
+    return {error == StoreError::None && meta.sealed, error};
 }
 
-bool ContactStore::create(const QString &path, const QString &password, StoreError *why)
+FileResult ContactStore::create(const QString &path, const QString &password)
 {
     StoreMeta meta;
     meta.format = kFormatVersion;
     meta.storeId = randomBytes(kStoreIdBytes);
-    if (meta.storeId.size() != kStoreIdBytes) {
-        tell(why, StoreError::Failed);
-        return false;
-    }
+    if (meta.storeId.size() != kStoreIdBytes)
+        return {false, StoreError::Failed};
     if (!password.isEmpty()) {
         SealingKey key;
         meta.sealed = true;
         meta.kdf = freshKdfParams();
-        if (!key.derive(password, meta.kdf)) {
-            tell(why, StoreError::OverCapacity);
-            return false;
-        }
+        if (!key.derive(password, meta.kdf))
+            return {false, StoreError::OverCapacity};
         meta.keyCheck = key.seal(keyCheckPlainText(), keyCheckAssociatedData(meta.storeId));
         meta.sealedDigest = key.seal(RecordDigest().toBytes(), recordDigestAssociatedData(meta.storeId));
     }
     const StoreError error = createStoreFile(path, meta);
-    tell(why, error);
-    return error == StoreError::None;
+    return {error == StoreError::None, error};
 }
 
 // --- open / close ---------------------------------------------------------------
@@ -522,18 +509,20 @@ StoreCredential ContactStore::credential() const
         StoreCredential::Unlock{std::move(copy), d->meta.kdf}));
 }
 
-StoreCredential ContactStore::credentialFor(const QString &path, const QString &password, StoreError *why)
+CredentialResult ContactStore::credentialFor(const QString &path, const QString &password)
 {
     StoreMeta meta;
     StoreError error = readMetaOnly(path, &meta);
     SealingKey key;
     if (error == StoreError::None && meta.sealed)
         error = unlockKey(meta, Unlocking{&password, nullptr}, &key);
-    tell(why, error);
-    if (error != StoreError::None || !meta.sealed)
-        return StoreCredential();
-    return StoreCredential(
-        std::make_shared<const StoreCredential::Unlock>(StoreCredential::Unlock{std::move(key), meta.kdf}));
+    CredentialResult result;
+    result.ok = error == StoreError::None;
+    result.error = error;
+    if (result.ok && meta.sealed)
+        result.credential = StoreCredential(std::make_shared<const StoreCredential::Unlock>(
+            StoreCredential::Unlock{std::move(key), meta.kdf}));
+    return result;
 }
 
 StoreError ContactStore::lastError() const
@@ -732,17 +721,6 @@ QString ContactStore::fieldOf(int number, int pos) const
     return packed::field(d->records[size_t(number - 1)].packed, pos - 1);
 }
 
-QStringList ContactStore::recordAt(int number) const
-{
-    QStringList values;
-    if (number < 1 || number > d->count())
-        return values;
-    values.reserve(kFieldCount);
-    for (int pos = 1; pos <= kFieldCount; ++pos)
-        values.append(packed::field(d->records[size_t(number - 1)].packed, pos - 1));
-    return values;
-}
-
 int ContactStore::fieldCount() const
 {
     return kFieldCount;
@@ -753,7 +731,7 @@ QString ContactStore::fieldName(int pos) const
     return isFieldPos(pos) ? fieldNameAt(pos - 1) : QString();
 }
 
-// --- identity ---------------------------------------------------------------------
+// --- contacts ---------------------------------------------------------------------
 
 qint64 ContactStore::rowIdAt(int number) const
 {
@@ -772,20 +750,29 @@ int ContactStore::numberOf(qint64 rowId) const
 
 Contact ContactStore::contactAt(int number) const
 {
-    return Contact::fromValues(recordAt(number), rowIdAt(number));
+    if (number < 1 || number > d->count())
+        return Contact();
+    const StoredRecord &record = d->records[size_t(number - 1)];
+    const auto at = [&](int index) { return packed::field(record.packed, index); };
+    return {record.rowId, at(0), at(1), at(2), at(3), at(4), at(5)};
+}
+
+Contact ContactStore::contact(qint64 rowId) const
+{
+    return contactAt(numberOf(rowId));
 }
 
 // --- writes -------------------------------------------------------------------------
 
-bool ContactStore::append(const QStringList &values)
+bool ContactStore::append(const Contact &contact)
 {
-    return appendIf(values, nullptr);
+    return appendIf(contact, nullptr);
 }
 
-bool ContactStore::appendIf(const QStringList &values, const std::function<bool(ContactStore &)> &allowed)
+bool ContactStore::appendIf(const Contact &contact, const std::function<bool(ContactStore &)> &allowed)
 {
     StoredRecord record;
-    const bool fits = packed::pack(values, &record.packed);
+    const bool fits = packed::pack(contact.values(), &record.packed);
     RecordDigest next;
     const bool ok = d->writeIf(*this, allowed, [&] {
         if (!fits || qint64(d->count()) >= d->maxRecords)
@@ -807,13 +794,13 @@ bool ContactStore::appendIf(const QStringList &values, const std::function<bool(
     return true;
 }
 
-bool ContactStore::appendMany(const QList<QStringList> &rows)
+bool ContactStore::appendMany(const QList<Contact> &contacts)
 {
-    if (qint64(d->count()) + rows.size() > d->maxRecords)
+    if (qint64(d->count()) + contacts.size() > d->maxRecords)
         return d->refuse(StoreError::OverCapacity);
-    std::vector<StoredRecord> added(size_t(rows.size()));
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        if (!packed::pack(rows.at(i), &added[size_t(i)].packed))
+    std::vector<StoredRecord> added(size_t(contacts.size()));
+    for (qsizetype i = 0; i < contacts.size(); ++i)
+        if (!packed::pack(contacts.at(i).values(), &added[size_t(i)].packed))
             return d->refuse(StoreError::OverCapacity);
     if (added.empty())
         return isOpen() || d->refuse(StoreError::NotOpen);
@@ -844,14 +831,6 @@ bool ContactStore::appendMany(const QList<QStringList> &rows)
     return true;
 }
 
-bool ContactStore::modify(const QStringList &values)
-{
-    const StoredRecord *record = d->current();
-    if (!record)
-        return d->refuse(StoreError::NotOpen);
-    return replaceIf(record->rowId, values, nullptr);
-}
-
 bool ContactStore::writeToRow(const std::function<qint64()> &rowId,
                               const std::function<bool(ContactStore &)> &allowed,
                               const std::function<bool(size_t index)> &body, size_t *index)
@@ -865,11 +844,16 @@ bool ContactStore::writeToRow(const std::function<qint64()> &rowId,
     });
 }
 
-bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
+bool ContactStore::replace(qint64 rowId, const Contact &contact)
+{
+    return replaceIf(rowId, contact, nullptr);
+}
+
+bool ContactStore::replaceIf(qint64 rowId, const Contact &contact,
                              const std::function<bool(ContactStore &)> &allowed)
 {
     QByteArray packedValues;
-    const bool fits = packed::pack(values, &packedValues);
+    const bool fits = packed::pack(contact.values(), &packedValues);
     RecordDigest next;
     size_t index = 0;
     const bool ok =
@@ -892,6 +876,11 @@ bool ContactStore::replaceIf(qint64 rowId, const QStringList &values,
     d->digest = next;
     d->records[index].packed = std::move(packedValues);
     return true;
+}
+
+bool ContactStore::remove(qint64 rowId)
+{
+    return removeIf(rowId, nullptr);
 }
 
 bool ContactStore::removeIf(qint64 rowId, const std::function<bool(ContactStore &)> &allowed)
@@ -987,14 +976,6 @@ void ContactStoreImpl::removeMarkedFromMemory()
     records.erase(
         std::remove_if(records.begin(), records.end(), [](const StoredRecord &r) { return r.deleted; }),
         records.end());
-}
-
-bool ContactStore::deleteRecord()
-{
-    const StoredRecord *record = d->current();
-    if (!record)
-        return d->refuse(StoreError::NotOpen);
-    return removeIf(record->rowId, nullptr);
 }
 
 bool ContactStore::clear()

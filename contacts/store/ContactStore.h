@@ -29,17 +29,30 @@ constexpr int kMaxFieldBytes = 64 * 1024;
 // Largest number of records one store holds.
 constexpr qint64 kMaxRecords = 10000000;
 
+// What a call on a store file (no open store needed) reports: its answer,
+// and why it could not do its work. The calls on the open store report in
+// one way too: their result, and lastError() for why.
+struct FileResult {
+    bool ok = false;                     // done, or yes
+    StoreError error = StoreError::None; // None when the file could be read (and written)
+    explicit operator bool() const { return ok; }
+};
+
 // Result of checking a store file without opening it for use (wab check).
-struct StoreCheck {
-    bool ok = false;
+// ok: no problem found; else error is the first reason found. Missing,
+// NotAFile, Unreadable, Busy, ReadOnly and Failed mean the file could not be
+// examined at all.
+struct StoreCheck : FileResult {
     bool hasPassword = false;
     int recordCount = -1; // -1 when it could not be read
     QStringList problems; // human-readable, Chinese
-    // None when ok; otherwise the first reason found. Missing, NotAFile,
-    // Unreadable, Busy, ReadOnly and Failed mean the file could not be
-    // examined at all.
-    StoreError error = StoreError::None;
     bool couldNotExamine() const;
+};
+
+// The credential of a store file for a password; ok when the password opens
+// it (a store without a password: no key, and ok).
+struct CredentialResult : FileResult {
+    StoreCredential credential;
 };
 
 class ContactStoreImpl;
@@ -58,13 +71,13 @@ public:
     ContactStore &operator=(const ContactStore &) = delete;
 
     // --- file-level operations (no open store needed) -------------------
-    // True when the file at path is a store protected by a non-empty password.
-    // Reads the file only; false for a missing or unreadable file. (Like
-    // open and check, it first rolls back a write that a crash interrupted.)
-    // *why is None when the file was read (whatever the answer).
-    static bool hasPassword(const QString &path, StoreError *why = nullptr);
+    // ok when the file at path is a store protected by a non-empty password.
+    // Reads the file only; not ok for a missing or unreadable file, with
+    // error None when the file was read (whatever the answer). (Like open
+    // and check, it first rolls back a write that a crash interrupted.)
+    static FileResult hasPassword(const QString &path);
     // Creates a new empty store (mode 0600). Refuses an existing file.
-    static bool create(const QString &path, const QString &password = QString(), StoreError *why = nullptr);
+    static FileResult create(const QString &path, const QString &password = QString());
     // Verifies integrity, format version and (when given) the password.
     static StoreCheck check(const QString &path, const QString &password = QString());
 
@@ -88,8 +101,7 @@ public:
     // can wipe the password before the store is read. No key and
     // WrongPassword when the password does not open it; no key and None
     // for a store without a password.
-    static StoreCredential credentialFor(const QString &path, const QString &password,
-                                         StoreError *why = nullptr);
+    static CredentialResult credentialFor(const QString &path, const QString &password);
     void close();
     bool isOpen() const;
     // Why the last open or write failed; None after a success.
@@ -137,41 +149,46 @@ public:
     // Field pos of record number, without moving the cursor; "" outside
     // 1..N or 1..6. For readers that walk the records (lists, exports).
     QString fieldOf(int number, int pos) const;
-    // All six fields of record number in field order; empty outside 1..N.
-    QStringList recordAt(int number) const;
     int fieldCount() const;
     QString fieldName(int pos) const; // "" outside 1..6
 
-    // --- identity ------------------------------------------------------------
+    // --- contacts ------------------------------------------------------------
     // Row id of record number; 0 outside 1..N.
     qint64 rowIdAt(int number) const;
     // Number of the record with that row id; 0 when none has it (any more).
     int numberOf(qint64 rowId) const;
     // Record number with its row id; id 0 and empty fields outside 1..N.
     Contact contactAt(int number) const;
+    // The contact with that row id; id 0 and empty fields when none has it.
+    Contact contact(qint64 rowId) const;
 
     // --- writes (durable on return; false leaves file and memory unchanged) --
-    bool append(const QStringList &values); // cursor moves to the new record
+    // Each write first reads in, inside its transaction, what other programs
+    // committed since this store read the file. The id of a contact given to
+    // a write is not looked at: the store numbers new rows itself.
+    bool append(const Contact &contact); // cursor moves to the new record
     // Appends only when allowed holds for the records as the file holds them
-    // at the moment of writing: inside the write transaction, changes that
-    // other programs committed meanwhile are read in first. False with
-    // lastError() None when allowed refused.
-    bool appendIf(const QStringList &values, const std::function<bool(ContactStore &)> &allowed);
-    // Appends every row in one transaction: all of them or none. The cursor
-    // moves to the last new record (stays put when rows is empty).
-    bool appendMany(const QList<QStringList> &rows);
-    bool modify(const QStringList &values); // record under the cursor
-    // Writes to the record with that row id, wherever it now stands: inside
-    // the write transaction, changes other programs committed meanwhile are
-    // read in first, then allowed decides on the records as the file holds
-    // them. False with lastError() None when allowed refused, ChangedElsewhere
-    // when no record has the row id any more. The cursor keeps its number.
-    bool replaceIf(qint64 rowId, const QStringList &values,
-                   const std::function<bool(ContactStore &)> &allowed);
+    // at the moment of writing. False with lastError() None when allowed
+    // refused.
+    bool appendIf(const Contact &contact, const std::function<bool(ContactStore &)> &allowed);
+    // Appends every contact in one transaction: all of them or none. The
+    // cursor moves to the last new record (stays put when contacts is
+    // empty). Fails with ChangedElsewhere when another program wrote since
+    // the records were read: the caller checked the contacts against those.
+    bool appendMany(const QList<Contact> &contacts);
+    // Writes to the record with that row id, wherever it now stands, once
+    // allowed agreed on the records as the file holds them. False with
+    // lastError() None when allowed refused, ChangedElsewhere when no record
+    // has the row id any more. The cursor keeps its number.
+    bool replace(qint64 rowId, const Contact &contact);
+    bool replaceIf(qint64 rowId, const Contact &contact, const std::function<bool(ContactStore &)> &allowed);
+    // Removes the record with that row id, and every record marked before,
+    // in one transaction.
+    bool remove(qint64 rowId);
     bool removeIf(qint64 rowId, const std::function<bool(ContactStore &)> &allowed);
     // Removes the record that has number as the file numbers them when the
-    // write runs (after reading in what other programs committed), once
-    // allowed agreed; ChangedElsewhere when there is no such record then.
+    // write runs, once allowed agreed; ChangedElsewhere when there is no such
+    // record then.
     bool removeNumberIf(int number, const std::function<bool(ContactStore &)> &allowed);
     bool markDeleted(); // record under the cursor
     bool isMarkedDeleted() const;
@@ -179,9 +196,6 @@ public:
     // cursor keeps its number (after-last when that is past the end).
     bool purge();
     bool clear(); // removes all records
-    // Marks the record under the cursor and purges in one transaction: the
-    // record is either gone with every earlier mark, or nothing changed.
-    bool deleteRecord();
 
     // --- copies ------------------------------------------------------------
     // Copies the store file byte for byte to destination while holding a read

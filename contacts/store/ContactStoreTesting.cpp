@@ -65,7 +65,11 @@ void ContactStoreTestAccess::failCopyAfter(ContactStore &store, qint64 bytes)
 
 bool ContactStoreTestAccess::appendMany(ContactStore &store, const QList<QStringList> &rows)
 {
-    return store.appendMany(rows);
+    QList<Contact> contacts;
+    contacts.reserve(rows.size());
+    for (const QStringList &row : rows)
+        contacts.append(Contact::fromValues(row));
+    return store.appendMany(contacts);
 }
 
 void ContactStoreTestAccess::setRecordCap(ContactStore &store, qint64 records)

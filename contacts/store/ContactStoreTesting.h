@@ -16,7 +16,8 @@ struct ContactStoreTestAccess {
     static void failCommitAfter(ContactStore &store, int successful);
     // The next copyTo stops with a write error after `bytes` bytes.
     static void failCopyAfter(ContactStore &store, qint64 bytes);
-    // Appends many records in one transaction (builds large stores quickly).
+    // Appends many records, each six fields in store order, in one
+    // transaction (builds large stores quickly).
     static bool appendMany(ContactStore &store, const QList<QStringList> &rows);
     // The most records the store holds from now on (kMaxRecords unless set).
     static void setRecordCap(ContactStore &store, qint64 records);

@@ -6,6 +6,8 @@
 //
 //   store.append(test::Person("张三").mobile("13800000001").qq("10001"));
 
+#include "contacts/store/Contact.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTestData>
@@ -24,7 +26,8 @@ public:
     Person &address(const QString &v) { return set(5, v); }
 
     QStringList fields() const { return m_fields; }
-    operator QStringList() const { return m_fields; } // NOLINT: meant to read as a record
+    operator QStringList() const { return m_fields; }                  // NOLINT: meant to read as a record
+    operator Contact() const { return Contact::fromValues(m_fields); } // NOLINT: as above
 
 private:
     Person &set(int pos, const QString &value)

@@ -15,6 +15,15 @@
 
 namespace quennet::test {
 
+// Rows of six fields in store order as contacts.
+inline QList<Contact> contactsOf(const QList<QStringList> &rows)
+{
+    QList<Contact> contacts;
+    for (const QStringList &row : rows)
+        contacts << Contact::fromValues(row);
+    return contacts;
+}
+
 // Creates the store file holding rows (in one transaction) under password.
 inline bool writeStore(const QString &path, const QString &password = QString(),
                        const QList<QStringList> &rows = {})
@@ -24,7 +33,7 @@ inline bool writeStore(const QString &path, const QString &password = QString(),
     if (rows.isEmpty())
         return true;
     ContactStore store;
-    return store.open(path, password) && store.appendMany(rows);
+    return store.open(path, password) && store.appendMany(contactsOf(rows));
 }
 
 class StoreDir {
@@ -54,12 +63,24 @@ private:
     int m_serial = 0;
 };
 
+// The record under the cursor replaced, or removed, found by its row id as
+// the window finds the contact it shows.
+inline bool modifyCurrent(ContactStore &store, const Contact &contact)
+{
+    return store.replace(store.rowIdAt(store.recordNumber()), contact);
+}
+
+inline bool removeCurrent(ContactStore &store)
+{
+    return store.remove(store.rowIdAt(store.recordNumber()));
+}
+
 // Every record in order, all six fields.
 inline QList<QStringList> allRecords(const ContactStore &store)
 {
     QList<QStringList> records;
     for (int number = 1; number <= store.recordCount(); ++number)
-        records << store.recordAt(number);
+        records << store.contactAt(number).values();
     return records;
 }
 

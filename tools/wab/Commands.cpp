@@ -123,10 +123,9 @@ int openStore(ContactStore &store, const QString &path, PasswordSource &password
         printErr(problemList(problems.isEmpty() ? QStringList{storeErrorText(why)} : problems));
         return ExitCannotOpen;
     };
-    quennet::StoreError why = quennet::StoreError::None;
-    const bool protectedStore = ContactStore::hasPassword(path, &why);
-    if (why != quennet::StoreError::None)
-        return cannot(why);
+    const quennet::FileResult protectedStore = ContactStore::hasPassword(path);
+    if (protectedStore.error != quennet::StoreError::None)
+        return cannot(protectedStore.error);
     if (protectedStore) {
         std::optional<QString> typed = passwords.ask(QStringLiteral("请输入通讯录密码："));
         if (!typed)
@@ -207,13 +206,12 @@ int runInit(const Arguments &args)
         password = passwords.ask(QString()).value_or(QString());
     }
 
-    quennet::StoreError why = quennet::StoreError::None;
-    const bool created = ContactStore::create(path, password, &why);
+    const quennet::FileResult created = ContactStore::create(path, password);
     const bool withPassword = !password.isEmpty();
     quennet::wipe(password);
     if (!created)
         return cannotOpen(QStringLiteral("无法创建通讯录文件：%1\n").arg(path) +
-                          problemList({storeErrorText(why)}));
+                          problemList({storeErrorText(created.error)}));
     printOut(!withPassword ? QStringLiteral("已创建空通讯录（无密码）：%1").arg(path)
                            : QStringLiteral("已创建空通讯录（有密码）：%1").arg(path));
     return ExitDone;
@@ -255,7 +253,7 @@ int runPasswd(const Arguments &args)
     PasswordSource passwords = passwordSource(args);
     const QString path = storePath(args);
     maintenance::PasswordRequest request;
-    request.storeHasPassword = ContactStore::hasPassword(path);
+    request.storeHasPassword = ContactStore::hasPassword(path).ok;
     // The old password is the one that opens the store (it keeps only the
     // key derived from it): a wrong one is the rule's first refusal, before
     // the new password is asked for.
@@ -330,9 +328,7 @@ int runCheck(const Arguments &args)
     // sealed records.
     QString password;
     PasswordSource passwords = passwordSource(args);
-    quennet::StoreError why = quennet::StoreError::None;
-    const bool protectedStore = ContactStore::hasPassword(path, &why);
-    const bool verifyPassword = protectedStore && passwords.canAsk();
+    const bool verifyPassword = ContactStore::hasPassword(path) && passwords.canAsk();
     if (verifyPassword)
         password = passwords.ask(QStringLiteral("请输入通讯录密码：")).value_or(QString());
 
