@@ -1,6 +1,7 @@
 #include "exchange/ContactImport.h"
 
 #include "contacts/BatchAdding.h"
+#include "contacts/Gbk.h"
 #include "contacts/store/ContactStore.h"
 #include "exchange/CsvReader.h"
 #include "exchange/VCardReader.h"
@@ -60,6 +61,33 @@ void skip(ImportReport &report, const ReadContact &contact, const QString &reaso
         report.skipped.append({contact.number, listedName(contact.fields.name), reason});
 }
 
+// The store holds no mobile but of 11 digits and no QQ of more than 9: the
+// contact comes in without such a number, and the report says so.
+void leaveOutWhatCannotBeStored(ReadContact &contact)
+{
+    rules::ContactInput &f = contact.fields;
+    if (!f.mobile.isEmpty() && gbk::length(f.mobile) != rules::kMobileLength) {
+        if (f.phone.isEmpty())
+            f.phone = f.mobile;
+        else
+            contact.leftOut.prepend(QStringLiteral("手机 ") + f.mobile);
+        f.mobile.clear();
+    }
+    if (gbk::length(f.qq) > rules::kMaxQQLength) {
+        contact.leftOut.prepend(QStringLiteral("QQ ") + f.qq);
+        f.qq.clear();
+    }
+}
+
+void notePartly(ImportReport &report, const ReadContact &contact)
+{
+    if (contact.leftOut.isEmpty())
+        return;
+    ++report.partlyCount;
+    if (report.partly.size() < kMaxListedPartly)
+        report.partly.append({contact.number, listedName(contact.fields.name), contact.leftOut});
+}
+
 bool storeHasRoom(const ContactStore &store, const rules::BatchAdding &batch)
 {
     return qint64(store.recordCount()) + batch.acceptedCount() < kMaxRecords;
@@ -109,9 +137,12 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
             report.writeError = StoreError::OverCapacity;
             return false;
         } else {
+            leaveOutWhatCannotBeStored(contact);
             const rules::Check check = batch.offer(contact.fields);
             if (check != rules::Check::Ok)
                 skip(report, contact, reasonText(check));
+            else
+                notePartly(report, contact);
         }
         if (progress && report.read % kProgressEvery == 0 && !progress(in.pos(), total)) {
             report.cancelled = true;
@@ -121,6 +152,7 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
     };
     const ReadSummary summary = kind == ContactFileKind::VCard ? readVCards(in, sink) : readCsv(in, sink);
     report.dropped = summary.dropped;
+    report.encoding = summary.encoding;
     if (summary.refused) {
         report.refused = true;
         report.refusal = summary.refusal;
@@ -187,6 +219,8 @@ QString importSummaryText(const ImportReport &report)
                    .arg(total)
                    .arg(names.join(QStringLiteral("、")));
     }
+    if (!report.encoding.isEmpty())
+        out << QStringLiteral("文件编码：%1").arg(report.encoding);
     return lines(out);
 }
 
@@ -200,6 +234,15 @@ QString importDetailsText(const ImportReport &report)
     if (report.skippedCount > report.skipped.size())
         out << QStringLiteral("……另有 %1 个跳过的联系人没有列出。")
                    .arg(report.skippedCount - report.skipped.size());
+    for (const PartlyImported &p : report.partly) {
+        const QString who = p.name.isEmpty() ? QStringLiteral("（无姓名）") : p.name;
+        out << QStringLiteral("第 %1 个 %2：已导入，未导入的内容：%3")
+                   .arg(p.number)
+                   .arg(who, p.leftOut.join(QStringLiteral("、")));
+    }
+    if (report.partlyCount > report.partly.size())
+        out << QStringLiteral("……另有 %1 个联系人的部分内容未导入，没有列出。")
+                   .arg(report.partlyCount - report.partly.size());
     return lines(out);
 }
 

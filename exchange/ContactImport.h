@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -30,7 +31,15 @@ struct SkippedContact {
     QString reason;
 };
 
+// A contact that came in without some of what the file held for it.
+struct PartlyImported {
+    int number = 0;
+    QString name;
+    QStringList leftOut; // "<what> <value>", as the reader gave them
+};
+
 constexpr int kMaxListedSkipped = 1000;
+constexpr int kMaxListedPartly = 1000;
 constexpr int kMaxListedNameLength = 40;
 
 struct ImportReport {
@@ -47,6 +56,10 @@ struct ImportReport {
     QList<SkippedContact> skipped;
     QMap<QString, int> skippedByReason;
     QMap<QString, int> dropped; // data without a field, by property or column
+    // The first kMaxListedPartly contacts added without some of their data.
+    QList<PartlyImported> partly;
+    int partlyCount = 0;
+    QString encoding; // of the file's text, as it was read
 
     // Something was added, or nothing needed to be.
     bool succeeded() const { return !refused && !cancelled && !writeFailed; }
@@ -65,8 +78,9 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
                             const ImportProgress &progress = {});
 ImportReport importContactFile(ContactStore &store, const QString &path, const ImportProgress &progress = {});
 
-// The report for the user: the counts by reason, then (details) one line
-// per skipped contact. Lines end in "\r\n".
+// The report for the user: the counts by reason and the file's encoding,
+// then (details) one line per skipped contact and one per contact that came
+// in without some of its data. Lines end in "\r\n".
 QString importSummaryText(const ImportReport &report);
 QString importDetailsText(const ImportReport &report);
 

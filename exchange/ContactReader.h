@@ -4,6 +4,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -25,6 +26,9 @@ struct ReadContact {
     rules::ContactInput fields;
     int number = 0;   // 1-based position of the card or row in the file
     bool cut = false; // data of it ran past what the reader keeps: too long to store
+    // What of it has no field here, one "<what> <value>" each ("电话 010-2",
+    // "生日 1990-01-01"), in the order of the file.
+    QStringList leftOut;
 };
 
 // Called for each contact read; returning false stops the reading.
@@ -37,6 +41,7 @@ struct ReadSummary {
     bool stopped = false;       // the sink asked to stop
     int contacts = 0;           // handed to the sink
     QMap<QString, int> dropped; // data without a field here, by property or column name
+    QString encoding;           // of the file's text: "UTF-8", "GB18030", "UTF-16LE" ...
 
     int droppedTotal() const;
     // Counts one piece of data without a field, under its name while there

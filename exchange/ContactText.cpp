@@ -10,17 +10,76 @@ namespace {
 // Two-character surnames that a split after the first character would break.
 const QStringList &compoundSurnames()
 {
-    static const QStringList names = QStringLiteral(
-        "欧阳 司马 上官 诸葛 东方 皇甫 尉迟 公孙 慕容 长孙 宇文 司徒 夏侯 轩辕 令狐 端木 "
-        "独孤 南宫 西门 百里 呼延 万俟 闻人 赫连 澹台 公冶 太叔 申屠 钟离 拓跋")
-                                         .split(QLatin1Char(' '));
+    static const QStringList names =
+        QStringLiteral("欧阳 司马 上官 诸葛 东方 皇甫 尉迟 公孙 慕容 长孙 宇文 司徒 夏侯 轩辕 令狐 端木 "
+                       "独孤 南宫 西门 百里 呼延 万俟 闻人 赫连 澹台 公冶 太叔 申屠 钟离 拓跋")
+            .split(QLatin1Char(' '));
     return names;
 }
 
 bool isTelephonePunctuation(QChar c)
 {
-    return c == QLatin1Char(' ') || c == QLatin1Char('-') || c == QLatin1Char('(') ||
-           c == QLatin1Char(')') || c == QChar(0x00A0) || c == QLatin1Char('\t');
+    switch (c.unicode()) {
+    case ' ':
+    case '-':
+    case '(':
+    case ')':
+    case '.':
+    case '\t':
+    case 0x00A0:
+    case 0x3000:
+    case 0xFF08:
+    case 0xFF09:
+    case 0xFF0D:
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2013:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isCjk(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x1100)
+            continue;
+        char32_t code = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(c, text.at(++i));
+        switch (QChar::script(code)) {
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// Appends part, with a space between them unless either side is CJK.
+void appendTight(QString &out, const QString &part)
+{
+    if (part.isEmpty())
+        return;
+    if (!out.isEmpty() && !isCjk(out.right(1)) && !isCjk(part.left(1)))
+        out += QLatin1Char(' ');
+    out += part;
+}
+
+void appendWith(QString &out, const QString &separator, const QString &part)
+{
+    if (part.isEmpty())
+        return;
+    if (!out.isEmpty())
+        out += separator;
+    out += part;
 }
 
 } // namespace
@@ -79,14 +138,101 @@ QString mobileDigits(const QString &number)
 {
     QString digits;
     digits.reserve(number.size());
-    for (const QChar c : number)
-        if (!isTelephonePunctuation(c))
+    for (const QChar c : number) {
+        if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19) // full-width digits
+            digits += QChar(c.unicode() - 0xFF10 + '0');
+        else if (c.unicode() == 0xFF0B)
+            digits += QLatin1Char('+');
+        else if (!isTelephonePunctuation(c))
             digits += c;
+    }
     if (digits.startsWith(QLatin1String("+86")))
         digits.remove(0, 3);
     else if (digits.startsWith(QLatin1String("0086")))
         digits.remove(0, 4);
+    else if (digits.size() == 13 && digits.startsWith(QLatin1String("861")))
+        digits.remove(0, 2);
     return digits;
+}
+
+QStringList splitNumbers(const QString &value)
+{
+    static const QString separators = QStringLiteral("/,;、，；／|");
+    QStringList numbers;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= value.size(); ++i) {
+        // Google joins the values of one field with " ::: ".
+        const bool colons = value.mid(i, 3) == QLatin1String(":::");
+        if (i < value.size() && !colons && !separators.contains(value.at(i)))
+            continue;
+        const QString number = value.mid(start, i - start).trimmed();
+        if (!number.isEmpty())
+            numbers << number;
+        start = i + (colons ? 3 : 1);
+        if (colons)
+            i += 2;
+    }
+    return numbers;
+}
+
+ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found)
+{
+    ChosenTelephones chosen;
+    qsizetype mobile = -1, phone = -1;
+    for (int pass = 0; pass < 2 && mobile < 0; ++pass)
+        for (qsizetype i = 0; i < found.size() && mobile < 0; ++i)
+            if ((pass == 1 || found.at(i).cell) && looksLikeChineseMobile(found.at(i).number))
+                mobile = i;
+    for (int pass = 0; pass < 3 && phone < 0; ++pass)
+        for (qsizetype i = 0; i < found.size() && phone < 0; ++i) {
+            const FoundTelephone &t = found.at(i);
+            // A second valid mobile is left out rather than taken for 电话.
+            const bool fits = pass == 0   ? !t.cell && !t.fax
+                              : pass == 1 ? t.cell && !looksLikeChineseMobile(t.number)
+                                          : t.fax;
+            if (i != mobile && fits)
+                phone = i;
+        }
+    QStringList seen;
+    if (mobile >= 0) {
+        chosen.mobile = mobileDigits(found.at(mobile).number);
+        seen << chosen.mobile;
+    }
+    if (phone >= 0) {
+        chosen.phone = found.at(phone).number;
+        seen << mobileDigits(chosen.phone);
+    }
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        const FoundTelephone &t = found.at(i);
+        const QString digits = mobileDigits(t.number);
+        if (i == mobile || i == phone || seen.contains(digits))
+            continue;
+        seen << digits;
+        const QString kind = t.fax    ? QStringLiteral("传真")
+                             : t.cell ? QStringLiteral("手机")
+                                      : QStringLiteral("电话");
+        chosen.leftOut << kind + QLatin1Char(' ') + t.number;
+    }
+    return chosen;
+}
+
+QString joinAddress(const AddressParts &p)
+{
+    QString out;
+    if (isCjk(p.country + p.region + p.city + p.street + p.extended)) {
+        for (const QString *part : {&p.country, &p.region, &p.city, &p.street, &p.extended, &p.poBox})
+            appendTight(out, *part);
+        appendWith(out, QStringLiteral(" "), p.postcode);
+        return out;
+    }
+    QString street, town;
+    for (const QString *part : {&p.street, &p.extended, &p.poBox})
+        appendWith(street, QStringLiteral(" "), *part);
+    for (const QString *part : {&p.city, &p.region, &p.postcode})
+        appendWith(town, QStringLiteral(" "), *part);
+    for (const QString &part : {street, town, p.country})
+        appendWith(out, QStringLiteral(", "), part);
+    return out;
 }
 
 bool looksLikeChineseMobile(const QString &number)
@@ -116,6 +262,34 @@ QString cleanValue(const QString &value)
         inBreak = isBreak;
     }
     return out.trimmed();
+}
+
+QString cleanAddress(const QString &value)
+{
+    if (!value.contains(QLatin1Char('\n')) && !value.contains(QLatin1Char('\r')))
+        return value.trimmed();
+    QStringList lines;
+    for (const QString &line :
+         QString(value).replace(QLatin1Char('\r'), QLatin1Char('\n')).split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    return lines.join(isCjk(value) ? QStringLiteral(" ") : QStringLiteral(", "));
+}
+
+QString keptValue(const QString &value)
+{
+    if (!value.contains(QLatin1Char('\r')))
+        return value;
+    QString out = value;
+    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return out;
+}
+
+QString shortened(const QString &text, qsizetype length)
+{
+    if (text.size() <= length)
+        return text;
+    return text.left(length) + QStringLiteral("…");
 }
 
 bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes)
@@ -165,13 +339,13 @@ bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes)
     return true;
 }
 
-QString decodeCharset(const QByteArray &bytes, const QByteArray &charset)
+QString decodeCharset(const QByteArray &bytes, const QByteArray &charset, const QByteArray &unlabelled)
 {
-    const QByteArray name = charset.trimmed().toUpper();
+    QByteArray name = charset.trimmed().toUpper();
     if (name.isEmpty()) {
         if (isValidUtf8(bytes.constData(), bytes.size()))
             return QString::fromUtf8(bytes);
-        return QStringDecoder("GB18030").decode(bytes);
+        name = unlabelled.toUpper();
     }
     if (name == "UTF-8" || name == "UTF8")
         return QString::fromUtf8(bytes);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // The text of contacts as the readers and writers see it: names, telephone
 // numbers, values and character sets.
@@ -17,20 +19,59 @@ QString joinName(const QString &family, const QString &given);
 // that want both (the inverse of joinName where it can tell).
 void splitName(const QString &name, QString *family, QString *given);
 
-// A telephone number without spaces, dashes, brackets and a leading +86 or
-// 0086: how a mobile number is stored.
+// A telephone number without spaces, dashes, dots, brackets and a leading
+// +86, 0086 or 86 before an 11-digit mobile; full-width digits become ASCII:
+// how a mobile number is stored.
 QString mobileDigits(const QString &number);
 // True for an 11-digit number starting with 1 once written as mobileDigits.
 bool looksLikeChineseMobile(const QString &number);
+// The numbers of one value that holds several ("13900000001/13900000002").
+QStringList splitNumbers(const QString &value);
+
+// A telephone number as a file gave it, with what the file called it.
+struct FoundTelephone {
+    QString number;
+    bool cell = false; // CELL, "mobile", 手机
+    bool fax = false;
+};
+
+// The numbers of a contact on its two telephone fields: the first valid
+// mobile (a CELL one first) as 手机; as 电话 the first other number that is
+// not a fax, else a CELL one that cannot be 手机, else a fax. The rest are
+// left out, each as "<kind> <number>"; a number given twice counts once.
+struct ChosenTelephones {
+    QString mobile;
+    QString phone;
+    QStringList leftOut;
+};
+ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found);
+
+// The parts of a postal address, as vCard ADR and the CSV exports name them.
+struct AddressParts {
+    QString poBox, extended, street, city, region, postcode, country;
+};
+// One line in the order of the address's script: from the country down for
+// Han, Kana and Hangul ("中国浙江杭州文三路90号 310000"), from the street up
+// for others ("1 Main St, Springfield IL 62701, USA").
+QString joinAddress(const AddressParts &parts);
 
 // A read value as it is stored: line breaks become one space, and the
 // surrounding white space goes.
 QString cleanValue(const QString &value);
+// A formatted address as one line: its lines joined by ", ", or by a space
+// when it is written in Han, Kana or Hangul.
+QString cleanAddress(const QString &value);
+// A value of a file this program wrote, kept as it is; CR LF becomes the LF
+// the fields hold.
+QString keptValue(const QString &value);
+// Text cut to a length for a report line, with "…" when it was longer.
+QString shortened(const QString &text, qsizetype length);
 
 // Decodes bytes in the named character set; GB2312 and GBK are read as
 // GB18030 (their superset). Unknown names are read as UTF-8. Empty name:
-// UTF-8, or GB18030 when the bytes are not valid UTF-8 (old phones).
-QString decodeCharset(const QByteArray &bytes, const QByteArray &charset);
+// UTF-8, or unlabelled when the bytes are not valid UTF-8 (old phones).
+QString decodeCharset(const QByteArray &bytes, const QByteArray &charset,
+                      const QByteArray &unlabelled = "GB18030");
 bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes = nullptr);
 
 } // namespace quennet::exchange

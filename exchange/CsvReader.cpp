@@ -1,12 +1,16 @@
 #include "exchange/CsvReader.h"
 
+#include "contacts/store/Contact.h"
 #include "exchange/ContactText.h"
+#include "exchange/TextEncoding.h"
 
 #include <QBuffer>
 #include <QHash>
 #include <QIODevice>
+#include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <optional>
 
 namespace quennet::exchange {
@@ -14,112 +18,203 @@ namespace quennet::exchange {
 namespace {
 
 constexpr qint64 kChunkBytes = 256 * 1024;
+constexpr qsizetype kMaxLeftOutValue = 40;
+constexpr qsizetype kMaxLeftOutAddress = 120;
 
-// Headings of family and given name columns, joined like a vCard N.
-constexpr int kFamilyColumn = -1;
-constexpr int kGivenColumn = -2;
+// What a column of a heading row holds.
+enum class Role {
+    Dropped, // no field here: left out, by its heading
+    Ignored, // says how another column is meant (types, labels)
+    Name,    // the whole name as shown
+    Given,
+    Middle,
+    Family,
+    GivenOrName, // 名字: the given name beside a family name column, else the name
+    Organisation,
+    Phone,
+    PhoneType, // Google: the kind of the phone value of the same number
+    PhoneValue,
+    Email,
+    QQ,
+    ImService, // Google: the service of the IM value of the same number
+    ImValue,
+    Address,         // the whole address in one
+    AddressPart,     // one part of an address
+    StreetOrAddress, // the street when other parts of its address are there, else all of it
+};
 
-const QHash<QString, int> &headings()
+enum AddressPart { PoBox, Extended, Street, City, Region, Postcode, Country };
+
+struct Column {
+    Role role = Role::Dropped;
+    int group = 0; // which address, phone or IM of the row
+    int part = 0;  // AddressPart
+    bool cell = false, fax = false;
+};
+
+constexpr int kHomeGroup = 1001, kWorkGroup = 1002, kOtherGroup = 1003;
+
+// Lower case, without the spaces and punctuation that the programs put in
+// their headings in different ways ("E-mail 1 - Value", "Home ZipCode").
+QString normalisedHeading(const QString &heading)
 {
-    static const QHash<QString, int> table = [] {
-        QHash<QString, int> t;
-        auto add = [&t](int field, const char *names) {
+    static const QString skipped = QStringLiteral(" -_.:：()（）'’\t");
+    QString out;
+    out.reserve(heading.size());
+    for (const QChar c : heading)
+        if (!skipped.contains(c))
+            out += c.toLower();
+    return out;
+}
+
+bool containsAny(const QString &text, std::initializer_list<const char *> words)
+{
+    for (const char *word : words)
+        if (text.contains(QString::fromUtf8(word)))
+            return true;
+    return false;
+}
+
+bool startsWithAny(QString *text, std::initializer_list<const char *> words)
+{
+    for (const char *word : words) {
+        const QString w = QString::fromUtf8(word);
+        if (text->startsWith(w) && text->size() > w.size()) {
+            text->remove(0, w.size());
+            return true;
+        }
+    }
+    return false;
+}
+
+// The part of an address that a heading names, without its address's kind
+// ("Home", "住宅地址", "家庭所在"); -1 for none.
+int addressPart(const QString &h)
+{
+    if (containsAny(h, {"pobox", "postofficebox", "邮政信箱"}))
+        return PoBox;
+    if (containsAny(h, {"postalcode", "postcode", "zip", "邮政编码", "邮编"}))
+        return Postcode;
+    if (containsAny(h, {"country", "国家"}))
+        return Country;
+    if (containsAny(h, {"state", "region", "province", "省", "州"}))
+        return Region;
+    if (containsAny(h, {"city", "town", "locality", "城市", "市/县"}) || h.endsWith(QStringLiteral("市")))
+        return City;
+    if (containsAny(h, {"extendedaddress", "street2", "street3", "address2", "address3", "街道2", "街道3",
+                        "地址2", "地址3", "住址2", "住址3"}))
+        return Extended;
+    if (containsAny(h, {"street", "街道"}))
+        return Street;
+    return -1;
+}
+
+Column googleColumn(const QString &kind, int number, const QString &what)
+{
+    Column c;
+    c.group = number;
+    if (what == QLatin1String("type") || what == QLatin1String("label")) {
+        c.role = kind == QLatin1String("phone") ? Role::PhoneType : Role::Ignored;
+        return c;
+    }
+    if (kind == QLatin1String("phone") && what == QLatin1String("value"))
+        c.role = Role::PhoneValue;
+    else if (kind == QLatin1String("email") &&
+             (what == QLatin1String("value") || what == QLatin1String("address") || what.isEmpty()))
+        c.role = Role::Email;
+    else if (kind == QLatin1String("im") && what == QLatin1String("service"))
+        c.role = Role::ImService;
+    else if (kind == QLatin1String("im") && what == QLatin1String("value"))
+        c.role = Role::ImValue;
+    else if (kind == QLatin1String("organization") && what == QLatin1String("name"))
+        c.role = Role::Organisation;
+    else if (kind == QLatin1String("address") && what == QLatin1String("formatted"))
+        c.role = Role::Address;
+    else if (kind == QLatin1String("address")) {
+        const int part = addressPart(what);
+        if (part >= 0) {
+            c.role = Role::AddressPart;
+            c.part = part;
+        }
+    }
+    return c;
+}
+
+// What a heading names, as Google, Outlook, Thunderbird, Apple and
+// spreadsheets write them in English and Chinese.
+Column classify(const QString &heading)
+{
+    static const QHash<QString, Role> exact = [] {
+        QHash<QString, Role> t;
+        auto add = [&t](Role role, const char *names) {
             for (const QString &name : QString::fromUtf8(names).split(QLatin1Char('|')))
-                t.insert(name, field);
+                t.insert(name, role);
         };
-        add(FieldName, "姓名|名字|name|full name|display name|联系人|联系人姓名");
-        add(FieldPhone, "电话|固定电话|phone|tel|telephone|home phone|business phone|电话号码|座机|住宅电话");
-        add(FieldMobile, "手机|移动电话|mobile|mobile phone|cell|cell phone|cellphone|手机号|手机号码");
-        add(FieldQQ, "qq|qq号|qq号码");
-        add(FieldEmail, "email|e-mail|邮箱|电子邮件|e-mail address|email address|电子邮箱|邮件");
-        add(FieldAddress, "地址|住址|address|home address|联系地址|家庭地址");
-        add(kFamilyColumn, "姓|last name|family name|surname");
-        add(kGivenColumn, "名|first name|given name");
+        add(Role::Name, "name|fullname|displayname|姓名|显示名称|联系人|联系人姓名|名称|全名");
+        add(Role::Given, "firstname|givenname|first|given|名");
+        add(Role::GivenOrName, "名字");
+        add(Role::Middle, "middlename|additionalname|middle|中间名");
+        add(Role::Family, "lastname|familyname|surname|last|family|姓|姓氏");
+        add(Role::Organisation, "company|organization|organisation|organizationname|单位|公司|工作单位|"
+                                "公司名称|组织");
+        add(Role::QQ, "qq|qq号|qq号码");
+        // Outlook writes these on every row whatever the contact holds.
+        add(Role::Ignored, "gender|priority|private|sensitivity|性别|优先级|私有|敏感度|序号|编号");
+        add(Role::Ignored, "fileas|groupmembership|labels|emailtype|emaildisplayname|email2type|"
+                           "email2displayname|email3type|"
+                           "email3displayname|电子邮件类型|电子邮件显示名称|电子邮件2类型|电子邮件2显示名称|"
+                           "电子邮件3类型|电子邮件3显示名称");
         return t;
     }();
-    return table;
-}
-
-enum class Encoding { Utf8, Utf16LE, Utf16BE, Gb18030 };
-
-// The first bytes, left unread. A read may give fewer bytes than asked, so
-// a random-access device is read until it has them and then rewound; a
-// stream gives what it holds.
-QByteArray peekHead(QIODevice &in, qint64 size)
-{
-    if (in.isSequential())
-        return in.peek(size);
-    const qint64 start = in.pos();
-    QByteArray head;
-    while (head.size() < size) {
-        const QByteArray more = in.read(size - head.size());
-        if (more.isEmpty())
-            break;
-        head += more;
+    Column c;
+    const QString h = normalisedHeading(heading);
+    if (h.isEmpty())
+        return c;
+    const auto found = exact.constFind(h);
+    if (found != exact.cend()) {
+        c.role = *found;
+        return c;
     }
-    in.seek(start);
-    return head;
-}
-
-// Skips a BOM and says what it announced.
-std::optional<Encoding> readBom(QIODevice &in)
-{
-    const QByteArray head = peekHead(in, 3);
-    if (head.startsWith("\xEF\xBB\xBF")) {
-        in.skip(3);
-        return Encoding::Utf8;
+    static const QRegularExpression google(
+        QStringLiteral("^(phone|email|im|address|organization|website|relation|event|customfield|externalid)"
+                       "(\\d+)(.*)$"));
+    const QRegularExpressionMatch m = google.match(h);
+    if (m.hasMatch())
+        return googleColumn(m.captured(1), m.captured(2).toInt(), m.captured(3));
+    if (containsAny(h, {"email", "电子邮件", "邮箱", "邮件"})) {
+        c.role = containsAny(h, {"type", "label", "displayname", "类型", "显示名称"}) ? Role::Ignored
+                                                                                      : Role::Email;
+        return c;
     }
-    if (head.startsWith("\xFF\xFE")) {
-        in.skip(2);
-        return Encoding::Utf16LE;
+    if (h.startsWith(QLatin1String("qq"))) {
+        c.role = Role::QQ;
+        return c;
     }
-    if (head.startsWith("\xFE\xFF")) {
-        in.skip(2);
-        return Encoding::Utf16BE;
+    if (!h.contains(QLatin1String("telex")) &&
+        containsAny(
+            h, {"phone", "tel", "mobile", "cell", "fax", "pager", "电话", "手机", "传真", "寻呼", "移动"})) {
+        c.role = containsAny(h, {"type", "label", "类型"}) ? Role::Ignored : Role::Phone;
+        c.cell = containsAny(h, {"mobile", "cell", "iphone", "手机", "移动"});
+        c.fax = containsAny(h, {"fax", "传真"});
+        return c;
     }
-    return std::nullopt;
-}
-
-// Without a BOM: UTF-8 when all of it is valid UTF-8. A file is scanned
-// once in chunks and rewound; a stream is judged by its first chunk.
-Encoding guessEncoding(QIODevice &in)
-{
-    if (in.isSequential()) {
-        const QByteArray head = in.peek(kChunkBytes);
-        int cutOff = 0;
-        return isValidUtf8(head.constData(), head.size(), &cutOff) ? Encoding::Utf8 : Encoding::Gb18030;
+    QString rest = h;
+    if (startsWithAny(&rest, {"home", "住宅", "家庭", "私人"}))
+        c.group = kHomeGroup;
+    else if (startsWithAny(&rest, {"business", "work", "office", "商务", "工作", "单位", "公司"}))
+        c.group = kWorkGroup;
+    else if (startsWithAny(&rest, {"other", "其他", "其它"}))
+        c.group = kOtherGroup;
+    startsWithAny(&rest, {"所在"});
+    const bool addressWord = containsAny(rest, {"address", "street", "地址", "住址", "街道"});
+    const int part = addressPart(rest);
+    if (part >= 0 && (c.group != 0 || addressWord || part != Extended)) {
+        c.role = Role::AddressPart;
+        c.part = part;
+    } else if (addressWord || rest == QLatin1String("addr")) {
+        c.role = Role::StreetOrAddress;
     }
-    const qint64 start = in.pos();
-    QByteArray carry;
-    bool valid = true;
-    while (valid) {
-        QByteArray chunk = carry + in.read(kChunkBytes);
-        if (chunk.isEmpty())
-            break;
-        int pending = 0;
-        const bool atEnd = in.atEnd();
-        valid = isValidUtf8(chunk.constData(), chunk.size(), atEnd ? nullptr : &pending);
-        carry = chunk.right(pending);
-        if (atEnd)
-            break;
-    }
-    in.seek(start);
-    return valid ? Encoding::Utf8 : Encoding::Gb18030;
-}
-
-QStringDecoder decoderFor(Encoding encoding)
-{
-    switch (encoding) {
-    case Encoding::Utf16LE:
-        return QStringDecoder(QStringDecoder::Utf16LE);
-    case Encoding::Utf16BE:
-        return QStringDecoder(QStringDecoder::Utf16BE);
-    case Encoding::Gb18030:
-        return QStringDecoder("GB18030");
-    case Encoding::Utf8:
-        break;
-    }
-    return QStringDecoder(QStringDecoder::Utf8);
+    return c;
 }
 
 // Decodes the chunks of a file one after the other. The decoders do not
@@ -131,8 +226,8 @@ QStringDecoder decoderFor(Encoding encoding)
 // the next chunk, while the rest is small.
 class ChunkDecoder {
 public:
-    explicit ChunkDecoder(Encoding encoding)
-        : m_decoder(decoderFor(encoding)), m_boundary(boundaryFor(encoding))
+    explicit ChunkDecoder(const QByteArray &encoding)
+        : m_decoder(encoding.constData()), m_boundary(boundaryFor(encoding))
     {
     }
 
@@ -158,18 +253,15 @@ private:
     static constexpr qsizetype kMaxCarry = 64 * 1024;
 
     // Bytes below this value end every sequence; 0 for UTF-16, whose
-    // decoder keeps a split pair of bytes itself.
-    static unsigned char boundaryFor(Encoding encoding)
+    // decoder keeps a split pair of bytes itself, and for 8-bit ones.
+    static unsigned char boundaryFor(const QByteArray &encoding)
     {
-        switch (encoding) {
-        case Encoding::Utf8:
+        if (encoding == "UTF-8")
             return 0x80;
-        case Encoding::Gb18030:
+        if (encoding == "GB18030")
             return 0x30;
-        case Encoding::Utf16LE:
-        case Encoding::Utf16BE:
-            break;
-        }
+        if (isMultiByteLegacy(encoding) || encoding.startsWith("EUC"))
+            return 0x40;
         return 0;
     }
 
@@ -330,9 +422,20 @@ private:
     qsizetype m_recordKept = 0;
 };
 
+bool looksLikeData(const QString &value)
+{
+    int digits = 0;
+    for (const QChar c : value)
+        digits += c.isDigit() ? 1 : 0;
+    return digits >= 5 || value.contains(QLatin1Char('@'));
+}
+
 class CsvMapper {
 public:
-    CsvMapper(const ContactSink &sink, ReadSummary &summary) : m_sink(sink), m_summary(summary) {}
+    CsvMapper(const ContactSink &sink, ReadSummary &summary, const QByteArray &encoding)
+        : m_sink(sink), m_summary(summary), m_encoding(encoding)
+    {
+    }
 
     bool take(const QStringList &record, bool cut)
     {
@@ -342,11 +445,13 @@ public:
             m_started = true;
             if (readHeading(record))
                 return true;
-            m_columns = {FieldName, FieldPhone, FieldMobile, FieldQQ, FieldEmail, FieldAddress};
+            for (Role role : {Role::Name, Role::Phone, Role::Phone, Role::QQ, Role::Email, Role::Address})
+                m_columns << Column{role, 0, 0, false, false};
+            m_columns[2].cell = true;
         }
         ReadContact contact;
         contact.number = ++m_rowNumber;
-        contact.fields = map(record);
+        contact.fields = m_ours ? ours(record) : map(record, &contact.leftOut);
         contact.cut = cut;
         ++m_summary.contacts;
         if (!m_sink(std::move(contact))) {
@@ -367,57 +472,224 @@ private:
         return true;
     }
 
+    // A first row is a heading when it names a column we know, or when it
+    // holds two names or more and nothing that looks like a contact's data.
     bool readHeading(const QStringList &record)
     {
-        QList<int> columns;
-        QList<int> seen;
-        bool known = false;
-        for (const QString &heading : record) {
-            int field = headings().value(heading.trimmed().toLower(), 0);
-            if (field != 0 && seen.contains(field))
-                field = 0; // the first column of a kind wins
-            if (field != 0) {
-                seen << field;
-                known = true;
-            }
-            columns << field;
-            m_headings << heading.trimmed();
+        if (record == contactFieldNames()) {
+            m_ours = true;
+            m_headings = record;
+            return true;
         }
-        if (!known) {
-            m_headings.clear();
+        QList<Column> columns;
+        bool known = false, data = false, family = false;
+        int filled = 0;
+        for (const QString &heading : record) {
+            const Column column = classify(heading);
+            known = known || column.role != Role::Dropped;
+            family = family || column.role == Role::Family;
+            data = data || looksLikeData(heading);
+            filled += heading.trimmed().isEmpty() ? 0 : 1;
+            columns << column;
+        }
+        if (!known && (data || filled < 2))
             return false;
+        // A street column is the whole address unless other parts of it are there.
+        for (Column &c : columns) {
+            if (c.role == Role::GivenOrName)
+                c.role = family ? Role::Given : Role::Name;
+            if (c.role != Role::StreetOrAddress)
+                continue;
+            bool parts = false;
+            for (const Column &other : columns)
+                parts = parts || (other.role == Role::AddressPart && other.group == c.group);
+            c.role = parts ? Role::AddressPart : Role::Address;
+            c.part = Street;
         }
         m_columns = columns;
+        for (const QString &heading : record)
+            m_headings << heading.trimmed();
         return true;
     }
 
-    rules::ContactInput map(const QStringList &record)
+    // Our own export: the six fields in order, every value as written.
+    rules::ContactInput ours(const QStringList &record) const
     {
-        QString values[kFieldCount + 1];
-        QString family, given;
+        QStringList values;
+        for (int i = 0; i < kFieldCount; ++i)
+            values << keptValue(withoutFormulaGuard(record.value(i)));
+        rules::ContactInput fields = rules::ContactInput::fromValues(values);
+        if (looksLikeChineseMobile(fields.mobile))
+            fields.mobile = mobileDigits(fields.mobile);
+        return fields;
+    }
+
+    struct Address {
+        int group;
+        QString whole;
+        AddressParts parts;
+    };
+
+    static QString *partOf(AddressParts &parts, int part)
+    {
+        switch (part) {
+        case PoBox:
+            return &parts.poBox;
+        case Extended:
+            return &parts.extended;
+        case City:
+            return &parts.city;
+        case Region:
+            return &parts.region;
+        case Postcode:
+            return &parts.postcode;
+        case Country:
+            return &parts.country;
+        default:
+            return &parts.street;
+        }
+    }
+
+    static Address &addressOf(QList<Address> &addresses, int group)
+    {
+        for (Address &a : addresses)
+            if (a.group == group)
+                return a;
+        addresses.append({group, {}, {}});
+        return addresses.last();
+    }
+
+    static void appendPart(QString *to, const QString &value)
+    {
+        if (!to->isEmpty())
+            *to += QLatin1Char(' ');
+        *to += value;
+    }
+
+    rules::ContactInput map(const QStringList &record, QStringList *leftOut)
+    {
+        QString name, given, middle, family, organisation;
+        qsizetype organisationColumn = -1;
+        QStringList emails, qqs;
+        QList<FoundTelephone> telephones;
+        QList<Address> addresses;
+        QHash<int, QString> phoneTypes, imServices;
+        for (qsizetype i = 0; i < record.size() && i < m_columns.size(); ++i) {
+            const Column &c = m_columns.at(i);
+            if (c.role == Role::PhoneType)
+                phoneTypes.insert(c.group, record.at(i).toLower());
+            else if (c.role == Role::ImService)
+                imServices.insert(c.group, record.at(i).toLower());
+        }
+        QStringList dropped;
         for (qsizetype i = 0; i < record.size(); ++i) {
             const QString value = cleanValue(withoutFormulaGuard(record.at(i)));
             if (value.isEmpty())
                 continue;
-            const int field = i < m_columns.size() ? m_columns.at(i) : 0;
-            if (field == kFamilyColumn)
-                family = value;
-            else if (field == kGivenColumn)
-                given = value;
-            else if (field > 0)
-                values[field] = value;
-            else
+            const Column c = i < m_columns.size() ? m_columns.at(i) : Column{};
+            switch (c.role) {
+            case Role::Dropped:
                 m_summary.drop(columnName(i));
+                dropped << columnName(i) + QLatin1Char(' ') + shortened(value, kMaxLeftOutValue);
+                break;
+            case Role::Ignored:
+            case Role::PhoneType:
+            case Role::ImService:
+                break;
+            case Role::Name:
+            case Role::GivenOrName:
+                if (name.isEmpty())
+                    name = value;
+                break;
+            case Role::Given:
+                given = given.isEmpty() ? value : given;
+                break;
+            case Role::Middle:
+                middle = middle.isEmpty() ? value : middle;
+                break;
+            case Role::Family:
+                family = family.isEmpty() ? value : family;
+                break;
+            case Role::Organisation:
+                if (organisation.isEmpty()) {
+                    organisation = value;
+                    organisationColumn = i;
+                } else {
+                    m_summary.drop(columnName(i));
+                    dropped << columnName(i) + QLatin1Char(' ') + shortened(value, kMaxLeftOutValue);
+                }
+                break;
+            case Role::Phone:
+            case Role::PhoneValue: {
+                const QString type = phoneTypes.value(c.group);
+                const bool cell = c.cell || containsAny(type, {"mobile", "cell", "手机", "移动"});
+                const bool fax = c.fax || type.contains(QLatin1String("fax"));
+                for (const QString &number : splitNumbers(value))
+                    telephones.append({number, cell, fax});
+                break;
+            }
+            case Role::Email:
+                for (const QString &email : value.split(QStringLiteral(":::"), Qt::SkipEmptyParts))
+                    if (!email.trimmed().isEmpty())
+                        emails << keepingAscii(email.trimmed(), m_encoding);
+                break;
+            case Role::QQ:
+                qqs << value;
+                break;
+            case Role::ImValue:
+                if (imServices.value(c.group).contains(QLatin1String("qq")))
+                    qqs << value;
+                else
+                    dropped << QStringLiteral("即时通讯 ") + shortened(value, kMaxLeftOutValue);
+                break;
+            case Role::Address:
+                addressOf(addresses, c.group).whole = cleanAddress(withoutFormulaGuard(record.at(i)));
+                break;
+            case Role::AddressPart:
+            case Role::StreetOrAddress:
+                appendPart(partOf(addressOf(addresses, c.group).parts, c.part), value);
+                break;
+            }
         }
-        if (values[FieldName].isEmpty())
-            values[FieldName] = joinName(family, given);
         rules::ContactInput fields;
-        fields.name = values[FieldName];
-        fields.phone = values[FieldPhone];
-        fields.mobile = values[FieldMobile].isEmpty() ? QString() : mobileDigits(values[FieldMobile]);
-        fields.qq = values[FieldQQ];
-        fields.email = values[FieldEmail];
-        fields.address = values[FieldAddress];
+        if (given.isEmpty() || middle.isEmpty())
+            given += middle;
+        else
+            given += (hasChinese(given) ? QString() : QStringLiteral(" ")) + middle;
+        fields.name = !name.isEmpty()                         ? name
+                      : !given.isEmpty() || !family.isEmpty() ? joinName(family, given)
+                                                              : organisation;
+        if (fields.name != organisation && !organisation.isEmpty()) {
+            m_summary.drop(columnName(organisationColumn));
+            dropped.prepend(QStringLiteral("单位 ") + shortened(organisation, kMaxLeftOutValue));
+        }
+        ChosenTelephones chosen = chooseTelephones(telephones);
+        fields.mobile = chosen.mobile;
+        fields.phone = chosen.phone;
+        *leftOut << chosen.leftOut;
+        fields.email = emails.value(0);
+        for (qsizetype k = 1; k < emails.size(); ++k)
+            *leftOut << QStringLiteral("Email ") + emails.at(k);
+        fields.qq = qqs.value(0);
+        for (qsizetype k = 1; k < qqs.size(); ++k)
+            *leftOut << QStringLiteral("QQ ") + qqs.at(k);
+        // A home address before the others.
+        std::stable_sort(addresses.begin(), addresses.end(), [](const Address &a, const Address &b) {
+            return (a.group == kHomeGroup) > (b.group == kHomeGroup);
+        });
+        QStringList lines;
+        for (const Address &a : addresses) {
+            const QString line = a.whole.isEmpty() ? joinAddress(a.parts) : a.whole;
+            if (!line.isEmpty())
+                lines << line;
+        }
+        fields.address = lines.value(0);
+        for (qsizetype k = 1; k < lines.size(); ++k)
+            *leftOut << QStringLiteral("地址 ") + shortened(lines.at(k), kMaxLeftOutAddress);
+        // The second numbers and addresses count under what they are.
+        for (const QString &entry : std::as_const(*leftOut))
+            m_summary.drop(entry.section(QLatin1Char(' '), 0, 0));
+        *leftOut << dropped;
         return fields;
     }
 
@@ -429,25 +701,24 @@ private:
 
     const ContactSink &m_sink;
     ReadSummary &m_summary;
-    QList<int> m_columns;
+    const QByteArray m_encoding;
+    QList<Column> m_columns;
     QStringList m_headings;
     bool m_started = false;
+    bool m_ours = false;
     int m_rowNumber = 0;
 };
 
 } // namespace
 
-int csvColumnField(const QString &heading)
-{
-    return qMax(0, headings().value(heading.trimmed().toLower(), 0));
-}
-
 ReadSummary readCsv(QIODevice &in, const ContactSink &sink)
 {
     ReadSummary summary;
-    const std::optional<Encoding> bom = readBom(in);
-    ChunkDecoder decoder(bom ? *bom : guessEncoding(in));
-    CsvMapper mapper(sink, summary);
+    const FileEncoding encoding = detectEncoding(in);
+    in.skip(encoding.bom);
+    summary.encoding = QString::fromLatin1(encoding.name);
+    ChunkDecoder decoder(encoding.name);
+    CsvMapper mapper(sink, summary, encoding.name);
     auto onRecord = [&mapper](const QStringList &record, bool cut) { return mapper.take(record, cut); };
     std::optional<CsvSplitter> splitter;
     QString head; // decoded text held until the first line is complete

@@ -16,7 +16,4 @@ namespace quennet::exchange {
 ReadSummary readCsv(QIODevice &in, const ContactSink &sink);
 ReadSummary readCsvBytes(const QByteArray &bytes, const ContactSink &sink);
 
-// Field position (1..6) that a column heading names; 0 for none.
-int csvColumnField(const QString &heading);
-
 } // namespace quennet::exchange

@@ -2,11 +2,15 @@
 
 #include "exchange/ContactText.h"
 #include "exchange/LineReader.h"
+#include "exchange/TextEncoding.h"
+#include "exchange/VCardWriter.h"
 
 #include <QBuffer>
 #include <QHash>
+#include <QStringDecoder>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,6 +61,7 @@ struct Params {
     QByteArray charset;
     QByteArray encoding; // QUOTED-PRINTABLE, BASE64, B, 8BIT ... (upper case)
     QByteArray serviceType;
+    QByteArray label; // 4.0: the formatted address of an ADR
 
     bool isQuotedPrintable() const { return encoding == "QUOTED-PRINTABLE"; }
     bool hasType(const char *type) const { return types.contains(QByteArray(type)); }
@@ -121,6 +126,8 @@ Params parseParams(QByteArrayView raw)
             params.encoding = unquoted(value).toUpper();
         } else if (key == "X-SERVICE-TYPE") {
             params.serviceType = unquoted(value).toUpper();
+        } else if (key == "LABEL") {
+            params.label = unquoted(value);
         }
     }
     return params;
@@ -203,7 +210,10 @@ QString unescaped(const QString &text, Version version)
     return out;
 }
 
-QString decodeText(QByteArrayView raw, const Params &params, Version version)
+// unlabelled: the encoding of a value without CHARSET that is not UTF-8.
+// asciiSafe: every ASCII byte stays itself (e-mail addresses).
+QString decodeText(QByteArrayView raw, const Params &params, Version version, const QByteArray &unlabelled,
+                   bool asciiSafe = false)
 {
     QByteArray bytes;
     if (params.isQuotedPrintable())
@@ -212,19 +222,33 @@ QString decodeText(QByteArrayView raw, const Params &params, Version version)
         bytes = QByteArray::fromBase64(raw.toByteArray());
     else
         bytes = raw.toByteArray();
-    return unescaped(decodeCharset(bytes, params.charset), version);
+    if (asciiSafe && !isValidUtf8(bytes.constData(), bytes.size())) {
+        const QByteArray charset = params.charset.isEmpty() ? unlabelled : params.charset.trimmed();
+        if (isMultiByteLegacy(charset))
+            return unescaped(decodeKeepingAscii(bytes, charset), version);
+    }
+    return unescaped(decodeCharset(bytes, params.charset, unlabelled), version);
 }
 
-QString decodedValue(QByteArrayView value, const Params &params, Version version)
+// A parameter value's ^n, ^^ and ^' (RFC 6868).
+QString paramText(const QByteArray &raw)
 {
-    return cleanValue(decodeText(value, params, version));
-}
-
-QStringList decodedComponents(QByteArrayView value, const Params &params, Version version)
-{
-    QStringList out;
-    for (QByteArrayView part : components(value))
-        out << cleanValue(decodeText(part, params, version));
+    QString text = QString::fromUtf8(raw);
+    if (!text.contains(QLatin1Char('^')))
+        return text;
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar n = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (text.at(i) == QLatin1Char('^') && (n == QLatin1Char('n') || n == QLatin1Char('N'))) {
+            out += QLatin1Char('\n');
+            ++i;
+        } else if (text.at(i) == QLatin1Char('^') && (n == QLatin1Char('^') || n == QLatin1Char('\''))) {
+            out += n == QLatin1Char('^') ? n : QLatin1Char('"');
+            ++i;
+        } else {
+            out += text.at(i);
+        }
+    }
     return out;
 }
 
@@ -239,14 +263,38 @@ QString withoutScheme(const QString &value, const QString &scheme)
 bool isStructural(const std::string &name)
 {
     return name == "BEGIN" || name == "END" || name == "VERSION" || name == "PRODID" || name == "REV" ||
-           name == "UID" || name == "X-ABLABEL";
+           name == "UID" || name == "X-ABLABEL" || name == "X-ABADR";
 }
+
+// How the report names a property left out; binary ones are named only.
+QString propertyLabel(const std::string &name, bool *binary)
+{
+    static const QHash<QByteArray, QString> labels = {
+        {"EMAIL", QStringLiteral("Email")},        {"ADR", QStringLiteral("地址")},
+        {"LABEL", QStringLiteral("地址")},         {"BDAY", QStringLiteral("生日")},
+        {"ANNIVERSARY", QStringLiteral("纪念日")}, {"NOTE", QStringLiteral("备注")},
+        {"ORG", QStringLiteral("单位")},           {"TITLE", QStringLiteral("职务")},
+        {"ROLE", QStringLiteral("角色")},          {"URL", QStringLiteral("网址")},
+        {"NICKNAME", QStringLiteral("昵称")},      {"CATEGORIES", QStringLiteral("分组")},
+        {"IMPP", QStringLiteral("即时通讯")},      {"X-QQ", QStringLiteral("QQ")},
+        {"GEO", QStringLiteral("位置")},           {"TZ", QStringLiteral("时区")},
+        {"PHOTO", QStringLiteral("照片")},         {"LOGO", QStringLiteral("标志")},
+        {"SOUND", QStringLiteral("声音")},         {"KEY", QStringLiteral("密钥")},
+    };
+    *binary = name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
+    const QByteArray key(name.data(), qsizetype(name.size()));
+    return labels.value(key, QString::fromLatin1(key));
+}
+
+constexpr qsizetype kMaxLeftOutValue = 40;
+constexpr qsizetype kMaxLeftOutAddress = 120;
 
 // Everything of one card, turned into the six fields when the card ends.
 class CardMapper {
 public:
-    CardMapper(const Card &card, ReadSummary &summary)
-        : m_card(card), m_props(card.properties), m_summary(summary), m_used(m_props.size(), false)
+    CardMapper(const Card &card, ReadSummary &summary, const QByteArray &unlabelled)
+        : m_card(card), m_props(card.properties), m_summary(summary), m_unlabelled(unlabelled),
+          m_used(m_props.size(), false)
     {
         findVersion();
         findGroupLabels();
@@ -260,9 +308,13 @@ public:
         fields.qq = qq();
         fields.email = first("EMAIL");
         fields.address = address();
+        if (fields.name.isEmpty())
+            fields.name = organisation();
         countDropped();
         return fields;
     }
+
+    QStringList leftOut() const { return m_leftOut; }
 
     // True when a field came from a cut line, or lines were left out.
     bool cut() const
@@ -282,6 +334,9 @@ private:
                 m_version = v.startsWith("2")   ? Version::V21
                             : v.startsWith("4") ? Version::V40
                                                 : Version::V30;
+            } else if (p.name == "PRODID") {
+                // Cards this program wrote keep every value as it was.
+                m_ours = m_card.value(p).trimmed() == kOurProductId;
             }
     }
 
@@ -296,13 +351,28 @@ private:
 
     Params params(size_t i) const { return parseParams(m_card.params(m_props[i])); }
     QByteArrayView raw(size_t i) const { return m_card.value(m_props[i]); }
-    QString value(size_t i) const { return decodedValue(raw(i), params(i), m_version); }
+    QString kept(const QString &text) const { return m_ours ? keptValue(text) : cleanValue(text); }
+    QString value(size_t i, const Params &p, bool asciiSafe = false) const
+    {
+        return kept(decodeText(raw(i), p, m_version, m_unlabelled, asciiSafe));
+    }
+    QString value(size_t i) const { return value(i, params(i)); }
+    QStringList parts(size_t i) const
+    {
+        const Params p = params(i);
+        QStringList out;
+        for (QByteArrayView part : components(raw(i)))
+            out << kept(decodeText(part, p, m_version, m_unlabelled));
+        return out;
+    }
+    QString group(size_t i) const { return QString::fromLatin1(m_props[i].group.c_str()); }
 
     QString first(const char *property)
     {
+        const bool email = qstrcmp(property, "EMAIL") == 0;
         for (size_t i = 0; i < m_props.size(); ++i)
             if (m_props[i].name == property) {
-                const QString text = value(i);
+                const QString text = value(i, params(i), email);
                 if (text.isEmpty())
                     continue;
                 m_used[i] = true;
@@ -319,58 +389,70 @@ private:
                 fromFn = value(i);
                 m_used[i] = true;
             } else if (m_props[i].name == "N" && fromN.isEmpty()) {
-                const QStringList parts = decodedComponents(raw(i), params(i), m_version);
-                fromN = joinName(parts.value(0), parts.value(1));
+                const QStringList name = parts(i);
+                fromN = joinName(name.value(0), name.value(1));
                 m_used[i] = true;
             }
         }
         return fromFn.isEmpty() ? fromN : fromFn;
     }
 
+    // A card of a company alone (ORG and no name) is named after it.
+    QString organisation()
+    {
+        for (size_t i = 0; i < m_props.size(); ++i)
+            if (m_props[i].name == "ORG") {
+                for (const QString &part : parts(i))
+                    if (!part.isEmpty()) {
+                        m_used[i] = true;
+                        return part;
+                    }
+            }
+        return QString();
+    }
+
+    QString groupLabel(size_t i) const
+    {
+        if (m_labels.isEmpty() || m_props[i].group.empty())
+            return QString();
+        return m_labels.value(group(i));
+    }
+
     bool isCell(size_t i, const Params &p) const
     {
-        if (p.hasType("CELL") || p.hasType("MOBILE"))
+        if (p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE"))
             return true;
-        if (m_labels.isEmpty() || m_props[i].group.empty())
-            return false;
-        const QString label = m_labels.value(QString::fromLatin1(m_props[i].group.c_str()));
+        const QString label = groupLabel(i);
         return label.contains(QLatin1String("mobile")) || label.contains(QLatin1String("cell")) ||
                label.contains(QStringLiteral("手机")) || label.contains(QStringLiteral("移动"));
     }
 
+    bool isFax(size_t i, const Params &p) const
+    {
+        const QString label = groupLabel(i);
+        return p.hasType("FAX") || label.contains(QLatin1String("fax")) ||
+               label.contains(QStringLiteral("传真"));
+    }
+
     void mapTelephones(rules::ContactInput *fields)
     {
-        struct Tel {
-            size_t index;
-            QString number;
-            bool cell;
-        };
-        std::vector<Tel> tels;
+        QList<FoundTelephone> found;
         for (size_t i = 0; i < m_props.size(); ++i) {
             if (m_props[i].name != "TEL")
                 continue;
             const Params p = params(i);
-            const QString number = withoutScheme(decodedValue(raw(i), p, m_version), QStringLiteral("tel"));
-            if (!number.isEmpty())
-                tels.push_back({i, number, isCell(i, p)});
+            const QString value = withoutScheme(this->value(i, p), QStringLiteral("tel"));
+            m_used[i] = true;
+            for (const QString &number : m_ours ? QStringList{value} : splitNumbers(value))
+                found.append({number, isCell(i, p), isFax(i, p)});
         }
-        const Tel *mobile = nullptr;
-        for (const Tel &tel : tels)
-            if (!mobile && tel.cell)
-                mobile = &tel;
-        for (const Tel &tel : tels)
-            if (!mobile && looksLikeChineseMobile(tel.number))
-                mobile = &tel;
-        if (mobile) {
-            fields->mobile = mobileDigits(mobile->number);
-            m_used[mobile->index] = true;
+        ChosenTelephones chosen = chooseTelephones(found);
+        fields->mobile = chosen.mobile;
+        fields->phone = chosen.phone;
+        for (const QString &number : chosen.leftOut) {
+            m_summary.drop(QStringLiteral("TEL"));
+            m_leftOut << number;
         }
-        for (const Tel &tel : tels)
-            if (&tel != mobile) {
-                fields->phone = tel.number;
-                m_used[tel.index] = true;
-                break;
-            }
     }
 
     QString qq()
@@ -396,52 +478,102 @@ private:
         return QString();
     }
 
-    QString address()
+    QString labelText(size_t i) const
     {
-        for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_props[i].name != "ADR")
-                continue;
-            // pobox; extended; street; locality; region; postal code; country
-            const QStringList parts = decodedComponents(raw(i), params(i), m_version);
-            QString joined;
-            for (int index : {6, 4, 3, 2}) {
-                const QString part = parts.value(index);
-                if (part.isEmpty())
-                    continue;
-                const bool tight = joined.isEmpty() || hasChinese(part) || hasChinese(joined.right(1));
-                joined += (tight ? QString() : QStringLiteral(" ")) + part;
-            }
-            if (!joined.isEmpty()) {
-                m_used[i] = true;
-                markFirstUnused("LABEL"); // the same address, formatted
-                return joined;
-            }
-        }
-        return first("LABEL");
+        const QString text = decodeText(raw(i), params(i), m_version, m_unlabelled);
+        return m_ours ? keptValue(text) : cleanAddress(text);
     }
 
-    void markFirstUnused(const char *property)
+    QString composedAddress(size_t i) const
     {
-        for (size_t i = 0; i < m_props.size(); ++i)
-            if (m_props[i].name == property) {
-                m_used[i] = true;
-                return;
+        // pobox; extended; street; locality; region; postal code; country
+        const QStringList p = parts(i);
+        return joinAddress(
+            {p.value(0), p.value(1), p.value(2), p.value(3), p.value(4), p.value(5), p.value(6)});
+    }
+
+    // The LABEL property that formats ADR i: one of its group, else one of
+    // its types, else the only one beside the only ADR.
+    std::optional<size_t> labelOf(size_t adr, const std::vector<size_t> &adrs,
+                                  const std::vector<size_t> &labels) const
+    {
+        const std::string &g = m_props[adr].group;
+        const QList<QByteArray> types = params(adr).types;
+        for (size_t l : labels)
+            if (!g.empty() && m_props[l].group == g)
+                return l;
+        for (size_t l : labels)
+            if (!m_used[l] && g.empty() && m_props[l].group.empty() && !types.isEmpty() &&
+                params(l).types == types)
+                return l;
+        if (adrs.size() == 1 && labels.size() == 1 && !m_used[labels.front()])
+            return labels.front();
+        return std::nullopt;
+    }
+
+    // Each address as one line, a formatted label first; the first is the
+    // contact's, the others are left out.
+    QString address()
+    {
+        std::vector<size_t> adrs, labels;
+        for (size_t i = 0; i < m_props.size(); ++i) {
+            if (m_props[i].name == "ADR")
+                adrs.push_back(i);
+            else if (m_props[i].name == "LABEL")
+                labels.push_back(i);
+        }
+        QStringList lines;
+        for (size_t i : adrs) {
+            m_used[i] = true;
+            const Params p = params(i);
+            QString line = m_ours ? QString() : cleanAddress(paramText(p.label));
+            if (const std::optional<size_t> l = labelOf(i, adrs, labels)) {
+                m_used[*l] = true;
+                if (line.isEmpty() && !m_ours)
+                    line = labelText(*l);
             }
+            if (line.isEmpty())
+                line = composedAddress(i);
+            if (!line.isEmpty())
+                lines << line;
+        }
+        for (size_t l : labels)
+            if (!m_used[l]) {
+                m_used[l] = true;
+                const QString line = labelText(l);
+                if (!line.isEmpty())
+                    lines << line;
+            }
+        for (qsizetype k = 1; k < lines.size(); ++k) {
+            m_summary.drop(QStringLiteral("ADR"));
+            m_leftOut << QStringLiteral("地址 ") + shortened(lines.at(k), kMaxLeftOutAddress);
+        }
+        return lines.value(0);
     }
 
     void countDropped()
     {
-        for (size_t i = 0; i < m_props.size(); ++i)
-            if (!m_used[i] && !isStructural(m_props[i].name) && !raw(i).trimmed().isEmpty())
-                m_summary.drop(QString::fromLatin1(m_props[i].name.c_str()));
+        for (size_t i = 0; i < m_props.size(); ++i) {
+            if (m_used[i] || isStructural(m_props[i].name) || raw(i).trimmed().isEmpty())
+                continue;
+            m_summary.drop(QString::fromLatin1(m_props[i].name.c_str()));
+            bool binary = false;
+            const QString label = propertyLabel(m_props[i].name, &binary);
+            const QString text = binary ? QString() : parts(i).join(QLatin1Char(' ')).trimmed();
+            m_leftOut << (text.isEmpty() ? label
+                                         : label + QLatin1Char(' ') + shortened(text, kMaxLeftOutValue));
+        }
     }
 
     const Card &m_card;
     const std::vector<Property> &m_props;
     ReadSummary &m_summary;
+    const QByteArray m_unlabelled;
     std::vector<bool> m_used;
     Version m_version = Version::V30;
+    bool m_ours = false;
     QHash<QString, QString> m_labels;
+    QStringList m_leftOut;
 };
 
 std::string upper(const char *data, size_t size)
@@ -516,7 +648,10 @@ bool isEndOfCard(QByteArrayView line)
 
 class VCardParser {
 public:
-    VCardParser(QIODevice &in, const ContactSink &sink) : m_lines(in, kMaxKeptLine), m_sink(sink) {}
+    VCardParser(QIODevice &in, const ContactSink &sink, const QByteArray &unlabelled)
+        : m_lines(in, kMaxKeptLine), m_sink(sink), m_unlabelled(unlabelled)
+    {
+    }
 
     ReadSummary run()
     {
@@ -608,10 +743,15 @@ private:
         const QByteArrayView value = m_card.value(property);
         if (property.name == "BEGIN" && isVCardWord(value)) {
             m_card.text.resize(at);
-            if (m_inCard)
+            if (m_nested > 0 || (m_inCard && followsAgent())) {
                 ++m_nested;
-            else
-                startCard();
+                return true;
+            }
+            // A card that begins before the last one ended: that one ended
+            // without its END line.
+            if (m_inCard && !finishCard())
+                return false;
+            startCard();
             return true;
         }
         if (property.name == "END" && isVCardWord(value) && m_inCard) {
@@ -636,6 +776,15 @@ private:
         return true;
     }
 
+    // 2.1 nests the card of an AGENT right after its empty value.
+    bool followsAgent() const
+    {
+        if (m_card.properties.empty())
+            return false;
+        const Property &last = m_card.properties.back();
+        return last.name == "AGENT" && m_card.value(last).trimmed().isEmpty();
+    }
+
     void startCard()
     {
         m_inCard = true;
@@ -648,9 +797,10 @@ private:
     {
         m_inCard = false;
         ReadContact contact;
-        CardMapper mapper(m_card, m_summary);
+        CardMapper mapper(m_card, m_summary, m_unlabelled);
         contact.fields = mapper.map();
         contact.cut = mapper.cut();
+        contact.leftOut = mapper.leftOut();
         contact.number = ++m_cardNumber;
         m_card.clear();
         ++m_summary.contacts;
@@ -663,6 +813,7 @@ private:
 
     LineReader m_lines;
     const ContactSink &m_sink;
+    const QByteArray m_unlabelled;
     ReadSummary m_summary;
     std::string m_line;
     bool m_lineCut = false;
@@ -678,7 +829,17 @@ private:
 
 ReadSummary readVCards(QIODevice &in, const ContactSink &sink)
 {
-    return VCardParser(in, sink).run();
+    const FileEncoding encoding = detectEncoding(in);
+    ReadSummary summary;
+    if (encoding.isUtf16()) {
+        in.skip(encoding.bom);
+        Utf16AsUtf8 utf8(in, encoding.name);
+        summary = VCardParser(utf8, sink, "UTF-8").run();
+    } else {
+        summary = VCardParser(in, sink, encoding.isUtf8() ? QByteArray("GB18030") : encoding.name).run();
+    }
+    summary.encoding = QString::fromLatin1(encoding.name);
+    return summary;
 }
 
 ReadSummary readVCardBytes(const QByteArray &bytes, const ContactSink &sink)
@@ -692,6 +853,9 @@ ReadSummary readVCardBytes(const QByteArray &bytes, const ContactSink &sink)
 bool looksLikeVCard(const QByteArray &head)
 {
     QByteArray text = head.startsWith("\xEF\xBB\xBF") ? head.mid(3) : head;
+    const FileEncoding encoding = detectEncoding(head);
+    if (encoding.isUtf16())
+        text = QString(QStringDecoder(encoding.name.constData()).decode(head.sliced(encoding.bom))).toUtf8();
     return text.trimmed().left(11).toUpper() == "BEGIN:VCARD";
 }
 

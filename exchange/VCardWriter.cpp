@@ -43,12 +43,22 @@ QByteArray escaped30(const QString &value)
     out.reserve(utf8.size());
     for (const char c : utf8) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case ',': out += "\\,"; break;
-        case ';': out += "\\;"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case ',':
+            out += "\\,";
+            break;
+        case ';':
+            out += "\\;";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -68,7 +78,8 @@ bool needsQuotedPrintable(const QByteArray &utf8)
         if (b >= 0x80 || b < 0x20 || c == '=')
             return true;
     }
-    return utf8.size() > 60;
+    // A plain value would lose white space at its ends to many readers.
+    return utf8.size() > 60 || utf8.startsWith(' ') || utf8.endsWith(' ');
 }
 
 QByteArray escaped21(const QString &value)
@@ -81,15 +92,18 @@ QByteArray escaped21(const QString &value)
     return out;
 }
 
-QByteArray quotedPrintable(const QByteArray &text)
+// Appends text quoted-printable, and where a soft line break may go before
+// each character: never inside an "=XX", nor between the bytes of one UTF-8
+// character (readers decode each line on its own). Spaces are encoded too,
+// so that none ends a line.
+void appendQuotedPrintable(QByteArray &out, QList<qsizetype> &breaks, const QByteArray &text)
 {
     static const char hex[] = "0123456789ABCDEF";
-    QByteArray out;
-    out.reserve(text.size() * 3);
     for (const char c : text) {
         const auto b = static_cast<unsigned char>(c);
-        const bool plain = b >= 0x21 && b <= 0x7E && c != '=';
-        if (plain || c == ' ') {
+        if (!isUtf8Continuation(c))
+            breaks << out.size();
+        if (b >= 0x21 && b <= 0x7E && c != '=') {
             out += c;
         } else if (c == '\n') {
             out += "=0D=0A";
@@ -99,23 +113,24 @@ QByteArray quotedPrintable(const QByteArray &text)
             out += hex[b & 0xF];
         }
     }
-    if (out.endsWith(' '))
-        out.replace(out.size() - 1, 1, "=20");
-    return out;
 }
 
-// Quoted-printable lines stay within 76 characters with soft breaks ("="
-// at the end of a line), never inside an "=XX" triple.
-void appendSoftBroken(QByteArray &out, const QByteArray &line)
+// Quoted-printable lines stay within 76 characters, with soft breaks ("="
+// at the end of a line) only where breaks allows them.
+void appendSoftBroken(QByteArray &out, const QByteArray &line, const QList<qsizetype> &breaks)
 {
     constexpr int kQpLine = 75; // plus the "=" of the soft break
     qsizetype start = 0;
+    qsizetype next = 0; // the first break after start
     while (line.size() - start > kQpLine + 1) {
-        qsizetype cut = start + kQpLine;
-        if (line.at(cut - 1) == '=')
-            cut -= 1;
-        else if (line.at(cut - 2) == '=')
-            cut -= 2;
+        qsizetype cut = -1;
+        while (next < breaks.size() && breaks.at(next) - start <= kQpLine) {
+            if (breaks.at(next) > start)
+                cut = breaks.at(next);
+            ++next;
+        }
+        if (cut < 0)
+            break; // no break fits: the line stays long rather than broken wrong
         out.append(line.constData() + start, cut - start);
         out.append("=\r\n");
         start = cut;
@@ -124,7 +139,7 @@ void appendSoftBroken(QByteArray &out, const QByteArray &line)
     out.append("\r\n");
 }
 
-// parts are already escaped and joined; qp tells whether any needs encoding.
+// parts are already escaped; qp tells whether any needs encoding.
 void property21(QByteArray &out, const char *head, const QList<QByteArray> &parts)
 {
     bool qp = false;
@@ -137,10 +152,16 @@ void property21(QByteArray &out, const char *head, const QList<QByteArray> &part
         out += "\r\n";
         return;
     }
-    QList<QByteArray> encoded;
-    for (const QByteArray &part : parts)
-        encoded << quotedPrintable(part);
-    appendSoftBroken(out, QByteArray(head) + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:" + encoded.join(';'));
+    QByteArray line = QByteArray(head) + ";CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:";
+    QList<qsizetype> breaks;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            breaks << line.size();
+            line += ';';
+        }
+        appendQuotedPrintable(line, breaks, parts.at(i));
+    }
+    appendSoftBroken(out, line, breaks);
 }
 
 // Address books that sync (khard, phones) tell cards apart by UID. The name
@@ -156,7 +177,9 @@ void card30(QByteArray &out, const rules::ContactInput &c)
 {
     QString family, given;
     splitName(c.name, &family, &given);
-    out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    out += "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:";
+    out += kOurProductId;
+    out += "\r\n";
     property30(out, "N", escaped30(family) + ';' + escaped30(given) + ";;;");
     property30(out, "FN", escaped30(c.name));
     out += "UID:" + uidOf(c.name) + "\r\n";
@@ -177,7 +200,9 @@ void card21(QByteArray &out, const rules::ContactInput &c)
 {
     QString family, given;
     splitName(c.name, &family, &given);
-    out += "BEGIN:VCARD\r\nVERSION:2.1\r\n";
+    out += "BEGIN:VCARD\r\nVERSION:2.1\r\nPRODID:";
+    out += kOurProductId;
+    out += "\r\n";
     property21(out, "N", {escaped21(family), escaped21(given), {}, {}, {}});
     property21(out, "FN", {escaped21(c.name)});
     if (!c.mobile.isEmpty())

@@ -8,6 +8,10 @@ class QIODevice;
 
 namespace quennet::exchange {
 
+// The PRODID of the cards written here: reading them back keeps every value
+// exactly as it was written.
+constexpr char kOurProductId[] = "-//Quennet//Contacts//ZH";
+
 enum class VCardVersion {
     V30, // UTF-8, backslash escapes, lines folded at 75 octets
     V21, // for old phones: quoted-printable UTF-8 where a value needs it

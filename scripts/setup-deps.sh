@@ -1,6 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages the build, the program and the tests need.
 # Idempotent: when every package is present it only runs dpkg-query.
+# libicu-dev: ICU's charset detector (ucsdet) tells the encoding of an
+# imported contact file that has no byte order mark.
 set -eu
 
 PACKAGES="
@@ -14,6 +16,7 @@ qt6-qpa-plugins
 libgl-dev
 libsqlite3-dev
 libsodium-dev
+libicu-dev
 libxcb1-dev
 libxcb-keysyms1-dev
 xvfb
