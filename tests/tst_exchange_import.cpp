@@ -228,7 +228,8 @@ private slots:
         const QList<QStringList> rows = {
             {"张三", "010-6666 8888", "13900000001", "12345", "z@x.cn", "北京市; 海淀区, 1号"},
             {"诸葛亮", "", "13900000002", "", "", ""},
-            {"Mary Ann O'Neil", "+1 (415) 555-0100", "", "", "m@x.com", "\\home"}};
+            {"Mary Ann O'Neil", "+1 (415) 555-0100", "", "", "m@x.com", "\\home"},
+            {" 王 五 ", "", "", "", "", "上海市\n浦东新区 "}};
         ContactStore from, into;
         QVERIFY(from.open(newStore(rows)));
         QVERIFY(into.open(newStore()));

@@ -370,6 +370,32 @@ private slots:
             card.contains("ADR;HOME;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;;=E4=B8=8A=E6=B5=B7;;;;\r\n"));
     }
 
+    // Readers decode each line of a quoted-printable value on its own: a soft
+    // break never splits a character, and no line is longer than 76.
+    void vcard21SoftBreaksOnlyBetweenCharacters()
+    {
+        const QString address =
+            QString(30, QChar(0x5E02)) + QStringLiteral("路 1号 ") + QString(40, QChar(0x5730));
+        const QByteArray card =
+            VCardWriter::card(fields(QString(30, QChar(0x540D)), {}, {}, {}, {}, address), VCardVersion::V21);
+        int softBreaks = 0;
+        for (QByteArray line : card.split('\n')) {
+            line.chop(line.endsWith('\r') ? 1 : 0);
+            QVERIFY2(line.size() <= 76, line.constData());
+            const qsizetype colon = line.indexOf(':');
+            QByteArray encoded = line.startsWith('=') || colon < 0 ? line : line.mid(colon + 1);
+            if (encoded.endsWith('=')) {
+                encoded.chop(1);
+                ++softBreaks;
+            }
+            const QByteArray bytes = QByteArray::fromPercentEncoding(encoded.replace('=', '%'));
+            QVERIFY2(QString::fromUtf8(bytes).toUtf8() == bytes, line.constData());
+        }
+        QVERIFY(softBreaks >= 6);
+        const Reading read = readWith(readVCardBytes, card);
+        QCOMPARE(read.contacts.value(0).address, address);
+    }
+
     void csvWriterQuotesAndGuardsFormulas()
     {
         QCOMPARE(csvField(QStringLiteral("a,b")), QStringLiteral("\"a,b\""));
@@ -397,6 +423,10 @@ private slots:
             fields("John Smith", "+1 415 555 0100", {}, {}, "j@x.com", "1 Main St\\Apt 2"),
             fields("=1+1", "-", {}, {}, {}, QString(50, QChar(0x5730)) + QStringLiteral("=末尾 ")),
             fields("Ｘ"),
+            // Spaces around a name and line breaks in an address come back.
+            fields(" 张三丰 ", {}, "13900000003", {}, {},
+                   QStringLiteral("北京市海淀区\n中关村大街1号\n100080")),
+            fields("  Mary  ", {}, {}, {}, {}, QStringLiteral(" 1 Main St\nApt 2 ")),
         };
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
