@@ -49,11 +49,16 @@ private slots:
         QVERIFY(ContactStore::create(store));
         const QString cards = file(QStringLiteral("in.vcf"),
                                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:张三\r\nTEL;TYPE=CELL:139-0000-0001\r\n"
-                                   "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:张三\r\nEND:VCARD\r\n");
+                                   "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:张三\r\nEND:VCARD\r\n"
+                                   "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:李四\r\n"
+                                   "TEL;TYPE=CELL:13900000002/13900000003\r\nNOTE:生日会\r\nEND:VCARD\r\n");
         Run run = wab({QStringLiteral("import"), cards, store});
         QCOMPARE(run.code, 0);
-        QVERIFY2(run.out.contains(QStringLiteral("已导入 1 个联系人，跳过 1 个。")), qPrintable(run.out));
+        QVERIFY2(run.out.contains(QStringLiteral("已导入 2 个联系人，跳过 1 个。")), qPrintable(run.out));
+        QVERIFY(run.out.contains(QStringLiteral("文件编码：UTF-8")));
         QVERIFY(run.out.contains(QStringLiteral("第 2 个 张三：已经存在相同姓名的联系人")));
+        QVERIFY(run.out.contains(
+            QStringLiteral("第 3 个 李四：已导入，未导入的内容：手机 13900000003、备注 生日会")));
 
         // Everything already there: nothing needed importing, still done.
         QCOMPARE(wab({QStringLiteral("import"), cards, store}).code, 0);
@@ -69,6 +74,8 @@ private slots:
             ContactStore reread;
             QVERIFY(reread.open(again));
             QCOMPARE(reread.contactAt(1).values(), QStringList({"张三", "", "13900000001", "", "", ""}));
+            QCOMPARE(reread.contactAt(2).values(), QStringList({"李四", "", "13900000002", "", "", ""}));
+            QVERIFY2(!run.out.contains(QStringLiteral("未导入")), qPrintable(run.out));
         }
     }
 
