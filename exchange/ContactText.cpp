@@ -41,7 +41,7 @@ bool isTelephonePunctuation(QChar c)
     }
 }
 
-bool isCjk(const QString &text)
+bool isCjk(QStringView text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
@@ -68,7 +68,13 @@ void appendTight(QString &out, const QString &part)
 {
     if (part.isEmpty())
         return;
-    if (!out.isEmpty() && !isCjk(out.right(1)) && !isCjk(part.left(1)))
+    if (out.isEmpty()) {
+        out = part;
+        return;
+    }
+    const QStringView last = QStringView(out).right(out.back().isLowSurrogate() ? 2 : 1);
+    const QStringView first = QStringView(part).left(part.front().isHighSurrogate() ? 2 : 1);
+    if (!isCjk(last) && !isCjk(first))
         out += QLatin1Char(' ');
     out += part;
 }
@@ -157,13 +163,18 @@ QString mobileDigits(const QString &number)
 
 QStringList splitNumbers(const QString &value)
 {
-    static const QString separators = QStringLiteral("/,;、，；／|");
+    static const QString separators = QStringLiteral("/,;、，；／|:");
+    bool several = false;
+    for (const QChar c : value)
+        several = several || separators.contains(c);
+    if (!several)
+        return value.isEmpty() ? QStringList() : QStringList{value.trimmed()};
     QStringList numbers;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= value.size(); ++i) {
         // Google joins the values of one field with " ::: ".
-        const bool colons = value.mid(i, 3) == QLatin1String(":::");
-        if (i < value.size() && !colons && !separators.contains(value.at(i)))
+        const bool colons = i + 3 <= value.size() && QStringView(value).sliced(i, 3) == QLatin1String(":::");
+        if (i < value.size() && !colons && (value.at(i) == QLatin1Char(':') || !separators.contains(value.at(i))))
             continue;
         const QString number = value.mid(start, i - start).trimmed();
         if (!number.isEmpty())
@@ -193,19 +204,17 @@ ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found)
             if (i != mobile && fits)
                 phone = i;
         }
-    QStringList seen;
-    if (mobile >= 0) {
+    if (mobile >= 0)
         chosen.mobile = mobileDigits(found.at(mobile).number);
-        seen << chosen.mobile;
-    }
-    if (phone >= 0) {
+    if (phone >= 0)
         chosen.phone = found.at(phone).number;
-        seen << mobileDigits(chosen.phone);
-    }
+    if (found.size() <= (mobile >= 0) + (phone >= 0))
+        return chosen;
+    QStringList seen{chosen.mobile, mobileDigits(chosen.phone)};
     for (qsizetype i = 0; i < found.size(); ++i) {
         const FoundTelephone &t = found.at(i);
         const QString digits = mobileDigits(t.number);
-        if (i == mobile || i == phone || seen.contains(digits))
+        if (i == mobile || i == phone || digits.isEmpty() || seen.contains(digits))
             continue;
         seen << digits;
         const QString kind = t.fax    ? QStringLiteral("传真")
@@ -219,7 +228,7 @@ ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found)
 QString joinAddress(const AddressParts &p)
 {
     QString out;
-    if (isCjk(p.country + p.region + p.city + p.street + p.extended)) {
+    if (isCjk(p.country) || isCjk(p.region) || isCjk(p.city) || isCjk(p.street) || isCjk(p.extended)) {
         for (const QString *part : {&p.country, &p.region, &p.city, &p.street, &p.extended, &p.poBox})
             appendTight(out, *part);
         appendWith(out, QStringLiteral(" "), p.postcode);

@@ -294,7 +294,7 @@ class CardMapper {
 public:
     CardMapper(const Card &card, ReadSummary &summary, const QByteArray &unlabelled)
         : m_card(card), m_props(card.properties), m_summary(summary), m_unlabelled(unlabelled),
-          m_used(m_props.size(), false)
+          m_used(m_props.size(), false), m_params(m_props.size())
     {
         findVersion();
         findGroupLabels();
@@ -349,7 +349,13 @@ private:
                                 QString::fromUtf8(m_card.value(p)).toLower());
     }
 
-    Params params(size_t i) const { return parseParams(m_card.params(m_props[i])); }
+    // Parsed once per property: the mapping asks for them again and again.
+    const Params &params(size_t i) const
+    {
+        if (!m_params[i])
+            m_params[i] = parseParams(m_card.params(m_props[i]));
+        return *m_params[i];
+    }
     QByteArrayView raw(size_t i) const { return m_card.value(m_props[i]); }
     QString kept(const QString &text) const { return m_ours ? keptValue(text) : cleanValue(text); }
     QString value(size_t i, const Params &p, bool asciiSafe = false) const
@@ -359,7 +365,7 @@ private:
     QString value(size_t i) const { return value(i, params(i)); }
     QStringList parts(size_t i) const
     {
-        const Params p = params(i);
+        const Params &p = params(i);
         QStringList out;
         for (QByteArrayView part : components(raw(i)))
             out << kept(decodeText(part, p, m_version, m_unlabelled));
@@ -440,7 +446,7 @@ private:
         for (size_t i = 0; i < m_props.size(); ++i) {
             if (m_props[i].name != "TEL")
                 continue;
-            const Params p = params(i);
+            const Params &p = params(i);
             const QString value = withoutScheme(this->value(i, p), QStringLiteral("tel"));
             m_used[i] = true;
             for (const QString &number : m_ours ? QStringList{value} : splitNumbers(value))
@@ -463,7 +469,7 @@ private:
             if (name == "X-QQ") {
                 number = value(i);
             } else if (name == "IMPP" || name == "X-IMPP") {
-                const Params p = params(i);
+                const Params &p = params(i);
                 const QString text = value(i);
                 if (text.startsWith(QLatin1String("qq:"), Qt::CaseInsensitive))
                     number = withoutScheme(text, QStringLiteral("qq"));
@@ -525,7 +531,7 @@ private:
         QStringList lines;
         for (size_t i : adrs) {
             m_used[i] = true;
-            const Params p = params(i);
+            const Params &p = params(i);
             QString line = m_ours ? QString() : cleanAddress(paramText(p.label));
             if (const std::optional<size_t> l = labelOf(i, adrs, labels)) {
                 m_used[*l] = true;
@@ -570,6 +576,7 @@ private:
     ReadSummary &m_summary;
     const QByteArray m_unlabelled;
     std::vector<bool> m_used;
+    mutable std::vector<std::optional<Params>> m_params;
     Version m_version = Version::V30;
     bool m_ours = false;
     QHash<QString, QString> m_labels;
