@@ -10,9 +10,13 @@ namespace quennet::exchange {
 
 // Reads contacts from CSV (RFC 4180: quoted fields may hold separators,
 // quotes and line breaks). The separator (comma, semicolon or TAB) is taken
-// from the first line; the encoding from a BOM, else UTF-8 when every byte
-// is valid UTF-8, else GB18030. A first row of known column names maps the
-// columns; without one the columns are the six fields in order.
+// from the first line; the encoding is found for the whole file first
+// (TextEncoding.h). A first row that names columns the way the common
+// address books and spreadsheets do maps them, numbered groups of phones,
+// e-mails and address parts included; a first row of names we do not know
+// is a heading too, and its columns are left out. Without a heading the
+// columns are the six fields in order. Our own export (its six headings)
+// comes back with every value as it was written.
 ReadSummary readCsv(QIODevice &in, const ContactSink &sink);
 ReadSummary readCsvBytes(const QByteArray &bytes, const ContactSink &sink);
 

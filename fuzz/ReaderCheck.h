@@ -29,7 +29,7 @@ inline bool sameContacts(const QList<ReadContact> &a, const QList<ReadContact> &
         return false;
     for (qsizetype i = 0; i < a.size(); ++i)
         if (a[i].number != b[i].number || a[i].cut != b[i].cut ||
-            a[i].fields.values() != b[i].fields.values())
+            a[i].fields.values() != b[i].fields.values() || a[i].leftOut != b[i].leftOut)
             return false;
     return true;
 }
@@ -38,6 +38,7 @@ inline bool same(const ReadAll &a, const ReadAll &b)
 {
     return a.summary.refused == b.summary.refused && a.summary.refusal == b.summary.refusal &&
            a.summary.contacts == b.summary.contacts && a.summary.dropped == b.summary.dropped &&
+           a.summary.encoding == b.summary.encoding &&
            sameContacts(a.contacts, b.contacts);
 }
 

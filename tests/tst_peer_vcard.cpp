@@ -92,6 +92,7 @@ private slots:
 
     // khard itself reads no 2.1 cards whose quoted-printable values go on
     // over soft line breaks; vobject does when it is told to expect them.
+    // Half of the addresses run over several such lines.
     void vobjectReadsEveryVCard21Contact()
     {
         const QString python =
