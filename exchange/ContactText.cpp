@@ -174,7 +174,8 @@ QStringList splitNumbers(const QString &value)
     for (qsizetype i = 0; i <= value.size(); ++i) {
         // Google joins the values of one field with " ::: ".
         const bool colons = i + 3 <= value.size() && QStringView(value).sliced(i, 3) == QLatin1String(":::");
-        if (i < value.size() && !colons && (value.at(i) == QLatin1Char(':') || !separators.contains(value.at(i))))
+        if (i < value.size() && !colons &&
+            (value.at(i) == QLatin1Char(':') || !separators.contains(value.at(i))))
             continue;
         const QString number = value.mid(start, i - start).trimmed();
         if (!number.isEmpty())

@@ -97,9 +97,11 @@ int addressPart(const QString &h)
         return Postcode;
     if (containsAny(h, {"country", "国家"}))
         return Country;
-    if (containsAny(h, {"state", "region", "province", "省", "州"}))
+    // Chinese words only as headings write them, never as in an address.
+    if (containsAny(h, {"state", "region", "province", "省/", "/省", "州/", "省份"}) ||
+        h == QStringLiteral("省"))
         return Region;
-    if (containsAny(h, {"city", "town", "locality", "城市", "市/县"}) || h.endsWith(QStringLiteral("市")))
+    if (containsAny(h, {"city", "town", "locality", "城市", "市/县"}) || h == QStringLiteral("市"))
         return City;
     if (containsAny(h, {"extendedaddress", "street2", "street3", "address2", "address3", "街道2", "街道3",
                         "地址2", "地址3", "住址2", "住址3"}))
@@ -482,17 +484,20 @@ private:
             return true;
         }
         QList<Column> columns;
-        bool known = false, data = false, family = false;
-        int filled = 0;
+        bool data = false, family = false;
+        int known = 0, filled = 0;
         for (const QString &heading : record) {
-            const Column column = classify(heading);
-            known = known || column.role != Role::Dropped;
+            // A telephone number or an e-mail is no heading, whatever its words.
+            const bool value = looksLikeData(heading);
+            const Column column = value ? Column{} : classify(heading);
+            known += column.role != Role::Dropped ? 1 : 0;
             family = family || column.role == Role::Family;
-            data = data || looksLikeData(heading);
+            data = data || value;
             filled += heading.trimmed().isEmpty() ? 0 : 1;
             columns << column;
         }
-        if (!known && (data || filled < 2))
+        // A row of data may hold a word that a heading holds too.
+        if (data ? known < 2 : known == 0 && filled < 2)
             return false;
         // A street column is the whole address unless other parts of it are there.
         for (Column &c : columns) {
