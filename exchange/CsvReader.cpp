@@ -192,7 +192,7 @@ Column classify(const QString &heading)
         c.role = Role::QQ;
         return c;
     }
-    if (!h.contains(QLatin1String("telex")) &&
+    if (!containsAny(h, {"telex", "telegram", "hotel"}) &&
         containsAny(
             h, {"phone", "tel", "mobile", "cell", "fax", "pager", "电话", "手机", "传真", "寻呼", "移动"})) {
         c.role = containsAny(h, {"type", "label", "类型"}) ? Role::Ignored : Role::Phone;
