@@ -30,6 +30,7 @@ enum class Role {
     Middle,
     Family,
     GivenOrName, // 名字: the given name beside a family name column, else the name
+    Nickname,
     Organisation,
     Phone,
     PhoneType, // Google: the kind of the phone value of the same number
@@ -157,6 +158,7 @@ Column classify(const QString &heading)
         add(Role::GivenOrName, "名字");
         add(Role::Middle, "middlename|additionalname|middle|中间名");
         add(Role::Family, "lastname|familyname|surname|last|family|姓|姓氏");
+        add(Role::Nickname, "nickname|昵称|别名");
         add(Role::Organisation, "company|organization|organisation|organizationname|单位|公司|工作单位|"
                                 "公司名称|组织");
         add(Role::QQ, "qq|qq号|qq号码");
@@ -573,8 +575,8 @@ private:
 
     rules::ContactInput map(const QStringList &record, QStringList *leftOut)
     {
-        QString name, given, middle, family, organisation;
-        qsizetype organisationColumn = -1;
+        QString name, given, middle, family, nickname, organisation;
+        qsizetype organisationColumn = -1, nicknameColumn = -1;
         QStringList emails, qqs;
         QList<FoundTelephone> telephones;
         QList<Address> addresses;
@@ -614,6 +616,10 @@ private:
                 break;
             case Role::Family:
                 family = family.isEmpty() ? value : family;
+                break;
+            case Role::Nickname:
+                nickname = value;
+                nicknameColumn = i;
                 break;
             case Role::Organisation:
                 if (organisation.isEmpty()) {
@@ -663,7 +669,13 @@ private:
             given += (hasChinese(given) ? QString() : QStringLiteral(" ")) + middle;
         fields.name = !name.isEmpty()                         ? name
                       : !given.isEmpty() || !family.isEmpty() ? joinName(family, given)
+                      : !nickname.isEmpty()                   ? nickname
                                                               : organisation;
+        if (fields.name != nickname && !nickname.isEmpty()) {
+            m_summary.drop(columnName(nicknameColumn));
+            dropped.prepend(columnName(nicknameColumn) + QLatin1Char(' ') +
+                            shortened(nickname, kMaxLeftOutValue));
+        }
         if (fields.name != organisation && !organisation.isEmpty()) {
             m_summary.drop(columnName(organisationColumn));
             dropped.prepend(QStringLiteral("单位 ") + shortened(organisation, kMaxLeftOutValue));

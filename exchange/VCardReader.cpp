@@ -308,6 +308,9 @@ public:
         fields.qq = qq();
         fields.email = first("EMAIL");
         fields.address = address();
+        // Without a name a card goes by its nickname, else by its company.
+        if (fields.name.isEmpty())
+            fields.name = first("NICKNAME");
         if (fields.name.isEmpty())
             fields.name = organisation();
         countDropped();
