@@ -63,29 +63,39 @@ void skip(ImportReport &report, const ReadContact &contact, const QString &reaso
 
 // The store holds no mobile but of 11 digits and no QQ of more than 9: the
 // contact comes in without such a number, and the report says so.
-void leaveOutWhatCannotBeStored(ReadContact &contact)
+void leaveOutWhatCannotBeStored(ReadContact &contact, QMap<QString, int> &dropped)
 {
     rules::ContactInput &f = contact.fields;
     if (!f.mobile.isEmpty() && gbk::length(f.mobile) != rules::kMobileLength) {
-        if (f.phone.isEmpty())
+        if (f.phone.isEmpty()) {
             f.phone = f.mobile;
-        else
+        } else {
             contact.leftOut.prepend(QStringLiteral("手机 ") + f.mobile);
+            ++dropped[QStringLiteral("手机")];
+        }
         f.mobile.clear();
     }
     if (gbk::length(f.qq) > rules::kMaxQQLength) {
         contact.leftOut.prepend(QStringLiteral("QQ ") + f.qq);
+        ++dropped[QStringLiteral("QQ")];
         f.qq.clear();
     }
 }
+
+// A hostile card of thousands of properties lists a few of them.
+constexpr qsizetype kMaxListedLeftOut = 20;
 
 void notePartly(ImportReport &report, const ReadContact &contact)
 {
     if (contact.leftOut.isEmpty())
         return;
     ++report.partlyCount;
-    if (report.partly.size() < kMaxListedPartly)
-        report.partly.append({contact.number, listedName(contact.fields.name), contact.leftOut});
+    if (report.partly.size() >= kMaxListedPartly)
+        return;
+    QStringList leftOut = contact.leftOut.mid(0, kMaxListedLeftOut);
+    if (contact.leftOut.size() > kMaxListedLeftOut)
+        leftOut << QStringLiteral("等 %1 项").arg(contact.leftOut.size());
+    report.partly.append({contact.number, listedName(contact.fields.name), leftOut});
 }
 
 bool storeHasRoom(const ContactStore &store, const rules::BatchAdding &batch)
@@ -126,6 +136,7 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
                             const ImportProgress &progress)
 {
     ImportReport report;
+    QMap<QString, int> notStored; // numbers the readers gave that the store cannot hold
     rules::BatchAdding batch(store);
     const qint64 total = in.isSequential() ? 0 : in.size();
     const ContactSink sink = [&](ReadContact &&contact) {
@@ -137,7 +148,7 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
             report.writeError = StoreError::OverCapacity;
             return false;
         } else {
-            leaveOutWhatCannotBeStored(contact);
+            leaveOutWhatCannotBeStored(contact, notStored);
             const rules::Check check = batch.offer(contact.fields);
             if (check != rules::Check::Ok)
                 skip(report, contact, reasonText(check));
@@ -152,6 +163,8 @@ ImportReport importContacts(ContactStore &store, QIODevice &in, ContactFileKind 
     };
     const ReadSummary summary = kind == ContactFileKind::VCard ? readVCards(in, sink) : readCsv(in, sink);
     report.dropped = summary.dropped;
+    for (auto it = notStored.cbegin(); it != notStored.cend(); ++it)
+        report.dropped[it.key()] += it.value();
     report.encoding = summary.encoding;
     if (summary.refused) {
         report.refused = true;

@@ -115,6 +115,7 @@ private slots:
         QCOMPARE(report.skippedByReason.value(QStringLiteral("已经存在相同手机的联系人")), 1);
         QCOMPARE(report.skippedByReason.value(QStringLiteral("没有姓名")), 1);
         QCOMPARE(report.dropped.value(QStringLiteral("NOTE")), 7);
+        QCOMPARE(report.dropped.value(QStringLiteral("QQ")), 1);
         QCOMPARE(test::allRecords(store), QList<QStringList>({{"老王", "", "13900000009", "", "", ""},
                                                               {"张三", "", "13900000001", "", "", ""},
                                                               {"王五", "1390000", "", "", "", ""},
@@ -162,6 +163,18 @@ private slots:
         QVERIFY(
             importSummaryText(report).contains(QStringLiteral("跳过 %1 个").arg(kMaxListedSkipped + 100)));
         QVERIFY(importDetailsText(report).endsWith(QStringLiteral("……另有 100 个跳过的联系人没有列出。")));
+    }
+
+    // A card of very many properties lists a few of them and counts them all.
+    void listsAFewLeftOutItemsOfAContact()
+    {
+        ContactStore store;
+        QVERIFY(store.open(newStore()));
+        const QByteArray file =
+            "BEGIN:VCARD\r\nFN:甲\r\n" + QByteArray("NOTE:n\r\n").repeated(500) + "END:VCARD\r\n";
+        const ImportReport report = importBytes(store, file, ContactFileKind::VCard);
+        QCOMPARE(report.partly.value(0).leftOut.size(), 21);
+        QCOMPARE(report.partly.value(0).leftOut.last(), QStringLiteral("等 500 项"));
     }
 
     void failedOrCancelledImportWritesNothing_data()
