@@ -60,6 +60,14 @@ private slots:
         QVERIFY(run.out.contains(
             QStringLiteral("第 3 个 李四：已导入，未导入的内容：手机 13900000003、备注 生日会")));
 
+        // Nothing skipped: what was left out is still listed.
+        QVERIFY(ContactStore::create(m_dir.filePath(QStringLiteral("note.vdb"))));
+        run = wab({QStringLiteral("import"),
+                   file(QStringLiteral("note.vcf"), "BEGIN:VCARD\r\nFN:王五\r\nNOTE:老同学\r\nEND:VCARD\r\n"),
+                   m_dir.filePath(QStringLiteral("note.vdb"))});
+        QVERIFY2(run.out.contains(QStringLiteral("第 1 个 王五：已导入，未导入的内容：备注 老同学")),
+                 qPrintable(run.out));
+
         // Everything already there: nothing needed importing, still done.
         QCOMPARE(wab({QStringLiteral("import"), cards, store}).code, 0);
 
