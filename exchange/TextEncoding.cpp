@@ -153,7 +153,7 @@ QByteArray legacyEncoding(const QByteArray &sample)
         top.clear();
     // Korean and Japanese in EUC also fill GB2312's rows; Big5 does not, but
     // the detector takes GB18030 text for Big5 when few characters repeat.
-    const bool sure = isCjkDetectorName(top) && confidence >= 50;
+    const bool sure = isCjkDetectorName(top) && confidence >= 50 && QStringDecoder(top.constData()).isValid();
     if (sure && top != "Big5" && top != "GB18030")
         return top;
     if (readsAsCommonChinese(sample))
