@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringList>
+#include <QVarLengthArray>
 
 namespace quennet::exchange {
 
@@ -39,6 +40,16 @@ bool isTelephonePunctuation(QChar c)
     default:
         return false;
     }
+}
+
+bool isMobileDigits(const QString &digits)
+{
+    if (digits.size() != 11 || digits.at(0) != QLatin1Char('1'))
+        return false;
+    for (const QChar c : digits)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
 }
 
 bool isCjk(QStringView text)
@@ -161,13 +172,19 @@ QString mobileDigits(const QString &number)
     return digits;
 }
 
+bool holdsSeveralNumbers(const QString &value)
+{
+    static const QString separators = QStringLiteral("/,;、，；／|:");
+    for (const QChar c : value)
+        if (separators.contains(c))
+            return true;
+    return false;
+}
+
 QStringList splitNumbers(const QString &value)
 {
     static const QString separators = QStringLiteral("/,;、，；／|:");
-    bool several = false;
-    for (const QChar c : value)
-        several = several || separators.contains(c);
-    if (!several)
+    if (!holdsSeveralNumbers(value))
         return value.isEmpty() ? QStringList() : QStringList{value.trimmed()};
     QStringList numbers;
     qsizetype start = 0;
@@ -190,34 +207,37 @@ QStringList splitNumbers(const QString &value)
 ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found)
 {
     ChosenTelephones chosen;
+    QVarLengthArray<QString, 4> digits;
+    QVarLengthArray<bool, 4> valid;
+    for (const FoundTelephone &t : found) {
+        digits.append(mobileDigits(t.number));
+        valid.append(isMobileDigits(digits.back()));
+    }
     qsizetype mobile = -1, phone = -1;
     for (int pass = 0; pass < 2 && mobile < 0; ++pass)
         for (qsizetype i = 0; i < found.size() && mobile < 0; ++i)
-            if ((pass == 1 || found.at(i).cell) && looksLikeChineseMobile(found.at(i).number))
+            if ((pass == 1 || found.at(i).cell) && valid.at(i))
                 mobile = i;
     for (int pass = 0; pass < 3 && phone < 0; ++pass)
         for (qsizetype i = 0; i < found.size() && phone < 0; ++i) {
             const FoundTelephone &t = found.at(i);
             // A second valid mobile is left out rather than taken for 电话.
-            const bool fits = pass == 0   ? !t.cell && !t.fax
-                              : pass == 1 ? t.cell && !looksLikeChineseMobile(t.number)
-                                          : t.fax;
+            const bool fits = pass == 0 ? !t.cell && !t.fax : pass == 1 ? t.cell && !valid.at(i) : t.fax;
             if (i != mobile && fits)
                 phone = i;
         }
     if (mobile >= 0)
-        chosen.mobile = mobileDigits(found.at(mobile).number);
+        chosen.mobile = digits.at(mobile);
     if (phone >= 0)
         chosen.phone = found.at(phone).number;
     if (found.size() <= (mobile >= 0) + (phone >= 0))
         return chosen;
-    QStringList seen{chosen.mobile, mobileDigits(chosen.phone)};
+    QStringList seen{chosen.mobile, phone >= 0 ? digits.at(phone) : QString()};
     for (qsizetype i = 0; i < found.size(); ++i) {
         const FoundTelephone &t = found.at(i);
-        const QString digits = mobileDigits(t.number);
-        if (i == mobile || i == phone || digits.isEmpty() || seen.contains(digits))
+        if (i == mobile || i == phone || digits.at(i).isEmpty() || seen.contains(digits.at(i)))
             continue;
-        seen << digits;
+        seen << digits.at(i);
         const QString kind = t.fax    ? QStringLiteral("传真")
                              : t.cell ? QStringLiteral("手机")
                                       : QStringLiteral("电话");
@@ -247,13 +267,7 @@ QString joinAddress(const AddressParts &p)
 
 bool looksLikeChineseMobile(const QString &number)
 {
-    const QString digits = mobileDigits(number);
-    if (digits.size() != 11 || digits.at(0) != QLatin1Char('1'))
-        return false;
-    for (const QChar c : digits)
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    return true;
+    return isMobileDigits(mobileDigits(number));
 }
 
 QString cleanValue(const QString &value)

@@ -27,6 +27,7 @@ QString mobileDigits(const QString &number);
 bool looksLikeChineseMobile(const QString &number);
 // The numbers of one value that holds several ("13900000001/13900000002").
 QStringList splitNumbers(const QString &value);
+bool holdsSeveralNumbers(const QString &value);
 
 // A telephone number as a file gave it, with what the file called it.
 struct FoundTelephone {

@@ -64,7 +64,13 @@ struct Params {
     QByteArray label; // 4.0: the formatted address of an ADR
 
     bool isQuotedPrintable() const { return encoding == "QUOTED-PRINTABLE"; }
-    bool hasType(const char *type) const { return types.contains(QByteArray(type)); }
+    bool hasType(const char *type) const
+    {
+        for (const QByteArray &t : types)
+            if (t == type)
+                return true;
+        return false;
+    }
 };
 
 bool isEncodingWord(const QByteArray &word)
@@ -452,8 +458,14 @@ private:
             const Params &p = params(i);
             const QString value = withoutScheme(this->value(i, p), QStringLiteral("tel"));
             m_used[i] = true;
-            for (const QString &number : m_ours ? QStringList{value} : splitNumbers(value))
-                found.append({number, isCell(i, p), isFax(i, p)});
+            const bool cell = isCell(i, p), fax = isFax(i, p);
+            if (m_ours || !holdsSeveralNumbers(value)) {
+                if (!value.isEmpty())
+                    found.append({value, cell, fax});
+                continue;
+            }
+            for (const QString &number : splitNumbers(value))
+                found.append({number, cell, fax});
         }
         ChosenTelephones chosen = chooseTelephones(found);
         fields->mobile = chosen.mobile;
