@@ -445,6 +445,8 @@ public:
     {
         if (!cut && isBlank(record))
             return true;
+        if (!m_started && isSeparatorLine(record))
+            return true;
         if (!m_started) {
             m_started = true;
             if (readHeading(record))
@@ -468,6 +470,15 @@ public:
     bool sawHeading() const { return !m_headings.isEmpty(); }
 
 private:
+    // Excel's "sep=;" line before the heading names the separator, which
+    // was taken from it already.
+    static bool isSeparatorLine(const QStringList &record)
+    {
+        const QString first = record.value(0).trimmed();
+        return record.size() <= 2 && first.size() <= 5 &&
+               first.startsWith(QLatin1String("sep="), Qt::CaseInsensitive) && record.value(1).isEmpty();
+    }
+
     static bool isBlank(const QStringList &record)
     {
         for (const QString &value : record)
