@@ -265,11 +265,37 @@ QString withoutScheme(const QString &value, const QString &scheme)
     return value;
 }
 
-// Lines that carry no contact data and are never counted as dropped.
+// Lines that carry no contact data and are never counted as dropped: the
+// card's own frame, and what phones and programs keep for syncing and sorting.
 bool isStructural(const std::string &name)
 {
-    return name == "BEGIN" || name == "END" || name == "VERSION" || name == "PRODID" || name == "REV" ||
-           name == "UID" || name == "X-ABLABEL" || name == "X-ABADR";
+    static const char *const names[] = {
+        "BEGIN",
+        "END",
+        "VERSION",
+        "PRODID",
+        "REV",
+        "UID",
+        "X-ABLABEL",
+        "X-ABADR",
+        "X-ABUID",
+        "X-ABSHOWAS",
+        "X-IRMC-LUID",
+        "CLASS",
+        "X-CLASS",
+        "SORT-STRING",
+        "KIND",
+        "X-ADDRESSBOOKSERVER-KIND",
+        "X-MOZILLA-HTML",
+        "X-EVOLUTION-FILE-AS",
+        "MAILER",
+        "SOURCE",
+        "NAME",
+    };
+    for (const char *structural : names)
+        if (name == structural)
+            return true;
+    return false;
 }
 
 // How the report names a property left out; binary ones are named only.
@@ -317,7 +343,7 @@ public:
         // Without a name a card goes by its nickname, else by its company.
         if (fields.name.isEmpty())
             fields.name = first("NICKNAME");
-        if (fields.name.isEmpty())
+        if (fields.name.isEmpty() || isOrganisation(fields.name))
             fields.name = organisation();
         countDropped();
         return fields;
@@ -410,6 +436,15 @@ private:
             }
         }
         return fromFn.isEmpty() ? fromN : fromFn;
+    }
+
+    // A company's card names it in FN too (iPhone's X-ABShowAs:COMPANY).
+    bool isOrganisation(const QString &name)
+    {
+        for (size_t i = 0; i < m_props.size(); ++i)
+            if (m_props[i].name == "ORG")
+                return parts(i).value(0) == name;
+        return false;
     }
 
     // A card of a company alone (ORG and no name) is named after it.
