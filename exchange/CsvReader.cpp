@@ -163,7 +163,7 @@ Column classify(const QString &heading)
                                 "公司名称|组织");
         add(Role::QQ, "qq|qq号|qq号码");
         // Outlook writes these on every row whatever the contact holds.
-        add(Role::Ignored, "gender|priority|private|sensitivity|性别|优先级|私有|敏感度|序号|编号");
+        add(Role::Ignored, "priority|private|sensitivity|优先级|私有|敏感度|序号|编号");
         add(Role::Ignored, "fileas|groupmembership|labels|emailtype|emaildisplayname|email2type|"
                            "email2displayname|email3type|"
                            "email3displayname|电子邮件类型|电子邮件显示名称|电子邮件2类型|电子邮件2显示名称|"
@@ -607,6 +607,9 @@ private:
             const Column c = i < m_columns.size() ? m_columns.at(i) : Column{};
             switch (c.role) {
             case Role::Dropped:
+                // Outlook's gender of every contact that has none.
+                if (value == QLatin1String("Unspecified") || value == QStringLiteral("未指定"))
+                    break;
                 m_summary.drop(columnName(i));
                 dropped << columnName(i) + QLatin1Char(' ') + shortened(value, kMaxLeftOutValue);
                 break;
