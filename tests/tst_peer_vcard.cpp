@@ -3,7 +3,7 @@
 // one khard is built on) the 2.1 cards with their quoted-printable UTF-8
 // values. Every contact must come back with its name, mobile, phone and
 // e-mail, and from 2.1 with its address too, however long its Chinese
-// values are (quoted-printable lines are decoded one by one).
+// values are (their quoted-printable lines break between characters).
 
 #include "contacts/store/ContactStore.h"
 #include "exchange/ContactExport.h"
