@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QWidget>
 
 #include <cstdio>
@@ -32,6 +34,19 @@ bool provideUserStore(const ProgramDir &dir)
         return false;
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return ContactStore::create(dir.storeFile()).ok;
+}
+
+QTranslator *installQtTranslations()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    // The interface is Chinese whatever the user's locale says.
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
 }
 
 void destroyWindow(QWidget *window)

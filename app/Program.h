@@ -3,6 +3,7 @@
 #include <functional>
 
 class QIcon;
+class QTranslator;
 class QWidget;
 
 namespace quennet {
@@ -14,6 +15,12 @@ class ProgramDir;
 // (the directory only readable by the user). An existing store is never
 // touched. False when it could not be made; the login then reports it.
 bool provideUserStore(const ProgramDir &dir);
+
+// Loads Qt's own Chinese words (the standard dialogs' buttons and titles,
+// the edit boxes' context menus) from the system's Qt translations and
+// installs them in the application object. Null, and Qt speaks English,
+// when the translations are not installed (Debian: qt6-translations-l10n).
+QTranslator *installQtTranslations();
 
 // Closes a window and frees it (also one that was never shown).
 void destroyWindow(QWidget *window);

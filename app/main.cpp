@@ -42,6 +42,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
     QApplication::setWindowIcon(quennet::applicationIcon());
     quennet::ui::installFontSubstitutes();
+    quennet::installQtTranslations();
 
     quennet::prepareRun(app);
 

@@ -1,8 +1,7 @@
 #include "export/ColorPicker.h"
 
-#include "ui/Modal.h"
+#include "ui/ColorDialog.h"
 
-#include <QColorDialog>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -13,14 +12,12 @@ namespace {
 
 std::optional<quint32> askWithDialog(ColorPicker *picker)
 {
-    if (ui::testMode())
-        return std::nullopt;
     const QColor initial =
         picker->isTransparent() ? QColor(Qt::white) : ColorPicker::toColor(picker->value());
-    const QColor chosen = QColorDialog::getColor(initial, picker->window());
-    if (!chosen.isValid())
+    const std::optional<QColor> chosen = ui::chooseColor(picker->window(), initial);
+    if (!chosen)
         return std::nullopt;
-    return ColorPicker::fromColor(chosen);
+    return ColorPicker::fromColor(*chosen);
 }
 
 ColorPicker::Chooser &chooser()

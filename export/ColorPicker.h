@@ -32,9 +32,9 @@ public:
     static quint32 fromColor(const QColor &color);
 
     // How the button asks the user for a colour: returns the chosen value,
-    // or nothing when cancelled. The default shows the colour dialog, except
-    // in the ui layer's test mode, where it answers "cancelled"; tests install
-    // their own answer here.
+    // or nothing when cancelled. The default shows the colour dialog
+    // (ui::chooseColor, answered by the modal script in tests); tests may
+    // install their own answer here.
     using Chooser = std::function<std::optional<quint32>(ColorPicker *)>;
     static void setChooser(Chooser chooser);
 

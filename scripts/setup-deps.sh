@@ -2,7 +2,10 @@
 # Installs the Debian packages the build, the program and the tests need.
 # Idempotent: when every package is present it only runs dpkg-query.
 # libicu-dev: ICU's charset detector (ucsdet) tells the encoding of an
-# imported contact file that has no byte order mark.
+# imported contact file that has no byte order mark; its Han-Latin
+# transliterators give the pinyin of names for search as you type.
+# qt6-translations-l10n: Qt's own words in Chinese (qtbase_zh_CN.qm: the
+# standard dialogs, the edit boxes' context menus).
 set -eu
 
 PACKAGES="
@@ -13,6 +16,7 @@ pkg-config
 qt6-base-dev
 qt6-base-dev-tools
 qt6-qpa-plugins
+qt6-translations-l10n
 libgl-dev
 libsqlite3-dev
 libsodium-dev

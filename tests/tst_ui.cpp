@@ -1,24 +1,29 @@
 // The window and control layer: message boxes, file dialogs, the modal
 // runner, skins, list backgrounds and the small controls.
 
+#include "app/Program.h"
 #include "support/DataRows.h"
 #include "support/Messages.h"
 #include "support/ProgramDirectory.h"
 #include "support/StoreFiles.h"
+#include "ui/ColorDialog.h"
 #include "ui/Controls.h"
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
 #include "ui/Skin.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QBitmap>
+#include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -127,6 +132,9 @@ private slots:
     void execModalEndsWindowClosedWhileShown();
     void execModalWithDeleteOnClose();
     void setTestModeSwitchesEveryLayer();
+    void colorDialogAnswersThroughModalScript();
+    void qtOwnWordsAreChinese_data();
+    void qtOwnWordsAreChinese();
 
     void imageButtonAttributes();
     void imageButtonClickHoverAndKeyboard();
@@ -535,6 +543,71 @@ void TestUi::execModalRunsHandlerInsideShownWindow()
     QCOMPARE(ModalScript::shownCount(), 1);
     QCOMPARE(ModalScript::shownNames(), QStringList{"密码设置窗口"});
     QCOMPARE(ModalScript::pendingHandlers(), 0);
+}
+
+void TestUi::colorDialogAnswersThroughModalScript()
+{
+    ModalScript::setNextHandler([](QDialog *shown) {
+        auto *dialog = qobject_cast<QColorDialog *>(shown);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->currentColor(), QColor(Qt::white));
+        dialog->setCurrentColor(QColor(69, 35, 1));
+        dialog->accept();
+    });
+    QCOMPARE(chooseColor(nullptr, Qt::white), std::optional<QColor>(QColor(69, 35, 1)));
+    // No answer queued: the dialog closes as cancelled.
+    QCOMPARE(chooseColor(nullptr, Qt::white), std::nullopt);
+    QCOMPARE(ModalScript::shownCount(), 2);
+}
+
+// Qt's own words, as its standard windows and menus show them once the
+// program loaded Qt's translations.
+void TestUi::qtOwnWordsAreChinese_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("colour dialog title") << "colour dialog"
+                                         << "选择颜色";
+    QTest::newRow("edit box menu: undo") << "edit menu"
+                                         << "撤消(&U)";
+    QTest::newRow("edit box menu: copy") << "edit menu"
+                                         << "复制(&C)";
+    QTest::newRow("edit box menu: paste") << "edit menu"
+                                          << "粘贴(&P)";
+    QTest::newRow("edit box menu: select all") << "edit menu"
+                                               << "全选";
+    QTest::newRow("file dialog: replace") << "file dialog"
+                                          << "%1 已存在。\n您想要替换它吗？";
+    QTest::newRow("file dialog: columns") << "file columns"
+                                          << "名称";
+}
+
+void TestUi::qtOwnWordsAreChinese()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, expected);
+    const std::unique_ptr<QTranslator> translator(installQtTranslations());
+    QVERIFY2(translator, "qtbase_zh_CN.qm is missing (qt6-translations-l10n)");
+    QStringList shown;
+    if (where == QLatin1String("colour dialog")) {
+        ModalScript::setNextHandler([&shown](QDialog *dialog) {
+            shown << dialog->windowTitle();
+            dialog->reject();
+        });
+        chooseColor(nullptr, Qt::red);
+    } else if (where == QLatin1String("edit menu")) {
+        QLineEdit edit(QStringLiteral("文字"));
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        for (const QAction *action : menu->actions())
+            shown << action->text().section(QLatin1Char('\t'), 0, 0);
+    } else if (where == QLatin1String("file dialog")) {
+        shown << QFileDialog::tr("%1 already exists.\nDo you want to replace it?");
+    } else {
+        QFileSystemModel model;
+        for (int column = 0; column < model.columnCount(); ++column)
+            shown << model.headerData(column, Qt::Horizontal).toString();
+    }
+    QVERIFY2(shown.contains(expected), qPrintable(shown.join(QLatin1Char('|'))));
 }
 
 void TestUi::execModalWithoutHandlerRejectsAfterShowing()
