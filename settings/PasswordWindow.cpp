@@ -42,9 +42,8 @@ QLineEdit *PasswordWindow::makePasswordEdit(const QString &name, const QRect &ge
     auto *edit = new QLineEdit(this);
     edit->setObjectName(name);
     edit->setGeometry(geometry);
+    // The visual style masks each typed character with "*" (ui/Skin.cpp).
     edit->setEchoMode(QLineEdit::Password);
-    // One "*" per typed character rather than the style's bullet.
-    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     return edit;
 }
 
@@ -68,6 +67,8 @@ void PasswordWindow::created()
         oldPasswordEdit->setEchoMode(QLineEdit::Normal);
         oldPasswordEdit->setReadOnly(true);
         oldPasswordEdit->setText(noOldPasswordText());
+        // The note is wider than the box: show it from its first character.
+        oldPasswordEdit->setCursorPosition(0);
         newPasswordEdit->setFocus();
     }
 }

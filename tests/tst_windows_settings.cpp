@@ -17,12 +17,14 @@
 #include "ui/FileDialog.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
+#include "ui/Skin.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -163,6 +165,8 @@ private slots:
     {
         QVERIFY(m_sessions.isValid());
         ui::setTestMode(true);
+        // The faces the program uses, so that captions measure as on screen.
+        ui::installFontSubstitutes();
     }
 
     void init()
@@ -196,8 +200,14 @@ private slots:
     void passwordBoxesShowStars()
     {
         auto session = m_sessions.make();
-        PasswordWindow window(*session);
+        // Opened over a window with the program's visual style, as the
+        // main window opens it.
+        QWidget opener;
+        ui::applyVisualStyle(&opener);
+        PasswordWindow window(*session, &opener);
         window.created();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         for (QLineEdit *edit : {window.newPasswordEdit, window.repeatedPasswordEdit}) {
             QTest::keyClicks(edit, QStringLiteral("aB1"));
             edit->insert(QStringLiteral("中"));
@@ -222,6 +232,8 @@ private slots:
         QCOMPARE(window.oldPasswordEdit->echoMode(), QLineEdit::Normal);
         QCOMPARE(window.oldPasswordEdit->text(), QStringLiteral("原始密码为空！请直接输入新密码！"));
         QCOMPARE(window.oldPasswordEdit->displayText(), window.oldPasswordEdit->text());
+        // Read from its first character, though wider than the box.
+        QCOMPARE(window.oldPasswordEdit->cursorPosition(), 0);
         QCOMPARE(window.focusWidget(), window.newPasswordEdit);
         QCOMPARE(window.newPasswordEdit->echoMode(), QLineEdit::Password);
         QCOMPARE(window.repeatedPasswordEdit->echoMode(), QLineEdit::Password);
@@ -348,6 +360,11 @@ private slots:
                 {"单选框4", "QRadioButton", QRect(8, 124, 196, 21), QStringLiteral("※备份通讯录数据※")},
                 {"单选框5", "QRadioButton", QRect(8, 146, 196, 21), QStringLiteral("***清空通讯录数据***")},
             });
+        // The hint shows whole, its last "！" too, in its place.
+        const QFontMetrics hintMetrics(window.hintLabel->font());
+        QVERIFY2(hintMetrics.horizontalAdvance(window.hintLabel->text()) <=
+                     window.hintLabel->contentsRect().width(),
+                 qPrintable(QString::number(hintMetrics.horizontalAdvance(window.hintLabel->text()))));
         auto *dialog = window.findChild<ui::FileDialog *>(QStringLiteral("通用对话框"));
         QVERIFY(dialog);
         QCOMPARE(dialog, window.通用对话框);

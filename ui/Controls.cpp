@@ -6,11 +6,14 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QUrl>
+
+#include <cmath>
 
 namespace quennet::ui {
 
@@ -108,6 +111,17 @@ TransparentLabel::TransparentLabel(QWidget *parent, const QString &name, const Q
     setAttribute(Qt::WA_TranslucentBackground);
     QFont face(QStringLiteral("宋体"));
     face.setPixelSize(pixelSize);
+    // The designs measured their one-line captions in 宋体, where they just
+    // fit; in a wider face the last characters would be cut off. Such a
+    // caption is set a little tighter instead, in the place it was given.
+    if (!wordWrap() && !shown.isEmpty()) {
+        const int room = geometry.width() - 2 * margin();
+        const int needed = QFontMetrics(face).horizontalAdvance(shown);
+        if (needed > room) {
+            face.setLetterSpacing(QFont::AbsoluteSpacing,
+                                  std::floor(10.0 * (room - needed) / shown.size()) / 10.0);
+        }
+    }
     setFont(face);
     setGeometry(geometry);
 }

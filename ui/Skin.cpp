@@ -187,6 +187,9 @@ void removeSkin(QWidget *window)
 
 // Kept small: buttons and edit boxes get a flat, quiet frame; labels are left
 // alone so that transparent labels stay transparent over the skins.
+// A password box shows one "*" per typed character, not the style's bullet.
+// The rule is here, in the window's sheet: a box's own sheet is not
+// consulted for it once the window opening the box has a sheet too.
 const char kStyleSheet[] = R"(
 QPushButton {
     border: 1px solid #8a9bb3;
@@ -200,6 +203,7 @@ QPushButton:pressed { background: #d9e4f0; }
 QPushButton:default { border-color: #3a6ea5; }
 QPushButton:disabled { color: #9aa3ad; border-color: #c5ccd6; background: #f2f4f7; }
 QLineEdit {
+    lineedit-password-character: 42;
     border: 1px solid #9aabc2;
     border-radius: 2px;
     background: #ffffff;
