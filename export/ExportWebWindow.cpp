@@ -538,6 +538,8 @@ void ExportWebWindow::preview(const QByteArray &page)
 
 void ExportWebWindow::save(const QByteArray &page)
 {
+    // In the program directory, not where the last picture was chosen.
+    pageFileDialog->initialDirectory = m_session.dir.path();
     const bool chosen = pageFileDialog->showSave(this);
     QDir::setCurrent(m_session.dir.path());
     if (!chosen)

@@ -13,6 +13,7 @@ public:
     explicit SpinEdit(QWidget *parent = nullptr);
 
     void clearText();
+    void stepBy(int steps) override;
 
 signals:
     // Each change of the text in the box's editor, also to a number out of
@@ -22,8 +23,15 @@ signals:
     void editTextChanged(const QString &text);
 
 protected:
-    // QAbstractSpinBox rewrites its text from the value when shown.
-    void showEvent(QShowEvent *event) override;
+    // QAbstractSpinBox writes its value back into the editor at many
+    // moments (shown again with its tab, enabled, restyled...); an empty
+    // box stays empty through all of them.
+    bool event(QEvent *event) override;
+
+private:
+    void keepEmpty();
+
+    bool m_empty = false;
 };
 
 } // namespace quennet

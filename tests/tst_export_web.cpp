@@ -180,6 +180,17 @@ QList<ControlCase> controlCases()
              o.headerPicture = QStringLiteral("file:///srv/head.png");
              o.alignment = exchange::WebAlignment::Right;
          }},
+        {"empty margins after switching tabs",
+         [](W &w) {
+             w.topMarginCheck->click();
+             w.leftMarginCheck->click();
+             w.tabs->setCurrentIndex(1);
+             w.tabs->setCurrentIndex(0);
+         },
+         [](O &o) {
+             o.topMarginOn = true;
+             o.leftMarginOn = true;
+         }},
         {"transparent data background chosen again",
          [](W &w) {
              w.rowColorPicker->setValue(0x00FF00);
@@ -280,6 +291,11 @@ private slots:
         int shownBeforeConfirm = 0;
         ui::ModalScript::setNextHandler([&](QDialog *shown) {
             auto *window = qobject_cast<ExportWebWindow *>(shown);
+            // A picture from elsewhere first: the page is still offered in
+            // the program directory.
+            window->pagePictureCheck->click();
+            ui::FileDialog::setNextFileName(QDir::tempPath() + QStringLiteral("/bg.gif"));
+            window->pagePictureButton->click();
             ui::FileDialog::setNextFileName(QString()); // cancel
             window->saveButton->click();
             stayedOpenAfterCancel = window->isVisible();
@@ -293,12 +309,16 @@ private slots:
 
         QVERIFY(stayedOpenAfterCancel);
         QCOMPARE(percentAfterCancel, QStringLiteral("100%"));
-        QCOMPARE(shownBeforeConfirm, 1);
+        QCOMPARE(shownBeforeConfirm, 2);
         QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(ui::FileDialog::lastShownWasSave());
+        QCOMPARE(ui::FileDialog::lastShown()->initialDirectory, m_session->dir.path());
         QCOMPARE(ui::FileDialog::lastShown()->title, QStringLiteral("保存"));
+        WebPageOptions withPicture;
+        withPicture.pagePictureOn = true;
+        withPicture.pagePicture = QStringLiteral("file://") + QDir::tempPath() + QStringLiteral("/bg.gif");
         QCOMPARE(readAll(target + QStringLiteral(".htm")),
-                 expectedPage(m_session->dir.storeFile(), kPassword, WebPageOptions()));
+                 expectedPage(m_session->dir.storeFile(), kPassword, withPicture));
         QCOMPARE(QDir::currentPath(), m_session->dir.path());
         QVERIFY(test::shownMessages().isEmpty());
         QVERIFY(!QFile::exists(m_session->dir.previewFile()));
