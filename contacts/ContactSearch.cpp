@@ -1,0 +1,429 @@
+#include "contacts/ContactSearch.h"
+
+#include <unicode/translit.h>
+#include <unicode/unistr.h>
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace quennet::search {
+
+namespace {
+
+// Readings that names use beside the ones the transliterators give: the
+// polyphonic characters common in surnames and given names.
+struct ExtraReadings {
+    char16_t character;
+    const char *readings; // space-separated
+};
+const ExtraReadings kExtraReadings[] = {
+    {u'单', "dan shan chan"}, {u'曾', "ceng zeng"},   {u'解', "jie xie"},      {u'朴', "pu piao po"},
+    {u'乐', "le yue"},        {u'长', "chang zhang"}, {u'重', "zhong chong"},  {u'行', "xing hang"},
+    {u'朝', "chao zhao"},     {u'查', "cha zha"},     {u'仇', "chou qiu"},     {u'区', "qu ou"},
+    {u'翟', "zhai di"},       {u'盖', "gai ge"},      {u'缪', "miao mou miu"}, {u'尉', "wei yu"},
+    {u'覃', "tan qin"},       {u'召', "zhao shao"},   {u'沈', "shen chen"},    {u'秘', "mi bi"},
+    {u'员', "yuan yun"},      {u'宿', "su xiu"},      {u'折', "zhe she"},      {u'种', "zhong chong"},
+    {u'万', "wan mo"},        {u'阿', "a e"},         {u'和', "he huo"},       {u'大', "da dai"},
+    {u'都', "du dou"},        {u'传', "chuan zhuan"}, {u'藏', "cang zang"},    {u'调', "diao tiao"},
+    {u'参', "can shen cen"},  {u'薄', "bo bao"},      {u'隽', "jun juan"},     {u'柏', "bai bo"},
+    {u'贾', "jia gu"},        {u'奇', "qi ji"},       {u'叶', "ye xie"},       {u'繁', "fan po"},
+    {u'盛', "sheng cheng"},   {u'晟', "sheng cheng"}, {u'茜', "qian xi"},      {u'乘', "cheng sheng"},
+    {u'卜', "bu bo"},         {u'能', "neng nai"},    {u'蕃', "fan bo"},       {u'汤', "tang shang"},
+    {u'蔚', "wei yu"},        {u'句', "ju gou"},      {u'佴', "nai er"},       {u'石', "shi dan"},
+    {u'角', "jiao jue"},      {u'觉', "jue jiao"},    {u'还', "huan hai"},     {u'会', "hui kuai"},
+    {u'华', "hua"},           {u'弘', "hong"},        {u'率', "lv shuai"},     {u'差', "cha chai ci"},
+    {u'莘', "shen xin"},      {u'颉', "jie xie"},     {u'洗', "xi xian"},      {u'冼', "xian"},
+};
+
+bool isHan(char32_t c)
+{
+    return QChar::script(c) == QChar::Script_Han;
+}
+
+bool isAsciiLetter(char32_t c)
+{
+    return c >= 'a' && c <= 'z';
+}
+
+// "zhū" -> "zhu", "lǜ" -> "lv"; empty for anything that is not one syllable.
+QByteArray foldReading(const icu::UnicodeString &reading)
+{
+    const QString text =
+        QString::fromUtf16(reinterpret_cast<const char16_t *>(reading.getBuffer()), reading.length())
+            .normalized(QString::NormalizationForm_D)
+            .toLower();
+    QByteArray folded;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u >= 'a' && u <= 'z') {
+            folded.append(char(u));
+        } else if (u == 0x0308 && folded.endsWith('u')) {
+            folded[folded.size() - 1] = 'v';
+        } else if (!ch.isMark()) {
+            return QByteArray();
+        }
+    }
+    return folded.size() < int(sizeof(PinyinTable::Syllable)) ? folded : QByteArray();
+}
+
+struct Transliterators {
+    std::unique_ptr<icu::Transliterator> common;
+    std::unique_ptr<icu::Transliterator> names;
+};
+
+Transliterators &transliterators()
+{
+    static Transliterators t = [] {
+        Transliterators made;
+        UErrorCode status = U_ZERO_ERROR;
+        made.common.reset(
+            icu::Transliterator::createInstance(icu::UnicodeString("Han-Latin"), UTRANS_FORWARD, status));
+        status = U_ZERO_ERROR;
+        made.names.reset(icu::Transliterator::createInstance(icu::UnicodeString("Han-Latin/Names"),
+                                                             UTRANS_FORWARD, status));
+        return made;
+    }();
+    return t;
+}
+
+std::mutex &tableMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::shared_ptr<const PinyinTable> &publishedTable()
+{
+    static std::shared_ptr<const PinyinTable> table = std::make_shared<PinyinTable>();
+    return table;
+}
+
+const std::vector<quint16> &noReadings()
+{
+    static const std::vector<quint16> none;
+    return none;
+}
+
+} // namespace
+
+// --- PinyinTable -------------------------------------------------------------------
+
+std::shared_ptr<const PinyinTable> PinyinTable::current()
+{
+    const std::lock_guard<std::mutex> lock(tableMutex());
+    return publishedTable();
+}
+
+void PinyinTable::extend(const std::vector<char32_t> &characters)
+{
+    // One extension at a time: each starts from the table the last one left.
+    static std::mutex extending;
+    const std::lock_guard<std::mutex> serial(extending);
+    const std::shared_ptr<const PinyinTable> before = current();
+    std::vector<char32_t> missing;
+    for (const char32_t c : characters) {
+        if (!before->has(c))
+            missing.push_back(c);
+    }
+    if (missing.empty())
+        return;
+    auto table = std::make_shared<PinyinTable>(*before);
+    Transliterators &icu = transliterators();
+    for (const char32_t c : missing) {
+        for (icu::Transliterator *t : {icu.names.get(), icu.common.get()}) {
+            if (!t)
+                continue;
+            icu::UnicodeString reading{UChar32(c)};
+            t->transliterate(reading);
+            table->addReading(c, foldReading(reading));
+        }
+        // A character ICU cannot read is still known, with no reading.
+        table->m_readings.try_emplace(c);
+    }
+    for (const ExtraReadings &extra : kExtraReadings) {
+        const char32_t c = extra.character;
+        if (std::find(missing.begin(), missing.end(), c) == missing.end())
+            continue;
+        for (const QByteArray &reading : QByteArray(extra.readings).split(' '))
+            table->addReading(c, reading);
+    }
+    const std::lock_guard<std::mutex> lock(tableMutex());
+    publishedTable() = std::move(table);
+}
+
+const std::vector<quint16> &PinyinTable::readings(char32_t c) const
+{
+    const auto it = m_readings.find(c);
+    return it == m_readings.end() ? noReadings() : it->second;
+}
+
+QStringList PinyinTable::readingTexts(char32_t c) const
+{
+    QStringList texts;
+    for (const quint16 index : readings(c))
+        texts << QString::fromLatin1(m_syllables[index].data());
+    return texts;
+}
+
+quint16 PinyinTable::syllableIndex(const QByteArray &text)
+{
+    const auto it = m_syllableIndex.constFind(text);
+    if (it != m_syllableIndex.constEnd())
+        return it.value();
+    Syllable syllable{};
+    std::memcpy(syllable.data(), text.constData(), size_t(text.size()));
+    m_syllables.push_back(syllable);
+    const auto index = quint16(m_syllables.size() - 1);
+    m_syllableIndex.insert(text, index);
+    return index;
+}
+
+void PinyinTable::addReading(char32_t c, const QByteArray &text)
+{
+    if (text.isEmpty() || text.size() >= int(sizeof(Syllable)))
+        return;
+    std::vector<quint16> &readings = m_readings[c];
+    const auto add = [&](const QByteArray &syllable) {
+        const quint16 index = syllableIndex(syllable);
+        if (std::find(readings.begin(), readings.end(), index) == readings.end())
+            readings.push_back(index);
+    };
+    add(text);
+    // "ü" is typed as v or as u.
+    if (text.contains('v'))
+        add(QByteArray(text).replace('v', 'u'));
+}
+
+// --- Query --------------------------------------------------------------------------
+
+Query Query::parse(const QString &typed)
+{
+    Query query;
+    const QString text = typed.trimmed().toLower();
+    query.text = text.toUtf8();
+    bool number = false;
+    bool pinyin = false;
+    bool numberForm = true;
+    bool pinyinForm = true;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        const bool digit = u >= '0' && u <= '9';
+        const bool letter = u >= 'a' && u <= 'z';
+        number |= digit;
+        pinyin |= letter;
+        if (!digit && !QStringView(u" -+().,/\t").contains(ch))
+            numberForm = false;
+        if (!letter && u != ' ' && u != '\'')
+            pinyinForm = false;
+        if (digit)
+            query.digits.append(char(u));
+        if (letter)
+            query.letters.append(char(u));
+    }
+    if (!(number && numberForm))
+        query.digits.clear();
+    if (!(pinyin && pinyinForm))
+        query.letters.clear();
+    return query;
+}
+
+bool Query::narrows(const Query &previous) const
+{
+    if (previous.isEmpty() || !text.startsWith(previous.text))
+        return false;
+    const auto within = [](const QByteArray &now, const QByteArray &before) {
+        return now.isEmpty() || (!before.isEmpty() && now.startsWith(before));
+    };
+    return within(digits, previous.digits) && within(letters, previous.letters);
+}
+
+// --- ContactIndex -------------------------------------------------------------------
+
+void ContactIndex::clear()
+{
+    *this = ContactIndex();
+}
+
+void ContactIndex::reserve(int contacts)
+{
+    m_textStart.reserve(size_t(contacts) + 1);
+    m_digitStart.reserve(size_t(contacts) + 1);
+    m_nameStart.reserve(size_t(contacts) + 1);
+}
+
+void ContactIndex::append(const Contact &contact)
+{
+    for (const QString *field :
+         {&contact.name, &contact.phone, &contact.mobile, &contact.qq, &contact.email, &contact.address}) {
+        m_text.append('\1');
+        m_text.append(field->toLower().toUtf8());
+    }
+    m_textStart.push_back(int(m_text.size()));
+    for (const QString *number : {&contact.phone, &contact.mobile, &contact.qq}) {
+        m_digits.append('|');
+        for (const QChar ch : *number) {
+            if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))
+                m_digits.append(char(ch.unicode()));
+        }
+    }
+    m_digitStart.push_back(int(m_digits.size()));
+    for (const char32_t c : contact.name.toLower().toUcs4()) {
+        if (isAsciiLetter(c) || isHan(c))
+            m_names.push_back(c);
+    }
+    m_nameStart.push_back(int(m_names.size()));
+}
+
+std::vector<char32_t> ContactIndex::nameCharacters() const
+{
+    std::vector<char32_t> characters;
+    for (const char32_t c : m_names) {
+        if (!isAsciiLetter(c))
+            characters.push_back(c);
+    }
+    std::sort(characters.begin(), characters.end());
+    characters.erase(std::unique(characters.begin(), characters.end()), characters.end());
+    return characters;
+}
+
+size_t ContactIndex::memoryBytes() const
+{
+    return size_t(m_text.capacity() + m_digits.capacity()) + m_names.capacity() * sizeof(char32_t) +
+           (m_textStart.capacity() + m_digitStart.capacity() + m_nameStart.capacity()) * sizeof(int);
+}
+
+namespace {
+
+// Marks every contact whose slice of buffer holds needle.
+void markAll(const QByteArray &buffer, const std::vector<int> &starts, const QByteArray &needle,
+             std::vector<char> &marks)
+{
+    const char *data = buffer.constData();
+    const size_t end = size_t(buffer.size());
+    size_t from = 0;
+    size_t contact = 0;
+    while (from < end) {
+        const void *at = memmem(data + from, end - from, needle.constData(), size_t(needle.size()));
+        if (!at)
+            return;
+        const auto position = int(static_cast<const char *>(at) - data);
+        while (starts[contact + 1] <= position)
+            ++contact;
+        marks[contact] = 1;
+        // The rest of this contact need not be read.
+        from = size_t(starts[contact + 1]);
+    }
+}
+
+bool sliceHolds(const QByteArray &buffer, const std::vector<int> &starts, int position,
+                const QByteArray &needle)
+{
+    const int from = starts[size_t(position)];
+    const int to = starts[size_t(position) + 1];
+    return memmem(buffer.constData() + from, size_t(to - from), needle.constData(), size_t(needle.size())) !=
+           nullptr;
+}
+
+} // namespace
+
+bool ContactIndex::textHits(int position, const Query &query) const
+{
+    return sliceHolds(m_text, m_textStart, position, query.text);
+}
+
+bool ContactIndex::digitsHit(int position, const Query &query) const
+{
+    return !query.digits.isEmpty() && sliceHolds(m_digits, m_digitStart, position, query.digits);
+}
+
+// Walks the name's characters with the set of query positions reachable
+// before each one (bit i: the first i letters are matched). A character
+// takes a whole reading or any beginning of one, so "zhurongji", "zrj" and
+// "zhurj" all find 朱镕基; a match may start at any character.
+bool ContactIndex::pinyinHits(int position, const Query &query, const PinyinTable &table) const
+{
+    const QByteArray &letters = query.letters;
+    const int m = int(letters.size());
+    if (m == 0 || m > 63)
+        return false;
+    quint64 reach = 0;
+    const int from = m_nameStart[size_t(position)];
+    const int to = m_nameStart[size_t(position) + 1];
+    for (int i = from; i < to; ++i) {
+        reach |= 1;
+        quint64 next = 0;
+        const auto consume = [&](const char *syllable, int length) {
+            for (quint64 bits = reach; bits; bits &= bits - 1) {
+                const int at = __builtin_ctzll(bits);
+                int k = 0;
+                while (k < length && at + k < m && syllable[k] == letters[at + k])
+                    ++k;
+                if (k == 0)
+                    continue;
+                if (at + k == m)
+                    return true;
+                next |= ((quint64(1) << k) - 1) << (at + 1);
+            }
+            return false;
+        };
+        const char32_t c = m_names[size_t(i)];
+        if (isAsciiLetter(c)) {
+            const char letter = char(c);
+            if (consume(&letter, 1))
+                return true;
+        } else {
+            for (const quint16 index : table.readings(c)) {
+                const PinyinTable::Syllable &syllable = table.syllable(index);
+                if (consume(syllable.data(), int(strnlen(syllable.data(), syllable.size()))))
+                    return true;
+            }
+        }
+        reach = next;
+    }
+    return false;
+}
+
+bool ContactIndex::hits(int position, const Query &query, const PinyinTable &table) const
+{
+    if (position < 0 || position >= size() || query.isEmpty())
+        return false;
+    return textHits(position, query) || digitsHit(position, query) || pinyinHits(position, query, table);
+}
+
+std::vector<int> ContactIndex::find(const Query &query, const PinyinTable &table,
+                                    const std::vector<int> *among) const
+{
+    std::vector<int> found;
+    if (query.isEmpty())
+        return found;
+    if (among) {
+        for (const int position : *among) {
+            if (hits(position, query, table))
+                found.push_back(position);
+        }
+        return found;
+    }
+    const int count = size();
+    std::vector<char> marks(size_t(count), 0);
+    markAll(m_text, m_textStart, query.text, marks);
+    if (!query.digits.isEmpty())
+        markAll(m_digits, m_digitStart, query.digits, marks);
+    for (int position = 0; position < count; ++position) {
+        if (marks[size_t(position)] || pinyinHits(position, query, table))
+            found.push_back(position);
+    }
+    return found;
+}
+
+bool matches(const QString &typed, const Contact &contact)
+{
+    ContactIndex index;
+    index.append(contact);
+    PinyinTable::extend(index.nameCharacters());
+    return index.hits(0, Query::parse(typed), *PinyinTable::current());
+}
+
+} // namespace quennet::search

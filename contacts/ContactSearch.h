@@ -1,0 +1,105 @@
+#pragma once
+
+#include "contacts/store/Contact.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace quennet::search {
+
+// The pinyin readings of Han characters, each a lower-case ASCII syllable
+// without tone ("lv" and "lu" both for a "ü"). A character has its common
+// reading, its reading as a surname (单 shan, 曾 zeng, 解 xie) and, for the
+// polyphonic characters that names use, the other readings too (朴 pu and
+// piao, 乐 le and yue). Readings come from ICU's Han-Latin and
+// Han-Latin/Names transliterators, looked up once per character: a call
+// costs tens of microseconds, and a store repeats the same few thousand
+// characters in its names.
+class PinyinTable {
+public:
+    using Syllable = std::array<char, 7>; // NUL-padded; the longest has six letters
+
+    // The table shared by every search; the characters added so far. Safe
+    // to take from any thread: an extension publishes a new table.
+    static std::shared_ptr<const PinyinTable> current();
+    // Adds the readings of those characters the current table lacks and
+    // publishes the larger table. Slow (ICU, about 100 ms to set up once);
+    // run it off the user-interface thread. Thread-safe.
+    static void extend(const std::vector<char32_t> &characters);
+
+    bool has(char32_t c) const { return m_readings.count(c) > 0; }
+    // Indexes into syllable(); empty for a character the table lacks.
+    const std::vector<quint16> &readings(char32_t c) const;
+    const Syllable &syllable(quint16 index) const { return m_syllables[index]; }
+    QStringList readingTexts(char32_t c) const; // for tests and reports
+    int characterCount() const { return int(m_readings.size()); }
+
+private:
+    quint16 syllableIndex(const QByteArray &text);
+    void addReading(char32_t c, const QByteArray &text);
+
+    std::unordered_map<char32_t, std::vector<quint16>> m_readings;
+    std::vector<Syllable> m_syllables;
+    QHash<QByteArray, quint16> m_syllableIndex;
+};
+
+// What the user typed, in the three forms a hit is looked for with.
+struct Query {
+    QByteArray text;    // trimmed, lower case, UTF-8: a substring of a field
+    QByteArray digits;  // the digits of a typed number ("139 1234"), else empty
+    QByteArray letters; // lower-case ASCII letters of typed pinyin, else empty
+
+    static Query parse(const QString &typed);
+    bool isEmpty() const { return text.isEmpty(); }
+    // Every hit of this query is a hit of previous (this one only added to
+    // what was typed), so it need only look among previous's hits.
+    bool narrows(const Query &previous) const;
+};
+
+// The contacts as a search reads them, in record order: each one's fields
+// in lower case, the digits of its numbers and the characters of its name.
+// Built once from the store and kept until the store changes.
+class ContactIndex {
+public:
+    void clear();
+    void reserve(int contacts);
+    void append(const Contact &contact);
+    int size() const { return int(m_textStart.size()) - 1; }
+    // The Han characters of all names, each once (for PinyinTable::extend).
+    std::vector<char32_t> nameCharacters() const;
+    // Bytes held, for the memory goals.
+    size_t memoryBytes() const;
+
+    // Positions (0-based, ascending) of the contacts that query hits. With
+    // among, only those positions are looked at (they must be ascending).
+    std::vector<int> find(const Query &query, const PinyinTable &table,
+                          const std::vector<int> *among = nullptr) const;
+    bool hits(int position, const Query &query, const PinyinTable &table) const;
+
+private:
+    bool textHits(int position, const Query &query) const;
+    bool digitsHit(int position, const Query &query) const;
+    bool pinyinHits(int position, const Query &query, const PinyinTable &table) const;
+
+    QByteArray m_text; // fields joined by '\1'
+    std::vector<int> m_textStart{0};
+    QByteArray m_digits; // numbers joined by '|'
+    std::vector<int> m_digitStart{0};
+    std::vector<char32_t> m_names; // lower case, letters and Han only
+    std::vector<int> m_nameStart{0};
+};
+
+// Whether typed finds contact: a substring of any field (Latin letters in
+// either case), the digits of a number whatever the separators ("139 1234"
+// finds 13912345678), or the name's pinyin in full ("zhurongji",
+// "zhu rong ji"), by initials ("zrj") or mixed ("zhurj"). Looks up the
+// name's characters first when the table lacks them.
+bool matches(const QString &typed, const Contact &contact);
+
+} // namespace quennet::search
