@@ -859,6 +859,23 @@ void TestWab::find()
     QCOMPARE(wab({findCmd, QStringLiteral("--name"), QStringLiteral("张三 "), store}).code, 1);
     QCOMPARE(wab({findCmd, QStringLiteral("--name"), QString(), store}).code, 1);
 
+    // Search as you type: the same hits as the window's filter line.
+    const QString match = QStringLiteral("--match");
+    for (const char *typed : {"zhangsan", "zs", "张", "138 0000 0001", "13800000001"}) {
+        r = wab({findCmd, match, QString::fromUtf8(typed), store});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(lines(r.out).value(0).left(4), QStringLiteral("1\t张三"));
+    }
+    r = wab({findCmd, match, QStringLiteral("ls"), store});
+    QCOMPARE(lines(r.out), QStringList{QStringLiteral("2\t李四\t2\t13800000002\t\t\t")});
+    r = wab({findCmd, match, QStringLiteral("wangwu"), store});
+    QCOMPARE(r.code, 1);
+    QCOMPARE(lines(r.err), QStringList{QStringLiteral("对不起！找不到您想要查询的联系人哦！")});
+    QCOMPARE(wab({findCmd, match, QStringLiteral(" "), store}).code, 2);
+    QCOMPARE(
+        wab({findCmd, match, QStringLiteral("z"), QStringLiteral("--name"), QStringLiteral("z"), store}).code,
+        2);
+
     QCOMPARE(wab({findCmd, store}).code, 2);
     QCOMPARE(wab({findCmd, QStringLiteral("--name"), QStringLiteral("a"), QStringLiteral("--qq"),
                   QStringLiteral("1"), store})

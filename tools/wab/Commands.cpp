@@ -3,6 +3,7 @@
 #include "Console.h"
 
 #include "contacts/ContactRules.h"
+#include "contacts/ContactSearch.h"
 #include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/Secret.h"
@@ -405,8 +406,46 @@ constexpr QueryOption kQueryOptions[] = {
     {"qq", rules::QueryKind::QQ},
 };
 
+// The hits of search as you type: any field, the digits of numbers, the
+// pinyin of names.
+int runFindMatching(const Arguments &args)
+{
+    const QString typed = args.values.value(QStringLiteral("match"));
+    if (quennet::search::Query::parse(typed).isEmpty()) {
+        printErr(QStringLiteral("wab: --match 需要要查找的文字"));
+        return ExitUsage;
+    }
+    ContactStore store;
+    PasswordSource passwords = passwordSource(args);
+    if (const int code = openStore(store, storePath(args), passwords))
+        return code;
+    quennet::search::ContactIndex index;
+    index.reserve(store.recordCount());
+    for (int number = 1; number <= store.recordCount(); ++number)
+        index.append(store.contactAt(number));
+    quennet::search::PinyinTable::extend(index.nameCharacters());
+    const std::vector<int> hits =
+        index.find(quennet::search::Query::parse(typed), *quennet::search::PinyinTable::current());
+    if (hits.empty())
+        return refuse(rules::nothingFound().text);
+    for (const int position : hits) {
+        store.goTo(position + 1);
+        printOut(QString::number(position + 1) + QLatin1Char('\t') + recordLine(store));
+    }
+    return ExitDone;
+}
+
 int runFind(const Arguments &args)
 {
+    if (args.values.contains(QStringLiteral("match"))) {
+        for (const QueryOption &option : kQueryOptions) {
+            if (args.values.contains(QLatin1String(option.name))) {
+                printErr(QStringLiteral("wab: --match 不能与 --name、--phone、--mobile、--qq 同时给出"));
+                return ExitUsage;
+            }
+        }
+        return runFindMatching(args);
+    }
     rules::QueryKind kind = rules::QueryKind::None;
     QString text;
     for (const QueryOption &option : kQueryOptions) {
@@ -575,9 +614,13 @@ QList<Command> buildCommands()
                  1,
                  runAdd});
     list.append({QStringLiteral("find"),
-                 usage(QStringLiteral("wab find --name|--phone|--mobile|--qq TEXT [STORE]"),
-                       QStringLiteral("列出该字段与 TEXT 完全相同的所有联系人，每行以记录号开头。")),
-                 {name, phone, mobile, qq, kPasswordStdin},
+                 usage(QStringLiteral("wab find --name|--phone|--mobile|--qq TEXT [STORE]\n"
+                                      "       wab find --match TEXT [STORE]"),
+                       QStringLiteral("列出该字段与 TEXT 完全相同的所有联系人，每行以记录号开头。\n"
+                                      "--match：与主窗口的查找联系人相同，列出任一字段含有 TEXT、"
+                                      "号码含有 TEXT 的数字，\n或姓名的拼音（全拼、首字母或混合）"
+                                      "与 TEXT 相符的所有联系人。")),
+                 {name, phone, mobile, qq, {QStringLiteral("match"), true}, kPasswordStdin},
                  1,
                  runFind});
     list.append(
@@ -639,6 +682,7 @@ QString generalUsage()
         "  wab check [STORE]                                   检查文件\n"
         "  wab add --name N [--phone P] [--mobile M] [--qq Q] [--email E] [--address A] [STORE]\n"
         "  wab find --name|--phone|--mobile|--qq TEXT [STORE]\n"
+        "  wab find --match TEXT [STORE]                       查找联系人（字段、号码、拼音）\n"
         "  wab delete N [STORE]\n"
         "  wab backup DEST [STORE]                             备份通讯录文件\n"
         "  wab clear --yes [STORE]                             清空所有联系人\n"
