@@ -122,6 +122,7 @@ void ContactFileExchange::importFile(const QString &path)
         });
     }
     if (report.added > 0) {
+        m_window.contactsChanged();
         m_window.refillList();
         m_window.showList();
     }

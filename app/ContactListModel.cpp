@@ -2,6 +2,8 @@
 
 #include "contacts/store/ContactStore.h"
 
+#include <algorithm>
+
 namespace quennet {
 
 ContactListModel::ContactListModel(ContactStore &store, QObject *parent)
@@ -13,6 +15,9 @@ void ContactListModel::clear()
 {
     beginResetModel();
     m_rowCount = 0;
+    m_recordCount = 0;
+    m_filtered = false;
+    m_positions.clear();
     m_rows.clear();
     endResetModel();
 }
@@ -21,8 +26,52 @@ void ContactListModel::fill()
 {
     beginResetModel();
     m_rows.clear();
-    m_rowCount = m_store.isOpen() ? m_store.recordCount() : 0;
+    m_filtered = false;
+    m_positions.clear();
+    m_recordCount = m_store.isOpen() ? m_store.recordCount() : 0;
+    m_rowCount = m_recordCount;
     endResetModel();
+}
+
+void ContactListModel::showOnly(std::vector<int> positions)
+{
+    beginResetModel();
+    m_filtered = true;
+    m_positions = std::move(positions);
+    // Positions the list was not filled with are not shown.
+    while (!m_positions.empty() && m_positions.back() >= m_recordCount)
+        m_positions.pop_back();
+    m_rowCount = int(m_positions.size());
+    endResetModel();
+}
+
+void ContactListModel::showAll()
+{
+    if (!m_filtered)
+        return;
+    beginResetModel();
+    m_filtered = false;
+    m_positions.clear();
+    m_rowCount = m_recordCount;
+    endResetModel();
+}
+
+int ContactListModel::recordNumber(int row) const
+{
+    if (row < 0 || row >= m_rowCount)
+        return 0;
+    return (m_filtered ? m_positions[size_t(row)] : row) + 1;
+}
+
+int ContactListModel::rowOf(int recordNumber) const
+{
+    const int position = recordNumber - 1;
+    if (position < 0 || position >= m_recordCount)
+        return -1;
+    if (!m_filtered)
+        return position;
+    const auto it = std::lower_bound(m_positions.begin(), m_positions.end(), position);
+    return it != m_positions.end() && *it == position ? int(it - m_positions.begin()) : -1;
 }
 
 QString ContactListModel::name(int index) const
@@ -41,7 +90,8 @@ const ContactListModel::Row &ContactListModel::row(int index) const
         m_unread = Row();
         return m_unread;
     }
-    auto it = m_rows.constFind(index);
+    const int position = recordNumber(index) - 1;
+    auto it = m_rows.constFind(position);
     if (it != m_rows.constEnd())
         return it.value();
     // While the store is closed (an export reopens it around its own work)
@@ -50,14 +100,14 @@ const ContactListModel::Row &ContactListModel::row(int index) const
         m_unread = Row();
         return m_unread;
     }
-    return m_rows.insert(index, readRow(index)).value();
+    return m_rows.insert(position, readRow(position)).value();
 }
 
-ContactListModel::Row ContactListModel::readRow(int index) const
+ContactListModel::Row ContactListModel::readRow(int position) const
 {
     // Never moves the shared cursor: the list is painted between any two
     // steps of the contact operations.
-    return Row{m_store.fieldOf(index + 1, FieldName), m_store.fieldOf(index + 1, FieldMobile)};
+    return Row{m_store.fieldOf(position + 1, FieldName), m_store.fieldOf(position + 1, FieldMobile)};
 }
 
 int ContactListModel::rowCount(const QModelIndex &parent) const

@@ -2,6 +2,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/ContactFileExchange.h"
+#include "app/ContactFinder.h"
 #include "app/ContactListModel.h"
 #include "app/MenuPictures.h"
 #include "app/Program.h"
@@ -24,7 +25,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QTableView>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -76,6 +79,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent)
     buildMenus();
     connectEvents();
     new ContactFileExchange(*this);
+    buildFinding();
 }
 
 MainWindow::~MainWindow() = default;
@@ -302,6 +306,26 @@ void MainWindow::connectEvents()
     connect(m_followTimer, &QTimer::timeout, this, &MainWindow::followByItself);
 }
 
+void MainWindow::buildFinding()
+{
+    m_finder = new ContactFinder(m_session.store, this);
+    查找编辑框 = makeEditBox(this, QStringLiteral("查找编辑框"), QRect(5, 36, 200, 20));
+    查找编辑框->setPlaceholderText(QStringLiteral("输入姓名、拼音或号码查找"));
+    查找编辑框->setAccessibleName(QStringLiteral("查找联系人"));
+    查找编辑框->hide();
+    查找联系人 = addMenuItem(联系人, QStringLiteral("查找联系人…"), 0);
+    查找联系人->setShortcut(QKeySequence(Qt::ControlModifier | Qt::Key_F));
+    // The key works in the window, not system-wide like the hot keys.
+    查找联系人->setShortcutContext(Qt::WindowShortcut);
+    addAction(查找联系人);
+    connect(查找联系人, &QAction::triggered, this, &MainWindow::startFinding);
+    connect(查找编辑框, &QLineEdit::textChanged, this, &MainWindow::applyFilter);
+    connect(m_finder, &ContactFinder::ready, this, [this] {
+        if (isFinding())
+            applyFilter();
+    });
+}
+
 // --- created -----------------------------------------------------------------
 
 void MainWindow::created()
@@ -362,6 +386,14 @@ bool MainWindow::isEnterMovingFocus(QObject *watched, QEvent *event) const
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!m_finderStarted && watched == 超级列表框->viewport() && event->type() == QEvent::Paint) {
+        // The search index is read once the list has been painted, so the
+        // first sight of the window does not wait for it.
+        m_finderStarted = true;
+        QTimer::singleShot(0, m_finder, &ContactFinder::prepare);
+    }
+    if (isFindingKey(watched, event))
+        return true;
     if (isEnterMovingFocus(watched, event)) {
         focusNextChild();
         return true;
@@ -380,7 +412,7 @@ void MainWindow::超级列表框_selectionChanged()
         return;
     const int row = rows.first().row();
     姓名编辑框->setText(m_listModel->name(row));
-    m_session.form.selectedRecord = row + 1;
+    m_session.form.selectedRecord = m_listModel->recordNumber(row);
 }
 
 void MainWindow::超级列表框_leftButtonReleased()
@@ -462,8 +494,9 @@ void MainWindow::followReload(const Positions &before)
     if (isListView()) {
         const int selected = form.selectedRecord;
         refillList();
-        if (before.rowSelected && store.numberOf(before.selected.rowId) > 0)
-            超级列表框->selectRow(selected - 1);
+        if (before.rowSelected && store.numberOf(before.selected.rowId) > 0 &&
+            m_listModel->rowOf(selected) >= 0)
+            超级列表框->selectRow(m_listModel->rowOf(selected));
         return;
     }
     m_listModel->fill();
@@ -512,8 +545,10 @@ void MainWindow::passwordSettings()
 void MainWindow::dataManagement()
 {
     // After a clearing the list still shows the records that were deleted.
-    if (DataWindow::run(m_session, this) == DataWindow::StoreCleared)
+    if (DataWindow::run(m_session, this) == DataWindow::StoreCleared) {
+        contactsChanged();
         refillList();
+    }
 }
 
 void MainWindow::popUpContactsMenu()
@@ -679,6 +714,11 @@ void MainWindow::showList()
 
 void MainWindow::hideList()
 {
+    if (isFinding()) {
+        const QSignalBlocker quiet(查找编辑框);
+        查找编辑框->clear();
+        查找编辑框->hide();
+    }
     超级列表框->hide();
 }
 
@@ -702,6 +742,108 @@ void MainWindow::fillList()
         store.goLast();
         store.skip(1);
     }
+    // A refill while finding shows the hits among the records as they now are.
+    if (isFinding())
+        applyFilter();
+}
+
+// --- finding -----------------------------------------------------------------------
+
+void MainWindow::contactsChanged()
+{
+    m_finder->invalidate();
+}
+
+bool MainWindow::isFinding() const
+{
+    return !查找编辑框->isHidden();
+}
+
+void MainWindow::startFinding()
+{
+    if (!isListView()) {
+        backToList();
+        // An unsaved record answered Yes stays in the form.
+        if (!isListView())
+            return;
+    }
+    查找编辑框->show();
+    查找编辑框->raise();
+    查找编辑框->setFocus();
+    查找编辑框->selectAll();
+    applyFilter();
+}
+
+void MainWindow::stopFinding()
+{
+    {
+        const QSignalBlocker quiet(查找编辑框);
+        查找编辑框->clear();
+    }
+    查找编辑框->hide();
+    m_listModel->showAll();
+    超级列表框->setFocus();
+}
+
+void MainWindow::applyFilter()
+{
+    const QString typed = 查找编辑框->text();
+    if (typed.trimmed().isEmpty()) {
+        m_listModel->showAll();
+        return;
+    }
+    if (!m_finder->isReady()) {
+        m_finder->prepare();
+        // The readings still being looked up: ready() filters again.
+        if (!m_finder->isReady())
+            return;
+    }
+    m_listModel->showOnly(m_finder->find(typed));
+}
+
+void MainWindow::openFirstHit()
+{
+    if (m_listModel->rowCount() == 0)
+        return;
+    if (!超级列表框->selectionModel()->hasSelection())
+        超级列表框->selectRow(0);
+    open();
+}
+
+// Esc, Enter and ↓ in the filter line; Esc and Enter on the list while it
+// shows hits.
+bool MainWindow::isFindingKey(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !isFinding())
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::MetaModifier | Qt::AltModifier))
+        return false;
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (watched == 查找编辑框) {
+        if (key->key() == Qt::Key_Escape) {
+            stopFinding();
+        } else if (enter) {
+            openFirstHit();
+        } else if (key->key() == Qt::Key_Down && m_listModel->rowCount() > 0) {
+            超级列表框->setFocus();
+            if (!超级列表框->selectionModel()->hasSelection())
+                超级列表框->selectRow(0);
+        } else {
+            return false;
+        }
+        return true;
+    }
+    if (watched == 超级列表框) {
+        if (key->key() == Qt::Key_Escape)
+            stopFinding();
+        else if (enter)
+            open();
+        else
+            return false;
+        return true;
+    }
+    return false;
 }
 
 void MainWindow::refillList()

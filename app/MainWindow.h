@@ -15,6 +15,7 @@ class QTimer;
 namespace quennet {
 
 struct Session;
+class ContactFinder;
 class ContactListModel;
 class MenuPictures;
 
@@ -55,6 +56,11 @@ public:
     void previous();
     void next();
     void keypad(int digit);
+    // 查找联系人… (Ctrl+F): the filter line over the list; the list shows
+    // the contacts that what is typed finds. Esc closes it.
+    void startFinding();
+    void stopFinding();
+    bool isFinding() const;
     void popUpContactsMenu();
     void popUpSettingsMenu();
     void minimizeWindow();    // into the tray, or minimised where there is none
@@ -99,7 +105,12 @@ public:
         MainWindow &m_window;
     };
 
+    // The store's contacts were changed by this window: the search reads
+    // them again before it answers.
+    void contactsChanged();
+
     Session &session() { return m_session; }
+    ContactFinder *finder() const { return m_finder; }
     ContactListModel *listModel() const { return m_listModel; }
 
     // --- controls -----------------------------------------------------------
@@ -119,6 +130,7 @@ public:
     ui::TransparentLabel *addressLabel;
     QLineEdit *地址编辑框;
     QTableView *超级列表框;
+    QLineEdit *查找编辑框; // the filter line, shown over the list while finding
     ui::ImageButton *联系人按钮;
     ui::TransparentLabel *总记录数标签;
     ui::ImageButton *设置按钮;
@@ -150,6 +162,7 @@ public:
     QAction *按电话查询;
     QAction *按手机查询;
     QAction *按QQ号查询;
+    QAction *查找联系人; // "查找联系人…", the menu's last item
     // menu 设置
     QMenu *设置;
     QAction *关于;
@@ -171,6 +184,10 @@ private:
     void buildButtons();
     void buildKeypad();
     void buildMenus();
+    void buildFinding();
+    void applyFilter();
+    void openFirstHit();
+    bool isFindingKey(QObject *watched, QEvent *event);
     void connectEvents();
     void attachToolTips();
     void enableEnterMovesFocus();
@@ -210,6 +227,8 @@ private:
 
     Session &m_session;
     ContactListModel *m_listModel = nullptr;
+    ContactFinder *m_finder = nullptr;
+    bool m_finderStarted = false;
     QTimer *m_followTimer = nullptr;
     int m_followingPaused = 0;
     int m_reloadsFollowed = 0;

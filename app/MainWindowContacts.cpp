@@ -102,6 +102,7 @@ void MainWindow::confirmAdding()
         showCurrentRecord();
         return;
     }
+    contactsChanged();
     m_session.form.selectedRecord = store.recordNumber();
     showCurrentRecord();
     setRecordCounter(store.recordNumber());
@@ -121,6 +122,7 @@ void MainWindow::confirmModifying()
         showStoredInstead(m_shown.id);
         return;
     case rules::Outcome::Done:
+        contactsChanged();
         ui::showMessage(this, rules::modifySucceeded());
         break;
     case rules::Outcome::Failed:
@@ -218,6 +220,8 @@ void MainWindow::deleteContact()
         return;
     }
     const bool deleted = outcome == rules::Outcome::Done;
+    if (deleted)
+        contactsChanged();
     if (listView) {
         if (deleted)
             refillList();
