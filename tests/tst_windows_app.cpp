@@ -215,7 +215,8 @@ private slots:
                     {"查询联系人", 0},
                     {"", -1},
                     {"导入联系人…", 3},
-                    {"导出联系人…", 2}},
+                    {"导出联系人…", 2},
+                    {"查找联系人…", 0}},
                    pictures);
         QCOMPARE(window->联系人->actions().at(3)->menu(), window->查询联系人);
         verifyMenu(window->查询联系人,
