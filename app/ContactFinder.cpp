@@ -8,7 +8,14 @@
 
 namespace quennet {
 
-ContactFinder::ContactFinder(ContactStore &store, QObject *parent) : QObject(parent), m_store(store) {}
+ContactFinder::ContactFinder(ContactStore &store, QObject *parent) : QObject(parent), m_store(store)
+{
+    // Setting up the transliterators takes longer than reading a large
+    // store: it starts at once, beside the start of the window.
+    m_lookUp = QThread::create([] { search::PinyinTable::prepareLookUp(); });
+    connect(m_lookUp, &QThread::finished, this, &ContactFinder::readingsLookedUp);
+    m_lookUp->start(QThread::LowPriority);
+}
 
 ContactFinder::~ContactFinder()
 {
@@ -41,8 +48,14 @@ void ContactFinder::prepare()
     m_index.clear();
     const int count = m_store.recordCount();
     m_index.reserve(count);
-    for (int number = 1; number <= count; ++number)
-        m_index.append(m_store.contactAt(number));
+    for (int number = 1; number <= count; ++number) {
+        QString values[6];
+        for (int pos = 0; pos < 6; ++pos)
+            values[pos] = m_store.fieldOf(number, pos + 1);
+        const QString *fields[] = {&values[0], &values[1], &values[2], &values[3], &values[4], &values[5]};
+        m_index.append(fields);
+    }
+    m_index.squeeze();
     m_reloadsRead = m_store.reloadCount();
     m_stale = false;
     lookUpReadings();
@@ -55,6 +68,7 @@ void ContactFinder::lookUpReadings()
     m_tableCurrent =
         std::all_of(characters.begin(), characters.end(), [this](char32_t c) { return m_table->has(c); });
     if (m_tableCurrent) {
+        m_index.noteInitials(m_table);
         emit ready();
         return;
     }

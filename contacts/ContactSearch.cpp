@@ -154,6 +154,11 @@ void PinyinTable::extend(const std::vector<char32_t> &characters)
     publishedTable() = std::move(table);
 }
 
+void PinyinTable::prepareLookUp()
+{
+    transliterators();
+}
+
 const std::vector<quint16> &PinyinTable::readings(char32_t c) const
 {
     const auto it = m_readings.find(c);
@@ -254,54 +259,149 @@ void ContactIndex::reserve(int contacts)
     m_nameStart.reserve(size_t(contacts) + 1);
 }
 
+namespace {
+
+// The code point at i of text (a surrogate pair counts once); i moves past it.
+char32_t nextCodePoint(const QString &text, qsizetype &i)
+{
+    const char16_t u = text.at(i++).unicode();
+    if (QChar::isHighSurrogate(u) && i < text.size() && QChar::isLowSurrogate(text.at(i).unicode()))
+        return QChar::surrogateToUcs4(u, text.at(i++).unicode());
+    return u;
+}
+
+void appendUtf8(std::string &out, char32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xC0 | (c >> 6)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xE0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | (c >> 18)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    }
+}
+
+// field in lower case as UTF-8, in one pass: a store's worth of contacts is
+// read while the user waits for the search.
+void appendLowered(std::string &out, const QString &field)
+{
+    for (qsizetype i = 0; i < field.size();) {
+        const char32_t c = nextCodePoint(field, i);
+        if (c < 0x80)
+            out.push_back(char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
+        else
+            appendUtf8(out, QChar::toLower(c));
+    }
+}
+
+} // namespace
+
 void ContactIndex::append(const Contact &contact)
 {
-    for (const QString *field :
-         {&contact.name, &contact.phone, &contact.mobile, &contact.qq, &contact.email, &contact.address}) {
-        m_text.append('\1');
-        m_text.append(field->toLower().toUtf8());
+    const QString *fields[] = {&contact.name, &contact.phone, &contact.mobile,
+                               &contact.qq,   &contact.email, &contact.address};
+    append(fields);
+}
+
+void ContactIndex::append(const QString *const (&fields)[6])
+{
+    for (const QString *field : fields) {
+        m_text.push_back('\1');
+        appendLowered(m_text, *field);
     }
     m_textStart.push_back(int(m_text.size()));
-    for (const QString *number : {&contact.phone, &contact.mobile, &contact.qq}) {
-        m_digits.append('|');
+    for (const QString *number : {fields[1], fields[2], fields[3]}) {
+        m_digits.push_back('|');
         for (const QChar ch : *number) {
             if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))
-                m_digits.append(char(ch.unicode()));
+                m_digits.push_back(char(ch.unicode()));
         }
     }
     m_digitStart.push_back(int(m_digits.size()));
-    for (const char32_t c : contact.name.toLower().toUcs4()) {
+    const QString &name = *fields[0];
+    for (qsizetype i = 0; i < name.size();) {
+        char32_t c = nextCodePoint(name, i);
+        if (c >= 'A' && c <= 'Z')
+            c += 'a' - 'A';
         if (isAsciiLetter(c) || isHan(c))
             m_names.push_back(c);
     }
     m_nameStart.push_back(int(m_names.size()));
 }
 
+void ContactIndex::noteInitials(const std::shared_ptr<const PinyinTable> &table)
+{
+    m_initials.assign(size_t(size()), 0);
+    for (int position = 0; position < size(); ++position) {
+        quint32 initials = 0;
+        for (int i = m_nameStart[size_t(position)]; i < m_nameStart[size_t(position) + 1]; ++i) {
+            const char32_t c = m_names[size_t(i)];
+            if (isAsciiLetter(c)) {
+                initials |= 1u << (c - 'a');
+                continue;
+            }
+            for (const quint16 index : table->readings(c))
+                initials |= 1u << (table->syllable(index)[0] - 'a');
+        }
+        m_initials[size_t(position)] = initials;
+    }
+    m_initialsTable = table;
+}
+
+void ContactIndex::squeeze()
+{
+    m_text.shrink_to_fit();
+    m_digits.shrink_to_fit();
+    m_names.shrink_to_fit();
+    m_textStart.shrink_to_fit();
+    m_digitStart.shrink_to_fit();
+    m_nameStart.shrink_to_fit();
+}
+
 std::vector<char32_t> ContactIndex::nameCharacters() const
 {
+    // Names repeat the same few thousand characters: a bit per character
+    // of the basic plane keeps each once without sorting them all.
+    std::vector<bool> seen(0x10000, false);
     std::vector<char32_t> characters;
+    std::vector<char32_t> beyond;
     for (const char32_t c : m_names) {
-        if (!isAsciiLetter(c))
+        if (isAsciiLetter(c))
+            continue;
+        if (c >= 0x10000) {
+            beyond.push_back(c);
+        } else if (!seen[c]) {
+            seen[c] = true;
             characters.push_back(c);
+        }
     }
-    std::sort(characters.begin(), characters.end());
-    characters.erase(std::unique(characters.begin(), characters.end()), characters.end());
+    std::sort(beyond.begin(), beyond.end());
+    beyond.erase(std::unique(beyond.begin(), beyond.end()), beyond.end());
+    characters.insert(characters.end(), beyond.begin(), beyond.end());
     return characters;
 }
 
 size_t ContactIndex::memoryBytes() const
 {
-    return size_t(m_text.capacity() + m_digits.capacity()) + m_names.capacity() * sizeof(char32_t) +
+    return m_text.capacity() + m_digits.capacity() + m_names.capacity() * sizeof(char32_t) +
            (m_textStart.capacity() + m_digitStart.capacity() + m_nameStart.capacity()) * sizeof(int);
 }
 
 namespace {
 
 // Marks every contact whose slice of buffer holds needle.
-void markAll(const QByteArray &buffer, const std::vector<int> &starts, const QByteArray &needle,
+void markAll(const std::string &buffer, const std::vector<int> &starts, const QByteArray &needle,
              std::vector<char> &marks)
 {
-    const char *data = buffer.constData();
+    const char *data = buffer.data();
     const size_t end = size_t(buffer.size());
     size_t from = 0;
     size_t contact = 0;
@@ -318,12 +418,12 @@ void markAll(const QByteArray &buffer, const std::vector<int> &starts, const QBy
     }
 }
 
-bool sliceHolds(const QByteArray &buffer, const std::vector<int> &starts, int position,
+bool sliceHolds(const std::string &buffer, const std::vector<int> &starts, int position,
                 const QByteArray &needle)
 {
     const int from = starts[size_t(position)];
     const int to = starts[size_t(position) + 1];
-    return memmem(buffer.constData() + from, size_t(to - from), needle.constData(), size_t(needle.size())) !=
+    return memmem(buffer.data() + from, size_t(to - from), needle.constData(), size_t(needle.size())) !=
            nullptr;
 }
 
@@ -348,6 +448,8 @@ bool ContactIndex::pinyinHits(int position, const Query &query, const PinyinTabl
     const QByteArray &letters = query.letters;
     const int m = int(letters.size());
     if (m == 0 || m > 63)
+        return false;
+    if (m_initialsTable.get() == &table && !(m_initials[size_t(position)] & (1u << (letters[0] - 'a'))))
         return false;
     quint64 reach = 0;
     const int from = m_nameStart[size_t(position)];
@@ -399,7 +501,9 @@ std::vector<int> ContactIndex::find(const Query &query, const PinyinTable &table
     std::vector<int> found;
     if (query.isEmpty())
         return found;
-    if (among) {
+    // Looking among many earlier hits one by one costs more than a scan of
+    // the whole store, which finds the same.
+    if (among && among->size() < size_t(size()) / 8) {
         for (const int position : *among) {
             if (hits(position, query, table))
                 found.push_back(position);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -32,6 +33,9 @@ public:
     // publishes the larger table. Slow (ICU, about 100 ms to set up once);
     // run it off the user-interface thread. Thread-safe.
     static void extend(const std::vector<char32_t> &characters);
+    // Sets up the transliterators ahead of the first extension (the slow
+    // part of it). Thread-safe.
+    static void prepareLookUp();
 
     bool has(char32_t c) const { return m_readings.count(c) > 0; }
     // Indexes into syllable(); empty for a character the table lacks.
@@ -70,6 +74,13 @@ public:
     void clear();
     void reserve(int contacts);
     void append(const Contact &contact);
+    // The six fields in store order, as the store hands them out.
+    void append(const QString *const (&fields)[6]);
+    // Gives back what growing left unused, once every contact is in.
+    void squeeze();
+    // Notes the first letters of every reading in each name, so that a
+    // search with this table passes over the names no pinyin can start in.
+    void noteInitials(const std::shared_ptr<const PinyinTable> &table);
     int size() const { return int(m_textStart.size()) - 1; }
     // The Han characters of all names, each once (for PinyinTable::extend).
     std::vector<char32_t> nameCharacters() const;
@@ -77,7 +88,8 @@ public:
     size_t memoryBytes() const;
 
     // Positions (0-based, ascending) of the contacts that query hits. With
-    // among, only those positions are looked at (they must be ascending).
+    // among (ascending), only those positions need be looked at: the hits
+    // of a query this one narrows.
     std::vector<int> find(const Query &query, const PinyinTable &table,
                           const std::vector<int> *among = nullptr) const;
     bool hits(int position, const Query &query, const PinyinTable &table) const;
@@ -87,12 +99,14 @@ private:
     bool digitsHit(int position, const Query &query) const;
     bool pinyinHits(int position, const Query &query, const PinyinTable &table) const;
 
-    QByteArray m_text; // fields joined by '\1'
+    std::string m_text; // fields joined by '\1'
     std::vector<int> m_textStart{0};
-    QByteArray m_digits; // numbers joined by '|'
+    std::string m_digits; // numbers joined by '|'
     std::vector<int> m_digitStart{0};
     std::vector<char32_t> m_names; // lower case, letters and Han only
     std::vector<int> m_nameStart{0};
+    std::vector<quint32> m_initials; // bit i: a reading starts with 'a' + i
+    std::shared_ptr<const PinyinTable> m_initialsTable;
 };
 
 // Whether typed finds contact: a substring of any field (Latin letters in
