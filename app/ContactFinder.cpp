@@ -14,7 +14,7 @@ ContactFinder::ContactFinder(ContactStore &store, QObject *parent) : QObject(par
     // store: it starts at once, beside the start of the window.
     m_lookUp = QThread::create([] { search::PinyinTable::prepareLookUp(); });
     connect(m_lookUp, &QThread::finished, this, &ContactFinder::readingsLookedUp);
-    m_lookUp->start(QThread::LowPriority);
+    m_lookUp->start();
 }
 
 ContactFinder::~ContactFinder()
@@ -77,7 +77,7 @@ void ContactFinder::lookUpReadings()
     m_lookUp =
         QThread::create([characters = std::move(characters)] { search::PinyinTable::extend(characters); });
     connect(m_lookUp, &QThread::finished, this, &ContactFinder::readingsLookedUp);
-    m_lookUp->start(QThread::LowPriority);
+    m_lookUp->start();
 }
 
 void ContactFinder::readingsLookedUp()

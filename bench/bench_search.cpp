@@ -103,6 +103,24 @@ void report(const char *what, const bench::Stats &stats, double goalMs)
 
 } // namespace
 
+// Notes when the list was first painted.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(const QElapsedTimer &clock) : m_clock(clock) {}
+    double ms = -1;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (ms < 0 && event->type() == QEvent::Paint)
+            ms = bench::msSince(m_clock);
+        return false;
+    }
+
+private:
+    const QElapsedTimer &m_clock;
+};
+
 // In a process of its own (bench_search --after-login DIR): the store opened
 // as the login leaves it, then the window; prints when the search was ready
 // and the memory before the window and once ready.
@@ -113,19 +131,34 @@ int afterLogin(const QString &home)
         return 1;
     const qint64 rssBefore = bench::statusKb("VmRSS:");
     QElapsedTimer sinceShown;
-    MainWindow *window = MainWindow::load(session);
+    const double cpuBefore = bench::cpuMs();
     sinceShown.start();
+    FirstPaint firstPaint(sinceShown);
+    auto *window = new MainWindow(session);
+    window->超级列表框->viewport()->installEventFilter(&firstPaint);
+    window->created();
+    window->show();
+    const double shownMs = bench::msSince(sinceShown);
     // The window as it is before the search reads anything.
     qint64 rssWindow = bench::statusKb("VmRSS:");
+    double indexReadMs = -1;
     while (!window->finder()->isReady() && sinceShown.elapsed() < 20000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         if (window->finder()->index().size() == 0)
             rssWindow = bench::statusKb("VmRSS:");
+        else if (indexReadMs < 0)
+            indexReadMs = bench::msSince(sinceShown);
     }
-    const double readyMs = bench::msSince(sinceShown);
+    double readyMs = bench::msSince(sinceShown);
     const qint64 rssReady = bench::statusKb("VmRSS:");
-    printf("search ready after the window showed:        %8.1f ms (goal 300 ms)%s\n", readyMs,
+    readyMs -= firstPaint.ms;
+    const double cpu = bench::cpuMs() - cpuBefore;
+    printf("search ready after the list was first painted: %8.1f ms (goal 300 ms)%s\n", readyMs,
            readyMs <= 300 ? "  ok" : "  over goal");
+    printf(
+        "  window made and shown %.1f ms, list first painted %.1f ms, index read by %.1f ms after the start "
+        "of the window; CPU time of both threads until ready %.1f ms; load average %s\n",
+        shownMs, firstPaint.ms, indexReadMs, cpu, qPrintable(bench::loadAverage()));
     printf("memory (RSS): %.1f MB with the store open, %.1f MB with the window shown, %.1f MB once the "
            "search is ready: %.1f MB more for the search (goal 30 MB), of which the index %.1f MB\n",
            mb(rssBefore), mb(rssWindow), mb(rssReady), mb(rssReady - rssWindow),

@@ -257,6 +257,10 @@ void ContactIndex::reserve(int contacts)
     m_textStart.reserve(size_t(contacts) + 1);
     m_digitStart.reserve(size_t(contacts) + 1);
     m_nameStart.reserve(size_t(contacts) + 1);
+    // About what a contact of a phone book takes; squeeze gives back the rest.
+    m_text.reserve(size_t(contacts) * 128);
+    m_digits.reserve(size_t(contacts) * 32);
+    m_names.reserve(size_t(contacts) * 3);
 }
 
 namespace {
