@@ -248,6 +248,8 @@ int main(int argc, char **argv)
     }
     report("key to painted list: first key (whole store)", bench::statsOf(firstKeys), 10);
     report("key to painted list: later keys (among hits)", bench::statsOf(laterKeys), 10);
+    printf("memory: %.1f MB more after the typing (the list's rows read)\n",
+           mb(bench::statusKb("VmRSS:") - rssBefore));
     std::vector<double> scans;
     for (const QString &typed : typings) {
         finder->invalidate();
@@ -270,8 +272,6 @@ int main(int argc, char **argv)
     }
     report("characters to painted list (\"张伟\")", bench::statsOf(hanKeys), 10);
     printf("hits after the last key of the %d typings: %d in all\n", int(typings.size()), hits);
-    printf("memory: %.1f MB more after the typing (the list's rows read)\n",
-           mb(bench::statusKb("VmRSS:") - rssBefore));
     delete window;
     return 0;
 }
