@@ -428,10 +428,9 @@ int runFindMatching(const Arguments &args)
         index.find(quennet::search::Query::parse(typed), *quennet::search::PinyinTable::current());
     if (hits.empty())
         return refuse(rules::nothingFound().text);
-    for (const int position : hits) {
-        store.goTo(position + 1);
-        printOut(QString::number(position + 1) + QLatin1Char('\t') + recordLine(store));
-    }
+    for (const int position : hits)
+        printOut(QString::number(position + 1) + QLatin1Char('\t') +
+                 recordLine(store.contactAt(position + 1)));
     return ExitDone;
 }
 
