@@ -204,7 +204,6 @@ int main(int argc, char **argv)
     while (!finder->isReady() && waiting.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     printf("readings of %d characters\n", search::PinyinTable::current()->characterCount());
-    const qint64 rssBefore = bench::statusKb("VmRSS:");
 
     // The part on the user-interface thread, again (the readings are known now).
     const bench::Stats read = bench::repeat(5, [&] {
@@ -225,6 +224,7 @@ int main(int argc, char **argv)
     const bench::Stats characters = bench::repeat(5, [&] { (void)finder->index().nameCharacters(); });
     report("  of which: the names' characters", characters, 0);
 
+    const qint64 rssBefore = bench::statusKb("VmRSS:");
     window->startFinding();
     QLineEdit *line = window->查找编辑框;
     QTableView *list = window->超级列表框;
