@@ -8,14 +8,7 @@
 
 namespace quennet {
 
-ContactFinder::ContactFinder(ContactStore &store, QObject *parent) : QObject(parent), m_store(store)
-{
-    // Setting up the transliterators takes longer than reading a large
-    // store: it starts at once, beside the start of the window.
-    m_lookUp = QThread::create([] { search::PinyinTable::prepareLookUp(); });
-    connect(m_lookUp, &QThread::finished, this, &ContactFinder::readingsLookedUp);
-    m_lookUp->start();
-}
+ContactFinder::ContactFinder(ContactStore &store, QObject *parent) : QObject(parent), m_store(store) {}
 
 ContactFinder::~ContactFinder()
 {

@@ -1,7 +1,7 @@
 #include "contacts/ContactSearch.h"
 
-#include <unicode/translit.h>
-#include <unicode/unistr.h>
+#include "contacts/PinyinBuiltIn.h"
+#include "contacts/PinyinReadings.h"
 
 #include <QStringList>
 
@@ -48,44 +48,9 @@ bool isAsciiLetter(char32_t c)
     return c >= 'a' && c <= 'z';
 }
 
-// "zhū" -> "zhu", "lǜ" -> "lv"; empty for anything that is not one syllable.
-QByteArray foldReading(const icu::UnicodeString &reading)
+readings::Transliterators &transliterators()
 {
-    const QString text =
-        QString::fromUtf16(reinterpret_cast<const char16_t *>(reading.getBuffer()), reading.length())
-            .normalized(QString::NormalizationForm_D)
-            .toLower();
-    QByteArray folded;
-    for (const QChar ch : text) {
-        const char16_t u = ch.unicode();
-        if (u >= 'a' && u <= 'z') {
-            folded.append(char(u));
-        } else if (u == 0x0308 && folded.endsWith('u')) {
-            folded[folded.size() - 1] = 'v';
-        } else if (!ch.isMark()) {
-            return QByteArray();
-        }
-    }
-    return folded.size() < int(sizeof(PinyinTable::Syllable)) ? folded : QByteArray();
-}
-
-struct Transliterators {
-    std::unique_ptr<icu::Transliterator> common;
-    std::unique_ptr<icu::Transliterator> names;
-};
-
-Transliterators &transliterators()
-{
-    static Transliterators t = [] {
-        Transliterators made;
-        UErrorCode status = U_ZERO_ERROR;
-        made.common.reset(
-            icu::Transliterator::createInstance(icu::UnicodeString("Han-Latin"), UTRANS_FORWARD, status));
-        status = U_ZERO_ERROR;
-        made.names.reset(icu::Transliterator::createInstance(icu::UnicodeString("Han-Latin/Names"),
-                                                             UTRANS_FORWARD, status));
-        return made;
-    }();
+    static readings::Transliterators t;
     return t;
 }
 
@@ -97,7 +62,7 @@ std::mutex &tableMutex()
 
 std::shared_ptr<const PinyinTable> &publishedTable()
 {
-    static std::shared_ptr<const PinyinTable> table = std::make_shared<PinyinTable>();
+    static std::shared_ptr<const PinyinTable> table = PinyinTable::builtIn();
     return table;
 }
 
@@ -131,32 +96,40 @@ void PinyinTable::extend(const std::vector<char32_t> &characters)
     if (missing.empty())
         return;
     auto table = std::make_shared<PinyinTable>(*before);
-    Transliterators &icu = transliterators();
+    readings::Transliterators &icu = transliterators();
     for (const char32_t c : missing) {
-        for (icu::Transliterator *t : {icu.names.get(), icu.common.get()}) {
-            if (!t)
-                continue;
-            icu::UnicodeString reading{UChar32(c)};
-            t->transliterate(reading);
-            table->addReading(c, foldReading(reading));
-        }
+        for (const QByteArray &reading : icu.readingsOf(c))
+            table->addReading(c, reading);
         // A character ICU cannot read is still known, with no reading.
         table->m_readings.try_emplace(c);
-    }
-    for (const ExtraReadings &extra : kExtraReadings) {
-        const char32_t c = extra.character;
-        if (std::find(missing.begin(), missing.end(), c) == missing.end())
-            continue;
-        for (const QByteArray &reading : QByteArray(extra.readings).split(' '))
-            table->addReading(c, reading);
+        table->addExtraReadings(c);
     }
     const std::lock_guard<std::mutex> lock(tableMutex());
     publishedTable() = std::move(table);
 }
 
-void PinyinTable::prepareLookUp()
+std::shared_ptr<PinyinTable> PinyinTable::builtIn()
 {
-    transliterators();
+    auto table = std::make_shared<PinyinTable>();
+    for (char32_t c = builtin::kFirst; c <= builtin::kLast; ++c) {
+        const char *text = builtin::kReadings[c - builtin::kFirst];
+        if (!*text)
+            continue;
+        for (const QByteArray &reading : QByteArray(text).split(' '))
+            table->addReading(c, reading);
+        table->addExtraReadings(c);
+    }
+    return table;
+}
+
+void PinyinTable::addExtraReadings(char32_t c)
+{
+    for (const ExtraReadings &extra : kExtraReadings) {
+        if (extra.character != c)
+            continue;
+        for (const QByteArray &reading : QByteArray(extra.readings).split(' '))
+            addReading(c, reading);
+    }
 }
 
 const std::vector<quint16> &PinyinTable::readings(char32_t c) const

@@ -19,9 +19,10 @@ namespace quennet::search {
 // reading, its reading as a surname (单 shan, 曾 zeng, 解 xie) and, for the
 // polyphonic characters that names use, the other readings too (朴 pu and
 // piao, 乐 le and yue). Readings come from ICU's Han-Latin and
-// Han-Latin/Names transliterators, looked up once per character: a call
-// costs tens of microseconds, and a store repeats the same few thousand
-// characters in its names.
+// Han-Latin/Names transliterators: for the CJK Unified Ideographs and their
+// Extension A they were looked up when the program was built (the built-in
+// table); a rarer character is looked up the first time a name has it
+// (setting ICU up takes about 100 ms, each character tens of microseconds).
 class PinyinTable {
 public:
     using Syllable = std::array<char, 7>; // NUL-padded; the longest has six letters
@@ -30,12 +31,12 @@ public:
     // to take from any thread: an extension publishes a new table.
     static std::shared_ptr<const PinyinTable> current();
     // Adds the readings of those characters the current table lacks and
-    // publishes the larger table. Slow (ICU, about 100 ms to set up once);
-    // run it off the user-interface thread. Thread-safe.
+    // publishes the larger table. Slow when there are any (ICU); run it off
+    // the user-interface thread. Thread-safe.
     static void extend(const std::vector<char32_t> &characters);
-    // Sets up the transliterators ahead of the first extension (the slow
-    // part of it). Thread-safe.
-    static void prepareLookUp();
+    // The table written when the program was built: every character of the
+    // CJK Unified Ideographs and their Extension A.
+    static std::shared_ptr<PinyinTable> builtIn();
 
     bool has(char32_t c) const { return m_readings.count(c) > 0; }
     // Indexes into syllable(); empty for a character the table lacks.
@@ -47,6 +48,7 @@ public:
 private:
     quint16 syllableIndex(const QByteArray &text);
     void addReading(char32_t c, const QByteArray &text);
+    void addExtraReadings(char32_t c);
 
     std::unordered_map<char32_t, std::vector<quint16>> m_readings;
     std::vector<Syllable> m_syllables;
