@@ -478,8 +478,7 @@ std::vector<int> ContactIndex::find(const Query &query, const PinyinTable &table
     std::vector<int> found;
     if (query.isEmpty())
         return found;
-    // Looking among many earlier hits one by one costs more than a scan of
-    // the whole store, which finds the same.
+    // Few earlier hits: each looked at on its own.
     if (among && among->size() < size_t(size()) / 8) {
         for (const int position : *among) {
             if (hits(position, query, table))
@@ -487,13 +486,30 @@ std::vector<int> ContactIndex::find(const Query &query, const PinyinTable &table
         }
         return found;
     }
+    // Fields and numbers: one scan of the whole index, quicker than a look
+    // into each earlier hit. Each text hit of a narrowing query was an
+    // earlier hit too.
     const int count = size();
     std::vector<char> marks(size_t(count), 0);
     markAll(m_text, m_textStart, query.text, marks);
     if (!query.digits.isEmpty())
         markAll(m_digits, m_digitStart, query.digits, marks);
+    // Pinyin, the costly part: only among the earlier hits when there are.
+    const auto pinyinAt = [&](int position) {
+        if (!marks[size_t(position)] && pinyinHits(position, query, table))
+            marks[size_t(position)] = 1;
+    };
+    if (among) {
+        if (!query.letters.isEmpty()) {
+            for (const int position : *among)
+                pinyinAt(position);
+        }
+    } else if (!query.letters.isEmpty()) {
+        for (int position = 0; position < count; ++position)
+            pinyinAt(position);
+    }
     for (int position = 0; position < count; ++position) {
-        if (marks[size_t(position)] || pinyinHits(position, query, table))
+        if (marks[size_t(position)])
             found.push_back(position);
     }
     return found;

@@ -90,8 +90,8 @@ public:
     size_t memoryBytes() const;
 
     // Positions (0-based, ascending) of the contacts that query hits. With
-    // among (ascending), only those positions need be looked at: the hits
-    // of a query this one narrows.
+    // among (ascending), only those positions need be looked at for pinyin:
+    // the hits of a query this one narrows.
     std::vector<int> find(const Query &query, const PinyinTable &table,
                           const std::vector<int> *among = nullptr) const;
     bool hits(int position, const Query &query, const PinyinTable &table) const;
