@@ -46,6 +46,13 @@ qt6-wayland
 weston
 dbus-daemon
 "
+# CardDAV sync is tested against two real servers (radicale, xandikos) and
+# with a second client editing the same address book (vdirsyncer).
+PACKAGES="$PACKAGES
+radicale
+xandikos
+vdirsyncer
+"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,0 +1,513 @@
+#include "sync/ServerCard.h"
+
+#include "exchange/ContactText.h"
+
+#include <QUuid>
+
+namespace quennet::sync {
+
+using exchange::cleanValue;
+
+namespace {
+
+constexpr int kLineOctets = 75;
+
+bool isUtf8Continuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Content lines longer than 75 octets go on in lines that start with a
+// space; a UTF-8 sequence is never cut.
+QByteArray folded(const QByteArray &line)
+{
+    QByteArray out;
+    qsizetype start = 0;
+    int limit = kLineOctets;
+    while (line.size() - start > limit) {
+        qsizetype cut = start + limit;
+        while (cut > start && isUtf8Continuation(line.at(cut)))
+            --cut;
+        out.append(line.constData() + start, cut - start);
+        out.append("\r\n ");
+        start = cut;
+        limit = kLineOctets - 1;
+    }
+    out.append(line.constData() + start, line.size() - start);
+    out.append("\r\n");
+    return out;
+}
+
+QByteArray escaped(const QString &value)
+{
+    QByteArray out;
+    for (const char c : value.toUtf8()) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case ',': out += "\\,"; break;
+        case ';': out += "\\;"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString unescaped(const QString &text, bool newlines)
+{
+    if (!text.contains(QLatin1Char('\\')))
+        return text;
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const QChar n = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (c == QLatin1Char('\\') && (n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char('\\'))) {
+            out += n;
+            ++i;
+        } else if (c == QLatin1Char('\\') && newlines && (n == QLatin1Char('n') || n == QLatin1Char('N'))) {
+            out += QLatin1Char('\n');
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Splits at separator outside double quotes.
+QList<QByteArray> splitUnquoted(const QByteArray &text, char separator)
+{
+    QList<QByteArray> parts;
+    bool quoted = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == separator && !quoted) {
+            parts << text.mid(start, i - start);
+            start = i + 1;
+        }
+    }
+    parts << text.mid(start);
+    return parts;
+}
+
+struct Params {
+    QList<QByteArray> types; // upper case
+    QByteArray charset;
+    QByteArray encoding;    // upper case
+    QByteArray serviceType; // upper case
+    bool hasType(const char *type) const { return types.contains(QByteArray(type)); }
+};
+
+Params parseParams(const QByteArray &raw)
+{
+    Params params;
+    if (raw.isEmpty())
+        return params;
+    for (const QByteArray &param : splitUnquoted(raw, ';')) {
+        const qsizetype equals = param.indexOf('=');
+        const QByteArray key = (equals < 0 ? param : param.left(equals)).trimmed().toUpper();
+        QByteArray value = equals < 0 ? QByteArray() : param.mid(equals + 1).trimmed();
+        if (equals < 0) {
+            if (key == "QUOTED-PRINTABLE" || key == "BASE64")
+                params.encoding = key;
+            else if (!key.isEmpty())
+                params.types << key; // 2.1: TEL;CELL
+            continue;
+        }
+        value.replace('"', "");
+        if (key == "TYPE") {
+            for (const QByteArray &type : value.toUpper().split(','))
+                if (!type.trimmed().isEmpty())
+                    params.types << type.trimmed();
+        } else if (key == "CHARSET") {
+            params.charset = value;
+        } else if (key == "ENCODING") {
+            params.encoding = value.toUpper();
+        } else if (key == "X-SERVICE-TYPE") {
+            params.serviceType = value.toUpper();
+        }
+    }
+    return params;
+}
+
+// Parameters of a value we rewrite: its encoding and character set go (we
+// write plain UTF-8), and so does a 4.0 LABEL beside an address.
+QByteArray keptParams(const QByteArray &raw, bool dropLabel)
+{
+    QList<QByteArray> kept;
+    for (const QByteArray &param : splitUnquoted(raw, ';')) {
+        const QByteArray key = param.left(param.indexOf('=') < 0 ? param.size() : param.indexOf('=')).trimmed().toUpper();
+        if (key == "ENCODING" || key == "CHARSET" || key == "QUOTED-PRINTABLE" || key == "BASE64" || key == "8BIT" ||
+            (dropLabel && key == "LABEL") || param.trimmed().isEmpty())
+            continue;
+        kept << param;
+    }
+    return kept.join(';');
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+QByteArray decodeQuotedPrintable(const QByteArray &text)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+            out += char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else if (!(text[i] == '=' && i + 1 == text.size())) {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Structured values (N, ADR) split at the semicolons that are not escaped.
+QList<QByteArray> rawComponents(const QByteArray &value)
+{
+    QList<QByteArray> parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\')
+            ++i;
+        else if (value[i] == ';') {
+            parts << value.mid(start, i - start);
+            start = i + 1;
+        }
+    }
+    parts << value.mid(start);
+    return parts;
+}
+
+QString withoutScheme(const QString &value, const QString &scheme)
+{
+    if (value.startsWith(scheme + QLatin1Char(':'), Qt::CaseInsensitive))
+        return value.mid(scheme.size() + 1).trimmed();
+    return value;
+}
+
+bool isVCardWord(const QByteArray &value)
+{
+    return value.trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+ServerCard ServerCard::parse(const QByteArray &bytes)
+{
+    ServerCard card;
+    // Physical lines with their ends, then logical lines: a line starting
+    // with a space or tab goes on the one before; a 2.1 quoted-printable
+    // value ending in '=' goes on over the next line.
+    QList<QByteArray> physical;
+    for (qsizetype at = 0; at < bytes.size();) {
+        qsizetype end = at;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        qsizetype next = end;
+        if (next < bytes.size() && bytes[next] == '\r')
+            ++next;
+        if (next < bytes.size() && bytes[next] == '\n')
+            ++next;
+        physical << bytes.mid(at, next - at);
+        at = next;
+    }
+    const auto content = [](const QByteArray &line) {
+        qsizetype size = line.size();
+        while (size > 0 && (line[size - 1] == '\n' || line[size - 1] == '\r'))
+            --size;
+        return line.left(size);
+    };
+    for (qsizetype i = 0; i < physical.size(); ++i) {
+        Line line;
+        line.original = physical[i];
+        QByteArray logical = content(physical[i]);
+        if (i == 0 && logical.startsWith("\xEF\xBB\xBF"))
+            logical.remove(0, 3);
+        for (;;) {
+            const bool more = i + 1 < physical.size();
+            if (more && (physical[i + 1].startsWith(' ') || physical[i + 1].startsWith('\t'))) {
+                logical += content(physical[i + 1]).mid(1);
+            } else if (more && logical.endsWith('=') && logical.left(logical.indexOf(':')).toUpper().contains("QUOTED-PRINTABLE")) {
+                logical.chop(1);
+                logical += content(physical[i + 1]);
+            } else {
+                break;
+            }
+            line.original += physical[++i];
+        }
+        const qsizetype nameEnd = [&] {
+            qsizetype at = 0;
+            while (at < logical.size() && logical[at] != ';' && logical[at] != ':')
+                ++at;
+            return at;
+        }();
+        qsizetype colon = nameEnd;
+        for (bool quoted = false; colon < logical.size() && (logical[colon] != ':' || quoted); ++colon)
+            if (logical[colon] == '"')
+                quoted = !quoted;
+        if (colon < logical.size() && nameEnd > 0) {
+            const QByteArray name = logical.left(nameEnd).trimmed().toUpper();
+            const qsizetype dot = name.lastIndexOf('.');
+            line.group = dot < 0 ? QByteArray() : name.left(dot);
+            line.name = dot < 0 ? name : name.mid(dot + 1);
+            line.params = nameEnd < colon ? logical.mid(nameEnd + 1, colon - nameEnd - 1) : QByteArray();
+            line.value = logical.mid(colon + 1);
+            line.property = true;
+        }
+        const int index = int(card.m_lines.size());
+        if (line.property && line.name == "BEGIN" && isVCardWord(line.value) && card.m_begin < 0)
+            card.m_begin = index;
+        else if (line.property && line.name == "END" && isVCardWord(line.value) && card.m_begin >= 0 &&
+                 card.m_end < 0)
+            card.m_end = index;
+        card.m_lines << line;
+    }
+    // Nested cards (2.1 AGENT) end before ours: ours ends at the last END.
+    for (int i = int(card.m_lines.size()) - 1; card.m_end >= 0 && i > card.m_end; --i)
+        if (card.m_lines[i].property && card.m_lines[i].name == "END" && isVCardWord(card.m_lines[i].value)) {
+            card.m_end = i;
+            break;
+        }
+    return card;
+}
+
+ServerCard ServerCard::fromContact(const Contact &contact, const QString &uid)
+{
+    ServerCard card = parse("BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Quennet//Quennet//ZH\r\nUID:" + escaped(uid) +
+                            "\r\nEND:VCARD\r\n");
+    return card.edited(Contact(), contact);
+}
+
+int ServerCard::version() const
+{
+    for (int i = m_begin + 1; i < m_end; ++i)
+        if (m_lines[i].property && m_lines[i].name == "VERSION") {
+            const QByteArray v = m_lines[i].value.trimmed();
+            return v.startsWith('2') ? 21 : v.startsWith('4') ? 40 : 30;
+        }
+    return 30;
+}
+
+QString ServerCard::text(int line) const
+{
+    if (line < 0)
+        return QString();
+    const Line &l = m_lines[line];
+    const Params params = parseParams(l.params);
+    QByteArray bytes = l.value;
+    if (params.encoding == "QUOTED-PRINTABLE")
+        bytes = decodeQuotedPrintable(bytes);
+    else if (params.encoding == "BASE64" || params.encoding == "B")
+        bytes = QByteArray::fromBase64(bytes);
+    return cleanValue(unescaped(exchange::decodeCharset(bytes, params.charset), version() != 21));
+}
+
+QStringList ServerCard::components(int line) const
+{
+    QStringList out;
+    if (line < 0)
+        return out;
+    const Line &l = m_lines[line];
+    const Params params = parseParams(l.params);
+    for (QByteArray part : rawComponents(l.value)) {
+        if (params.encoding == "QUOTED-PRINTABLE")
+            part = decodeQuotedPrintable(part);
+        out << cleanValue(unescaped(exchange::decodeCharset(part, params.charset), version() != 21));
+    }
+    return out;
+}
+
+QString ServerCard::uid() const
+{
+    for (int i = m_begin + 1; i < m_end; ++i)
+        if (m_lines[i].property && !m_lines[i].removed && m_lines[i].name == "UID")
+            return text(i);
+    return QString();
+}
+
+ServerCard::Sources ServerCard::sources() const
+{
+    Sources s;
+    QList<int> tels;
+    if (!isValid())
+        return s;
+    for (int i = m_begin + 1; i < m_end; ++i) {
+        const Line &l = m_lines[i];
+        if (!l.property || l.removed || l.value.trimmed().isEmpty())
+            continue;
+        const QByteArray &name = l.name;
+        if (name == "FN" && s.fn < 0)
+            s.fn = i;
+        else if (name == "N" && s.n < 0)
+            s.n = i;
+        else if (name == "TEL")
+            tels << i;
+        else if (name == "EMAIL" && s.email < 0)
+            s.email = i;
+        else if (name == "ADR" && s.adr < 0 && !components(i).join(QString()).isEmpty())
+            s.adr = i;
+        else if (name == "LABEL" && s.label < 0)
+            s.label = i;
+        else if (name == "X-QQ" && s.qq < 0)
+            s.qq = i;
+    }
+    if (s.qq < 0)
+        for (int i = m_begin + 1; i < m_end && s.qq < 0; ++i) {
+            const Line &l = m_lines[i];
+            if (!l.property || l.removed || (l.name != "IMPP" && l.name != "X-IMPP"))
+                continue;
+            if (text(i).startsWith(QLatin1String("qq:"), Qt::CaseInsensitive) || parseParams(l.params).serviceType == "QQ")
+                s.qq = i;
+        }
+    for (int i : tels)
+        if (s.mobile < 0 && (parseParams(m_lines[i].params).hasType("CELL") || parseParams(m_lines[i].params).hasType("MOBILE")))
+            s.mobile = i;
+    for (int i : tels)
+        if (s.mobile < 0 && exchange::looksLikeChineseMobile(withoutScheme(text(i), QStringLiteral("tel"))))
+            s.mobile = i;
+    for (int i : tels)
+        if (s.phone < 0 && i != s.mobile)
+            s.phone = i;
+    return s;
+}
+
+Contact ServerCard::contact() const
+{
+    const Sources s = sources();
+    Contact c;
+    c.name = text(s.fn);
+    if (c.name.isEmpty() && s.n >= 0) {
+        const QStringList n = components(s.n);
+        c.name = exchange::joinName(n.value(0), n.value(1));
+    }
+    if (s.mobile >= 0)
+        c.mobile = exchange::mobileDigits(withoutScheme(text(s.mobile), QStringLiteral("tel")));
+    c.phone = withoutScheme(text(s.phone), QStringLiteral("tel"));
+    c.email = withoutScheme(text(s.email), QStringLiteral("mailto"));
+    if (s.adr >= 0) {
+        // pobox; extended; street; locality; region; postal code; country
+        const QStringList parts = components(s.adr);
+        for (int index : {6, 4, 3, 2}) {
+            const QString part = parts.value(index);
+            if (part.isEmpty())
+                continue;
+            const bool tight = c.address.isEmpty() || exchange::hasChinese(part) || exchange::hasChinese(c.address.right(1));
+            c.address += (tight ? QString() : QStringLiteral(" ")) + part;
+        }
+    } else {
+        c.address = text(s.label);
+    }
+    if (s.qq >= 0) {
+        const QString value = text(s.qq);
+        c.qq = m_lines[s.qq].name == "X-QQ" ? value : value.mid(value.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
+    }
+    return c;
+}
+
+void ServerCard::put(int line, const QByteArray &head, const QByteArray &value)
+{
+    if (value.isEmpty()) {
+        if (line >= 0)
+            m_lines[line].removed = true;
+        return;
+    }
+    if (line >= 0) {
+        Line &l = m_lines[line];
+        l.params = keptParams(l.params, l.name == "ADR");
+        l.value = value;
+        l.original.clear();
+        return;
+    }
+    Line added;
+    const qsizetype semicolon = head.indexOf(';');
+    added.name = semicolon < 0 ? head : head.left(semicolon);
+    added.params = semicolon < 0 ? QByteArray() : head.mid(semicolon + 1);
+    added.value = value;
+    added.property = true;
+    m_lines.insert(m_end, added);
+    ++m_end;
+}
+
+ServerCard ServerCard::edited(const Contact &was, const Contact &now) const
+{
+    ServerCard card = *this;
+    if (!card.isValid())
+        return card;
+    if (was.name != now.name) {
+        const Sources s = card.sources();
+        QString family, given;
+        exchange::splitName(now.name, &family, &given);
+        card.put(s.fn, "FN", escaped(now.name));
+        // The other parts of N (middle names, titles) stay as they were.
+        QList<QByteArray> n = s.n >= 0 ? rawComponents(card.m_lines[s.n].value) : QList<QByteArray>();
+        while (n.size() < 5)
+            n << QByteArray();
+        n[0] = escaped(family);
+        n[1] = escaped(given);
+        card.put(card.sources().n, "N", now.name.isEmpty() ? QByteArray() : n.join(';'));
+    }
+    if (was.mobile != now.mobile)
+        card.put(card.sources().mobile, "TEL;TYPE=CELL", escaped(now.mobile));
+    if (was.phone != now.phone)
+        card.put(card.sources().phone, "TEL;TYPE=VOICE", escaped(now.phone));
+    if (was.email != now.email)
+        card.put(card.sources().email, "EMAIL;TYPE=INTERNET", escaped(now.email));
+    if (was.address != now.address) {
+        const Sources s = card.sources();
+        // The whole address goes into the street; post box, extended address
+        // and postal code are not shown and stay.
+        QList<QByteArray> adr = s.adr >= 0 ? rawComponents(card.m_lines[s.adr].value) : QList<QByteArray>();
+        while (adr.size() < 7)
+            adr << QByteArray();
+        adr[2] = escaped(now.address);
+        adr[3].clear();
+        adr[4].clear();
+        adr[6].clear();
+        card.put(s.adr, "ADR", now.address.isEmpty() ? QByteArray() : adr.join(';'));
+        card.put(s.label, "LABEL", QByteArray()); // the old address, formatted
+    }
+    if (was.qq != now.qq) {
+        const int line = card.sources().qq;
+        QByteArray value = escaped(now.qq);
+        if (line >= 0 && card.m_lines[line].name != "X-QQ" && !value.isEmpty()) {
+            const QByteArray &old = card.m_lines[line].value;
+            value = old.left(old.lastIndexOf(':') + 1) + value;
+        }
+        card.put(line, "X-QQ", value);
+    }
+    return card;
+}
+
+QByteArray ServerCard::bytes() const
+{
+    QByteArray out;
+    for (const Line &line : m_lines) {
+        if (line.removed)
+            continue;
+        if (!line.original.isEmpty()) {
+            out += line.original;
+            if (!line.original.endsWith('\n') && !line.original.endsWith('\r'))
+                out += "\r\n";
+            continue;
+        }
+        QByteArray text = line.group.isEmpty() ? line.name : line.group + '.' + line.name;
+        if (!line.params.isEmpty())
+            text += ';' + line.params;
+        out += folded(text + ':' + line.value);
+    }
+    return out;
+}
+
+} // namespace quennet::sync

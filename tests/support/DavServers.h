@@ -1,0 +1,148 @@
+#pragma once
+
+// Real CardDAV servers for the sync tests: Radicale (with a user and a
+// password) and Xandikos (which has no accounts), each on a free local port
+// with an empty address book in a temporary directory, stopped with the
+// object. A test skips when the server's program is not installed.
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+
+#include <memory>
+
+namespace quennet::test {
+
+inline quint16 freeLocalPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+inline bool waitForPort(quint16 port, QProcess &process, int timeoutMs = 20000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < timeoutMs) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(200))
+            return true;
+        if (process.state() == QProcess::NotRunning)
+            return false;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+class DavServer {
+public:
+    enum Kind { Radicale, Xandikos };
+
+    static QString programOf(Kind kind)
+    {
+        return kind == Radicale ? QStringLiteral("radicale") : QStringLiteral("xandikos");
+    }
+    static QString nameOf(Kind kind) { return programOf(kind); }
+
+    // The server started, or null with *why (missing: the program is not installed).
+    static std::unique_ptr<DavServer> start(Kind kind, QString *why, bool *missing)
+    {
+        *missing = QStandardPaths::findExecutable(programOf(kind)).isEmpty();
+        if (*missing) {
+            *why = programOf(kind) + QStringLiteral(" is not installed (scripts/setup-deps.sh)");
+            return nullptr;
+        }
+        std::unique_ptr<DavServer> server(new DavServer(kind));
+        if (!server->launch(why))
+            return nullptr;
+        return server;
+    }
+
+    ~DavServer()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000)) {
+                m_process.kill();
+                m_process.waitForFinished(2000);
+            }
+        }
+    }
+
+    Kind kind() const { return m_kind; }
+    // http://127.0.0.1:PORT/ with no user in it.
+    QUrl root() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_port)); }
+    QUrl bookUrl() const { return root().resolved(QUrl(bookPath())); }
+    QString bookPath() const
+    {
+        return m_kind == Radicale ? QStringLiteral("/alice/contacts/") : QStringLiteral("/user/contacts/addressbook/");
+    }
+    QString user() const { return m_kind == Radicale ? QStringLiteral("alice") : QString(); }
+    QString password() const { return m_kind == Radicale ? QStringLiteral("geheim-42") : QString(); }
+    bool hasAccounts() const { return m_kind == Radicale; }
+    QString log() const { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
+
+private:
+    explicit DavServer(Kind kind) : m_kind(kind) {}
+
+    bool launch(QString *why)
+    {
+        const QString base = m_dir.path();
+        m_port = freeLocalPort();
+        QStringList arguments;
+        if (m_kind == Radicale) {
+            const QString book = base + QStringLiteral("/collections/collection-root/alice/contacts");
+            QDir().mkpath(book);
+            write(book + QStringLiteral("/.Radicale.props"), R"({"D:displayname": "Contacts", "tag": "VADDRESSBOOK"})");
+            write(base + QStringLiteral("/users"), "alice:geheim-42\n");
+            write(base + QStringLiteral("/config"),
+                  QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n"
+                                 "[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\nhtpasswd_encryption = plain\n"
+                                 "delay = 0\n"
+                                 "[storage]\nfilesystem_folder = %2/collections\n"
+                                 "[logging]\nlevel = warning\n")
+                      .arg(m_port)
+                      .arg(base)
+                      .toUtf8());
+            arguments << QStringLiteral("--config") << base + QStringLiteral("/config");
+        } else {
+            arguments << QStringLiteral("-d") << base + QStringLiteral("/data") << QStringLiteral("-l")
+                      << QStringLiteral("127.0.0.1") << QStringLiteral("-p") << QString::number(m_port)
+                      << QStringLiteral("--defaults");
+        }
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(programOf(m_kind), arguments);
+        if (!m_process.waitForStarted(10000) || !waitForPort(m_port, m_process)) {
+            *why = programOf(m_kind) + QStringLiteral(" did not start: ") +
+                   QString::fromLocal8Bit(m_process.readAllStandardError());
+            return false;
+        }
+        return true;
+    }
+
+    static void write(const QString &path, const QByteArray &text)
+    {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text);
+    }
+
+    Kind m_kind;
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+} // namespace quennet::test
