@@ -89,8 +89,8 @@ DavError CardDavClient::request(const QByteArray &method, const QUrl &url, const
     return m_transport.send(request, reply);
 }
 
-DavError CardDavClient::propfind(const QUrl &url, int depth, const QStringList &properties, Multistatus *result,
-                                 QUrl *answeredAt)
+DavError CardDavClient::propfind(const QUrl &url, int depth, const QStringList &properties,
+                                 Multistatus *result, QUrl *answeredAt)
 {
     DavReply reply;
     if (DavError failed = request("PROPFIND", url, propfindBody(properties), depth, &reply); !failed.ok())
@@ -98,7 +98,9 @@ DavError CardDavClient::propfind(const QUrl &url, int depth, const QStringList &
     if (DavError status = errorForStatus(reply.status, reply.url); !status.ok())
         return status;
     if (reply.status != 207)
-        return malformed(QStringLiteral("%1 不是 WebDAV 服务器的应答（HTTP %2）").arg(reply.url.toDisplayString()).arg(reply.status));
+        return malformed(QStringLiteral("%1 不是 WebDAV 服务器的应答（HTTP %2）")
+                             .arg(reply.url.toDisplayString())
+                             .arg(reply.status));
     *result = parseMultistatus(reply.body, reply.url);
     if (!result->error.isEmpty())
         return malformed(QStringLiteral("XML 第 %1 行有误（%2）").arg(result->errorLine).arg(result->error));
@@ -110,7 +112,8 @@ DavError CardDavClient::propfind(const QUrl &url, int depth, const QStringList &
 DavError CardDavClient::booksAt(const QUrl &url, QList<AddressBook> *books)
 {
     Multistatus result;
-    if (DavError failed = propfind(url, 1, {kResourceType, kDisplayName, kCtag, kSyncToken}, &result); !failed.ok())
+    if (DavError failed = propfind(url, 1, {kResourceType, kDisplayName, kCtag, kSyncToken}, &result);
+        !failed.ok())
         return failed;
     for (const DavResponseItem &item : result.responses)
         if (isAddressBook(item))
@@ -182,8 +185,9 @@ DavError CardDavClient::discover(QList<AddressBook> *books)
         if (DavError e = booksAt(urlOf(home), books); !e.ok())
             return e;
     if (books->isEmpty())
-        return DavError::make(DavError::NoAddressBook,
-                              QStringLiteral("在 %1 找不到通讯录。").arg(start.toDisplayString(QUrl::RemoveUserInfo)));
+        return DavError::make(
+            DavError::NoAddressBook,
+            QStringLiteral("在 %1 找不到通讯录。").arg(start.toDisplayString(QUrl::RemoveUserInfo)));
     return {};
 }
 
@@ -191,11 +195,13 @@ DavError CardDavClient::bookState(const QString &bookHref, AddressBook *book)
 {
     Multistatus result;
     const QUrl url = urlOf(bookHref);
-    if (DavError failed = propfind(url, 0, {kResourceType, kDisplayName, kCtag, kSyncToken}, &result); !failed.ok())
+    if (DavError failed = propfind(url, 0, {kResourceType, kDisplayName, kCtag, kSyncToken}, &result);
+        !failed.ok())
         return failed;
     const DavResponseItem *item = responseFor(result, url);
     if (!item || !isAddressBook(*item))
-        return DavError::make(DavError::NoAddressBook, QStringLiteral("%1 不是通讯录。").arg(url.toDisplayString()));
+        return DavError::make(DavError::NoAddressBook,
+                              QStringLiteral("%1 不是通讯录。").arg(url.toDisplayString()));
     *book = bookOf(*item);
     return {};
 }
@@ -215,14 +221,16 @@ DavError CardDavClient::syncCollection(const QString &bookHref, const QString &t
         if ((reply.status == 403 || reply.status == 409 || reply.status == 400) &&
             errorBodyNames(reply.body, QStringLiteral("valid-sync-token")))
             return DavError::make(DavError::InvalidSyncToken,
-                                  QStringLiteral("服务器不再认得上次同步的标记，需要完整同步。"), reply.status);
+                                  QStringLiteral("服务器不再认得上次同步的标记，需要完整同步。"),
+                                  reply.status);
         if (DavError status = errorForStatus(reply.status, reply.url); !status.ok())
             return status;
         if (reply.status != 207)
             return malformed(QStringLiteral("同步列表不是多状态应答（HTTP %1）").arg(reply.status));
         const Multistatus result = parseMultistatus(reply.body, reply.url);
         if (!result.error.isEmpty())
-            return malformed(QStringLiteral("XML 第 %1 行有误（%2）").arg(result.errorLine).arg(result.error));
+            return malformed(
+                QStringLiteral("XML 第 %1 行有误（%2）").arg(result.errorLine).arg(result.error));
         bool more = false;
         for (const DavResponseItem &item : result.responses) {
             if (withSlash(item.href) == own) {
@@ -251,7 +259,8 @@ DavError CardDavClient::listCards(const QString &bookHref, QList<CardRef> *cards
         return failed;
     const QString own = withSlash(url.path(QUrl::FullyDecoded));
     for (const DavResponseItem &item : result.responses) {
-        if (withSlash(item.href) == own || item.properties.value(kResourceType).children.contains(kCollectionType))
+        if (withSlash(item.href) == own ||
+            item.properties.value(kResourceType).children.contains(kCollectionType))
             continue;
         if (item.has(kEtag))
             cards->append({item.href, item.text(kEtag)});
@@ -259,7 +268,8 @@ DavError CardDavClient::listCards(const QString &bookHref, QList<CardRef> *cards
     return {};
 }
 
-DavError CardDavClient::fetchCards(const QString &bookHref, const QStringList &hrefs, QList<ServerCardData> *cards)
+DavError CardDavClient::fetchCards(const QString &bookHref, const QStringList &hrefs,
+                                   QList<ServerCardData> *cards)
 {
     cards->clear();
     const QUrl url = urlOf(bookHref);
@@ -274,7 +284,8 @@ DavError CardDavClient::fetchCards(const QString &bookHref, const QStringList &h
             return malformed(QStringLiteral("名片不是多状态应答（HTTP %1）").arg(reply.status));
         const Multistatus result = parseMultistatus(reply.body, reply.url);
         if (!result.error.isEmpty())
-            return malformed(QStringLiteral("XML 第 %1 行有误（%2）").arg(result.errorLine).arg(result.error));
+            return malformed(
+                QStringLiteral("XML 第 %1 行有误（%2）").arg(result.errorLine).arg(result.error));
         for (const DavResponseItem &item : result.responses)
             if (item.has(kAddressData))
                 cards->append({item.href, item.text(kEtag), item.text(kAddressData).toUtf8()});
@@ -282,7 +293,8 @@ DavError CardDavClient::fetchCards(const QString &bookHref, const QStringList &h
     return {};
 }
 
-DavError CardDavClient::putCard(const QString &href, const QByteArray &vcard, const QString &etag, QString *newEtag)
+DavError CardDavClient::putCard(const QString &href, const QByteArray &vcard, const QString &etag,
+                                QString *newEtag)
 {
     DavRequest put;
     put.method = "PUT";
@@ -321,7 +333,8 @@ DavError CardDavClient::deleteCard(const QString &href, const QString &etag)
 QString CardDavClient::newCardHref(const QString &bookHref, const QString &uid)
 {
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9._-]{1,200}$"));
-    const QString name = safe.match(uid).hasMatch() ? uid : QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name =
+        safe.match(uid).hasMatch() ? uid : QUuid::createUuid().toString(QUuid::WithoutBraces);
     return withSlash(bookHref) + name + QStringLiteral(".vcf");
 }
 

@@ -74,8 +74,8 @@ public:
     static constexpr int kMultigetBatch = 100;
 
 private:
-    DavError request(const QByteArray &method, const QUrl &url, const QByteArray &body, int depth, DavReply *reply,
-                     const QList<QPair<QByteArray, QByteArray>> &headers = {});
+    DavError request(const QByteArray &method, const QUrl &url, const QByteArray &body, int depth,
+                     DavReply *reply, const QList<QPair<QByteArray, QByteArray>> &headers = {});
     DavError propfind(const QUrl &url, int depth, const QStringList &properties, Multistatus *result,
                       QUrl *answeredAt = nullptr);
     DavError booksAt(const QUrl &url, QList<AddressBook> *books);

@@ -28,34 +28,50 @@ QString hostAndPort(const QUrl &url)
 QString sslReason(const QSslError &error)
 {
     switch (error.error()) {
-    case QSslError::SelfSignedCertificate: return QStringLiteral("证书是自签名的");
-    case QSslError::SelfSignedCertificateInChain: return QStringLiteral("证书链中有不受信任的自签名证书");
-    case QSslError::CertificateExpired: return QStringLiteral("证书已过期");
-    case QSslError::CertificateNotYetValid: return QStringLiteral("证书尚未生效");
-    case QSslError::HostNameMismatch: return QStringLiteral("证书不属于这个主机名");
-    case QSslError::CertificateRevoked: return QStringLiteral("证书已被吊销");
+    case QSslError::SelfSignedCertificate:
+        return QStringLiteral("证书是自签名的");
+    case QSslError::SelfSignedCertificateInChain:
+        return QStringLiteral("证书链中有不受信任的自签名证书");
+    case QSslError::CertificateExpired:
+        return QStringLiteral("证书已过期");
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("证书尚未生效");
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("证书不属于这个主机名");
+    case QSslError::CertificateRevoked:
+        return QStringLiteral("证书已被吊销");
     case QSslError::UnableToGetIssuerCertificate:
     case QSslError::UnableToGetLocalIssuerCertificate:
-    case QSslError::UnableToVerifyFirstCertificate: return QStringLiteral("证书的签发者不受信任");
-    case QSslError::CertificateUntrusted: return QStringLiteral("证书不受信任");
-    case QSslError::NoPeerCertificate: return QStringLiteral("服务器没有出示证书");
-    default: return QStringLiteral("证书无效（%1）").arg(error.errorString());
+    case QSslError::UnableToVerifyFirstCertificate:
+        return QStringLiteral("证书的签发者不受信任");
+    case QSslError::CertificateUntrusted:
+        return QStringLiteral("证书不受信任");
+    case QSslError::NoPeerCertificate:
+        return QStringLiteral("服务器没有出示证书");
+    default:
+        return QStringLiteral("证书无效（%1）").arg(error.errorString());
     }
 }
 
 QString networkReason(QNetworkReply::NetworkError error, const QUrl &url, const QString &detail)
 {
     switch (error) {
-    case QNetworkReply::ConnectionRefusedError: return QStringLiteral("连接被拒绝");
-    case QNetworkReply::HostNotFoundError: return QStringLiteral("找不到主机 %1").arg(url.host());
-    case QNetworkReply::RemoteHostClosedError: return QStringLiteral("服务器中途断开了连接");
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("连接被拒绝");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("找不到主机 %1").arg(url.host());
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("服务器中途断开了连接");
     case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError: return QStringLiteral("网络不可用");
+    case QNetworkReply::NetworkSessionFailedError:
+        return QStringLiteral("网络不可用");
     case QNetworkReply::ProxyConnectionRefusedError:
     case QNetworkReply::ProxyConnectionClosedError:
     case QNetworkReply::ProxyNotFoundError:
-    case QNetworkReply::ProxyTimeoutError: return QStringLiteral("无法连接代理服务器");
-    default: return QStringLiteral("网络错误（%1）").arg(detail);
+    case QNetworkReply::ProxyTimeoutError:
+        return QStringLiteral("无法连接代理服务器");
+    default:
+        return QStringLiteral("网络错误（%1）").arg(detail);
     }
 }
 
@@ -71,24 +87,29 @@ DavError errorForStatus(int status, const QUrl &url)
     if (status >= 200 && status < 300)
         return {};
     switch (status) {
-    case 401: return DavError::make(DavError::Unauthorized, QStringLiteral("服务器拒绝了用户名或密码（401）。"), status);
-    case 403:
-        return DavError::make(DavError::Forbidden, QStringLiteral("服务器不允许访问 %1（403）。").arg(where(url)),
+    case 401:
+        return DavError::make(DavError::Unauthorized, QStringLiteral("服务器拒绝了用户名或密码（401）。"),
                               status);
+    case 403:
+        return DavError::make(DavError::Forbidden,
+                              QStringLiteral("服务器不允许访问 %1（403）。").arg(where(url)), status);
     case 404:
     case 410:
         return DavError::make(DavError::NotFound,
-                              QStringLiteral("服务器上找不到 %1（%2）。").arg(where(url)).arg(status), status);
+                              QStringLiteral("服务器上找不到 %1（%2）。").arg(where(url)).arg(status),
+                              status);
     case 412:
         return DavError::make(DavError::PreconditionFailed,
-                              QStringLiteral("服务器上的名片 %1 已在别处修改（412）。").arg(where(url)), status);
-    default: break;
+                              QStringLiteral("服务器上的名片 %1 已在别处修改（412）。").arg(where(url)),
+                              status);
+    default:
+        break;
     }
     if (status >= 500 && status < 600)
-        return DavError::make(DavError::ServerError, QStringLiteral("服务器出错（%1），请稍后再试。").arg(status),
-                              status);
-    return DavError::make(DavError::HttpError, QStringLiteral("服务器的应答出乎意料（HTTP %1）。").arg(status),
-                          status);
+        return DavError::make(DavError::ServerError,
+                              QStringLiteral("服务器出错（%1），请稍后再试。").arg(status), status);
+    return DavError::make(DavError::HttpError,
+                          QStringLiteral("服务器的应答出乎意料（HTTP %1）。").arg(status), status);
 }
 
 DavTransport::DavTransport(ServerAccount account)
@@ -117,12 +138,14 @@ bool DavTransport::isLocalHost(const QString &host)
 DavError DavTransport::checkUrl(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
         return DavError::make(DavError::BadUrl, QStringLiteral("服务器地址无效：%1。地址应以 https:// 开头。")
                                                     .arg(url.toDisplayString(QUrl::RemoveUserInfo)));
     if (scheme == QLatin1String("http") && !isLocalHost(url.host()))
-        return DavError::make(DavError::Insecure,
-                              QStringLiteral("不以明文 HTTP 连接其他计算机（%1）：请使用 https:// 地址。").arg(url.host()));
+        return DavError::make(
+            DavError::Insecure,
+            QStringLiteral("不以明文 HTTP 连接其他计算机（%1）：请使用 https:// 地址。").arg(url.host()));
     return {};
 }
 
@@ -154,12 +177,14 @@ DavError DavTransport::send(const DavRequest &request, DavReply *reply)
         if (!isRedirect(reply->status) || reply->location.isEmpty())
             return {};
         if (redirects == kMaxRedirects)
-            return DavError::make(DavError::HttpError, QStringLiteral("服务器的转向太多（%1）。").arg(where(request.url)),
+            return DavError::make(DavError::HttpError,
+                                  QStringLiteral("服务器的转向太多（%1）。").arg(where(request.url)),
                                   reply->status);
         const QUrl next = hop.url.resolved(QUrl::fromEncoded(reply->location));
         if (hop.url.scheme() == QLatin1String("https") && next.scheme() != QLatin1String("https"))
-            return DavError::make(DavError::Insecure,
-                                  QStringLiteral("服务器把 HTTPS 连接转向了不加密的地址（%1）。").arg(where(next)));
+            return DavError::make(
+                DavError::Insecure,
+                QStringLiteral("服务器把 HTTPS 连接转向了不加密的地址（%1）。").arg(where(next)));
         hop.url = next;
     }
 }
@@ -177,7 +202,8 @@ DavError DavTransport::sendOnce(const DavRequest &request, DavReply *out)
         http.setRawHeader(header.first, header.second);
     if (!m_account.user.isEmpty() && sameOrigin(request.url))
         http.setRawHeader("Authorization",
-                          "Basic " + (m_account.user + QLatin1Char(':') + m_account.password).toUtf8().toBase64());
+                          "Basic " +
+                              (m_account.user + QLatin1Char(':') + m_account.password).toUtf8().toBase64());
 
     QNetworkReply *reply = m_manager->sendCustomRequest(http, request.method, request.body);
     m_current = reply;
@@ -205,7 +231,8 @@ DavError DavTransport::sendOnce(const DavRequest &request, DavReply *out)
             body += reply->readAll();
     });
     QObject::connect(reply, &QNetworkReply::uploadProgress, &loop, [&] { silence.start(m_timeoutMs); });
-    QObject::connect(reply, &QNetworkReply::sslErrors, &loop, [&](const QList<QSslError> &errors) { sslErrors = errors; });
+    QObject::connect(reply, &QNetworkReply::sslErrors, &loop,
+                     [&](const QList<QSslError> &errors) { sslErrors = errors; });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(&silence, &QTimer::timeout, &loop, [&] {
         timedOut = true;
@@ -246,12 +273,14 @@ DavError DavTransport::sendOnce(const DavRequest &request, DavReply *out)
                 reasons << sslReason(e);
         if (reasons.isEmpty())
             reasons << QStringLiteral("加密握手失败（%1）").arg(detail);
-        return DavError::make(DavError::Certificate, QStringLiteral("服务器 %1 的证书未通过验证，已拒绝连接：%2。")
-                                                         .arg(request.url.host(), reasons.join(QStringLiteral("；"))));
+        return DavError::make(DavError::Certificate,
+                              QStringLiteral("服务器 %1 的证书未通过验证，已拒绝连接：%2。")
+                                  .arg(request.url.host(), reasons.join(QStringLiteral("；"))));
     }
     if (out->status == 0)
-        return DavError::make(DavError::Offline, QStringLiteral("无法连接到服务器 %1：%2。请检查网络和服务器地址。")
-                                                     .arg(hostAndPort(request.url), networkReason(error, request.url, detail)));
+        return DavError::make(DavError::Offline,
+                              QStringLiteral("无法连接到服务器 %1：%2。请检查网络和服务器地址。")
+                                  .arg(hostAndPort(request.url), networkReason(error, request.url, detail)));
     return {};
 }
 

@@ -58,7 +58,8 @@ DavProperty readProperty(QXmlStreamReader &xml, const QUrl &base)
             if (inHref)
                 href += xml.text();
             break;
-        default: break;
+        default:
+            break;
         }
     }
     property.text = property.text.trimmed();
@@ -208,7 +209,8 @@ QByteArray multigetBody(const QStringList &hrefs)
     xml.writeEmptyElement(dav::kCardDav, QStringLiteral("address-data"));
     xml.writeEndElement();
     for (const QString &href : hrefs)
-        xml.writeTextElement(dav::kDav, QStringLiteral("href"), QString::fromLatin1(QUrl::toPercentEncoding(href, "/")));
+        xml.writeTextElement(dav::kDav, QStringLiteral("href"),
+                             QString::fromLatin1(QUrl::toPercentEncoding(href, "/")));
     xml.writeEndDocument();
     return out;
 }

@@ -22,13 +22,13 @@ QString name(const QString &ns, const QString &local);
 
 // One property of a response as found under a 2xx propstat.
 struct DavProperty {
-    QString text;          // all character data inside, trimmed (address-data: the card)
-    QStringList hrefs;     // DAV:href elements inside, resolved to decoded paths
-    QStringList children;  // names of the direct child elements
+    QString text;         // all character data inside, trimmed (address-data: the card)
+    QStringList hrefs;    // DAV:href elements inside, resolved to decoded paths
+    QStringList children; // names of the direct child elements
 };
 
 struct DavResponseItem {
-    QString href; // decoded path
+    QString href;   // decoded path
     int status = 0; // of the response itself (sync-collection removals); 0 when none
     QHash<QString, DavProperty> properties;
 

@@ -2,6 +2,7 @@
 
 #include "exchange/ContactText.h"
 
+#include <QHash>
 #include <QUuid>
 
 namespace quennet::sync {
@@ -43,12 +44,22 @@ QByteArray escaped(const QString &value)
     QByteArray out;
     for (const char c : value.toUtf8()) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case ',': out += "\\,"; break;
-        case ';': out += "\\;"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case ',':
+            out += "\\,";
+            break;
+        case ';':
+            out += "\\;";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -62,7 +73,8 @@ QString unescaped(const QString &text, bool newlines)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         const QChar n = i + 1 < text.size() ? text.at(i + 1) : QChar();
-        if (c == QLatin1Char('\\') && (n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char('\\'))) {
+        if (c == QLatin1Char('\\') &&
+            (n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char('\\'))) {
             out += n;
             ++i;
         } else if (c == QLatin1Char('\\') && newlines && (n == QLatin1Char('n') || n == QLatin1Char('N'))) {
@@ -139,9 +151,10 @@ QByteArray keptParams(const QByteArray &raw, bool dropLabel)
 {
     QList<QByteArray> kept;
     for (const QByteArray &param : splitUnquoted(raw, ';')) {
-        const QByteArray key = param.left(param.indexOf('=') < 0 ? param.size() : param.indexOf('=')).trimmed().toUpper();
-        if (key == "ENCODING" || key == "CHARSET" || key == "QUOTED-PRINTABLE" || key == "BASE64" || key == "8BIT" ||
-            (dropLabel && key == "LABEL") || param.trimmed().isEmpty())
+        const QByteArray key =
+            param.left(param.indexOf('=') < 0 ? param.size() : param.indexOf('=')).trimmed().toUpper();
+        if (key == "ENCODING" || key == "CHARSET" || key == "QUOTED-PRINTABLE" || key == "BASE64" ||
+            key == "8BIT" || (dropLabel && key == "LABEL") || param.trimmed().isEmpty())
             continue;
         kept << param;
     }
@@ -163,7 +176,8 @@ QByteArray decodeQuotedPrintable(const QByteArray &text)
 {
     QByteArray out;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
+        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+            hexValue(text[i + 2]) >= 0) {
             out += char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
             i += 2;
         } else if (!(text[i] == '=' && i + 1 == text.size())) {
@@ -239,7 +253,8 @@ ServerCard ServerCard::parse(const QByteArray &bytes)
             const bool more = i + 1 < physical.size();
             if (more && (physical[i + 1].startsWith(' ') || physical[i + 1].startsWith('\t'))) {
                 logical += content(physical[i + 1]).mid(1);
-            } else if (more && logical.endsWith('=') && logical.left(logical.indexOf(':')).toUpper().contains("QUOTED-PRINTABLE")) {
+            } else if (more && logical.endsWith('=') &&
+                       logical.left(logical.indexOf(':')).toUpper().contains("QUOTED-PRINTABLE")) {
                 logical.chop(1);
                 logical += content(physical[i + 1]);
             } else {
@@ -258,7 +273,8 @@ ServerCard ServerCard::parse(const QByteArray &bytes)
             if (logical[colon] == '"')
                 quoted = !quoted;
         if (colon < logical.size() && nameEnd > 0) {
-            const QByteArray name = logical.left(nameEnd).trimmed().toUpper();
+            line.head = logical.left(nameEnd).trimmed();
+            const QByteArray name = line.head.toUpper();
             const qsizetype dot = name.lastIndexOf('.');
             line.group = dot < 0 ? QByteArray() : name.left(dot);
             line.name = dot < 0 ? name : name.mid(dot + 1);
@@ -285,8 +301,9 @@ ServerCard ServerCard::parse(const QByteArray &bytes)
 
 ServerCard ServerCard::fromContact(const Contact &contact, const QString &uid)
 {
-    ServerCard card = parse("BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Quennet//Quennet//ZH\r\nUID:" + escaped(uid) +
-                            "\r\nEND:VCARD\r\n");
+    ServerCard card =
+        parse("BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Quennet//Quennet//ZH\r\nUID:" + escaped(uid) +
+              "\r\nEND:VCARD\r\n");
     return card.edited(Contact(), contact);
 }
 
@@ -368,11 +385,26 @@ ServerCard::Sources ServerCard::sources() const
             const Line &l = m_lines[i];
             if (!l.property || l.removed || (l.name != "IMPP" && l.name != "X-IMPP"))
                 continue;
-            if (text(i).startsWith(QLatin1String("qq:"), Qt::CaseInsensitive) || parseParams(l.params).serviceType == "QQ")
+            if (text(i).startsWith(QLatin1String("qq:"), Qt::CaseInsensitive) ||
+                parseParams(l.params).serviceType == "QQ")
                 s.qq = i;
         }
+    // iPhone cards name a group's kind in an X-ABLabel of the same group.
+    QHash<QByteArray, QString> labels;
+    for (int i = m_begin + 1; i < m_end; ++i)
+        if (m_lines[i].property && m_lines[i].name == "X-ABLABEL" && !m_lines[i].group.isEmpty())
+            labels.insert(m_lines[i].group, text(i).toLower());
+    const auto isCell = [&](int i) {
+        const Params p = parseParams(m_lines[i].params);
+        if (p.hasType("CELL") || p.hasType("MOBILE"))
+            return true;
+        const QString label = labels.value(m_lines[i].group);
+        return !m_lines[i].group.isEmpty() &&
+               (label.contains(QLatin1String("mobile")) || label.contains(QLatin1String("cell")) ||
+                label.contains(QStringLiteral("手机")) || label.contains(QStringLiteral("移动")));
+    };
     for (int i : tels)
-        if (s.mobile < 0 && (parseParams(m_lines[i].params).hasType("CELL") || parseParams(m_lines[i].params).hasType("MOBILE")))
+        if (s.mobile < 0 && isCell(i))
             s.mobile = i;
     for (int i : tels)
         if (s.mobile < 0 && exchange::looksLikeChineseMobile(withoutScheme(text(i), QStringLiteral("tel"))))
@@ -403,7 +435,8 @@ Contact ServerCard::contact() const
             const QString part = parts.value(index);
             if (part.isEmpty())
                 continue;
-            const bool tight = c.address.isEmpty() || exchange::hasChinese(part) || exchange::hasChinese(c.address.right(1));
+            const bool tight =
+                c.address.isEmpty() || exchange::hasChinese(part) || exchange::hasChinese(c.address.right(1));
             c.address += (tight ? QString() : QStringLiteral(" ")) + part;
         }
     } else {
@@ -411,7 +444,8 @@ Contact ServerCard::contact() const
     }
     if (s.qq >= 0) {
         const QString value = text(s.qq);
-        c.qq = m_lines[s.qq].name == "X-QQ" ? value : value.mid(value.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
+        c.qq = m_lines[s.qq].name == "X-QQ" ? value
+                                            : value.mid(value.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
     }
     return c;
 }
@@ -426,13 +460,19 @@ void ServerCard::put(int line, const QByteArray &head, const QByteArray &value)
     if (line >= 0) {
         Line &l = m_lines[line];
         l.params = keptParams(l.params, l.name == "ADR");
-        l.value = value;
+        // A 4.0 number or address written as a URI stays one.
+        QByteArray scheme;
+        for (const char *known : {"tel:", "mailto:"})
+            if (l.value.trimmed().toLower().startsWith(known))
+                scheme = l.value.trimmed().left(qsizetype(qstrlen(known)));
+        l.value = scheme + value;
         l.original.clear();
         return;
     }
     Line added;
     const qsizetype semicolon = head.indexOf(';');
     added.name = semicolon < 0 ? head : head.left(semicolon);
+    added.head = added.name;
     added.params = semicolon < 0 ? QByteArray() : head.mid(semicolon + 1);
     added.value = value;
     added.property = true;
@@ -502,7 +542,7 @@ QByteArray ServerCard::bytes() const
                 out += "\r\n";
             continue;
         }
-        QByteArray text = line.group.isEmpty() ? line.name : line.group + '.' + line.name;
+        QByteArray text = line.head;
         if (!line.params.isEmpty())
             text += ';' + line.params;
         out += folded(text + ':' + line.value);

@@ -38,6 +38,7 @@ public:
 private:
     struct Line {
         QByteArray original; // as read, with folding and line ends; empty for a line we wrote
+        QByteArray head;     // [group.]name as written
         QByteArray group;    // upper case
         QByteArray name;     // upper case
         QByteArray params;   // raw, without the leading ';'

@@ -86,7 +86,8 @@ public:
     QUrl bookUrl() const { return root().resolved(QUrl(bookPath())); }
     QString bookPath() const
     {
-        return m_kind == Radicale ? QStringLiteral("/alice/contacts/") : QStringLiteral("/user/contacts/addressbook/");
+        return m_kind == Radicale ? QStringLiteral("/alice/contacts/")
+                                  : QStringLiteral("/user/contacts/addressbook/");
     }
     QString user() const { return m_kind == Radicale ? QStringLiteral("alice") : QString(); }
     QString password() const { return m_kind == Radicale ? QStringLiteral("geheim-42") : QString(); }
@@ -104,14 +105,16 @@ private:
         if (m_kind == Radicale) {
             const QString book = base + QStringLiteral("/collections/collection-root/alice/contacts");
             QDir().mkpath(book);
-            write(book + QStringLiteral("/.Radicale.props"), R"({"D:displayname": "Contacts", "tag": "VADDRESSBOOK"})");
+            write(book + QStringLiteral("/.Radicale.props"),
+                  R"({"D:displayname": "Contacts", "tag": "VADDRESSBOOK"})");
             write(base + QStringLiteral("/users"), "alice:geheim-42\n");
             write(base + QStringLiteral("/config"),
-                  QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n"
-                                 "[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\nhtpasswd_encryption = plain\n"
-                                 "delay = 0\n"
-                                 "[storage]\nfilesystem_folder = %2/collections\n"
-                                 "[logging]\nlevel = warning\n")
+                  QStringLiteral(
+                      "[server]\nhosts = 127.0.0.1:%1\n"
+                      "[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\nhtpasswd_encryption = plain\n"
+                      "delay = 0\n"
+                      "[storage]\nfilesystem_folder = %2/collections\n"
+                      "[logging]\nlevel = warning\n")
                       .arg(m_port)
                       .arg(base)
                       .toUtf8());

@@ -92,7 +92,10 @@ public:
 
     QUrl url(const QString &path = QStringLiteral("/")) const
     {
-        return QUrl(QStringLiteral("%1://127.0.0.1:%2%3").arg(m_tls ? "https" : "http").arg(m_server->serverPort()).arg(path));
+        return QUrl(QStringLiteral("%1://127.0.0.1:%2%3")
+                        .arg(m_tls ? "https" : "http")
+                        .arg(m_server->serverPort())
+                        .arg(path));
     }
     const QList<FakeRequest> &requests() const { return m_requests; }
     qint64 bytesSent() const { return m_sent; }
@@ -108,7 +111,8 @@ private:
         while (QTcpSocket *socket = m_server->nextPendingConnection()) {
             auto connection = std::make_shared<Connection>();
             connection->socket = socket;
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, connection] { read(*connection); });
+            QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                             [this, connection] { read(*connection); });
             QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
     }
@@ -128,7 +132,8 @@ private:
             for (qsizetype i = 1; i < lines.size(); ++i) {
                 const qsizetype colon = lines[i].indexOf(':');
                 if (colon > 0)
-                    request.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+                    request.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                                           lines[i].mid(colon + 1).trimmed());
             }
             const qsizetype length = request.headers.value("content-length").toLongLong();
             if (c.buffer.size() < headEnd + 4 + length)
@@ -144,11 +149,15 @@ private:
     {
         QTcpSocket *socket = c.socket;
         switch (response.mode) {
-        case FakeResponse::Silent: return;
-        case FakeResponse::Hangup: socket->disconnectFromHost(); return;
+        case FakeResponse::Silent:
+            return;
+        case FakeResponse::Hangup:
+            socket->disconnectFromHost();
+            return;
         case FakeResponse::Endless: {
-            socket->write("HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nConnection: close\r\n\r\n"
-                          "<?xml version=\"1.0\"?><multistatus xmlns=\"DAV:\">");
+            socket->write(
+                "HTTP/1.1 207 Multi-Status\r\nContent-Type: application/xml\r\nConnection: close\r\n\r\n"
+                "<?xml version=\"1.0\"?><multistatus xmlns=\"DAV:\">");
             // Keeps the socket's buffer topped up until the client goes.
             QObject::connect(socket, &QTcpSocket::bytesWritten, socket, [this, socket] {
                 if (socket->bytesToWrite() < 1024 * 1024 && m_sent < 1024ll * 1024 * 1024) {
@@ -159,7 +168,8 @@ private:
             });
             return;
         }
-        case FakeResponse::Answer: break;
+        case FakeResponse::Answer:
+            break;
         }
         QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + " Fake\r\n";
         bool hasLength = false;
