@@ -92,7 +92,6 @@ public:
     QString user() const { return m_kind == Radicale ? QStringLiteral("alice") : QString(); }
     QString password() const { return m_kind == Radicale ? QStringLiteral("geheim-42") : QString(); }
     bool hasAccounts() const { return m_kind == Radicale; }
-    QString log() const { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
 
 private:
     explicit DavServer(Kind kind) : m_kind(kind) {}

@@ -47,15 +47,20 @@ struct FakeResponse {
     {
         FakeResponse r;
         r.status = status;
-        r.headers.append({"Content-Type", "application/xml; charset=utf-8"});
         r.body = body;
-        return r;
+        return r.with("Content-Type", "application/xml; charset=utf-8");
     }
     static FakeResponse plain(int status, const QByteArray &body = {})
     {
         FakeResponse r;
         r.status = status;
         r.body = body;
+        return r;
+    }
+    FakeResponse with(const QByteArray &name, const QByteArray &value) const
+    {
+        FakeResponse r = *this;
+        r.headers.append(qMakePair(name, value));
         return r;
     }
     static FakeResponse of(Mode mode)
