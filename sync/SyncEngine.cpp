@@ -1,0 +1,389 @@
+#include "sync/SyncEngine.h"
+
+#include "sync/ServerCard.h"
+
+#include <QSet>
+#include <QUuid>
+
+#include <algorithm>
+
+namespace quennet::sync {
+
+namespace {
+
+constexpr int kAttempts = 4;
+
+bool numbersMatch(const Contact &a, const Contact &b)
+{
+    if (!a.mobile.isEmpty() && a.mobile == b.mobile)
+        return true;
+    if (!a.phone.isEmpty() && a.phone == b.phone)
+        return true;
+    // Neither has a number at all: the name alone tells.
+    return a.mobile.isEmpty() && a.phone.isEmpty() && b.mobile.isEmpty() && b.phone.isEmpty();
+}
+
+// Where the server no longer follows our token or offers no sync-collection,
+// a full listing still tells what changed.
+bool listInFull(const DavError &error)
+{
+    return error.kind == DavError::InvalidSyncToken || error.kind == DavError::ServerError ||
+           error.kind == DavError::HttpError || error.kind == DavError::Forbidden ||
+           error.kind == DavError::Malformed;
+}
+
+} // namespace
+
+SyncEngine::SyncEngine(CardDavClient &client, QString bookHref, LocalContacts &local, SyncState &state)
+    : m_client(client), m_book(std::move(bookHref)), m_local(local), m_state(state)
+{
+}
+
+QString SyncEngine::uidFor(const QString &clientId, qint64 contactId)
+{
+    static const QUuid space = QUuid::fromString(QLatin1String("{0d3c6a8e-91f2-4b57-8c0e-5a7d2e4f9b13}"));
+    return QUuid::createUuidV5(space, clientId + QLatin1Char('/') + QString::number(contactId))
+        .toString(QUuid::WithoutBraces);
+}
+
+const SyncedCard *SyncEngine::known(const QString &href) const
+{
+    for (const SyncedCard &card : m_known)
+        if (card.href == href)
+            return &card;
+    return nullptr;
+}
+
+const Contact *SyncEngine::localContact(qint64 id) const
+{
+    for (const Contact &c : m_locals)
+        if (c.id == id)
+            return &c;
+    return nullptr;
+}
+
+void SyncEngine::remember(const SyncedCard &card)
+{
+    m_state.putCard(card);
+    for (SyncedCard &k : m_known)
+        if (k.href == card.href) {
+            k = card;
+            return;
+        }
+    m_known << card;
+}
+
+void SyncEngine::forget(const QString &href)
+{
+    m_state.removeCard(href);
+    m_known.erase(std::remove_if(m_known.begin(), m_known.end(), [&](const SyncedCard &k) { return k.href == href; }),
+                  m_known.end());
+}
+
+SyncReport SyncEngine::run()
+{
+    m_report = SyncReport();
+    m_reconciled.clear();
+    if (m_state.clientId().isEmpty())
+        m_state.setClientId(QUuid::createUuid().toString(QUuid::WithoutBraces));
+    m_known = m_state.cards();
+    m_locals = m_local.all();
+
+    Listing listing;
+    if (DavError e = list(&listing); !e.ok()) {
+        m_report.error = e;
+        return m_report;
+    }
+    // Cards we already hold at the version listed (our own writes among
+    // them) are not fetched again.
+    QStringList wanted;
+    for (const CardRef &ref : listing.changed) {
+        const SyncedCard *k = known(ref.href);
+        if (!k || ref.etag.isEmpty() || k->etag != ref.etag)
+            wanted << ref.href;
+    }
+    QList<ServerCardData> fetched;
+    if (DavError e = m_client.fetchCards(m_book, wanted, &fetched); !e.ok()) {
+        m_report.error = e;
+        return m_report;
+    }
+    for (const ServerCardData &card : fetched)
+        if (DavError e = applyServerCard(card); !e.ok()) {
+            m_report.error = e;
+            return m_report;
+        }
+    for (const QString &href : listing.removed)
+        if (DavError e = applyRemoval(href); !e.ok()) {
+            m_report.error = e;
+            return m_report;
+        }
+    if (DavError e = pushLocal(); !e.ok()) {
+        m_report.error = e;
+        return m_report;
+    }
+    m_state.setListingMark(listing.token, listing.ctag);
+    return m_report;
+}
+
+DavError SyncEngine::list(Listing *listing)
+{
+    const QString token = m_state.syncToken();
+    if (!token.isEmpty()) {
+        BookChanges changes;
+        const DavError e = m_client.syncCollection(m_book, token, &changes);
+        if (e.ok()) {
+            listing->changed = changes.changed;
+            listing->removed = changes.removed;
+            listing->token = changes.syncToken;
+            return {};
+        }
+        if (!listInFull(e))
+            return e;
+    }
+    AddressBook book;
+    if (DavError e = m_client.bookState(m_book, &book); !e.ok())
+        return e;
+    listing->ctag = book.ctag;
+    QList<CardRef> all;
+    bool listed = false;
+    if (!book.syncToken.isEmpty()) {
+        BookChanges changes;
+        const DavError e = m_client.syncCollection(m_book, QString(), &changes);
+        if (e.ok()) {
+            all = changes.changed;
+            listing->token = changes.syncToken;
+            listed = true;
+        } else if (!listInFull(e)) {
+            return e;
+        }
+    }
+    if (!listed) {
+        // No sync tokens here: an unchanged getctag means nothing changed.
+        if (!book.ctag.isEmpty() && book.ctag == m_state.ctag() && token.isEmpty())
+            return {};
+        if (DavError e = m_client.listCards(m_book, &all); !e.ok())
+            return e;
+    }
+    listing->changed = all;
+    QSet<QString> present;
+    for (const CardRef &ref : all)
+        present.insert(ref.href);
+    for (const SyncedCard &k : m_known)
+        if (!present.contains(k.href))
+            listing->removed << k.href;
+    return {};
+}
+
+Contact SyncEngine::merge(const Contact &base, const Contact &ours, const Contact &theirs)
+{
+    const QStringList b = base.values(), o = ours.values(), t = theirs.values();
+    QStringList merged;
+    for (int i = 0; i < o.size(); ++i) {
+        if (o[i] == t[i] || t[i] == b[i]) {
+            merged << o[i];
+        } else if (o[i] == b[i]) {
+            merged << t[i];
+        } else {
+            merged << o[i];
+            const QString conflict = QStringLiteral("“%1”的%2两边都改了：保留本机的“%3”，服务器上是“%4”。")
+                                         .arg(ours.name, contactFieldNames()[i], o[i], t[i]);
+            if (!m_report.conflicts.contains(conflict))
+                m_report.conflicts << conflict;
+        }
+    }
+    return Contact::fromValues(merged, ours.id);
+}
+
+DavError SyncEngine::reconcile(SyncedCard server, const Contact &base, Contact local)
+{
+    m_reconciled << server.href;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const ServerCard card = ServerCard::parse(server.card);
+        const Contact theirs = card.contact();
+        const Contact merged = merge(base, local, theirs);
+        if (!merged.sameFields(local)) {
+            QString refusal;
+            if (!m_local.modify(merged, &refusal)) {
+                // The server's change breaks a rule here: both sides stay as
+                // they are, and the card's version stays the one we knew.
+                m_report.skipped << QStringLiteral("服务器上对“%1”的修改未采用：%2").arg(local.name, refusal);
+                return {};
+            }
+            for (Contact &c : m_locals)
+                if (c.id == merged.id)
+                    c = merged;
+            local = merged;
+            ++m_report.changedHere;
+        }
+        server.contactId = local.id;
+        server.uid = card.uid();
+        if (merged.sameFields(theirs)) {
+            server.synced = merged;
+            remember(server);
+            return {};
+        }
+        const QByteArray bytes = card.edited(theirs, merged).bytes();
+        QString etag;
+        const DavError e = m_client.putCard(server.href, bytes, server.etag, &etag);
+        if (e.ok()) {
+            server.etag = etag;
+            server.card = bytes;
+            server.synced = merged;
+            remember(server);
+            ++m_report.changedThere;
+            return {};
+        }
+        if (e.kind != DavError::PreconditionFailed)
+            return e;
+        // Changed on the server meanwhile: fetch it and merge again.
+        QList<ServerCardData> again;
+        if (DavError f = m_client.fetchCards(m_book, {server.href}, &again); !f.ok())
+            return f;
+        if (again.isEmpty())
+            return {}; // deleted there meanwhile: the next sync sees it
+        server.etag = again[0].etag;
+        server.card = again[0].vcard;
+    }
+    return DavError::make(DavError::PreconditionFailed,
+                          QStringLiteral("“%1”在服务器上一再被修改，请稍后再同步。").arg(local.name), 412);
+}
+
+DavError SyncEngine::applyServerCard(const ServerCardData &data)
+{
+    const ServerCard card = ServerCard::parse(data.vcard);
+    if (!card.isValid()) {
+        m_report.skipped << QStringLiteral("服务器上的 %1 不是 vCard 名片。").arg(data.href);
+        return {};
+    }
+    const Contact theirs = card.contact();
+    SyncedCard server{data.href, data.etag, card.uid(), 0, data.vcard, theirs};
+
+    if (const SyncedCard *k = known(data.href)) {
+        if (const Contact *local = localContact(k->contactId))
+            return reconcile(server, k->synced, *local);
+        // Deleted here, changed there: the server's change brings it back
+        // (below, as a new card).
+        forget(data.href);
+    }
+
+    // New to us. A card we sent without recording it is known by its UID;
+    // else a local contact with the same 姓名 and a matching number is the
+    // same person.
+    QSet<qint64> linked;
+    for (const SyncedCard &k : m_known)
+        linked.insert(k.contactId);
+    const Contact *match = nullptr;
+    for (const Contact &c : m_locals)
+        if (!match && !linked.contains(c.id) && uidFor(m_state.clientId(), c.id) == server.uid)
+            match = &c;
+    for (const Contact &c : m_locals)
+        if (!match && !linked.contains(c.id) && c.name == theirs.name && numbersMatch(c, theirs))
+            match = &c;
+    if (match)
+        return reconcile(server, Contact(), *match);
+
+    QString refusal;
+    const qint64 id = m_local.add(theirs, &refusal);
+    if (id == 0) {
+        m_report.skipped << QStringLiteral("服务器上的“%1”未加入：%2").arg(theirs.name, refusal);
+        return {};
+    }
+    Contact added = theirs;
+    added.id = id;
+    m_locals << added;
+    server.contactId = id;
+    remember(server);
+    m_reconciled << server.href;
+    ++m_report.addedHere;
+    return {};
+}
+
+DavError SyncEngine::applyRemoval(const QString &href)
+{
+    const SyncedCard *k = known(href);
+    if (!k)
+        return {};
+    const SyncedCard was = *k;
+    const Contact *local = localContact(was.contactId);
+    if (local && !local->sameFields(was.synced)) {
+        // Changed here, deleted there: ours goes back up, with the rest of
+        // the card as it was.
+        const ServerCard card = ServerCard::parse(was.card);
+        const QByteArray bytes = card.edited(was.synced, *local).bytes();
+        QString etag;
+        if (DavError e = m_client.putCard(href, bytes, QString(), &etag); !e.ok())
+            return e;
+        remember({href, etag, was.uid, local->id, bytes, *local});
+        m_reconciled << href;
+        ++m_report.addedThere;
+        return {};
+    }
+    if (local) {
+        if (!m_local.remove(local->id))
+            return DavError::make(DavError::HttpError, QStringLiteral("无法删除本机的“%1”。").arg(local->name));
+        m_locals.erase(std::remove_if(m_locals.begin(), m_locals.end(), [&](const Contact &c) { return c.id == was.contactId; }),
+                       m_locals.end());
+        ++m_report.deletedHere;
+    }
+    forget(href);
+    return {};
+}
+
+DavError SyncEngine::pushLocal()
+{
+    const QList<SyncedCard> cards = m_known;
+    for (const SyncedCard &k : cards) {
+        if (m_reconciled.contains(k.href))
+            continue;
+        const Contact *local = localContact(k.contactId);
+        if (!local) {
+            // Deleted here: the tombstone goes when the server confirmed.
+            const DavError e = m_client.deleteCard(k.href, k.etag);
+            if (e.kind == DavError::PreconditionFailed)
+                continue; // changed there meanwhile: the next sync brings it back
+            if (!e.ok())
+                return e;
+            forget(k.href);
+            ++m_report.deletedThere;
+        } else if (!local->sameFields(k.synced)) {
+            if (DavError e = reconcile(k, k.synced, *local); !e.ok())
+                return e;
+        }
+    }
+    // Contacts no card stands for yet go up as new cards.
+    const QList<Contact> locals = m_locals;
+    for (const Contact &c : locals) {
+        const bool isLinked = std::any_of(m_known.begin(), m_known.end(),
+                                          [&](const SyncedCard &k) { return k.contactId == c.id; });
+        if (!isLinked)
+            if (DavError e = createCard(c); !e.ok())
+                return e;
+    }
+    return {};
+}
+
+DavError SyncEngine::createCard(const Contact &local)
+{
+    const QString uid = uidFor(m_state.clientId(), local.id);
+    const QString href = CardDavClient::newCardHref(m_book, uid);
+    const QByteArray bytes = ServerCard::fromContact(local, uid).bytes();
+    QString etag;
+    const DavError e = m_client.putCard(href, bytes, QString(), &etag);
+    if (e.ok()) {
+        remember({href, etag, uid, local.id, bytes, local});
+        ++m_report.addedThere;
+        return {};
+    }
+    if (e.kind != DavError::PreconditionFailed)
+        return e;
+    // Our card is there already (sent before, never recorded): bring the
+    // two together.
+    QList<ServerCardData> there;
+    if (DavError f = m_client.fetchCards(m_book, {href}, &there); !f.ok())
+        return f;
+    if (there.isEmpty())
+        return e;
+    return reconcile({href, there[0].etag, uid, local.id, there[0].vcard, Contact()}, Contact(), local);
+}
+
+} // namespace quennet::sync

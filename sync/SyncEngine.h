@@ -1,0 +1,77 @@
+#pragma once
+
+#include "sync/CardDavClient.h"
+#include "sync/LocalContacts.h"
+#include "sync/SyncState.h"
+
+#include <QStringList>
+
+namespace quennet::sync {
+
+// What one sync did, for the report.
+struct SyncReport {
+    int addedHere = 0, changedHere = 0, deletedHere = 0;       // in the store
+    int addedThere = 0, changedThere = 0, deletedThere = 0;    // on the server
+    QStringList conflicts; // fields changed on both sides: ours kept, the server's value named
+    QStringList skipped;   // server cards our rules refused, with the reason; left alone on the server
+    DavError error;        // what ended the sync early; None when it ran through
+};
+
+// Two-way sync of the local contacts with one address book.
+//
+// First sync: the server's cards come in through the adding rules, a local
+// and a server contact with the same 姓名 and a matching number are linked,
+// and the local contacts left go up as new cards. Later syncs ask what
+// changed since the stored sync token (or compare getctag and ETags), fetch
+// the changed cards, merge field by field against the last synced values
+// (a field changed on both sides keeps ours), and send local changes and
+// deletes with If-Match. The state is written after each step, the token
+// last, so a sync stopped anywhere is picked up by the next one: cards
+// refetched at a version we know are skipped, and a card we sent but did
+// not record is recognised by its UID.
+class SyncEngine {
+public:
+    SyncEngine(CardDavClient &client, QString bookHref, LocalContacts &local, SyncState &state);
+
+    SyncReport run();
+
+    // The UID of a new card for a local contact: the same for the same
+    // contact of the same state, whatever happened in between.
+    static QString uidFor(const QString &clientId, qint64 contactId);
+
+private:
+    struct Listing {
+        QList<CardRef> changed;
+        QStringList removed;
+        QString token, ctag;
+    };
+
+    DavError list(Listing *listing);
+    DavError applyServerCard(const ServerCardData &card);
+    DavError applyRemoval(const QString &href);
+    DavError pushLocal();
+    DavError createCard(const Contact &local);
+    // Brings the server's card (its href, version and text in server) and
+    // the local contact together against base: merges, changes the store
+    // where the server's side wins, and sends the card back where ours
+    // does; a 412 fetches the card again and tries once more.
+    DavError reconcile(SyncedCard server, const Contact &base, Contact local);
+    // Field-wise merge against base; ours wins where both changed, and the
+    // conflict is reported.
+    Contact merge(const Contact &base, const Contact &ours, const Contact &theirs);
+    const Contact *localContact(qint64 id) const;
+    const SyncedCard *known(const QString &href) const;
+    void remember(const SyncedCard &card);
+    void forget(const QString &href);
+
+    CardDavClient &m_client;
+    QString m_book;
+    LocalContacts &m_local;
+    SyncState &m_state;
+    SyncReport m_report;
+    QList<SyncedCard> m_known;
+    QList<Contact> m_locals;
+    QStringList m_reconciled; // hrefs already brought together this run
+};
+
+} // namespace quennet::sync
