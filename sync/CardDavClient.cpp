@@ -60,6 +60,18 @@ QByteArray quotedEtag(const QString &etag)
     return out;
 }
 
+// XML hands the card over with its line ends made LF; a vCard's are CR LF.
+QByteArray vcardLines(const QString &text)
+{
+    QByteArray out = text.toUtf8();
+    out.replace("\r\n", "\n");
+    out.replace('\r', '\n');
+    out.replace("\n", "\r\n");
+    if (!out.isEmpty() && !out.endsWith("\r\n"))
+        out += "\r\n";
+    return out;
+}
+
 DavError malformed(const QString &why)
 {
     return DavError::make(DavError::Malformed, QStringLiteral("服务器的应答无法读取：%1。").arg(why));
@@ -288,7 +300,7 @@ DavError CardDavClient::fetchCards(const QString &bookHref, const QStringList &h
                 QStringLiteral("XML 第 %1 行有误（%2）").arg(result.errorLine).arg(result.error));
         for (const DavResponseItem &item : result.responses)
             if (item.has(kAddressData))
-                cards->append({item.href, item.text(kEtag), item.text(kAddressData).toUtf8()});
+                cards->append({item.href, item.text(kEtag), vcardLines(item.text(kAddressData))});
     }
     return {};
 }

@@ -76,8 +76,9 @@ void SyncEngine::remember(const SyncedCard &card)
 void SyncEngine::forget(const QString &href)
 {
     m_state.removeCard(href);
-    m_known.erase(std::remove_if(m_known.begin(), m_known.end(), [&](const SyncedCard &k) { return k.href == href; }),
-                  m_known.end());
+    m_known.erase(
+        std::remove_if(m_known.begin(), m_known.end(), [&](const SyncedCard &k) { return k.href == href; }),
+        m_known.end());
 }
 
 SyncReport SyncEngine::run()
@@ -320,8 +321,10 @@ DavError SyncEngine::applyRemoval(const QString &href)
     }
     if (local) {
         if (!m_local.remove(local->id))
-            return DavError::make(DavError::HttpError, QStringLiteral("无法删除本机的“%1”。").arg(local->name));
-        m_locals.erase(std::remove_if(m_locals.begin(), m_locals.end(), [&](const Contact &c) { return c.id == was.contactId; }),
+            return DavError::make(DavError::HttpError,
+                                  QStringLiteral("无法删除本机的“%1”。").arg(local->name));
+        m_locals.erase(std::remove_if(m_locals.begin(), m_locals.end(),
+                                      [&](const Contact &c) { return c.id == was.contactId; }),
                        m_locals.end());
         ++m_report.deletedHere;
     }

@@ -10,8 +10,8 @@ namespace quennet::sync {
 
 // What one sync did, for the report.
 struct SyncReport {
-    int addedHere = 0, changedHere = 0, deletedHere = 0;       // in the store
-    int addedThere = 0, changedThere = 0, deletedThere = 0;    // on the server
+    int addedHere = 0, changedHere = 0, deletedHere = 0;    // in the store
+    int addedThere = 0, changedThere = 0, deletedThere = 0; // on the server
     QStringList conflicts; // fields changed on both sides: ours kept, the server's value named
     QStringList skipped;   // server cards our rules refused, with the reason; left alone on the server
     DavError error;        // what ended the sync early; None when it ran through
