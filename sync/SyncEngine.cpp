@@ -84,17 +84,33 @@ void SyncEngine::forget(const QString &href)
 SyncReport SyncEngine::run()
 {
     m_report = SyncReport();
-    m_reconciled.clear();
     if (m_state.clientId().isEmpty())
         m_state.setClientId(QUuid::createUuid().toString(QUuid::WithoutBraces));
     m_known = m_state.cards();
     m_locals = m_local.all();
-
-    Listing listing;
-    if (DavError e = list(&listing); !e.ok()) {
-        m_report.error = e;
-        return m_report;
+    // The token of a listing is from before our own writes. A server that
+    // tells changes by comparing the book then and now never reports a card
+    // we wrote after it and the phone deleted before the next sync; so after
+    // writing we list once more, and keep the token of a round that wrote
+    // nothing (our own cards come back at the versions we know).
+    for (int round = 0; round < kAttempts; ++round) {
+        const int written = m_report.addedThere + m_report.changedThere + m_report.deletedThere;
+        if (DavError e = runRound(); !e.ok()) {
+            m_report.error = e;
+            break;
+        }
+        if (m_report.addedThere + m_report.changedThere + m_report.deletedThere == written)
+            break;
     }
+    return m_report;
+}
+
+DavError SyncEngine::runRound()
+{
+    m_reconciled.clear();
+    Listing listing;
+    if (DavError e = list(&listing); !e.ok())
+        return e;
     // Cards we already hold at the version listed (our own writes among
     // them) are not fetched again.
     QStringList wanted;
@@ -104,26 +120,18 @@ SyncReport SyncEngine::run()
             wanted << ref.href;
     }
     QList<ServerCardData> fetched;
-    if (DavError e = m_client.fetchCards(m_book, wanted, &fetched); !e.ok()) {
-        m_report.error = e;
-        return m_report;
-    }
+    if (DavError e = m_client.fetchCards(m_book, wanted, &fetched); !e.ok())
+        return e;
     for (const ServerCardData &card : fetched)
-        if (DavError e = applyServerCard(card); !e.ok()) {
-            m_report.error = e;
-            return m_report;
-        }
+        if (DavError e = applyServerCard(card); !e.ok())
+            return e;
     for (const QString &href : listing.removed)
-        if (DavError e = applyRemoval(href); !e.ok()) {
-            m_report.error = e;
-            return m_report;
-        }
-    if (DavError e = pushLocal(); !e.ok()) {
-        m_report.error = e;
-        return m_report;
-    }
+        if (DavError e = applyRemoval(href); !e.ok())
+            return e;
+    if (DavError e = pushLocal(); !e.ok())
+        return e;
     m_state.setListingMark(listing.token, listing.ctag);
-    return m_report;
+    return {};
 }
 
 DavError SyncEngine::list(Listing *listing)

@@ -46,6 +46,7 @@ private:
         QString token, ctag;
     };
 
+    DavError runRound();
     DavError list(Listing *listing);
     DavError applyServerCard(const ServerCardData &card);
     DavError applyRemoval(const QString &href);

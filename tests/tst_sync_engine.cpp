@@ -6,6 +6,7 @@
 
 #include "support/DavServers.h"
 #include "support/SyncMemory.h"
+#include "support/Vdirsyncer.h"
 #include "sync/ServerCard.h"
 #include "sync/SyncEngine.h"
 
@@ -379,6 +380,67 @@ private slots:
         QCOMPARE(merged.email, QStringLiteral("ls@example.cn"));
         QCOMPARE(merged.qq, QStringLiteral("888"));
         QCOMPARE(server().contacts[QStringLiteral("李四")].values(), merged.values());
+    }
+
+    void aPhoneEditsBetweenSyncs_data() { addServerRows(); }
+    void aPhoneEditsBetweenSyncs()
+    {
+        if (!test::VdirsyncerPhone::installed())
+            QSKIP("vdirsyncer is not installed (scripts/setup-deps.sh)");
+        START_SERVER();
+        firstSync();
+        if (QTest::currentTestFailed())
+            return;
+        test::VdirsyncerPhone phone(m_server->bookUrl(), m_server->user(), m_server->password());
+        QString failed = phone.sync();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QCOMPARE(phone.files().size(), 3);
+
+        // On the phone: 李四 gets an email and a nickname, 王五 goes, 周七 comes.
+        QString li, wang;
+        for (const QString &file : phone.files()) {
+            const QString name = ServerCard::parse(phone.read(file)).contact().name;
+            if (name == QStringLiteral("李四"))
+                li = file;
+            else if (name == QStringLiteral("王五"))
+                wang = file;
+        }
+        QVERIFY(!li.isEmpty() && !wang.isEmpty());
+        const ServerCard liCard = ServerCard::parse(phone.read(li));
+        Contact liNow = liCard.contact();
+        liNow.email = QStringLiteral("li4@example.cn");
+        QByteArray liBytes = liCard.edited(liCard.contact(), liNow).bytes();
+        liBytes.replace("END:VCARD", "NICKNAME:小四\r\nEND:VCARD");
+        phone.write(li, liBytes);
+        QVERIFY(phone.remove(wang));
+        phone.write(QStringLiteral("phone-7.vcf"), "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:phone-7\r\nFN:周七\r\n"
+                                                   "TEL;TYPE=CELL:13500135000\r\nEND:VCARD\r\n");
+        failed = phone.sync();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+
+        SyncReport r = sync();
+        QVERIFY2(r.error.ok(), qPrintable(r.error.message));
+        QCOMPARE(r.addedHere, 1);
+        QCOMPARE(r.changedHere, 1);
+        QCOMPARE(r.deletedHere, 1);
+        QVERIFY(!m_local.findByName(QStringLiteral("王五")));
+        QCOMPARE(m_local.findByName(QStringLiteral("李四"))->email, QStringLiteral("li4@example.cn"));
+        QCOMPARE(m_local.findByName(QStringLiteral("周七"))->mobile, QStringLiteral("13500135000"));
+
+        // Here: 李四's QQ. The phone's nickname stays on its card.
+        Contact here = *m_local.findByName(QStringLiteral("李四"));
+        here.qq = QStringLiteral("4444");
+        QString refusal;
+        QVERIFY(m_local.modify(here, &refusal));
+        r = sync();
+        QVERIFY2(r.error.ok(), qPrintable(r.error.message));
+        QCOMPARE(r.changedThere, 1);
+        failed = phone.sync();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        const QByteArray onPhone = phone.read(li);
+        QVERIFY2(onPhone.contains("X-QQ:4444"), onPhone.constData());
+        QVERIFY(onPhone.contains("NICKNAME:小四"));
+        QCOMPARE(ServerCard::parse(onPhone).contact().values(), here.values());
     }
 };
 
