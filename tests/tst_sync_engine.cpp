@@ -5,6 +5,7 @@
 // Another client edits the book between syncs, as a phone would.
 
 #include "support/DavServers.h"
+#include "support/FakeDavServer.h"
 #include "support/SyncMemory.h"
 #include "support/Vdirsyncer.h"
 #include "sync/ServerCard.h"
@@ -382,7 +383,10 @@ private slots:
         QCOMPARE(server().contacts[QStringLiteral("李四")].values(), merged.values());
     }
 
-    void aPhoneEditsBetweenSyncs_data() { addServerRows(); }
+    void aPhoneEditsBetweenSyncs_data()
+    {
+        addServerRows();
+    }
     void aPhoneEditsBetweenSyncs()
     {
         if (!test::VdirsyncerPhone::installed())
@@ -441,6 +445,51 @@ private slots:
         QVERIFY2(onPhone.contains("X-QQ:4444"), onPhone.constData());
         QVERIFY(onPhone.contains("NICKNAME:小四"));
         QCOMPARE(ServerCard::parse(onPhone).contact().values(), here.values());
+    }
+
+    void serversWithoutSyncTokensCompareEtags()
+    {
+        test::EtagOnlyBook book;
+        book.put(QStringLiteral("/book/a.vcf"),
+                 "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:a\r\nFN:孙八\r\n"
+                 "TEL;TYPE=CELL:13300133000\r\nNOTE:a & b <c>\r\nEND:VCARD\r\n");
+        test::FakeDavServer fake([&](const test::FakeRequest &r) { return book(r); });
+        CardDavClient client({fake.url(book.path), {}, {}});
+        MemoryContacts local;
+        MemorySyncState state;
+        QString refusal;
+        QVERIFY(local.add(person("钱九", "13200132000"), &refusal));
+        const auto run = [&] { return SyncEngine(client, book.path, local, state).run(); };
+
+        SyncReport r = run();
+        QVERIFY2(r.error.ok(), qPrintable(r.error.message));
+        QCOMPARE(r.addedHere, 1);
+        QCOMPARE(r.addedThere, 1);
+        QCOMPARE(book.cards.size(), 2);
+        QVERIFY(state.syncToken().isEmpty());
+
+        // Nothing changed: the getctag alone says so.
+        const qsizetype asked = fake.requests().size();
+        QVERIFY(nothingDone(run()));
+        QCOMPARE(fake.requests().size(), asked + 1);
+
+        // Changed and deleted there, changed here.
+        QByteArray card = book.cards.value(QStringLiteral("/book/a.vcf"));
+        book.put(QStringLiteral("/book/a.vcf"), card.replace("13300133000", "13300133001"));
+        const QString ours = book.cards.lastKey() == QStringLiteral("/book/a.vcf") ? book.cards.firstKey()
+                                                                                   : book.cards.lastKey();
+        Contact qian = *local.findByName(QStringLiteral("钱九"));
+        qian.qq = QStringLiteral("99");
+        QVERIFY(local.modify(qian, &refusal));
+        book.remove(ours);
+        r = run();
+        QVERIFY2(r.error.ok(), qPrintable(r.error.message));
+        QCOMPARE(local.findByName(QStringLiteral("孙八"))->mobile, QStringLiteral("13300133001"));
+        // Changed here, deleted there: ours goes back up.
+        QCOMPARE(book.cards.size(), 2);
+        QVERIFY(book.cards.value(ours).contains("X-QQ:99"));
+        QVERIFY(book.cards.value(QStringLiteral("/book/a.vcf")).contains("NOTE:a & b <c>"));
+        QVERIFY(nothingDone(run()));
     }
 };
 

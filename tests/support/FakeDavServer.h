@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QPointer>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -194,6 +195,95 @@ private:
     bool m_tls = false;
     QList<FakeRequest> m_requests;
     qint64 m_sent = 0;
+};
+
+} // namespace quennet::test
+
+namespace quennet::test {
+
+// An address book without sync tokens, only getctag and ETags, as older
+// servers have: the handler for a FakeDavServer. Cards live in cards.
+struct EtagOnlyBook {
+    QString path = QStringLiteral("/book/");
+    QMap<QString, QByteArray> cards; // href → card
+    QMap<QString, int> versions;
+    int ctag = 1;
+
+    QByteArray etagOf(const QString &href) const
+    {
+        return "\"v" + QByteArray::number(versions.value(href)) + '"';
+    }
+    void put(const QString &href, const QByteArray &card)
+    {
+        cards.insert(href, card);
+        versions[href] += 1;
+        ++ctag;
+    }
+    void remove(const QString &href)
+    {
+        cards.remove(href);
+        ++ctag;
+    }
+
+    FakeResponse operator()(const FakeRequest &r)
+    {
+        const QString href = QUrl::fromPercentEncoding(r.path);
+        const auto response = [](const QString &h, const QByteArray &props) {
+            return "<d:response><d:href>" + QUrl::toPercentEncoding(h, "/") +
+                   "</d:href><d:propstat><d:prop>" + props +
+                   "</d:prop><d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+        };
+        const auto multistatus = [](const QByteArray &inner) {
+            return FakeResponse::xml(
+                207, "<d:multistatus xmlns:d=\"DAV:\" xmlns:c=\"urn:ietf:params:xml:ns:carddav\" "
+                     "xmlns:cs=\"http://calendarserver.org/ns/\">" +
+                         inner + "</d:multistatus>");
+        };
+        const QByteArray bookProps =
+            "<d:resourcetype><d:collection/><c:addressbook/></d:resourcetype><cs:getctag>" +
+            QByteArray::number(ctag) + "</cs:getctag>";
+        if (r.method == "PROPFIND" && href == path) {
+            QByteArray inner = response(path, bookProps);
+            if (r.headers.value("depth") == "1")
+                for (auto it = cards.cbegin(); it != cards.cend(); ++it)
+                    inner += response(it.key(), "<d:getetag>" + etagOf(it.key()) + "</d:getetag>");
+            return multistatus(inner);
+        }
+        if (r.method == "REPORT" && r.body.contains("addressbook-multiget")) {
+            QByteArray inner;
+            for (qsizetype at = r.body.indexOf("<d:href>"); at >= 0;
+                 at = r.body.indexOf("<d:href>", at + 1)) {
+                const qsizetype end = r.body.indexOf("</d:href>", at);
+                const QString wanted = QUrl::fromPercentEncoding(r.body.mid(at + 8, end - at - 8));
+                if (cards.contains(wanted)) {
+                    QByteArray card = cards.value(wanted);
+                    card.replace("&", "&amp;").replace("<", "&lt;");
+                    inner +=
+                        response(wanted, "<d:getetag>" + etagOf(wanted) + "</d:getetag><c:address-data>" +
+                                             card + "</c:address-data>");
+                }
+            }
+            return multistatus(inner);
+        }
+        if (r.method == "REPORT")
+            return FakeResponse::plain(501);
+        const QByteArray ifMatch = r.headers.value("if-match");
+        const bool exists = cards.contains(href);
+        if ((r.headers.value("if-none-match") == "*" && exists) ||
+            (!ifMatch.isEmpty() && ifMatch != etagOf(href)) || (!ifMatch.isEmpty() && !exists))
+            return FakeResponse::plain(412);
+        if (r.method == "PUT") {
+            put(href, r.body);
+            return FakeResponse::plain(exists ? 204 : 201).with("ETag", etagOf(href));
+        }
+        if (r.method == "DELETE") {
+            if (!exists)
+                return FakeResponse::plain(404);
+            remove(href);
+            return FakeResponse::plain(204);
+        }
+        return FakeResponse::plain(405);
+    }
 };
 
 } // namespace quennet::test
