@@ -29,6 +29,8 @@ QByteArray folded(const QByteArray &line)
         qsizetype cut = start + limit;
         while (cut > start && isUtf8Continuation(line.at(cut)))
             --cut;
+        if (cut == start) // no UTF-8 here (kept bytes of a card): cut anyway
+            cut = start + limit;
         out.append(line.constData() + start, cut - start);
         out.append("\r\n ");
         start = cut;
@@ -536,10 +538,12 @@ QByteArray ServerCard::bytes() const
     for (const Line &line : m_lines) {
         if (line.removed)
             continue;
+        // A kept line that ended the text without a line end gets one only
+        // when something follows it.
+        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r'))
+            out += "\r\n";
         if (!line.original.isEmpty()) {
             out += line.original;
-            if (!line.original.endsWith('\n') && !line.original.endsWith('\r'))
-                out += "\r\n";
             continue;
         }
         QByteArray text = line.head;

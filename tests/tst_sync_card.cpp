@@ -128,6 +128,25 @@ private slots:
         QVERIFY(!ServerCard::parse("<html>login</html>").isValid());
         QVERIFY(!ServerCard::parse("BEGIN:VCARD\r\nFN:cut off\r\n").isValid());
     }
+
+    // Found by fuzzing: a card whose kept bytes are no UTF-8, and one whose
+    // last line has no line end.
+    void oddBytesSurviveAnEdit()
+    {
+        const QByteArray odd =
+            "BEGIN:VCARD\r\nN:A;B;" + QByteArray(100, '\xBD') + ";;\r\nFN:B A\r\nEND:VCARD\r\n";
+        ServerCard card = ServerCard::parse(odd);
+        Contact now = card.contact();
+        now.name = QStringLiteral("C D");
+        const QByteArray bytes = card.edited(card.contact(), now).bytes();
+        for (const QByteArray &line : bytes.split('\n'))
+            QVERIFY(line.size() <= 76);
+        QCOMPARE(ServerCard::parse(bytes).contact().name, now.name);
+
+        const QByteArray open = "BEGIN:VCARD\r\nFN:A\r\nEND:VCARD";
+        card = ServerCard::parse(open);
+        QCOMPARE(card.edited(card.contact(), card.contact()).bytes(), open);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSyncCard)
