@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <map>
 
@@ -114,7 +115,9 @@ private slots:
     void findsTheBookFromRootOrBook()
     {
         SERVER_OR_SKIP(s);
-        for (const QUrl &url : {s->root(), s->bookUrl()}) {
+        const QUrl principal = s->root().resolved(QUrl(s->principalPath()));
+        const QUrl home = s->root().resolved(QUrl(s->homePath()));
+        for (const QUrl &url : {s->root(), principal, home, s->bookUrl()}) {
             CardDavClient client(accountOf(*s, url));
             QList<AddressBook> books;
             const DavError error = client.discover(&books);
@@ -436,6 +439,36 @@ private slots:
         CardDavClient client({fake.url(QStringLiteral("/")), {}, {}});
         QList<AddressBook> books;
         QCOMPARE(client.discover(&books).kind, DavError::Insecure);
+    }
+
+    void credentialsStayWithTheirServer()
+    {
+        test::FakeDavServer other([](const FakeRequest &) { return FakeResponse::plain(404); });
+        const QUrl elsewhere = other.url(QStringLiteral("/dav/"));
+        test::FakeDavServer fake([&](const FakeRequest &) {
+            return FakeResponse::plain(307).with("Location", elsewhere.toEncoded());
+        });
+        CardDavClient client({fake.url(QStringLiteral("/book/")), QStringLiteral("u"), QStringLiteral("p")});
+        QList<CardRef> cards;
+        QCOMPARE(client.listCards(QStringLiteral("/book/"), &cards).kind, DavError::NotFound);
+        QVERIFY(fake.requests().first().headers.contains("authorization"));
+        QCOMPARE(other.requests().size(), 1);
+        QVERIFY(!other.requests().first().headers.contains("authorization"));
+        QCOMPARE(other.requests().first().method, QByteArray("PROPFIND"));
+    }
+
+    void cancelEndsTheRequest()
+    {
+        test::FakeDavServer fake([](const FakeRequest &) { return FakeResponse::of(FakeResponse::Silent); });
+        CardDavClient client({fake.url(QStringLiteral("/book/")), {}, {}});
+        QTimer::singleShot(100, [&] { client.transport().cancel(); });
+        QElapsedTimer clock;
+        clock.start();
+        QList<CardRef> cards;
+        const DavError e = client.listCards(QStringLiteral("/book/"), &cards);
+        QCOMPARE(e.kind, DavError::Cancelled);
+        QCOMPARE(e.message, QStringLiteral("同步已取消。"));
+        QVERIFY(clock.elapsed() < 20000);
     }
 };
 

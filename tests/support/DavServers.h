@@ -89,6 +89,15 @@ public:
         return m_kind == Radicale ? QStringLiteral("/alice/contacts/")
                                   : QStringLiteral("/user/contacts/addressbook/");
     }
+    // The principal and the home of the address books, as the server lays them out.
+    QString principalPath() const
+    {
+        return m_kind == Radicale ? QStringLiteral("/alice/") : QStringLiteral("/user/");
+    }
+    QString homePath() const
+    {
+        return m_kind == Radicale ? QStringLiteral("/alice/") : QStringLiteral("/user/contacts/");
+    }
     QString user() const { return m_kind == Radicale ? QStringLiteral("alice") : QString(); }
     QString password() const { return m_kind == Radicale ? QStringLiteral("geheim-42") : QString(); }
     bool hasAccounts() const { return m_kind == Radicale; }
