@@ -48,37 +48,69 @@ QString SyncEngine::uidFor(const QString &clientId, qint64 contactId)
 
 const SyncedCard *SyncEngine::known(const QString &href) const
 {
-    for (const SyncedCard &card : m_known)
-        if (card.href == href)
-            return &card;
-    return nullptr;
+    const auto it = m_known.constFind(href);
+    return it == m_known.cend() ? nullptr : &*it;
 }
 
 const Contact *SyncEngine::localContact(qint64 id) const
 {
-    for (const Contact &c : m_locals)
-        if (c.id == id)
-            return &c;
-    return nullptr;
+    const auto it = m_locals.constFind(id);
+    return it == m_locals.cend() ? nullptr : &*it;
 }
 
 void SyncEngine::remember(const SyncedCard &card)
 {
+    if (const SyncedCard *was = known(card.href); was && m_linked.value(was->contactId) == card.href)
+        m_linked.remove(was->contactId);
     m_state.putCard(card);
-    for (SyncedCard &k : m_known)
-        if (k.href == card.href) {
-            k = card;
-            return;
-        }
-    m_known << card;
+    m_known.insert(card.href, card);
+    m_linked.insert(card.contactId, card.href);
 }
 
 void SyncEngine::forget(const QString &href)
 {
+    if (const SyncedCard *was = known(href); was && m_linked.value(was->contactId) == href)
+        m_linked.remove(was->contactId);
     m_state.removeCard(href);
-    m_known.erase(
-        std::remove_if(m_known.begin(), m_known.end(), [&](const SyncedCard &k) { return k.href == href; }),
-        m_known.end());
+    m_known.remove(href);
+}
+
+void SyncEngine::loadLocal()
+{
+    m_known.clear();
+    m_linked.clear();
+    for (const SyncedCard &card : m_state.cards()) {
+        m_known.insert(card.href, card);
+        m_linked.insert(card.contactId, card.href);
+    }
+    m_locals.clear();
+    m_byUid.clear();
+    m_byName.clear();
+    for (const Contact &c : m_local.all())
+        localAdded(c);
+}
+
+void SyncEngine::localAdded(const Contact &contact)
+{
+    m_locals.insert(contact.id, contact);
+    m_byUid.insert(uidFor(m_state.clientId(), contact.id), contact.id);
+    m_byName.insert(contact.name, contact.id);
+}
+
+void SyncEngine::localChanged(const Contact &contact)
+{
+    if (const Contact *was = localContact(contact.id))
+        m_byName.remove(was->name, contact.id);
+    m_byName.insert(contact.name, contact.id);
+    m_locals.insert(contact.id, contact);
+}
+
+void SyncEngine::localRemoved(qint64 id)
+{
+    if (const Contact *was = localContact(id))
+        m_byName.remove(was->name, id);
+    m_byUid.remove(uidFor(m_state.clientId(), id));
+    m_locals.remove(id);
 }
 
 SyncReport SyncEngine::run()
@@ -86,8 +118,7 @@ SyncReport SyncEngine::run()
     m_report = SyncReport();
     if (m_state.clientId().isEmpty())
         m_state.setClientId(QUuid::createUuid().toString(QUuid::WithoutBraces));
-    m_known = m_state.cards();
-    m_locals = m_local.all();
+    loadLocal();
     // The token of a listing is from before our own writes. A server that
     // tells changes by comparing the book then and now never reports a card
     // we wrote after it and the phone deleted before the next sync; so after
@@ -177,9 +208,9 @@ DavError SyncEngine::list(Listing *listing)
     QSet<QString> present;
     for (const CardRef &ref : all)
         present.insert(ref.href);
-    for (const SyncedCard &k : m_known)
-        if (!present.contains(k.href))
-            listing->removed << k.href;
+    for (auto it = m_known.cbegin(); it != m_known.cend(); ++it)
+        if (!present.contains(it.key()))
+            listing->removed << it.key();
     return {};
 }
 
@@ -203,9 +234,9 @@ Contact SyncEngine::merge(const Contact &base, const Contact &ours, const Contac
     return Contact::fromValues(merged, ours.id);
 }
 
-DavError SyncEngine::reconcile(SyncedCard server, const Contact &base, Contact local)
+DavError SyncEngine::reconcile(SyncedCard server, Contact base, Contact local)
 {
-    m_reconciled << server.href;
+    m_reconciled.insert(server.href);
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const ServerCard card = ServerCard::parse(server.card);
         const Contact theirs = card.contact();
@@ -218,9 +249,7 @@ DavError SyncEngine::reconcile(SyncedCard server, const Contact &base, Contact l
                 m_report.skipped << QStringLiteral("服务器上对“%1”的修改未采用：%2").arg(local.name, refusal);
                 return {};
             }
-            for (Contact &c : m_locals)
-                if (c.id == merged.id)
-                    c = merged;
+            localChanged(merged);
             local = merged;
             ++m_report.changedHere;
         }
@@ -278,16 +307,16 @@ DavError SyncEngine::applyServerCard(const ServerCardData &data)
     // New to us. A card we sent without recording it is known by its UID;
     // else a local contact with the same 姓名 and a matching number is the
     // same person.
-    QSet<qint64> linked;
-    for (const SyncedCard &k : m_known)
-        linked.insert(k.contactId);
     const Contact *match = nullptr;
-    for (const Contact &c : m_locals)
-        if (!match && !linked.contains(c.id) && uidFor(m_state.clientId(), c.id) == server.uid)
-            match = &c;
-    for (const Contact &c : m_locals)
-        if (!match && !linked.contains(c.id) && c.name == theirs.name && numbersMatch(c, theirs))
-            match = &c;
+    if (const auto byUid = m_byUid.constFind(server.uid);
+        byUid != m_byUid.cend() && !m_linked.contains(*byUid))
+        match = localContact(*byUid);
+    for (auto it = m_byName.constFind(theirs.name);
+         !match && it != m_byName.cend() && it.key() == theirs.name; ++it) {
+        const Contact *c = localContact(*it);
+        if (c && !m_linked.contains(c->id) && numbersMatch(*c, theirs))
+            match = c;
+    }
     if (match)
         return reconcile(server, Contact(), *match);
 
@@ -299,10 +328,10 @@ DavError SyncEngine::applyServerCard(const ServerCardData &data)
     }
     Contact added = theirs;
     added.id = id;
-    m_locals << added;
+    localAdded(added);
     server.contactId = id;
     remember(server);
-    m_reconciled << server.href;
+    m_reconciled.insert(server.href);
     ++m_report.addedHere;
     return {};
 }
@@ -323,7 +352,7 @@ DavError SyncEngine::applyRemoval(const QString &href)
         if (DavError e = m_client.putCard(href, bytes, QString(), &etag); !e.ok())
             return e;
         remember({href, etag, was.uid, local->id, bytes, *local});
-        m_reconciled << href;
+        m_reconciled.insert(href);
         ++m_report.addedThere;
         return {};
     }
@@ -331,9 +360,7 @@ DavError SyncEngine::applyRemoval(const QString &href)
         if (!m_local.remove(local->id))
             return DavError::make(DavError::HttpError,
                                   QStringLiteral("无法删除本机的“%1”。").arg(local->name));
-        m_locals.erase(std::remove_if(m_locals.begin(), m_locals.end(),
-                                      [&](const Contact &c) { return c.id == was.contactId; }),
-                       m_locals.end());
+        localRemoved(was.contactId);
         ++m_report.deletedHere;
     }
     forget(href);
@@ -342,7 +369,7 @@ DavError SyncEngine::applyRemoval(const QString &href)
 
 DavError SyncEngine::pushLocal()
 {
-    const QList<SyncedCard> cards = m_known;
+    const QHash<QString, SyncedCard> cards = m_known;
     for (const SyncedCard &k : cards) {
         if (m_reconciled.contains(k.href))
             continue;
@@ -361,15 +388,12 @@ DavError SyncEngine::pushLocal()
                 return e;
         }
     }
-    // Contacts no card stands for yet go up as new cards.
-    const QList<Contact> locals = m_locals;
-    for (const Contact &c : locals) {
-        const bool isLinked = std::any_of(m_known.begin(), m_known.end(),
-                                          [&](const SyncedCard &k) { return k.contactId == c.id; });
-        if (!isLinked)
+    // Contacts no card stands for yet go up as new cards, in store order.
+    const QMap<qint64, Contact> locals = m_locals;
+    for (const Contact &c : locals)
+        if (!m_linked.contains(c.id))
             if (DavError e = createCard(c); !e.ok())
                 return e;
-    }
     return {};
 }
 

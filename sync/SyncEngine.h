@@ -4,6 +4,9 @@
 #include "sync/LocalContacts.h"
 #include "sync/SyncState.h"
 
+#include <QHash>
+#include <QMap>
+#include <QSet>
 #include <QStringList>
 
 namespace quennet::sync {
@@ -56,7 +59,7 @@ private:
     // the local contact together against base: merges, changes the store
     // where the server's side wins, and sends the card back where ours
     // does; a 412 fetches the card again and tries once more.
-    DavError reconcile(SyncedCard server, const Contact &base, Contact local);
+    DavError reconcile(SyncedCard server, Contact base, Contact local);
     // Field-wise merge against base; ours wins where both changed, and the
     // conflict is reported.
     Contact merge(const Contact &base, const Contact &ours, const Contact &theirs);
@@ -64,15 +67,23 @@ private:
     const SyncedCard *known(const QString &href) const;
     void remember(const SyncedCard &card);
     void forget(const QString &href);
+    void loadLocal();
+    void localAdded(const Contact &contact);
+    void localChanged(const Contact &contact);
+    void localRemoved(qint64 id);
 
     CardDavClient &m_client;
     QString m_book;
     LocalContacts &m_local;
     SyncState &m_state;
     SyncReport m_report;
-    QList<SyncedCard> m_known;
-    QList<Contact> m_locals;
-    QStringList m_reconciled; // hrefs already brought together this run
+    // Looked up once per card: a sync of thousands stays linear.
+    QHash<QString, SyncedCard> m_known; // by href
+    QHash<qint64, QString> m_linked;    // contact id → href of its card
+    QMap<qint64, Contact> m_locals;     // by id
+    QHash<QString, qint64> m_byUid;     // uidFor() of each local contact
+    QMultiHash<QString, qint64> m_byName;
+    QSet<QString> m_reconciled; // hrefs already brought together this round
 };
 
 } // namespace quennet::sync
