@@ -47,11 +47,18 @@ weston
 dbus-daemon
 "
 # CardDAV sync is tested against two real servers (radicale, xandikos) and
-# with a second client editing the same address book (vdirsyncer).
+# with a second client editing the same address book (vdirsyncer). The
+# server password lives in the desktop's secret service through QtKeychain
+# (qtkeychain-qt6-dev, which reaches it through libsecret); the tests start
+# a secret service of their own (gnome-keyring) on a private session bus.
 PACKAGES="$PACKAGES
 radicale
 xandikos
 vdirsyncer
+qtkeychain-qt6-dev
+libsecret-1-0
+gnome-keyring
+dbus
 "
 
 missing=""

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace quennet::sync {
+
+// The server password in the desktop's secret service (QtKeychain), never
+// in a file of ours. Each call waits for the service's answer.
+class ServerPassword {
+public:
+    enum Result {
+        Ok,
+        NotFound,  // no password kept for the account
+        NoService, // the desktop has no secret service: ask at each sync
+        Failed,    // the service refused or failed (why says how)
+    };
+
+    // The entry of one account: the user at the address book's URL.
+    static QString keyFor(const QString &url, const QString &user);
+
+    static Result store(const QString &key, const QString &password, QString *why);
+    static Result read(const QString &key, QString *password, QString *why);
+    static Result forget(const QString &key, QString *why);
+};
+
+} // namespace quennet::sync

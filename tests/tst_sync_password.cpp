@@ -1,0 +1,62 @@
+// The server password in the secret service: kept, read back, replaced and
+// forgotten per account, on a private bus with a keyring of the test's own.
+
+#include "support/SecretService.h"
+#include "sync/ServerPassword.h"
+
+#include <QTest>
+
+#include <memory>
+
+using namespace quennet;
+using sync::ServerPassword;
+
+class TestSyncPassword : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::PrivateSecretService> m_service;
+
+private slots:
+    void initTestCase()
+    {
+        if (const QString missing = test::PrivateSecretService::missingProgram(); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        m_service = std::make_unique<test::PrivateSecretService>();
+        const QString failed = m_service->start();
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    }
+
+    void keptPerAccount()
+    {
+        const QString alice = ServerPassword::keyFor(QStringLiteral("https://dav.example.cn/alice/contacts/"),
+                                                     QStringLiteral("alice"));
+        const QString bob = ServerPassword::keyFor(QStringLiteral("https://dav.example.cn/alice/contacts/"),
+                                                   QStringLiteral("bob"));
+        QCOMPARE(alice, QStringLiteral("alice@https://dav.example.cn/alice/contacts/"));
+        QString why, password;
+        QCOMPARE(ServerPassword::read(alice, &password, &why), ServerPassword::NotFound);
+        QCOMPARE(ServerPassword::store(alice, QStringLiteral("密码 one"), &why), ServerPassword::Ok);
+        QCOMPARE(ServerPassword::store(bob, QStringLiteral("two"), &why), ServerPassword::Ok);
+        QCOMPARE(ServerPassword::read(alice, &password, &why), ServerPassword::Ok);
+        QCOMPARE(password, QStringLiteral("密码 one"));
+
+        QCOMPARE(ServerPassword::store(alice, QStringLiteral("three"), &why), ServerPassword::Ok);
+        QCOMPARE(ServerPassword::read(alice, &password, &why), ServerPassword::Ok);
+        QCOMPARE(password, QStringLiteral("three"));
+        QCOMPARE(ServerPassword::forget(alice, &why), ServerPassword::Ok);
+        QCOMPARE(ServerPassword::forget(alice, &why), ServerPassword::Ok);
+        QCOMPARE(ServerPassword::read(alice, &password, &why), ServerPassword::NotFound);
+        QCOMPARE(ServerPassword::read(bob, &password, &why), ServerPassword::Ok);
+        QCOMPARE(password, QStringLiteral("two"));
+    }
+
+    void userInTheUrlIsNoPartOfTheKey()
+    {
+        QCOMPARE(
+            ServerPassword::keyFor(QStringLiteral("https://x:y@dav.example.cn/b/?q#f"), QStringLiteral("u")),
+            QStringLiteral("u@https://dav.example.cn/b/"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSyncPassword)
+#include "tst_sync_password.moc"
