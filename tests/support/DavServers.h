@@ -132,16 +132,22 @@ private:
                       << QStringLiteral("127.0.0.1") << QStringLiteral("-p") << QString::number(m_port)
                       << QStringLiteral("--defaults");
         }
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
+        // Into a file: a server that logs every request would otherwise
+        // stop once the pipe is full.
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.setStandardOutputFile(logPath());
         m_process.start(programOf(m_kind), arguments);
         if (!m_process.waitForStarted(10000) || !waitForPort(m_port, m_process)) {
+            QFile log(logPath());
+            log.open(QIODevice::ReadOnly);
             *why = programOf(m_kind) + QStringLiteral(" did not start: ") +
-                   QString::fromLocal8Bit(m_process.readAllStandardError());
+                   QString::fromLocal8Bit(log.readAll());
             return false;
         }
         return true;
     }
+
+    QString logPath() const { return m_dir.path() + QStringLiteral("/server.log"); }
 
     static void write(const QString &path, const QByteArray &text)
     {
