@@ -254,7 +254,9 @@ DavError DavTransport::sendOnce(const DavRequest &request, DavReply *out)
     const QNetworkReply::NetworkError error = reply->error();
     const QString detail = reply->errorString();
     m_current = nullptr;
-    reply->deleteLater();
+    // Gone at once: wab runs no event loop of its own that would see a
+    // deferred delete, and a sync sends thousands of requests.
+    delete reply;
 
     if (m_cancelled)
         return DavError::make(DavError::Cancelled, QStringLiteral("同步已取消。"));
