@@ -21,6 +21,8 @@ using namespace quennet::bench;
 
 namespace {
 
+constexpr int kPeerTimeoutMs = 3600 * 1000;
+
 // Contacts in memory with a duplicate-name check: what the engine itself
 // costs, without the store's rules and writes.
 class BenchContacts : public LocalContacts {
@@ -126,7 +128,7 @@ int main(int argc, char **argv)
     }));
 
     if (test::VdirsyncerPhone::installed()) {
-        test::VdirsyncerPhone peer(server->bookUrl(), server->user(), server->password());
+        test::VdirsyncerPhone peer(server->bookUrl(), server->user(), server->password(), kPeerTimeoutMs);
         QString failed;
         print(measure(
             QStringLiteral("peer: vdirsyncer, %1 down into a folder").arg(count), 1,
@@ -143,7 +145,7 @@ int main(int argc, char **argv)
         // The peer's way up: the same cards from a folder into an empty book.
         auto empty = test::DavServer::start(test::DavServer::Radicale, &why, &missing);
         if (empty) {
-            test::VdirsyncerPhone peer(empty->bookUrl(), empty->user(), empty->password());
+            test::VdirsyncerPhone peer(empty->bookUrl(), empty->user(), empty->password(), kPeerTimeoutMs);
             const QList<SyncedCard> cards = state.cards();
             for (const SyncedCard &card : cards)
                 peer.write(card.uid + QStringLiteral(".vcf"), card.card);

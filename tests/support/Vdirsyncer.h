@@ -16,16 +16,22 @@ namespace quennet::test {
 
 class VdirsyncerPhone {
 public:
-    static bool installed() { return !QStandardPaths::findExecutable(QStringLiteral("vdirsyncer")).isEmpty(); }
+    static bool installed()
+    {
+        return !QStandardPaths::findExecutable(QStringLiteral("vdirsyncer")).isEmpty();
+    }
 
-    VdirsyncerPhone(const QUrl &book, const QString &user, const QString &password)
+    // timeoutMs: how long one vdirsyncer run may take.
+    VdirsyncerPhone(const QUrl &book, const QString &user, const QString &password, int timeoutMs = 60000)
+        : m_timeoutMs(timeoutMs)
     {
         QDir().mkpath(cardsDir());
-        QString config = QStringLiteral("[general]\nstatus_path = \"%1/status/\"\n\n"
-                                        "[pair book]\na = \"phone\"\nb = \"server\"\ncollections = null\n\n"
-                                        "[storage phone]\ntype = \"filesystem\"\npath = \"%2/\"\nfileext = \".vcf\"\n\n"
-                                        "[storage server]\ntype = \"carddav\"\nurl = \"%3\"\n")
-                             .arg(m_dir.path(), cardsDir(), book.toString());
+        QString config =
+            QStringLiteral("[general]\nstatus_path = \"%1/status/\"\n\n"
+                           "[pair book]\na = \"phone\"\nb = \"server\"\ncollections = null\n\n"
+                           "[storage phone]\ntype = \"filesystem\"\npath = \"%2/\"\nfileext = \".vcf\"\n\n"
+                           "[storage server]\ntype = \"carddav\"\nurl = \"%3\"\n")
+                .arg(m_dir.path(), cardsDir(), book.toString());
         if (!user.isEmpty())
             config += QStringLiteral("username = \"%1\"\npassword = \"%2\"\n").arg(user, password);
         QFile file(m_dir.path() + QStringLiteral("/config"));
@@ -47,7 +53,10 @@ public:
         return run({QStringLiteral("sync")});
     }
 
-    QStringList files() const { return QDir(cardsDir()).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name); }
+    QStringList files() const
+    {
+        return QDir(cardsDir()).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name);
+    }
     QByteArray read(const QString &file) const
     {
         QFile f(cardsDir() + QLatin1Char('/') + file);
@@ -67,14 +76,16 @@ private:
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(QStringLiteral("vdirsyncer"),
-                      QStringList{QStringLiteral("-c"), m_dir.path() + QStringLiteral("/config")} + arguments);
+                      QStringList{QStringLiteral("-c"), m_dir.path() + QStringLiteral("/config")} +
+                          arguments);
         process.closeWriteChannel();
-        if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        if (!process.waitForFinished(m_timeoutMs) || process.exitCode() != 0)
             return QString::fromLocal8Bit(process.readAll()) + QStringLiteral(" (vdirsyncer failed)");
         return QString();
     }
 
     QTemporaryDir m_dir;
+    int m_timeoutMs;
     bool m_discovered = false;
 };
 
