@@ -34,6 +34,26 @@ bool listInFull(const DavError &error)
 
 } // namespace
 
+QStringList SyncReport::lines() const
+{
+    QStringList out;
+    if (!error.ok())
+        out << QStringLiteral("同步未完成：%1").arg(error.message);
+    out << QStringLiteral("本机：新增 %1，修改 %2，删除 %3。")
+               .arg(addedHere)
+               .arg(changedHere)
+               .arg(deletedHere)
+        << QStringLiteral("服务器：新增 %1，修改 %2，删除 %3。")
+               .arg(addedThere)
+               .arg(changedThere)
+               .arg(deletedThere);
+    if (!conflicts.isEmpty())
+        out << QStringLiteral("两边都修改过（%1）：").arg(conflicts.size()) << conflicts;
+    if (!skipped.isEmpty())
+        out << QStringLiteral("未同步的名片（%1），服务器上保持原样：").arg(skipped.size()) << skipped;
+    return out;
+}
+
 SyncEngine::SyncEngine(CardDavClient &client, QString bookHref, LocalContacts &local, SyncState &state)
     : m_client(client), m_book(std::move(bookHref)), m_local(local), m_state(state)
 {

@@ -18,6 +18,10 @@ struct SyncReport {
     QStringList conflicts; // fields changed on both sides: ours kept, the server's value named
     QStringList skipped;   // server cards our rules refused, with the reason; left alone on the server
     DavError error;        // what ended the sync early; None when it ran through
+
+    // The report as the user reads it: the error or the counts each way,
+    // then the conflicts and the skipped cards, one a line.
+    QStringList lines() const;
 };
 
 // Two-way sync of the local contacts with one address book.

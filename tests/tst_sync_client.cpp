@@ -8,6 +8,7 @@
 #include "support/FakeDavServer.h"
 #include "sync/CardDavClient.h"
 #include "sync/ServerCard.h"
+#include "sync/SyncEngine.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -377,6 +378,13 @@ private slots:
         QVERIFY(cards.isEmpty());
         // What we read stays within the cap however much was sent.
         QVERIFY(fake.bytesSent() < 200ll * 1024 * 1024);
+    }
+
+    void anErrorLeadsTheReport()
+    {
+        SyncReport report;
+        report.error = DavError::make(DavError::Timeout, QStringLiteral("服务器 h:443 在 30 秒内没有应答。"));
+        QCOMPARE(report.lines().first(), QStringLiteral("同步未完成：服务器 h:443 在 30 秒内没有应答。"));
     }
 
     void noServerThere()

@@ -211,6 +211,9 @@ private slots:
         QCOMPARE(r.conflicts,
                  QStringList{QStringLiteral(
                      "“张三”的手机两边都改了：保留本机的“13800000002”，服务器上是“13800000001”。")});
+        QCOMPARE(r.lines(), (QStringList{QStringLiteral("本机：新增 0，修改 1，删除 0。"),
+                                         QStringLiteral("服务器：新增 0，修改 1，删除 0。"),
+                                         QStringLiteral("两边都修改过（1）："), r.conflicts.first()}));
         const Contact merged = *m_local.findByName(QStringLiteral("张三"));
         QCOMPARE(merged.email, QStringLiteral("zs@example.cn"));
         QCOMPARE(merged.mobile, QStringLiteral("13800000002"));
@@ -289,6 +292,7 @@ private slots:
         const SyncReport r = sync();
         QVERIFY2(r.error.ok(), qPrintable(r.error.message));
         QCOMPARE(r.skipped.size(), 2);
+        QCOMPARE(r.lines().mid(2, 1), QStringList{QStringLiteral("未同步的名片（2），服务器上保持原样：")});
         QVERIFY2(r.skipped.filter(QStringLiteral("服务器上的“王五”未加入：")).size() == 1,
                  qPrintable(r.skipped.join('\n')));
         QVERIFY(r.skipped.filter(QStringLiteral("服务器上的“赵六”未加入：")).size() == 1);
