@@ -3,6 +3,7 @@
 #include "exchange/ContactText.h"
 #include "exchange/LineReader.h"
 #include "exchange/TextEncoding.h"
+#include "exchange/VCardSyntax.h"
 #include "exchange/VCardWriter.h"
 
 #include <QBuffer>
@@ -17,6 +18,13 @@
 namespace quennet::exchange {
 
 namespace {
+
+using vcard::components;
+using vcard::decodeQuotedPrintable;
+using vcard::isVCardWord;
+using vcard::Params;
+using vcard::parseParams;
+using vcard::withoutScheme;
 
 enum class Version { V21, V30, V40 };
 
@@ -56,166 +64,6 @@ struct Card {
     }
 };
 
-struct Params {
-    QList<QByteArray> types; // upper case, quotes removed
-    QByteArray charset;
-    QByteArray encoding; // QUOTED-PRINTABLE, BASE64, B, 8BIT ... (upper case)
-    QByteArray serviceType;
-    QByteArray label; // 4.0: the formatted address of an ADR
-
-    bool isQuotedPrintable() const { return encoding == "QUOTED-PRINTABLE"; }
-    bool hasType(const char *type) const
-    {
-        for (const QByteArray &t : types)
-            if (t == type)
-                return true;
-        return false;
-    }
-};
-
-bool isEncodingWord(const QByteArray &word)
-{
-    return word == "QUOTED-PRINTABLE" || word == "BASE64" || word == "B" || word == "8BIT" || word == "7BIT";
-}
-
-// Splits at separator outside double quotes.
-QList<QByteArrayView> splitUnquoted(QByteArrayView text, char separator)
-{
-    QList<QByteArrayView> parts;
-    bool quoted = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == separator && !quoted) {
-            parts << text.sliced(start, i - start);
-            start = i + 1;
-        }
-    }
-    parts << text.sliced(start);
-    return parts;
-}
-
-QByteArray unquoted(QByteArrayView text)
-{
-    QByteArray out = text.trimmed().toByteArray();
-    if (out.size() >= 2 && out.startsWith('"') && out.endsWith('"'))
-        out = out.mid(1, out.size() - 2);
-    return out;
-}
-
-Params parseParams(QByteArrayView raw)
-{
-    Params params;
-    if (raw.isEmpty())
-        return params;
-    for (QByteArrayView param : splitUnquoted(raw, ';')) {
-        const qsizetype equals = param.indexOf('=');
-        if (equals < 0) {
-            const QByteArray word = param.trimmed().toByteArray().toUpper();
-            if (isEncodingWord(word))
-                params.encoding = word;
-            else if (!word.isEmpty())
-                params.types << word;
-            continue;
-        }
-        const QByteArray key = param.first(equals).trimmed().toByteArray().toUpper();
-        const QByteArrayView value = param.sliced(equals + 1);
-        if (key == "TYPE") {
-            for (QByteArrayView type : splitUnquoted(value, ','))
-                for (const QByteArray &word : unquoted(type).toUpper().split(','))
-                    if (!word.trimmed().isEmpty())
-                        params.types << word.trimmed();
-        } else if (key == "CHARSET") {
-            params.charset = unquoted(value);
-        } else if (key == "ENCODING") {
-            params.encoding = unquoted(value).toUpper();
-        } else if (key == "X-SERVICE-TYPE") {
-            params.serviceType = unquoted(value).toUpper();
-        } else if (key == "LABEL") {
-            params.label = unquoted(value);
-        }
-    }
-    return params;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-QByteArray decodeQuotedPrintable(QByteArrayView text)
-{
-    QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '=' && i + 2 < text.size()) {
-            const int high = hexValue(text[i + 1]);
-            const int low = hexValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out += char(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        if (c == '=' && i + 1 >= text.size())
-            break; // a soft break left at the very end
-        out += c;
-    }
-    return out;
-}
-
-// Splits a structured value (N, ADR) into its components at the semicolons
-// that are not escaped.
-QList<QByteArrayView> components(QByteArrayView value)
-{
-    QList<QByteArrayView> parts;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\')
-            ++i;
-        else if (value[i] == ';') {
-            parts << value.sliced(start, i - start);
-            start = i + 1;
-        }
-    }
-    parts << value.sliced(start);
-    return parts;
-}
-
-QString unescaped(const QString &text, Version version)
-{
-    if (!text.contains(QLatin1Char('\\')))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
-            out += c;
-            continue;
-        }
-        const QChar n = text.at(i + 1);
-        if (n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char('\\')) {
-            out += n;
-            ++i;
-        } else if ((n == QLatin1Char('n') || n == QLatin1Char('N')) && version != Version::V21) {
-            out += QLatin1Char('\n');
-            ++i;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // unlabelled: the encoding of a value without CHARSET that is not UTF-8.
 // asciiSafe: every ASCII byte stays itself (e-mail addresses).
 QString decodeText(QByteArrayView raw, const Params &params, Version version, const QByteArray &unlabelled,
@@ -231,9 +79,9 @@ QString decodeText(QByteArrayView raw, const Params &params, Version version, co
     if (asciiSafe && !isValidUtf8(bytes.constData(), bytes.size())) {
         const QByteArray charset = params.charset.isEmpty() ? unlabelled : params.charset.trimmed();
         if (isMultiByteLegacy(charset))
-            return unescaped(decodeKeepingAscii(bytes, charset), version);
+            return vcard::unescaped(decodeKeepingAscii(bytes, charset), version != Version::V21);
     }
-    return unescaped(decodeCharset(bytes, params.charset, unlabelled), version);
+    return vcard::unescaped(decodeCharset(bytes, params.charset, unlabelled), version != Version::V21);
 }
 
 // A parameter value's ^n, ^^ and ^' (RFC 6868).
@@ -256,13 +104,6 @@ QString paramText(const QByteArray &raw)
         }
     }
     return out;
-}
-
-QString withoutScheme(const QString &value, const QString &scheme)
-{
-    if (value.startsWith(scheme + QLatin1Char(':'), Qt::CaseInsensitive))
-        return value.mid(scheme.size() + 1).trimmed();
-    return value;
 }
 
 // Lines that carry no contact data and are never counted as dropped: the
@@ -677,11 +518,6 @@ bool splitLine(const std::string &text, size_t at, Property *property)
     property->valueAt = colon + 1;
     property->valueSize = size - colon - 1;
     return true;
-}
-
-bool isVCardWord(QByteArrayView value)
-{
-    return value.trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
 }
 
 // In 2.1 a quoted-printable value goes on over the next line when the line

@@ -1,6 +1,7 @@
 #include "exchange/VCardWriter.h"
 
 #include "exchange/ContactText.h"
+#include "exchange/VCardSyntax.h"
 
 #include <QIODevice>
 #include <QUuid>
@@ -9,60 +10,10 @@ namespace quennet::exchange {
 
 namespace {
 
+using vcard::appendFolded;
+using vcard::isUtf8Continuation;
+
 constexpr qsizetype kFlushBytes = 256 * 1024;
-constexpr int kLineOctets = 75;
-
-bool isUtf8Continuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// 3.0: a content line longer than 75 octets goes on in lines that start
-// with a space; a UTF-8 sequence is never cut.
-void appendFolded(QByteArray &out, const QByteArray &line)
-{
-    qsizetype start = 0;
-    int limit = kLineOctets;
-    while (line.size() - start > limit) {
-        qsizetype cut = start + limit;
-        while (cut > start && isUtf8Continuation(line.at(cut)))
-            --cut;
-        out.append(line.constData() + start, cut - start);
-        out.append("\r\n ");
-        start = cut;
-        limit = kLineOctets - 1;
-    }
-    out.append(line.constData() + start, line.size() - start);
-    out.append("\r\n");
-}
-
-QByteArray escaped30(const QString &value)
-{
-    QByteArray out;
-    const QByteArray utf8 = value.toUtf8();
-    out.reserve(utf8.size());
-    for (const char c : utf8) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case ',':
-            out += "\\,";
-            break;
-        case ';':
-            out += "\\;";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 
 void property30(QByteArray &out, const char *head, const QByteArray &value)
 {
@@ -180,19 +131,19 @@ void card30(QByteArray &out, const rules::ContactInput &c)
     out += "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:";
     out += kOurProductId;
     out += "\r\n";
-    property30(out, "N", escaped30(family) + ';' + escaped30(given) + ";;;");
-    property30(out, "FN", escaped30(c.name));
+    property30(out, "N", vcard::escaped(family) + ';' + vcard::escaped(given) + ";;;");
+    property30(out, "FN", vcard::escaped(c.name));
     out += "UID:" + uidOf(c.name) + "\r\n";
     if (!c.mobile.isEmpty())
-        property30(out, "TEL;TYPE=CELL", escaped30(c.mobile));
+        property30(out, "TEL;TYPE=CELL", vcard::escaped(c.mobile));
     if (!c.phone.isEmpty())
-        property30(out, "TEL;TYPE=HOME", escaped30(c.phone));
+        property30(out, "TEL;TYPE=HOME", vcard::escaped(c.phone));
     if (!c.email.isEmpty())
-        property30(out, "EMAIL", escaped30(c.email));
+        property30(out, "EMAIL", vcard::escaped(c.email));
     if (!c.address.isEmpty())
-        property30(out, "ADR;TYPE=HOME", ";;" + escaped30(c.address) + ";;;;");
+        property30(out, "ADR;TYPE=HOME", ";;" + vcard::escaped(c.address) + ";;;;");
     if (!c.qq.isEmpty())
-        property30(out, "X-QQ", escaped30(c.qq));
+        property30(out, "X-QQ", vcard::escaped(c.qq));
     out += "END:VCARD\r\n";
 }
 

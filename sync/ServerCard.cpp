@@ -1,6 +1,7 @@
 #include "sync/ServerCard.h"
 
 #include "exchange/ContactText.h"
+#include "exchange/VCardSyntax.h"
 
 #include <QHash>
 #include <QUuid>
@@ -8,151 +9,23 @@
 namespace quennet::sync {
 
 using exchange::cleanValue;
+using exchange::vcard::decodeQuotedPrintable;
+using exchange::vcard::escaped;
+using exchange::vcard::isVCardWord;
+using exchange::vcard::Params;
+using exchange::vcard::parseParams;
+using exchange::vcard::unescaped;
+using exchange::vcard::withoutScheme;
 
 namespace {
-
-constexpr int kLineOctets = 75;
-
-bool isUtf8Continuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Content lines longer than 75 octets go on in lines that start with a
-// space; a UTF-8 sequence is never cut.
-QByteArray folded(const QByteArray &line)
-{
-    QByteArray out;
-    qsizetype start = 0;
-    int limit = kLineOctets;
-    while (line.size() - start > limit) {
-        qsizetype cut = start + limit;
-        while (cut > start && isUtf8Continuation(line.at(cut)))
-            --cut;
-        if (cut == start) // no UTF-8 here (kept bytes of a card): cut anyway
-            cut = start + limit;
-        out.append(line.constData() + start, cut - start);
-        out.append("\r\n ");
-        start = cut;
-        limit = kLineOctets - 1;
-    }
-    out.append(line.constData() + start, line.size() - start);
-    out.append("\r\n");
-    return out;
-}
-
-QByteArray escaped(const QString &value)
-{
-    QByteArray out;
-    for (const char c : value.toUtf8()) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case ',':
-            out += "\\,";
-            break;
-        case ';':
-            out += "\\;";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-QString unescaped(const QString &text, bool newlines)
-{
-    if (!text.contains(QLatin1Char('\\')))
-        return text;
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const QChar n = i + 1 < text.size() ? text.at(i + 1) : QChar();
-        if (c == QLatin1Char('\\') &&
-            (n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char('\\'))) {
-            out += n;
-            ++i;
-        } else if (c == QLatin1Char('\\') && newlines && (n == QLatin1Char('n') || n == QLatin1Char('N'))) {
-            out += QLatin1Char('\n');
-            ++i;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-// Splits at separator outside double quotes.
-QList<QByteArray> splitUnquoted(const QByteArray &text, char separator)
-{
-    QList<QByteArray> parts;
-    bool quoted = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == separator && !quoted) {
-            parts << text.mid(start, i - start);
-            start = i + 1;
-        }
-    }
-    parts << text.mid(start);
-    return parts;
-}
-
-struct Params {
-    QList<QByteArray> types; // upper case
-    QByteArray charset;
-    QByteArray encoding;    // upper case
-    QByteArray serviceType; // upper case
-    bool hasType(const char *type) const { return types.contains(QByteArray(type)); }
-};
-
-Params parseParams(const QByteArray &raw)
-{
-    Params params;
-    if (raw.isEmpty())
-        return params;
-    for (const QByteArray &param : splitUnquoted(raw, ';')) {
-        const qsizetype equals = param.indexOf('=');
-        const QByteArray key = (equals < 0 ? param : param.left(equals)).trimmed().toUpper();
-        QByteArray value = equals < 0 ? QByteArray() : param.mid(equals + 1).trimmed();
-        if (equals < 0) {
-            if (key == "QUOTED-PRINTABLE" || key == "BASE64")
-                params.encoding = key;
-            else if (!key.isEmpty())
-                params.types << key; // 2.1: TEL;CELL
-            continue;
-        }
-        value.replace('"', "");
-        if (key == "TYPE") {
-            for (const QByteArray &type : value.toUpper().split(','))
-                if (!type.trimmed().isEmpty())
-                    params.types << type.trimmed();
-        } else if (key == "CHARSET") {
-            params.charset = value;
-        } else if (key == "ENCODING") {
-            params.encoding = value.toUpper();
-        } else if (key == "X-SERVICE-TYPE") {
-            params.serviceType = value.toUpper();
-        }
-    }
-    return params;
-}
 
 // Parameters of a value we rewrite: its encoding and character set go (we
 // write plain UTF-8), and so does a 4.0 LABEL beside an address.
 QByteArray keptParams(const QByteArray &raw, bool dropLabel)
 {
     QList<QByteArray> kept;
-    for (const QByteArray &param : splitUnquoted(raw, ';')) {
+    for (const QByteArrayView view : exchange::vcard::splitUnquoted(raw, ';')) {
+        const QByteArray param = view.toByteArray();
         const QByteArray key =
             param.left(param.indexOf('=') < 0 ? param.size() : param.indexOf('=')).trimmed().toUpper();
         if (key == "ENCODING" || key == "CHARSET" || key == "QUOTED-PRINTABLE" || key == "BASE64" ||
@@ -163,59 +36,13 @@ QByteArray keptParams(const QByteArray &raw, bool dropLabel)
     return kept.join(';');
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-QByteArray decodeQuotedPrintable(const QByteArray &text)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '=' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            out += char(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else if (!(text[i] == '=' && i + 1 == text.size())) {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // Structured values (N, ADR) split at the semicolons that are not escaped.
 QList<QByteArray> rawComponents(const QByteArray &value)
 {
     QList<QByteArray> parts;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\')
-            ++i;
-        else if (value[i] == ';') {
-            parts << value.mid(start, i - start);
-            start = i + 1;
-        }
-    }
-    parts << value.mid(start);
+    for (const QByteArrayView part : exchange::vcard::components(value))
+        parts << part.toByteArray();
     return parts;
-}
-
-QString withoutScheme(const QString &value, const QString &scheme)
-{
-    if (value.startsWith(scheme + QLatin1Char(':'), Qt::CaseInsensitive))
-        return value.mid(scheme.size() + 1).trimmed();
-    return value;
-}
-
-bool isVCardWord(const QByteArray &value)
-{
-    return value.trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -549,7 +376,7 @@ QByteArray ServerCard::bytes() const
         QByteArray text = line.head;
         if (!line.params.isEmpty())
             text += ';' + line.params;
-        out += folded(text + ':' + line.value);
+        exchange::vcard::appendFolded(out, text + ':' + line.value);
     }
     return out;
 }

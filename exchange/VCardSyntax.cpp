@@ -1,0 +1,223 @@
+#include "exchange/VCardSyntax.h"
+
+namespace quennet::exchange::vcard {
+
+namespace {
+
+constexpr int kLineOctets = 75;
+
+bool isEncodingWord(const QByteArray &word)
+{
+    return word == "QUOTED-PRINTABLE" || word == "BASE64" || word == "B" || word == "8BIT" || word == "7BIT";
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool Params::hasType(const char *type) const
+{
+    for (const QByteArray &t : types)
+        if (t == type)
+            return true;
+    return false;
+}
+
+QList<QByteArrayView> splitUnquoted(QByteArrayView text, char separator)
+{
+    QList<QByteArrayView> parts;
+    bool quoted = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == separator && !quoted) {
+            parts << text.sliced(start, i - start);
+            start = i + 1;
+        }
+    }
+    parts << text.sliced(start);
+    return parts;
+}
+
+QByteArray unquoted(QByteArrayView text)
+{
+    QByteArray out = text.trimmed().toByteArray();
+    if (out.size() >= 2 && out.startsWith('"') && out.endsWith('"'))
+        out = out.mid(1, out.size() - 2);
+    return out;
+}
+
+Params parseParams(QByteArrayView raw)
+{
+    Params params;
+    if (raw.isEmpty())
+        return params;
+    for (QByteArrayView param : splitUnquoted(raw, ';')) {
+        const qsizetype equals = param.indexOf('=');
+        if (equals < 0) {
+            const QByteArray word = param.trimmed().toByteArray().toUpper();
+            if (isEncodingWord(word))
+                params.encoding = word;
+            else if (!word.isEmpty())
+                params.types << word;
+            continue;
+        }
+        const QByteArray key = param.first(equals).trimmed().toByteArray().toUpper();
+        const QByteArrayView value = param.sliced(equals + 1);
+        if (key == "TYPE") {
+            for (QByteArrayView type : splitUnquoted(value, ','))
+                for (const QByteArray &word : unquoted(type).toUpper().split(','))
+                    if (!word.trimmed().isEmpty())
+                        params.types << word.trimmed();
+        } else if (key == "CHARSET") {
+            params.charset = unquoted(value);
+        } else if (key == "ENCODING") {
+            params.encoding = unquoted(value).toUpper();
+        } else if (key == "X-SERVICE-TYPE") {
+            params.serviceType = unquoted(value).toUpper();
+        } else if (key == "LABEL") {
+            params.label = unquoted(value);
+        }
+    }
+    return params;
+}
+
+QByteArray decodeQuotedPrintable(QByteArrayView text)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '=' && i + 2 < text.size()) {
+            const int high = hexValue(text[i + 1]);
+            const int low = hexValue(text[i + 2]);
+            if (high >= 0 && low >= 0) {
+                out += char(high * 16 + low);
+                i += 2;
+                continue;
+            }
+        }
+        if (c == '=' && i + 1 >= text.size())
+            break; // a soft break left at the very end
+        out += c;
+    }
+    return out;
+}
+
+QList<QByteArrayView> components(QByteArrayView value)
+{
+    QList<QByteArrayView> parts;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\')
+            ++i;
+        else if (value[i] == ';') {
+            parts << value.sliced(start, i - start);
+            start = i + 1;
+        }
+    }
+    parts << value.sliced(start);
+    return parts;
+}
+
+QString withoutScheme(const QString &value, const QString &scheme)
+{
+    if (value.startsWith(scheme + QLatin1Char(':'), Qt::CaseInsensitive))
+        return value.mid(scheme.size() + 1).trimmed();
+    return value;
+}
+
+bool isVCardWord(QByteArrayView value)
+{
+    return value.trimmed().compare("VCARD", Qt::CaseInsensitive) == 0;
+}
+
+QString unescaped(const QString &text, bool newlines)
+{
+    if (!text.contains(QLatin1Char('\\')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\\') || i + 1 == text.size()) {
+            out += c;
+            continue;
+        }
+        const QChar n = text.at(i + 1);
+        if (n == QLatin1Char(';') || n == QLatin1Char(',') || n == QLatin1Char('\\')) {
+            out += n;
+            ++i;
+        } else if ((n == QLatin1Char('n') || n == QLatin1Char('N')) && newlines) {
+            out += QLatin1Char('\n');
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool isUtf8Continuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+QByteArray escaped(const QString &value)
+{
+    QByteArray out;
+    const QByteArray utf8 = value.toUtf8();
+    out.reserve(utf8.size());
+    for (const char c : utf8) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case ',':
+            out += "\\,";
+            break;
+        case ';':
+            out += "\\;";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+void appendFolded(QByteArray &out, QByteArrayView line)
+{
+    qsizetype start = 0;
+    int limit = kLineOctets;
+    while (line.size() - start > limit) {
+        qsizetype cut = start + limit;
+        while (cut > start && isUtf8Continuation(line.at(cut)))
+            --cut;
+        if (cut == start) // bytes kept from a card that are no UTF-8: cut anyway
+            cut = start + limit;
+        out.append(line.constData() + start, cut - start);
+        out.append("\r\n ");
+        start = cut;
+        limit = kLineOctets - 1;
+    }
+    out.append(line.constData() + start, line.size() - start);
+    out.append("\r\n");
+}
+
+} // namespace quennet::exchange::vcard
