@@ -8,6 +8,7 @@
 #include "bench/BenchCommon.h"
 #include "sync/SyncEngine.h"
 #include "tests/support/DavServers.h"
+#include "tests/support/SyncMemory.h"
 #include "tests/support/Vdirsyncer.h"
 
 #include <QCoreApplication>
@@ -54,26 +55,6 @@ private:
     qint64 m_next = 1;
 };
 
-class BenchState : public SyncState {
-public:
-    QString clientId() const override { return m_clientId; }
-    QString syncToken() const override { return m_token; }
-    QString ctag() const override { return m_ctag; }
-    QList<SyncedCard> cards() const override { return m_cards.values(); }
-    void setClientId(const QString &id) override { m_clientId = id; }
-    void setListingMark(const QString &token, const QString &ctag) override
-    {
-        m_token = token;
-        m_ctag = ctag;
-    }
-    void putCard(const SyncedCard &card) override { m_cards.insert(card.href, card); }
-    void removeCard(const QString &href) override { m_cards.remove(href); }
-
-private:
-    QString m_clientId, m_token, m_ctag;
-    QHash<QString, SyncedCard> m_cards;
-};
-
 void print(const Row &row)
 {
     std::printf("| %s | %.0f ms | %.0f ms | %.0f ms | %s |\n", qPrintable(row.step), row.median, row.max,
@@ -103,7 +84,7 @@ int main(int argc, char **argv)
     QString refusal;
     for (int i = 1; i <= count; ++i)
         local.add(Contact::fromValues(contactOf(i)), &refusal);
-    BenchState state;
+    test::MemorySyncState state;
     CardDavClient client(account);
     SyncReport report;
     print(measure(QStringLiteral("first sync, %1 up").arg(count), 1, [&] {
@@ -116,7 +97,7 @@ int main(int argc, char **argv)
     }));
 
     BenchContacts fresh;
-    BenchState freshState;
+    test::MemorySyncState freshState;
     CardDavClient second(account);
     print(measure(QStringLiteral("first sync, %1 down").arg(count), 1, [&] {
         report = SyncEngine(second, server->bookPath(), fresh, freshState).run();

@@ -190,6 +190,19 @@ private:
     const QString m_session = QStringLiteral("/org/freedesktop/portal/desktop/session/test/quennet");
 };
 
+// The testing copy on Weston, driven from its standard input; extra: more of
+// its environment.
+std::unique_ptr<test::QuennetRun> startOn(const Weston &weston, const test::ProgramDirectory &home,
+                                          QStringList extra = {})
+{
+    // Headless Weston has no seat, and Qt's Wayland input context reaches
+    // for the missing keyboard on each key: no input method here.
+    extra << QStringLiteral("WAYLAND_DISPLAY=") + weston.socket() << QStringLiteral("QUENNET_TEST_DRIVE=1")
+          << QStringLiteral("QT_IM_MODULE=none");
+    return std::make_unique<test::QuennetRun>(home.path(), QStringLiteral("wayland"), QStringLiteral("1"),
+                                              extra);
+}
+
 // Sends one command to the driven program and waits for its answer, serving
 // this process's events meanwhile (the program may be calling the watcher).
 bool drive(test::QuennetRun &run, const QString &command)
@@ -229,11 +242,8 @@ private slots:
 
         test::ProgramDirectory home;
         QVERIFY(home.createStore(QStringLiteral("secret")));
-        // Headless Weston has no seat, and Qt's Wayland input context reaches
-        // for the missing keyboard on each key: no input method here.
-        test::QuennetRun run(home.path(), QStringLiteral("wayland"), QStringLiteral("1"),
-                             {QStringLiteral("WAYLAND_DISPLAY=") + weston.socket(),
-                              QStringLiteral("QUENNET_TEST_DRIVE=1"), QStringLiteral("QT_IM_MODULE=none")});
+        const std::unique_ptr<test::QuennetRun> started = startOn(weston, home);
+        test::QuennetRun &run = *started;
         QVERIFY2(run.waitFor(QStringLiteral("platform: wayland")), run.log.constData());
         QVERIFY2(run.waitFor(QStringLiteral("window: 登录窗口")), run.log.constData());
         QVERIFY(drive(run, QStringLiteral("type 密码编辑框 secret")));
@@ -279,10 +289,9 @@ private slots:
 
         test::ProgramDirectory home;
         QVERIFY(home.createStore());
-        test::QuennetRun run(home.path(), QStringLiteral("wayland"), QStringLiteral("1"),
-                             {QStringLiteral("WAYLAND_DISPLAY=") + weston.socket(),
-                              QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus.address(),
-                              QStringLiteral("QUENNET_TEST_DRIVE=1"), QStringLiteral("QT_IM_MODULE=none")});
+        const std::unique_ptr<test::QuennetRun> started =
+            startOn(weston, home, {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus.address()});
+        test::QuennetRun &run = *started;
         QVERIFY2(run.waitFor(QStringLiteral("window: 主窗口")), run.log.constData());
         QVERIFY(drive(run, QStringLiteral("click 最小化")));
         QTRY_COMPARE(watcher.items().size(), 1);
@@ -307,10 +316,9 @@ private slots:
 
         test::ProgramDirectory home;
         QVERIFY(home.createStore());
-        test::QuennetRun run(home.path(), QStringLiteral("wayland"), QStringLiteral("1"),
-                             {QStringLiteral("WAYLAND_DISPLAY=") + weston.socket(),
-                              QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus.address(),
-                              QStringLiteral("QUENNET_TEST_DRIVE=1"), QStringLiteral("QT_IM_MODULE=none")});
+        const std::unique_ptr<test::QuennetRun> started =
+            startOn(weston, home, {QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus.address()});
+        test::QuennetRun &run = *started;
         QVERIFY2(run.waitFor(QStringLiteral("window: 主窗口")), run.log.constData());
         QTRY_VERIFY(portal.bound.size() >= 15);
         QCOMPARE(portal.bound.value(QStringLiteral("hotkey-1")), QStringLiteral("F1"));
