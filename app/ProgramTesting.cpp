@@ -46,6 +46,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -209,13 +210,14 @@ bool pressKeys(const QString &sequence)
 {
     const QKeySequence keys = QKeySequence::fromString(sequence);
     if (!QApplication::activeWindow()) {
-        // A compositor without a keyboard activates no window; the window
-        // shown last then gets the keys, as it would from the user.
+        // A compositor without a keyboard activates no window; a shown window
+        // of ours then gets the keys, as it would from the user.
         const QWidgetList windows = QApplication::topLevelWidgets();
-        for (QWidget *window : windows) {
-            if (window->isVisible() && !window->objectName().isEmpty())
-                QApplication::setActiveWindow(window);
-        }
+        const auto shown = std::find_if(windows.cbegin(), windows.cend(), [](const QWidget *window) {
+            return window->isVisible() && !window->objectName().isEmpty();
+        });
+        if (shown != windows.cend())
+            QApplication::setActiveWindow(*shown);
     }
     QWidget *window = QApplication::activeWindow();
     if (keys.isEmpty() || !window)

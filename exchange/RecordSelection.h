@@ -33,7 +33,8 @@ QStringList selectedFieldNames(const ContactStore &store, const RecordSelection 
 // them, so that an export holds no copy of the store; or rows given whole
 // (small callers, tests). Records with the deleted mark are left out unless
 // includeMarked is set, so a range counts store records and there may be
-// fewer rows. The store must outlive the rows; its cursor does not move.
+// fewer rows. The store (or the list given) must outlive the rows; the
+// store's cursor does not move.
 class RecordRows {
 public:
     RecordRows(const QList<QStringList> &rows); // implicit: rows given whole

@@ -62,7 +62,7 @@ namespace quennet::ui {
 
 namespace {
 
-// "Ctrl+Return" in the trigger syntax of the shortcuts specification: "CTRL+Return".
+// "Ctrl+Return" as the desktop portal writes a shortcut's trigger: "CTRL+Return".
 QString portalTrigger(QKeyCombination combination)
 {
     QString trigger;
