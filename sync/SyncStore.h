@@ -17,7 +17,12 @@ struct SyncSettings {
     int intervalMinutes = 0; // automatic sync; 0 = off
 
     bool isSet() const { return !url.isEmpty(); }
-    friend bool operator==(const SyncSettings &, const SyncSettings &) = default;
+    friend bool operator==(const SyncSettings &a, const SyncSettings &b)
+    {
+        return a.url == b.url && a.user == b.user && a.book == b.book &&
+               a.intervalMinutes == b.intervalMinutes;
+    }
+    friend bool operator!=(const SyncSettings &a, const SyncSettings &b) { return !(a == b); }
 };
 
 // The store's side of a sync: its settings, the engine's memory between
