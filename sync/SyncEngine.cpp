@@ -133,9 +133,40 @@ void SyncEngine::localRemoved(qint64 id)
     m_locals.remove(id);
 }
 
-SyncReport SyncEngine::run()
+DavError SyncEngine::stopIfCancelled() const
+{
+    if (m_progress.cancelled && m_progress.cancelled())
+        return DavError::make(DavError::Cancelled, QStringLiteral("同步已取消。"));
+    return {};
+}
+
+DavError SyncEngine::step()
+{
+    ++m_done;
+    if (m_progress.stepsDone)
+        m_progress.stepsDone(m_done, std::max(m_done, m_total));
+    return stopIfCancelled();
+}
+
+// What pushLocal will send, as far as it can be told before the server's
+// changes are in.
+int SyncEngine::pendingLocal() const
+{
+    int pending = 0;
+    for (const SyncedCard &k : m_known) {
+        const Contact *local = localContact(k.contactId);
+        pending += !local || !local->sameFields(k.synced);
+    }
+    for (auto it = m_locals.cbegin(); it != m_locals.cend(); ++it)
+        pending += !m_linked.contains(it.key());
+    return pending;
+}
+
+SyncReport SyncEngine::run(const SyncProgress &progress)
 {
     m_report = SyncReport();
+    m_progress = progress;
+    m_done = m_total = 0;
     if (m_state.clientId().isEmpty())
         m_state.setClientId(QUuid::createUuid().toString(QUuid::WithoutBraces));
     loadLocal();
@@ -153,12 +184,16 @@ SyncReport SyncEngine::run()
         if (m_report.addedThere + m_report.changedThere + m_report.deletedThere == written)
             break;
     }
+    if (m_report.error.ok() && m_progress.stepsDone)
+        m_progress.stepsDone(m_done, m_done);
     return m_report;
 }
 
 DavError SyncEngine::runRound()
 {
     m_reconciled.clear();
+    if (DavError e = stopIfCancelled(); !e.ok())
+        return e;
     Listing listing;
     if (DavError e = list(&listing); !e.ok())
         return e;
@@ -170,15 +205,24 @@ DavError SyncEngine::runRound()
         if (!k || ref.etag.isEmpty() || k->etag != ref.etag)
             wanted << ref.href;
     }
+    m_total = m_done + int(wanted.size() + listing.removed.size()) + pendingLocal();
+    if (DavError e = stopIfCancelled(); !e.ok())
+        return e;
     QList<ServerCardData> fetched;
     if (DavError e = m_client.fetchCards(m_book, wanted, &fetched); !e.ok())
         return e;
-    for (const ServerCardData &card : fetched)
+    for (const ServerCardData &card : fetched) {
         if (DavError e = applyServerCard(card); !e.ok())
             return e;
-    for (const QString &href : listing.removed)
+        if (DavError e = step(); !e.ok())
+            return e;
+    }
+    for (const QString &href : listing.removed) {
         if (DavError e = applyRemoval(href); !e.ok())
             return e;
+        if (DavError e = step(); !e.ok())
+            return e;
+    }
     if (DavError e = pushLocal(); !e.ok())
         return e;
     m_state.setListingMark(listing.token, listing.ctag);
@@ -406,14 +450,22 @@ DavError SyncEngine::pushLocal()
         } else if (!local->sameFields(k.synced)) {
             if (DavError e = reconcile(k, k.synced, *local); !e.ok())
                 return e;
+        } else {
+            continue;
         }
+        if (DavError e = step(); !e.ok())
+            return e;
     }
     // Contacts no card stands for yet go up as new cards, in store order.
     const QMap<qint64, Contact> locals = m_locals;
-    for (const Contact &c : locals)
-        if (!m_linked.contains(c.id))
-            if (DavError e = createCard(c); !e.ok())
-                return e;
+    for (const Contact &c : locals) {
+        if (m_linked.contains(c.id))
+            continue;
+        if (DavError e = createCard(c); !e.ok())
+            return e;
+        if (DavError e = step(); !e.ok())
+            return e;
+    }
     return {};
 }
 

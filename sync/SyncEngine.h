@@ -9,7 +9,19 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
+
 namespace quennet::sync {
+
+// What a sync tells the one who waits for it, and how it is stopped. Both
+// are optional. stepsDone comes after each card handled (done of an
+// estimated total); cancelled is asked before each step, and true ends the
+// sync there with a Cancelled error. A request under way is ended by the
+// transport's cancel().
+struct SyncProgress {
+    std::function<void(int done, int total)> stepsDone;
+    std::function<bool()> cancelled;
+};
 
 // What one sync did, for the report.
 struct SyncReport {
@@ -40,7 +52,7 @@ class SyncEngine {
 public:
     SyncEngine(CardDavClient &client, QString bookHref, LocalContacts &local, SyncState &state);
 
-    SyncReport run();
+    SyncReport run(const SyncProgress &progress = {});
 
     // The UID of a new card for a local contact: the same for the same
     // contact of the same state, whatever happened in between.
@@ -75,12 +87,18 @@ private:
     void localAdded(const Contact &contact);
     void localChanged(const Contact &contact);
     void localRemoved(qint64 id);
+    // One card handled: tells the progress, and ends the sync when it was cancelled.
+    DavError step();
+    DavError stopIfCancelled() const;
+    int pendingLocal() const;
 
     CardDavClient &m_client;
     QString m_book;
     LocalContacts &m_local;
     SyncState &m_state;
     SyncReport m_report;
+    SyncProgress m_progress;
+    int m_done = 0, m_total = 0;
     // Looked up once per card: a sync of thousands stays linear.
     QHash<QString, SyncedCard> m_known; // by href
     QHash<qint64, QString> m_linked;    // contact id → href of its card
