@@ -1,8 +1,8 @@
 #include "ui/HotKeys.h"
 
+#include "ui/Modal.h"
 #include "ui/StandIns.h"
 
-#include <QApplication>
 #include <QMap>
 #include <QPointer>
 #include <QShortcut>
@@ -122,7 +122,7 @@ bool dispatchHotKey(int id)
     const QList<Entry> &entries = table().entries;
     const auto entry =
         std::find_if(entries.cbegin(), entries.cend(), [id](const Entry &e) { return e.key.id == id; });
-    if (entry == entries.cend() || !entry->owner || QApplication::activeModalWidget())
+    if (entry == entries.cend() || !entry->owner || modalWindowOpen())
         return false;
     // A copy: the handler may destroy the owner, and the table with it.
     const std::function<void()> handler = entry->handler;

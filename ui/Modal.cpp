@@ -2,6 +2,7 @@
 
 #include "ui/StandIns.h"
 
+#include <QApplication>
 #include <QDialog>
 
 namespace quennet::ui {
@@ -26,6 +27,11 @@ int execModal(QDialog *dialog)
 bool testMode()
 {
     return bool(detail::standIns().modal);
+}
+
+bool modalWindowOpen()
+{
+    return QApplication::activeModalWidget() != nullptr;
 }
 
 } // namespace quennet::ui

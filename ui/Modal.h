@@ -20,6 +20,10 @@ int execModal(QDialog *dialog);
 // and installed.
 bool testMode();
 
+// Whether one of the program's modal windows or message boxes is open: the
+// commands of the window behind (hot keys, timers) wait meanwhile.
+bool modalWindowOpen();
+
 // Test scripting: defined in ui/*Testing.cpp, which only test targets link
 // (see ui/StandIns.h).
 class ModalScript {
@@ -36,7 +40,8 @@ public:
 };
 
 // Switches every scripted layer (message boxes, file dialogs, modal windows,
-// progress, opened documents, hot keys, tray icon) into test mode at once.
+// progress, password prompts, opened documents, hot keys, tray icon) into
+// test mode at once.
 void setTestMode(bool on);
 
 // Forgets everything the scripted layers recorded and every queued answer.

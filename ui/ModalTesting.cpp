@@ -6,6 +6,7 @@
 #include "ui/FileDialog.h"
 #include "ui/HotKeys.h"
 #include "ui/MessageBox.h"
+#include "ui/PasswordPrompt.h"
 #include "ui/Progress.h"
 #include "ui/StandIns.h"
 #include "ui/Tray.h"
@@ -155,6 +156,7 @@ void setTestMode(bool on)
     HotKeyScript::setTestMode(on);
     TrayScript::setTestMode(on);
     Progress::setTestMode(on);
+    PasswordPromptScript::setTestMode(on);
     setDocumentTestMode(on);
 }
 
@@ -166,6 +168,7 @@ void clearTestScripts()
     HotKeyScript::clear();
     TrayScript::clear();
     Progress::clearScript();
+    PasswordPromptScript::clear();
     clearOpenedDocuments();
 }
 

@@ -53,7 +53,7 @@ private:
 Progress::Progress(QWidget *parent, const QString &title, const QString &label)
 {
     if (const auto &started = detail::standIns().progressStarted) {
-        started(title);
+        started(this, title);
         return;
     }
     m_dialog = std::make_unique<QProgressDialog>(label, QStringLiteral("取消"), 0, kSteps, parent);
@@ -64,11 +64,28 @@ Progress::Progress(QWidget *parent, const QString &title, const QString &label)
     m_dialog->setAutoClose(false);
     m_dialog->setValue(0);
     m_guard = std::make_unique<InputGuard>(m_dialog.get());
+    QObject::connect(m_dialog.get(), &QProgressDialog::canceled, m_dialog.get(), [this] { cancel(); });
 }
 
 Progress::~Progress()
 {
+    if (const auto &ended = detail::standIns().progressEnded; ended && !m_dialog)
+        ended(this);
     m_guard.reset();
+}
+
+void Progress::setCancelHandler(std::function<void()> handler)
+{
+    m_onCancel = std::move(handler);
+}
+
+void Progress::cancel()
+{
+    if (m_cancelled)
+        return;
+    m_cancelled = true;
+    if (m_onCancel)
+        m_onCancel();
 }
 
 bool Progress::update(qint64 done, qint64 total)
@@ -76,13 +93,13 @@ bool Progress::update(qint64 done, qint64 total)
     if (!m_dialog) {
         const auto &goesOn = detail::standIns().progressGoesOn;
         if (goesOn && !goesOn())
-            m_cancelled = true;
+            cancel();
         return !m_cancelled;
     }
     const int value = total > 0 ? int(qBound<qint64>(0, done * kSteps / total, qint64(kSteps - 1))) : 0;
     m_dialog->setValue(value); // processes events while the dialog is up
     QApplication::processEvents();
-    return !m_dialog->wasCanceled();
+    return !m_cancelled;
 }
 
 } // namespace quennet::ui

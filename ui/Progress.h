@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QProgressDialog;
@@ -23,6 +24,13 @@ public:
 
     // False once the user has pressed cancel.
     bool update(qint64 done, qint64 total);
+    bool wasCancelled() const { return m_cancelled; }
+
+    // Runs when the user presses cancel, also while the work waits inside
+    // a step (a request to a server) rather than between updates.
+    void setCancelHandler(std::function<void()> handler);
+    // As the user pressing cancel.
+    void cancel();
 
     // Test scripting (test targets only, see ui/StandIns.h): in test mode no
     // dialog is made. Each progress records its title; the n-th update
@@ -30,6 +38,9 @@ public:
     // cancel when setCancelAt(n) was called.
     static void setTestMode(bool on);
     static void setCancelAt(int update); // 0: never
+    // Presses cancel on the progress that lives now (the innermost); false
+    // when none does.
+    static bool cancelRunning();
     static int updateCount();
     static QStringList shownTitles();
     static void clearScript();
@@ -39,6 +50,7 @@ private:
     std::unique_ptr<QProgressDialog> m_dialog;
     std::unique_ptr<InputGuard> m_guard;
     bool m_cancelled = false;
+    std::function<void()> m_onCancel;
 };
 
 } // namespace quennet::ui

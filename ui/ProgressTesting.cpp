@@ -11,6 +11,7 @@ struct Script {
     int cancelAt = 0;
     int updates = 0;
     QStringList titles;
+    QList<Progress *> live;
 };
 
 Script &script()
@@ -19,9 +20,15 @@ Script &script()
     return s;
 }
 
-void recordTitle(const QString &title)
+void started(Progress *progress, const QString &title)
 {
     script().titles << title;
+    script().live << progress;
+}
+
+void ended(Progress *progress)
+{
+    script().live.removeAll(progress);
 }
 
 bool countUpdate()
@@ -36,13 +43,22 @@ bool countUpdate()
 void Progress::setTestMode(bool on)
 {
     detail::StandIns &standIns = detail::standIns();
-    standIns.progressStarted = on ? std::function<void(const QString &)>(recordTitle) : nullptr;
+    standIns.progressStarted = on ? std::function<void(Progress *, const QString &)>(started) : nullptr;
     standIns.progressGoesOn = on ? std::function<bool()>(countUpdate) : nullptr;
+    standIns.progressEnded = on ? std::function<void(Progress *)>(ended) : nullptr;
 }
 
 void Progress::setCancelAt(int update)
 {
     script().cancelAt = update;
+}
+
+bool Progress::cancelRunning()
+{
+    if (script().live.isEmpty())
+        return false;
+    script().live.last()->cancel();
+    return true;
 }
 
 int Progress::updateCount()

@@ -11,12 +11,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QDialog;
 
 namespace quennet::ui {
 
 class FileDialog;
+class Progress;
 struct ShownMessage;
 
 namespace detail {
@@ -33,10 +35,13 @@ struct StandIns {
     // fileName and filterIndex set as the real one would set them.
     std::function<bool(FileDialog &dialog, bool save)> fileDialog;
     std::function<bool(const QString &path)> openDocument;
+    // Answers a password prompt: the password typed, or nothing for cancel.
+    std::function<std::optional<QString>(const QString &title, const QString &label)> passwordPrompt;
     // A progress with this title starts; each of its updates asks whether
     // to go on.
-    std::function<void(const QString &title)> progressStarted;
+    std::function<void(Progress *progress, const QString &title)> progressStarted;
     std::function<bool()> progressGoesOn;
+    std::function<void(Progress *progress)> progressEnded;
     // Where hot keys are grabbed and the tray icon is shown.
     std::function<std::unique_ptr<HotKeyBackend>()> hotKeys;
     std::function<std::unique_ptr<TrayHost>()> tray;
