@@ -4,6 +4,7 @@
 #include "app/ContactFileExchange.h"
 #include "app/ContactFinder.h"
 #include "app/ContactListModel.h"
+#include "app/ContactSync.h"
 #include "app/MenuPictures.h"
 #include "app/Program.h"
 #include "app/SingleInstance.h"
@@ -80,6 +81,7 @@ MainWindow::MainWindow(Session &session, QWidget *parent)
     connectEvents();
     new ContactFileExchange(*this);
     buildFinding();
+    new ContactSync(*this);
 }
 
 MainWindow::~MainWindow() = default;

@@ -1,7 +1,9 @@
 #include "app/Program.h"
 
 #include "contacts/ProgramDir.h"
+#include "contacts/Session.h"
 #include "contacts/store/ContactStore.h"
+#include "sync/SyncStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,6 +24,17 @@ std::function<void(int)> &endHandler()
 {
     static std::function<void(int)> handler;
     return handler;
+}
+
+SyncStoreFactory &syncStoreFactory()
+{
+    static SyncStoreFactory factory;
+    return factory;
+}
+
+std::unique_ptr<sync::SyncStore> programSyncStore(Session &)
+{
+    return nullptr;
 }
 
 } // namespace
@@ -85,6 +98,18 @@ void endProgram(int exitCode)
 void setEndProgramHandler(std::function<void(int)> handler)
 {
     endHandler() = std::move(handler);
+}
+
+std::unique_ptr<sync::SyncStore> makeSyncStore(Session &session)
+{
+    if (syncStoreFactory())
+        return syncStoreFactory()(session);
+    return programSyncStore(session);
+}
+
+void setSyncStoreFactory(SyncStoreFactory factory)
+{
+    syncStoreFactory() = std::move(factory);
 }
 
 } // namespace quennet

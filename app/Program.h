@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 class QIcon;
 class QTranslator;
@@ -9,6 +10,11 @@ class QWidget;
 namespace quennet {
 
 class ProgramDir;
+struct Session;
+
+namespace sync {
+class SyncStore;
+}
 
 // An installed program keeps its store in the user's data directory: on the
 // first start there is none yet, and an empty one without password is made
@@ -38,5 +44,13 @@ QIcon applicationIcon();
 // must not return normally, e.g. it throws). An empty handler restores the
 // plain end.
 void setEndProgramHandler(std::function<void(int)> handler);
+
+// The sync's side of the session's open store (settings, sync state,
+// contacts), made when the main window is. Null when this program cannot
+// sync; its sync items then say so. Tests put their own in place; an empty
+// factory restores the program's.
+using SyncStoreFactory = std::function<std::unique_ptr<sync::SyncStore>(Session &session)>;
+std::unique_ptr<sync::SyncStore> makeSyncStore(Session &session);
+void setSyncStoreFactory(SyncStoreFactory factory);
 
 } // namespace quennet
