@@ -221,10 +221,18 @@ private slots:
         QCOMPARE(window->联系人->actions().at(3)->menu(), window->查询联系人);
         verifyMenu(window->查询联系人,
                    {{"按姓名查询", 0}, {"按电话查询", 0}, {"按手机查询", 0}, {"按QQ号查询", 0}}, pictures);
-        verifyMenu(
-            window->设置,
-            {{"关于", 8}, {"帮助", 4}, {"", -1}, {"密码设置", 6}, {"导出数据", 2}, {"", -1}, {"退出", 7}},
-            pictures);
+        verifyMenu(window->设置,
+                   {{"关于", 8},
+                    {"帮助", 4},
+                    {"", -1},
+                    {"密码设置", 6},
+                    {"导出数据", 2},
+                    {"", -1},
+                    {"退出", 7},
+                    {"", -1},
+                    {"同步设置…", 6},
+                    {"立即同步", 2}},
+                   pictures);
         QVERIFY(!window->退出->isVisible());
         for (QAction *item : window->设置->actions())
             if (item != window->退出)
