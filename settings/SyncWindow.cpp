@@ -44,10 +44,10 @@ SyncWindow::SyncWindow(Session &session, sync::SyncStore &store, QWidget *parent
 
     测试连接按钮 = new QPushButton(QStringLiteral("测试连接"), this);
     测试连接按钮->setObjectName(QStringLiteral("测试连接按钮"));
-    测试连接按钮->setGeometry(8, 98, 64, 22);
+    测试连接按钮->setGeometry(8, 98, 72, 22);
     通讯簿选择框 = new QComboBox(this);
     通讯簿选择框->setObjectName(QStringLiteral("通讯簿选择框"));
-    通讯簿选择框->setGeometry(76, 99, 126, 20);
+    通讯簿选择框->setGeometry(84, 99, 118, 20);
     通讯簿选择框->setPlaceholderText(QStringLiteral("（先测试连接）"));
     通讯簿选择框->setAccessibleName(QStringLiteral("通讯簿"));
 
