@@ -355,7 +355,9 @@ private slots:
         click(windowGeometry(icon).center(), 1, 3);
         QVERIFY2(waitForWindowShown(run, QStringLiteral("设置"), 1), run.log.constData());
         QTest::qWait(300);
-        pressKeys({QStringLiteral("Up"), QStringLiteral("Return")}); // the last item: 退出
+        // From the end: 立即同步, 同步设置…, then 退出.
+        pressKeys(
+            {QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
         QVERIFY2(run.process->waitForFinished(10000), run.log.constData());
         QCOMPARE(run.process->exitCode(), 0);
         stopTrayHost(host);
