@@ -298,6 +298,7 @@ private slots:
         QTest::addColumn<bool>("runs");
         QTest::newRow("idle") << QString() << true;
         QTest::newRow("a window open") << QStringLiteral("window") << false;
+        QTest::newRow("a progress open") << QStringLiteral("progress") << false;
         QTest::newRow("adding a contact") << QStringLiteral("adding") << false;
     }
 
@@ -317,6 +318,9 @@ private slots:
                 shown->reject();
             });
             h->about();
+        } else if (busy == QLatin1String("progress")) {
+            const ui::Progress importing(&h.w(), QStringLiteral("导入联系人"), QString());
+            h.sync().syncTimer_fired();
         } else {
             if (busy == QLatin1String("adding"))
                 h->startAdding();

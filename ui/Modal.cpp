@@ -1,5 +1,6 @@
 #include "ui/Modal.h"
 
+#include "ui/Progress.h"
 #include "ui/StandIns.h"
 
 #include <QApplication>
@@ -31,7 +32,7 @@ bool testMode()
 
 bool modalWindowOpen()
 {
-    return QApplication::activeModalWidget() != nullptr;
+    return QApplication::activeModalWidget() != nullptr || Progress::anyRunning();
 }
 
 } // namespace quennet::ui

@@ -20,8 +20,9 @@ int execModal(QDialog *dialog);
 // and installed.
 bool testMode();
 
-// Whether one of the program's modal windows or message boxes is open: the
-// commands of the window behind (hot keys, timers) wait meanwhile.
+// Whether one of the program's modal windows, message boxes or progresses
+// is open: the commands of the window behind (hot keys, timers) wait
+// meanwhile.
 bool modalWindowOpen();
 
 // Test scripting: defined in ui/*Testing.cpp, which only test targets link

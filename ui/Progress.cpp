@@ -11,6 +11,12 @@ namespace {
 
 constexpr int kSteps = 1000;
 
+int &running()
+{
+    static int count = 0;
+    return count;
+}
+
 bool isUserInput(QEvent::Type type)
 {
     switch (type) {
@@ -52,6 +58,7 @@ private:
 
 Progress::Progress(QWidget *parent, const QString &title, const QString &label)
 {
+    ++running();
     if (const auto &started = detail::standIns().progressStarted) {
         started(this, title);
         return;
@@ -69,9 +76,15 @@ Progress::Progress(QWidget *parent, const QString &title, const QString &label)
 
 Progress::~Progress()
 {
+    --running();
     if (const auto &ended = detail::standIns().progressEnded; ended && !m_dialog)
         ended(this);
     m_guard.reset();
+}
+
+bool Progress::anyRunning()
+{
+    return running() > 0;
 }
 
 void Progress::setCancelHandler(std::function<void()> handler)

@@ -32,6 +32,11 @@ public:
     // As the user pressing cancel.
     void cancel();
 
+    // Whether a progress lives now: like a modal window, it holds back the
+    // commands that would start in the middle (hot keys, timers), also
+    // before its dialog appears.
+    static bool anyRunning();
+
     // Test scripting (test targets only, see ui/StandIns.h): in test mode no
     // dialog is made. Each progress records its title; the n-th update
     // (counted from 1 over all progresses since the last clear) answers
