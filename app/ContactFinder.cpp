@@ -5,25 +5,89 @@
 #include <QThread>
 
 #include <algorithm>
+#include <string>
 
 namespace quennet {
+
+// The fields of every record copied out of the store, and the index a
+// thread builds from them.
+struct ContactFinder::Build {
+    quint64 generation = 0;
+    int reloads = -1;
+    std::string bytes;
+    std::vector<quint32> fieldEnds; // six per record
+    search::ContactIndex index;
+    std::shared_ptr<const search::PinyinTable> table;
+
+    void copyFields(const ContactStore &store);
+    void run();
+};
+
+void ContactFinder::Build::copyFields(const ContactStore &store)
+{
+    const int count = store.recordCount();
+    fieldEnds.reserve(size_t(count) * kFieldCount);
+    qsizetype total = 0;
+    for (int number = 1; number <= count; ++number) {
+        for (int pos = 1; pos <= kFieldCount; ++pos)
+            total += store.fieldBytesOf(number, pos).size();
+    }
+    bytes.reserve(size_t(total));
+    for (int number = 1; number <= count; ++number) {
+        for (int pos = 1; pos <= kFieldCount; ++pos) {
+            const QByteArrayView field = store.fieldBytesOf(number, pos);
+            bytes.append(field.data(), size_t(field.size()));
+            fieldEnds.push_back(quint32(bytes.size()));
+        }
+    }
+}
+
+void ContactFinder::Build::run()
+{
+    const size_t records = fieldEnds.size() / kFieldCount;
+    index.reserve(int(records));
+    quint32 begin = 0;
+    for (size_t record = 0; record < records; ++record) {
+        QByteArrayView fields[kFieldCount];
+        for (int pos = 0; pos < kFieldCount; ++pos) {
+            const quint32 end = fieldEnds[record * kFieldCount + size_t(pos)];
+            fields[pos] = QByteArrayView(bytes.data() + begin, qsizetype(end - begin));
+            begin = end;
+        }
+        index.append(fields);
+    }
+    std::string().swap(bytes);
+    std::vector<quint32>().swap(fieldEnds);
+    index.squeeze();
+    search::PinyinTable::extend(index.nameCharacters());
+    table = search::PinyinTable::current();
+    index.noteInitials(table);
+}
 
 ContactFinder::ContactFinder(ContactStore &store, QObject *parent) : QObject(parent), m_store(store) {}
 
 ContactFinder::~ContactFinder()
 {
-    // The look-up only fills the shared table; it ends on its own shortly.
-    if (m_lookUp) {
-        m_lookUp->wait();
-        delete m_lookUp;
+    // Both only read what they were given; they end on their own shortly.
+    for (QThread *thread : {m_lookUp, m_builder}) {
+        if (thread) {
+            thread->wait();
+            delete thread;
+        }
     }
+}
+
+void ContactFinder::forgetHits()
+{
+    m_lastQuery = search::Query();
+    m_lastHits.clear();
 }
 
 void ContactFinder::invalidate()
 {
     m_stale = true;
-    m_lastQuery = search::Query();
-    m_lastHits.clear();
+    ++m_generation;
+    forgetHits();
 }
 
 bool ContactFinder::isCurrent() const
@@ -42,16 +106,59 @@ void ContactFinder::prepare()
     const int count = m_store.recordCount();
     m_index.reserve(count);
     for (int number = 1; number <= count; ++number) {
-        QString values[6];
-        for (int pos = 0; pos < 6; ++pos)
-            values[pos] = m_store.fieldOf(number, pos + 1);
-        const QString *fields[] = {&values[0], &values[1], &values[2], &values[3], &values[4], &values[5]};
+        QByteArrayView fields[kFieldCount];
+        for (int pos = 0; pos < kFieldCount; ++pos)
+            fields[pos] = m_store.fieldBytesOf(number, pos + 1);
         m_index.append(fields);
     }
     m_index.squeeze();
     m_reloadsRead = m_store.reloadCount();
     m_stale = false;
     lookUpReadings();
+}
+
+bool ContactFinder::isComing() const
+{
+    return m_builder && m_building && m_building->generation == m_generation &&
+           m_building->reloads == m_store.reloadCount();
+}
+
+void ContactFinder::prepareInBackground()
+{
+    if (isReady() || isComing() || !m_store.isOpen() || m_builder)
+        return;
+    auto build = std::make_shared<Build>();
+    build->generation = m_generation;
+    build->reloads = m_store.reloadCount();
+    build->copyFields(m_store);
+    m_building = build;
+    m_builder = QThread::create([build] { build->run(); });
+    connect(m_builder, &QThread::finished, this, [this, build] { built(build); });
+    m_builder->start();
+}
+
+void ContactFinder::built(const std::shared_ptr<Build> &build)
+{
+    m_builder->deleteLater();
+    m_builder = nullptr;
+    m_building.reset();
+    if (isReady())
+        return;
+    const bool current = build->generation == m_generation && m_store.isOpen() &&
+                         build->reloads == m_store.reloadCount() &&
+                         build->index.size() == m_store.recordCount();
+    if (!current) {
+        // The contacts changed meanwhile: what was typed waits for the next.
+        prepareInBackground();
+        return;
+    }
+    m_index = std::move(build->index);
+    m_table = build->table;
+    m_tableCurrent = true;
+    m_reloadsRead = build->reloads;
+    m_stale = false;
+    forgetHits();
+    emit ready();
 }
 
 void ContactFinder::lookUpReadings()

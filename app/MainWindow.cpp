@@ -389,10 +389,10 @@ bool MainWindow::isEnterMovingFocus(QObject *watched, QEvent *event) const
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (!m_finderStarted && watched == 超级列表框->viewport() && event->type() == QEvent::Paint) {
-        // The search index is read once the list has been painted, so the
+        // The search index is built once the list has been painted, so the
         // first sight of the window does not wait for it.
         m_finderStarted = true;
-        QTimer::singleShot(0, m_finder, &ContactFinder::prepare);
+        QTimer::singleShot(0, m_finder, &ContactFinder::prepareInBackground);
     }
     if (isFindingKey(watched, event))
         return true;
@@ -795,11 +795,16 @@ void MainWindow::applyFilter()
         return;
     }
     if (!m_finder->isReady()) {
-        m_finder->prepare();
-        // The readings still being looked up: ready() filters again.
+        // Built in the background, or the readings still being looked up:
+        // ready() filters again.
+        if (!m_finder->isComing())
+            m_finder->prepare();
         if (!m_finder->isReady())
             return;
     }
+    // As a refill would, and first, so that the rows going take no choice
+    // with them: no row chosen, and Enter takes the first hit.
+    超级列表框->selectionModel()->reset();
     m_listModel->showOnly(m_finder->find(typed));
 }
 

@@ -238,15 +238,6 @@ void ContactIndex::reserve(int contacts)
 
 namespace {
 
-// The code point at i of text (a surrogate pair counts once); i moves past it.
-char32_t nextCodePoint(const QString &text, qsizetype &i)
-{
-    const char16_t u = text.at(i++).unicode();
-    if (QChar::isHighSurrogate(u) && i < text.size() && QChar::isLowSurrogate(text.at(i).unicode()))
-        return QChar::surrogateToUcs4(u, text.at(i++).unicode());
-    return u;
-}
-
 void appendUtf8(std::string &out, char32_t c)
 {
     if (c < 0x80) {
@@ -266,16 +257,52 @@ void appendUtf8(std::string &out, char32_t c)
     }
 }
 
+bool isContinuation(uchar byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+// The code point that starts at i of UTF-8 bytes; i moves past it. A byte
+// that starts no well-formed sequence reads as U+FFFD, as QString reads it.
+char32_t nextCodePoint(QByteArrayView bytes, qsizetype &i)
+{
+    const auto at = [&bytes](qsizetype k) { return uchar(bytes[k]); };
+    const uchar lead = at(i);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    const int length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                       : lead >= 0xE0                ? 3
+                       : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                     : 0;
+    char32_t c = length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+    int k = 1;
+    while (length && k < length && i + k < bytes.size() && isContinuation(at(i + k))) {
+        c = (c << 6) | (at(i + k) & 0x3F);
+        ++k;
+    }
+    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    if (length == 0 || k < length || c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++i;
+        return 0xFFFD;
+    }
+    i += length;
+    return c;
+}
+
 // field in lower case as UTF-8, in one pass: a store's worth of contacts is
 // read while the user waits for the search.
-void appendLowered(std::string &out, const QString &field)
+void appendLowered(std::string &out, QByteArrayView field)
 {
     for (qsizetype i = 0; i < field.size();) {
-        const char32_t c = nextCodePoint(field, i);
-        if (c < 0x80)
-            out.push_back(char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c));
-        else
-            appendUtf8(out, QChar::toLower(c));
+        const uchar byte = uchar(field[i]);
+        if (byte < 0x80) {
+            out.push_back(char(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte));
+            ++i;
+        } else {
+            appendUtf8(out, QChar::toLower(nextCodePoint(field, i)));
+        }
     }
 }
 
@@ -290,20 +317,31 @@ void ContactIndex::append(const Contact &contact)
 
 void ContactIndex::append(const QString *const (&fields)[6])
 {
-    for (const QString *field : fields) {
+    QByteArray utf8[6];
+    QByteArrayView views[6];
+    for (int i = 0; i < 6; ++i) {
+        utf8[i] = fields[i]->toUtf8();
+        views[i] = utf8[i];
+    }
+    append(views);
+}
+
+void ContactIndex::append(const QByteArrayView (&fields)[6])
+{
+    for (const QByteArrayView field : fields) {
         m_text.push_back('\1');
-        appendLowered(m_text, *field);
+        appendLowered(m_text, field);
     }
     m_textStart.push_back(int(m_text.size()));
-    for (const QString *number : {fields[1], fields[2], fields[3]}) {
+    for (const QByteArrayView number : {fields[1], fields[2], fields[3]}) {
         m_digits.push_back('|');
-        for (const QChar ch : *number) {
-            if (ch >= QLatin1Char('0') && ch <= QLatin1Char('9'))
-                m_digits.push_back(char(ch.unicode()));
+        for (const char ch : number) {
+            if (ch >= '0' && ch <= '9')
+                m_digits.push_back(ch);
         }
     }
     m_digitStart.push_back(int(m_digits.size()));
-    const QString &name = *fields[0];
+    const QByteArrayView name = fields[0];
     for (qsizetype i = 0; i < name.size();) {
         char32_t c = nextCodePoint(name, i);
         if (c >= 'A' && c <= 'Z')
@@ -316,21 +354,51 @@ void ContactIndex::append(const QString *const (&fields)[6])
 
 void ContactIndex::noteInitials(const std::shared_ptr<const PinyinTable> &table)
 {
+    noteSpellings(*table);
     m_initials.assign(size_t(size()), 0);
     for (int position = 0; position < size(); ++position) {
         quint32 initials = 0;
         for (int i = m_nameStart[size_t(position)]; i < m_nameStart[size_t(position) + 1]; ++i) {
-            const char32_t c = m_names[size_t(i)];
-            if (isAsciiLetter(c)) {
-                initials |= 1u << (c - 'a');
-                continue;
-            }
-            for (const quint16 index : table->readings(c))
-                initials |= 1u << (table->syllable(index)[0] - 'a');
+            const quint32 character = m_nameCharacters[size_t(i)];
+            for (quint32 k = m_spellingStart[character]; k < m_spellingStart[character + 1]; ++k)
+                initials |= 1u << (m_spellings[k].letters[0] - 'a');
         }
         m_initials[size_t(position)] = initials;
     }
     m_initialsTable = table;
+}
+
+void ContactIndex::noteSpellings(const PinyinTable &table)
+{
+    constexpr quint32 kNone = ~quint32(0);
+    // Names repeat a few thousand characters of the basic plane.
+    std::vector<quint32> basic(0x10000, kNone);
+    std::unordered_map<char32_t, quint32> beyond;
+    m_nameCharacters.clear();
+    m_nameCharacters.reserve(m_names.size());
+    m_spellingStart.assign(1, 0);
+    m_spellings.clear();
+    for (const char32_t c : m_names) {
+        quint32 &number = c < 0x10000 ? basic[c] : beyond.try_emplace(c, kNone).first->second;
+        if (number == kNone) {
+            number = quint32(m_spellingStart.size() - 1);
+            if (isAsciiLetter(c)) {
+                m_spellings.push_back(Spelling{{char(c)}, 1});
+            } else {
+                for (const quint16 index : table.readings(c)) {
+                    const PinyinTable::Syllable &syllable = table.syllable(index);
+                    Spelling spelling{};
+                    std::memcpy(spelling.letters, syllable.data(), syllable.size());
+                    spelling.length = quint8(strnlen(syllable.data(), syllable.size()));
+                    m_spellings.push_back(spelling);
+                }
+            }
+            m_spellingStart.push_back(quint32(m_spellings.size()));
+        }
+        m_nameCharacters.push_back(number);
+    }
+    m_nameCharacters.shrink_to_fit();
+    m_spellings.shrink_to_fit();
 }
 
 void ContactIndex::squeeze()
@@ -369,7 +437,10 @@ std::vector<char32_t> ContactIndex::nameCharacters() const
 size_t ContactIndex::memoryBytes() const
 {
     return m_text.capacity() + m_digits.capacity() + m_names.capacity() * sizeof(char32_t) +
-           (m_textStart.capacity() + m_digitStart.capacity() + m_nameStart.capacity()) * sizeof(int);
+           (m_textStart.capacity() + m_digitStart.capacity() + m_nameStart.capacity()) * sizeof(int) +
+           (m_initials.capacity() + m_nameCharacters.capacity() + m_spellingStart.capacity()) *
+               sizeof(quint32) +
+           m_spellings.capacity() * sizeof(Spelling);
 }
 
 namespace {
@@ -420,14 +491,12 @@ bool ContactIndex::digitsHit(int position, const Query &query) const
 // before each one (bit i: the first i letters are matched). A character
 // takes a whole reading or any beginning of one, so "zhurongji", "zrj" and
 // "zhurj" all find 朱镕基; a match may start at any character.
-bool ContactIndex::pinyinHits(int position, const Query &query, const PinyinTable &table) const
+// eachSpelling(i, consume) hands every spelling of the name's character i
+// to consume(letters, length) until that returns true.
+template <typename EachSpelling>
+bool ContactIndex::spells(int position, const QByteArray &letters, EachSpelling &&eachSpelling) const
 {
-    const QByteArray &letters = query.letters;
     const int m = int(letters.size());
-    if (m == 0 || m > 63)
-        return false;
-    if (m_initialsTable.get() == &table && !(m_initials[size_t(position)] & (1u << (letters[0] - 'a'))))
-        return false;
     quint64 reach = 0;
     const int from = m_nameStart[size_t(position)];
     const int to = m_nameStart[size_t(position) + 1];
@@ -448,21 +517,45 @@ bool ContactIndex::pinyinHits(int position, const Query &query, const PinyinTabl
             }
             return false;
         };
-        const char32_t c = m_names[size_t(i)];
-        if (isAsciiLetter(c)) {
-            const char letter = char(c);
-            if (consume(&letter, 1))
-                return true;
-        } else {
-            for (const quint16 index : table.readings(c)) {
-                const PinyinTable::Syllable &syllable = table.syllable(index);
-                if (consume(syllable.data(), int(strnlen(syllable.data(), syllable.size()))))
-                    return true;
-            }
-        }
+        if (eachSpelling(i, consume))
+            return true;
         reach = next;
     }
     return false;
+}
+
+bool ContactIndex::pinyinHits(int position, const Query &query, const PinyinTable &table) const
+{
+    const QByteArray &letters = query.letters;
+    if (letters.isEmpty() || letters.size() > 63)
+        return false;
+    if (m_initialsTable.get() == &table) {
+        if (!(m_initials[size_t(position)] & (1u << (letters[0] - 'a'))))
+            return false;
+        if (letters.size() == 1)
+            return true; // a reading starts with it
+        return spells(position, letters, [this](int i, const auto &consume) {
+            const quint32 character = m_nameCharacters[size_t(i)];
+            for (quint32 k = m_spellingStart[character]; k < m_spellingStart[character + 1]; ++k) {
+                if (consume(m_spellings[k].letters, m_spellings[k].length))
+                    return true;
+            }
+            return false;
+        });
+    }
+    return spells(position, letters, [this, &table](int i, const auto &consume) {
+        const char32_t c = m_names[size_t(i)];
+        if (isAsciiLetter(c)) {
+            const char letter = char(c);
+            return bool(consume(&letter, 1));
+        }
+        for (const quint16 index : table.readings(c)) {
+            const PinyinTable::Syllable &syllable = table.syllable(index);
+            if (consume(syllable.data(), int(strnlen(syllable.data(), syllable.size()))))
+                return true;
+        }
+        return false;
+    });
 }
 
 bool ContactIndex::hits(int position, const Query &query, const PinyinTable &table) const
@@ -478,8 +571,10 @@ std::vector<int> ContactIndex::find(const Query &query, const PinyinTable &table
     std::vector<int> found;
     if (query.isEmpty())
         return found;
-    // Few earlier hits: each looked at on its own.
-    if (among && among->size() < size_t(size()) / 8) {
+    // A refinement: every hit is one of the earlier hits, so only those are
+    // read, however many they are.
+    if (among) {
+        found.reserve(among->size());
         for (const int position : *among) {
             if (hits(position, query, table))
                 found.push_back(position);
@@ -487,26 +582,18 @@ std::vector<int> ContactIndex::find(const Query &query, const PinyinTable &table
         return found;
     }
     // Fields and numbers: one scan of the whole index, quicker than a look
-    // into each earlier hit. Each text hit of a narrowing query was an
-    // earlier hit too.
+    // into each contact.
     const int count = size();
     std::vector<char> marks(size_t(count), 0);
     markAll(m_text, m_textStart, query.text, marks);
     if (!query.digits.isEmpty())
         markAll(m_digits, m_digitStart, query.digits, marks);
-    // Pinyin, the costly part: only among the earlier hits when there are.
-    const auto pinyinAt = [&](int position) {
-        if (!marks[size_t(position)] && pinyinHits(position, query, table))
-            marks[size_t(position)] = 1;
-    };
-    if (among) {
-        if (!query.letters.isEmpty()) {
-            for (const int position : *among)
-                pinyinAt(position);
+    // Pinyin, the costly part, only where the fields did not hit.
+    if (!query.letters.isEmpty()) {
+        for (int position = 0; position < count; ++position) {
+            if (!marks[size_t(position)] && pinyinHits(position, query, table))
+                marks[size_t(position)] = 1;
         }
-    } else if (!query.letters.isEmpty()) {
-        for (int position = 0; position < count; ++position)
-            pinyinAt(position);
     }
     for (int position = 0; position < count; ++position) {
         if (marks[size_t(position)])

@@ -3,6 +3,7 @@
 #include "contacts/store/Contact.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 
@@ -78,10 +79,13 @@ public:
     void append(const Contact &contact);
     // The six fields in store order, as the store hands them out.
     void append(const QString *const (&fields)[6]);
+    // The six fields as the UTF-8 bytes the store holds.
+    void append(const QByteArrayView (&fields)[6]);
     // Gives back what growing left unused, once every contact is in.
     void squeeze();
-    // Notes the first letters of every reading in each name, so that a
-    // search with this table passes over the names no pinyin can start in.
+    // Notes the readings of every name's characters, so that a search with
+    // this table spells the names without looking them up, and passes over
+    // the names no pinyin can start in.
     void noteInitials(const std::shared_ptr<const PinyinTable> &table);
     int size() const { return int(m_textStart.size()) - 1; }
     // The Han characters of all names, each once (for PinyinTable::extend).
@@ -90,8 +94,8 @@ public:
     size_t memoryBytes() const;
 
     // Positions (0-based, ascending) of the contacts that query hits. With
-    // among (ascending), only those positions need be looked at for pinyin:
-    // the hits of a query this one narrows.
+    // among (ascending): the hits of a query this one narrows, the only
+    // positions looked at.
     std::vector<int> find(const Query &query, const PinyinTable &table,
                           const std::vector<int> *among = nullptr) const;
     bool hits(int position, const Query &query, const PinyinTable &table) const;
@@ -100,6 +104,15 @@ private:
     bool textHits(int position, const Query &query) const;
     bool digitsHit(int position, const Query &query) const;
     bool pinyinHits(int position, const Query &query, const PinyinTable &table) const;
+    void noteSpellings(const PinyinTable &table);
+    template <typename EachSpelling>
+    bool spells(int position, const QByteArray &letters, EachSpelling &&eachSpelling) const;
+
+    // A noted spelling of a name's character: one reading, or the letter.
+    struct Spelling {
+        char letters[7];
+        quint8 length;
+    };
 
     std::string m_text; // fields joined by '\1'
     std::vector<int> m_textStart{0};
@@ -108,6 +121,12 @@ private:
     std::vector<char32_t> m_names; // lower case, letters and Han only
     std::vector<int> m_nameStart{0};
     std::vector<quint32> m_initials; // bit i: a reading starts with 'a' + i
+    // Once noted, beside m_names: each character as a number of the
+    // distinct characters, whose spellings are m_spellings from
+    // m_spellingStart[number] to m_spellingStart[number + 1].
+    std::vector<quint32> m_nameCharacters;
+    std::vector<quint32> m_spellingStart;
+    std::vector<Spelling> m_spellings;
     std::shared_ptr<const PinyinTable> m_initialsTable;
 };
 

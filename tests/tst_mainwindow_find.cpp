@@ -171,6 +171,37 @@ private slots:
         QCOMPARE(listed(f.w()), QStringList{"长孙无忌"});
     }
 
+    // Typed while the index is built in the background: the hits come once
+    // it is in place. A build from contacts changed since is not used.
+    void typedWhileBuiltInTheBackground()
+    {
+        test::MainWindowFixture f(people());
+        QVERIFY(f.ready());
+        ContactFinder *finder = f->finder();
+        finder->invalidate();
+        finder->prepareInBackground();
+        QVERIFY(finder->isComing());
+        f->startFinding();
+        QTest::keyClicks(f->查找编辑框, QStringLiteral("zs"));
+        QVERIFY(QTest::qWaitFor([finder] { return finder->isReady(); }, 10000));
+        QCOMPARE(listed(f.w()), (QStringList{"张三", "长孙无忌"}));
+
+        finder->invalidate();
+        finder->prepareInBackground();
+        QVERIFY(finder->isComing());
+        QTest::keyClick(f->查找编辑框, Qt::Key_Escape);
+        f->startAdding();
+        f->姓名编辑框->setText(QStringLiteral("张素"));
+        f->confirm();
+        QVERIFY(!finder->isComing());
+        f->backToList();
+        f->startFinding();
+        QTest::keyClicks(f->查找编辑框, QStringLiteral("zs"));
+        QCOMPARE(listed(f.w()), (QStringList{"张三", "长孙无忌", "张素"}));
+        QTest::qWait(200);
+        QCOMPARE(listed(f.w()), (QStringList{"张三", "长孙无忌", "张素"}));
+    }
+
     // Contacts added or deleted in the window, and by another program, are
     // found as they now are.
     void theHitsFollowTheStore()

@@ -721,6 +721,13 @@ QString ContactStore::fieldOf(int number, int pos) const
     return packed::field(d->records[size_t(number - 1)].packed, pos - 1);
 }
 
+QByteArrayView ContactStore::fieldBytesOf(int number, int pos) const
+{
+    if (number < 1 || number > d->count() || !isFieldPos(pos))
+        return QByteArrayView();
+    return packed::fieldBytes(d->records[size_t(number - 1)].packed, pos - 1);
+}
+
 int ContactStore::fieldCount() const
 {
     return kFieldCount;

@@ -4,6 +4,7 @@
 #include "contacts/store/StoreCredential.h"
 #include "contacts/store/StoreError.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -149,6 +150,9 @@ public:
     // Field pos of record number, without moving the cursor; "" outside
     // 1..N or 1..6. For readers that walk the records (lists, exports).
     QString fieldOf(int number, int pos) const;
+    // The same field as the UTF-8 bytes the store holds, without a copy:
+    // valid until the next write, reload or close.
+    QByteArrayView fieldBytesOf(int number, int pos) const;
     int fieldCount() const;
     QString fieldName(int pos) const; // "" outside 1..6
 
