@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace quennet::exchange {
 
@@ -447,14 +448,71 @@ public:
             return true;
         if (!m_started && isSeparatorLine(record))
             return true;
+        if (!m_held.isEmpty()) {
+            m_held.append({record, cut});
+            return m_held.size() <= kRowsJudgedBy || takeHeld();
+        }
         if (!m_started) {
             m_started = true;
-            if (readHeading(record))
+            switch (readHeading(record)) {
+            case FirstRow::Heading:
                 return true;
-            for (Role role : {Role::Name, Role::Phone, Role::Phone, Role::QQ, Role::Email, Role::Address})
-                m_columns << Column{role, 0, 0, false, false};
-            m_columns[2].cell = true;
+            case FirstRow::Unsure:
+                m_held.append({record, cut});
+                return true;
+            case FirstRow::Data:
+                readByPosition();
+                break;
+            }
         }
+        return add(record, cut);
+    }
+
+    // The end of the file: a first row still held is judged on the rows
+    // that came after it.
+    bool finish() { return m_held.isEmpty() || takeHeld(); }
+
+    bool sawHeading() const { return !m_headings.isEmpty(); }
+
+private:
+    enum class FirstRow { Heading, Data, Unsure };
+    struct HeldRow {
+        QStringList record;
+        bool cut;
+    };
+    // A first row of names none of which we know is judged on this many rows
+    // after it at most.
+    static constexpr qsizetype kRowsJudgedBy = 20;
+
+    void readByPosition()
+    {
+        for (Role role : {Role::Name, Role::Phone, Role::Phone, Role::QQ, Role::Email, Role::Address})
+            m_columns << Column{role, 0, 0, false, false};
+        m_columns[2].cell = true;
+    }
+
+    bool takeHeld()
+    {
+        const QList<HeldRow> held = std::exchange(m_held, {});
+        QList<QStringList> below;
+        for (qsizetype k = 1; k < held.size(); ++k)
+            below << held.at(k).record;
+        qsizetype from = 1;
+        if (headsColumns(held.first().record, below)) {
+            useHeading(held.first().record, QList<Column>(held.first().record.size()));
+        } else {
+            readByPosition();
+            from = 0;
+        }
+        for (qsizetype k = from; k < held.size(); ++k) {
+            if (!add(held.at(k).record, held.at(k).cut))
+                return false;
+        }
+        return true;
+    }
+
+    bool add(const QStringList &record, bool cut)
+    {
         ReadContact contact;
         contact.number = ++m_rowNumber;
         contact.fields = m_ours ? ours(record) : map(record, &contact.leftOut);
@@ -467,9 +525,6 @@ public:
         return true;
     }
 
-    bool sawHeading() const { return !m_headings.isEmpty(); }
-
-private:
     // Excel's "sep=;" line before the heading names the separator, which
     // was taken from it already.
     static bool isSeparatorLine(const QStringList &record)
@@ -487,31 +542,77 @@ private:
         return true;
     }
 
-    // A first row is a heading when it names a column we know, or when it
-    // holds two names or more and nothing that looks like a contact's data.
-    bool readHeading(const QStringList &record)
+    // A first row is a heading when it names a column we know (two when it
+    // holds something that looks like a contact's data: a number, an
+    // e-mail). A row of two names or more, none of which we know and none
+    // like data, is judged on the rows after it (headsColumns).
+    FirstRow readHeading(const QStringList &record)
     {
         if (record == contactFieldNames()) {
             m_ours = true;
             m_headings = record;
-            return true;
+            return FirstRow::Heading;
         }
         QList<Column> columns;
-        bool data = false, family = false;
+        bool data = false;
         int known = 0, filled = 0;
         for (const QString &heading : record) {
             // A telephone number or an e-mail is no heading, whatever its words.
             const bool value = looksLikeData(heading);
             const Column column = value ? Column{} : classify(heading);
             known += column.role != Role::Dropped ? 1 : 0;
-            family = family || column.role == Role::Family;
             data = data || value;
             filled += heading.trimmed().isEmpty() ? 0 : 1;
             columns << column;
         }
         // A row of data may hold a word that a heading holds too.
         if (data ? known < 2 : known == 0 && filled < 2)
-            return false;
+            return FirstRow::Data;
+        if (known == 0)
+            return FirstRow::Unsure;
+        useHeading(record, columns);
+        return FirstRow::Heading;
+    }
+
+    // Whether a first row of words none of which we know names the columns
+    // of the rows below it, or is a row of data like them. Words over
+    // numbers or e-mails are a heading. Otherwise each word is set against
+    // the values below it: like them when they are all in its script (Han
+    // or not) and it is at most twice as long or short as they are; unlike
+    // them, a vote for a heading. The row is a heading when more words are
+    // unlike than like their values; alone in its file it is a contact.
+    static bool headsColumns(const QStringList &first, const QList<QStringList> &below)
+    {
+        int votes = 0;
+        for (qsizetype c = 0; c < first.size(); ++c) {
+            const QString word = first.at(c).trimmed();
+            if (word.isEmpty())
+                continue;
+            bool sameScript = true;
+            qsizetype shortest = -1, longest = 0;
+            for (const QStringList &row : below) {
+                const QString value = row.value(c).trimmed();
+                if (value.isEmpty())
+                    continue;
+                if (looksLikeData(value))
+                    return true;
+                sameScript = sameScript && hasChinese(value) == hasChinese(word);
+                shortest = shortest < 0 ? value.size() : std::min(shortest, value.size());
+                longest = std::max(longest, value.size());
+            }
+            if (shortest < 0)
+                continue;
+            const bool like = sameScript && 2 * word.size() >= shortest && word.size() <= 2 * longest;
+            votes += like ? -1 : 1;
+        }
+        return votes > 0;
+    }
+
+    void useHeading(const QStringList &record, QList<Column> columns)
+    {
+        bool family = false;
+        for (const Column &c : columns)
+            family = family || c.role == Role::Family;
         // A street column is the whole address unless other parts of it are there.
         for (Column &c : columns) {
             if (c.role == Role::GivenOrName)
@@ -527,7 +628,6 @@ private:
         m_columns = columns;
         for (const QString &heading : record)
             m_headings << heading.trimmed();
-        return true;
     }
 
     // Our own export: the six fields in order, every value as written.
@@ -735,6 +835,7 @@ private:
     const QByteArray m_encoding;
     QList<Column> m_columns;
     QStringList m_headings;
+    QList<HeldRow> m_held;
     bool m_started = false;
     bool m_ours = false;
     int m_rowNumber = 0;
@@ -772,7 +873,8 @@ ReadSummary readCsv(QIODevice &in, const ContactSink &sink)
             break;
         }
         if (atEnd) {
-            splitter->finish(onRecord);
+            if (splitter->finish(onRecord))
+                mapper.finish();
             break;
         }
     }
