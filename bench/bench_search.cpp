@@ -279,6 +279,17 @@ int main(int argc, char **argv)
         scans.push_back(bench::msSince(scan));
     }
     report("  of which: the search of a first key", bench::statsOf(scans), 0);
+    std::vector<double> refinements;
+    for (const QString &typed : typings) {
+        (void)finder->find(typed.left(1));
+        for (int i = 2; i <= typed.size(); ++i) {
+            QElapsedTimer scan;
+            scan.start();
+            (void)finder->find(typed.left(i));
+            refinements.push_back(bench::msSince(scan));
+        }
+    }
+    report("  of which: the search of a later key", bench::statsOf(refinements), 0);
     const QString typedHan = QStringLiteral("张伟");
     std::vector<double> hanKeys;
     for (int run = 0; run < 10; ++run) {
