@@ -10,12 +10,18 @@
 namespace quennet {
 
 // The fields of every record copied out of the store, and the index a
-// thread builds from them.
+// thread builds from them. The copy comes in chunks that the thread lets go
+// of as it reads them, so the copy and the index are not held whole at once.
 struct ContactFinder::Build {
+    struct Chunk {
+        std::string bytes;
+        std::vector<quint32> fieldEnds; // six per record, from the chunk's start
+    };
     quint64 generation = 0;
     int reloads = -1;
-    std::string bytes;
-    std::vector<quint32> fieldEnds; // six per record
+    int records = 0;
+    qsizetype fieldBytes = 0;
+    std::vector<Chunk> chunks;
     search::ContactIndex index;
     std::shared_ptr<const search::PinyinTable> table;
 
@@ -25,39 +31,42 @@ struct ContactFinder::Build {
 
 void ContactFinder::Build::copyFields(const ContactStore &store)
 {
-    const int count = store.recordCount();
-    fieldEnds.reserve(size_t(count) * kFieldCount);
-    qsizetype total = 0;
-    for (int number = 1; number <= count; ++number) {
-        for (int pos = 1; pos <= kFieldCount; ++pos)
-            total += store.fieldBytesOf(number, pos).size();
-    }
-    bytes.reserve(size_t(total));
-    for (int number = 1; number <= count; ++number) {
+    constexpr size_t kChunkBytes = 1 << 20;
+    records = store.recordCount();
+    for (int number = 1; number <= records; ++number) {
+        if (chunks.empty() || chunks.back().bytes.size() >= kChunkBytes) {
+            chunks.emplace_back();
+            chunks.back().bytes.reserve(kChunkBytes + 4096);
+        }
+        Chunk &chunk = chunks.back();
         for (int pos = 1; pos <= kFieldCount; ++pos) {
             const QByteArrayView field = store.fieldBytesOf(number, pos);
-            bytes.append(field.data(), size_t(field.size()));
-            fieldEnds.push_back(quint32(bytes.size()));
+            chunk.bytes.append(field.data(), size_t(field.size()));
+            chunk.fieldEnds.push_back(quint32(chunk.bytes.size()));
         }
     }
+    for (const Chunk &chunk : chunks)
+        fieldBytes += qsizetype(chunk.bytes.size());
 }
 
 void ContactFinder::Build::run()
 {
-    const size_t records = fieldEnds.size() / kFieldCount;
-    index.reserve(int(records));
-    quint32 begin = 0;
-    for (size_t record = 0; record < records; ++record) {
-        QByteArrayView fields[kFieldCount];
-        for (int pos = 0; pos < kFieldCount; ++pos) {
-            const quint32 end = fieldEnds[record * kFieldCount + size_t(pos)];
-            fields[pos] = QByteArrayView(bytes.data() + begin, qsizetype(end - begin));
-            begin = end;
+    index.reserve(records, fieldBytes);
+    for (Chunk &chunk : chunks) {
+        quint32 begin = 0;
+        for (size_t at = 0; at < chunk.fieldEnds.size(); at += kFieldCount) {
+            QByteArrayView fields[kFieldCount];
+            for (int pos = 0; pos < kFieldCount; ++pos) {
+                const quint32 end = chunk.fieldEnds[at + size_t(pos)];
+                fields[pos] = QByteArrayView(chunk.bytes.data() + begin, qsizetype(end - begin));
+                begin = end;
+            }
+            index.append(fields);
         }
-        index.append(fields);
+        std::string().swap(chunk.bytes);
+        std::vector<quint32>().swap(chunk.fieldEnds);
     }
-    std::string().swap(bytes);
-    std::vector<quint32>().swap(fieldEnds);
+    chunks.clear();
     index.squeeze();
     search::PinyinTable::extend(index.nameCharacters());
     table = search::PinyinTable::current();

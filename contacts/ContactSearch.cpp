@@ -229,13 +229,17 @@ void ContactIndex::clear()
     *this = ContactIndex();
 }
 
-void ContactIndex::reserve(int contacts)
+void ContactIndex::reserve(int contacts, qsizetype fieldBytes)
 {
     m_textStart.reserve(size_t(contacts) + 1);
     m_digitStart.reserve(size_t(contacts) + 1);
     m_nameStart.reserve(size_t(contacts) + 1);
-    // About what a contact of a phone book takes; squeeze gives back the rest.
-    m_text.reserve(size_t(contacts) * 128);
+    // Lower case takes as many bytes but for a few letters; without the
+    // fields' size, about what a contact of a phone book takes. squeeze
+    // gives back the rest.
+    const size_t text = fieldBytes >= 0 ? size_t(fieldBytes + fieldBytes / 64) + size_t(contacts) * 6
+                                        : size_t(contacts) * 128;
+    m_text.reserve(text);
     m_digits.reserve(size_t(contacts) * 32);
     m_names.reserve(size_t(contacts) * 3);
 }
@@ -411,14 +415,25 @@ void ContactIndex::noteSpellings(const PinyinTable &table)
     m_spellings.shrink_to_fit();
 }
 
+namespace {
+
+// Shrinking copies the whole buffer: worth it only for a fair share unused.
+template <typename Buffer> void shrink(Buffer &buffer)
+{
+    if (buffer.capacity() - buffer.size() > buffer.capacity() / 16)
+        buffer.shrink_to_fit();
+}
+
+} // namespace
+
 void ContactIndex::squeeze()
 {
-    m_text.shrink_to_fit();
-    m_digits.shrink_to_fit();
-    m_names.shrink_to_fit();
-    m_textStart.shrink_to_fit();
-    m_digitStart.shrink_to_fit();
-    m_nameStart.shrink_to_fit();
+    shrink(m_text);
+    shrink(m_digits);
+    shrink(m_names);
+    shrink(m_textStart);
+    shrink(m_digitStart);
+    shrink(m_nameStart);
 }
 
 std::vector<char32_t> ContactIndex::nameCharacters() const

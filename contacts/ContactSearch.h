@@ -75,7 +75,8 @@ struct Query {
 class ContactIndex {
 public:
     void clear();
-    void reserve(int contacts);
+    // fieldBytes: the UTF-8 bytes of all their fields, when known.
+    void reserve(int contacts, qsizetype fieldBytes = -1);
     void append(const Contact &contact);
     // The six fields in store order, as the store hands them out.
     void append(const QString *const (&fields)[6]);
