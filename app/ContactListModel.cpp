@@ -35,29 +35,14 @@ void ContactListModel::fill()
 
 void ContactListModel::showOnly(std::vector<int> positions)
 {
-    // Positions the list was not filled with are not shown.
-    while (!positions.empty() && positions.back() >= m_recordCount)
-        positions.pop_back();
-    // Each key changes which record a row shows: the rows beyond the new
-    // count go, and the view repaints the rows it shows. A reset would have
-    // the view lay out every row again.
-    const int before = m_rowCount;
-    const int after = int(positions.size());
-    if (after < before) {
-        beginRemoveRows(QModelIndex(), after, before - 1);
-        m_rowCount = after;
-        endRemoveRows();
-    }
+    beginResetModel();
     m_filtered = true;
     m_positions = std::move(positions);
-    if (after > before) {
-        beginInsertRows(QModelIndex(), before, after - 1);
-        m_rowCount = after;
-        endInsertRows();
-    }
-    const int kept = std::min(before, after);
-    if (kept > 0)
-        emit dataChanged(index(0, NameColumn), index(kept - 1, MobileColumn), {Qt::DisplayRole});
+    // Positions the list was not filled with are not shown.
+    while (!m_positions.empty() && m_positions.back() >= m_recordCount)
+        m_positions.pop_back();
+    m_rowCount = int(m_positions.size());
+    endResetModel();
 }
 
 void ContactListModel::showAll()

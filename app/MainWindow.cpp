@@ -802,9 +802,6 @@ void MainWindow::applyFilter()
         if (!m_finder->isReady())
             return;
     }
-    // As a refill would, and first, so that the rows going take no choice
-    // with them: no row chosen, and Enter takes the first hit.
-    超级列表框->selectionModel()->reset();
     m_listModel->showOnly(m_finder->find(typed));
 }
 
