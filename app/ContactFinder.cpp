@@ -157,8 +157,10 @@ void ContactFinder::built(const std::shared_ptr<Build> &build)
                          build->reloads == m_store.reloadCount() &&
                          build->index.size() == m_store.recordCount();
     if (!current) {
-        // The contacts changed meanwhile: what was typed waits for the next.
-        prepareInBackground();
+        // The contacts changed meanwhile: what was typed waits for the next,
+        // unless the index was read at once since.
+        if (!isCurrent())
+            prepareInBackground();
         return;
     }
     m_index = std::move(build->index);

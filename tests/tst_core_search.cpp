@@ -60,7 +60,7 @@ private slots:
     void initTestCase()
     {
         m_contacts = contacts();
-        QCOMPARE(m_contacts.size(), 10);
+        QCOMPARE(m_contacts.size(), 11);
         for (const Contact &contact : m_contacts)
             m_index.append(contact);
         PinyinTable::extend(m_index.nameCharacters());
