@@ -280,10 +280,7 @@ char32_t nextCodePoint(QByteArrayView bytes, qsizetype &i)
         ++i;
         return lead;
     }
-    const int length = lead >= 0xF0 && lead <= 0xF4  ? 4
-                       : lead >= 0xE0                ? 3
-                       : lead >= 0xC2 && lead < 0xE0 ? 2
-                                                     : 0;
+    const int length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead <= 0xF4 ? 4 : 0;
     char32_t c = length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
     int k = 1;
     while (length && k < length && i + k < bytes.size() && isContinuation(at(i + k))) {
