@@ -144,6 +144,21 @@ QString trayIconWindow(int attempts = 50)
     return QString();
 }
 
+// The program's popup menu while the main window is in the tray: its one
+// visible window besides the icon.
+QString popupMenuWindow(const QString &icon)
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const QString ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--classname"), QStringLiteral("quennet")});
+        for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (id != icon)
+                return id;
+        QTest::qWait(100);
+    }
+    return QString();
+}
+
 bool trayIconGone()
 {
     for (int attempt = 0; attempt < 30; ++attempt) {
@@ -354,6 +369,11 @@ private slots:
         QVERIFY(!icon.isEmpty());
         click(windowGeometry(icon).center(), 1, 3);
         QVERIFY2(waitForWindowShown(run, QStringLiteral("设置"), 1), run.log.constData());
+        // The menu reads keys through the window that has the input focus,
+        // and with the main window in the tray that may be none of ours.
+        const QString menu = popupMenuWindow(icon);
+        QVERIFY(!menu.isEmpty());
+        xdotool({QStringLiteral("windowfocus"), menu});
         QTest::qWait(300);
         // From the end: 立即同步, 同步设置…, then 退出.
         pressKeys(
