@@ -20,9 +20,9 @@ FoundValues readFound(const ContactStore &store)
     return {true, store.recordNumber(), contact.name, contact.phone, contact.mobile, contact.qq};
 }
 
-bool repeats(const QString &typed, const QString &found)
+bool repeats(const QString &typed, bool same)
 {
-    return !typed.isEmpty() && typed == found;
+    return !typed.isEmpty() && same;
 }
 
 const QString kTitle = QStringLiteral("温馨提示");
@@ -65,15 +65,21 @@ FoundValues findDuplicateForModifying(ContactStore &store, const ContactInput &i
 
 Check checkAgainst(const ContactInput &input, const FoundValues &found)
 {
-    if (input.name == found.name)
+    return checkAgainst(input, FoundMatch{input.name == found.name, input.phone == found.phone,
+                                          input.mobile == found.mobile, input.qq == found.qq});
+}
+
+Check checkAgainst(const ContactInput &input, const FoundMatch &same)
+{
+    if (same.name)
         return Check::DuplicateName;
-    if (repeats(input.phone, found.phone))
+    if (repeats(input.phone, same.phone))
         return Check::DuplicatePhone;
-    if (repeats(input.mobile, found.mobile))
+    if (repeats(input.mobile, same.mobile))
         return Check::DuplicateMobile;
     if (!input.mobile.isEmpty() && gbk::length(input.mobile) != kMobileLength)
         return Check::MobileLength;
-    if (repeats(input.qq, found.qq))
+    if (repeats(input.qq, same.qq))
         return Check::DuplicateQQ;
     if (gbk::length(input.qq) > kMaxQQLength)
         return Check::QQLength;

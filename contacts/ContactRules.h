@@ -64,6 +64,15 @@ Check checkAdding(ContactStore &store, const ContactInput &input);
 Check checkModifying(ContactStore &store, const ContactInput &input, int selectedRecord);
 // The checks that follow the search, for a given search result.
 Check checkAgainst(const ContactInput &input, const FoundValues &found);
+// Which searched values of the input equal those of the record found (all
+// false when none was found).
+struct FoundMatch {
+    bool name = false;
+    bool phone = false;
+    bool mobile = false;
+    bool qq = false;
+};
+Check checkAgainst(const ContactInput &input, const FoundMatch &same);
 
 // --- writes ----------------------------------------------------------------
 // Appends the six values; on success the cursor is on the new last record.

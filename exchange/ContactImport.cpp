@@ -40,8 +40,9 @@ QString reasonText(rules::Check check)
 
 bool fitsTheStore(const rules::ContactInput &input)
 {
-    for (const QString &value : input.values())
-        if (value.size() * 3 > kMaxFieldBytes && value.toUtf8().size() > kMaxFieldBytes)
+    for (const QString *value :
+         {&input.name, &input.phone, &input.mobile, &input.qq, &input.email, &input.address})
+        if (value->size() * 3 > kMaxFieldBytes && value->toUtf8().size() > kMaxFieldBytes)
             return false;
     return true;
 }

@@ -336,39 +336,55 @@ public:
 
     template <typename OnRecord> bool feed(QStringView text, OnRecord &&onRecord)
     {
-        for (const QChar c : text) {
+        const QChar *at = text.begin();
+        const QChar *const end = text.end();
+        while (at != end) {
+            const QChar c = *at;
             if (m_quoted) {
                 if (m_quoteSeen) {
                     m_quoteSeen = false;
                     if (c == QLatin1Char('"')) {
-                        add(c);
+                        add(at, at + 1);
+                        ++at;
                         continue;
                     }
                     m_quoted = false; // the closing quote; c is handled below
                 } else {
-                    if (c == QLatin1Char('"'))
-                        m_quoteSeen = true;
-                    else
-                        add(c);
+                    // Up to the next quote everything is the field's.
+                    const QChar *quote = std::find(at, end, QLatin1Char('"'));
+                    add(at, quote);
+                    m_quoteSeen = quote != end;
+                    at = quote == end ? end : quote + 1;
                     continue;
                 }
             }
             if (m_afterCr) {
                 m_afterCr = false;
-                if (c == QLatin1Char('\n'))
+                if (c == QLatin1Char('\n')) {
+                    ++at;
                     continue;
+                }
             }
             if (c == QLatin1Char('"') && m_field.isEmpty() && !m_fieldQuoted) {
                 m_quoted = true;
                 m_fieldQuoted = true;
+                ++at;
             } else if (c == m_separator) {
                 endField();
+                ++at;
             } else if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
                 m_afterCr = c == QLatin1Char('\r');
+                ++at;
                 if (!endRecord(onRecord))
                     return false;
             } else {
-                add(c);
+                // The field goes on to the next separator or line end; a
+                // quote inside it is one of its characters.
+                const QChar *stop = std::find_if(at + 1, end, [this](QChar next) {
+                    return next == m_separator || next == QLatin1Char('\r') || next == QLatin1Char('\n');
+                });
+                add(at, stop);
+                at = stop;
             }
         }
         return true;
@@ -386,12 +402,14 @@ private:
     // What a field costs besides its characters, counted in characters.
     static constexpr qsizetype kFieldCost = qsizetype(sizeof(QString) / sizeof(QChar));
 
-    void add(QChar c)
+    void add(const QChar *from, const QChar *to)
     {
-        if (m_field.size() < kMaxKeptLine)
-            m_field += c;
-        else
+        qsizetype count = to - from;
+        if (m_field.size() + count > kMaxKeptLine) {
+            count = std::max<qsizetype>(kMaxKeptLine - m_field.size(), 0);
             m_cut = true;
+        }
+        m_field.append(from, count);
     }
 
     void endField()
@@ -410,6 +428,7 @@ private:
         endField();
         QStringList record;
         record.swap(m_record);
+        m_record.reserve(record.size()); // the next record is most likely as wide
         const bool cut = m_cut;
         m_cut = false;
         m_recordKept = 0;

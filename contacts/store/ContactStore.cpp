@@ -2,6 +2,7 @@
 
 #include "contacts/store/ContactStoreImpl.h"
 #include "contacts/store/PackedRecord.h"
+#include "contacts/store/PendingRecords.h"
 
 #include <QFileInfo>
 
@@ -805,25 +806,65 @@ bool ContactStore::appendMany(const QList<Contact> &contacts)
 {
     if (qint64(d->count()) + contacts.size() > d->maxRecords)
         return d->refuse(StoreError::OverCapacity);
-    std::vector<StoredRecord> added(size_t(contacts.size()));
-    for (qsizetype i = 0; i < contacts.size(); ++i)
-        if (!packed::pack(contacts.at(i).values(), &added[size_t(i)].packed))
-            return d->refuse(StoreError::OverCapacity);
-    if (added.empty())
+    PendingRecords records;
+    for (const Contact &contact : contacts)
+        records.add(contact);
+    return appendMany(records);
+}
+
+namespace {
+
+constexpr int kRowsPerInsert = 64;
+
+QByteArray insertRows(int rows)
+{
+    QByteArray sql = "INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)";
+    for (int row = 1; row < rows; ++row)
+        sql += ", (?, 0, ?)";
+    return sql;
+}
+
+const char *insertManySql()
+{
+    static const QByteArray sql = insertRows(kRowsPerInsert);
+    return sql.constData();
+}
+
+} // namespace
+
+bool ContactStore::appendMany(PendingRecords &pending)
+{
+    if (qint64(d->count()) + pending.size() > d->maxRecords || pending.holdsOverCapacity())
+        return d->refuse(StoreError::OverCapacity);
+    if (pending.isEmpty())
         return isOpen() || d->refuse(StoreError::NotOpen);
+    std::vector<QByteArray> &packedRecords = pending.m_records;
+    qint64 firstRowId = 0;
     RecordDigest next = d->digest;
     const bool ok = d->write(
         [&] {
-            qint64 rowId = d->nextRowId();
-            if (rowId <= 0)
+            firstRowId = d->nextRowId();
+            if (firstRowId <= 0)
                 return false;
-            Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
-            for (StoredRecord &record : added) {
-                record.rowId = rowId++;
-                next.toggle(d->tagOf(record));
-                const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
-                if (!insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run())
+            // Many rows to a statement: each run of one also reads and
+            // writes the row id sequence.
+            Statement many = d->db.prepare(insertManySql());
+            Statement one = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
+            qint64 rowId = firstRowId;
+            for (size_t from = 0; from < packedRecords.size();) {
+                const size_t rows =
+                    packedRecords.size() - from >= size_t(kRowsPerInsert) ? kRowsPerInsert : 1;
+                Statement &insert = rows == 1 ? one : many;
+                std::vector<QByteArray> stored(rows);
+                for (size_t row = 0; row < rows; ++row, ++rowId) {
+                    const QByteArray &packedRecord = packedRecords[from + row];
+                    next.toggle(d->key.recordTag(rowId, false, packedRecord));
+                    stored[row] = d->diskForm(d->meta, d->key, rowId, packedRecord);
+                    insert.bind(int(2 * row + 1), rowId).bind(int(2 * row + 2), QByteArrayView(stored[row]));
+                }
+                if (!insert.run())
                     return false;
+                from += rows;
             }
             return d->writeDigest(next);
         },
@@ -831,9 +872,12 @@ bool ContactStore::appendMany(const QList<Contact> &contacts)
     if (!ok)
         return false;
     d->digest = next;
-    d->records.reserve(d->records.size() + added.size());
-    for (StoredRecord &record : added)
-        d->records.push_back(std::move(record));
+    d->records.reserve(d->records.size() + packedRecords.size());
+    qint64 rowId = firstRowId;
+    for (QByteArray &packedRecord : packedRecords)
+        d->records.push_back(StoredRecord{rowId++, false, std::move(packedRecord)});
+    packedRecords.clear();
+    d->arena.adopt(pending.m_arena);
     d->cursor = d->count();
     return true;
 }

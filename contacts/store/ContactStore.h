@@ -57,6 +57,7 @@ struct CredentialResult : FileResult {
 };
 
 class ContactStoreImpl;
+class PendingRecords;
 struct ContactStoreTestAccess;
 struct Unlocking;
 
@@ -180,6 +181,9 @@ public:
     // empty). Fails with ChangedElsewhere when another program wrote since
     // the records were read: the caller checked the contacts against those.
     bool appendMany(const QList<Contact> &contacts);
+    // The same with contacts packed beforehand; on success the store keeps
+    // their memory as its records' and records is left empty.
+    bool appendMany(PendingRecords &records);
     // Writes to the record with that row id, wherever it now stands, once
     // allowed agreed on the records as the file holds them. False with
     // lastError() None when allowed refused, ChangedElsewhere when no record

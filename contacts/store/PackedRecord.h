@@ -1,11 +1,15 @@
 #pragma once
 
+#include "contacts/store/Contact.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 namespace quennet::store {
+
+class RecordArena;
 
 // The six fields of one record in a single buffer: six 32-bit little-endian
 // end offsets followed by the UTF-8 text of the fields back to back. One
@@ -19,6 +23,11 @@ constexpr qsizetype kMaxBytes = kHeaderBytes + qsizetype(6) * (64 * 1024);
 
 // False when values is not six texts or one of them is over capacity.
 bool pack(const QStringList &values, QByteArray *out);
+// The same bytes as pack, written into arena (out views them there) without
+// a buffer per field; values over capacity too. False when one is. Bit i of
+// *lossy is set when value i held a lone surrogate, which UTF-8 cannot
+// carry.
+bool packInto(const Contact &contact, RecordArena &arena, QByteArray *out, unsigned *lossy);
 // True when the buffer has the layout above (read from a file, so checked).
 bool isWellFormed(QByteArrayView record);
 // index is 0-based; the buffer must be well formed.

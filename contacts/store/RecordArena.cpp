@@ -39,6 +39,17 @@ char *RecordArena::allocate(qsizetype bytes)
     return out;
 }
 
+void RecordArena::adopt(RecordArena &other)
+{
+    // Before this arena's last block, whose free tail is still handed out.
+    m_blocks.insert(m_blocks.empty() ? m_blocks.end() : m_blocks.end() - 1, other.m_blocks.begin(),
+                    other.m_blocks.end());
+    if (m_blocks.size() == other.m_blocks.size())
+        m_used = other.m_used;
+    other.m_blocks.clear();
+    other.m_used = 0;
+}
+
 void RecordArena::release()
 {
     for (const Block &block : m_blocks)

@@ -18,6 +18,12 @@ public:
     RecordArena &operator=(const RecordArena &) = delete;
 
     char *allocate(qsizetype bytes);
+    // Hands back the last bytes of the latest allocation, which the caller
+    // asked for at their most and used less of.
+    void giveBack(qsizetype bytes) { m_used -= bytes; }
+    // Takes over other's blocks: what was allocated there lives as long as
+    // this arena. other is left empty.
+    void adopt(RecordArena &other);
     void release();
 
 private:
