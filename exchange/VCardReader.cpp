@@ -13,12 +13,14 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quennet::exchange {
 
 namespace {
 
+using namespace std::string_view_literals;
 using vcard::components;
 using vcard::decodeQuotedPrintable;
 using vcard::isVCardWord;
@@ -69,13 +71,14 @@ struct Card {
 QString decodeText(QByteArrayView raw, const Params &params, Version version, const QByteArray &unlabelled,
                    bool asciiSafe = false)
 {
-    QByteArray bytes;
+    QByteArray decoded;
+    const bool plain = !params.isQuotedPrintable() && params.encoding != "BASE64" && params.encoding != "B";
     if (params.isQuotedPrintable())
-        bytes = decodeQuotedPrintable(raw);
-    else if (params.encoding == "BASE64" || params.encoding == "B")
-        bytes = QByteArray::fromBase64(raw.toByteArray());
-    else
-        bytes = raw.toByteArray();
+        decoded = decodeQuotedPrintable(raw);
+    else if (!plain)
+        decoded = QByteArray::fromBase64(raw.toByteArray());
+    // A plain value is read where it stands.
+    const QByteArray bytes = plain ? QByteArray::fromRawData(raw.data(), raw.size()) : decoded;
     if (asciiSafe && !isValidUtf8(bytes.constData(), bytes.size())) {
         const QByteArray charset = params.charset.isEmpty() ? unlabelled : params.charset.trimmed();
         if (isMultiByteLegacy(charset))
@@ -110,7 +113,7 @@ QString paramText(const QByteArray &raw)
 // card's own frame, and what phones and programs keep for syncing and sorting.
 bool isStructural(const std::string &name)
 {
-    static const char *const names[] = {
+    static constexpr std::string_view names[] = {
         "BEGIN",
         "END",
         "VERSION",
@@ -133,7 +136,7 @@ bool isStructural(const std::string &name)
         "SOURCE",
         "NAME",
     };
-    for (const char *structural : names)
+    for (const std::string_view structural : names)
         if (name == structural)
             return true;
     return false;
@@ -154,7 +157,7 @@ QString propertyLabel(const std::string &name, bool *binary)
         {"PHOTO", QStringLiteral("照片")},         {"LOGO", QStringLiteral("标志")},
         {"SOUND", QStringLiteral("声音")},         {"KEY", QStringLiteral("密钥")},
     };
-    *binary = name == "PHOTO" || name == "LOGO" || name == "SOUND" || name == "KEY";
+    *binary = name == "PHOTO"sv || name == "LOGO"sv || name == "SOUND"sv || name == "KEY"sv;
     const QByteArray key(name.data(), qsizetype(name.size()));
     return labels.value(key, QString::fromLatin1(key));
 }
@@ -205,12 +208,12 @@ private:
     void findVersion()
     {
         for (const Property &p : m_props)
-            if (p.name == "VERSION") {
+            if (p.name == "VERSION"sv) {
                 const QByteArrayView v = m_card.value(p).trimmed();
                 m_version = v.startsWith("2")   ? Version::V21
                             : v.startsWith("4") ? Version::V40
                                                 : Version::V30;
-            } else if (p.name == "PRODID") {
+            } else if (p.name == "PRODID"sv) {
                 // Cards this program wrote keep every value as it was.
                 m_ours = m_card.value(p).trimmed() == kOurProductId;
             }
@@ -220,7 +223,7 @@ private:
     void findGroupLabels()
     {
         for (const Property &p : m_props)
-            if (p.name == "X-ABLABEL" && !p.group.empty())
+            if (p.name == "X-ABLABEL"sv && !p.group.empty())
                 m_labels.insert(QString::fromLatin1(p.group.c_str()),
                                 QString::fromUtf8(m_card.value(p)).toLower());
     }
@@ -253,7 +256,7 @@ private:
     {
         const bool email = qstrcmp(property, "EMAIL") == 0;
         for (size_t i = 0; i < m_props.size(); ++i)
-            if (m_props[i].name == property) {
+            if (m_props[i].name == std::string_view(property)) {
                 const QString text = value(i, params(i), email);
                 if (text.isEmpty())
                     continue;
@@ -267,10 +270,10 @@ private:
     {
         QString fromFn, fromN;
         for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_props[i].name == "FN" && fromFn.isEmpty()) {
+            if (m_props[i].name == "FN"sv && fromFn.isEmpty()) {
                 fromFn = value(i);
                 m_used[i] = true;
-            } else if (m_props[i].name == "N" && fromN.isEmpty()) {
+            } else if (m_props[i].name == "N"sv && fromN.isEmpty()) {
                 const QStringList name = parts(i);
                 fromN = joinName(name.value(0), name.value(1));
                 m_used[i] = true;
@@ -283,7 +286,7 @@ private:
     bool isOrganisation(const QString &name)
     {
         for (size_t i = 0; i < m_props.size(); ++i)
-            if (m_props[i].name == "ORG")
+            if (m_props[i].name == "ORG"sv)
                 return parts(i).value(0) == name;
         return false;
     }
@@ -292,7 +295,7 @@ private:
     QString organisation()
     {
         for (size_t i = 0; i < m_props.size(); ++i)
-            if (m_props[i].name == "ORG") {
+            if (m_props[i].name == "ORG"sv) {
                 for (const QString &part : parts(i))
                     if (!part.isEmpty()) {
                         m_used[i] = true;
@@ -329,7 +332,7 @@ private:
     {
         QList<FoundTelephone> found;
         for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_props[i].name != "TEL")
+            if (m_props[i].name != "TEL"sv)
                 continue;
             const Params &p = params(i);
             const QString value = withoutScheme(this->value(i, p), QStringLiteral("tel"));
@@ -357,9 +360,9 @@ private:
         for (size_t i = 0; i < m_props.size(); ++i) {
             const std::string &name = m_props[i].name;
             QString number;
-            if (name == "X-QQ") {
+            if (name == "X-QQ"sv) {
                 number = value(i);
-            } else if (name == "IMPP" || name == "X-IMPP") {
+            } else if (name == "IMPP"sv || name == "X-IMPP"sv) {
                 const Params &p = params(i);
                 const QString text = value(i);
                 if (text.startsWith(QLatin1String("qq:"), Qt::CaseInsensitive))
@@ -414,9 +417,9 @@ private:
     {
         std::vector<size_t> adrs, labels;
         for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_props[i].name == "ADR")
+            if (m_props[i].name == "ADR"sv)
                 adrs.push_back(i);
-            else if (m_props[i].name == "LABEL")
+            else if (m_props[i].name == "LABEL"sv)
                 labels.push_back(i);
         }
         QStringList lines;
@@ -634,7 +637,7 @@ private:
             return true;
         }
         const QByteArrayView value = m_card.value(property);
-        if (property.name == "BEGIN" && isVCardWord(value)) {
+        if (property.name == "BEGIN"sv && isVCardWord(value)) {
             m_card.text.resize(at);
             if (m_nested > 0 || (m_inCard && followsAgent())) {
                 ++m_nested;
@@ -647,7 +650,7 @@ private:
             startCard();
             return true;
         }
-        if (property.name == "END" && isVCardWord(value) && m_inCard) {
+        if (property.name == "END"sv && isVCardWord(value) && m_inCard) {
             m_card.text.resize(at);
             if (m_nested > 0) {
                 --m_nested;
@@ -675,7 +678,7 @@ private:
         if (m_card.properties.empty())
             return false;
         const Property &last = m_card.properties.back();
-        return last.name == "AGENT" && m_card.value(last).trimmed().isEmpty();
+        return last.name == "AGENT"sv && m_card.value(last).trimmed().isEmpty();
     }
 
     void startCard()

@@ -188,7 +188,8 @@ StoreError ContactStoreImpl::load(Connection &reader)
         if (!isInteger(select, 1) || deleted != 0 || select.columnType(2) != SQLITE_BLOB ||
             !readDiskForm(record.rowId, select.columnBlob(2), &record.packed))
             return StoreError::Damaged;
-        digest.toggle(tagOf(record));
+        if (meta.sealed) // the digest of an open store stays zero
+            digest.toggle(tagOf(record));
         records.push_back(std::move(record));
     }
     if (rc != SQLITE_DONE)
@@ -858,7 +859,8 @@ bool ContactStore::appendMany(PendingRecords &pending)
                 std::vector<QByteArray> stored(rows);
                 for (size_t row = 0; row < rows; ++row, ++rowId) {
                     const QByteArray &packedRecord = packedRecords[from + row];
-                    next.toggle(d->key.recordTag(rowId, false, packedRecord));
+                    if (d->meta.sealed)
+                        next.toggle(d->key.recordTag(rowId, false, packedRecord));
                     stored[row] = d->diskForm(d->meta, d->key, rowId, packedRecord);
                     insert.bind(int(2 * row + 1), rowId).bind(int(2 * row + 2), QByteArrayView(stored[row]));
                 }
