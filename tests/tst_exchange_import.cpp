@@ -64,26 +64,45 @@ private slots:
 
     // The indexed batch against the rule chain on a real store, contact for
     // contact, over values drawn from small sets so that every kind of
-    // collision (empty fields included) happens often.
+    // collision (empty fields included) happens often; the larger rounds
+    // grow the indexes past their first size, with duplicates of stored
+    // contacts and of ones accepted long before. Names with a lone
+    // surrogate are stored alike (UTF-8 cannot carry it) but are not the
+    // same text.
+    void batchGivesTheRuleChainsVerdicts_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<int>("distinctNames");
+        QTest::addColumn<int>("rounds");
+        QTest::newRow("few") << 3 << 30 << 4 << 20;
+        QTest::newRow("indexes grow") << 100 << 300 << 200 << 2;
+    }
+
     void batchGivesTheRuleChainsVerdicts()
     {
-        const QStringList names = {"", "甲", "乙", "丙", "丁"};
+        QFETCH(int, stored);
+        QFETCH(int, offered);
+        QFETCH(int, distinctNames);
+        QFETCH(int, rounds);
+        QStringList names = {"", QString(QChar(0xD800)) + "甲", QString(QChar(0xDC00)) + "甲"};
+        for (int i = 0; i < distinctNames; ++i)
+            names << QStringLiteral("人%1").arg(i);
         const QStringList phones = {"", "1", "2"};
         const QStringList mobiles = {"", "13900000001", "13900000002", "139"};
         const QStringList qqs = {"", "1", "2", "1234567890"};
         auto pick = [](const QStringList &from) {
             return from.at(QRandomGenerator::global()->bounded(int(from.size())));
         };
-        for (int round = 0; round < 20; ++round) {
+        for (int round = 0; round < rounds; ++round) {
             ContactStore chain, batched;
             QList<QStringList> start;
-            for (int i = 0; i < 3; ++i)
-                start << QStringList{
-                    QStringLiteral("旧%1").arg(i), pick(phones), pick(mobiles), pick(qqs), {}, {}};
+            for (int i = 0; i < stored; ++i)
+                start << QStringList{pick(names.mid(1)), pick(phones), pick(mobiles), pick(qqs), {}, {}};
             QVERIFY(chain.open(newStore(start)));
             QVERIFY(batched.open(newStore(start)));
             rules::BatchAdding batch(batched);
-            for (int i = 0; i < 30; ++i) {
+            for (int i = 0; i < offered; ++i) {
                 const rules::ContactInput input{0,  pick(names), pick(phones), pick(mobiles), pick(qqs),
                                                 {}, {}};
                 const rules::Check expected = rules::checkAdding(chain, input);
