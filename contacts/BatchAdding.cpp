@@ -92,7 +92,12 @@ BatchAdding::BatchAdding(const ContactStore &store) : m_store(store), m_storeCou
     for (int number = 1; number <= m_storeCount; ++number)
         for (int searched = 0; searched < kSearched; ++searched) {
             const QByteArrayView value = store.fieldBytesOf(number, kSearchedFields[searched]);
-            index(number, searched, value, hashOf(value));
+            const quint32 hash = hashOf(value);
+            // Records come in ascending order, so a value already entered
+            // belongs to a lower record and stays.
+            const Probe probe = lowestWith(searched, value, hash);
+            if (probe.number == 0)
+                enter(searched, hash, number, probe.freePlace);
         }
 }
 
@@ -103,14 +108,15 @@ QByteArrayView BatchAdding::valueOf(int number, int searched) const
     return m_accepted.fieldUtf8(number - m_storeCount - 1, kSearchedFields[searched]);
 }
 
-int BatchAdding::lowestWith(int searched, QByteArrayView value, quint32 hash) const
+BatchAdding::Probe BatchAdding::lowestWith(int searched, QByteArrayView value, quint32 hash) const
 {
     const std::vector<quint64> &entries = m_index[searched].entries;
     const size_t mask = entries.size() - 1;
-    for (size_t at = homeOf(hash, entries); entries[at] != 0; at = (at + 1) & mask)
+    size_t at = homeOf(hash, entries);
+    for (; entries[at] != 0; at = (at + 1) & mask)
         if (hashIn(entries[at]) == hash && valueOf(numberIn(entries[at]), searched) == value)
-            return numberIn(entries[at]);
-    return 0;
+            return {numberIn(entries[at]), 0};
+    return {0, at};
 }
 
 void BatchAdding::grow(Index &index)
@@ -128,20 +134,16 @@ void BatchAdding::grow(Index &index)
     index.entries = std::move(bigger);
 }
 
-void BatchAdding::index(int number, int searched, QByteArrayView value, quint32 hash)
+void BatchAdding::enter(int searched, quint32 hash, int number, size_t freePlace)
 {
-    // Records come in ascending order, so a value already entered belongs
-    // to a lower record and stays.
-    if (lowestWith(searched, value, hash) != 0)
-        return;
     Index &index = m_index[searched];
-    if ((index.used + 1) * 8 > index.entries.size() * 5)
+    if ((index.used + 1) * 8 > index.entries.size() * 5) {
         grow(index);
-    const size_t mask = index.entries.size() - 1;
-    size_t at = homeOf(hash, index.entries);
-    while (index.entries[at] != 0)
-        at = (at + 1) & mask;
-    index.entries[at] = entryOf(hash, number);
+        const size_t mask = index.entries.size() - 1;
+        for (freePlace = homeOf(hash, index.entries); index.entries[freePlace] != 0;)
+            freePlace = (freePlace + 1) & mask;
+    }
+    index.entries[freePlace] = entryOf(hash, number);
     ++index.used;
 }
 
@@ -167,19 +169,24 @@ Check BatchAdding::offer(const ContactInput &input)
     const int latest = m_accepted.size() - 1;
     // The chain of four finds from the first record: the lowest record with
     // the name, else the lowest with the phone, and so on.
-    QByteArrayView values[kSearched];
+    // All four are looked up: an accepted contact enters each value not
+    // found where its look-up ended.
     quint32 hashes[kSearched];
     for (int searched = 0; searched < kSearched; ++searched) {
-        values[searched] = m_accepted.fieldUtf8(latest, kSearchedFields[searched]);
-        hashes[searched] = hashOf(values[searched]);
+        hashes[searched] = hashOf(m_accepted.fieldUtf8(latest, kSearchedFields[searched]));
+        const std::vector<quint64> &entries = m_index[searched].entries;
+        __builtin_prefetch(&entries[homeOf(hashes[searched], entries)]);
     }
+    Probe probes[kSearched];
+    for (int searched = 0; searched < kSearched; ++searched)
+        probes[searched] =
+            lowestWith(searched, m_accepted.fieldUtf8(latest, kSearchedFields[searched]), hashes[searched]);
     FoundMatch same;
-    for (int searched = 0; searched < kSearched; ++searched) {
-        const int number = lowestWith(searched, values[searched], hashes[searched]);
-        if (number == 0)
+    for (const Probe &probe : probes) {
+        if (probe.number == 0)
             continue;
-        same = {sameAs(input, 0, number), sameAs(input, 1, number), sameAs(input, 2, number),
-                sameAs(input, 3, number)};
+        same = {sameAs(input, 0, probe.number), sameAs(input, 1, probe.number),
+                sameAs(input, 2, probe.number), sameAs(input, 3, probe.number)};
         break;
     }
     const Check check = checkAgainst(input, same);
@@ -190,7 +197,8 @@ Check BatchAdding::offer(const ContactInput &input)
     ++m_acceptedCount;
     const int number = m_storeCount + m_accepted.size();
     for (int searched = 0; searched < kSearched; ++searched)
-        index(number, searched, values[searched], hashes[searched]);
+        if (probes[searched].number == 0)
+            enter(searched, hashes[searched], number, probes[searched].freePlace);
     return Check::Ok;
 }
 

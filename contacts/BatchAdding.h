@@ -39,9 +39,16 @@ private:
         size_t used = 0;
     };
 
+    // A look-up: the lowest record holding the value, or 0 and the free
+    // place where the value would go.
+    struct Probe {
+        int number = 0;
+        size_t freePlace = 0;
+    };
+
     QByteArrayView valueOf(int number, int searched) const;
-    int lowestWith(int searched, QByteArrayView value, quint32 hash) const;
-    void index(int number, int searched, QByteArrayView value, quint32 hash);
+    Probe lowestWith(int searched, QByteArrayView value, quint32 hash) const;
+    void enter(int searched, quint32 hash, int number, size_t freePlace);
     static void grow(Index &index);
     bool sameAs(const ContactInput &input, int searched, int number) const;
 
