@@ -204,6 +204,9 @@ Check BatchAdding::offer(const ContactInput &input)
 
 bool BatchAdding::commit(ContactStore &store)
 {
+    // The indexes are done with: their memory goes before the store grows.
+    for (Index &index : m_index)
+        index = Index();
     return store.appendMany(m_accepted);
 }
 

@@ -25,7 +25,8 @@ public:
     Check offer(const ContactInput &input);
     int acceptedCount() const { return m_acceptedCount; }
     // All or nothing; the store's cursor ends on the last new record. The
-    // store takes the accepted contacts' memory over.
+    // store takes the accepted contacts' memory over; nothing more can be
+    // offered.
     bool commit(ContactStore &store);
 
 private:
