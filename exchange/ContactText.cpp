@@ -1,5 +1,7 @@
 #include "exchange/ContactText.h"
 
+#include <algorithm>
+
 #include <QStringDecoder>
 #include <QStringList>
 #include <QVarLengthArray>
@@ -153,6 +155,12 @@ void splitName(const QString &name, QString *family, QString *given)
 
 QString mobileDigits(const QString &number)
 {
+    // Most numbers are digits alone: they come back as they are.
+    const bool digitsOnly = std::all_of(
+        number.begin(), number.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    if (digitsOnly && !number.startsWith(QLatin1String("0086")) &&
+        !(number.size() == 13 && number.startsWith(QLatin1String("861"))))
+        return number;
     QString digits;
     digits.reserve(number.size());
     for (const QChar c : number) {

@@ -426,13 +426,12 @@ private:
     template <typename OnRecord> bool endRecord(OnRecord &&onRecord)
     {
         endField();
-        QStringList record;
-        record.swap(m_record);
-        m_record.reserve(record.size()); // the next record is most likely as wide
         const bool cut = m_cut;
         m_cut = false;
         m_recordKept = 0;
-        return onRecord(record, cut);
+        const bool goOn = onRecord(std::as_const(m_record), cut);
+        m_record.clear(); // keeps its room for the next record
+        return goOn;
     }
 
     QChar m_separator;
@@ -652,10 +651,8 @@ private:
     // Our own export: the six fields in order, every value as written.
     rules::ContactInput ours(const QStringList &record) const
     {
-        QStringList values;
-        for (int i = 0; i < kFieldCount; ++i)
-            values << keptValue(withoutFormulaGuard(record.value(i)));
-        rules::ContactInput fields = rules::ContactInput::fromValues(values);
+        const auto at = [&record](int i) { return keptValue(withoutFormulaGuard(record.value(i))); };
+        rules::ContactInput fields{0, at(0), at(1), at(2), at(3), at(4), at(5)};
         if (looksLikeChineseMobile(fields.mobile))
             fields.mobile = mobileDigits(fields.mobile);
         return fields;
