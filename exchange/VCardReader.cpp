@@ -245,8 +245,10 @@ private:
     QStringList parts(size_t i) const
     {
         const Params &p = params(i);
+        const QList<QByteArrayView> pieces = components(raw(i));
         QStringList out;
-        for (QByteArrayView part : components(raw(i)))
+        out.reserve(pieces.size());
+        for (QByteArrayView part : pieces)
             out << kept(decodeText(part, p, m_version, m_unlabelled));
         return out;
     }

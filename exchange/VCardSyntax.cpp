@@ -35,6 +35,7 @@ bool Params::hasType(const char *type) const
 QList<QByteArrayView> splitUnquoted(QByteArrayView text, char separator)
 {
     QList<QByteArrayView> parts;
+    parts.reserve(text.count(separator) + 1);
     bool quoted = false;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -117,6 +118,7 @@ QByteArray decodeQuotedPrintable(QByteArrayView text)
 QList<QByteArrayView> components(QByteArrayView value)
 {
     QList<QByteArrayView> parts;
+    parts.reserve(value.count(';') + 1);
     qsizetype start = 0;
     for (qsizetype i = 0; i < value.size(); ++i) {
         if (value[i] == '\\')
@@ -132,7 +134,8 @@ QList<QByteArrayView> components(QByteArrayView value)
 
 QString withoutScheme(const QString &value, const QString &scheme)
 {
-    if (value.startsWith(scheme + QLatin1Char(':'), Qt::CaseInsensitive))
+    if (value.size() > scheme.size() && value.at(scheme.size()) == QLatin1Char(':') &&
+        value.startsWith(scheme, Qt::CaseInsensitive))
         return value.mid(scheme.size() + 1).trimmed();
     return value;
 }
