@@ -161,24 +161,31 @@ bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteAr
 
 StoreError ContactStoreImpl::load(Connection &reader)
 {
-    Statement bounds =
-        reader.prepare("SELECT count(*), coalesce(min(id), 1), coalesce(max(id), 0) FROM records");
-    if (bounds.step() != SQLITE_ROW)
-        return errorFromSqlite(reader.lastError());
-    const qint64 rows = bounds.columnInt(0);
-    const qint64 highest = bounds.columnInt(2);
-    if (rows > maxRecords)
-        return StoreError::OverCapacity;
-    if (bounds.columnInt(1) < 1 || highest > kMaxRowId)
+    // Each bound on its own, so that SQLite reads it off the end of the
+    // table; a count(*) would walk every page once more. The records are
+    // counted against the capacity as they are read.
+    qint64 lowest = 0, highest = 0;
+    for (auto [sql, bound] : {std::pair{"SELECT coalesce(min(id), 1) FROM records", &lowest},
+                              std::pair{"SELECT coalesce(max(id), 0) FROM records", &highest}}) {
+        Statement select = reader.prepare(sql);
+        if (select.step() != SQLITE_ROW)
+            return errorFromSqlite(reader.lastError());
+        *bound = select.columnInt(0);
+    }
+    if (lowest < 1 || highest > kMaxRowId)
         return StoreError::Damaged;
     if (const StoreError error = checkSequence(reader, highest); error != StoreError::None)
         return error;
-    records.reserve(size_t(rows));
+    // Row ids are unique, so their range bounds the count (ids are never
+    // used twice, so a range far beyond it only reserves a first part).
+    records.reserve(size_t(std::min({highest - lowest + 1, maxRecords, qint64(1) << 20})));
     Statement select = reader.prepare("SELECT id, deleted, fields FROM records ORDER BY id");
     if (!select.isValid())
         return StoreError::Damaged;
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
+        if (count() >= maxRecords)
+            return StoreError::OverCapacity;
         StoredRecord record;
         record.rowId = select.columnInt(0);
         const qint64 deleted = select.columnInt(1);
@@ -194,7 +201,7 @@ StoreError ContactStoreImpl::load(Connection &reader)
     }
     if (rc != SQLITE_DONE)
         return errorFromSqlite(reader.lastError());
-    if (qint64(records.size()) != rows || !digestMatches(meta, digest))
+    if (!digestMatches(meta, digest))
         return StoreError::Damaged;
     return StoreError::None;
 }
