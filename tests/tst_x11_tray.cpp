@@ -148,7 +148,7 @@ QString trayIconWindow(int attempts = 50)
 // visible window besides the icon.
 QString popupMenuWindow(const QString &icon)
 {
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (int attempt = 0; attempt < 30; ++attempt) {
         const QString ids = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                      QStringLiteral("--classname"), QStringLiteral("quennet")});
         for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
@@ -367,18 +367,22 @@ private slots:
         click(origin + QPoint(165 + 9, 2 + 9));
         const QString icon = trayIconWindow();
         QVERIFY(!icon.isEmpty());
-        click(windowGeometry(icon).center(), 1, 3);
-        QVERIFY2(waitForWindowShown(run, QStringLiteral("设置"), 1), run.log.constData());
         // The menu reads keys through the window that has the input focus,
-        // and with the main window in the tray that may be none of ours.
-        const QString menu = popupMenuWindow(icon);
-        QVERIFY(!menu.isEmpty());
-        xdotool({QStringLiteral("windowfocus"), menu});
-        QTest::qWait(300);
-        // From the end: 立即同步, 同步设置…, then 退出.
-        pressKeys(
-            {QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
-        QVERIFY2(run.process->waitForFinished(10000), run.log.constData());
+        // and with the main window in the tray that may be none of ours. On
+        // a loaded server the first click may not open it at all.
+        for (int attempt = 0; attempt < 3 && run.process->state() != QProcess::NotRunning; ++attempt) {
+            click(windowGeometry(icon).center(), 1, 3);
+            const QString menu = popupMenuWindow(icon);
+            if (menu.isEmpty())
+                continue;
+            xdotool({QStringLiteral("windowfocus"), menu});
+            QTest::qWait(300);
+            // From the end: 立即同步, 同步设置…, then 退出.
+            pressKeys(
+                {QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Up"), QStringLiteral("Return")});
+            run.process->waitForFinished(5000);
+        }
+        QVERIFY2(run.process->state() == QProcess::NotRunning, run.log.constData());
         QCOMPARE(run.process->exitCode(), 0);
         stopTrayHost(host);
     }
