@@ -24,6 +24,7 @@ struct DavError {
         TooLarge,           // the answer ran past what we read
         NoAddressBook,      // discovery found none
         Cancelled,
+        LocalStore, // the contact store could not be written
     };
 
     Kind kind = None;

@@ -2,6 +2,7 @@
 
 #include "sync/ServerCard.h"
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <QUuid>
 
@@ -12,6 +13,10 @@ namespace quennet::sync {
 namespace {
 
 constexpr int kAttempts = 4;
+// A batch of writes lands after this many cards or this long, whichever
+// comes first: few commits, and the store's lock is given back often.
+constexpr int kBatchCards = 500;
+constexpr qint64 kBatchMs = 300;
 
 bool numbersMatch(const Contact &a, const Contact &b)
 {
@@ -30,6 +35,13 @@ bool listInFull(const DavError &error)
     return error.kind == DavError::InvalidSyncToken || error.kind == DavError::ServerError ||
            error.kind == DavError::HttpError || error.kind == DavError::Forbidden ||
            error.kind == DavError::Malformed;
+}
+
+QString tooLarge(const QString &href)
+{
+    return QStringLiteral("服务器上的 %1 超过 %2 KB（多半是照片太大），未同步。")
+        .arg(href)
+        .arg(kMaxCardBytes / 1024);
 }
 
 } // namespace
@@ -53,6 +65,53 @@ QStringList SyncReport::lines() const
         out << QStringLiteral("未同步的名片（%1），服务器上保持原样：").arg(skipped.size()) << skipped;
     return out;
 }
+
+// The state's and the contacts' writes, landed a batch at a time. A batch
+// left on an early return lands what it holds: each card in it is whole.
+class SyncEngine::Batch {
+public:
+    explicit Batch(SyncState &state) : m_state(state) { open(); }
+    ~Batch()
+    {
+        if (m_open)
+            m_state.endBatch(&m_why);
+    }
+    Batch(const Batch &) = delete;
+    Batch &operator=(const Batch &) = delete;
+
+    // After each card: lands the batch once it is big or old enough.
+    DavError step()
+    {
+        if (++m_cards < kBatchCards && m_clock.elapsed() < kBatchMs)
+            return {};
+        DavError e = end();
+        if (e.ok())
+            open();
+        return e;
+    }
+    DavError end()
+    {
+        m_open = false;
+        if (m_state.endBatch(&m_why))
+            return {};
+        return DavError::make(DavError::LocalStore, QStringLiteral("无法写入通讯录：%1").arg(m_why));
+    }
+
+private:
+    void open()
+    {
+        m_state.beginBatch();
+        m_open = true;
+        m_cards = 0;
+        m_clock.start();
+    }
+
+    SyncState &m_state;
+    QElapsedTimer m_clock;
+    QString m_why;
+    int m_cards = 0;
+    bool m_open = false;
+};
 
 SyncEngine::SyncEngine(CardDavClient &client, QString bookHref, LocalContacts &local, SyncState &state)
     : m_client(client), m_book(std::move(bookHref)), m_local(local), m_state(state)
@@ -167,8 +226,14 @@ SyncReport SyncEngine::run(const SyncProgress &progress)
     m_report = SyncReport();
     m_progress = progress;
     m_done = m_total = 0;
-    if (m_state.clientId().isEmpty())
+    if (m_state.clientId().isEmpty()) {
+        Batch first(m_state);
         m_state.setClientId(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        if (DavError e = first.end(); !e.ok()) {
+            m_report.error = e;
+            return m_report;
+        }
+    }
     loadLocal();
     // The token of a listing is from before our own writes. A server that
     // tells changes by comparing the book then and now never reports a card
@@ -211,8 +276,11 @@ DavError SyncEngine::runRound()
     QList<ServerCardData> fetched;
     if (DavError e = m_client.fetchCards(m_book, wanted, &fetched); !e.ok())
         return e;
+    Batch batch(m_state);
     for (const ServerCardData &card : fetched) {
         if (DavError e = applyServerCard(card); !e.ok())
+            return e;
+        if (DavError e = batch.step(); !e.ok())
             return e;
         if (DavError e = step(); !e.ok())
             return e;
@@ -220,13 +288,15 @@ DavError SyncEngine::runRound()
     for (const QString &href : listing.removed) {
         if (DavError e = applyRemoval(href); !e.ok())
             return e;
+        if (DavError e = batch.step(); !e.ok())
+            return e;
         if (DavError e = step(); !e.ok())
             return e;
     }
-    if (DavError e = pushLocal(); !e.ok())
+    if (DavError e = pushLocal(batch); !e.ok())
         return e;
     m_state.setListingMark(listing.token, listing.ctag);
-    return {};
+    return batch.end();
 }
 
 DavError SyncEngine::list(Listing *listing)
@@ -343,6 +413,10 @@ DavError SyncEngine::reconcile(SyncedCard server, Contact base, Contact local)
             return f;
         if (again.isEmpty())
             return {}; // deleted there meanwhile: the next sync sees it
+        if (again[0].vcard.size() > kMaxCardBytes) {
+            m_report.skipped << tooLarge(server.href);
+            return {};
+        }
         server.etag = again[0].etag;
         server.card = again[0].vcard;
     }
@@ -352,6 +426,10 @@ DavError SyncEngine::reconcile(SyncedCard server, Contact base, Contact local)
 
 DavError SyncEngine::applyServerCard(const ServerCardData &data)
 {
+    if (data.vcard.size() > kMaxCardBytes) {
+        m_report.skipped << tooLarge(data.href);
+        return {};
+    }
     const ServerCard card = ServerCard::parse(data.vcard);
     if (!card.isValid()) {
         m_report.skipped << QStringLiteral("服务器上的 %1 不是 vCard 名片。").arg(data.href);
@@ -431,7 +509,7 @@ DavError SyncEngine::applyRemoval(const QString &href)
     return {};
 }
 
-DavError SyncEngine::pushLocal()
+DavError SyncEngine::pushLocal(Batch &batch)
 {
     const QHash<QString, SyncedCard> cards = m_known;
     for (const SyncedCard &k : cards) {
@@ -453,6 +531,8 @@ DavError SyncEngine::pushLocal()
         } else {
             continue;
         }
+        if (DavError e = batch.step(); !e.ok())
+            return e;
         if (DavError e = step(); !e.ok())
             return e;
     }
@@ -462,6 +542,8 @@ DavError SyncEngine::pushLocal()
         if (m_linked.contains(c.id))
             continue;
         if (DavError e = createCard(c); !e.ok())
+            return e;
+        if (DavError e = batch.step(); !e.ok())
             return e;
         if (DavError e = step(); !e.ok())
             return e;

@@ -44,8 +44,9 @@ struct SyncReport {
 // changed since the stored sync token (or compare getctag and ETags), fetch
 // the changed cards, merge field by field against the last synced values
 // (a field changed on both sides keeps ours), and send local changes and
-// deletes with If-Match. The state is written after each step, the token
-// last, so a sync stopped anywhere is picked up by the next one: cards
+// deletes with If-Match. The state is written after each step, in batches
+// with the contacts' changes, the token last, so a sync stopped anywhere is
+// picked up by the next one: cards
 // refetched at a version we know are skipped, and a card we sent but did
 // not record is recognised by its UID.
 class SyncEngine {
@@ -59,6 +60,7 @@ public:
     static QString uidFor(const QString &clientId, qint64 contactId);
 
 private:
+    class Batch;
     struct Listing {
         QList<CardRef> changed;
         QStringList removed;
@@ -69,7 +71,7 @@ private:
     DavError list(Listing *listing);
     DavError applyServerCard(const ServerCardData &card);
     DavError applyRemoval(const QString &href);
-    DavError pushLocal();
+    DavError pushLocal(Batch &batch);
     DavError createCard(const Contact &local);
     // Brings the server's card (its href, version and text in server) and
     // the local contact together against base: merges, changes the store

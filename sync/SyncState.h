@@ -22,11 +22,26 @@ struct SyncedCard {
     Contact synced;
 };
 
+// The largest card kept: one with a larger photo is left alone on the server.
+constexpr qsizetype kMaxCardBytes = 256 * 1024;
+
 // The engine's memory between syncs. Every call is one atomic write, so a
 // sync stopped at any moment leaves a state the next sync converges from.
 class SyncState {
 public:
     virtual ~SyncState() = default;
+
+    // The writes from beginBatch to endBatch, and the changes to the
+    // contacts made meanwhile, land together (a store: in one transaction),
+    // so a contact and the card that stands for it are never written apart,
+    // and many cards cost one commit. endBatch is false with *why when they
+    // could not be written; then none of them was.
+    virtual void beginBatch() {}
+    virtual bool endBatch(QString *why)
+    {
+        Q_UNUSED(why);
+        return true;
+    }
 
     // Tells this store's cards apart from other clients' (new UIDs are made from it).
     virtual QString clientId() const = 0;

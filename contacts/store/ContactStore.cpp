@@ -3,6 +3,7 @@
 #include "contacts/store/ContactStoreImpl.h"
 #include "contacts/store/PackedRecord.h"
 #include "contacts/store/PendingRecords.h"
+#include "contacts/store/SyncTables.h"
 
 #include <QFileInfo>
 
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace quennet {
 
@@ -121,6 +123,8 @@ const StoredRecord *ContactStoreImpl::current() const
 
 void ContactStoreImpl::reset()
 {
+    batch.reset(); // rolls back before the connection goes
+    batchError = StoreError::None;
     db.close();
     meta = StoreMeta();
     key.clear();
@@ -385,6 +389,8 @@ StoreError ContactStoreImpl::attemptWrite(const std::function<bool()> &body, boo
         return StoreError::NotOpen;
     if (db.isReadOnly())
         return StoreError::ReadOnly;
+    if (batch)
+        return writeInBatch(body);
     bodyError = StoreError::None;
     Transaction tx(db);
     if (!tx.isActive())
@@ -402,6 +408,43 @@ StoreError ContactStoreImpl::attemptWrite(const std::function<bool()> &body, boo
     if (!body())
         return bodyError != StoreError::None ? bodyError : writeFailure(db.lastError());
     return commit(tx) ? StoreError::None : writeFailure(tx.failedCode());
+}
+
+bool ContactStoreImpl::inTransaction() const
+{
+    return db.isOpen() && !sqlite3_get_autocommit(db.handle());
+}
+
+StoreError ContactStoreImpl::writeInBatch(const std::function<bool()> &body)
+{
+    // The lock is held since the batch began: nobody else can have written.
+    if (batchError != StoreError::None)
+        return batchError;
+    bodyError = StoreError::None;
+    if (!db.exec("SAVEPOINT batch_write"))
+        return batchError = writeFailure(db.lastError());
+    if (body() && db.exec("RELEASE batch_write"))
+        return StoreError::None;
+    const StoreError failed = bodyError != StoreError::None ? bodyError : writeFailure(db.lastError());
+    if (!inTransaction()) {
+        // SQLite gave up the whole transaction (a full disk, an I/O error).
+        batchError = failed;
+        return failed;
+    }
+    db.exec("ROLLBACK TO batch_write");
+    db.exec("RELEASE batch_write");
+    return failed;
+}
+
+void ContactStoreImpl::reloadAfterRollback()
+{
+    if (!db.isOpen())
+        return;
+    // Memory followed the batch's writes, the file did not: read it again.
+    const StoreError failed = db.exec("BEGIN") ? reloadInTransaction() : errorFromSqlite(db.lastError());
+    db.exec("COMMIT");
+    if (failed != StoreError::None)
+        reset();
 }
 
 bool ContactStoreImpl::refuse(StoreError why)
@@ -545,6 +588,11 @@ bool ContactStore::refresh(bool *reloaded)
         *reloaded = false;
     if (!isOpen())
         return d->refuse(StoreError::NotOpen);
+    if (d->batch) {
+        // Nobody else writes while the batch holds the lock.
+        d->error = StoreError::None;
+        return true;
+    }
     if (!d->db.exec("BEGIN"))
         return d->refuse(errorFromSqlite(d->db.lastError()));
     const qint64 version = d->readDataVersion();
@@ -631,7 +679,7 @@ bool ContactStore::setPassword(const QString &newPassword)
                     return false;
             }
         }
-        return writeMeta(d->db, newMeta);
+        return resealSyncRows(d->db, d->meta, d->key, newMeta, newKey) && writeMeta(d->db, newMeta);
     });
     if (!ok)
         return false;
@@ -639,6 +687,65 @@ bool ContactStore::setPassword(const QString &newPassword)
     d->key = std::move(newKey);
     d->digest = newDigest;
     return true;
+}
+
+// --- batches --------------------------------------------------------------------
+
+bool ContactStore::beginBatch()
+{
+    if (!isOpen())
+        return d->refuse(StoreError::NotOpen);
+    if (d->batch)
+        return d->refuse(StoreError::Failed); // batches do not nest
+    if (d->db.isReadOnly())
+        return d->refuse(StoreError::ReadOnly);
+    auto tx = std::make_unique<Transaction>(d->db);
+    if (!tx->isActive())
+        return d->refuse(writeFailure(tx->failedCode()));
+    StoreError failed = d->unchangedSinceRead();
+    if (failed == StoreError::ChangedElsewhere)
+        failed = d->reloadInTransaction();
+    if (failed != StoreError::None) {
+        tx->commit(); // nothing written; ends the transaction
+        if (d->viewLost || failed == StoreError::Damaged)
+            d->reset();
+        return d->refuse(failed);
+    }
+    d->batch = std::move(tx);
+    d->batchError = StoreError::None;
+    d->error = StoreError::None;
+    return true;
+}
+
+bool ContactStore::endBatch()
+{
+    if (!d->batch)
+        return d->refuse(isOpen() ? StoreError::Failed : StoreError::NotOpen);
+    std::unique_ptr<Transaction> tx = std::move(d->batch);
+    StoreError error = std::exchange(d->batchError, StoreError::None);
+    if (error == StoreError::None && !d->commit(*tx))
+        error = writeFailure(tx->failedCode());
+    if (error == StoreError::None) {
+        d->error = StoreError::None;
+        return true;
+    }
+    tx.reset(); // rolls back what SQLite did not
+    d->reloadAfterRollback();
+    return d->refuse(error);
+}
+
+void ContactStore::abandonBatch()
+{
+    if (!d->batch)
+        return;
+    d->batch.reset();
+    d->batchError = StoreError::None;
+    d->reloadAfterRollback();
+}
+
+bool ContactStore::inBatch() const
+{
+    return d->batch != nullptr;
 }
 
 // --- cursor ---------------------------------------------------------------------

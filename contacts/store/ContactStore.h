@@ -39,6 +39,15 @@ struct FileResult {
     explicit operator bool() const { return ok; }
 };
 
+// What a store file holds of its sync (wab check).
+struct SyncSummary {
+    bool tables = false;   // set up or synced at least once
+    bool readable = false; // url, user and book could be read (a sealed store needs its password)
+    QString url, user, book;
+    int cards = 0;
+    int pendingDeletes = 0; // cards whose contact is gone: deletes the server has not confirmed yet
+};
+
 // Result of checking a store file without opening it for use (wab check).
 // ok: no problem found; else error is the first reason found. Missing,
 // NotAFile, Unreadable, Busy, ReadOnly and Failed mean the file could not be
@@ -47,6 +56,7 @@ struct StoreCheck : FileResult {
     bool hasPassword = false;
     int recordCount = -1; // -1 when it could not be read
     QStringList problems; // human-readable, Chinese
+    SyncSummary sync;
     bool couldNotExamine() const;
 };
 
@@ -205,6 +215,22 @@ public:
     bool purge();
     bool clear(); // removes all records
 
+    // --- batches -----------------------------------------------------------
+    // The writes between beginBatch and endBatch share one transaction, so
+    // they reach the file together at endBatch or not at all: many writes
+    // cost one commit, and a crash in between leaves none of them. Each
+    // write still behaves as alone (a refused or failed one leaves nothing
+    // of itself), and memory follows each at once. The write lock is held
+    // from beginBatch on: keep batches short.
+    bool beginBatch();
+    // Commits the batch. False when it could not: then nothing of it is in
+    // the file, and memory holds what the file holds again.
+    bool endBatch();
+    // Rolls the batch back: nothing of it reaches the file, and memory
+    // holds what the file holds again.
+    void abandonBatch();
+    bool inBatch() const;
+
     // --- copies ------------------------------------------------------------
     // Copies the store file byte for byte to destination while holding a read
     // lock, so the copy is a committed state even if another program writes.
@@ -219,6 +245,7 @@ public:
 
 private:
     friend struct ContactStoreTestAccess;
+    friend class SyncRows;
     bool openUnlocking(const QString &path, const Unlocking &with);
     // A write to the record with the row id that rowId gives (body gets its
     // index) after allowed agreed, on the records as the file holds them

@@ -79,6 +79,15 @@ public:
                         const QByteArray &packed) const;
     bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed);
 
+    // The open batch (ContactStore::beginBatch), and the failure that ended
+    // its transaction early: its later writes fail with it.
+    std::unique_ptr<store::Transaction> batch;
+    StoreError batchError = StoreError::None;
+    bool inTransaction() const;
+    StoreError writeInBatch(const std::function<bool()> &body);
+    // Reads the records again after a batch that did not commit.
+    void reloadAfterRollback();
+
     int reloads = 0;
     bool viewLost = false; // a reload cleared the records and failed
 

@@ -146,6 +146,15 @@ RecordTag SealingKey::recordTag(qint64 rowId, bool deleted, QByteArrayView packe
     return tag;
 }
 
+RecordTag SealingKey::messageTag(QByteArrayView message) const
+{
+    RecordTag tag{};
+    if (m_key)
+        crypto_generichash(tag.bytes, sizeof tag.bytes, bytes(message), quint64(message.size()),
+                           m_key + kKeyBytes, kKeyBytes);
+    return tag;
+}
+
 void RecordDigest::toggle(const RecordTag &tag)
 {
     for (size_t i = 0; i < sizeof bytes; ++i)

@@ -94,6 +94,9 @@ public:
     static qsizetype sealedSize(qsizetype plainSize);
 
     RecordTag recordTag(qint64 rowId, bool deleted, QByteArrayView packed) const;
+    // The same keyed hash over any message (the sync's rows: their messages
+    // begin with a name no record's row id can spell).
+    RecordTag messageTag(QByteArrayView message) const;
 
 private:
     unsigned char *m_key = nullptr;

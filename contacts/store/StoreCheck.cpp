@@ -4,6 +4,7 @@
 #include "contacts/store/PackedRecord.h"
 #include "contacts/store/Sealing.h"
 #include "contacts/store/StoreFile.h"
+#include "contacts/store/SyncTables.h"
 
 #include <sqlite3.h>
 
@@ -59,7 +60,8 @@ StoreError checkSchema(Connection &db, QStringList *problems)
 {
     const StoreError error = verifySchema(db);
     if (error == StoreError::Damaged)
-        problems->append(QStringLiteral("通讯录的表结构与本程序建立的不同（多出或缺少表、索引、触发器或视图）"));
+        problems->append(
+            QStringLiteral("通讯录的表结构与本程序建立的不同（多出或缺少表、索引、触发器或视图）"));
     else if (error != StoreError::None)
         problems->append(storeErrorText(error));
     return error;
@@ -127,6 +129,59 @@ void checkRecords(Connection &db, const StoreMeta &meta, const SealingKey *key, 
         problems->append(QStringLiteral("读取记录时出错：%1").arg(db.lastErrorText()));
 }
 
+int countPendingDeletes(Connection &db)
+{
+    Statement count =
+        db.prepare("SELECT count(*) FROM sync_cards WHERE contact NOT IN (SELECT id FROM records)");
+    return count.step() == SQLITE_ROW ? int(count.columnInt(0)) : 0;
+}
+
+// The sync's rows: their types and bounds, and with the key their seals and
+// their digest. What they say goes into summary.
+void checkSync(Connection &db, const StoreMeta &meta, const SealingKey *key, QStringList *problems,
+               SyncSummary *summary)
+{
+    StoredSyncRows rows;
+    summary->tables = hasSyncTables(db);
+    if (!summary->tables)
+        return;
+    if (readSyncRows(db, meta, &rows) != StoreError::None) {
+        problems->append(QStringLiteral("同步记录的结构、类型或长度不对"));
+        return;
+    }
+    summary->cards = int(rows.cards.size());
+    summary->pendingDeletes = countPendingDeletes(db);
+    if (meta.sealed && !key)
+        return;
+    if (meta.sealed && !syncDigestMatches(meta, *key, rows))
+        problems->append(QStringLiteral("同步记录有缺失或被改动（摘要不符）"));
+    int bad = 0;
+    for (const auto &[name, stored] : rows.values) {
+        QByteArray plain = stored;
+        if (meta.sealed && !key->unseal(stored, syncValueAssociatedData(meta.storeId, name), &plain))
+            ++bad;
+        const QString text = QString::fromUtf8(plain);
+        if (name == "url")
+            summary->url = text;
+        else if (name == "user")
+            summary->user = text;
+        else if (name == "book")
+            summary->book = text;
+    }
+    for (const StoredSyncCard &card : rows.cards) {
+        QByteArray plainCard = card.card, synced = card.synced;
+        const bool unsealed =
+            !meta.sealed ||
+            (key->unseal(card.card, syncCardAssociatedData(meta.storeId, card.href, 'c'), &plainCard) &&
+             key->unseal(card.synced, syncCardAssociatedData(meta.storeId, card.href, 's'), &synced));
+        if (!unsealed || !packed::isWellFormed(synced))
+            ++bad;
+    }
+    if (bad > 0)
+        problems->append(QStringLiteral("有 %1 条同步记录已损坏或被改动").arg(bad));
+    summary->readable = bad == 0;
+}
+
 // The bounds and types an open verifies (row ids, sequence, marks, blobs).
 void checkBounds(Connection &db, const StoreMeta &meta, SealingKey key, QStringList *problems)
 {
@@ -192,6 +247,7 @@ StoreCheck ContactStore::check(const QString &path, const QString &password)
         SealingKey key;
         QByteArray check;
         const int problemsBefore = int(result.problems.size());
+        bool keyOpens = false;
         checkMarks(db, &result.problems);
         if (!meta.sealed) {
             checkRecords(db, meta, nullptr, &result.problems);
@@ -200,12 +256,14 @@ StoreCheck ContactStore::check(const QString &path, const QString &password)
             if (key.derive(password, meta.kdf) &&
                 key.unseal(meta.keyCheck, keyCheckAssociatedData(meta.storeId), &check) &&
                 check == keyCheckPlainText()) {
+                keyOpens = true;
                 checkRecords(db, meta, &key, &result.problems);
             } else {
                 result.problems.append(QStringLiteral("密码错误"));
                 fail(StoreError::WrongPassword);
             }
         }
+        checkSync(db, meta, meta.sealed && !keyOpens ? nullptr : &key, &result.problems, &result.sync);
         if (int(result.problems.size()) == problemsBefore && (!meta.sealed || key.isValid()))
             checkBounds(db, meta, std::move(key), &result.problems);
         if (int(result.problems.size()) > problemsBefore)

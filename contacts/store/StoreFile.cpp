@@ -91,6 +91,22 @@ constexpr SchemaObject kSchema[] = {
     {"index", "records_marked", "records", "CREATE INDEX records_marked ON records (id) WHERE deleted = 1"},
 };
 
+// The sync's tables: made by the first write of a sync, so a store that
+// never syncs keeps the layout above.
+constexpr SchemaObject kSyncSchema[] = {
+    {"table", "sync_meta", "sync_meta", "CREATE TABLE sync_meta (key NOT NULL PRIMARY KEY, value NOT NULL)"},
+    {"index", "sqlite_autoindex_sync_meta_1", "sync_meta", nullptr},
+    {"table", "sync_cards", "sync_cards",
+     "CREATE TABLE sync_cards ("
+     " href NOT NULL PRIMARY KEY,"
+     " etag NOT NULL,"
+     " uid NOT NULL,"
+     " contact INTEGER NOT NULL,"
+     " card NOT NULL,"
+     " synced NOT NULL)"},
+    {"index", "sqlite_autoindex_sync_cards_1", "sync_cards", nullptr},
+};
+
 bool isOurs(const SchemaObject &object)
 {
     return object.sql && qstrncmp(object.name, "sqlite_", 7) != 0;
@@ -292,19 +308,43 @@ StoreError verifySchema(Connection &db)
     Statement select = db.prepare("SELECT type, name, tbl_name, sql FROM sqlite_master");
     if (!select.isValid())
         return errorFromSqlite(db.lastError());
-    int found = 0;
+    const auto matchesOneOf = [&](const auto &objects) {
+        return std::any_of(std::begin(objects), std::end(objects),
+                           [&](const SchemaObject &object) { return matchesSchemaObject(select, object); });
+    };
+    // Names are unique in the schema, so counting the matches finds each object once.
+    int found = 0, foundSync = 0;
     bool matches = true;
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
-        ++found;
-        const bool known =
-            std::any_of(std::begin(kSchema), std::end(kSchema),
-                        [&](const SchemaObject &object) { return matchesSchemaObject(select, object); });
-        matches = matches && known;
+        if (matchesOneOf(kSchema))
+            ++found;
+        else if (matchesOneOf(kSyncSchema))
+            ++foundSync;
+        else
+            matches = false;
     }
     if (const StoreError error = stepError(db, rc); error != StoreError::None)
         return error;
-    return matches && found == int(std::size(kSchema)) ? StoreError::None : StoreError::Damaged;
+    // The sync's tables come all together or not at all.
+    const bool syncComplete = foundSync == 0 || foundSync == int(std::size(kSyncSchema));
+    return matches && found == int(std::size(kSchema)) && syncComplete ? StoreError::None
+                                                                       : StoreError::Damaged;
+}
+
+bool hasSyncTables(Connection &db)
+{
+    Statement select =
+        db.prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sync_cards'");
+    return select.step() == SQLITE_ROW && select.columnInt(0) == 1;
+}
+
+bool createSyncTables(Connection &db)
+{
+    for (const SchemaObject &object : kSyncSchema)
+        if (isOurs(object) && !db.exec(object.sql))
+            return false;
+    return true;
 }
 
 StoreError checkStructure(Connection &db)

@@ -50,8 +50,14 @@ StoreError openForReading(const QString &path, Connection *db);
 // that everything read next belongs to one committed state.
 StoreError beginReading(const QString &path, Connection *db);
 // Exactly the tables and indexes this program creates, nothing else (no
-// trigger, no view): anything more or less is damage.
+// trigger, no view): anything more or less is damage. The sync's tables
+// may be there or not, but only all of them.
 StoreError verifySchema(Connection &db);
+// The sync's tables (sync_meta, sync_cards) are in the file: a store made
+// or last written before its first sync has none.
+bool hasSyncTables(Connection &db);
+// Adds them; call inside the transaction of the write that first needs them.
+bool createSyncTables(Connection &db);
 // SQLite's integrity check: every page's structure, and every index holding
 // exactly the entries of its table, as wab check verifies it (the quick check
 // misses a damaged index). The indexes are tiny (the meta keys, and the

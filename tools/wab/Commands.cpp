@@ -322,6 +322,22 @@ int runClear(const Arguments &args)
 
 // --- check ----------------------------------------------------------------
 
+QString syncStateLine(const quennet::SyncSummary &sync)
+{
+    QString where = QStringLiteral("服务器地址需要密码才能显示");
+    if (sync.readable && sync.url.isEmpty())
+        where = QStringLiteral("未设置服务器");
+    else if (sync.readable)
+        where =
+            QStringLiteral("服务器 %1%2，通讯录 %3")
+                .arg(sync.url, sync.user.isEmpty() ? QString() : QStringLiteral("（用户 %1）").arg(sync.user),
+                     sync.book.isEmpty() ? QStringLiteral("未选") : sync.book);
+    return QStringLiteral("同步：%1；已同步 %2 张名片，待服务器删除 %3 张。")
+        .arg(where)
+        .arg(sync.cards - sync.pendingDeletes)
+        .arg(sync.pendingDeletes);
+}
+
 int runCheck(const Arguments &args)
 {
     const QString path = storePath(args);
@@ -350,6 +366,8 @@ int runCheck(const Arguments &args)
         passwordState = verifyPassword ? QStringLiteral("有密码") : QStringLiteral("有密码（未验证密码）");
     printOut(
         QStringLiteral("正常：%1，共%2条记录，%3。").arg(path).arg(check.recordCount).arg(passwordState));
+    if (check.sync.tables)
+        printOut(syncStateLine(check.sync));
     return ExitDone;
 }
 
@@ -653,6 +671,7 @@ QList<Command> buildCommands()
                  1,
                  runClear});
     list.append(importCommand());
+    list.append(syncCommand());
     return list;
 }
 
@@ -687,6 +706,7 @@ QString generalUsage()
         "  wab clear --yes [STORE]                             清空所有联系人\n"
         "  wab export FORMAT OUT [STORE]                       导出到文件（wab export --help）\n"
         "  wab import FILE [STORE]                             从 vCard 或 CSV 文件导入联系人\n"
+        "  wab sync [--url URL] [--user USER] [--book HREF] [STORE]  与 CardDAV 通讯录同步\n"
         "\n"
         "STORE 缺省为 ./wab.vdb。有密码的通讯录在终端上不回显地询问密码，\n"
         "或用 --password-stdin 从标准输入读入（每行一个）。\n"

@@ -31,5 +31,7 @@ int openStoreAsking(quennet::ContactStore &store, const QString &path, PasswordS
 Command exportCommand();
 // The command "wab import" (ImportCommand.cpp).
 Command importCommand();
+// The command "wab sync" (SyncCommand.cpp).
+Command syncCommand();
 
 } // namespace wab

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "contacts/store/ContactStore.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+namespace quennet {
+
+// One card a sync keeps: where it lives on the server, the version last
+// seen, its UID, the contact it stands for (a contact no longer in the
+// store: a delete the server has not confirmed yet), the whole card and the
+// six values both sides agreed on then.
+struct SyncCardRow {
+    QString href;
+    QString etag;
+    QString uid;
+    qint64 contactId = 0;
+    QByteArray card;
+    QStringList synced;
+};
+
+// What the sync keeps in a store, read in one piece.
+struct SyncSnapshot {
+    QMap<QString, QString> values; // by name (see SyncRows::Value)
+    QList<SyncCardRow> cards;      // by href
+};
+
+// The sync's tables of an open store (see store/SyncTables.h): named values
+// and the kept cards, sealed under the store's password, covered by their
+// own keyed digest. Writes go through the store's own writes, so they join
+// its batches: a contact and the card that stands for it land together.
+// The first write makes the tables in the same transaction.
+class SyncRows {
+public:
+    enum class Value { Url, User, Book, Interval, ClientId, SyncToken, Ctag, ServerPassword };
+
+    explicit SyncRows(ContactStore &store) : m_store(store) {}
+
+    static QString nameOf(Value value);
+
+    // False with lastError() Damaged when a row does not verify.
+    bool read(SyncSnapshot *snapshot);
+    // Moves whenever another program commits to the file.
+    qint64 fileVersion() const;
+    // Only a store with a password keeps the server password.
+    bool sealed() const;
+
+    // An empty value removes it.
+    bool setValue(Value value, const QString &text);
+    bool putCard(const SyncCardRow &card);
+    bool removeCard(const QString &href);
+    // Forgets every card and the listing marks (another address book).
+    bool forgetCards();
+    StoreError lastError() const { return m_store.lastError(); }
+
+private:
+    bool writeValue(const QByteArray &name, const QString &text);
+    ContactStore &m_store;
+};
+
+} // namespace quennet

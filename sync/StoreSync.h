@@ -1,0 +1,80 @@
+#pragma once
+
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/SyncRows.h"
+#include "sync/SyncStore.h"
+
+#include <QHash>
+#include <QMap>
+
+namespace quennet::sync {
+
+// The sync's side of an open contact store: the settings, the kept server
+// password and the engine's memory in the store's own tables (sealed under
+// its password), and the contacts under the rules of the window's adding,
+// modifying and deleting. A batch (SyncState::beginBatch) is one
+// transaction of the store, so a contact and its card land together.
+//
+// What was read is kept until another program writes to the file; then it
+// is read (and verified) again.
+class StoreSync : public SyncStore, private SyncState, private LocalContacts {
+public:
+    explicit StoreSync(ContactStore &store);
+
+    // False with *why when the sync's rows do not verify (the store is
+    // damaged there): nothing is synced then.
+    bool verify(QString *why);
+
+    SyncSettings settings() const override;
+    // Settings for another account or address book forget what was synced
+    // with the old one (its cards and its listing marks).
+    bool saveSettings(const SyncSettings &settings, QString *why) override;
+    bool canKeepPassword() const override;
+    QString keptPassword() const override;
+    bool keepPassword(const QString &password, QString *why) override;
+    SyncState &state() override { return *this; }
+    LocalContacts &contacts() override { return *this; }
+
+private:
+    // SyncState
+    QString clientId() const override;
+    QString syncToken() const override;
+    QString ctag() const override;
+    QList<SyncedCard> cards() const override;
+    void setClientId(const QString &id) override;
+    void setListingMark(const QString &syncToken, const QString &ctag) override;
+    void putCard(const SyncedCard &card) override;
+    void removeCard(const QString &href) override;
+    void beginBatch() override;
+    bool endBatch(QString *why) override;
+
+    // LocalContacts
+    QList<Contact> all() override;
+    qint64 add(const Contact &contact, QString *refusal) override;
+    bool modify(const Contact &contact, QString *refusal) override;
+    bool remove(qint64 id) override;
+
+    using Value = SyncRows::Value;
+    // Reads the rows again when the file changed since they were read.
+    void ensureRead() const;
+    QString value(Value name) const;
+    bool setValue(Value name, const QString &text);
+    // The first failed write of a batch: the later ones are not tried, and
+    // the batch ends with it.
+    void failed(StoreError error);
+    bool hasFailed() const { return m_failure != StoreError::None; }
+    Contact shown(qint64 id) const;
+
+    ContactStore &m_store;
+    mutable SyncRows m_rows;
+    mutable QMap<QString, QString> m_values;
+    mutable QMap<QString, SyncedCard> m_cards;
+    mutable bool m_read = false;
+    mutable bool m_damaged = false;
+    mutable qint64 m_readVersion = -1;
+    QHash<qint64, Contact> m_shown; // each contact as the engine last saw it
+    StoreError m_failure = StoreError::None;
+    bool m_ownBatch = false;
+};
+
+} // namespace quennet::sync

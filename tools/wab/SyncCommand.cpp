@@ -1,0 +1,193 @@
+// wab sync: two-way sync of the store with one CardDAV address book.
+
+#include "Commands.h"
+#include "Console.h"
+
+#include "contacts/store/ContactStore.h"
+#include "contacts/store/Secret.h"
+#include "sync/CardDavClient.h"
+#include "sync/ServerPassword.h"
+#include "sync/StoreSync.h"
+#include "sync/SyncEngine.h"
+
+#include <optional>
+
+namespace wab {
+
+namespace {
+
+using namespace quennet::sync;
+
+const QString kUrl = QStringLiteral("url");
+const QString kUser = QStringLiteral("user");
+const QString kBook = QStringLiteral("book");
+const QString kServerPasswordStdin = QStringLiteral("server-password-stdin");
+
+// Where the server password came from: one typed or read is kept for the
+// next sync once the server took it.
+struct ServerSecret {
+    QString password;
+    bool given = false;
+};
+
+// The settings to sync with: those saved, changed by what the command gives.
+// A new URL starts afresh, unless it is the saved one.
+SyncSettings settingsFor(const Arguments &args, const SyncSettings &saved)
+{
+    SyncSettings s = saved;
+    if (args.values.contains(kUrl) && args.values.value(kUrl) != saved.url) {
+        s.url = args.values.value(kUrl);
+        s.user.clear();
+        s.book.clear();
+    }
+    if (args.values.contains(kUser)) {
+        if (args.values.value(kUser) != saved.user)
+            s.book = args.values.contains(kBook) ? s.book : QString();
+        s.user = args.values.value(kUser);
+    }
+    if (args.values.contains(kBook))
+        s.book = args.values.value(kBook);
+    return s;
+}
+
+// The server password: from standard input, else the secret service, else
+// the one sealed in the store, else typed on the terminal. nullopt after the
+// reason was printed.
+std::optional<ServerSecret> serverPassword(const Arguments &args, const SyncSettings &s, StoreSync &sync)
+{
+    if (s.user.isEmpty())
+        return ServerSecret{};
+    PasswordSource fromStdin(true);
+    if (args.has(kServerPasswordStdin))
+        return ServerSecret{fromStdin.ask(QString()).value_or(QString()), true};
+    QString password, why;
+    if (ServerPassword::read(ServerPassword::keyFor(s.url, s.user), &password, &why) == ServerPassword::Ok)
+        return ServerSecret{password, false};
+    if (password = sync.keptPassword(); !password.isEmpty())
+        return ServerSecret{password, false};
+    PasswordSource terminal(false);
+    if (!terminal.canAsk()) {
+        printErr(QStringLiteral("没有 %1 在 %2 的服务器密码：桌面的密码保管服务中没有，通讯录中也没有保存。\n"
+                                "请用 --server-password-stdin 从标准输入读入，或在终端上运行以输入密码。")
+                     .arg(s.user, s.url));
+        return std::nullopt;
+    }
+    std::optional<QString> typed = terminal.ask(QStringLiteral("%1 在服务器上的密码：").arg(s.user));
+    return ServerSecret{typed.value_or(QString()), true};
+}
+
+// Keeps a password the server took: in the secret service, else sealed in a
+// protected store; else it is asked again next time.
+void keepServerPassword(const SyncSettings &s, ServerSecret &secret, StoreSync &sync)
+{
+    if (!secret.given || secret.password.isEmpty())
+        return;
+    QString why;
+    if (ServerPassword::store(ServerPassword::keyFor(s.url, s.user), secret.password, &why) ==
+        ServerPassword::Ok)
+        printOut(QStringLiteral("服务器密码已保存在桌面的密码保管服务中。"));
+    else if (sync.canKeepPassword() && sync.keepPassword(secret.password, &why))
+        printOut(QStringLiteral("服务器密码已加密保存在通讯录中。"));
+    else
+        printOut(QStringLiteral("服务器密码没有保存（%1），下次同步时需要再给出。").arg(why));
+}
+
+// The book to sync: the one given or saved, else the only one the URL leads to.
+// Empty after the reason (or the list to choose from) was printed; *code says how to end.
+QString chooseBook(CardDavClient &client, const SyncSettings &s, int *code)
+{
+    if (!s.book.isEmpty())
+        return s.book;
+    QList<AddressBook> books;
+    if (const DavError e = client.discover(&books); !e.ok()) {
+        printErr(QStringLiteral("找不到通讯录：%1").arg(e.message));
+        *code = ExitRefused;
+        return QString();
+    }
+    if (books.size() == 1)
+        return books.first().href;
+    QString list = QStringLiteral("服务器上有 %1 个通讯录，请用 --book 选出一个：").arg(books.size());
+    for (const AddressBook &book : books)
+        list += QStringLiteral("\n  %1  %2").arg(book.href, book.displayName);
+    printErr(list);
+    *code = ExitUsage;
+    return QString();
+}
+
+int runSync(const Arguments &args)
+{
+    quennet::ContactStore store;
+    PasswordSource passwords(args.has(QStringLiteral("password-stdin")));
+    if (const int code =
+            openStoreAsking(store, args.positional.value(0, QStringLiteral("./wab.vdb")), passwords))
+        return code;
+    StoreSync sync(store);
+    QString why;
+    if (!sync.verify(&why)) {
+        printErr(why);
+        return ExitRefused;
+    }
+    SyncSettings settings = settingsFor(args, sync.settings());
+    if (!settings.isSet()) {
+        printErr(QStringLiteral("wab: 还没有设置同步：第一次同步请用 --url 给出服务器或通讯录的地址"));
+        return ExitUsage;
+    }
+    if (const DavError bad = DavTransport::checkUrl(QUrl(settings.url)); !bad.ok()) {
+        printErr(bad.message);
+        return ExitUsage;
+    }
+    std::optional<ServerSecret> secret = serverPassword(args, settings, sync);
+    if (!secret)
+        return ExitRefused;
+    CardDavClient client({QUrl(settings.url), settings.user, secret->password});
+    int code = ExitDone;
+    settings.book = chooseBook(client, settings, &code);
+    if (settings.book.isEmpty()) {
+        settings.book.clear();
+        sync.saveSettings(settings, &why); // the address, so --book alone chooses next time
+        quennet::wipe(secret->password);
+        return code;
+    }
+    if (!sync.saveSettings(settings, &why)) {
+        quennet::wipe(secret->password);
+        printErr(QStringLiteral("无法保存同步设置：%1").arg(why));
+        return ExitRefused;
+    }
+    const SyncReport report = SyncEngine(client, settings.book, sync.contacts(), sync.state()).run();
+    for (const QString &line : report.lines())
+        printOut(line);
+    if (report.error.kind != DavError::Unauthorized && report.error.kind != DavError::Forbidden)
+        keepServerPassword(settings, *secret, sync);
+    quennet::wipe(secret->password);
+    return report.error.ok() ? ExitDone : ExitRefused;
+}
+
+} // namespace
+
+Command syncCommand()
+{
+    return {
+        QStringLiteral("sync"),
+        QStringLiteral(
+            "用法：wab sync [--url URL] [--user USER] [--server-password-stdin] [--book HREF] [STORE]\n"
+            "与一个 CardDAV 通讯录双向同步（服务器上的联系人按添加联系人的规则加入，本机的联系人上传）。\n"
+            "  --url URL                服务器或通讯录的地址（https://，或本机的 "
+            "http://）；之后的同步沿用保存的设置\n"
+            "  --user USER              服务器上的用户名\n"
+            "  --book HREF              服务器上有几个通讯录时选一个（不给出则列出它们）\n"
+            "  --server-password-stdin  从标准输入读服务器密码；否则用桌面密码保管服务中的，\n"
+            "                           或有密码的通讯录中保存的，都没有时在终端上询问\n"
+            "  --password-stdin         从标准输入读通讯录密码（两者都给出时：先通讯录密码，再服务器密码）\n"
+            "设置保存在通讯录中；服务器接受的密码保存在桌面的密码保管服务中，没有时加密保存在有密码的通讯录中"
+            "。\n"
+            "STORE 缺省为 ./wab.vdb。退出码：0 完成，1 同步出错或被拒绝，2 用法错误或无法打开通讯录。"),
+        {{kUrl, true},
+         {kUser, true},
+         {kBook, true},
+         {kServerPasswordStdin, false},
+         {QStringLiteral("password-stdin"), false}},
+        1,
+        runSync};
+}
+
+} // namespace wab
