@@ -102,6 +102,26 @@ public:
     QString password() const { return m_kind == Radicale ? QStringLiteral("geheim-42") : QString(); }
     bool hasAccounts() const { return m_kind == Radicale; }
 
+    // Radicale: the folder of the address book, one .vcf file per card (a
+    // benchmark fills it without a request per card); another address book
+    // beside it, by its href. Empty for Xandikos.
+    QString bookFolder() const
+    {
+        return m_kind == Radicale
+                   ? m_dir.path() + QStringLiteral("/collections/collection-root/alice/contacts")
+                   : QString();
+    }
+    QString addBook(const QString &name, const QString &displayName)
+    {
+        if (m_kind != Radicale)
+            return QString();
+        const QString folder = m_dir.path() + QStringLiteral("/collections/collection-root/alice/") + name;
+        QDir().mkpath(folder);
+        write(folder + QStringLiteral("/.Radicale.props"),
+              QStringLiteral(R"({"D:displayname": "%1", "tag": "VADDRESSBOOK"})").arg(displayName).toUtf8());
+        return QStringLiteral("/alice/%1/").arg(name);
+    }
+
 private:
     explicit DavServer(Kind kind) : m_kind(kind) {}
 

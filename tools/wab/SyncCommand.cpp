@@ -89,7 +89,7 @@ void keepServerPassword(const SyncSettings &s, ServerSecret &secret, StoreSync &
     else if (sync.canKeepPassword() && sync.keepPassword(secret.password, &why))
         printOut(QStringLiteral("服务器密码已加密保存在通讯录中。"));
     else
-        printOut(QStringLiteral("服务器密码没有保存（%1），下次同步时需要再给出。").arg(why));
+        printErr(QStringLiteral("服务器密码没有保存（%1），下次同步时需要再给出。").arg(why));
 }
 
 // The book to sync: the one given or saved, else the only one the URL leads to.
