@@ -169,7 +169,8 @@ struct ProgramRun {
     double peakMb = -1;
 };
 
-inline ProgramRun runMeasured(const QString &program, const QStringList &args)
+// input goes to its standard input, which is closed after it.
+inline ProgramRun runMeasured(const QString &program, const QStringList &args, const QByteArray &input = {})
 {
     ProgramRun run;
     QTemporaryFile report;
@@ -177,6 +178,8 @@ inline ProgramRun runMeasured(const QString &program, const QStringList &args)
         return run;
     QProcess process;
     process.start(QStringLiteral(QUENNET_PEAK_OF), QStringList{report.fileName(), program} + args);
+    process.write(input);
+    process.closeWriteChannel();
     run.ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
              process.exitCode() == 0;
     run.out = process.readAllStandardOutput();

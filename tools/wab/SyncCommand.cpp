@@ -23,30 +23,27 @@ const QString kUser = QStringLiteral("user");
 const QString kBook = QStringLiteral("book");
 const QString kServerPasswordStdin = QStringLiteral("server-password-stdin");
 
-// Where the server password came from: one typed or read is kept for the
-// next sync once the server took it.
+// The server password, and whether it was given (typed or read from standard
+// input): such a one is kept for the next sync once a sync with it went through.
 struct ServerSecret {
     QString password;
     bool given = false;
 };
 
 // The settings to sync with: those saved, changed by what the command gives.
-// A new URL starts afresh, unless it is the saved one.
 SyncSettings settingsFor(const Arguments &args, const SyncSettings &saved)
 {
     SyncSettings s = saved;
-    if (args.values.contains(kUrl) && args.values.value(kUrl) != saved.url) {
-        s.url = args.values.value(kUrl);
-        s.user.clear();
+    const auto take = [&](const QString &option, QString *field) {
+        if (args.values.contains(option))
+            *field = args.values.value(option);
+    };
+    take(kUrl, &s.url);
+    take(kUser, &s.user);
+    // The book saved belongs to the server and user saved.
+    if (s.url != saved.url || s.user != saved.user)
         s.book.clear();
-    }
-    if (args.values.contains(kUser)) {
-        if (args.values.value(kUser) != saved.user)
-            s.book = args.values.contains(kBook) ? s.book : QString();
-        s.user = args.values.value(kUser);
-    }
-    if (args.values.contains(kBook))
-        s.book = args.values.value(kBook);
+    take(kBook, &s.book);
     return s;
 }
 
@@ -143,8 +140,7 @@ int runSync(const Arguments &args)
     int code = ExitDone;
     settings.book = chooseBook(client, settings, &code);
     if (settings.book.isEmpty()) {
-        settings.book.clear();
-        sync.saveSettings(settings, &why); // the address, so --book alone chooses next time
+        sync.saveSettings(settings, &why); // the address, so that --book alone chooses next time
         quennet::wipe(secret->password);
         return code;
     }
@@ -156,7 +152,7 @@ int runSync(const Arguments &args)
     const SyncReport report = SyncEngine(client, settings.book, sync.contacts(), sync.state()).run();
     for (const QString &line : report.lines())
         printOut(line);
-    if (report.error.kind != DavError::Unauthorized && report.error.kind != DavError::Forbidden)
+    if (report.error.ok())
         keepServerPassword(settings, *secret, sync);
     quennet::wipe(secret->password);
     return report.error.ok() ? ExitDone : ExitRefused;

@@ -1,0 +1,178 @@
+// Times wab sync (the released tool, on a store of its own) against a local
+// Radicale whose address book holds N cards: the first sync, which brings
+// every card into an empty store, and syncs with nothing changed, each a
+// process of its own with its peak memory; and, in the same run, vdirsyncer
+// syncing the same collection into an empty folder as the peer figure.
+//   bench_sync_wab [N]   N: cards (default 10,000)
+
+#include "bench/BenchCommon.h"
+#include "sync/CardDavClient.h"
+#include "sync/StoreSync.h"
+#include "sync/SyncEngine.h"
+#include "tests/support/DavServers.h"
+#include "tests/support/Vdirsyncer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace quennet;
+using namespace quennet::bench;
+
+namespace {
+
+constexpr int kPeerTimeoutMs = 3600 * 1000;
+
+// A phone's card: the six fields, a birthday and a note the store does not show.
+QByteArray cardOf(int n)
+{
+    const QStringList f = contactOf(n);
+    return QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:bench-%1\r\nFN:%2\r\nN:%2;;;;\r\n"
+                          "TEL;TYPE=CELL:%4\r\nTEL;TYPE=VOICE:%3\r\nX-QQ:%5\r\nEMAIL:%6\r\nADR:;;%7;;;;\r\n"
+                          "BDAY:1990-01-01\r\nNOTE:备注 %1\r\nEND:VCARD\r\n")
+        .arg(n)
+        .arg(f[0], f[1], f[2], f[3], f[4], f[5])
+        .toUtf8();
+}
+
+bool fillBook(const QString &folder, int count)
+{
+    for (int i = 1; i <= count; ++i) {
+        QFile file(folder + QStringLiteral("/bench-%1.vcf").arg(i));
+        if (!file.open(QIODevice::WriteOnly) || file.write(cardOf(i)) < 0)
+            return false;
+    }
+    return true;
+}
+
+void print(const QString &step, double ms, const QString &note)
+{
+    std::printf("| %s | %.0f ms | %s |\n", qPrintable(step), ms, qPrintable(note));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
+    QString why;
+    bool missing = false;
+    auto server = test::DavServer::start(test::DavServer::Radicale, &why, &missing);
+    QTemporaryDir dir;
+    if (!server || !dir.isValid() || !fillBook(server->bookFolder(), count)) {
+        std::fprintf(stderr, "no server: %s\n", qPrintable(why));
+        return 1;
+    }
+    const QString wab = QStringLiteral(QUENNET_PROGRAM_DIR "/wab");
+    const QString store = dir.filePath(QStringLiteral("wab.vdb"));
+    if (!runProgram(wab, {QStringLiteral("init"), store})) {
+        std::fprintf(stderr, "wab init failed\n");
+        return 1;
+    }
+    // Radicale reads a card file once into its cache: both clients meet a warm server.
+    {
+        sync::CardDavClient warm({server->bookUrl(), server->user(), server->password()});
+        QList<sync::CardRef> refs;
+        QList<sync::ServerCardData> cards;
+        QStringList hrefs;
+        warm.transport().setTimeout(kPeerTimeoutMs); // the first listing reads every file
+        warm.listCards(server->bookPath(), &refs);
+        for (const sync::CardRef &ref : refs)
+            hrefs << ref.href;
+        if (!warm.fetchCards(server->bookPath(), hrefs, &cards).ok() || cards.size() != count) {
+            std::fprintf(stderr, "the book did not list its %d cards\n", count);
+            return 1;
+        }
+    }
+    const QByteArray password = server->password().toUtf8() + '\n';
+    std::printf("%d cards, load average %s\n\n| step | wall | note |\n|---|---|---|\n", count,
+                qPrintable(loadAverage()));
+
+    QElapsedTimer clock;
+    clock.start();
+    ProgramRun run = runMeasured(wab,
+                                 {QStringLiteral("sync"), QStringLiteral("--url"),
+                                  server->bookUrl().toString(), QStringLiteral("--user"), server->user(),
+                                  QStringLiteral("--server-password-stdin"), store},
+                                 password);
+    const double first = msSince(clock);
+    if (!run.ok || !run.out.startsWith(QStringLiteral("本机：新增 %1，").arg(count).toUtf8())) {
+        std::fprintf(stderr, "first sync failed: %s\n", run.out.constData());
+        return 1;
+    }
+    print(QStringLiteral("wab sync, first, %1 down into an empty store").arg(count), first,
+          QStringLiteral("process; peak %1 MB").arg(run.peakMb, 0, 'f', 1));
+
+    std::vector<double> samples;
+    double peak = 0;
+    for (int i = 0; i < 5; ++i) {
+        clock.restart();
+        run = runMeasured(wab, {QStringLiteral("sync"), QStringLiteral("--server-password-stdin"), store},
+                          password);
+        samples.push_back(msSince(clock));
+        peak = std::max(peak, run.peakMb);
+        if (!run.ok || run.out.contains("新增 1")) {
+            std::fprintf(stderr, "sync failed: %s\n", run.out.constData());
+            return 1;
+        }
+    }
+    const Stats unchanged = statsOf(samples);
+    print(QStringLiteral("wab sync, nothing changed (median of 5)"), unchanged.median,
+          QStringLiteral(
+              "process: start, open, verify %1 kept cards, one sync-collection; max %2 ms; peak %3 MB")
+              .arg(count)
+              .arg(unchanged.max, 0, 'f', 0)
+              .arg(peak, 0, 'f', 1));
+
+    // The same in this process, and the one request it makes: what is ours
+    // and what is the server's.
+    samples.clear();
+    sync::CardDavClient client({server->bookUrl(), server->user(), server->password()});
+    QString token;
+    for (int i = 0; i < 5; ++i) {
+        samples.push_back(timeMs([&] {
+            ContactStore opened;
+            opened.open(store);
+            sync::StoreSync state(opened);
+            QString failed;
+            state.verify(&failed);
+            const sync::SyncReport report =
+                sync::SyncEngine(client, state.settings().book, state.contacts(), state.state()).run();
+            token = state.state().syncToken();
+            if (!report.error.ok())
+                std::fprintf(stderr, "%s\n", qPrintable(report.error.message));
+        }));
+    }
+    print(QStringLiteral("the same in this process (median of 5)"), statsOf(samples).median,
+          QStringLiteral("open, verify, list, nothing to do"));
+    samples.clear();
+    for (int i = 0; i < 5; ++i)
+        samples.push_back(timeMs([&] {
+            sync::BookChanges changes;
+            client.syncCollection(server->bookPath(), token, &changes);
+        }));
+    print(QStringLiteral("of which Radicale's answer to the sync-collection (median of 5)"),
+          statsOf(samples).median, QStringLiteral("the request alone"));
+
+    if (test::VdirsyncerPhone::installed()) {
+        test::VdirsyncerPhone peer(server->bookUrl(), server->user(), server->password(), kPeerTimeoutMs);
+        clock.restart();
+        const QString failed = peer.sync();
+        const double down = msSince(clock);
+        if (failed.isEmpty() && peer.files().size() == count)
+            print(QStringLiteral("peer: vdirsyncer, %1 down into a folder").arg(count), down,
+                  QStringLiteral("discover + sync, process"));
+        else
+            std::fprintf(stderr, "vdirsyncer failed: %s\n", qPrintable(failed));
+        samples.clear();
+        for (int i = 0; i < 3; ++i)
+            samples.push_back(timeMs([&] { peer.sync(); }));
+        print(QStringLiteral("peer: vdirsyncer, nothing changed (median of 3)"), statsOf(samples).median,
+              QStringLiteral("process"));
+    }
+    return 0;
+}
