@@ -165,7 +165,7 @@ inline qint64 statusKb(const char *key, qint64 pid = 0)
 // would overstate by the pages they share with this one before exec).
 struct ProgramRun {
     bool ok = false;
-    QByteArray out;
+    QByteArray out, err;
     double peakMb = -1;
 };
 
@@ -183,6 +183,7 @@ inline ProgramRun runMeasured(const QString &program, const QStringList &args, c
     run.ok = process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
              process.exitCode() == 0;
     run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
     run.peakMb = report.readAll().trimmed().toDouble() / 1024.0;
     return run;
 }

@@ -83,7 +83,9 @@ int main(int argc, char **argv)
         warm.listCards(server->bookPath(), &refs);
         for (const sync::CardRef &ref : refs)
             hrefs << ref.href;
-        if (!warm.fetchCards(server->bookPath(), hrefs, &cards).ok() || cards.size() != count) {
+        sync::BookChanges all;
+        if (!warm.fetchCards(server->bookPath(), hrefs, &cards).ok() || cards.size() != count ||
+            !warm.syncCollection(server->bookPath(), QString(), &all).ok()) {
             std::fprintf(stderr, "the book did not list its %d cards\n", count);
             return 1;
         }
@@ -101,7 +103,7 @@ int main(int argc, char **argv)
                                  password);
     const double first = msSince(clock);
     if (!run.ok || !run.out.startsWith(QStringLiteral("本机：新增 %1，").arg(count).toUtf8())) {
-        std::fprintf(stderr, "first sync failed: %s\n", run.out.constData());
+        std::fprintf(stderr, "first sync failed: %s%s\n", run.out.constData(), run.err.constData());
         return 1;
     }
     print(QStringLiteral("wab sync, first, %1 down into an empty store").arg(count), first,
@@ -116,7 +118,7 @@ int main(int argc, char **argv)
         samples.push_back(msSince(clock));
         peak = std::max(peak, run.peakMb);
         if (!run.ok || run.out.contains("新增 1")) {
-            std::fprintf(stderr, "sync failed: %s\n", run.out.constData());
+            std::fprintf(stderr, "sync failed: %s%s\n", run.out.constData(), run.err.constData());
             return 1;
         }
     }

@@ -20,9 +20,11 @@ QString accountOf(const SyncSettings &s)
            QLatin1Char('\n') + s.user + QLatin1Char('\n') + s.book;
 }
 
-QString damagedText()
+QString textOf(StoreError error)
 {
-    return QStringLiteral("通讯录中的同步记录已损坏或被改动，不能同步（wab check 可以查看）。");
+    if (error == StoreError::Damaged)
+        return QStringLiteral("通讯录中的同步记录已损坏或被改动，不能同步（wab check 可以查看）。");
+    return storeErrorText(error);
 }
 
 } // namespace
@@ -33,9 +35,9 @@ bool StoreSync::verify(QString *why)
 {
     m_read = false;
     ensureRead();
-    if (m_damaged)
-        *why = damagedText();
-    return !m_damaged;
+    if (m_readError != StoreError::None)
+        *why = textOf(m_readError);
+    return m_readError == StoreError::None;
 }
 
 void StoreSync::ensureRead() const
@@ -46,7 +48,7 @@ void StoreSync::ensureRead() const
     m_cards.clear();
     m_readVersion = m_rows.fileVersion();
     SyncSnapshot snapshot;
-    m_damaged = !m_rows.read(&snapshot);
+    m_readError = m_rows.read(&snapshot) ? StoreError::None : m_rows.lastError();
     m_read = true;
     m_values = snapshot.values;
     for (const SyncCardRow &row : std::as_const(snapshot.cards))
@@ -69,10 +71,8 @@ void StoreSync::failed(StoreError error)
 bool StoreSync::setValue(Value name, const QString &text)
 {
     ensureRead();
-    if (m_damaged) {
-        failed(StoreError::Damaged);
-        return false;
-    }
+    if (m_readError != StoreError::None)
+        failed(m_readError);
     if (hasFailed())
         return false;
     if (value(name) == text)
@@ -179,8 +179,8 @@ void StoreSync::setListingMark(const QString &syncToken, const QString &ctag)
 void StoreSync::putCard(const SyncedCard &card)
 {
     ensureRead();
-    if (m_damaged)
-        failed(StoreError::Damaged);
+    if (m_readError != StoreError::None)
+        failed(m_readError);
     if (hasFailed())
         return;
     const SyncCardRow row{card.href, card.etag, card.uid, card.contactId, card.card, card.synced.values()};
@@ -194,8 +194,8 @@ void StoreSync::putCard(const SyncedCard &card)
 void StoreSync::removeCard(const QString &href)
 {
     ensureRead();
-    if (m_damaged)
-        failed(StoreError::Damaged);
+    if (m_readError != StoreError::None)
+        failed(m_readError);
     if (hasFailed())
         return;
     if (!m_rows.removeCard(href))
@@ -224,7 +224,7 @@ bool StoreSync::endBatch(QString *why)
         return true;
     const StoreError error = std::exchange(m_failure, StoreError::None);
     if (why)
-        *why = error == StoreError::Damaged && m_damaged ? damagedText() : storeErrorText(error);
+        *why = textOf(error);
     m_read = false; // what was kept may hold writes that did not land
     return false;
 }

@@ -21,8 +21,8 @@ class StoreSync : public SyncStore, private SyncState, private LocalContacts {
 public:
     explicit StoreSync(ContactStore &store);
 
-    // False with *why when the sync's rows do not verify (the store is
-    // damaged there): nothing is synced then.
+    // False with *why when the sync's rows could not be read or do not
+    // verify (the store is damaged there): nothing is synced then.
     bool verify(QString *why);
 
     SyncSettings settings() const override;
@@ -70,7 +70,7 @@ private:
     mutable QMap<QString, QString> m_values;
     mutable QMap<QString, SyncedCard> m_cards;
     mutable bool m_read = false;
-    mutable bool m_damaged = false;
+    mutable StoreError m_readError = StoreError::None; // why the rows could not be read
     mutable qint64 m_readVersion = -1;
     QHash<qint64, Contact> m_shown; // each contact as the engine last saw it
     StoreError m_failure = StoreError::None;
