@@ -3,7 +3,7 @@
 #include "contacts/ProgramDir.h"
 #include "contacts/Session.h"
 #include "contacts/store/ContactStore.h"
-#include "sync/SyncStore.h"
+#include "sync/StoreSync.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,9 +32,9 @@ SyncStoreFactory &syncStoreFactory()
     return factory;
 }
 
-std::unique_ptr<sync::SyncStore> programSyncStore(Session &)
+std::unique_ptr<sync::SyncStore> programSyncStore(Session &session)
 {
-    return nullptr;
+    return std::make_unique<sync::StoreSync>(session.store);
 }
 
 } // namespace

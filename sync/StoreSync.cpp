@@ -211,6 +211,10 @@ void StoreSync::beginBatch()
         m_ownBatch = false;
         failed(m_store.lastError());
     }
+    // Another program may have committed since the rows were read; while the
+    // batch holds the lock nobody can.
+    if (m_read && m_rows.fileVersion() != m_readVersion)
+        m_read = false;
 }
 
 bool StoreSync::endBatch(QString *why)
@@ -220,8 +224,12 @@ bool StoreSync::endBatch(QString *why)
         m_store.abandonBatch();
     else if (own && !m_store.endBatch())
         failed(m_store.lastError());
-    if (!hasFailed())
+    if (!hasFailed()) {
+        // What was kept now holds this batch's writes too.
+        if (own && m_read)
+            m_readVersion = m_rows.fileVersion();
         return true;
+    }
     const StoreError error = std::exchange(m_failure, StoreError::None);
     if (why)
         *why = textOf(error);

@@ -172,7 +172,7 @@ void SyncEngine::loadLocal()
 void SyncEngine::localAdded(const Contact &contact)
 {
     m_locals.insert(contact.id, contact);
-    m_byUid.insert(uidFor(m_state.clientId(), contact.id), contact.id);
+    m_byUid.insert(uidFor(m_clientId, contact.id), contact.id);
     m_byName.insert(contact.name, contact.id);
 }
 
@@ -188,7 +188,7 @@ void SyncEngine::localRemoved(qint64 id)
 {
     if (const Contact *was = localContact(id))
         m_byName.remove(was->name, id);
-    m_byUid.remove(uidFor(m_state.clientId(), id));
+    m_byUid.remove(uidFor(m_clientId, id));
     m_locals.remove(id);
 }
 
@@ -234,6 +234,7 @@ SyncReport SyncEngine::run(const SyncProgress &progress)
             return m_report;
         }
     }
+    m_clientId = m_state.clientId();
     loadLocal();
     // The token of a listing is from before our own writes. A server that
     // tells changes by comparing the book then and now never reports a card
@@ -553,7 +554,7 @@ DavError SyncEngine::pushLocal(Batch &batch)
 
 DavError SyncEngine::createCard(const Contact &local)
 {
-    const QString uid = uidFor(m_state.clientId(), local.id);
+    const QString uid = uidFor(m_clientId, local.id);
     const QString href = CardDavClient::newCardHref(m_book, uid);
     const QByteArray bytes = ServerCard::fromContact(local, uid).bytes();
     QString etag;

@@ -99,6 +99,7 @@ private:
     LocalContacts &m_local;
     SyncState &m_state;
     SyncReport m_report;
+    QString m_clientId; // asked once: it is part of every local contact's UID
     SyncProgress m_progress;
     int m_done = 0, m_total = 0;
     // Looked up once per card: a sync of thousands stays linear.

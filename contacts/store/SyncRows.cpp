@@ -65,7 +65,9 @@ bool SyncRows::sealed() const
 
 qint64 SyncRows::fileVersion() const
 {
-    return m_store.isOpen() ? m_store.d->readDataVersion() : -1;
+    // The header's change counter: every commit moves it, also one of another
+    // connection, and it tells a file opened again from the one read before.
+    return m_store.isOpen() ? qint64(changeCounter(m_store.d->path)) : -1;
 }
 
 bool SyncRows::read(SyncSnapshot *snapshot)

@@ -44,7 +44,7 @@ public:
 
     // False with lastError() Damaged when a row does not verify.
     bool read(SyncSnapshot *snapshot);
-    // Moves whenever another program commits to the file.
+    // Moves with every commit to the file, ours and other programs'.
     qint64 fileVersion() const;
     // Only a store with a password keeps the server password.
     bool sealed() const;
