@@ -83,20 +83,9 @@ bool ContactFileExchange::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
-bool ContactFileExchange::refusedWhileEditing()
-{
-    // An import refills the list and the form, which would lose what is typed.
-    const FormState &form = m_window.session().form;
-    if (form.modifying)
-        ui::showMessage(&m_window, rules::modifyingStateMessage());
-    else if (form.adding)
-        ui::showMessage(&m_window, rules::addingStateMessage());
-    return form.adding || form.modifying;
-}
-
 void ContactFileExchange::importContacts()
 {
-    if (refusedWhileEditing())
+    if (m_window.refusedWhileEditing())
         return;
     ui::FileDialog dialog;
     dialog.title = kImportTitle;
@@ -109,7 +98,7 @@ void ContactFileExchange::importContacts()
 
 void ContactFileExchange::importFile(const QString &path)
 {
-    if (refusedWhileEditing())
+    if (m_window.refusedWhileEditing())
         return;
     Session &session = m_window.session();
     exchange::ImportReport report;

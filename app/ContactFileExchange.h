@@ -16,8 +16,8 @@ class ContactFileExchange : public QObject {
 public:
     explicit ContactFileExchange(MainWindow &window);
 
-    void importContacts();              // 导入联系人…
-    void exportContacts();              // 导出联系人…
+    void importContacts();                // 导入联系人…
+    void exportContacts();                // 导出联系人…
     void importFile(const QString &path); // with progress, report and list refill
 
     QAction *导入联系人;
@@ -27,8 +27,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool refusedWhileEditing();
-
     MainWindow &m_window;
 };
 

@@ -71,20 +71,9 @@ void ContactSync::followSettings()
         syncTimer->start(minutes * kMinuteMs);
 }
 
-bool ContactSync::refusedWhileEditing()
-{
-    // A sync refills the list and the form, which would lose what is typed.
-    const FormState &form = m_window.session().form;
-    if (form.modifying)
-        ui::showMessage(&m_window, rules::modifyingStateMessage());
-    else if (form.adding)
-        ui::showMessage(&m_window, rules::addingStateMessage());
-    return form.adding || form.modifying;
-}
-
 void ContactSync::syncSettings()
 {
-    if (m_running || !available() || refusedWhileEditing())
+    if (m_running || !available() || m_window.refusedWhileEditing())
         return;
     const QScopedValueRollback<bool> running(m_running, true);
     int outcome = SyncWindow::Closed;
@@ -98,7 +87,7 @@ void ContactSync::syncSettings()
 
 void ContactSync::syncNow()
 {
-    if (m_running || !available() || refusedWhileEditing())
+    if (m_running || !available() || m_window.refusedWhileEditing())
         return;
     if (!isReady()) {
         syncSettings();

@@ -38,7 +38,6 @@ public:
 
 private:
     bool available();
-    bool refusedWhileEditing();
     void followSettings(); // the timer's interval
     bool isReady() const;  // a server and a book are chosen
     // The list refilled after a sync that changed the contacts.

@@ -44,6 +44,9 @@ public:
     // --- operations (buttons, menu items, hot keys) ------------------------
     void about();
     void startAdding();
+    // Shows why and returns true while a contact is being added or changed:
+    // what refills the list and the form would lose what is typed.
+    bool refusedWhileEditing();
     void startModifying();
     void deleteContact();
     void startQuery(rules::QueryKind kind);

@@ -43,17 +43,21 @@ void makeEditable(const QList<QLineEdit *> &boxes)
 
 // --- adding and modifying ------------------------------------------------------
 
+bool MainWindow::refusedWhileEditing()
+{
+    const FormState &form = m_session.form;
+    if (form.modifying)
+        ui::showMessage(this, rules::modifyingStateMessage());
+    else if (form.adding)
+        ui::showMessage(this, rules::addingStateMessage());
+    return form.adding || form.modifying;
+}
+
 void MainWindow::startAdding()
 {
+    if (refusedWhileEditing())
+        return;
     FormState &form = m_session.form;
-    if (form.modifying) {
-        ui::showMessage(this, rules::modifyingStateMessage());
-        return;
-    }
-    if (form.adding) {
-        ui::showMessage(this, rules::addingStateMessage());
-        return;
-    }
     hideList();
     const QList<QLineEdit *> boxes = editBoxes();
     emptyBoxes(boxes);
