@@ -5,6 +5,7 @@
 #include "contacts/store/ContactStore.h"
 #include "support/DataRows.h"
 #include "support/Person.h"
+#include "support/Processes.h"
 #include "support/RawSqlite.h"
 #include "support/StoreFiles.h"
 #include "support/StoreFixture.h"
@@ -40,11 +41,7 @@ using quennet::ContactStore;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Result = quennet::test::CommandResult;
 
 QString wabPath()
 {
@@ -140,20 +137,11 @@ private:
                 ::setrlimit(RLIMIT_DATA, &limit);
             });
         process.start(wabPath(), args);
-        Result result;
         if (!process.waitForStarted(10000))
-            return result;
+            return Result();
         process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(30000)) {
-            process.kill();
-            process.waitForFinished();
-            return result;
-        }
-        result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+        return test::finishCommand(process, 30000);
     }
 
     // Every run of wab started at once, all with the same standard input; the

@@ -7,6 +7,7 @@
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/SyncRows.h"
 #include "support/DavServers.h"
+#include "support/Processes.h"
 #include "support/StoreFiles.h"
 #include "support/StoreFixture.h"
 #include "support/Vdirsyncer.h"
@@ -27,10 +28,7 @@ Q_DECLARE_METATYPE(DavServer::Kind)
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = quennet::test::CommandResult;
 
 QString wabPath()
 {
@@ -58,16 +56,7 @@ Result wab(const QStringList &args, const QByteArray &input = QByteArray())
 {
     QProcess process;
     startWab(process, args, input);
-    Result result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+    return test::finishCommand(process, 120000);
 }
 
 QByteArray cardOf(const QString &uid, const QString &name, const QString &mobile)

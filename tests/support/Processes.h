@@ -16,6 +16,27 @@
 
 namespace quennet::test {
 
+// What a finished command printed and its exit code; -1 when it crashed, or
+// did not end in time and was killed.
+struct CommandResult {
+    int code = -1;
+    QString out, err;
+};
+
+inline CommandResult finishCommand(QProcess &process, int timeoutMs)
+{
+    CommandResult result;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return result;
+    }
+    result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
 inline QString quennetBinary()
 {
     return QString::fromLocal8Bit(qgetenv("QUENNET_TEST_BIN_DIR")) + QStringLiteral("/quennet");
