@@ -180,58 +180,95 @@ QString mobileDigits(const QString &number)
     return digits;
 }
 
-bool holdsSeveralNumbers(const QString &value)
+namespace {
+
+const QString &numberSeparators()
 {
     static const QString separators = QStringLiteral("/,;、，；／|:");
+    return separators;
+}
+
+bool hasSeparator(const QString &value)
+{
     for (const QChar c : value)
-        if (separators.contains(c))
+        if (numberSeparators().contains(c))
             return true;
     return false;
 }
 
-QStringList splitNumbers(const QString &value)
+// The pieces of a value between its separators; Google joins the values of
+// one field with " ::: ".
+QStringList piecesOf(const QString &value)
 {
-    static const QString separators = QStringLiteral("/,;、，；／|:");
-    if (!holdsSeveralNumbers(value))
-        return value.isEmpty() ? QStringList() : QStringList{value.trimmed()};
-    QStringList numbers;
+    QStringList pieces;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= value.size(); ++i) {
-        // Google joins the values of one field with " ::: ".
         const bool colons = i + 3 <= value.size() && QStringView(value).sliced(i, 3) == QLatin1String(":::");
         if (i < value.size() && !colons &&
-            (value.at(i) == QLatin1Char(':') || !separators.contains(value.at(i))))
+            (value.at(i) == QLatin1Char(':') || !numberSeparators().contains(value.at(i))))
             continue;
-        const QString number = value.mid(start, i - start).trimmed();
-        if (!number.isEmpty())
-            numbers << number;
+        const QString piece = value.mid(start, i - start).trimmed();
+        if (!piece.isEmpty())
+            pieces << piece;
         start = i + (colons ? 3 : 1);
         if (colons)
             i += 2;
     }
-    return numbers;
+    return pieces;
+}
+
+qsizetype digitCount(const QString &text)
+{
+    return std::count_if(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+}
+
+// A whole number has this many digits at least: "0123/579" is one number
+// with its area code, "13900000001/13900000002" two.
+constexpr qsizetype kWholeNumberDigits = 5;
+
+} // namespace
+
+bool holdsSeveralNumbers(const QString &value)
+{
+    if (!hasSeparator(value))
+        return false;
+    const QStringList pieces = piecesOf(value);
+    return pieces.size() >= 2 && std::all_of(pieces.begin(), pieces.end(), [](const QString &piece) {
+               return digitCount(piece) >= kWholeNumberDigits;
+           });
+}
+
+QStringList splitNumbers(const QString &value)
+{
+    if (!holdsSeveralNumbers(value))
+        return value.trimmed().isEmpty() ? QStringList() : QStringList{value.trimmed()};
+    return piecesOf(value);
 }
 
 ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found)
 {
     ChosenTelephones chosen;
     QVarLengthArray<QString, 4> digits;
-    QVarLengthArray<bool, 4> valid;
+    QVarLengthArray<bool, 4> valid, dialable;
     for (const FoundTelephone &t : found) {
         digits.append(mobileDigits(t.number));
         valid.append(isMobileDigits(digits.back()));
+        dialable.append(digitCount(t.number) > 0);
     }
     qsizetype mobile = -1, phone = -1;
     for (int pass = 0; pass < 2 && mobile < 0; ++pass)
         for (qsizetype i = 0; i < found.size() && mobile < 0; ++i)
             if ((pass == 1 || found.at(i).cell) && valid.at(i))
                 mobile = i;
-    for (int pass = 0; pass < 3 && phone < 0; ++pass)
+    // Words where a number belongs ("Tel privat") go to 电话 only when no
+    // number can.
+    for (int pass = 0; pass < 6 && phone < 0; ++pass)
         for (qsizetype i = 0; i < found.size() && phone < 0; ++i) {
             const FoundTelephone &t = found.at(i);
             // A second valid mobile is left out rather than taken for 电话.
-            const bool fits = pass == 0 ? !t.cell && !t.fax : pass == 1 ? t.cell && !valid.at(i) : t.fax;
-            if (i != mobile && fits)
+            const int kind = pass % 3;
+            const bool fits = kind == 0 ? !t.cell && !t.fax : kind == 1 ? t.cell && !valid.at(i) : t.fax;
+            if (i != mobile && fits && dialable.at(i) == (pass < 3))
                 phone = i;
         }
     if (mobile >= 0)

@@ -25,7 +25,8 @@ void splitName(const QString &name, QString *family, QString *given);
 QString mobileDigits(const QString &number);
 // True for an 11-digit number starting with 1 once written as mobileDigits.
 bool looksLikeChineseMobile(const QString &number);
-// The numbers of one value that holds several ("13900000001/13900000002").
+// The numbers of one value that holds several ("13900000001/13900000002"),
+// each of five digits at least: "0123/579" is one number.
 QStringList splitNumbers(const QString &value);
 bool holdsSeveralNumbers(const QString &value);
 
@@ -38,8 +39,9 @@ struct FoundTelephone {
 
 // The numbers of a contact on its two telephone fields: the first valid
 // mobile (a CELL one first) as 手机; as 电话 the first other number that is
-// not a fax, else a CELL one that cannot be 手机, else a fax. The rest are
-// left out, each as "<kind> <number>"; a number given twice counts once.
+// not a fax, else a CELL one that cannot be 手机, else a fax; a value without
+// a digit ("Tel privat") only when no number is left. The rest are left out,
+// each as "<kind> <number>"; a number given twice counts once.
 struct ChosenTelephones {
     QString mobile;
     QString phone;

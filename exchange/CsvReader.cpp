@@ -453,6 +453,17 @@ bool looksLikeData(const QString &value)
     return digits >= 5 || value.contains(QLatin1Char('@'));
 }
 
+// One e-mail address and nothing else ("john@example.com").
+bool looksLikeEmail(const QString &value)
+{
+    const qsizetype at = value.indexOf(QLatin1Char('@'));
+    if (at <= 0 || value.indexOf(QLatin1Char('@'), at + 1) >= 0 ||
+        value.indexOf(QLatin1Char('.'), at + 2) < 0)
+        return false;
+    return std::none_of(value.begin(), value.end(),
+                        [](QChar c) { return c.isSpace() || c == QLatin1Char(','); });
+}
+
 class CsvMapper {
 public:
     CsvMapper(const ContactSink &sink, ReadSummary &summary, const QByteArray &encoding)
@@ -507,6 +518,7 @@ private:
         for (Role role : {Role::Name, Role::Phone, Role::Phone, Role::QQ, Role::Email, Role::Address})
             m_columns << Column{role, 0, 0, false, false};
         m_columns[2].cell = true;
+        m_byPosition = true;
     }
 
     bool takeHeld()
@@ -720,7 +732,11 @@ private:
             const QString value = cleanValue(withoutFormulaGuard(record.at(i)));
             if (value.isEmpty())
                 continue;
-            const Column c = i < m_columns.size() ? m_columns.at(i) : Column{};
+            Column c = i < m_columns.size() ? m_columns.at(i) : Column{};
+            // Read by position, an e-mail address is one wherever it stands
+            // (name, first, last, e-mail in a headerless export).
+            if (m_byPosition && c.role != Role::Email && i > 0 && looksLikeEmail(value))
+                c.role = Role::Email;
             switch (c.role) {
             case Role::Dropped:
                 // Outlook's gender of every contact that has none.
@@ -854,6 +870,7 @@ private:
     QList<HeldRow> m_held;
     bool m_started = false;
     bool m_ours = false;
+    bool m_byPosition = false;
     int m_rowNumber = 0;
 };
 

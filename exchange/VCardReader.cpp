@@ -581,10 +581,13 @@ private:
         int lastByte = append(physical);
         for (;;) {
             const int following = m_lines.peek();
-            if (following == ' ' || following == '\t') {
+            // A soft break takes the next line as it is: Outlook breaks
+            // "Land Firma" as "Land=" and " Firma", the space its own.
+            const bool softBreak = following >= 0 && endsInSoftBreak(m_line, lastByte);
+            if (!softBreak && (following == ' ' || following == '\t')) {
                 m_lines.next(&physical);
                 lastByte = append(physical.sliced(1));
-            } else if (following >= 0 && endsInSoftBreak(m_line, lastByte)) {
+            } else if (softBreak) {
                 m_lines.next(&physical);
                 if (isEndOfCard(physical)) {
                     m_pendingEnd = true;
