@@ -233,9 +233,12 @@ bool holdsSeveralNumbers(const QString &value)
     if (!hasSeparator(value))
         return false;
     const QStringList pieces = piecesOf(value);
-    return pieces.size() >= 2 && std::all_of(pieces.begin(), pieces.end(), [](const QString &piece) {
-               return digitCount(piece) >= kWholeNumberDigits;
-           });
+    if (pieces.size() < 2)
+        return false;
+    // Google's " ::: " always joins values.
+    return value.contains(QLatin1String(":::")) ||
+           std::all_of(pieces.begin(), pieces.end(),
+                       [](const QString &piece) { return digitCount(piece) >= kWholeNumberDigits; });
 }
 
 QStringList splitNumbers(const QString &value)
