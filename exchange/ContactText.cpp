@@ -274,6 +274,8 @@ ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found)
             if (i != mobile && fits && dialable.at(i) == (pass < 3))
                 phone = i;
         }
+    chosen.mobileAt = mobile;
+    chosen.phoneAt = phone;
     if (mobile >= 0)
         chosen.mobile = digits.at(mobile);
     if (phone >= 0)

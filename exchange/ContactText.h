@@ -46,6 +46,7 @@ struct ChosenTelephones {
     QString mobile;
     QString phone;
     QStringList leftOut;
+    qsizetype mobileAt = -1, phoneAt = -1; // which of found each is; -1 for none
 };
 ChosenTelephones chooseTelephones(const QList<FoundTelephone> &found);
 

@@ -25,6 +25,7 @@ using vcard::components;
 using vcard::decodeQuotedPrintable;
 using vcard::isVCardWord;
 using vcard::Params;
+using vcard::paramText;
 using vcard::parseParams;
 using vcard::withoutScheme;
 
@@ -85,28 +86,6 @@ QString decodeText(QByteArrayView raw, const Params &params, Version version, co
             return vcard::unescaped(decodeKeepingAscii(bytes, charset), version != Version::V21);
     }
     return vcard::unescaped(decodeCharset(bytes, params.charset, unlabelled), version != Version::V21);
-}
-
-// A parameter value's ^n, ^^ and ^' (RFC 6868).
-QString paramText(const QByteArray &raw)
-{
-    QString text = QString::fromUtf8(raw);
-    if (!text.contains(QLatin1Char('^')))
-        return text;
-    QString out;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar n = i + 1 < text.size() ? text.at(i + 1) : QChar();
-        if (text.at(i) == QLatin1Char('^') && (n == QLatin1Char('n') || n == QLatin1Char('N'))) {
-            out += QLatin1Char('\n');
-            ++i;
-        } else if (text.at(i) == QLatin1Char('^') && (n == QLatin1Char('^') || n == QLatin1Char('\''))) {
-            out += n == QLatin1Char('^') ? n : QLatin1Char('"');
-            ++i;
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
 }
 
 // Lines that carry no contact data and are never counted as dropped: the

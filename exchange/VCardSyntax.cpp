@@ -132,6 +132,27 @@ QList<QByteArrayView> components(QByteArrayView value)
     return parts;
 }
 
+QString paramText(const QByteArray &raw)
+{
+    QString text = QString::fromUtf8(raw);
+    if (!text.contains(QLatin1Char('^')))
+        return text;
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar n = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (text.at(i) == QLatin1Char('^') && (n == QLatin1Char('n') || n == QLatin1Char('N'))) {
+            out += QLatin1Char('\n');
+            ++i;
+        } else if (text.at(i) == QLatin1Char('^') && (n == QLatin1Char('^') || n == QLatin1Char('\''))) {
+            out += n == QLatin1Char('^') ? n : QLatin1Char('"');
+            ++i;
+        } else {
+            out += text.at(i);
+        }
+    }
+    return out;
+}
+
 QString withoutScheme(const QString &value, const QString &scheme)
 {
     if (value.size() > scheme.size() && value.at(scheme.size()) == QLatin1Char(':') &&

@@ -47,6 +47,8 @@ QByteArray escaped(const QString &value);
 void appendFolded(QByteArray &out, QByteArrayView line);
 bool isUtf8Continuation(char c);
 
+// A parameter value as text: its ^n, ^^ and ^' undone (RFC 6868).
+QString paramText(const QByteArray &raw);
 // "tel:+86…" without its scheme.
 QString withoutScheme(const QString &value, const QString &scheme);
 // The value of BEGIN and END of a card.

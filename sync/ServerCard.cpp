@@ -4,6 +4,7 @@
 #include "exchange/VCardSyntax.h"
 
 #include <QHash>
+#include <QSet>
 #include <QUuid>
 
 namespace quennet::sync {
@@ -146,7 +147,7 @@ int ServerCard::version() const
     return 30;
 }
 
-QString ServerCard::text(int line) const
+QString ServerCard::rawText(int line) const
 {
     if (line < 0)
         return QString();
@@ -157,7 +158,12 @@ QString ServerCard::text(int line) const
         bytes = decodeQuotedPrintable(bytes);
     else if (params.encoding == "BASE64" || params.encoding == "B")
         bytes = QByteArray::fromBase64(bytes);
-    return cleanValue(unescaped(exchange::decodeCharset(bytes, params.charset), version() != 21));
+    return unescaped(exchange::decodeCharset(bytes, params.charset), version() != 21);
+}
+
+QString ServerCard::text(int line) const
+{
+    return cleanValue(rawText(line));
 }
 
 QStringList ServerCard::components(int line) const
@@ -186,14 +192,20 @@ QString ServerCard::uid() const
 ServerCard::Sources ServerCard::sources() const
 {
     Sources s;
-    QList<int> tels;
+    QList<int> tels, adrs, labels;
     if (!isValid())
         return s;
     for (int i = m_begin + 1; i < m_end; ++i) {
         const Line &l = m_lines[i];
-        if (!l.property || l.removed || l.value.trimmed().isEmpty())
+        if (!l.property || l.removed)
             continue;
         const QByteArray &name = l.name;
+        if (name == "ADR")
+            adrs << i;
+        else if (name == "LABEL")
+            labels << i;
+        if (l.value.trimmed().isEmpty())
+            continue;
         if (name == "FN" && s.fn < 0)
             s.fn = i;
         else if (name == "N" && s.n < 0)
@@ -202,10 +214,6 @@ ServerCard::Sources ServerCard::sources() const
             tels << i;
         else if (name == "EMAIL" && s.email < 0)
             s.email = i;
-        else if (name == "ADR" && s.adr < 0 && !components(i).join(QString()).isEmpty())
-            s.adr = i;
-        else if (name == "LABEL" && s.label < 0)
-            s.label = i;
         else if (name == "X-QQ" && s.qq < 0)
             s.qq = i;
     }
@@ -218,30 +226,96 @@ ServerCard::Sources ServerCard::sources() const
                 parseParams(l.params).serviceType == "QQ")
                 s.qq = i;
         }
+    findTelephones(tels, &s);
+    findAddress(adrs, labels, &s);
+    return s;
+}
+
+// The numbers as the importer chooses them (exchange::chooseTelephones):
+// a valid mobile, a CELL one first, as 手机; the first other number that is
+// no fax as 电话. Each TEL is one number, as the server keeps it.
+void ServerCard::findTelephones(const QList<int> &tels, Sources *s) const
+{
     // iPhone cards name a group's kind in an X-ABLabel of the same group.
     QHash<QByteArray, QString> labels;
     for (int i = m_begin + 1; i < m_end; ++i)
         if (m_lines[i].property && m_lines[i].name == "X-ABLABEL" && !m_lines[i].group.isEmpty())
             labels.insert(m_lines[i].group, text(i).toLower());
-    const auto isCell = [&](int i) {
+    QList<exchange::FoundTelephone> found;
+    QList<int> lineOf;
+    for (int i : tels) {
+        const QString number = withoutScheme(text(i), QStringLiteral("tel"));
+        if (number.isEmpty())
+            continue;
         const Params p = parseParams(m_lines[i].params);
-        if (p.hasType("CELL") || p.hasType("MOBILE"))
-            return true;
-        const QString label = labels.value(m_lines[i].group);
-        return !m_lines[i].group.isEmpty() &&
-               (label.contains(QLatin1String("mobile")) || label.contains(QLatin1String("cell")) ||
-                label.contains(QStringLiteral("手机")) || label.contains(QStringLiteral("移动")));
+        const QString label = m_lines[i].group.isEmpty() ? QString() : labels.value(m_lines[i].group);
+        const bool cell = p.hasType("CELL") || p.hasType("MOBILE") || p.hasType("IPHONE") ||
+                          label.contains(QLatin1String("mobile")) || label.contains(QLatin1String("cell")) ||
+                          label.contains(QStringLiteral("手机")) || label.contains(QStringLiteral("移动"));
+        const bool fax = p.hasType("FAX") || label.contains(QLatin1String("fax")) ||
+                         label.contains(QStringLiteral("传真"));
+        found.append({number, cell, fax});
+        lineOf << i;
+    }
+    const exchange::ChosenTelephones chosen = exchange::chooseTelephones(found);
+    s->mobile = chosen.mobileAt >= 0 ? lineOf[chosen.mobileAt] : -1;
+    s->phone = chosen.phoneAt >= 0 ? lineOf[chosen.phoneAt] : -1;
+    s->mobileText = chosen.mobile;
+    s->phoneText = chosen.phone;
+}
+
+// The address as the importer reads it: of the first ADR that gives one, its
+// LABEL parameter, else the LABEL that formats it (one of its group, else one
+// of its types, else the only one beside the only ADR), else its parts in the
+// order of their script with the postcode; without an ADR, the first LABEL.
+void ServerCard::findAddress(const QList<int> &adrs, const QList<int> &labels, Sources *s) const
+{
+    QSet<int> used;
+    const auto labelOf = [&](int adr) {
+        const QByteArray &group = m_lines[adr].group;
+        const QList<QByteArray> types = parseParams(m_lines[adr].params).types;
+        for (int l : labels)
+            if (!group.isEmpty() && m_lines[l].group == group)
+                return l;
+        for (int l : labels)
+            if (!used.contains(l) && group.isEmpty() && m_lines[l].group.isEmpty() && !types.isEmpty() &&
+                parseParams(m_lines[l].params).types == types)
+                return l;
+        if (adrs.size() == 1 && labels.size() == 1 && !used.contains(labels.front()))
+            return labels.front();
+        return -1;
     };
-    for (int i : tels)
-        if (s.mobile < 0 && isCell(i))
-            s.mobile = i;
-    for (int i : tels)
-        if (s.mobile < 0 && exchange::looksLikeChineseMobile(withoutScheme(text(i), QStringLiteral("tel"))))
-            s.mobile = i;
-    for (int i : tels)
-        if (s.phone < 0 && i != s.mobile)
-            s.phone = i;
-    return s;
+    for (int adr : adrs) {
+        QString line =
+            exchange::cleanAddress(exchange::vcard::paramText(parseParams(m_lines[adr].params).label));
+        const int label = labelOf(adr);
+        if (label >= 0) {
+            used.insert(label);
+            if (line.isEmpty())
+                line = exchange::cleanAddress(rawText(label));
+        }
+        if (line.isEmpty()) {
+            // pobox; extended; street; locality; region; postal code; country
+            const QStringList p = components(adr);
+            line = exchange::joinAddress(
+                {p.value(0), p.value(1), p.value(2), p.value(3), p.value(4), p.value(5), p.value(6)});
+        }
+        if (!line.isEmpty()) {
+            s->adr = adr;
+            s->label = label;
+            s->addressText = line;
+            return;
+        }
+    }
+    for (int label : labels)
+        if (!used.contains(label)) {
+            const QString line = exchange::cleanAddress(rawText(label));
+            if (!line.isEmpty()) {
+                s->label = label;
+                s->addressText = line;
+                return;
+            }
+        }
 }
 
 Contact ServerCard::contact() const
@@ -253,24 +327,10 @@ Contact ServerCard::contact() const
         const QStringList n = components(s.n);
         c.name = exchange::joinName(n.value(0), n.value(1));
     }
-    if (s.mobile >= 0)
-        c.mobile = exchange::mobileDigits(withoutScheme(text(s.mobile), QStringLiteral("tel")));
-    c.phone = withoutScheme(text(s.phone), QStringLiteral("tel"));
+    c.mobile = s.mobileText;
+    c.phone = s.phoneText;
     c.email = withoutScheme(text(s.email), QStringLiteral("mailto"));
-    if (s.adr >= 0) {
-        // pobox; extended; street; locality; region; postal code; country
-        const QStringList parts = components(s.adr);
-        for (int index : {6, 4, 3, 2}) {
-            const QString part = parts.value(index);
-            if (part.isEmpty())
-                continue;
-            const bool tight =
-                c.address.isEmpty() || exchange::hasChinese(part) || exchange::hasChinese(c.address.right(1));
-            c.address += (tight ? QString() : QStringLiteral(" ")) + part;
-        }
-    } else {
-        c.address = text(s.label);
-    }
+    c.address = s.addressText;
     if (s.qq >= 0) {
         const QString value = text(s.qq);
         c.qq = m_lines[s.qq].name == "X-QQ" ? value
@@ -335,17 +395,12 @@ ServerCard ServerCard::edited(const Contact &was, const Contact &now) const
         card.put(card.sources().email, "EMAIL;TYPE=INTERNET", escaped(now.email));
     if (was.address != now.address) {
         const Sources s = card.sources();
-        // The whole address goes into the street; post box, extended address
-        // and postal code are not shown and stay.
-        QList<QByteArray> adr = s.adr >= 0 ? rawComponents(card.m_lines[s.adr].value) : QList<QByteArray>();
-        while (adr.size() < 7)
-            adr << QByteArray();
-        adr[2] = escaped(now.address);
-        adr[3].clear();
-        adr[4].clear();
-        adr[6].clear();
-        card.put(s.adr, "ADR", now.address.isEmpty() ? QByteArray() : adr.join(';'));
-        card.put(s.label, "LABEL", QByteArray()); // the old address, formatted
+        // The 地址 shown was every part of the address: the new one takes
+        // their place whole, in the street, which every client shows as it
+        // is. The ADR's types and group stay; its formatted LABEL goes.
+        const QByteArray adr = ";;" + escaped(now.address) + ";;;;";
+        card.put(s.adr, "ADR", now.address.isEmpty() ? QByteArray() : adr);
+        card.put(s.label, "LABEL", QByteArray());
     }
     if (was.qq != now.qq) {
         const int line = card.sources().qq;

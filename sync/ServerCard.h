@@ -13,10 +13,12 @@ namespace quennet::sync {
 // numbers go back to the server as they came, and only the properties of
 // the fields the user changed are rewritten.
 //
-// Fields: 姓名 from FN (else N), 手机 from the first TEL typed CELL (else
-// the first that looks like a Chinese mobile number), 电话 from the first
-// other TEL, Email from EMAIL, 地址 from ADR (else LABEL), QQ from X-QQ (else
-// an IMPP for QQ). New cards are vCard 3.0.
+// Fields: 姓名 from FN (else N); 手机 and 电话 chosen among the TELs as the
+// importer chooses them (a valid mobile, a CELL one first; the first other
+// number that is no fax); Email from EMAIL; 地址 as the importer reads it
+// (the formatted LABEL of the first ADR, else all its parts in the order of
+// their script, the postcode kept; a LABEL alone without an ADR); QQ from
+// X-QQ (else an IMPP for QQ). New cards are vCard 3.0.
 class ServerCard {
 public:
     ServerCard() = default;
@@ -47,12 +49,18 @@ private:
         bool removed = false;
     };
     // Where each field comes from: line indexes, -1 for none.
+    // The address may come from a LABEL alone (adr -1), or from an ADR
+    // with the LABEL that formats it.
     struct Sources {
         int fn = -1, n = -1, mobile = -1, phone = -1, email = -1, adr = -1, label = -1, qq = -1;
+        QString mobileText, phoneText, addressText;
     };
 
     Sources sources() const;
-    QString text(int line) const;
+    void findTelephones(const QList<int> &tels, Sources *s) const;
+    void findAddress(const QList<int> &adrs, const QList<int> &labels, Sources *s) const;
+    QString rawText(int line) const; // decoded and unescaped
+    QString text(int line) const;    // rawText, one line, trimmed
     QStringList components(int line) const;
     // Gives the field's line the value (escaped already), drops the line
     // when value is empty, or adds head:value before END when there is none.
