@@ -1,5 +1,6 @@
 #include "contacts/ContactRules.h"
 
+#include "contacts/DuplicateIndex.h"
 #include "contacts/Gbk.h"
 
 namespace quennet::rules {
@@ -108,19 +109,6 @@ bool appendContact(ContactStore &store, const ContactInput &input)
     return true;
 }
 
-bool addContact(ContactStore &store, const ContactInput &input, Check *check)
-{
-    *check = Check::Ok;
-    const bool added = store.appendIf(input, [&](ContactStore &current) {
-        *check = checkAdding(current, input);
-        return *check == Check::Ok;
-    });
-    if (!added)
-        return false;
-    store.goLast();
-    return true;
-}
-
 namespace {
 
 // The contact still stands in the store as it was shown.
@@ -138,9 +126,27 @@ Outcome outcomeOf(bool written, bool stale, Check check)
     return written ? Outcome::Done : Outcome::Failed;
 }
 
-} // namespace
+// The writes of a contact the user typed or was shown, with the duplicate
+// search through index when there is one.
+bool addWith(ContactStore &store, DuplicateIndex *index, const ContactInput &input, Check *check)
+{
+    *check = Check::Ok;
+    const bool added = store.appendIf(input, [&](ContactStore &current) {
+        if (index)
+            index->follow(current);
+        *check = index ? index->checkAdding(current, input) : checkAdding(current, input);
+        return *check == Check::Ok;
+    });
+    if (!added)
+        return false;
+    if (index)
+        index->appended(store);
+    store.goLast();
+    return true;
+}
 
-Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const Contact &shown, Check *check)
+Outcome modifyWith(ContactStore &store, DuplicateIndex *index, const ContactInput &input,
+                   const Contact &shown, Check *check)
 {
     *check = Check::Ok;
     if (shown.id == 0) {
@@ -150,26 +156,71 @@ Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const
     bool stale = false;
     const bool written = store.replaceIf(shown.id, input, [&](ContactStore &current) {
         stale = !holdsAsShown(current, shown);
-        if (!stale)
+        if (stale)
+            return false;
+        if (index) {
+            index->follow(current);
+            *check = index->checkModifying(current, input, shown.id);
+        } else {
             *check = checkModifying(current, input, current.numberOf(shown.id));
-        return !stale && *check == Check::Ok;
+        }
+        return *check == Check::Ok;
     });
     stale = stale || store.lastError() == StoreError::ChangedElsewhere;
+    if (written && index)
+        index->replaced(store, shown.id, shown);
     store.goTo(store.numberOf(shown.id));
     return outcomeOf(written, stale, *check);
 }
 
-Outcome deleteShownContact(ContactStore &store, const Contact &shown)
+Outcome deleteWith(ContactStore &store, DuplicateIndex *index, const Contact &shown)
 {
     if (shown.id == 0)
         return Outcome::Failed;
     bool stale = false;
     const bool deleted = store.removeIf(shown.id, [&](ContactStore &current) {
+        if (index)
+            index->follow(current);
         stale = !holdsAsShown(current, shown);
         return !stale;
     });
     stale = stale || store.lastError() == StoreError::ChangedElsewhere;
+    if (deleted && index)
+        index->removed(store, shown.id, shown);
     return outcomeOf(deleted, stale, Check::Ok);
+}
+
+} // namespace
+
+bool addContact(ContactStore &store, const ContactInput &input, Check *check)
+{
+    return addWith(store, nullptr, input, check);
+}
+
+bool addContact(ContactStore &store, DuplicateIndex &index, const ContactInput &input, Check *check)
+{
+    return addWith(store, &index, input, check);
+}
+
+Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const Contact &shown, Check *check)
+{
+    return modifyWith(store, nullptr, input, shown, check);
+}
+
+Outcome modifyShownContact(ContactStore &store, DuplicateIndex &index, const ContactInput &input,
+                           const Contact &shown, Check *check)
+{
+    return modifyWith(store, &index, input, shown, check);
+}
+
+Outcome deleteShownContact(ContactStore &store, const Contact &shown)
+{
+    return deleteWith(store, nullptr, shown);
+}
+
+Outcome deleteShownContact(ContactStore &store, DuplicateIndex &index, const Contact &shown)
+{
+    return deleteWith(store, &index, shown);
 }
 
 int queryField(QueryKind kind)

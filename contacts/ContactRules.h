@@ -74,6 +74,8 @@ struct FoundMatch {
 };
 Check checkAgainst(const ContactInput &input, const FoundMatch &same);
 
+class DuplicateIndex;
+
 // --- writes ----------------------------------------------------------------
 // Appends the six values; on success the cursor is on the new last record.
 // On failure the cursor stays where it was.
@@ -100,6 +102,12 @@ Outcome modifyShownContact(ContactStore &store, const ContactInput &input, const
                            Check *check);
 // Deletes the contact shown, unless another program changed or deleted it.
 Outcome deleteShownContact(ContactStore &store, const Contact &shown);
+// The same three with the duplicate search through index, which follows
+// their writes: for many writes in a row (DuplicateIndex).
+bool addContact(ContactStore &store, DuplicateIndex &index, const ContactInput &input, Check *check);
+Outcome modifyShownContact(ContactStore &store, DuplicateIndex &index, const ContactInput &input,
+                           const Contact &shown, Check *check);
+Outcome deleteShownContact(ContactStore &store, DuplicateIndex &index, const Contact &shown);
 
 // --- queries -----------------------------------------------------------------
 // The field a query searches; None while no query is being entered.

@@ -1,6 +1,7 @@
 #include "sync/StoreSync.h"
 
 #include "contacts/ContactRules.h"
+#include "contacts/DuplicateIndex.h"
 #include "contacts/store/SyncTables.h"
 
 #include <QUrl>
@@ -246,6 +247,9 @@ QList<Contact> StoreSync::all()
     QList<Contact> contacts;
     contacts.reserve(m_store.recordCount());
     m_shown.clear();
+    // Built at the first add or change of this sync: the window may have
+    // written since the last.
+    m_index = rules::DuplicateIndex();
     for (int number = 1; number <= m_store.recordCount(); ++number) {
         const Contact c = m_store.contactAt(number);
         contacts.append(c);
@@ -269,7 +273,7 @@ qint64 StoreSync::add(const Contact &contact, QString *refusal)
     rules::Check check = rules::Check::Ok;
     Contact input = contact;
     input.id = 0;
-    if (!rules::addContact(m_store, input, &check)) {
+    if (!rules::addContact(m_store, m_index, input, &check)) {
         if (check != rules::Check::Ok) {
             *refusal = rules::checkMessage(check, rules::Branch::Adding).text;
         } else {
@@ -295,7 +299,7 @@ bool StoreSync::modify(const Contact &contact, QString *refusal)
         return false;
     }
     rules::Check check = rules::Check::Ok;
-    switch (rules::modifyShownContact(m_store, contact, was, &check)) {
+    switch (rules::modifyShownContact(m_store, m_index, contact, was, &check)) {
     case rules::Outcome::Done:
         m_shown.insert(contact.id, contact);
         return true;
@@ -320,7 +324,7 @@ bool StoreSync::remove(qint64 id)
     const Contact was = shown(id);
     if (was.id == 0 || m_store.numberOf(id) == 0)
         return m_store.numberOf(id) == 0; // gone already
-    switch (rules::deleteShownContact(m_store, was)) {
+    switch (rules::deleteShownContact(m_store, m_index, was)) {
     case rules::Outcome::Done:
         m_shown.remove(id);
         return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/DuplicateIndex.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/SyncRows.h"
 #include "sync/SyncStore.h"
@@ -12,7 +13,7 @@ namespace quennet::sync {
 // The sync's side of an open contact store: the settings, the kept server
 // password and the engine's memory in the store's own tables (sealed under
 // its password), and the contacts under the rules of the window's adding,
-// modifying and deleting. A batch (SyncState::beginBatch) is one
+// modifying and deleting (their duplicate search through an index). A batch (SyncState::beginBatch) is one
 // transaction of the store, so a contact and its card land together.
 //
 // What was read is kept until another program writes to the file; then it
@@ -73,6 +74,9 @@ private:
     mutable StoreError m_readError = StoreError::None; // why the rows could not be read
     mutable qint64 m_readVersion = -1;
     QHash<qint64, Contact> m_shown; // each contact as the engine last saw it
+    // The adding and modifying rules' duplicate search, kept along with the
+    // sync's writes: no scan of the store per card.
+    rules::DuplicateIndex m_index;
     StoreError m_failure = StoreError::None;
     bool m_ownBatch = false;
 };

@@ -2,9 +2,11 @@
 // order, the duplicate searches, the writes, queries, deletion and texts.
 
 #include "contacts/ContactRules.h"
+#include "contacts/DuplicateIndex.h"
 #include "contacts/store/ContactStore.h"
 #include "support/StoreFixture.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -79,6 +81,7 @@ private slots:
     void queries_data();
     void queries();
     void deletion();
+    void indexedSearchGivesTheChainsVerdicts();
     void changesToTheShownContact_data();
     void changesToTheShownContact();
     void texts_data();
@@ -460,6 +463,60 @@ void TestRules::deletion()
     QCOMPARE(rules::deleteConfirmation(QStringLiteral("甲")).look,
              MessageLook::OkCancelQuestionDefaultCancel);
     QCOMPARE(rules::deleteConfirmation(QStringLiteral("甲")).title, QStringLiteral("温馨提示"));
+}
+
+// Adds, changes and deletes through an index, from a few values each so
+// that names, numbers and empty fields meet often, with another program
+// appending now and then: each verdict is the one of the chain of finds.
+void TestRules::indexedSearchGivesTheChainsVerdicts()
+{
+    QVERIFY(openStoreWith({QStringLiteral("甲|1|13800000001|11"), QStringLiteral("乙||13800000002|"),
+                           QStringLiteral("丙|1||11")}));
+    ContactStore other;
+    QVERIFY(other.open(m_store.filePath()));
+    QRandomGenerator random(19);
+    const auto pick = [&](const QStringList &pool) { return pool.at(random.bounded(int(pool.size()))); };
+    const QStringList names{QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"),
+                            QStringLiteral("丁"), QStringLiteral("戊")};
+    const QStringList phones{QString(), QStringLiteral("1"), QStringLiteral("2")};
+    const QStringList mobiles{QString(), QStringLiteral("13800000001"), QStringLiteral("13800000002"),
+                              QStringLiteral("138")};
+    const QStringList qqs{QString(), QStringLiteral("11"), QStringLiteral("22")};
+    const auto typed = [&] {
+        return Contact::fromValues(
+            {random.bounded(20) == 0 ? QString() : pick(names), pick(phones), pick(mobiles), pick(qqs)});
+    };
+    rules::DuplicateIndex index;
+    int refused = 0, done = 0;
+    for (int step = 0; step < 600; ++step) {
+        const int what = random.bounded(10);
+        const rules::ContactInput in = typed();
+        Check check = Check::Ok;
+        m_store.refresh(); // the chain searches what the file holds
+        if (what == 0) {
+            QVERIFY(other.append(Contact::fromValues({pick(names), pick(phones)})));
+        } else if (what < 5 || m_store.recordCount() == 0) {
+            const Check expected = rules::checkAdding(m_store, in);
+            const int count = m_store.recordCount();
+            QCOMPARE(rules::addContact(m_store, index, in, &check), expected == Check::Ok);
+            QCOMPARE(check, expected);
+            QCOMPARE(m_store.recordCount(), count + (expected == Check::Ok));
+            (expected == Check::Ok ? done : refused)++;
+        } else {
+            const int number = 1 + random.bounded(m_store.recordCount());
+            const Contact shown = m_store.contactAt(number);
+            if (what < 8) {
+                const Check expected = rules::checkModifying(m_store, in, number);
+                QCOMPARE(rules::modifyShownContact(m_store, index, in, shown, &check),
+                         expected == Check::Ok ? rules::Outcome::Done : rules::Outcome::Refused);
+                QCOMPARE(check, expected);
+                (expected == Check::Ok ? done : refused)++;
+            } else {
+                QCOMPARE(rules::deleteShownContact(m_store, index, shown), rules::Outcome::Done);
+            }
+        }
+    }
+    QVERIFY2(done > 50 && refused > 50, qPrintable(QStringLiteral("%1 %2").arg(done).arg(refused)));
 }
 
 void TestRules::texts_data()
