@@ -94,6 +94,9 @@ void ContactSync::syncNow()
         return;
     }
     const QScopedValueRollback<bool> running(m_running, true);
+    const std::unique_ptr<sync::SyncLock> lock = syncrun::lockStore(&m_window, *m_store);
+    if (!lock)
+        return;
     const sync::SyncSettings settings = m_store->settings();
     QString password;
     if (!syncrun::serverPassword(&m_window, *m_store, settings, &password))
@@ -121,6 +124,10 @@ void ContactSync::syncTimer_fired()
     if (!mayRunAutomatically())
         return;
     const QScopedValueRollback<bool> running(m_running, true);
+    // While wab syncs the store the timer waits for its next turn, quietly.
+    const std::unique_ptr<sync::SyncLock> lock = syncrun::lockStore(&m_window, *m_store, false);
+    if (!lock)
+        return;
     QString password;
     if (!syncrun::serverPassword(&m_window, *m_store, m_store->settings(), &password)) {
         // Not asked again every few minutes: 立即同步 still asks.

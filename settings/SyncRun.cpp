@@ -91,6 +91,17 @@ int reportStyle(const sync::SyncReport &report)
     return ui::Style::OkInformation;
 }
 
+std::unique_ptr<sync::SyncLock> lockStore(QWidget *parent, const sync::SyncStore &store, bool tell)
+{
+    auto lock = std::make_unique<sync::SyncLock>(store.storePath());
+    QString why;
+    if (lock->tryLock(&why))
+        return lock;
+    if (tell)
+        ui::messageBox(parent, why, reportTitle(), ui::Style::OkExclamation);
+    return nullptr;
+}
+
 Outcome run(QWidget *parent, sync::SyncStore &store, const QString &password)
 {
     const sync::SyncSettings settings = store.settings();

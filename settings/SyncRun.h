@@ -1,9 +1,12 @@
 #pragma once
 
 #include "sync/SyncEngine.h"
+#include "sync/SyncLock.h"
 #include "sync/SyncStore.h"
 
 #include <QString>
+
+#include <memory>
 
 class QWidget;
 
@@ -27,6 +30,11 @@ const QString &reportTitle(); // "同步"
 // False when the user cancelled the prompt.
 bool serverPassword(QWidget *parent, sync::SyncStore &store, const sync::SyncSettings &settings,
                     QString *password);
+
+// The store's sync lock, taken before anything of a sync is saved or asked;
+// null when another sync of the store runs (wab sync), after saying so in a
+// message box when tell.
+std::unique_ptr<sync::SyncLock> lockStore(QWidget *parent, const sync::SyncStore &store, bool tell = true);
 
 // Syncs with the store's settings (the book chosen) under the progress.
 // password as serverPassword found it.

@@ -237,7 +237,8 @@ bool SyncWindow::save()
             return false;
         }
     }
-    if (settings != m_store.settings()) {
+    const sync::SyncSettings was = m_store.settings();
+    if (settings != was) {
         QString why;
         if (!m_store.saveSettings(settings, &why)) {
             showProblem(QStringLiteral("无法保存同步设置：%1").arg(why));
@@ -270,6 +271,10 @@ void SyncWindow::立即同步按钮_clicked()
     if (m_busy)
         return;
     const QScopedValueRollback<bool> busy(m_busy, true);
+    // Nothing is saved while another sync of the store runs.
+    const std::unique_ptr<sync::SyncLock> lock = syncrun::lockStore(this, m_store);
+    if (!lock)
+        return;
     if (typedSettings().book.isEmpty()) {
         // One book found is the one; among several the user chooses first.
         const int found = discoverBooks();

@@ -35,6 +35,7 @@ public:
     bool keepPassword(const QString &password, QString *why) override;
     SyncState &state() override { return *this; }
     LocalContacts &contacts() override { return *this; }
+    QString storePath() const override { return m_store.filePath(); }
 
 private:
     // SyncState

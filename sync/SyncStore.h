@@ -43,6 +43,10 @@ public:
 
     virtual SyncState &state() = 0;
     virtual LocalContacts &contacts() = 0;
+
+    // The store's file, which one sync at a time may sync (SyncLock); empty
+    // for a store without one.
+    virtual QString storePath() const { return QString(); }
 };
 
 } // namespace quennet::sync

@@ -13,9 +13,11 @@
 #include "support/Vdirsyncer.h"
 #include "sync/CardDavClient.h"
 #include "sync/ServerCard.h"
+#include "sync/SyncLock.h"
 
 #include <QProcess>
 #include <QSet>
+#include <QTcpServer>
 #include <QTest>
 
 #include <signal.h>
@@ -299,6 +301,52 @@ private slots:
 
     // Killed at many moments of a first sync of 150 cards each way; the
     // syncs after it converge on every contact once, here and there.
+    // One sync of a store at a time: while the window's lock is held, or
+    // another wab sync waits on a server that never answers, wab sync says so
+    // on standard error, ends with 1 and changes nothing; a sync killed with
+    // kill -9 leaves a lock the next one takes over.
+    void oneSyncOfAStoreAtATime()
+    {
+        START_SERVER(DavServer::Radicale);
+        QVERIFY(
+            putOnServer(cardOf(QStringLiteral("p-1"), QStringLiteral("张三"), QStringLiteral("13800138000")),
+                        QStringLiteral("p-1")));
+        const auto bytes = [this] {
+            QFile file(m_store);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray before = bytes();
+        const QString busy = SyncLock::busyText() + QLatin1Char('\n');
+        {
+            SyncLock window(m_store);
+            QString why;
+            QVERIFY(window.tryLock(&why));
+            const Result r = sync(firstSyncArgs());
+            QCOMPARE(r.code, 1);
+            QCOMPARE(r.err, busy);
+            QCOMPARE(bytes(), before);
+        }
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QProcess first;
+        startWab(first,
+                 {QStringLiteral("sync"), QStringLiteral("--url"),
+                  QStringLiteral("http://127.0.0.1:%1/book/").arg(silent.serverPort()), m_store},
+                 QByteArray());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(SyncLock::lockPathFor(m_store)), 20000);
+        Result r = sync(firstSyncArgs());
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, busy);
+        QCOMPARE(bytes(), before);
+
+        ::kill(pid_t(first.processId()), SIGKILL);
+        QVERIFY(first.waitForFinished(10000));
+        QVERIFY(QFile::exists(SyncLock::lockPathFor(m_store)));
+        r = sync(firstSyncArgs());
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QCOMPARE(names(), QStringList{QStringLiteral("张三")});
+    }
+
     void killedSyncsConverge()
     {
         START_SERVER(DavServer::Radicale);

@@ -1,7 +1,8 @@
 // Sync from the main window: the two items of the 设置 menu (their place is
 // checked with the menus in tst_windows_app), the settings window driven through its controls against
 // Radicale (test the connection, pick the book, sync, report, list refilled), the fake server for the errors
-// and for 取消, and the automatic sync that waits while the user is busy with a window of ours.
+// and for 取消, the automatic sync that waits while the user is busy with a window of ours, and a sync of
+// wab on the same store that the window waits for.
 
 #include "app/ContactListModel.h"
 #include "app/ContactSync.h"
@@ -15,6 +16,7 @@
 #include "support/Person.h"
 #include "support/SyncStoreMemory.h"
 #include "sync/CardDavClient.h"
+#include "sync/SyncLock.h"
 #include "ui/MessageBox.h"
 #include "ui/Modal.h"
 #include "ui/PasswordPrompt.h"
@@ -23,10 +25,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
+
+#include <signal.h>
 
 using namespace quennet;
 using test::FakeRequest;
@@ -288,6 +294,60 @@ private slots:
         QCOMPARE(h.store().recordCount(), 3);
         QCOMPARE(book.cards.size(), 3);
         QCOMPARE(h.listed(), 3);
+    }
+
+    // While wab sync holds the store (waiting on a server that never
+    // answers), 立即同步 in the window and in 同步设置 says so and changes
+    // nothing; once that sync was killed (kill -9), 立即同步 syncs.
+    void aSyncElsewhereIsWaitedFor()
+    {
+        test::EtagOnlyBook book = phoneBook();
+        int requests = 0;
+        test::FakeDavServer fake([&](const FakeRequest &r) {
+            ++requests;
+            return book(r);
+        });
+        Harness h(bookAt(fake.url(QStringLiteral("/book/")), book.path));
+        QVERIFY(h.ready());
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QProcess wab;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
+        wab.setProcessEnvironment(env);
+        wab.start(qEnvironmentVariable("QUENNET_TEST_BIN_DIR") + QStringLiteral("/wab"),
+                  {QStringLiteral("sync"), QStringLiteral("--url"),
+                   QStringLiteral("http://127.0.0.1:%1/book/").arg(silent.serverPort()),
+                   h.store().filePath()});
+        QVERIFY(wab.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(sync::SyncLock::lockPathFor(h.store().filePath())), 20000);
+
+        const QString busy = test::messageLine(sync::SyncLock::busyText(), kReport, ui::Style::OkExclamation);
+        h.sync().立即同步->trigger();
+        QCOMPARE(test::shownMessages(), QStringList{busy});
+        ui::clearTestScripts();
+        ui::ModalScript::setNextHandler([](QDialog *shown) {
+            auto *w = qobject_cast<SyncWindow *>(shown);
+            w->间隔调节框->setValue(5);
+            w->立即同步按钮->click();
+            w->关闭按钮->click();
+        });
+        h.sync().同步设置->trigger();
+        QCOMPARE(test::shownMessages(), QStringList{busy});
+        QVERIFY(ui::Progress::shownTitles().isEmpty());
+        QCOMPARE(requests, 0);
+        QCOMPARE(h.syncStore->settings().intervalMinutes, 0);
+        QCOMPARE(h.store().recordCount(), 1);
+        QVERIFY(h.syncStore->memoryState().cards().isEmpty());
+
+        ::kill(pid_t(wab.processId()), SIGKILL);
+        QVERIFY(wab.waitForFinished(10000));
+        QVERIFY(QFile::exists(sync::SyncLock::lockPathFor(h.store().filePath())));
+        ui::clearTestScripts();
+        h.sync().立即同步->trigger();
+        QVERIFY2(ui::MessageBoxScript::last().text.startsWith(QStringLiteral("本机：新增 2，")),
+                 qPrintable(ui::MessageBoxScript::last().text));
+        QCOMPARE(h.store().recordCount(), 3);
     }
 
     // The timer syncs unless a window of ours is open or a record is being

@@ -49,7 +49,7 @@ private:
 class MemorySyncStore : public sync::SyncStore {
 public:
     MemorySyncStore(ContactStore &store, const sync::SyncSettings &settings, bool canKeep)
-        : m_settings(settings), m_canKeep(canKeep), m_contacts(store)
+        : m_settings(settings), m_canKeep(canKeep), m_file(store), m_contacts(store)
     {
     }
 
@@ -72,12 +72,14 @@ public:
     }
     SyncState &state() override { return m_state; }
     LocalContacts &contacts() override { return m_contacts; }
+    QString storePath() const override { return m_file.filePath(); }
 
     MemorySyncState &memoryState() { return m_state; }
 
 private:
     sync::SyncSettings m_settings;
     bool m_canKeep;
+    ContactStore &m_file;
     QString m_kept;
     MemorySyncState m_state;
     StoreContacts m_contacts;

@@ -9,6 +9,7 @@
 #include "sync/ServerPassword.h"
 #include "sync/StoreSync.h"
 #include "sync/SyncEngine.h"
+#include "sync/SyncLock.h"
 
 #include <optional>
 
@@ -118,8 +119,14 @@ int runSync(const Arguments &args)
     if (const int code =
             openStoreAsking(store, args.positional.value(0, QStringLiteral("./wab.vdb")), passwords))
         return code;
-    StoreSync sync(store);
+    // Before anything is read or saved: a sync running elsewhere owns the store.
+    SyncLock lock(store.filePath());
     QString why;
+    if (!lock.tryLock(&why)) {
+        printErr(why);
+        return ExitRefused;
+    }
+    StoreSync sync(store);
     if (!sync.verify(&why)) {
         printErr(why);
         return ExitRefused;
@@ -176,6 +183,7 @@ Command syncCommand()
             "  --password-stdin         从标准输入读通讯录密码（两者都给出时：先通讯录密码，再服务器密码）\n"
             "设置保存在通讯录中；服务器接受的密码保存在桌面的密码保管服务中，没有时加密保存在有密码的通讯录中"
             "。\n"
+            "同一个通讯录同时只能有一个同步（窗口中的或 wab sync）。\n"
             "STORE 缺省为 ./wab.vdb。退出码：0 完成，1 同步出错或被拒绝，2 用法错误或无法打开通讯录。"),
         {{kUrl, true},
          {kUser, true},
