@@ -47,7 +47,10 @@ bool serverPassword(QWidget *parent, sync::SyncStore &store, const sync::SyncSet
     const QString key = sync::ServerPassword::keyFor(settings.url, settings.user);
     if (sync::ServerPassword::read(key, password, &why) == sync::ServerPassword::Ok)
         return true;
-    *password = store.keptPassword();
+    // The copy sealed in the store is the saved account's: never sent elsewhere.
+    const sync::SyncSettings saved = store.settings();
+    if (sync::ServerPassword::keyFor(saved.url, saved.user) == key)
+        *password = store.keptPassword();
     if (!password->isEmpty())
         return true;
     return ui::askPassword(parent, reportTitle(),

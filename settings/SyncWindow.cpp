@@ -245,6 +245,10 @@ bool SyncWindow::save()
             return false;
         }
         m_outcome |= Saved;
+        // The password of the account given up goes from the secret service.
+        if (sync::ServerPassword::forgetReplaced(was.url, was.user, settings.url, settings.user, &why) !=
+            sync::ServerPassword::Ok)
+            showProblem(QStringLiteral("原账户的密码没能从桌面的密码保管服务中删除：%1").arg(why));
     }
     keepTypedPassword(settings);
     return true;

@@ -74,4 +74,14 @@ ServerPassword::Result ServerPassword::forget(const QString &key, QString *why)
     return result == NotFound ? Ok : result;
 }
 
+ServerPassword::Result ServerPassword::forgetReplaced(const QString &wasUrl, const QString &wasUser,
+                                                      const QString &nowUrl, const QString &nowUser,
+                                                      QString *why)
+{
+    if (wasUrl.isEmpty() || wasUser.isEmpty() || keyFor(wasUrl, wasUser) == keyFor(nowUrl, nowUser))
+        return Ok;
+    const Result result = forget(keyFor(wasUrl, wasUser), why);
+    return result == NoService ? Ok : result;
+}
+
 } // namespace quennet::sync

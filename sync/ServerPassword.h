@@ -21,6 +21,11 @@ public:
     static Result store(const QString &key, const QString &password, QString *why);
     static Result read(const QString &key, QString *password, QString *why);
     static Result forget(const QString &key, QString *why);
+    // Forgets the entry of the account at wasUrl when the settings now name
+    // another account (another server address or user); Ok when there is
+    // nothing to forget.
+    static Result forgetReplaced(const QString &wasUrl, const QString &wasUser, const QString &nowUrl,
+                                 const QString &nowUser, QString *why);
 };
 
 } // namespace quennet::sync

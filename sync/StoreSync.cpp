@@ -3,6 +3,7 @@
 #include "contacts/ContactRules.h"
 #include "contacts/DuplicateIndex.h"
 #include "contacts/store/SyncTables.h"
+#include "sync/ServerPassword.h"
 
 #include <QUrl>
 
@@ -114,6 +115,10 @@ bool StoreSync::saveSettings(const SyncSettings &settings, QString *why)
             failed(m_rows.lastError());
         }
     }
+    // A server password sealed here belongs to the account it was kept for.
+    if (was.isSet() &&
+        ServerPassword::keyFor(was.url, was.user) != ServerPassword::keyFor(settings.url, settings.user))
+        setValue(Value::ServerPassword, QString());
     setValue(Value::Url, settings.url);
     setValue(Value::User, settings.user);
     setValue(Value::Book, settings.book);

@@ -28,7 +28,8 @@ public:
 
     SyncSettings settings() const override;
     // Settings for another account or address book forget what was synced
-    // with the old one (its cards and its listing marks).
+    // with the old one (its cards and its listing marks); another account
+    // (server address or user) forgets the server password sealed here.
     bool saveSettings(const SyncSettings &settings, QString *why) override;
     bool canKeepPassword() const override;
     QString keptPassword() const override;

@@ -113,6 +113,12 @@ private slots:
         QVERIFY(sync.saveSettings(other, &why));
         QVERIFY(StoreSync(store).state().cards().isEmpty());
         QVERIFY(StoreSync(store).state().syncToken().isEmpty());
+        // Another book of the same account keeps its server password;
+        // another user does not: it is never sent for someone else.
+        QCOMPARE(StoreSync(store).keptPassword(), password.isEmpty() ? QString() : QStringLiteral("srv-pw"));
+        other.user = QStringLiteral("bob");
+        QVERIFY(sync.saveSettings(other, &why));
+        QCOMPARE(StoreSync(store).keptPassword(), QString());
     }
 
     void sealedStoreHoldsNoPlainText()

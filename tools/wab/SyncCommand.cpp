@@ -61,7 +61,11 @@ std::optional<ServerSecret> serverPassword(const Arguments &args, const SyncSett
     QString password, why;
     if (ServerPassword::read(ServerPassword::keyFor(s.url, s.user), &password, &why) == ServerPassword::Ok)
         return ServerSecret{password, false};
-    if (password = sync.keptPassword(); !password.isEmpty())
+    // The copy sealed in the store is the saved account's: never sent elsewhere.
+    const SyncSettings saved = sync.settings();
+    if (ServerPassword::keyFor(saved.url, saved.user) == ServerPassword::keyFor(s.url, s.user))
+        password = sync.keptPassword();
+    if (!password.isEmpty())
         return ServerSecret{password, false};
     PasswordSource terminal(false);
     if (!terminal.canAsk()) {
