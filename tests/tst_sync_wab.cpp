@@ -301,6 +301,37 @@ private slots:
 
     // Killed at many moments of a first sync of 150 cards each way; the
     // syncs after it converge on every contact once, here and there.
+    // A phone's card with a structured address and several numbers comes in
+    // as the importer reads it; an edited 地址 goes back whole in the street
+    // of the ADR, and the rest of the card stays.
+    void addressesAndNumbersAsTheImporterReadsThem()
+    {
+        START_SERVER(DavServer::Radicale);
+        QVERIFY(putOnServer("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:p-a\r\nFN:赵六\r\nTEL;TYPE=CELL:12345\r\n"
+                            "TEL;TYPE=CELL:+86 139-0000-1111\r\nTEL;TYPE=FAX:0571-88880000\r\n"
+                            "ADR;TYPE=WORK:;;文三路90号;杭州市;浙江省;310000;中国\r\nBDAY:1985-02-03\r\n"
+                            "END:VCARD\r\n",
+                            QStringLiteral("p-a")));
+        Result r = sync(firstSyncArgs());
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QCOMPARE(test::storedRecords(m_store).value(0),
+                 (QStringList{QStringLiteral("赵六"), QStringLiteral("12345"), QStringLiteral("13900001111"),
+                              QString(), QString(), QStringLiteral("中国浙江省杭州市文三路90号 310000")}));
+        QCOMPARE(wab({QStringLiteral("modify"), QStringLiteral("1"), QStringLiteral("--address"),
+                      QStringLiteral("浙江省杭州市西湖区文一路1号"), m_store})
+                     .code,
+                 0);
+        r = sync();
+        QVERIFY2(r.out.startsWith(
+                     QStringLiteral("本机：新增 0，修改 0，删除 0。\n服务器：新增 0，修改 1，删除 0。\n")),
+                 qPrintable(r.out + r.err));
+        const QByteArray card = serverCards().value(QStringLiteral("赵六"));
+        QVERIFY2(card.contains("ADR;TYPE=WORK:;;浙江省杭州市西湖区文一路1号;;;;\r\n") &&
+                     card.contains("BDAY:1985-02-03") && card.contains("TEL;TYPE=FAX:0571-88880000"),
+                 card.constData());
+        QCOMPARE(ServerCard::parse(card).contact().address, QStringLiteral("浙江省杭州市西湖区文一路1号"));
+    }
+
     // One sync of a store at a time: while the window's lock is held, or
     // another wab sync waits on a server that never answers, wab sync says so
     // on standard error, ends with 1 and changes nothing; a sync killed with
