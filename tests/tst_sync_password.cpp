@@ -18,14 +18,7 @@ class TestSyncPassword : public QObject {
     std::unique_ptr<test::PrivateSecretService> m_service;
 
 private slots:
-    void initTestCase()
-    {
-        if (const QString missing = test::PrivateSecretService::missingProgram(); !missing.isEmpty())
-            QSKIP(qPrintable(missing));
-        m_service = std::make_unique<test::PrivateSecretService>();
-        const QString failed = m_service->start();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
-    }
+    void initTestCase() { QUENNET_START_SECRET_SERVICE(m_service); }
 
     void keptPerAccount()
     {

@@ -33,11 +33,7 @@ class WindowsSyncAccountTest : public QObject {
 private slots:
     void initTestCase()
     {
-        if (const QString missing = test::PrivateSecretService::missingProgram(); !missing.isEmpty())
-            QSKIP(qPrintable(missing));
-        m_service = std::make_unique<test::PrivateSecretService>();
-        const QString failed = m_service->start();
-        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        QUENNET_START_SECRET_SERVICE(m_service);
         test::initWindowTests();
     }
 

@@ -100,3 +100,16 @@ private:
 };
 
 } // namespace quennet::test
+
+// In a test case's initTestCase: a service of its own started into service
+// (a std::unique_ptr<PrivateSecretService>), else the test case skipped
+// (a program is not installed) or failed.
+#define QUENNET_START_SECRET_SERVICE(service)                                                                \
+    do {                                                                                                     \
+        if (const QString missing = quennet::test::PrivateSecretService::missingProgram();                   \
+            !missing.isEmpty())                                                                              \
+            QSKIP(qPrintable(missing));                                                                      \
+        service = std::make_unique<quennet::test::PrivateSecretService>();                                   \
+        const QString failed = service->start();                                                             \
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));                                                      \
+    } while (false)
