@@ -31,13 +31,98 @@ using vcard::withoutScheme;
 
 enum class Version { V21, V30, V40 };
 
-// One content line: [group.]NAME[;params]:value. Parameters and value are
-// still raw bytes, kept as places in the text of the card.
+// The properties the mapping looks for, told apart once when a line is split.
+enum class Kind : quint8 {
+    Other,
+    Structural, // carries no contact data (see isStructural)
+    Begin,
+    End,
+    Version,
+    ProdId,
+    AbLabel,
+    Agent,
+    Fn,
+    N,
+    Tel,
+    Email,
+    Adr,
+    Label,
+    Qq,
+    Impp,
+    Org,
+    Nickname,
+};
+
+// Lines that carry no contact data and are never counted as dropped: the
+// card's own frame, and what phones and programs keep for syncing and sorting.
+constexpr std::pair<std::string_view, Kind> kKinds[] = {
+    {"BEGIN", Kind::Begin},
+    {"END", Kind::End},
+    {"VERSION", Kind::Version},
+    {"PRODID", Kind::ProdId},
+    {"REV", Kind::Structural},
+    {"UID", Kind::Structural},
+    {"X-ABLABEL", Kind::AbLabel},
+    {"X-ABADR", Kind::Structural},
+    {"X-ABUID", Kind::Structural},
+    {"X-ABSHOWAS", Kind::Structural},
+    {"X-IRMC-LUID", Kind::Structural},
+    {"CLASS", Kind::Structural},
+    {"X-CLASS", Kind::Structural},
+    {"SORT-STRING", Kind::Structural},
+    {"KIND", Kind::Structural},
+    {"X-ADDRESSBOOKSERVER-KIND", Kind::Structural},
+    {"X-MOZILLA-HTML", Kind::Structural},
+    {"X-EVOLUTION-FILE-AS", Kind::Structural},
+    {"MAILER", Kind::Structural},
+    {"SOURCE", Kind::Structural},
+    {"NAME", Kind::Structural},
+    {"AGENT", Kind::Agent},
+    {"FN", Kind::Fn},
+    {"N", Kind::N},
+    {"TEL", Kind::Tel},
+    {"EMAIL", Kind::Email},
+    {"ADR", Kind::Adr},
+    {"LABEL", Kind::Label},
+    {"X-QQ", Kind::Qq},
+    {"IMPP", Kind::Impp},
+    {"X-IMPP", Kind::Impp},
+    {"ORG", Kind::Org},
+    {"NICKNAME", Kind::Nickname},
+};
+
+Kind kindOf(std::string_view name)
+{
+    for (const auto &[known, kind] : kKinds)
+        if (name == known)
+            return kind;
+    return Kind::Other;
+}
+
+bool isStructural(Kind kind)
+{
+    switch (kind) {
+    case Kind::Structural:
+    case Kind::Begin:
+    case Kind::End:
+    case Kind::Version:
+    case Kind::ProdId:
+    case Kind::AbLabel:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One content line: [group.]NAME[;params]:value. Group and name (upper
+// case), parameters and value are places in the text of the card; the
+// parameters and the value are still raw bytes.
 struct Property {
-    std::string group; // upper case
-    std::string name;  // upper case
+    size_t groupAt = 0, groupSize = 0;
+    size_t nameAt = 0, nameSize = 0;
     size_t paramsAt = 0, paramsSize = 0;
     size_t valueAt = 0, valueSize = 0;
+    Kind kind = Kind::Other;
     bool cut = false; // the line was longer than the reader keeps
 };
 
@@ -57,6 +142,8 @@ struct Card {
     // What the card takes, with what each property costs besides its text.
     size_t kept() const { return text.size() + properties.size() * sizeof(Property); }
 
+    std::string_view group(const Property &p) const { return {text.data() + p.groupAt, p.groupSize}; }
+    std::string_view name(const Property &p) const { return {text.data() + p.nameAt, p.nameSize}; }
     QByteArrayView params(const Property &p) const
     {
         return {text.data() + p.paramsAt, qsizetype(p.paramsSize)};
@@ -67,13 +154,48 @@ struct Card {
     }
 };
 
+// The components of a structured value (N, ADR) up to the first `wanted`,
+// still escaped, without a list: component k is parts[k] for k < count.
+struct Components {
+    static constexpr qsizetype kMost = 7;
+    QByteArrayView parts[kMost];
+    qsizetype count = 0;
+
+    Components(QByteArrayView value, qsizetype wanted)
+    {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < value.size() && count + 1 < wanted; ++i) {
+            if (value[i] == '\\')
+                ++i;
+            else if (value[i] == ';') {
+                parts[count++] = value.sliced(start, i - start);
+                start = i + 1;
+            }
+        }
+        if (count < wanted) {
+            // The rest, up to the next unescaped ';' (the last one wanted).
+            qsizetype end = start;
+            while (end < value.size() && value[end] != ';')
+                end += value[end] == '\\' ? 2 : 1;
+            parts[count++] = value.sliced(start, std::min(end, value.size()) - start);
+        }
+    }
+};
+
 // unlabelled: the encoding of a value without CHARSET that is not UTF-8.
 // asciiSafe: every ASCII byte stays itself (e-mail addresses).
 QString decodeText(QByteArrayView raw, const Params &params, Version version, const QByteArray &unlabelled,
                    bool asciiSafe = false)
 {
-    QByteArray decoded;
+    if (raw.isEmpty())
+        return QString();
     const bool plain = !params.isQuotedPrintable() && params.encoding != "BASE64" && params.encoding != "B";
+    // Nearly every value: plain UTF-8 without a CHARSET.
+    if (plain && params.charset.isEmpty() && isValidUtf8(raw.data(), raw.size())) {
+        QString text = QString::fromUtf8(raw);
+        return raw.contains('\\') ? vcard::unescaped(text, version != Version::V21) : text;
+    }
+    QByteArray decoded;
     if (params.isQuotedPrintable())
         decoded = decodeQuotedPrintable(raw);
     else if (!plain)
@@ -88,41 +210,8 @@ QString decodeText(QByteArrayView raw, const Params &params, Version version, co
     return vcard::unescaped(decodeCharset(bytes, params.charset, unlabelled), version != Version::V21);
 }
 
-// Lines that carry no contact data and are never counted as dropped: the
-// card's own frame, and what phones and programs keep for syncing and sorting.
-bool isStructural(const std::string &name)
-{
-    static constexpr std::string_view names[] = {
-        "BEGIN",
-        "END",
-        "VERSION",
-        "PRODID",
-        "REV",
-        "UID",
-        "X-ABLABEL",
-        "X-ABADR",
-        "X-ABUID",
-        "X-ABSHOWAS",
-        "X-IRMC-LUID",
-        "CLASS",
-        "X-CLASS",
-        "SORT-STRING",
-        "KIND",
-        "X-ADDRESSBOOKSERVER-KIND",
-        "X-MOZILLA-HTML",
-        "X-EVOLUTION-FILE-AS",
-        "MAILER",
-        "SOURCE",
-        "NAME",
-    };
-    for (const std::string_view structural : names)
-        if (name == structural)
-            return true;
-    return false;
-}
-
 // How the report names a property left out; binary ones are named only.
-QString propertyLabel(const std::string &name, bool *binary)
+QString propertyLabel(std::string_view name, bool *binary)
 {
     static const QHash<QByteArray, QString> labels = {
         {"EMAIL", QStringLiteral("Email")},        {"ADR", QStringLiteral("地址")},
@@ -144,13 +233,33 @@ QString propertyLabel(const std::string &name, bool *binary)
 constexpr qsizetype kMaxLeftOutValue = 40;
 constexpr qsizetype kMaxLeftOutAddress = 120;
 
+// What the mapping of one card keeps beside it, kept from card to card so
+// that a card costs no allocations of its own.
+struct MapperScratch {
+    std::vector<char> used;
+    std::vector<char> parsed;
+    std::vector<Params> params;
+    std::vector<size_t> adrs, labels;
+
+    void reset(size_t properties)
+    {
+        used.assign(properties, 0);
+        parsed.assign(properties, 0);
+        if (params.size() < properties)
+            params.resize(properties);
+        adrs.clear();
+        labels.clear();
+    }
+};
+
 // Everything of one card, turned into the six fields when the card ends.
 class CardMapper {
 public:
-    CardMapper(const Card &card, ReadSummary &summary, const QByteArray &unlabelled)
+    CardMapper(const Card &card, ReadSummary &summary, const QByteArray &unlabelled, MapperScratch &scratch)
         : m_card(card), m_props(card.properties), m_summary(summary), m_unlabelled(unlabelled),
-          m_used(m_props.size(), false), m_params(m_props.size())
+          m_scratch(scratch), m_used(scratch.used)
     {
+        scratch.reset(m_props.size());
         findVersion();
         findGroupLabels();
     }
@@ -161,11 +270,11 @@ public:
         fields.name = name();
         mapTelephones(&fields);
         fields.qq = qq();
-        fields.email = first("EMAIL");
+        fields.email = first(Kind::Email);
         fields.address = address();
         // Without a name a card goes by its nickname, else by its company.
         if (fields.name.isEmpty())
-            fields.name = first("NICKNAME");
+            fields.name = first(Kind::Nickname);
         if (fields.name.isEmpty() || isOrganisation(fields.name))
             fields.name = organisation();
         countDropped();
@@ -187,12 +296,12 @@ private:
     void findVersion()
     {
         for (const Property &p : m_props)
-            if (p.name == "VERSION"sv) {
+            if (p.kind == Kind::Version) {
                 const QByteArrayView v = m_card.value(p).trimmed();
                 m_version = v.startsWith("2")   ? Version::V21
                             : v.startsWith("4") ? Version::V40
                                                 : Version::V30;
-            } else if (p.name == "PRODID"sv) {
+            } else if (p.kind == Kind::ProdId) {
                 // Cards this program wrote keep every value as it was.
                 m_ours = m_card.value(p).trimmed() == kOurProductId;
             }
@@ -201,43 +310,68 @@ private:
     // iPhone cards name a group's kind in an X-ABLabel of the same group.
     void findGroupLabels()
     {
-        for (const Property &p : m_props)
-            if (p.name == "X-ABLABEL"sv && !p.group.empty())
-                m_labels.insert(QString::fromLatin1(p.group.c_str()),
-                                QString::fromUtf8(m_card.value(p)).toLower());
+        for (size_t i = 0; i < m_props.size(); ++i)
+            if (m_props[i].kind == Kind::AbLabel && m_props[i].groupSize > 0)
+                m_labels.insert(group(i), QString::fromUtf8(raw(i)).toLower());
     }
 
-    // Parsed once per property: the mapping asks for them again and again.
+    // Parsed once per property, when first asked for: the mapping asks for
+    // them again and again, and not at all for most.
     const Params &params(size_t i) const
     {
-        if (!m_params[i])
-            m_params[i] = parseParams(m_card.params(m_props[i]));
-        return *m_params[i];
+        if (!m_scratch.parsed[i]) {
+            m_scratch.params[i] = parseParams(m_card.params(m_props[i]));
+            m_scratch.parsed[i] = 1;
+        }
+        return m_scratch.params[i];
     }
     QByteArrayView raw(size_t i) const { return m_card.value(m_props[i]); }
+    Kind kind(size_t i) const { return m_props[i].kind; }
     QString kept(const QString &text) const { return m_ours ? keptValue(text) : cleanValue(text); }
     QString value(size_t i, const Params &p, bool asciiSafe = false) const
     {
         return kept(decodeText(raw(i), p, m_version, m_unlabelled, asciiSafe));
     }
     QString value(size_t i) const { return value(i, params(i)); }
-    QStringList parts(size_t i) const
+    QString decoded(QByteArrayView part, const Params &p) const
+    {
+        return kept(decodeText(part, p, m_version, m_unlabelled));
+    }
+    // The first `wanted` components of property i, decoded.
+    QStringList parts(size_t i, qsizetype wanted = Components::kMost) const
+    {
+        const Params &p = params(i);
+        const Components pieces(raw(i), wanted);
+        QStringList out;
+        out.reserve(pieces.count);
+        for (qsizetype k = 0; k < pieces.count; ++k)
+            out << decoded(pieces.parts[k], p);
+        return out;
+    }
+    // Every component, decoded.
+    QStringList allParts(size_t i) const
     {
         const Params &p = params(i);
         const QList<QByteArrayView> pieces = components(raw(i));
         QStringList out;
         out.reserve(pieces.size());
         for (QByteArrayView part : pieces)
-            out << kept(decodeText(part, p, m_version, m_unlabelled));
+            out << decoded(part, p);
         return out;
     }
-    QString group(size_t i) const { return QString::fromLatin1(m_props[i].group.c_str()); }
-
-    QString first(const char *property)
+    // Up to a NUL byte, as the report and the labels have always named it.
+    static QString latin1(std::string_view text)
     {
-        const bool email = qstrcmp(property, "EMAIL") == 0;
+        const std::string_view named = text.substr(0, text.find('\0'));
+        return QString::fromLatin1(named.data(), qsizetype(named.size()));
+    }
+    QString group(size_t i) const { return latin1(m_card.group(m_props[i])); }
+
+    QString first(Kind wanted)
+    {
+        const bool email = wanted == Kind::Email;
         for (size_t i = 0; i < m_props.size(); ++i)
-            if (m_props[i].name == std::string_view(property)) {
+            if (kind(i) == wanted) {
                 const QString text = value(i, params(i), email);
                 if (text.isEmpty())
                     continue;
@@ -250,15 +384,25 @@ private:
     QString name()
     {
         QString fromFn, fromN;
+        size_t lastN = m_props.size();
         for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_props[i].name == "FN"sv && fromFn.isEmpty()) {
+            if (kind(i) == Kind::Fn && fromFn.isEmpty()) {
                 fromFn = value(i);
                 m_used[i] = true;
-            } else if (m_props[i].name == "N"sv && fromN.isEmpty()) {
-                const QStringList name = parts(i);
-                fromN = joinName(name.value(0), name.value(1));
-                m_used[i] = true;
+            } else if (kind(i) == Kind::N) {
+                lastN = i;
             }
+        }
+        // Each N is taken until one gives a name; the last one need not be
+        // read when FN gave the name.
+        for (size_t i = 0; i < m_props.size() && i <= lastN && fromN.isEmpty(); ++i) {
+            if (kind(i) != Kind::N)
+                continue;
+            m_used[i] = true;
+            if (i == lastN && !fromFn.isEmpty())
+                break;
+            const QStringList name = parts(i, 2);
+            fromN = joinName(name.value(0), name.value(1));
         }
         return fromFn.isEmpty() ? fromN : fromFn;
     }
@@ -267,8 +411,8 @@ private:
     bool isOrganisation(const QString &name)
     {
         for (size_t i = 0; i < m_props.size(); ++i)
-            if (m_props[i].name == "ORG"sv)
-                return parts(i).value(0) == name;
+            if (kind(i) == Kind::Org)
+                return parts(i, 1).value(0) == name;
         return false;
     }
 
@@ -276,8 +420,8 @@ private:
     QString organisation()
     {
         for (size_t i = 0; i < m_props.size(); ++i)
-            if (m_props[i].name == "ORG"sv) {
-                for (const QString &part : parts(i))
+            if (kind(i) == Kind::Org) {
+                for (const QString &part : allParts(i))
                     if (!part.isEmpty()) {
                         m_used[i] = true;
                         return part;
@@ -288,7 +432,7 @@ private:
 
     QString groupLabel(size_t i) const
     {
-        if (m_labels.isEmpty() || m_props[i].group.empty())
+        if (m_labels.isEmpty() || m_props[i].groupSize == 0)
             return QString();
         return m_labels.value(group(i));
     }
@@ -313,7 +457,7 @@ private:
     {
         QList<FoundTelephone> found;
         for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_props[i].name != "TEL"sv)
+            if (kind(i) != Kind::Tel)
                 continue;
             const Params &p = params(i);
             const QString value = withoutScheme(this->value(i, p), QStringLiteral("tel"));
@@ -327,6 +471,8 @@ private:
             for (const QString &number : splitNumbers(value))
                 found.append({number, cell, fax});
         }
+        if (found.isEmpty())
+            return;
         ChosenTelephones chosen = chooseTelephones(found);
         fields->mobile = chosen.mobile;
         fields->phone = chosen.phone;
@@ -339,11 +485,10 @@ private:
     QString qq()
     {
         for (size_t i = 0; i < m_props.size(); ++i) {
-            const std::string &name = m_props[i].name;
             QString number;
-            if (name == "X-QQ"sv) {
+            if (kind(i) == Kind::Qq) {
                 number = value(i);
-            } else if (name == "IMPP"sv || name == "X-IMPP"sv) {
+            } else if (kind(i) == Kind::Impp) {
                 const Params &p = params(i);
                 const QString text = value(i);
                 if (text.startsWith(QLatin1String("qq:"), Qt::CaseInsensitive))
@@ -368,25 +513,28 @@ private:
     QString composedAddress(size_t i) const
     {
         // pobox; extended; street; locality; region; postal code; country
-        const QStringList p = parts(i);
+        const QStringList p = parts(i, 7);
         return joinAddress(
             {p.value(0), p.value(1), p.value(2), p.value(3), p.value(4), p.value(5), p.value(6)});
     }
+
+    bool sameGroup(size_t a, size_t b) const { return m_card.group(m_props[a]) == m_card.group(m_props[b]); }
 
     // The LABEL property that formats ADR i: one of its group, else one of
     // its types, else the only one beside the only ADR.
     std::optional<size_t> labelOf(size_t adr, const std::vector<size_t> &adrs,
                                   const std::vector<size_t> &labels) const
     {
-        const std::string &g = m_props[adr].group;
-        const QList<QByteArray> types = params(adr).types;
+        const bool grouped = m_props[adr].groupSize > 0;
         for (size_t l : labels)
-            if (!g.empty() && m_props[l].group == g)
+            if (grouped && sameGroup(l, adr))
                 return l;
-        for (size_t l : labels)
-            if (!m_used[l] && g.empty() && m_props[l].group.empty() && !types.isEmpty() &&
-                params(l).types == types)
-                return l;
+        if (!grouped && !params(adr).types.isEmpty()) {
+            const QList<QByteArray> types = params(adr).types;
+            for (size_t l : labels)
+                if (!m_used[l] && m_props[l].groupSize == 0 && params(l).types == types)
+                    return l;
+        }
         if (adrs.size() == 1 && labels.size() == 1 && !m_used[labels.front()])
             return labels.front();
         return std::nullopt;
@@ -396,13 +544,15 @@ private:
     // contact's, the others are left out.
     QString address()
     {
-        std::vector<size_t> adrs, labels;
+        std::vector<size_t> &adrs = m_scratch.adrs, &labels = m_scratch.labels;
         for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_props[i].name == "ADR"sv)
+            if (kind(i) == Kind::Adr)
                 adrs.push_back(i);
-            else if (m_props[i].name == "LABEL"sv)
+            else if (kind(i) == Kind::Label)
                 labels.push_back(i);
         }
+        if (adrs.empty() && labels.empty())
+            return QString();
         QStringList lines;
         for (size_t i : adrs) {
             m_used[i] = true;
@@ -435,12 +585,13 @@ private:
     void countDropped()
     {
         for (size_t i = 0; i < m_props.size(); ++i) {
-            if (m_used[i] || isStructural(m_props[i].name) || raw(i).trimmed().isEmpty())
+            if (m_used[i] || isStructural(kind(i)) || raw(i).trimmed().isEmpty())
                 continue;
-            m_summary.drop(QString::fromLatin1(m_props[i].name.c_str()));
+            const std::string_view name = m_card.name(m_props[i]);
+            m_summary.drop(latin1(name));
             bool binary = false;
-            const QString label = propertyLabel(m_props[i].name, &binary);
-            const QString text = binary ? QString() : parts(i).join(QLatin1Char(' ')).trimmed();
+            const QString label = propertyLabel(name, &binary);
+            const QString text = binary ? QString() : allParts(i).join(QLatin1Char(' ')).trimmed();
             m_leftOut << (text.isEmpty() ? label
                                          : label + QLatin1Char(' ') + shortened(text, kMaxLeftOutValue));
         }
@@ -449,28 +600,19 @@ private:
     const Card &m_card;
     const std::vector<Property> &m_props;
     ReadSummary &m_summary;
-    const QByteArray m_unlabelled;
-    std::vector<bool> m_used;
-    mutable std::vector<std::optional<Params>> m_params;
+    const QByteArray &m_unlabelled;
+    MapperScratch &m_scratch;
+    std::vector<char> &m_used;
     Version m_version = Version::V30;
     bool m_ours = false;
     QHash<QString, QString> m_labels;
     QStringList m_leftOut;
 };
 
-std::string upper(const char *data, size_t size)
-{
-    std::string out(data, size);
-    for (char &c : out)
-        if (c >= 'a' && c <= 'z')
-            c = char(c - 'a' + 'A');
-    return out;
-}
-
 // Splits a logical line that starts at offset `at` of text. The name ends at
 // the first ';' or ':'; the value follows the first ':' outside a quoted
 // parameter value.
-bool splitLine(const std::string &text, size_t at, Property *property)
+bool splitLine(std::string &text, size_t at, Property *property)
 {
     const size_t size = text.size();
     size_t nameEnd = at;
@@ -493,10 +635,20 @@ bool splitLine(const std::string &text, size_t at, Property *property)
     size_t nameStop = nameEnd;
     while (nameStop > nameStart && (text[nameStop - 1] == ' ' || text[nameStop - 1] == '\t'))
         --nameStop;
-    const std::string name = upper(text.data() + nameStart, nameStop - nameStart);
-    const size_t dot = name.rfind('.');
-    property->group = dot == std::string::npos ? std::string() : name.substr(0, dot);
-    property->name = dot == std::string::npos ? name : name.substr(dot + 1);
+    // The name is upper-cased where it stands; nothing reads it as written.
+    size_t dot = std::string::npos;
+    for (size_t i = nameStart; i < nameStop; ++i) {
+        char &c = text[i];
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        else if (c == '.')
+            dot = i;
+    }
+    property->groupAt = nameStart;
+    property->groupSize = dot == std::string::npos ? 0 : dot - nameStart;
+    property->nameAt = dot == std::string::npos ? nameStart : dot + 1;
+    property->nameSize = nameStop - property->nameAt;
+    property->kind = kindOf({text.data() + property->nameAt, property->nameSize});
     property->paramsAt = nameEnd < colon ? nameEnd + 1 : colon;
     property->paramsSize = nameEnd < colon ? colon - nameEnd - 1 : 0;
     property->valueAt = colon + 1;
@@ -621,7 +773,7 @@ private:
             return true;
         }
         const QByteArrayView value = m_card.value(property);
-        if (property.name == "BEGIN"sv && isVCardWord(value)) {
+        if (property.kind == Kind::Begin && isVCardWord(value)) {
             m_card.text.resize(at);
             if (m_nested > 0 || (m_inCard && followsAgent())) {
                 ++m_nested;
@@ -634,7 +786,7 @@ private:
             startCard();
             return true;
         }
-        if (property.name == "END"sv && isVCardWord(value) && m_inCard) {
+        if (property.kind == Kind::End && isVCardWord(value) && m_inCard) {
             m_card.text.resize(at);
             if (m_nested > 0) {
                 --m_nested;
@@ -662,7 +814,7 @@ private:
         if (m_card.properties.empty())
             return false;
         const Property &last = m_card.properties.back();
-        return last.name == "AGENT"sv && m_card.value(last).trimmed().isEmpty();
+        return last.kind == Kind::Agent && m_card.value(last).trimmed().isEmpty();
     }
 
     void startCard()
@@ -677,7 +829,7 @@ private:
     {
         m_inCard = false;
         ReadContact contact;
-        CardMapper mapper(m_card, m_summary, m_unlabelled);
+        CardMapper mapper(m_card, m_summary, m_unlabelled, m_scratch);
         contact.fields = mapper.map();
         contact.cut = mapper.cut();
         contact.leftOut = mapper.leftOut();
@@ -698,6 +850,7 @@ private:
     std::string m_line;
     bool m_lineCut = false;
     Card m_card;
+    MapperScratch m_scratch;
     bool m_inCard = false;
     bool m_sawCard = false;
     bool m_pendingEnd = false;

@@ -6,9 +6,52 @@ namespace {
 
 constexpr int kLineOctets = 75;
 
-bool isEncodingWord(const QByteArray &word)
+// ASCII letters compared without case, in place.
+bool sameWord(QByteArrayView text, QByteArrayView upper)
 {
-    return word == "QUOTED-PRINTABLE" || word == "BASE64" || word == "B" || word == "8BIT" || word == "7BIT";
+    if (text.size() != upper.size())
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if ((c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c) != upper[i])
+            return false;
+    }
+    return true;
+}
+
+bool isEncodingWord(QByteArrayView word)
+{
+    return sameWord(word, "QUOTED-PRINTABLE") || sameWord(word, "BASE64") || sameWord(word, "B") ||
+           sameWord(word, "8BIT") || sameWord(word, "7BIT");
+}
+
+// Calls part for each piece of text between separators outside double quotes.
+template <typename Part> void forEachUnquoted(QByteArrayView text, char separator, Part &&part)
+{
+    bool quoted = false;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == separator && !quoted) {
+            part(text.sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    part(text.sliced(start));
+}
+
+QByteArrayView unquotedView(QByteArrayView text)
+{
+    const QByteArrayView out = text.trimmed();
+    if (out.size() >= 2 && out.startsWith('"') && out.endsWith('"'))
+        return out.sliced(1, out.size() - 2);
+    return out;
+}
+
+QByteArray upperCopy(QByteArrayView text)
+{
+    return text.toByteArray().toUpper();
 }
 
 int hexValue(char c)
@@ -36,26 +79,13 @@ QList<QByteArrayView> splitUnquoted(QByteArrayView text, char separator)
 {
     QList<QByteArrayView> parts;
     parts.reserve(text.count(separator) + 1);
-    bool quoted = false;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        else if (text[i] == separator && !quoted) {
-            parts << text.sliced(start, i - start);
-            start = i + 1;
-        }
-    }
-    parts << text.sliced(start);
+    forEachUnquoted(text, separator, [&parts](QByteArrayView part) { parts << part; });
     return parts;
 }
 
 QByteArray unquoted(QByteArrayView text)
 {
-    QByteArray out = text.trimmed().toByteArray();
-    if (out.size() >= 2 && out.startsWith('"') && out.endsWith('"'))
-        out = out.mid(1, out.size() - 2);
-    return out;
+    return unquotedView(text).toByteArray();
 }
 
 Params parseParams(QByteArrayView raw)
@@ -63,33 +93,41 @@ Params parseParams(QByteArrayView raw)
     Params params;
     if (raw.isEmpty())
         return params;
-    for (QByteArrayView param : splitUnquoted(raw, ';')) {
+    forEachUnquoted(raw, ';', [&params](QByteArrayView param) {
         const qsizetype equals = param.indexOf('=');
         if (equals < 0) {
-            const QByteArray word = param.trimmed().toByteArray().toUpper();
+            const QByteArrayView word = param.trimmed();
             if (isEncodingWord(word))
-                params.encoding = word;
+                params.encoding = upperCopy(word);
             else if (!word.isEmpty())
-                params.types << word;
-            continue;
+                params.types << upperCopy(word);
+            return;
         }
-        const QByteArray key = param.first(equals).trimmed().toByteArray().toUpper();
+        const QByteArrayView key = param.first(equals).trimmed();
         const QByteArrayView value = param.sliced(equals + 1);
-        if (key == "TYPE") {
-            for (QByteArrayView type : splitUnquoted(value, ','))
-                for (const QByteArray &word : unquoted(type).toUpper().split(','))
-                    if (!word.trimmed().isEmpty())
-                        params.types << word.trimmed();
-        } else if (key == "CHARSET") {
+        if (sameWord(key, "TYPE")) {
+            // TYPE=a,b and TYPE="a,b": a comma inside the quotes parts too.
+            forEachUnquoted(value, ',', [&params](QByteArrayView type) {
+                const QByteArrayView words = unquotedView(type);
+                qsizetype start = 0;
+                for (qsizetype i = 0; i <= words.size(); ++i)
+                    if (i == words.size() || words[i] == ',') {
+                        const QByteArrayView word = words.sliced(start, i - start).trimmed();
+                        if (!word.isEmpty())
+                            params.types << upperCopy(word);
+                        start = i + 1;
+                    }
+            });
+        } else if (sameWord(key, "CHARSET")) {
             params.charset = unquoted(value);
-        } else if (key == "ENCODING") {
-            params.encoding = unquoted(value).toUpper();
-        } else if (key == "X-SERVICE-TYPE") {
-            params.serviceType = unquoted(value).toUpper();
-        } else if (key == "LABEL") {
+        } else if (sameWord(key, "ENCODING")) {
+            params.encoding = upperCopy(unquotedView(value));
+        } else if (sameWord(key, "X-SERVICE-TYPE")) {
+            params.serviceType = upperCopy(unquotedView(value));
+        } else if (sameWord(key, "LABEL")) {
             params.label = unquoted(value);
         }
-    }
+    });
     return params;
 }
 
