@@ -1,6 +1,7 @@
 #include "exchange/ContactText.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QStringDecoder>
 #include <QStringList>
@@ -373,6 +374,15 @@ bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes)
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
     qsizetype i = 0;
     while (i < size) {
+        // Eight ASCII bytes at a time: most values.
+        if (i + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, bytes + i, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         const unsigned char b = bytes[i];
         if (b < 0x80) {
             ++i;
