@@ -8,11 +8,14 @@ namespace quennet::rules {
 namespace {
 
 // The four finds, each starting where the previous one left the cursor (a
-// failed find does not move it); the first success ends the chain.
+// failed find does not move it); the first success ends the chain. One pass
+// over the records.
 bool findChain(ContactStore &store, const ContactInput &input)
 {
-    return store.find(FieldName, input.name) || store.find(FieldPhone, input.phone) ||
-           store.find(FieldMobile, input.mobile) || store.find(FieldQQ, input.qq);
+    return store.findFirstOf({{FieldName, input.name},
+                              {FieldPhone, input.phone},
+                              {FieldMobile, input.mobile},
+                              {FieldQQ, input.qq}});
 }
 
 FoundValues readFound(const ContactStore &store)

@@ -321,6 +321,62 @@ private slots:
         QCOMPARE(store.recordNumber(), start);
     }
 
+    // The one-pass search stops where the chain of finds stops, from every
+    // place of the cursor; a failed search leaves the cursor where it was.
+    void findFirstOfIsTheChainOfFinds_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QString>("mobile");
+        QTest::addColumn<int>("badPos"); // a position that is no field, first in the chain
+        QTest::newRow("name wins over an earlier phone") << "丙"
+                                                         << "1"
+                                                         << "" << 0;
+        QTest::newRow("phone, name absent") << "丁"
+                                            << "2"
+                                            << "139" << 0;
+        QTest::newRow("mobile alone") << "丁"
+                                      << "9"
+                                      << "139" << 0;
+        QTest::newRow("empty values match empty fields") << "丁"
+                                                         << ""
+                                                         << "" << 0;
+        QTest::newRow("nothing") << "丁"
+                                 << "9"
+                                 << "138" << 0;
+        QTest::newRow("no such field first") << "乙"
+                                             << "1"
+                                             << "" << 9;
+    }
+
+    void findFirstOfIsTheChainOfFinds()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, phone);
+        QFETCH(QString, mobile);
+        QFETCH(int, badPos);
+        const QList<QStringList> rows = {
+            test::Person(QStringLiteral("甲")).phone(QStringLiteral("1")),
+            test::Person(QStringLiteral("乙")).phone(QStringLiteral("2")).mobile(QStringLiteral("139")),
+            test::Person(QStringLiteral("丙")).phone(QStringLiteral("1")),
+            test::Person(QStringLiteral("乙")).mobile(QStringLiteral("139")),
+            test::Person(QStringLiteral("丙")).phone(QStringLiteral("2")),
+        };
+        ContactStore store;
+        QVERIFY(store.open(m_stores.create(QString(), rows)));
+        for (int start = 0; start <= int(rows.size()) + 1; ++start) {
+            store.goTo(start);
+            const bool chained = store.find(badPos, name) || store.find(FieldName, name) ||
+                                 store.find(FieldPhone, phone) || store.find(FieldMobile, mobile);
+            const int chainedAt = store.recordNumber();
+            store.goTo(start);
+            QCOMPARE(store.findFirstOf(
+                         {{badPos, name}, {FieldName, name}, {FieldPhone, phone}, {FieldMobile, mobile}}),
+                     chained);
+            QCOMPARE(store.recordNumber(), chainedAt);
+        }
+    }
+
     // --- writes ---------------------------------------------------------------------
 
     void appendMovesCursorToNewRecord()

@@ -6,6 +6,7 @@
 #include "contacts/store/SyncTables.h"
 
 #include <QFileInfo>
+#include <QVarLengthArray>
 
 #include <sqlite3.h>
 
@@ -815,6 +816,37 @@ bool ContactStore::find(int fieldPos, const QString &text)
         }
     }
     return false;
+}
+
+bool ContactStore::findFirstOf(std::initializer_list<FieldText> wanted)
+{
+    QVarLengthArray<QByteArray, 4> texts;
+    QVarLengthArray<int, 4> positions;
+    for (const FieldText &w : wanted) {
+        // A position that is no field is never found: the chain goes on.
+        if (!isFieldPos(w.fieldPos))
+            continue;
+        texts.append(w.text.toUtf8());
+        positions.append(w.fieldPos - 1);
+    }
+    const qsizetype count = texts.size();
+    // The lowest record matching the earliest find so far; a later record
+    // can only win with an earlier find, so those alone are compared.
+    qsizetype best = count;
+    int found = 0;
+    for (int number = std::max(d->cursor, 1); number <= d->count() && best > 0; ++number) {
+        const QByteArray &packed = d->records[size_t(number - 1)].packed;
+        for (qsizetype k = 0; k < best; ++k)
+            if (packed::fieldBytes(packed, positions[k]) == texts[k]) {
+                best = k;
+                found = number;
+                break;
+            }
+    }
+    if (best == count)
+        return false;
+    d->cursor = found;
+    return true;
 }
 
 // --- fields -----------------------------------------------------------------------

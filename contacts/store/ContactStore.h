@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 namespace quennet {
@@ -153,6 +154,15 @@ public:
     bool find(const std::function<bool(const ContactStore &)> &condition);
     // Convenience: field at pos equals text exactly.
     bool find(int fieldPos, const QString &text);
+    // One field and the text it must equal.
+    struct FieldText {
+        int fieldPos;
+        QString text;
+    };
+    // The finds of wanted in turn, each from the cursor, the first success
+    // ending them (a failed find leaves the cursor where it was): the record
+    // that chain of find() calls stops on, found in one pass over the records.
+    bool findFirstOf(std::initializer_list<FieldText> wanted);
 
     // --- fields --------------------------------------------------------------
     // "" when the cursor is on no record or the name is not a field name.
