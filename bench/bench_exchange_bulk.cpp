@@ -1,8 +1,10 @@
 // Times the bulk paths as whole processes, each beside its peer in the same
 // run: `wab import` of 100,000 contacts from CSV and from vCard 3.0 (our
 // exports) against abook's conversion of the same file, 1,000,000 from CSV,
-// and `wab add` / `delete` / `find` on a store of 100,000 against sqlite3
-// doing the same to a plain table of the same rows. With --before DIR the
+// `wab export vcard` / `csv` of 100,000 against abook writing the same
+// contacts from its own file, `wab list` against sqlite3 reading the same
+// rows, and `wab add` / `delete` / `find` on a store of 100,000 against
+// sqlite3 doing the same to a plain table of the same rows. With --before DIR the
 // `wab` in DIR (an earlier build) runs in every round too. The steps are
 // interleaved round by round, so a load that comes and goes touches them
 // alike; each figure is the median of the rounds, with the process's own
@@ -158,6 +160,39 @@ void importRound(Table &table, const Programs &p, const QString &kind, const QSt
     }
 }
 
+// The exports of the 100,000 contacts and their listing, beside abook
+// writing the same contacts from its own file (its conversion of the vCard
+// file) and sqlite3 reading the same rows.
+void exportRound(Table &table, const Programs &p, const QString &source, const QString &peerBook,
+                 const QString &dir)
+{
+    for (const QString &format : {QStringLiteral("vcard"), QStringLiteral("csv")}) {
+        const QString out = dir + QStringLiteral("/export.") + format;
+        QFile::remove(out);
+        run(table, QStringLiteral("wab export %1").arg(format), p.wab,
+            {QStringLiteral("export"), format, out, source});
+        if (!p.before.isEmpty()) {
+            QFile::remove(out);
+            run(table, QStringLiteral("wab export %1 (before)").arg(format), p.before,
+                {QStringLiteral("export"), format, out, source});
+        }
+        if (!p.abook.isEmpty() && QFileInfo::exists(peerBook)) {
+            const QString peerOut = dir + QStringLiteral("/abook-export.") + format;
+            QFile::remove(peerOut); // abook never overwrites a file
+            run(table, QStringLiteral("abook --convert abook → %1").arg(format), p.abook,
+                {QStringLiteral("--convert"), QStringLiteral("--informat"), QStringLiteral("abook"),
+                 QStringLiteral("--infile"), peerBook, QStringLiteral("--outformat"), format,
+                 QStringLiteral("--outfile"), peerOut});
+        }
+    }
+    run(table, QStringLiteral("wab list"), p.wab, {QStringLiteral("list"), source});
+    if (!p.before.isEmpty())
+        run(table, QStringLiteral("wab list (before)"), p.before, {QStringLiteral("list"), source});
+    if (!p.sqlite3.isEmpty())
+        run(table, QStringLiteral("sqlite3: select id, fields from records"), p.sqlite3,
+            {source, QStringLiteral("SELECT id, fields FROM records")});
+}
+
 void commandRound(Table &table, const QString &label, const QString &wab, const QString &store, int round)
 {
     const QString name = QStringLiteral("新人%1").arg(round);
@@ -219,6 +254,8 @@ int main(int argc, char **argv)
     const QString store = dir + QStringLiteral("/wab.vdb");
     const QString commands = dir + QStringLiteral("/commands.vdb");
     const QString peerDb = dir + QStringLiteral("/peer.db");
+    const QString peerBook = dir + QStringLiteral("/peer.abook");
+    QFile::remove(peerBook);
     if (!createStore(source, kContacts)) {
         std::fprintf(stderr, "cannot build the store in %s\n", qPrintable(dir));
         return 1;
@@ -254,6 +291,10 @@ int main(int argc, char **argv)
     for (int round = 1; round <= options.rounds; ++round) {
         importRound(table, programs, QStringLiteral("CSV"), csv, store, dir);
         importRound(table, programs, QStringLiteral("vCard"), vcf, store, dir);
+        // abook's own file of the contacts, for its exports.
+        if (!QFileInfo::exists(peerBook))
+            QFile::copy(dir + QStringLiteral("/out.abook"), peerBook);
+        exportRound(table, programs, source, peerBook, dir);
         commandRound(table, QString(), programs.wab, commands, round);
         if (!programs.before.isEmpty())
             commandRound(table, QStringLiteral(" (before)"), programs.before, commands, round);

@@ -238,29 +238,30 @@ bool isUtf8Continuation(char c)
 QByteArray escaped(const QString &value)
 {
     QByteArray out;
-    const QByteArray utf8 = value.toUtf8();
-    out.reserve(utf8.size());
-    for (const char c : utf8) {
-        switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case ',':
-            out += "\\,";
-            break;
-        case ';':
-            out += "\\;";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            break;
-        default:
-            out += c;
-        }
-    }
+    appendEscaped(out, value);
     return out;
+}
+
+void appendEscaped(QByteArray &out, const QString &value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    // Runs without anything to escape go on as they are.
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        const char *escape = c == '\\'   ? "\\\\"
+                             : c == ','  ? "\\,"
+                             : c == ';'  ? "\\;"
+                             : c == '\n' ? "\\n"
+                                         : nullptr;
+        if (!escape && c != '\r')
+            continue;
+        out.append(utf8.constData() + run, i - run);
+        if (escape)
+            out.append(escape);
+        run = i + 1;
+    }
+    out.append(utf8.constData() + run, utf8.size() - run);
 }
 
 void appendFolded(QByteArray &out, QByteArrayView line)

@@ -42,6 +42,8 @@ QByteArray decodeQuotedPrintable(QByteArrayView text);
 QString unescaped(const QString &text, bool newlines);
 // A 3.0 text value, escaped: \\ \, \; and \n for a line break.
 QByteArray escaped(const QString &value);
+// The same, appended to out.
+void appendEscaped(QByteArray &out, const QString &value);
 // Appends a content line and its CR LF, folded into lines of at most 75
 // octets that go on after a space; a UTF-8 sequence is never cut.
 void appendFolded(QByteArray &out, QByteArrayView line);

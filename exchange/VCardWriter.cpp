@@ -15,9 +15,18 @@ using vcard::isUtf8Continuation;
 
 constexpr qsizetype kFlushBytes = 256 * 1024;
 
-void property30(QByteArray &out, const char *head, const QByteArray &value)
+// One 3.0 content line, head:before<value escaped>after, put together in
+// line (kept from card to card) and folded onto out.
+void property30(QByteArray &out, QByteArray &line, const char *head, const QString &value,
+                const char *before = "", const char *after = "")
 {
-    appendFolded(out, QByteArray(head) + ':' + value);
+    line.resize(0);
+    line += head;
+    line += ':';
+    line += before;
+    vcard::appendEscaped(line, value);
+    line += after;
+    appendFolded(out, line);
 }
 
 // --- 2.1 --------------------------------------------------------------------
@@ -124,26 +133,34 @@ QByteArray uidOf(const QString &name)
     return QUuid::createUuidV5(space, name).toByteArray(QUuid::WithoutBraces);
 }
 
-void card30(QByteArray &out, const rules::ContactInput &c)
+void card30(QByteArray &out, QByteArray &line, const rules::ContactInput &c)
 {
     QString family, given;
     splitName(c.name, &family, &given);
     out += "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:";
     out += kOurProductId;
     out += "\r\n";
-    property30(out, "N", vcard::escaped(family) + ';' + vcard::escaped(given) + ";;;");
-    property30(out, "FN", vcard::escaped(c.name));
-    out += "UID:" + uidOf(c.name) + "\r\n";
+    line.resize(0);
+    line += "N:";
+    vcard::appendEscaped(line, family);
+    line += ';';
+    vcard::appendEscaped(line, given);
+    line += ";;;";
+    appendFolded(out, line);
+    property30(out, line, "FN", c.name);
+    out += "UID:";
+    out += uidOf(c.name);
+    out += "\r\n";
     if (!c.mobile.isEmpty())
-        property30(out, "TEL;TYPE=CELL", vcard::escaped(c.mobile));
+        property30(out, line, "TEL;TYPE=CELL", c.mobile);
     if (!c.phone.isEmpty())
-        property30(out, "TEL;TYPE=HOME", vcard::escaped(c.phone));
+        property30(out, line, "TEL;TYPE=HOME", c.phone);
     if (!c.email.isEmpty())
-        property30(out, "EMAIL", vcard::escaped(c.email));
+        property30(out, line, "EMAIL", c.email);
     if (!c.address.isEmpty())
-        property30(out, "ADR;TYPE=HOME", ";;" + vcard::escaped(c.address) + ";;;;");
+        property30(out, line, "ADR;TYPE=HOME", c.address, ";;", ";;;;");
     if (!c.qq.isEmpty())
-        property30(out, "X-QQ", vcard::escaped(c.qq));
+        property30(out, line, "X-QQ", c.qq);
     out += "END:VCARD\r\n";
 }
 
@@ -178,11 +195,11 @@ VCardWriter::VCardWriter(QIODevice &out, VCardVersion version) : m_out(out), m_v
 
 QByteArray VCardWriter::card(const rules::ContactInput &contact, VCardVersion version)
 {
-    QByteArray out;
+    QByteArray out, line;
     if (version == VCardVersion::V21)
         card21(out, contact);
     else
-        card30(out, contact);
+        card30(out, line, contact);
     return out;
 }
 
@@ -191,7 +208,7 @@ bool VCardWriter::write(const rules::ContactInput &contact)
     if (m_version == VCardVersion::V21)
         card21(m_buffer, contact);
     else
-        card30(m_buffer, contact);
+        card30(m_buffer, m_line, contact);
     return flushIfFull();
 }
 

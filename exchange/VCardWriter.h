@@ -34,6 +34,7 @@ private:
     QIODevice &m_out;
     VCardVersion m_version;
     QByteArray m_buffer;
+    QByteArray m_line; // the content line being put together
     bool m_ok = true;
 };
 
