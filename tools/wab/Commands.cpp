@@ -7,6 +7,7 @@
 #include "contacts/Maintenance.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/Secret.h"
+#include "exchange/ContactText.h"
 
 #include <QFileInfo>
 
@@ -94,6 +95,38 @@ QString recordLine(const Contact &contact)
     for (QString &field : fields)
         field = escaped(field);
     return fields.join(QLatin1Char('\t'));
+}
+
+// recordLine() of record number, put together in line from the UTF-8 that
+// the store holds: no string is made for a value that is valid UTF-8.
+void putRecordLine(QByteArray &line, const ContactStore &store, int number)
+{
+    line.resize(0);
+    for (int pos = 1; pos <= store.fieldCount(); ++pos) {
+        if (pos > 1)
+            line += '\t';
+        QByteArrayView bytes = store.fieldBytesOf(number, pos);
+        QByteArray decoded;
+        if (!quennet::exchange::isValidUtf8(bytes.data(), bytes.size())) {
+            decoded = QString::fromUtf8(bytes).toUtf8();
+            bytes = decoded;
+        }
+        qsizetype run = 0;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const char c = bytes[i];
+            const char *escape = c == '\\'   ? "\\\\"
+                                 : c == '\t' ? "\\t"
+                                 : c == '\n' ? "\\n"
+                                 : c == '\r' ? "\\r"
+                                             : nullptr;
+            if (!escape)
+                continue;
+            line.append(bytes.data() + run, i - run);
+            line += escape;
+            run = i + 1;
+        }
+        line.append(bytes.data() + run, bytes.size() - run);
+    }
 }
 
 QString problemList(const QStringList &problems)
@@ -226,8 +259,11 @@ int runList(const Arguments &args)
     PasswordSource passwords = passwordSource(args);
     if (const int code = openStore(store, storePath(args), passwords))
         return code;
-    for (int number = 1; number <= store.recordCount(); ++number)
-        printOut(recordLine(store.contactAt(number)));
+    QByteArray line;
+    for (int number = 1; number <= store.recordCount(); ++number) {
+        putRecordLine(line, store, number);
+        printOutLine(line);
+    }
     return ExitDone;
 }
 

@@ -110,6 +110,12 @@ void printOut(const QString &text)
     print(stdout, text);
 }
 
+void printOutLine(QByteArrayView line)
+{
+    std::fwrite(line.data(), 1, size_t(line.size()), stdout);
+    std::fputc('\n', stdout);
+}
+
 void printErr(const QString &text)
 {
     // What was printed before comes first, also when both go to one terminal.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -13,6 +14,8 @@ enum Exit { ExitDone = 0, ExitRefused = 1, ExitUsage = 2, ExitCannotOpen = 2 };
 // Standard output is buffered until flushOut() or the end of the program;
 // standard error is written at once, after what standard output holds.
 void printOut(const QString &text);
+// One line of bytes already in UTF-8 and without "\r\n" (a listing's).
+void printOutLine(QByteArrayView line);
 void printErr(const QString &text);
 // Writes out what standard output holds; false when it could not be written
 // (a full disk, a closed pipe).
