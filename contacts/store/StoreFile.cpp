@@ -300,6 +300,12 @@ StoreError beginReading(const QString &path, Connection *db)
         return error;
     if (const StoreError error = openForReading(path, db); error != StoreError::None)
         return error;
+    // The verifying read passes over every page in turn (the structure
+    // check, then the records): a cache beyond the pages of one path down
+    // the tree saves no read, and its pages would add to the peak of every
+    // open.
+    if (!db->exec("PRAGMA cache_size = 64"))
+        return errorFromSqlite(db->lastError());
     return db->exec("BEGIN") ? StoreError::None : errorFromSqlite(db->lastError());
 }
 
