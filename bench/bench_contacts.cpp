@@ -90,8 +90,8 @@ int main(int argc, char **argv)
         kSamples,
         [&](int i) {
             window.startAdding();
-            // Nothing repeats, so all four finds of the duplicate search run
-            // through the whole store.
+            // Nothing repeats, so the duplicate search runs through the
+            // whole store.
             type(window, bench::contactOf(kRecords + 1 + i));
         },
         [&](int) { window.confirm(); });
@@ -102,7 +102,18 @@ int main(int argc, char **argv)
     const Stats search = measure(
         kSamples, [&](int) {},
         [&](int i) { rules::checkAdding(session.store, inputOf(bench::contactOf(2 * kRecords + i))); });
-    report("  of which: duplicate search (4 finds)", search, 0, true);
+    report("  of which: duplicate search (one pass)", search, 0, true);
+    // The same search as four finds one after the other, each through the
+    // whole store: how the search ran before it became one pass.
+    const Stats fourFinds = measure(
+        kSamples, [&](int) {},
+        [&](int i) {
+            const rules::ContactInput input = inputOf(bench::contactOf(2 * kRecords + i));
+            session.store.goFirst();
+            ok = !(session.store.find(FieldName, input.name) || session.store.find(FieldPhone, input.phone) ||
+                   session.store.find(FieldMobile, input.mobile) || session.store.find(FieldQQ, input.qq));
+        });
+    report("  the same search as four finds", fourFinds, 0, ok);
     const Stats append = measure(
         kSamples, [&](int) {},
         [&](int i) {

@@ -836,12 +836,16 @@ bool ContactStore::findFirstOf(std::initializer_list<FieldText> wanted)
     int found = 0;
     for (int number = std::max(d->cursor, 1); number <= d->count() && best > 0; ++number) {
         const QByteArray &packed = d->records[size_t(number - 1)].packed;
-        for (qsizetype k = 0; k < best; ++k)
-            if (packed::fieldBytes(packed, positions[k]) == texts[k]) {
+        for (qsizetype k = 0; k < best; ++k) {
+            // Lengths first: most values differ in theirs.
+            const QByteArrayView bytes = packed::fieldBytes(packed, positions[k]);
+            if (bytes.size() == texts[k].size() &&
+                std::memcmp(bytes.data(), texts[k].constData(), size_t(bytes.size())) == 0) {
                 best = k;
                 found = number;
                 break;
             }
+        }
     }
     if (best == count)
         return false;

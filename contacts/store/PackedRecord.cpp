@@ -120,14 +120,6 @@ bool isWellFormed(QByteArrayView record)
     return qsizetype(previous) == record.size() - kHeaderBytes;
 }
 
-QByteArrayView fieldBytes(const QByteArray &record, int index)
-{
-    const char *data = record.constData();
-    const quint32 begin = index == 0 ? 0 : endOffset(data, index - 1);
-    const quint32 end = endOffset(data, index);
-    return QByteArrayView(data + kHeaderBytes + begin, qsizetype(end - begin));
-}
-
 QString field(const QByteArray &record, int index)
 {
     return QString::fromUtf8(fieldBytes(record, index));

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <QtEndian>
 
 namespace quennet::store {
 
@@ -30,8 +31,15 @@ bool pack(const QStringList &values, QByteArray *out);
 bool packInto(const Contact &contact, RecordArena &arena, QByteArray *out, unsigned *lossy);
 // True when the buffer has the layout above (read from a file, so checked).
 bool isWellFormed(QByteArrayView record);
-// index is 0-based; the buffer must be well formed.
-QByteArrayView fieldBytes(const QByteArray &record, int index);
+// index is 0-based; the buffer must be well formed. Inline: the finds call
+// it for every record.
+inline QByteArrayView fieldBytes(const QByteArray &record, int index)
+{
+    const char *data = record.constData();
+    const quint32 begin = index == 0 ? 0 : qFromLittleEndian<quint32>(data + 4 * (index - 1));
+    const quint32 end = qFromLittleEndian<quint32>(data + 4 * index);
+    return QByteArrayView(data + kHeaderBytes + begin, qsizetype(end - begin));
+}
 QString field(const QByteArray &record, int index);
 
 } // namespace packed
