@@ -1,7 +1,6 @@
 #include "exchange/ContactText.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include <QStringDecoder>
 #include <QStringList>
@@ -375,13 +374,9 @@ bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes)
     qsizetype i = 0;
     while (i < size) {
         // Eight ASCII bytes at a time: most values.
-        if (i + 8 <= size) {
-            quint64 word;
-            std::memcpy(&word, bytes + i, 8);
-            if ((word & 0x8080808080808080ULL) == 0) {
-                i += 8;
-                continue;
-            }
+        if (i + 8 <= size && eightAscii(bytes + i)) {
+            i += 8;
+            continue;
         }
         const unsigned char b = bytes[i];
         if (b < 0x80) {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <cstring>
 
 // The text of contacts as the readers and writers see it: names, telephone
 // numbers, values and character sets.
@@ -77,5 +80,30 @@ QString shortened(const QString &text, qsizetype length);
 QString decodeCharset(const QByteArray &bytes, const QByteArray &charset,
                       const QByteArray &unlabelled = "GB18030");
 bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes = nullptr);
+// True when the eight bytes at bytes are all ASCII: how the scans over a
+// file's text skip most of it.
+inline bool eightAscii(const unsigned char *bytes)
+{
+    quint64 word;
+    std::memcpy(&word, bytes, 8);
+    return (word & 0x8080808080808080ULL) == 0;
+}
+
+// Appends bytes to out with each byte that escape(byte) gives a text for
+// replaced by that text ("" drops the byte; nullptr keeps it); the runs
+// between them go on whole.
+template <typename Escape> void appendEscapedRuns(QByteArray &out, QByteArrayView bytes, Escape &&escape)
+{
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char *replacement = escape(bytes[i]);
+        if (!replacement)
+            continue;
+        out.append(bytes.data() + run, i - run);
+        out.append(replacement);
+        run = i + 1;
+    }
+    out.append(bytes.data() + run, bytes.size() - run);
+}
 
 } // namespace quennet::exchange

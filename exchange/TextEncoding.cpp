@@ -1,5 +1,7 @@
 #include "exchange/TextEncoding.h"
 
+#include "exchange/ContactText.h"
+
 #include <QBuffer>
 #include <QStringEncoder>
 
@@ -33,13 +35,9 @@ struct Utf8Tally {
         qsizetype i = 0;
         while (i < size) {
             // Eight ASCII bytes at a time: most of a contact file.
-            if (i + 8 <= size) {
-                quint64 word;
-                std::memcpy(&word, b + i, 8);
-                if ((word & 0x8080808080808080ULL) == 0) {
-                    i += 8;
-                    continue;
-                }
+            if (i + 8 <= size && eightAscii(b + i)) {
+                i += 8;
+                continue;
             }
             if (b[i] < 0x80) {
                 ++i;

@@ -1,5 +1,7 @@
 #include "exchange/VCardSyntax.h"
 
+#include "exchange/ContactText.h"
+
 namespace quennet::exchange::vcard {
 
 namespace {
@@ -244,24 +246,14 @@ QByteArray escaped(const QString &value)
 
 void appendEscaped(QByteArray &out, const QString &value)
 {
-    const QByteArray utf8 = value.toUtf8();
-    // Runs without anything to escape go on as they are.
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < utf8.size(); ++i) {
-        const char c = utf8[i];
-        const char *escape = c == '\\'   ? "\\\\"
-                             : c == ','  ? "\\,"
-                             : c == ';'  ? "\\;"
-                             : c == '\n' ? "\\n"
-                                         : nullptr;
-        if (!escape && c != '\r')
-            continue;
-        out.append(utf8.constData() + run, i - run);
-        if (escape)
-            out.append(escape);
-        run = i + 1;
-    }
-    out.append(utf8.constData() + run, utf8.size() - run);
+    appendEscapedRuns(out, value.toUtf8(), [](char c) {
+        return c == '\\'   ? "\\\\"
+               : c == ','  ? "\\,"
+               : c == ';'  ? "\\;"
+               : c == '\n' ? "\\n"
+               : c == '\r' ? ""
+                           : nullptr;
+    });
 }
 
 void appendFolded(QByteArray &out, QByteArrayView line)

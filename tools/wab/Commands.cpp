@@ -111,21 +111,9 @@ void putRecordLine(QByteArray &line, const ContactStore &store, int number)
             decoded = QString::fromUtf8(bytes).toUtf8();
             bytes = decoded;
         }
-        qsizetype run = 0;
-        for (qsizetype i = 0; i < bytes.size(); ++i) {
-            const char c = bytes[i];
-            const char *escape = c == '\\'   ? "\\\\"
-                                 : c == '\t' ? "\\t"
-                                 : c == '\n' ? "\\n"
-                                 : c == '\r' ? "\\r"
-                                             : nullptr;
-            if (!escape)
-                continue;
-            line.append(bytes.data() + run, i - run);
-            line += escape;
-            run = i + 1;
-        }
-        line.append(bytes.data() + run, bytes.size() - run);
+        quennet::exchange::appendEscapedRuns(line, bytes, [](char c) {
+            return c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+        });
     }
 }
 
