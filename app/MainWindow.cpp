@@ -598,7 +598,7 @@ void MainWindow::showCurrentRecord()
 {
     ContactStore &store = m_session.store;
     const QList<QLineEdit *> boxes = editBoxes();
-    m_shown = store.contactAt(store.recordNumber());
+    m_shown = store.current();
     const QStringList values = m_shown.values();
     for (int i = 0; i < boxes.size(); ++i)
         boxes.at(i)->setText(values.at(i));

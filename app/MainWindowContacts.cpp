@@ -193,7 +193,7 @@ void MainWindow::deleteContact()
     // What the user saw: the row last selected in the list, the record shown
     // (while modifying, the one being changed), as the records stood then.
     const bool listView = isListView();
-    Contact target = listView ? store.contactAt(form.selectedRecord) : store.contactAt(store.recordNumber());
+    Contact target = listView ? store.contactAt(form.selectedRecord) : store.current();
     if (!listView && form.modifying)
         target = m_shown;
     syncWithFile();

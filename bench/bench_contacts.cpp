@@ -110,8 +110,11 @@ int main(int argc, char **argv)
         [&](int i) {
             const rules::ContactInput input = inputOf(bench::contactOf(2 * kRecords + i));
             session.store.goFirst();
-            ok = !(session.store.find(FieldName, input.name) || session.store.find(FieldPhone, input.phone) ||
-                   session.store.find(FieldMobile, input.mobile) || session.store.find(FieldQQ, input.qq));
+            ContactStore &store = session.store;
+            ok = !(rules::findFromCursor(store, FieldName, input.name) ||
+                   rules::findFromCursor(store, FieldPhone, input.phone) ||
+                   rules::findFromCursor(store, FieldMobile, input.mobile) ||
+                   rules::findFromCursor(store, FieldQQ, input.qq));
         });
     report("  the same search as four finds", fourFinds, 0, ok);
     const Stats append = measure(

@@ -20,7 +20,7 @@ bool findChain(ContactStore &store, const ContactInput &input)
 
 FoundValues readFound(const ContactStore &store)
 {
-    const Contact contact = store.contactAt(store.recordNumber());
+    const Contact contact = store.current();
     return {true, store.recordNumber(), contact.name, contact.phone, contact.mobile, contact.qq};
 }
 
@@ -42,6 +42,14 @@ Message stop(const QString &text)
 }
 
 } // namespace
+
+bool findFromCursor(ContactStore &store, int pos, const QString &text)
+{
+    const int found = store.findRecord(pos, text, store.recordNumber());
+    if (found != 0)
+        store.goTo(found);
+    return found != 0;
+}
 
 FoundValues findDuplicateForAdding(ContactStore &store, const ContactInput &input)
 {
@@ -249,7 +257,7 @@ QList<int> query(ContactStore &store, QueryKind kind, const QString &text)
     if (field == 0)
         return matches;
     store.goFirst();
-    while (store.find(field, text)) {
+    while (findFromCursor(store, field, text)) {
         matches.append(store.recordNumber());
         store.skip(1);
     }

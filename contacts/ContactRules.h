@@ -48,6 +48,10 @@ constexpr int kMobileLength = 11;
 constexpr int kMaxQQLength = 9;
 
 // --- duplicate search ------------------------------------------------------
+// From the record under the cursor on (record 1 when before-first): moves the
+// cursor onto the first record whose field pos equals text exactly and
+// returns true; otherwise returns false and leaves the cursor where it was.
+bool findFromCursor(ContactStore &store, int pos, const QString &text);
 // From the first record: the lowest-numbered record with the typed 姓名, else
 // with the typed 电话, else 手机, else QQ. The cursor stays on the record found
 // (or where the last failed find left it).

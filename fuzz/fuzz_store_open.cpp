@@ -50,7 +50,7 @@ void readEverything(quennet::ContactStore &store)
             total += size_t(value.size());
     store.goFirst();
     while (!store.isAfterLast()) {
-        total += size_t(store.field(quennet::FieldName).size());
+        total += size_t(store.current().name.size());
         total += store.isMarkedDeleted() ? 1 : 0;
         store.skip();
     }

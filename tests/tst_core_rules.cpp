@@ -73,6 +73,8 @@ private slots:
 
     void addingChecks_data();
     void addingChecks();
+    void findFromCursor_data();
+    void findFromCursor();
     void duplicateSearchForAdding_data();
     void duplicateSearchForAdding();
     void modifyingChecks_data();
@@ -176,6 +178,35 @@ void TestRules::addingChecks()
         QCOMPARE(shown.look, MessageLook::Information);
     }
     QCOMPARE(test::allRecords(m_store).size(), records.size()); // a check never writes
+}
+
+// The find the duplicate chain and the queries are built of: a failed find
+// leaves the cursor where it stood, so the next find starts there.
+void TestRules::findFromCursor_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("cursor"); // where it stands afterwards
+    QTest::addColumn<bool>("found");
+
+    QTest::newRow("the record under the cursor") << 1 << QStringLiteral("甲") << 1 << true;
+    QTest::newRow("a record further on") << 2 << QStringLiteral("甲") << 3 << true;
+    QTest::newRow("before first: from record 1") << 0 << QStringLiteral("乙") << 2 << true;
+    QTest::newRow("only before the cursor") << 3 << QStringLiteral("乙") << 3 << false;
+    for (int start = 0; start <= 4; ++start)
+        QTest::addRow("no match from %d", start) << start << QStringLiteral("丁") << start << false;
+}
+
+void TestRules::findFromCursor()
+{
+    QFETCH(int, start);
+    QFETCH(QString, name);
+    QFETCH(int, cursor);
+    QFETCH(bool, found);
+    QVERIFY(openStoreWith({QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("甲")}));
+    m_store.goTo(start);
+    QCOMPARE(rules::findFromCursor(m_store, FieldName, name), found);
+    QCOMPARE(m_store.recordNumber(), cursor);
 }
 
 void TestRules::duplicateSearchForAdding_data()
@@ -452,7 +483,7 @@ void TestRules::deletion()
     QCOMPARE(m_store.recordCount(), 2);
     QCOMPARE(test::allNames(m_store), (QStringList{QStringLiteral("二"), QStringLiteral("五")}));
     m_store.goTo(2);
-    QCOMPARE(m_store.field(FieldName), QStringLiteral("五"));
+    QCOMPARE(m_store.current().name, QStringLiteral("五"));
 
     QCOMPARE(rules::deleteConfirmationText(QStringLiteral("张三")),
              QString::fromUtf8(

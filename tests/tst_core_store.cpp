@@ -2,6 +2,7 @@
 // failures that must leave file and memory alone, and files that are not
 // stores.
 
+#include "contacts/ContactRules.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
 #include "contacts/store/StoreFile.h"
@@ -24,20 +25,9 @@ using quennet::test::fileState;
 
 namespace {
 
-// Every field of the record under the cursor.
-QStringList currentRecord(const ContactStore &store)
-{
-    QStringList values;
-    for (int pos = 1; pos <= kFieldCount; ++pos)
-        values << store.field(pos);
-    return values;
-}
-
 void verifyOffRecord(const ContactStore &store)
 {
-    for (int pos = 1; pos <= kFieldCount; ++pos)
-        QCOMPARE(store.field(pos), QString());
-    QCOMPARE(store.field(QStringLiteral("姓名")), QString());
+    QCOMPARE(store.current(), Contact());
     QVERIFY(!store.isMarkedDeleted());
 }
 
@@ -98,7 +88,7 @@ private slots:
         store.goTo(1);
         QVERIFY(store.isAfterLast());
         verifyOffRecord(store);
-        QVERIFY(!store.find(1, QString()));
+        QCOMPARE(store.findRecord(FieldName, QString()), 0);
         QVERIFY(!test::modifyCurrent(store, test::Person(QStringLiteral("甲"))));
         QVERIFY(!store.markDeleted());
         QVERIFY(store.purge());
@@ -112,7 +102,7 @@ private slots:
         QCOMPARE(store.recordNumber(), 1);
         QVERIFY(!store.isBeforeFirst());
         QVERIFY(!store.isAfterLast());
-        QCOMPARE(store.field(QStringLiteral("姓名")), QStringLiteral("张三"));
+        QCOMPARE(store.current().name, QStringLiteral("张三"));
 
         store.skip(-1);
         QVERIFY(store.isBeforeFirst());
@@ -129,7 +119,7 @@ private slots:
         store.skip(1);
         QCOMPARE(store.recordNumber(), 2);
         store.skip(-1);
-        QCOMPARE(store.field(1), QStringLiteral("张三"));
+        QCOMPARE(store.current().name, QStringLiteral("张三"));
         store.goLast();
         QCOMPARE(store.recordNumber(), 1);
     }
@@ -139,14 +129,14 @@ private slots:
         ContactStore store;
         openStore(store, {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
         QCOMPARE(store.recordCount(), 3);
-        QCOMPARE(store.field(1), QStringLiteral("甲"));
+        QCOMPARE(store.current().name, QStringLiteral("甲"));
         store.skip();
-        QCOMPARE(store.field(1), QStringLiteral("乙"));
+        QCOMPARE(store.current().name, QStringLiteral("乙"));
         store.skip(2);
         QVERIFY(store.isAfterLast());
         QCOMPARE(store.recordNumber(), 4);
         store.skip(-1);
-        QCOMPARE(store.field(1), QStringLiteral("丙"));
+        QCOMPARE(store.current().name, QStringLiteral("丙"));
         store.goFirst();
         store.skip(-1);
         QVERIFY(store.isBeforeFirst());
@@ -166,7 +156,7 @@ private slots:
         ContactStore store;
         openStore(store, {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙")});
         store.goTo(2);
-        QCOMPARE(store.field(QStringLiteral("姓名")), QStringLiteral("乙"));
+        QCOMPARE(store.current().name, QStringLiteral("乙"));
         store.goTo(0);
         QVERIFY(store.isBeforeFirst());
         verifyOffRecord(store);
@@ -187,21 +177,18 @@ private slots:
     {
         ContactStore store;
         openStore(store, {});
-        QVERIFY(store.append(
-            Contact::fromValues({"王五", "010-1234", "13800138000", "12345", "w@x.cn", "北京"})));
+        const QStringList values = {"王五", "010-1234", "13800138000", "12345", "w@x.cn", "北京"};
+        QVERIFY(store.append(Contact::fromValues(values)));
         const QStringList names = {"姓名", "电话", "手机", "QQ", "Email", "地址"};
         QCOMPARE(store.fieldCount(), 6);
         for (int pos = 1; pos <= 6; ++pos) {
             QCOMPARE(store.fieldName(pos), names.at(pos - 1));
-            QCOMPARE(store.field(names.at(pos - 1)), store.field(pos));
+            QCOMPARE(store.fieldOf(1, pos), values.at(pos - 1));
         }
         QCOMPARE(store.fieldName(0), QString());
         QCOMPARE(store.fieldName(7), QString());
-        QCOMPARE(store.field(0), QString());
-        QCOMPARE(store.field(7), QString());
-        QCOMPARE(store.field(QStringLiteral("qq")), QString());
-        QCOMPARE(store.field(QStringLiteral("姓名 ")), QString());
-        QCOMPARE(store.field(QStringLiteral("QQ")), QStringLiteral("12345"));
+        QCOMPARE(store.fieldOf(1, 0), QString());
+        QCOMPARE(store.current().qq, QStringLiteral("12345"));
     }
 
     void readsByNumberLeaveTheCursor()
@@ -235,90 +222,36 @@ private slots:
 
     // --- find ------------------------------------------------------------------------
 
-    void findStartsAtCursorAndStopsOnMatch()
+    // Field position, text, the number to search from, the record found.
+    void findRecord_data()
     {
-        ContactStore store;
-        openStore(store, {"甲", "乙", "甲", "丙"});
-        store.goFirst();
-        QVERIFY(store.find(1, QStringLiteral("甲")));
-        QCOMPARE(store.recordNumber(), 1); // the record under the cursor counts
-        store.skip();
-        QVERIFY(store.find(1, QStringLiteral("甲")));
-        QCOMPARE(store.recordNumber(), 3);
-        store.goTo(0);
-        QVERIFY(store.find(1, QStringLiteral("乙"))); // from before-first: record 1 on
-        QCOMPARE(store.recordNumber(), 2);
-        store.goFirst();
-        QVERIFY(store.find(5, QStringLiteral("丙@mail")));
-        QCOMPARE(store.recordNumber(), 4);
+        QTest::addColumn<int>("pos");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("found");
+        QTest::newRow("the first record counts") << 1 << "甲" << 1 << 1;
+        QTest::newRow("from a later number") << 1 << "甲" << 2 << 3;
+        QTest::newRow("below 1: from record 1") << 1 << "乙" << 0 << 2;
+        QTest::newRow("another field") << 5 << "丙@mail" << 1 << 4;
+        QTest::newRow("only records from on") << 1 << "乙" << 3 << 0;
+        QTest::newRow("exact: no trimming") << 1 << "乙 " << 1 << 0;
+        QTest::newRow("case counts") << 1 << "AB" << 1 << 0;
+        QTest::newRow("lower case") << 1 << "ab" << 1 << 5;
+        QTest::newRow("after last") << 1 << "ab" << 6 << 0;
+        QTest::newRow("no field 9") << 9 << "甲" << 1 << 0;
     }
 
-    void findFailureLeavesCursor()
+    void findRecord()
     {
+        QFETCH(int, pos);
+        QFETCH(QString, text);
+        QFETCH(int, from);
+        QFETCH(int, found);
         ContactStore store;
-        openStore(store, {"甲", "乙", "丙"});
+        openStore(store, {"甲", "乙", "甲", "丙", "ab"});
         store.goTo(2);
-        QVERIFY(!store.find(1, QStringLiteral("甲"))); // only records 2.. are examined
+        QCOMPARE(store.findRecord(pos, text, from), found);
         QCOMPARE(store.recordNumber(), 2);
-        QVERIFY(!store.find(1, QStringLiteral("乙 "))); // exact: no trimming
-        QCOMPARE(store.recordNumber(), 2);
-        store.goTo(4);
-        QVERIFY(!store.find(1, QStringLiteral("丙")));
-        QVERIFY(store.isAfterLast());
-        store.goTo(0);
-        QVERIFY(!store.find(1, QStringLiteral("丁")));
-        QVERIFY(store.isBeforeFirst());
-        QVERIFY(!store.find(9, QStringLiteral("甲")));
-    }
-
-    void findWithCondition()
-    {
-        ContactStore store;
-        openStore(store, {"Ab", "ab", "AB"});
-        store.goFirst();
-        QStringList seen;
-        const auto isLowerAb = [&seen](const ContactStore &s) {
-            seen << s.field(1);
-            return s.field(1) == QLatin1String("ab");
-        };
-        QVERIFY(store.find(isLowerAb));
-        QCOMPARE(store.recordNumber(), 2);
-        QCOMPARE(seen, QStringList({"Ab", "ab"}));
-        store.skip();
-        seen.clear();
-        QVERIFY(!store.find(isLowerAb));
-        QCOMPARE(seen, QStringList({"AB"}));
-        QCOMPARE(store.recordNumber(), 3);
-        QVERIFY(store.find(1, QStringLiteral("AB"))); // case-sensitive
-        QCOMPARE(store.recordNumber(), 3);
-    }
-
-    // Neither find moves the cursor when nothing matches, from wherever it stands.
-    void findWithoutMatchLeavesCursor_data()
-    {
-        QTest::addColumn<int>("start");
-        QTest::newRow("before first") << 0;
-        QTest::newRow("first") << 1;
-        QTest::newRow("middle") << 2;
-        QTest::newRow("last") << 3;
-        QTest::newRow("after last") << 4;
-    }
-
-    void findWithoutMatchLeavesCursor()
-    {
-        QFETCH(int, start);
-        ContactStore store;
-        openStore(store, {"甲", "乙", "丙"});
-        store.goTo(start);
-        QStringList seen;
-        QVERIFY(!store.find([&seen](const ContactStore &s) {
-            seen << s.field(FieldName);
-            return false;
-        }));
-        QCOMPARE(store.recordNumber(), start);
-        QCOMPARE(seen, QStringList({"甲", "乙", "丙"}).mid(std::max(start, 1) - 1));
-        QVERIFY(!store.find(FieldName, QStringLiteral("丁")));
-        QCOMPARE(store.recordNumber(), start);
     }
 
     // The one-pass search stops where the chain of finds stops, from every
@@ -366,8 +299,10 @@ private slots:
         QVERIFY(store.open(m_stores.create(QString(), rows)));
         for (int start = 0; start <= int(rows.size()) + 1; ++start) {
             store.goTo(start);
-            const bool chained = store.find(badPos, name) || store.find(FieldName, name) ||
-                                 store.find(FieldPhone, phone) || store.find(FieldMobile, mobile);
+            const bool chained = rules::findFromCursor(store, badPos, name) ||
+                                 rules::findFromCursor(store, FieldName, name) ||
+                                 rules::findFromCursor(store, FieldPhone, phone) ||
+                                 rules::findFromCursor(store, FieldMobile, mobile);
             const int chainedAt = store.recordNumber();
             store.goTo(start);
             QCOMPARE(store.findFirstOf(
@@ -387,7 +322,7 @@ private slots:
         QVERIFY(store.append(test::Person("丙").mobile("13800000000")));
         QCOMPARE(store.recordCount(), 3);
         QCOMPARE(store.recordNumber(), 3);
-        QCOMPARE(store.field(3), QStringLiteral("13800000000"));
+        QCOMPARE(store.current().mobile, QStringLiteral("13800000000"));
         QVERIFY(!store.isAfterLast());
     }
 
@@ -398,10 +333,10 @@ private slots:
         store.goTo(2);
         const QStringList values = {"乙二", "", "13900000000", "", "b@c", ""};
         QVERIFY(test::modifyCurrent(store, Contact::fromValues(values)));
-        QCOMPARE(currentRecord(store), values);
+        QCOMPARE(store.current().values(), values);
         QCOMPARE(store.recordNumber(), 2);
         store.goFirst();
-        QCOMPARE(store.field(1), QStringLiteral("甲"));
+        QCOMPARE(store.current().name, QStringLiteral("甲"));
     }
 
     void purgeRenumbersInPreviousOrder()
@@ -416,7 +351,7 @@ private slots:
         QVERIFY(store.purge());
         QCOMPARE(store.recordCount(), 2);
         QCOMPARE(store.recordNumber(), 2);
-        QCOMPARE(store.field(1), QStringLiteral("丙"));
+        QCOMPARE(store.current().name, QStringLiteral("丙"));
         QCOMPARE(test::allNames(store), QStringList({"甲", "丙"}));
         QVERIFY(store.append(test::Person("丁")));
         QCOMPARE(store.recordNumber(), 3);
@@ -501,9 +436,9 @@ private slots:
         ContactStore store;
         QVERIFY(store.open(path));
         QCOMPARE(store.recordCount(), 2);
-        QCOMPARE(currentRecord(store), tricky.values());
+        QCOMPARE(store.current().values(), tricky.values());
         store.skip();
-        QCOMPARE(currentRecord(store), test::Person("王五").phone("1"));
+        QCOMPARE(store.current().values(), test::Person("王五").phone("1"));
     }
 
     // --- refused values ---------------------------------------------------------------
@@ -525,12 +460,12 @@ private slots:
         QVERIFY(!store.appendMany({test::Person("丙"), test::Person("丁").phone(over)}));
         QVERIFY(fileState(path) == before);
         QCOMPARE(store.recordCount(), 1);
-        QCOMPARE(store.field(1), QStringLiteral("甲"));
+        QCOMPARE(store.current().name, QStringLiteral("甲"));
         QVERIFY(store.append(test::Person("乙").phone(full).mobile(full).qq(full).email(full).address(full)));
         store.close();
         QVERIFY(store.open(path));
         store.goLast();
-        QCOMPARE(store.field(6), full);
+        QCOMPARE(store.current().address, full);
     }
 
     // A store holds kMaxRecords records: at one less, one more fits; at the

@@ -312,14 +312,14 @@ private slots:
         QVERIFY(reloaded);
         QCOMPARE(mine.recordCount(), 3);
         QCOMPARE(mine.recordNumber(), 3);
-        QCOMPARE(mine.field(FieldName), QStringLiteral("甲"));
+        QCOMPARE(mine.current().name, QStringLiteral("甲"));
         QCOMPARE(mine.reloadCount(), 1);
         // appendIf reads the file in inside its transaction.
         QVERIFY(other.append(test::Person(QStringLiteral("乙"))));
         int seen = 0;
         QVERIFY(!mine.appendIf(test::Person(QStringLiteral("乙")), [&](ContactStore &s) {
             seen = s.recordCount();
-            return !s.find(FieldName, QStringLiteral("乙"));
+            return s.findRecord(FieldName, QStringLiteral("乙")) == 0;
         }));
         QCOMPARE(mine.lastError(), StoreError::None);
         QCOMPARE(seen, 4);

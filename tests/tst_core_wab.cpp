@@ -805,8 +805,8 @@ void TestWab::addedValuesListExactly()
     ContactStore store;
     QVERIFY(store.open(path(QStringLiteral("exact.vdb"))));
     store.goTo(1);
-    QCOMPARE(store.field(quennet::FieldName), QStringLiteral(" 张 三 "));
-    QCOMPARE(store.field(quennet::FieldAddress), QStringLiteral("北京\t一号"));
+    QCOMPARE(store.current().name, QStringLiteral(" 张 三 "));
+    QCOMPARE(store.current().address, QStringLiteral("北京\t一号"));
 }
 
 // The listing is written in large pieces; one that cannot be written is no success.

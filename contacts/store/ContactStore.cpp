@@ -30,14 +30,6 @@ bool isFieldPos(int pos)
     return pos >= 1 && pos <= kFieldCount;
 }
 
-int fieldPosOf(const QString &name)
-{
-    for (int i = 0; i < kFieldCount; ++i)
-        if (name == fieldNameAt(i))
-            return i + 1;
-    return 0;
-}
-
 bool opensKeyCheck(const StoreMeta &meta, const SealingKey &key)
 {
     QByteArray check;
@@ -792,30 +784,22 @@ bool ContactStore::isAfterLast() const
     return d->cursor == d->count() + 1;
 }
 
-bool ContactStore::find(const std::function<bool(const ContactStore &)> &condition)
+Contact ContactStore::current() const
 {
-    const int start = d->cursor;
-    for (int number = std::max(start, 1); number <= d->count(); ++number) {
-        d->cursor = number;
-        if (condition(*this))
-            return true;
-    }
-    d->cursor = start;
-    return false;
+    return contactAt(d->cursor);
 }
 
-bool ContactStore::find(int fieldPos, const QString &text)
+// --- search -----------------------------------------------------------------------
+
+int ContactStore::findRecord(int pos, const QString &text, int from) const
 {
-    if (!isFieldPos(fieldPos))
-        return false;
+    if (!isFieldPos(pos))
+        return 0;
     const QByteArray wanted = text.toUtf8();
-    for (int number = std::max(d->cursor, 1); number <= d->count(); ++number) {
-        if (packed::fieldBytes(d->records[size_t(number - 1)].packed, fieldPos - 1) == wanted) {
-            d->cursor = number;
-            return true;
-        }
-    }
-    return false;
+    for (int number = std::max(from, 1); number <= d->count(); ++number)
+        if (packed::fieldBytes(d->records[size_t(number - 1)].packed, pos - 1) == wanted)
+            return number;
+    return 0;
 }
 
 bool ContactStore::findFirstOf(std::initializer_list<FieldText> wanted)
@@ -854,17 +838,6 @@ bool ContactStore::findFirstOf(std::initializer_list<FieldText> wanted)
 }
 
 // --- fields -----------------------------------------------------------------------
-
-QString ContactStore::field(const QString &name) const
-{
-    return field(fieldPosOf(name));
-}
-
-QString ContactStore::field(int pos) const
-{
-    const StoredRecord *record = d->current();
-    return record && isFieldPos(pos) ? packed::field(record->packed, pos - 1) : QString();
-}
 
 QString ContactStore::fieldOf(int number, int pos) const
 {

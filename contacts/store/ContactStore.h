@@ -74,7 +74,7 @@ struct Unlocking;
 
 // The one contact store: an SQLite file holding records of six text fields,
 // optionally sealed under a password. After open every record is held in
-// memory; cursor moves, counts and finds never touch the file. Every write
+// memory; cursor moves, counts and searches never touch the file. Every write
 // is one durable transaction and changes memory only after it committed.
 class ContactStore {
 public:
@@ -147,27 +147,25 @@ public:
     bool isBeforeFirst() const;
     bool isAfterLast() const;
 
-    // Examines the record under the cursor (record 1 when before-first), then
-    // each following record; stops on the first for which the condition holds
-    // and returns true. Otherwise returns false and leaves the cursor where it
-    // was.
-    bool find(const std::function<bool(const ContactStore &)> &condition);
-    // Convenience: field at pos equals text exactly.
-    bool find(int fieldPos, const QString &text);
+    // The record under the cursor; id 0 and empty fields when on no record.
+    Contact current() const;
+
+    // --- search --------------------------------------------------------------
+    // Number of the first record from number from on (record 1 when from is
+    // below it) whose field pos holds exactly text: no trimming, case counts.
+    // 0 when none does or pos is outside 1..6. The cursor stays where it is.
+    int findRecord(int pos, const QString &text, int from = 1) const;
     // One field and the text it must equal.
     struct FieldText {
         int fieldPos;
         QString text;
     };
-    // The finds of wanted in turn, each from the cursor, the first success
-    // ending them (a failed find leaves the cursor where it was): the record
-    // that chain of find() calls stops on, found in one pass over the records.
+    // The searches of wanted in turn, each from the cursor, the first success
+    // ending them and moving the cursor onto its record (a failed one leaves
+    // the cursor where it was): found in one pass over the records.
     bool findFirstOf(std::initializer_list<FieldText> wanted);
 
     // --- fields --------------------------------------------------------------
-    // "" when the cursor is on no record or the name is not a field name.
-    QString field(const QString &name) const;
-    QString field(int pos) const;
     // Field pos of record number, without moving the cursor; "" outside
     // 1..N or 1..6. For readers that walk the records (lists, exports).
     QString fieldOf(int number, int pos) const;
