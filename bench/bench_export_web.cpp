@@ -67,7 +67,7 @@ bool writePage(const ContactStore &store, const QString &out)
     QSaveFile file(out);
     return file.open(QIODevice::WriteOnly) &&
            exchange::writeWebPage(
-               file, names, {store.recordCount(), [&store](int n, int p) { return store.fieldOf(n, p); }},
+               file, names, {store.recordCount(), [&store](int n) { return store.contactAt(n).values(); }},
                exchange::WebPageOptions()) &&
            file.commit();
 }

@@ -246,8 +246,9 @@ void writeRows(PageSink &sink, int fieldCount, const WebRecords &records, const 
     for (int r = 1; r <= records.count; ++r) {
         const QString &open = (o.alternateRowsOn && r % 2 == 0) ? alternateOpen : normalOpen;
         sink.add(u"<tr>");
-        for (int p = 1; p <= fieldCount; ++p) {
-            const QString value = records.field(r, p);
+        const QStringList values = records.row(r);
+        for (int p = 0; p < fieldCount; ++p) {
+            const QString &value = values.at(p);
             sink.add(open);
             if (isBlank(value))
                 sink.add(blank);

@@ -65,11 +65,11 @@ struct WebPageOptions {
     QString headerPicture;
 };
 
-// The records a page shows: count records, read by number (1..count) and
-// field position (1..field count).
+// The records a page shows: count records, each read once by number
+// (1..count) as its values in the order of the field names.
 struct WebRecords {
     int count = 0;
-    std::function<QString(int number, int pos)> field;
+    std::function<QStringList(int number)> row;
 };
 
 // Called as the build advances: position runs from 1 to maximum = count + 3

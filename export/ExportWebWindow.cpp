@@ -495,7 +495,7 @@ bool ExportWebWindow::buildPage(QByteArray &page)
     for (int pos = 1; pos <= store.fieldCount(); ++pos)
         fieldNames << store.fieldName(pos);
     const exchange::WebRecords records{count,
-                                       [&store](int number, int pos) { return store.fieldOf(number, pos); }};
+                                       [&store](int number) { return store.contactAt(number).values(); }};
 
     QBuffer buffer(&page);
     buffer.open(QIODevice::WriteOnly);

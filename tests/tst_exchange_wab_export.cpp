@@ -62,14 +62,14 @@ QByteArray html(const QStringList &names, const QList<QStringList> &records)
 }
 
 QByteArray web(const QStringList &names, const QList<QStringList> &records, const QString &title,
-              const QString &caption)
+               const QString &caption)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     WebPageOptions options;
     options.title = title;
     options.caption = caption;
-    const WebRecords rows{int(records.size()), [&records](int n, int p) { return records[n - 1][p - 1]; }};
+    const WebRecords rows{int(records.size()), [&records](int n) { return records[n - 1]; }};
     writeWebPage(buffer, names, rows, options);
     return buffer.data();
 }
@@ -160,19 +160,20 @@ private slots:
         QTest::newRow("html") << QStringList{QStringLiteral("html")} << false << 0 << html(kNames, kRecords)
                               << QString();
         QTest::newRow("web with a password, title and caption")
-            << QStringList{QStringLiteral("web"), QStringLiteral("--password-stdin"), QStringLiteral("--title"),
-                           QStringLiteral("通讯录  2"), QStringLiteral("--caption=<b>名单</b>")}
+            << QStringList{QStringLiteral("web"), QStringLiteral("--password-stdin"),
+                           QStringLiteral("--title"), QStringLiteral("通讯录  2"),
+                           QStringLiteral("--caption=<b>名单</b>")}
             << true << 0 << web(kNames, kRecords, QStringLiteral("通讯录  2"), QStringLiteral("<b>名单</b>"))
             << QString();
         QTest::newRow("web, fields") << QStringList{QStringLiteral("web"), QStringLiteral("--fields"),
                                                     QStringLiteral("地址,姓名")}
                                      << false << 0
-                                     << web({QStringLiteral("地址"), QStringLiteral("姓名")}, columns(all, {6, 1}),
-                                            QString(), QString())
+                                     << web({QStringLiteral("地址"), QStringLiteral("姓名")},
+                                            columns(all, {6, 1}), QString(), QString())
                                      << QString();
         QTest::newRow("web option elsewhere")
-            << QStringList{QStringLiteral("text"), QStringLiteral("--caption"), QStringLiteral("x")} << false << 2
-            << QByteArray() << QStringLiteral("不适用于");
+            << QStringList{QStringLiteral("text"), QStringLiteral("--caption"), QStringLiteral("x")} << false
+            << 2 << QByteArray() << QStringLiteral("不适用于");
         QTest::newRow("unknown format") << QStringList{QStringLiteral("pdf")} << false << 2 << QByteArray()
                                         << QStringLiteral("未知的导出格式");
         QTest::newRow("option of another format")

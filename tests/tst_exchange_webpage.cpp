@@ -17,7 +17,7 @@ using Rows = QList<QStringList>;
 
 WebRecords recordsOf(const Rows &rows)
 {
-    return {int(rows.size()), [rows](int number, int pos) { return rows.at(number - 1).at(pos - 1); }};
+    return {int(rows.size()), [rows](int number) { return rows.at(number - 1); }};
 }
 
 QByteArray pageOf(const QStringList &fields, const Rows &rows, const WebPageOptions &options,

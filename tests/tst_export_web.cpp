@@ -59,7 +59,7 @@ QByteArray expectedPage(const QString &storePath, const QString &password, const
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     exchange::writeWebPage(buffer, names,
-                           {store.recordCount(), [&store](int n, int p) { return store.fieldOf(n, p); }},
+                           {store.recordCount(), [&store](int n) { return store.contactAt(n).values(); }},
                            options);
     return bytes;
 }

@@ -16,17 +16,8 @@ bool writeWeb(QIODevice &out, const ExportJob &job)
     WebPageOptions options;
     options.title = job.args.values.value(QStringLiteral("title"));
     options.caption = job.args.values.value(QStringLiteral("caption"));
-    // The page asks field by field; each record is read from the store once.
     const RecordRows &rows = job.records;
-    int readNumber = 0;
-    QStringList read;
-    const WebRecords records{int(rows.size()), [&](int number, int pos) {
-                                 if (number != readNumber) {
-                                     read = rows.at(number - 1);
-                                     readNumber = number;
-                                 }
-                                 return read.at(pos - 1);
-                             }};
+    const WebRecords records{int(rows.size()), [&rows](int number) { return rows.at(number - 1); }};
     return writeWebPage(out, job.fieldNames, records, options);
 }
 
