@@ -181,7 +181,8 @@ private slots:
             << QStringLiteral("不适用于");
         QTest::newRow("unknown field")
             << QStringList{QStringLiteral("text"), QStringLiteral("--fields"), QStringLiteral("姓名,生日")}
-            << false << 2 << QByteArray() << QStringLiteral("生日");
+            << false << 2 << QByteArray()
+            << QStringLiteral("没有这个字段：生日（可用：姓名,电话,手机,QQ,Email,地址）");
         QTest::newRow("range past the end")
             << QStringList{QStringLiteral("html"), QStringLiteral("--range"), QStringLiteral("1-4")} << false
             << 1 << QByteArray() << QStringLiteral("1-3");

@@ -66,7 +66,8 @@ std::optional<QList<int>> fieldPositions(const ContactStore &store, const QStrin
             if (store.fieldName(pos) == name.trimmed())
                 found = pos;
         if (found == 0) {
-            *error = QStringLiteral("没有这个字段：%1（可用：姓名,电话,手机,QQ,Email,地址）").arg(name);
+            *error = QStringLiteral("没有这个字段：%1（可用：%2）")
+                         .arg(name, quennet::contactFieldNames().join(QLatin1Char(',')));
             return std::nullopt;
         }
         if (positions.contains(found)) {
