@@ -141,12 +141,11 @@ public:
     // Number of the record under the cursor: 1..N on a record, 0 before the
     // first, N + 1 after the last.
     int recordNumber() const;
-    // Numbers outside 1..N leave the cursor on no record (reads give ""):
-    // below 1 before-first, above N after-last.
+    // Numbers outside 1..N leave the cursor on no record: below 1
+    // before-first, above N after-last.
     void goTo(int number);
     bool isBeforeFirst() const;
     bool isAfterLast() const;
-
     // The record under the cursor; id 0 and empty fields when on no record.
     Contact current() const;
 
