@@ -239,16 +239,15 @@ bool SyncWindow::save()
     }
     const sync::SyncSettings was = m_store.settings();
     if (settings != was) {
-        QString why;
-        if (!m_store.saveSettings(settings, &why)) {
+        // The password of the account given up goes from the secret service.
+        QString why, notForgotten;
+        if (!sync::ServerPassword::saveSettings(m_store, settings, &why, &notForgotten)) {
             showProblem(QStringLiteral("无法保存同步设置：%1").arg(why));
             return false;
         }
         m_outcome |= Saved;
-        // The password of the account given up goes from the secret service.
-        if (sync::ServerPassword::forgetReplaced(was.url, was.user, settings.url, settings.user, &why) !=
-            sync::ServerPassword::Ok)
-            showProblem(QStringLiteral("原账户的密码没能从桌面的密码保管服务中删除：%1").arg(why));
+        if (!notForgotten.isEmpty())
+            showProblem(notForgotten);
     }
     keepTypedPassword(settings);
     return true;

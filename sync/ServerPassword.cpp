@@ -1,5 +1,7 @@
 #include "sync/ServerPassword.h"
 
+#include "sync/SyncStore.h"
+
 #include <QEventLoop>
 #include <QUrl>
 
@@ -82,6 +84,18 @@ ServerPassword::Result ServerPassword::forgetReplaced(const QString &wasUrl, con
         return Ok;
     const Result result = forget(keyFor(wasUrl, wasUser), why);
     return result == NoService ? Ok : result;
+}
+
+bool ServerPassword::saveSettings(SyncStore &store, const SyncSettings &settings, QString *why,
+                                  QString *notForgotten)
+{
+    const SyncSettings was = store.settings();
+    if (!store.saveSettings(settings, why))
+        return false;
+    QString forgetWhy;
+    if (forgetReplaced(was.url, was.user, settings.url, settings.user, &forgetWhy) != Ok)
+        *notForgotten = QStringLiteral("原账户的密码没能从桌面的密码保管服务中删除：%1").arg(forgetWhy);
+    return true;
 }
 
 } // namespace quennet::sync

@@ -4,6 +4,9 @@
 
 namespace quennet::sync {
 
+class SyncStore;
+struct SyncSettings;
+
 // The server password in the desktop's secret service (QtKeychain), never
 // in a file of ours. Each call waits for the service's answer.
 class ServerPassword {
@@ -26,6 +29,13 @@ public:
     // nothing to forget.
     static Result forgetReplaced(const QString &wasUrl, const QString &wasUser, const QString &nowUrl,
                                  const QString &nowUser, QString *why);
+
+    // Saves the settings into the store and, once they are saved, forgets
+    // the entry of the account they replace (forgetReplaced). false with
+    // *why when the store could not be written: nothing is forgotten then.
+    // *notForgotten is left empty, or says why the old entry stayed.
+    static bool saveSettings(SyncStore &store, const SyncSettings &settings, QString *why,
+                             QString *notForgotten);
 };
 
 } // namespace quennet::sync

@@ -113,13 +113,17 @@ public:
     }
     QString addBook(const QString &name, const QString &displayName)
     {
-        if (m_kind != Radicale)
+        return m_kind == Radicale ? makeBook(QStringLiteral("alice"), name, displayName) : QString();
+    }
+    // Radicale: another user with an address book of their own; the book's
+    // href. Empty for Xandikos.
+    QString addUser(const QString &name, const QString &password)
+    {
+        QFile users(m_dir.path() + QStringLiteral("/users"));
+        if (m_kind != Radicale || !users.open(QIODevice::Append))
             return QString();
-        const QString folder = m_dir.path() + QStringLiteral("/collections/collection-root/alice/") + name;
-        QDir().mkpath(folder);
-        write(folder + QStringLiteral("/.Radicale.props"),
-              QStringLiteral(R"({"D:displayname": "%1", "tag": "VADDRESSBOOK"})").arg(displayName).toUtf8());
-        return QStringLiteral("/alice/%1/").arg(name);
+        users.write((name + QLatin1Char(':') + password + QLatin1Char('\n')).toUtf8());
+        return makeBook(name, QStringLiteral("contacts"), QStringLiteral("Contacts"));
     }
 
 private:
@@ -131,10 +135,7 @@ private:
         m_port = freeLocalPort();
         QStringList arguments;
         if (m_kind == Radicale) {
-            const QString book = base + QStringLiteral("/collections/collection-root/alice/contacts");
-            QDir().mkpath(book);
-            write(book + QStringLiteral("/.Radicale.props"),
-                  R"({"D:displayname": "Contacts", "tag": "VADDRESSBOOK"})");
+            makeBook(QStringLiteral("alice"), QStringLiteral("contacts"), QStringLiteral("Contacts"));
             write(base + QStringLiteral("/users"), "alice:geheim-42\n");
             write(base + QStringLiteral("/config"),
                   QStringLiteral(
@@ -165,6 +166,17 @@ private:
             return false;
         }
         return true;
+    }
+
+    // Radicale: an empty address book of the user's; its href.
+    QString makeBook(const QString &user, const QString &name, const QString &displayName)
+    {
+        const QString folder =
+            m_dir.path() + QStringLiteral("/collections/collection-root/%1/%2").arg(user, name);
+        QDir().mkpath(folder);
+        write(folder + QStringLiteral("/.Radicale.props"),
+              QStringLiteral(R"({"D:displayname": "%1", "tag": "VADDRESSBOOK"})").arg(displayName).toUtf8());
+        return QStringLiteral("/%1/%2/").arg(user, name);
     }
 
     QString logPath() const { return m_dir.path() + QStringLiteral("/server.log"); }

@@ -150,12 +150,17 @@ int runSync(const Arguments &args)
     CardDavClient client({QUrl(settings.url), settings.user, secret->password});
     int code = ExitDone;
     settings.book = chooseBook(client, settings, &code);
-    if (settings.book.isEmpty()) {
-        sync.saveSettings(settings, &why); // the address, so that --book alone chooses next time
+    // Saved, the settings of another account take its password out of the
+    // secret service.
+    QString notForgotten;
+    const bool saved = ServerPassword::saveSettings(sync, settings, &why, &notForgotten);
+    if (!notForgotten.isEmpty())
+        printErr(notForgotten);
+    if (settings.book.isEmpty()) { // the address saved, so that --book alone chooses next time
         quennet::wipe(secret->password);
         return code;
     }
-    if (!sync.saveSettings(settings, &why)) {
+    if (!saved) {
         quennet::wipe(secret->password);
         printErr(QStringLiteral("无法保存同步设置：%1").arg(why));
         return ExitRefused;
