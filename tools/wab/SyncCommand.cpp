@@ -150,8 +150,8 @@ int runSync(const Arguments &args)
     CardDavClient client({QUrl(settings.url), settings.user, secret->password});
     int code = ExitDone;
     settings.book = chooseBook(client, settings, &code);
-    // Saved, the settings of another account take its password out of the
-    // secret service.
+    // Settings naming another account, once saved, take the old account's
+    // password out of the secret service.
     QString notForgotten;
     const bool saved = ServerPassword::saveSettings(sync, settings, &why, &notForgotten);
     if (!notForgotten.isEmpty())
