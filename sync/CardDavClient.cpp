@@ -218,6 +218,19 @@ DavError CardDavClient::bookState(const QString &bookHref, AddressBook *book)
     return {};
 }
 
+DavError CardDavClient::bookMark(const QString &bookHref, bool ctag, QString *mark)
+{
+    mark->clear();
+    Multistatus result;
+    const QUrl url = urlOf(bookHref);
+    const QString property = ctag ? kCtag : kSyncToken;
+    if (DavError failed = propfind(url, 0, {property}, &result); !failed.ok())
+        return failed;
+    if (const DavResponseItem *item = responseFor(result, url))
+        *mark = item->text(property);
+    return {};
+}
+
 DavError CardDavClient::syncCollection(const QString &bookHref, const QString &token, BookChanges *changes)
 {
     *changes = BookChanges();

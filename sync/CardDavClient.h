@@ -53,6 +53,10 @@ public:
     DavError discover(QList<AddressBook> *books);
     // The book's getctag and sync-token.
     DavError bookState(const QString &bookHref, AddressBook *book);
+    // Only the book's getctag (ctag true) or only its sync-token, in one
+    // PROPFIND of depth 0; empty when the server has none. A server may
+    // spend on each property what it spends on a listing, so one is asked.
+    DavError bookMark(const QString &bookHref, bool ctag, QString *mark);
     // Changes since token (empty: every card). InvalidSyncToken when the
     // server no longer knows the token: list again from an empty one.
     DavError syncCollection(const QString &bookHref, const QString &token, BookChanges *changes);

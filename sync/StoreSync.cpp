@@ -36,22 +36,33 @@ StoreSync::StoreSync(ContactStore &store) : m_store(store), m_rows(store) {}
 bool StoreSync::verify(QString *why)
 {
     m_read = false;
+    ensureRead(true);
+    if (m_readError != StoreError::None)
+        *why = textOf(m_readError);
+    return m_readError == StoreError::None;
+}
+
+bool StoreSync::verifyValues(QString *why)
+{
+    m_read = false;
     ensureRead();
     if (m_readError != StoreError::None)
         *why = textOf(m_readError);
     return m_readError == StoreError::None;
 }
 
-void StoreSync::ensureRead() const
+void StoreSync::ensureRead(bool cards) const
 {
-    if (m_read && (m_store.inBatch() || m_rows.fileVersion() == m_readVersion))
+    if (m_read && (m_cardsRead || !cards) && (m_store.inBatch() || m_rows.fileVersion() == m_readVersion))
         return;
     m_values.clear();
     m_cards.clear();
     m_readVersion = m_rows.fileVersion();
     SyncSnapshot snapshot;
-    m_readError = m_rows.read(&snapshot) ? StoreError::None : m_rows.lastError();
+    const bool read = cards ? m_rows.read(&snapshot) : m_rows.readValues(&snapshot);
+    m_readError = read ? StoreError::None : m_rows.lastError();
     m_read = true;
+    m_cardsRead = cards;
     m_values = snapshot.values;
     for (const SyncCardRow &row : std::as_const(snapshot.cards))
         m_cards.insert(row.href, {row.href, row.etag, row.uid, row.contactId, row.card,
@@ -111,6 +122,7 @@ bool StoreSync::saveSettings(const SyncSettings &settings, QString *why)
             m_cards.clear();
             m_values.remove(SyncRows::nameOf(Value::SyncToken));
             m_values.remove(SyncRows::nameOf(Value::Ctag));
+            m_values.remove(SyncRows::nameOf(Value::LocalMark));
         } else {
             failed(m_rows.lastError());
         }
@@ -165,10 +177,21 @@ QString StoreSync::ctag() const
     return value(Value::Ctag);
 }
 
+QString StoreSync::localMark() const
+{
+    return value(Value::LocalMark);
+}
+
 QList<SyncedCard> StoreSync::cards() const
 {
-    ensureRead();
+    ensureRead(true);
     return m_cards.values();
+}
+
+QString StoreSync::cardsUnreadable() const
+{
+    ensureRead(true);
+    return m_readError == StoreError::None ? QString() : textOf(m_readError);
 }
 
 void StoreSync::setClientId(const QString &id)
@@ -176,10 +199,11 @@ void StoreSync::setClientId(const QString &id)
     setValue(Value::ClientId, id);
 }
 
-void StoreSync::setListingMark(const QString &syncToken, const QString &ctag)
+void StoreSync::setListingMark(const QString &syncToken, const QString &ctag, const QString &localMark)
 {
     setValue(Value::SyncToken, syncToken);
     setValue(Value::Ctag, ctag);
+    setValue(Value::LocalMark, localMark);
 }
 
 void StoreSync::putCard(const SyncedCard &card)
@@ -261,6 +285,20 @@ QList<Contact> StoreSync::all()
         m_shown.insert(c.id, c);
     }
     return contacts;
+}
+
+QString StoreSync::fingerprint()
+{
+    if (!m_store.inBatch())
+        m_store.refresh();
+    ContactsFingerprint fingerprint;
+    for (int number = 1; number <= m_store.recordCount(); ++number)
+        fingerprint.add(m_store.rowIdAt(number),
+                        {m_store.fieldBytesOf(number, FieldName), m_store.fieldBytesOf(number, FieldPhone),
+                         m_store.fieldBytesOf(number, FieldMobile), m_store.fieldBytesOf(number, FieldQQ),
+                         m_store.fieldBytesOf(number, FieldEmail),
+                         m_store.fieldBytesOf(number, FieldAddress)});
+    return fingerprint.text();
 }
 
 Contact StoreSync::shown(qint64 id) const

@@ -16,15 +16,20 @@ namespace quennet::sync {
 // modifying and deleting (their duplicate search through an index). A batch (SyncState::beginBatch) is one
 // transaction of the store, so a contact and its card land together.
 //
-// What was read is kept until another program writes to the file; then it
-// is read (and verified) again.
+// The values (settings, marks) are read first, each verified by its seal;
+// the kept cards, and the digest over all rows, only when the engine asks
+// for the cards: a sync with nothing to do never reads them. What was read
+// is kept until another program writes to the file; then it is read (and
+// verified) again.
 class StoreSync : public SyncStore, private SyncState, private LocalContacts {
 public:
     explicit StoreSync(ContactStore &store);
 
     // False with *why when the sync's rows could not be read or do not
-    // verify (the store is damaged there): nothing is synced then.
+    // verify (the store is damaged there): nothing is synced then. Reads
+    // every row; verifyValues only the values.
     bool verify(QString *why);
+    bool verifyValues(QString *why);
 
     SyncSettings settings() const override;
     // Settings for another account or address book forget what was synced
@@ -43,9 +48,11 @@ private:
     QString clientId() const override;
     QString syncToken() const override;
     QString ctag() const override;
+    QString localMark() const override;
     QList<SyncedCard> cards() const override;
+    QString cardsUnreadable() const override;
     void setClientId(const QString &id) override;
-    void setListingMark(const QString &syncToken, const QString &ctag) override;
+    void setListingMark(const QString &syncToken, const QString &ctag, const QString &localMark) override;
     void putCard(const SyncedCard &card) override;
     void removeCard(const QString &href) override;
     void beginBatch() override;
@@ -53,13 +60,15 @@ private:
 
     // LocalContacts
     QList<Contact> all() override;
+    QString fingerprint() override;
     qint64 add(const Contact &contact, QString *refusal) override;
     bool modify(const Contact &contact, QString *refusal) override;
     bool remove(qint64 id) override;
 
     using Value = SyncRows::Value;
-    // Reads the rows again when the file changed since they were read.
-    void ensureRead() const;
+    // Reads the values (and with cards the cards too) again when the file
+    // changed since they were read, or reads them the first time.
+    void ensureRead(bool cards = false) const;
     QString value(Value name) const;
     bool setValue(Value name, const QString &text);
     // The first failed write of a batch: the later ones are not tried, and
@@ -72,7 +81,7 @@ private:
     mutable SyncRows m_rows;
     mutable QMap<QString, QString> m_values;
     mutable QMap<QString, SyncedCard> m_cards;
-    mutable bool m_read = false;
+    mutable bool m_read = false, m_cardsRead = false;
     mutable StoreError m_readError = StoreError::None; // why the rows could not be read
     mutable qint64 m_readVersion = -1;
     QHash<qint64, Contact> m_shown; // each contact as the engine last saw it

@@ -7,6 +7,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <utility>
 
 namespace quennet::sync {
 
@@ -235,7 +236,19 @@ SyncReport SyncEngine::run(const SyncProgress &progress)
         }
     }
     m_clientId = m_state.clientId();
+    m_ctagAsked.clear();
+    bool unchanged = false;
+    if (DavError e = unchangedSinceLastSync(&unchanged); !e.ok() || unchanged) {
+        m_report.error = e;
+        if (e.ok() && m_progress.stepsDone)
+            m_progress.stepsDone(0, 0);
+        return m_report;
+    }
     loadLocal();
+    if (const QString why = m_state.cardsUnreadable(); !why.isEmpty()) {
+        m_report.error = DavError::make(DavError::LocalStore, why);
+        return m_report;
+    }
     // The token of a listing is from before our own writes. A server that
     // tells changes by comparing the book then and now never reports a card
     // we wrote after it and the phone deleted before the next sync; so after
@@ -255,14 +268,55 @@ SyncReport SyncEngine::run(const SyncProgress &progress)
     return m_report;
 }
 
+DavError SyncEngine::unchangedSinceLastSync(bool *unchanged)
+{
+    *unchanged = false;
+    const QString mark = m_state.localMark();
+    const QString ctag = m_state.ctag(), token = m_state.syncToken();
+    if (mark.isEmpty() || (ctag.isEmpty() && token.isEmpty()) || m_local.fingerprint() != mark)
+        return {};
+    if (DavError e = stopIfCancelled(); !e.ok())
+        return e;
+    QString now;
+    if (DavError e = m_client.bookMark(m_book, !ctag.isEmpty(), &now); !e.ok())
+        return listInFull(e) ? DavError() : e; // a listing may still get through
+    if (!ctag.isEmpty())
+        m_ctagAsked = now;
+    *unchanged = !now.isEmpty() && now == (ctag.isEmpty() ? token : ctag);
+    return {};
+}
+
+QString SyncEngine::localFingerprint() const
+{
+    ContactsFingerprint fingerprint;
+    for (const Contact &contact : m_locals)
+        fingerprint.add(contact);
+    return fingerprint.text();
+}
+
+DavError SyncEngine::ctagBeforeListing(QString *ctag)
+{
+    ctag->clear();
+    if (!m_ctagAsked.isEmpty()) {
+        *ctag = std::exchange(m_ctagAsked, QString());
+        return {};
+    }
+    if (pendingLocal() > 0)
+        return {};
+    const DavError e = m_client.bookMark(m_book, true, ctag);
+    return e.ok() || listInFull(e) ? DavError() : e;
+}
+
 DavError SyncEngine::runRound()
 {
     m_reconciled.clear();
     if (DavError e = stopIfCancelled(); !e.ok())
         return e;
     Listing listing;
-    if (DavError e = list(&listing); !e.ok())
-        return e;
+    const DavError listed = list(&listing);
+    m_ctagAsked.clear(); // for the first listing only
+    if (!listed.ok())
+        return listed;
     // Cards we already hold at the version listed (our own writes among
     // them) are not fetched again.
     QStringList wanted;
@@ -296,7 +350,9 @@ DavError SyncEngine::runRound()
     }
     if (DavError e = pushLocal(batch); !e.ok())
         return e;
-    m_state.setListingMark(listing.token, listing.ctag);
+    // Nothing left to send: the next sync may tell from the marks alone
+    // that nothing changed.
+    m_state.setListingMark(listing.token, listing.ctag, pendingLocal() == 0 ? localFingerprint() : QString());
     return batch.end();
 }
 
@@ -304,6 +360,8 @@ DavError SyncEngine::list(Listing *listing)
 {
     const QString token = m_state.syncToken();
     if (!token.isEmpty()) {
+        if (DavError e = ctagBeforeListing(&listing->ctag); !e.ok())
+            return e;
         BookChanges changes;
         const DavError e = m_client.syncCollection(m_book, token, &changes);
         if (e.ok()) {

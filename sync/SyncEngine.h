@@ -49,6 +49,12 @@ struct SyncReport {
 // picked up by the next one: cards
 // refetched at a version we know are skipped, and a card we sent but did
 // not record is recognised by its UID.
+//
+// A sync that leaves nothing to send keeps the local contacts' fingerprint
+// with the book's marks. When the next one finds the contacts as they were
+// and the book's getctag (or, where it has none, its sync-token) as it was,
+// nothing changed on either side: it ends after that one request, without
+// reading the kept cards.
 class SyncEngine {
 public:
     SyncEngine(CardDavClient &client, QString bookHref, LocalContacts &local, SyncState &state);
@@ -67,8 +73,14 @@ private:
         QString token, ctag;
     };
 
+    // *unchanged when neither side changed since the last sync (see above).
+    DavError unchangedSinceLastSync(bool *unchanged);
     DavError runRound();
     DavError list(Listing *listing);
+    // The book's getctag for the mark of a round with nothing of ours to
+    // send; empty for a round that will send (it lists again after).
+    DavError ctagBeforeListing(QString *ctag);
+    QString localFingerprint() const;
     DavError applyServerCard(const ServerCardData &card);
     DavError applyRemoval(const QString &href);
     DavError pushLocal(Batch &batch);
@@ -101,6 +113,7 @@ private:
     SyncReport m_report;
     QString m_clientId; // asked once: it is part of every local contact's UID
     SyncProgress m_progress;
+    QString m_ctagAsked; // the getctag unchangedSinceLastSync found, for the first round
     int m_done = 0, m_total = 0;
     // Looked up once per card: a sync of thousands stays linear.
     QHash<QString, SyncedCard> m_known; // by href

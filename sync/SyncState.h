@@ -47,10 +47,16 @@ public:
     virtual QString clientId() const = 0;
     virtual QString syncToken() const = 0;
     virtual QString ctag() const = 0;
+    // The local contacts' fingerprint (LocalContacts::fingerprint) as the
+    // last sync left them with nothing more to send; empty when it did not.
+    virtual QString localMark() const = 0;
     virtual QList<SyncedCard> cards() const = 0;
+    // Why the cards could not be read (cards() is empty then); empty when they were.
+    virtual QString cardsUnreadable() const { return QString(); }
 
     virtual void setClientId(const QString &id) = 0;
-    virtual void setListingMark(const QString &syncToken, const QString &ctag) = 0;
+    // What the last listing ended on, and the local mark that goes with it.
+    virtual void setListingMark(const QString &syncToken, const QString &ctag, const QString &localMark) = 0;
     virtual void putCard(const SyncedCard &card) = 0; // by href
     virtual void removeCard(const QString &href) = 0;
 };

@@ -318,7 +318,7 @@ private slots:
             return;
         QString forged = m_state.syncToken();
         forged.chop(8);
-        m_state.setListingMark(forged + QStringLiteral("deadbeef"), m_state.ctag());
+        m_state.setListingMark(forged + QStringLiteral("deadbeef"), m_state.ctag(), m_state.localMark());
         Contact there = server().contacts[QStringLiteral("李四")];
         there.qq = QStringLiteral("777");
         QVERIFY(phoneEdit(QStringLiteral("李四"), there));
@@ -376,7 +376,7 @@ private slots:
         QVERIFY(phoneEdit(QStringLiteral("李四"), there));
         AddressBook book;
         QVERIFY(m_client->bookState(m_server->bookPath(), &book).ok());
-        m_state.setListingMark(book.syncToken, book.ctag);
+        m_state.setListingMark(book.syncToken, book.ctag, m_state.localMark());
         Contact here = *m_local.findByName(QStringLiteral("李四"));
         here.qq = QStringLiteral("888");
         QString refusal;
@@ -475,10 +475,23 @@ private slots:
         QCOMPARE(book.cards.size(), 2);
         QVERIFY(state.syncToken().isEmpty());
 
-        // Nothing changed: the getctag alone says so.
+        // Nothing changed: the getctag alone says so, in one PROPFIND of depth 0.
         const qsizetype asked = fake.requests().size();
         QVERIFY(nothingDone(run()));
         QCOMPARE(fake.requests().size(), asked + 1);
+        const test::FakeRequest quick = fake.requests().last();
+        QCOMPARE(quick.method, QByteArray("PROPFIND"));
+        QCOMPARE(quick.headers.value("depth"), QByteArray("0"));
+        QVERIFY(quick.body.contains("getctag") && !quick.body.contains("sync-token"));
+
+        // Changed there alone: the getctag tells, and the change comes in.
+        QByteArray sun = book.cards.value(QStringLiteral("/book/a.vcf"));
+        book.put(QStringLiteral("/book/a.vcf"), sun.replace("FN:孙八", "FN:孙八\r\nEMAIL:s8@example.cn"));
+        r = run();
+        QVERIFY2(r.error.ok(), qPrintable(r.error.message));
+        QCOMPARE(r.changedHere, 1);
+        QCOMPARE(local.findByName(QStringLiteral("孙八"))->email, QStringLiteral("s8@example.cn"));
+        QVERIFY(nothingDone(run()));
 
         // Changed and deleted there, changed here.
         QByteArray card = book.cards.value(QStringLiteral("/book/a.vcf"));

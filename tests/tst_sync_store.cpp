@@ -61,7 +61,7 @@ class TestSyncStore : public QObject {
         state.beginBatch();
         state.setClientId(QStringLiteral("client-1"));
         state.putCard(cardFor(store.contactAt(1)));
-        state.setListingMark(QStringLiteral("token-1"), QStringLiteral("ctag-1"));
+        state.setListingMark(QStringLiteral("token-1"), QStringLiteral("ctag-1"), QStringLiteral("mark-1"));
         return state.endBatch(&why) ? path : QString();
     }
 

@@ -12,8 +12,8 @@ using namespace store;
 
 namespace {
 
-const char *const kNames[] = {"url",       "user",       "book", "interval",
-                              "client_id", "sync_token", "ctag", kServerPasswordName};
+const char *const kNames[] = {
+    "url", "user", "book", "interval", "client_id", "sync_token", "ctag", kServerPasswordName, "local_mark"};
 
 QString textOf(const QByteArray &bytes)
 {
@@ -72,6 +72,16 @@ qint64 SyncRows::fileVersion() const
 
 bool SyncRows::read(SyncSnapshot *snapshot)
 {
+    return readRows(true, snapshot);
+}
+
+bool SyncRows::readValues(SyncSnapshot *snapshot)
+{
+    return readRows(false, snapshot);
+}
+
+bool SyncRows::readRows(bool withCards, SyncSnapshot *snapshot)
+{
     ContactStoreImpl &d = *m_store.d;
     *snapshot = SyncSnapshot();
     if (!m_store.isOpen())
@@ -81,10 +91,10 @@ bool SyncRows::read(SyncSnapshot *snapshot)
     if (ownTransaction && !d.db.exec("BEGIN"))
         return d.refuse(errorFromSqlite(d.db.lastError()));
     StoredSyncRows rows;
-    StoreError error = readSyncRows(d.db, d.meta, &rows);
+    StoreError error = withCards ? readSyncRows(d.db, d.meta, &rows) : readSyncValues(d.db, d.meta, &rows);
     if (ownTransaction)
         d.db.exec("COMMIT");
-    if (error == StoreError::None && !syncDigestMatches(d.meta, d.key, rows))
+    if (withCards && error == StoreError::None && !syncDigestMatches(d.meta, d.key, rows))
         error = StoreError::Damaged;
     for (const auto &[name, stored] : rows.values) {
         QByteArray plain = stored;
@@ -226,7 +236,7 @@ bool SyncRows::forgetCards()
         if (!hasSyncTables(d.db))
             return true;
         if (!d.db.exec("DELETE FROM sync_cards") ||
-            !d.db.exec("DELETE FROM sync_meta WHERE key IN ('sync_token', 'ctag')"))
+            !d.db.exec("DELETE FROM sync_meta WHERE key IN ('sync_token', 'ctag', 'local_mark')"))
             return false;
         // The digest of what is left: the other values.
         StoredSyncRows rows;

@@ -14,8 +14,8 @@ namespace {
 
 constexpr char kDigestName[] = "digest";
 
-constexpr const char *kValueNames[] = {"url",       "user",       "book", "interval",
-                                       "client_id", "sync_token", "ctag", kServerPasswordName};
+constexpr const char *kValueNames[] = {"url",        "user", "book",       "interval",         "client_id",
+                                       "sync_token", "ctag", "local_mark", kServerPasswordName};
 
 void appendPart(QByteArray *message, QByteArrayView part)
 {
@@ -166,12 +166,15 @@ RecordTag syncCardTag(const SealingKey &key, const StoredSyncCard &card)
 
 StoreError readSyncRows(Connection &db, const StoreMeta &meta, StoredSyncRows *rows)
 {
-    *rows = StoredSyncRows();
-    if (!hasSyncTables(db))
-        return StoreError::None;
-    if (const StoreError error = readValues(db, meta, rows); error != StoreError::None)
+    if (const StoreError error = readSyncValues(db, meta, rows); error != StoreError::None)
         return error;
-    return readCards(db, rows);
+    return hasSyncTables(db) ? readCards(db, rows) : StoreError::None;
+}
+
+StoreError readSyncValues(Connection &db, const StoreMeta &meta, StoredSyncRows *rows)
+{
+    *rows = StoredSyncRows();
+    return hasSyncTables(db) ? readValues(db, meta, rows) : StoreError::None;
 }
 
 bool syncDigestMatches(const StoreMeta &meta, const SealingKey &key, const StoredSyncRows &rows)

@@ -54,6 +54,8 @@ RecordTag syncCardTag(const SealingKey &key, const StoredSyncCard &card);
 // Every row with its types and bounds checked (Damaged when one is off); no
 // tables is no rows.
 StoreError readSyncRows(Connection &db, const StoreMeta &meta, StoredSyncRows *rows);
+// Only the values (rows->cards stays empty): their types and bounds.
+StoreError readSyncValues(Connection &db, const StoreMeta &meta, StoredSyncRows *rows);
 // The digest of rows under key against the one sealed in them.
 bool syncDigestMatches(const StoreMeta &meta, const SealingKey &key, const StoredSyncRows &rows);
 

@@ -18,19 +18,21 @@ public:
     QString clientId() const override { return m_clientId; }
     QString syncToken() const override { return m_token; }
     QString ctag() const override { return m_ctag; }
+    QString localMark() const override { return m_localMark; }
     QList<SyncedCard> cards() const override { return m_cards.values(); }
 
     void setClientId(const QString &id) override { m_clientId = id; }
-    void setListingMark(const QString &syncToken, const QString &ctag) override
+    void setListingMark(const QString &syncToken, const QString &ctag, const QString &localMark) override
     {
         m_token = syncToken;
         m_ctag = ctag;
+        m_localMark = localMark;
     }
     void putCard(const SyncedCard &card) override { m_cards.insert(card.href, card); }
     void removeCard(const QString &href) override { m_cards.remove(href); }
 
 private:
-    QString m_clientId, m_token, m_ctag;
+    QString m_clientId, m_token, m_ctag, m_localMark;
     QMap<QString, SyncedCard> m_cards;
 };
 
