@@ -108,7 +108,7 @@ std::unique_ptr<sync::SyncLock> lockStore(QWidget *parent, const sync::SyncStore
 Outcome run(QWidget *parent, sync::SyncStore &store, const QString &password)
 {
     const sync::SyncSettings settings = store.settings();
-    sync::CardDavClient client({QUrl(settings.url), settings.user, password});
+    sync::CardDavClient client({sync::CardDavClient::accountUrl(settings.url), settings.user, password});
     sync::SyncEngine engine(client, settings.book, store.contacts(), store.state());
     Outcome outcome;
     {

@@ -164,7 +164,9 @@ int SyncWindow::discoverBooks()
         服务器编辑框->setFocus();
         return 0;
     }
-    if (const sync::DavError refused = sync::DavTransport::checkUrl(QUrl(settings.url)); !refused.ok()) {
+    if (const sync::DavError refused =
+            sync::DavTransport::checkUrl(sync::CardDavClient::accountUrl(settings.url));
+        !refused.ok()) {
         showProblem(refused.message);
         服务器编辑框->setFocus();
         return 0;
@@ -172,7 +174,7 @@ int SyncWindow::discoverBooks()
     QString password;
     if (!passwordFor(settings, &password))
         return 0;
-    sync::CardDavClient client({QUrl(settings.url), settings.user, password});
+    sync::CardDavClient client({sync::CardDavClient::accountUrl(settings.url), settings.user, password});
     wipe(password);
     QList<sync::AddressBook> found;
     sync::DavError error;
@@ -191,6 +193,9 @@ int SyncWindow::discoverBooks()
         showProblem(error.message);
         return 0;
     }
+    // A server the domain's DNS named: its address is the one to keep.
+    if (const QUrl at = client.transport().account().url; at != sync::CardDavClient::accountUrl(settings.url))
+        服务器编辑框->setText(at.toString());
     QList<QPair<QString, QString>> books;
     for (const sync::AddressBook &book : found)
         books.append({book.displayName.isEmpty() ? book.href : book.displayName, book.href});
@@ -231,7 +236,9 @@ bool SyncWindow::save()
 {
     const sync::SyncSettings settings = typedSettings();
     if (!settings.url.isEmpty()) {
-        if (const sync::DavError refused = sync::DavTransport::checkUrl(QUrl(settings.url)); !refused.ok()) {
+        if (const sync::DavError refused =
+                sync::DavTransport::checkUrl(sync::CardDavClient::accountUrl(settings.url));
+            !refused.ok()) {
             showProblem(refused.message);
             服务器编辑框->setFocus();
             return false;

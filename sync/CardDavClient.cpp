@@ -2,8 +2,11 @@
 
 #include "sync/DavXml.h"
 
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QUuid>
+
+#include <algorithm>
 
 namespace quennet::sync {
 
@@ -79,7 +82,20 @@ DavError malformed(const QString &why)
 
 } // namespace
 
-CardDavClient::CardDavClient(ServerAccount account) : m_transport(std::move(account)) {}
+CardDavClient::CardDavClient(ServerAccount account, DnsResolver *resolver)
+    : m_transport(std::move(account)),
+      m_ownResolver(resolver ? nullptr : std::make_unique<SystemDnsResolver>()),
+      m_resolver(resolver ? resolver : m_ownResolver.get())
+{
+}
+
+CardDavClient::~CardDavClient() = default;
+
+QUrl CardDavClient::accountUrl(const QString &typed)
+{
+    const QString text = typed.trimmed();
+    return QUrl(text.contains(QLatin1String("://")) ? text : QStringLiteral("https://") + text);
+}
 
 QUrl CardDavClient::urlOf(const QString &path) const
 {
@@ -139,6 +155,79 @@ DavError CardDavClient::discover(QList<AddressBook> *books)
     const QUrl start = m_transport.account().url;
     if (DavError refused = DavTransport::checkUrl(start); !refused.ok())
         return refused;
+    const bool domainOnly = start.path().isEmpty() && start.scheme() == QLatin1String("https");
+    if (domainOnly) {
+        const DavError found = discoverByServices(start.host(), books);
+        if (found.ok() || found.kind == DavError::Unauthorized || found.kind == DavError::Certificate ||
+            found.kind == DavError::Cancelled)
+            return found;
+    }
+    const DavError e = discoverAt(start, books);
+    const bool nowhere = e.kind == DavError::NoAddressBook || e.kind == DavError::NotFound ||
+                         e.kind == DavError::HttpError || e.kind == DavError::Malformed ||
+                         e.kind == DavError::Forbidden || e.kind == DavError::Offline;
+    if (e.ok() || domainOnly || !nowhere)
+        return e;
+    // The address and its well-known one lead nowhere: its domain's DNS may.
+    const DavError found = discoverByServices(start.host(), books);
+    return found.ok() || found.kind != DavError::NoAddressBook ? found : e;
+}
+
+DavError CardDavClient::discoverByServices(const QString &domain, QList<AddressBook> *books)
+{
+    const QUrl was = m_transport.account().url;
+    DavError last = DavError::make(DavError::NoAddressBook,
+                                   QStringLiteral("在 %1 的 DNS 中找不到 CardDAV 服务。").arg(domain));
+    if (domain.isEmpty() || !QHostAddress(domain).isNull())
+        return last;
+    for (const bool secure : {true, false}) {
+        const QString name =
+            (secure ? QStringLiteral("_carddavs._tcp.") : QStringLiteral("_carddav._tcp.")) + domain;
+        QList<DnsResolver::Service> services = m_resolver->services(name);
+        // RFC 2782: the lowest priority first, the heaviest first among equals.
+        std::stable_sort(services.begin(), services.end(), [](const auto &a, const auto &b) {
+            return a.priority != b.priority ? a.priority < b.priority : a.weight > b.weight;
+        });
+        QString path;
+        for (const DnsResolver::Service &service : std::as_const(services)) {
+            QString host = service.host;
+            if (host.endsWith(QLatin1Char('.')))
+                host.chop(1);
+            // No such service ("."); plain HTTP only on this machine; the
+            // account's password only to its own domain.
+            const bool within = host.compare(domain, Qt::CaseInsensitive) == 0 ||
+                                host.endsWith(QLatin1Char('.') + domain, Qt::CaseInsensitive);
+            if (host.isEmpty() || !(DavTransport::isLocalHost(host) || (secure && within)))
+                continue;
+            if (path.isEmpty()) {
+                for (const QByteArray &text : m_resolver->texts(name))
+                    if (text.startsWith("path=") && text.size() > 5)
+                        path = QString::fromUtf8(text.mid(5));
+                if (!path.startsWith(QLatin1Char('/')))
+                    path = QStringLiteral("/.well-known/carddav");
+            }
+            QUrl url;
+            url.setScheme(secure ? QStringLiteral("https") : QStringLiteral("http"));
+            url.setHost(host);
+            url.setPort(service.port);
+            url.setPath(path);
+            m_transport.moveTo(url);
+            const DavError e = discoverAt(url, books);
+            if (e.ok())
+                return e;
+            m_transport.moveTo(was);
+            books->clear();
+            if (e.kind == DavError::Unauthorized || e.kind == DavError::Certificate ||
+                e.kind == DavError::Cancelled)
+                return e;
+            last = e;
+        }
+    }
+    return last;
+}
+
+DavError CardDavClient::discoverAt(const QUrl &start, QList<AddressBook> *books)
+{
     const QStringList asked = {kResourceType, kPrincipal, kHomeSet, kDisplayName, kCtag, kSyncToken};
     const bool atRoot = start.path().isEmpty() || start.path() == QLatin1String("/");
 

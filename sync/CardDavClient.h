@@ -3,11 +3,14 @@
 #include "sync/DavError.h"
 #include "sync/DavTransport.h"
 #include "sync/DavXml.h"
+#include "sync/DnsResolver.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 // A CardDAV client (RFC 6352) for one account: finding the address books
 // (RFC 6764), listing what changed (RFC 6578 sync-collection, or getctag and
@@ -43,13 +46,25 @@ struct BookChanges {
 
 class CardDavClient {
 public:
-    explicit CardDavClient(ServerAccount account);
+    // resolver: where the DNS is asked (null: the system's).
+    explicit CardDavClient(ServerAccount account, DnsResolver *resolver = nullptr);
+    ~CardDavClient();
 
     DavTransport &transport() { return m_transport; }
 
+    // The address as the user typed it: an address without a scheme is
+    // one on https (a domain alone: "example.cn").
+    static QUrl accountUrl(const QString &typed);
+
     // The address books the account's URL leads to. The URL may be the book
     // itself (then it is the only one), a home, a principal or the server
-    // root (then /.well-known/carddav is asked first).
+    // root (then /.well-known/carddav is asked first). A domain alone
+    // (https, no path) is first looked up in the DNS (RFC 6764): the SRV
+    // records of _carddavs._tcp, then of _carddav._tcp for a server on this
+    // machine, each with the context path of its TXT record; so is the
+    // domain of an address that leads to no book. A server found so within
+    // the domain (or on this machine) becomes the account's: transport()'s
+    // account URL tells where, for the next syncs.
     DavError discover(QList<AddressBook> *books);
     // The book's getctag and sync-token.
     DavError bookState(const QString &bookHref, AddressBook *book);
@@ -83,9 +98,13 @@ private:
     DavError propfind(const QUrl &url, int depth, const QStringList &properties, Multistatus *result,
                       QUrl *answeredAt = nullptr);
     DavError booksAt(const QUrl &url, QList<AddressBook> *books);
+    DavError discoverAt(const QUrl &start, QList<AddressBook> *books);
+    DavError discoverByServices(const QString &domain, QList<AddressBook> *books);
     QUrl urlOf(const QString &path) const;
 
     DavTransport m_transport;
+    std::unique_ptr<DnsResolver> m_ownResolver;
+    DnsResolver *m_resolver;
 };
 
 } // namespace quennet::sync

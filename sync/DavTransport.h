@@ -50,6 +50,9 @@ public:
     DavTransport &operator=(const DavTransport &) = delete;
 
     const ServerAccount &account() const { return m_account; }
+    // The account's server is found elsewhere (its domain's DNS named it):
+    // requests and credentials go to url's origin from now on.
+    void moveTo(const QUrl &url) { m_account.url = url; }
 
     // Silence after which a request is given up (default 30 s).
     void setTimeout(int ms) { m_timeoutMs = ms; }

@@ -2,10 +2,12 @@
 // ports (finding the book, listing, fetching, writing with preconditions),
 // and against a fake server for what goes wrong: no connection, silence,
 // refusals, server errors, garbage, endless answers, a certificate that does
-// not verify, plain HTTP to another machine.
+// not verify, plain HTTP to another machine; and the order in which the DNS
+// (a scripted resolver) is asked for a server.
 
 #include "support/DavServers.h"
 #include "support/FakeDavServer.h"
+#include "support/ScriptedResolver.h"
 #include "sync/CardDavClient.h"
 #include "sync/ServerCard.h"
 #include "sync/SyncEngine.h"
@@ -261,6 +263,94 @@ private slots:
     }
 
     // --- a fake server ----------------------------------------------------------
+
+    // RFC 6764: a domain alone is looked up in the DNS first (_carddavs,
+    // then _carddav for this machine only, each with its TXT path); an
+    // address that leads nowhere afterwards. PORT is the fake server's port.
+    void findsTheServerInTheDns_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("records"); // "SRV name host port priority", "TXT name text"
+        QTest::addColumn<bool>("wellKnownLeads");
+        QTest::addColumn<QStringList>("asked");
+        QTest::addColumn<QStringList>("paths"); // as the fake server was asked, in order
+        QTest::addColumn<QString>("found");     // empty: no book found
+        const QString s = QStringLiteral("_carddavs._tcp.example.test"),
+                      p = QStringLiteral("_carddav._tcp.example.test");
+        QTest::newRow("domain: _carddav on this machine with its path")
+            << "example.test" << QStringList{"SRV " + p + " 127.0.0.1 PORT 0", "TXT " + p + " path=/dav/"}
+            << true << QStringList{"SRV " + s, "SRV " + p, "TXT " + p} << QStringList{"/dav/"}
+            << "http://127.0.0.1:PORT/dav/";
+        QTest::newRow("domain: no path, the target's well-known address")
+            << "example.test" << QStringList{"SRV " + p + " localhost PORT 0"} << true
+            << QStringList{"SRV " + s, "SRV " + p, "TXT " + p} << QStringList{"/.well-known/carddav", "/dav/"}
+            << "http://localhost:PORT/.well-known/carddav";
+        QTest::newRow("domain: _carddavs first, then by priority, another machine never on http")
+            << "example.test"
+            << QStringList{"SRV " + s + " localhost 1 5", "TXT " + s + " path=/s/",
+                           "SRV " + p + " 127.0.0.1 PORT 10", "SRV " + p + " dav.example.test PORT 0",
+                           "TXT " + p + " path=/dav/"}
+            << true << QStringList{"SRV " + s, "TXT " + s, "SRV " + p, "TXT " + p} << QStringList{"/dav/"}
+            << "http://127.0.0.1:PORT/dav/";
+        QTest::newRow("address whose well-known lookup fails")
+            << "http://localhost:PORT/"
+            << QStringList{"SRV _carddav._tcp.localhost 127.0.0.1 PORT 0",
+                           "TXT _carddav._tcp.localhost path=/dav/"}
+            << false
+            << QStringList{"SRV _carddavs._tcp.localhost", "SRV _carddav._tcp.localhost",
+                           "TXT _carddav._tcp.localhost"}
+            << QStringList{"/", "/.well-known/carddav", "/dav/"} << "http://127.0.0.1:PORT/dav/";
+        QTest::newRow("the password never to another domain")
+            << "http://localhost:PORT/" << QStringList{"SRV _carddavs._tcp.localhost dav.example.test 443 0"}
+            << false << QStringList{"SRV _carddavs._tcp.localhost", "SRV _carddav._tcp.localhost"}
+            << QStringList{"/", "/.well-known/carddav"} << QString();
+    }
+    void findsTheServerInTheDns()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, records);
+        QFETCH(bool, wellKnownLeads);
+        QFETCH(QStringList, asked);
+        QFETCH(QStringList, paths);
+        QFETCH(QString, found);
+        test::FakeDavServer fake([&](const FakeRequest &r) {
+            if (r.path == "/.well-known/carddav" && wellKnownLeads)
+                return FakeResponse::plain(301).with("Location", "/dav/");
+            if (r.path == "/dav/")
+                return FakeResponse::xml(207, multistatus(propResponse("/dav/", kBookType)));
+            return FakeResponse::plain(404);
+        });
+        const QString port = QString::number(fake.url().port());
+        test::ScriptedResolver dns;
+        for (const QString &record : records) {
+            const QStringList w =
+                QString(record).replace(QLatin1String("PORT"), port).split(QLatin1Char(' '));
+            if (w[0] == QLatin1String("SRV"))
+                dns.srv[w[1]].append({w[2], quint16(w[3].toUInt()), quint16(w[4].toUInt()), 0});
+            else
+                dns.txt[w[1]].append(w[2].toUtf8());
+        }
+        const QUrl start = CardDavClient::accountUrl(QString(typed).replace(QLatin1String("PORT"), port));
+        CardDavClient client({start, QStringLiteral("u"), QStringLiteral("p")}, &dns);
+        client.transport().setTimeout(5000);
+        QList<AddressBook> books;
+        const DavError e = client.discover(&books);
+        QCOMPARE(dns.asked, asked);
+        QStringList requested;
+        for (const FakeRequest &r : fake.requests())
+            requested << QString::fromUtf8(r.path);
+        QCOMPARE(requested, paths);
+        if (found.isEmpty()) {
+            QVERIFY(!e.ok());
+            QCOMPARE(client.transport().account().url, start);
+            return;
+        }
+        QVERIFY2(e.ok(), qPrintable(e.message));
+        QCOMPARE(books.size(), 1);
+        QCOMPARE(books[0].href, QStringLiteral("/dav/"));
+        QCOMPARE(client.transport().account().url.toString(),
+                 QString(found).replace(QLatin1String("PORT"), port));
+    }
 
     void followsTheWellKnownAddress()
     {

@@ -96,16 +96,19 @@ void keepServerPassword(const SyncSettings &s, ServerSecret &secret, StoreSync &
 
 // The book to sync: the one given or saved, else the only one the URL leads to.
 // Empty after the reason (or the list to choose from) was printed; *code says how to end.
-QString chooseBook(CardDavClient &client, const SyncSettings &s, int *code)
+// A server the domain's DNS named becomes the settings' address.
+QString chooseBook(CardDavClient &client, SyncSettings *s, int *code)
 {
-    if (!s.book.isEmpty())
-        return s.book;
+    if (!s->book.isEmpty())
+        return s->book;
     QList<AddressBook> books;
     if (const DavError e = client.discover(&books); !e.ok()) {
         printErr(QStringLiteral("找不到通讯录：%1").arg(e.message));
         *code = ExitRefused;
         return QString();
     }
+    if (const QUrl found = client.transport().account().url; found != CardDavClient::accountUrl(s->url))
+        s->url = found.toString();
     if (books.size() == 1)
         return books.first().href;
     QString list = QStringLiteral("服务器上有 %1 个通讯录，请用 --book 选出一个：").arg(books.size());
@@ -141,16 +144,16 @@ int runSync(const Arguments &args)
         printErr(QStringLiteral("wab: 还没有设置同步：第一次同步请用 --url 给出服务器或通讯录的地址"));
         return ExitUsage;
     }
-    if (const DavError bad = DavTransport::checkUrl(QUrl(settings.url)); !bad.ok()) {
+    if (const DavError bad = DavTransport::checkUrl(CardDavClient::accountUrl(settings.url)); !bad.ok()) {
         printErr(bad.message);
         return ExitUsage;
     }
     std::optional<ServerSecret> secret = serverPassword(args, settings, sync);
     if (!secret)
         return ExitRefused;
-    CardDavClient client({QUrl(settings.url), settings.user, secret->password});
+    CardDavClient client({CardDavClient::accountUrl(settings.url), settings.user, secret->password});
     int code = ExitDone;
-    settings.book = chooseBook(client, settings, &code);
+    settings.book = chooseBook(client, &settings, &code);
     // Settings naming another account, once saved, take the old account's
     // password out of the secret service.
     QString notForgotten;
@@ -185,7 +188,7 @@ Command syncCommand()
             "用法：wab sync [--url URL] [--user USER] [--server-password-stdin] [--book HREF] [STORE]\n"
             "与一个 CardDAV 通讯录双向同步（服务器上的联系人按添加联系人的规则加入，本机的联系人上传）。\n"
             "  --url URL                服务器或通讯录的地址（https://，或本机的 "
-            "http://）；之后的同步沿用保存的设置\n"
+            "http://；只给域名时按 DNS 的 SRV 记录查找）；之后的同步沿用保存的设置\n"
             "  --user USER              服务器上的用户名\n"
             "  --book HREF              服务器上有几个通讯录时选一个（不给出则列出它们）\n"
             "  --server-password-stdin  从标准输入读服务器密码；否则用桌面密码保管服务中的，\n"
