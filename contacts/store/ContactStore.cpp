@@ -137,7 +137,7 @@ QByteArray ContactStoreImpl::diskForm(const StoreMeta &m, const SealingKey &k, q
     return m.sealed ? k.seal(packed, recordAssociatedData(m.storeId, rowId)) : packed;
 }
 
-bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed)
+bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, const char **packed)
 {
     const qsizetype size = meta.sealed ? SealingKey::plainSize(stored) : stored.size();
     // Checked before anything is allocated or copied (an empty blob has no data pointer).
@@ -152,8 +152,17 @@ bool ContactStoreImpl::readDiskForm(qint64 rowId, QByteArrayView stored, QByteAr
     } else {
         memcpy(place, stored.data(), size_t(size));
     }
-    *packed = QByteArray::fromRawData(place, size);
-    return packed::isWellFormed(*packed);
+    *packed = place;
+    return packed::isWellFormed(QByteArrayView(place, size));
+}
+
+const char *ContactStoreImpl::keep(const QByteArray &packed)
+{
+    char *place = arena.allocate(packed.size());
+    if (!place)
+        qBadAlloc();
+    memcpy(place, packed.constData(), size_t(packed.size()));
+    return place;
 }
 
 StoreError ContactStoreImpl::load(Connection &reader)
@@ -183,14 +192,13 @@ StoreError ContactStoreImpl::load(Connection &reader)
     while ((rc = select.step()) == SQLITE_ROW) {
         if (count() >= maxRecords)
             return StoreError::OverCapacity;
-        StoredRecord record;
-        record.rowId = select.columnInt(0);
+        StoredRecord record{select.columnInt(0), false, nullptr};
         const qint64 deleted = select.columnInt(1);
         // A record that does not unseal or parse fails the whole open: records
         // are never dropped silently. Marks and purges commit together, so
         // a record still marked was flagged by someone else: damage too.
         if (!isInteger(select, 1) || deleted != 0 || select.columnType(2) != SQLITE_BLOB ||
-            !readDiskForm(record.rowId, select.columnBlob(2), &record.packed))
+            !readDiskForm(record.rowId, select.columnBlob(2), &record.data))
             return StoreError::Damaged;
         if (meta.sealed) // the digest of an open store stays zero
             digest.toggle(tagOf(record));
@@ -282,7 +290,7 @@ StoreError ContactStoreImpl::openAndLoad(const QString &path, const Unlocking &w
 
 RecordTag ContactStoreImpl::tagOf(const StoredRecord &record) const
 {
-    return key.recordTag(record.rowId, record.deleted, record.packed);
+    return key.recordTag(record.rowId, record.deleted, record.packed());
 }
 
 QByteArray ContactStoreImpl::sealDigest(const StoreMeta &m, const SealingKey &k,
@@ -651,7 +659,7 @@ bool ContactStore::setPassword(const QString &newPassword)
         // program wrote meanwhile).
         newDigest = RecordDigest();
         for (const StoredRecord &record : d->records)
-            newDigest.toggle(newKey.recordTag(record.rowId, record.deleted, record.packed));
+            newDigest.toggle(newKey.recordTag(record.rowId, record.deleted, record.packed()));
         newMeta.sealedDigest = newMeta.sealed ? d->sealDigest(newMeta, newKey, newDigest) : QByteArray();
         if (d->meta.sealed || newMeta.sealed) {
             // Every row must be rewritten, or old and new sealing would mix.
@@ -666,7 +674,7 @@ bool ContactStore::setPassword(const QString &newPassword)
             }
             Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
             for (const StoredRecord &record : d->records) {
-                const QByteArray stored = d->diskForm(newMeta, newKey, record.rowId, record.packed);
+                const QByteArray stored = d->diskForm(newMeta, newKey, record.rowId, record.packed());
                 if (!update.bind(1, QByteArrayView(stored)).bind(2, record.rowId).run() ||
                     d->db.changes() != 1)
                     return false;
@@ -797,7 +805,7 @@ int ContactStore::findRecord(int pos, const QString &text, int from) const
         return 0;
     const QByteArray wanted = text.toUtf8();
     for (int number = std::max(from, 1); number <= d->count(); ++number)
-        if (packed::fieldBytes(d->records[size_t(number - 1)].packed, pos - 1) == wanted)
+        if (packed::fieldBytes(d->records[size_t(number - 1)].data, pos - 1) == wanted)
             return number;
     return 0;
 }
@@ -819,7 +827,7 @@ bool ContactStore::findFirstOf(std::initializer_list<FieldText> wanted)
     qsizetype best = count;
     int found = 0;
     for (int number = std::max(d->cursor, 1); number <= d->count() && best > 0; ++number) {
-        const QByteArray &packed = d->records[size_t(number - 1)].packed;
+        const char *packed = d->records[size_t(number - 1)].data;
         for (qsizetype k = 0; k < best; ++k) {
             // Lengths first: most values differ in theirs.
             const QByteArrayView bytes = packed::fieldBytes(packed, positions[k]);
@@ -843,14 +851,14 @@ QString ContactStore::fieldOf(int number, int pos) const
 {
     if (number < 1 || number > d->count() || !isFieldPos(pos))
         return QString();
-    return packed::field(d->records[size_t(number - 1)].packed, pos - 1);
+    return packed::field(d->records[size_t(number - 1)].packed(), pos - 1);
 }
 
 QByteArrayView ContactStore::fieldBytesOf(int number, int pos) const
 {
     if (number < 1 || number > d->count() || !isFieldPos(pos))
         return QByteArrayView();
-    return packed::fieldBytes(d->records[size_t(number - 1)].packed, pos - 1);
+    return packed::fieldBytes(d->records[size_t(number - 1)].data, pos - 1);
 }
 
 int ContactStore::fieldCount() const
@@ -885,7 +893,8 @@ Contact ContactStore::contactAt(int number) const
     if (number < 1 || number > d->count())
         return Contact();
     const StoredRecord &record = d->records[size_t(number - 1)];
-    const auto at = [&](int index) { return packed::field(record.packed, index); };
+    const QByteArray packed = record.packed();
+    const auto at = [&](int index) { return packed::field(packed, index); };
     return {record.rowId, at(0), at(1), at(2), at(3), at(4), at(5)};
 }
 
@@ -903,8 +912,9 @@ bool ContactStore::append(const Contact &contact)
 
 bool ContactStore::appendIf(const Contact &contact, const std::function<bool(ContactStore &)> &allowed)
 {
-    StoredRecord record;
-    const bool fits = packed::pack(contact.values(), &record.packed);
+    QByteArray packedValues;
+    const bool fits = packed::pack(contact.values(), &packedValues);
+    StoredRecord record{0, false, packedValues.constData()};
     RecordDigest next;
     const bool ok = d->writeIf(*this, allowed, [&] {
         if (!fits || qint64(d->count()) >= d->maxRecords)
@@ -914,14 +924,15 @@ bool ContactStore::appendIf(const Contact &contact, const std::function<bool(Con
         if (record.rowId <= 0)
             return false;
         next.toggle(d->tagOf(record));
-        const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, record.packed);
+        const QByteArray stored = d->diskForm(d->meta, d->key, record.rowId, packedValues);
         Statement insert = d->db.prepare("INSERT INTO records (id, deleted, fields) VALUES (?, 0, ?)");
         return insert.bind(1, record.rowId).bind(2, QByteArrayView(stored)).run() && d->writeDigest(next);
     });
     if (!ok)
         return false;
     d->digest = next;
-    d->records.push_back(std::move(record));
+    record.data = d->keep(packedValues);
+    d->records.push_back(record);
     d->cursor = d->count();
     return true;
 }
@@ -999,8 +1010,8 @@ bool ContactStore::appendMany(PendingRecords &pending)
     d->digest = next;
     d->records.reserve(d->records.size() + packedRecords.size());
     qint64 rowId = firstRowId;
-    for (QByteArray &packedRecord : packedRecords)
-        d->records.push_back(StoredRecord{rowId++, false, std::move(packedRecord)});
+    for (const QByteArray &packedRecord : packedRecords)
+        d->records.push_back(StoredRecord{rowId++, false, packedRecord.constData()});
     packedRecords.clear();
     d->arena.adopt(pending.m_arena);
     d->cursor = d->count();
@@ -1040,7 +1051,7 @@ bool ContactStore::replaceIf(qint64 rowId, const Contact &contact,
                        const StoredRecord &record = d->records[at];
                        next = d->digest;
                        next.toggle(d->tagOf(record));
-                       next.toggle(d->tagOf(StoredRecord{rowId, record.deleted, packedValues}));
+                       next.toggle(d->tagOf(StoredRecord{rowId, record.deleted, packedValues.constData()}));
                        const QByteArray stored = d->diskForm(d->meta, d->key, rowId, packedValues);
                        Statement update = d->db.prepare("UPDATE records SET fields = ? WHERE id = ?");
                        return update.bind(1, QByteArrayView(stored)).bind(2, rowId).run() &&
@@ -1050,7 +1061,7 @@ bool ContactStore::replaceIf(qint64 rowId, const Contact &contact,
     if (!ok)
         return false;
     d->digest = next;
-    d->records[index].packed = std::move(packedValues);
+    d->records[index].data = d->keep(packedValues);
     return true;
 }
 
@@ -1111,7 +1122,7 @@ bool ContactStore::markDeleted()
                        const StoredRecord &stored = d->records[at];
                        next = d->digest;
                        next.toggle(d->tagOf(stored));
-                       next.toggle(d->tagOf(StoredRecord{rowId, true, stored.packed}));
+                       next.toggle(d->tagOf(StoredRecord{rowId, true, stored.data}));
                        Statement update = d->db.prepare("UPDATE records SET deleted = 1 WHERE id = ?");
                        return update.bind(1, rowId).run() && d->db.changes() == 1 && d->writeDigest(next);
                    },

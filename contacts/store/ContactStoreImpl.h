@@ -2,6 +2,7 @@
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/FaultPlan.h"
+#include "contacts/store/PackedRecord.h"
 #include "contacts/store/RecordArena.h"
 #include "contacts/store/Sealing.h"
 #include "contacts/store/Sqlite.h"
@@ -16,14 +17,18 @@
 
 namespace quennet {
 
-// One record as held in memory: the row it lives in, its mark and its six
-// fields packed into one buffer (see store/PackedRecord.h). Records read at
-// open point into the arena; records written later own their buffer.
+// One record as held in memory: the row it lives in, its mark and where its
+// six fields lie packed (see store/PackedRecord.h), in the arena: records
+// read at open and written later alike. Sixteen bytes: the size is read off
+// the packed record, the mark shares the row id's word.
 struct StoredRecord {
-    qint64 rowId = 0;
-    bool deleted = false;
-    QByteArray packed;
+    qint64 rowId : 63;
+    bool deleted : 1;
+    const char *data;
+
+    QByteArray packed() const { return QByteArray::fromRawData(data, store::packed::sizeOf(data)); }
 };
+static_assert(sizeof(StoredRecord) == 16);
 
 struct StoreCredential::Unlock {
     store::SealingKey key;
@@ -77,7 +82,10 @@ public:
     StoreError load(store::Connection &reader);
     QByteArray diskForm(const store::StoreMeta &m, const store::SealingKey &k, qint64 rowId,
                         const QByteArray &packed) const;
-    bool readDiskForm(qint64 rowId, QByteArrayView stored, QByteArray *packed);
+    bool readDiskForm(qint64 rowId, QByteArrayView stored, const char **packed);
+    // A copy of a packed record in the arena, where it stays until the
+    // records are read again or the store closes.
+    const char *keep(const QByteArray &packed);
 
     // The open batch (ContactStore::beginBatch), and the failure that ended
     // its transaction early: its later writes fail with it.

@@ -33,12 +33,20 @@ bool packInto(const Contact &contact, RecordArena &arena, QByteArray *out, unsig
 bool isWellFormed(QByteArrayView record);
 // index is 0-based; the buffer must be well formed. Inline: the finds call
 // it for every record.
-inline QByteArrayView fieldBytes(const QByteArray &record, int index)
+inline QByteArrayView fieldBytes(const char *data, int index)
 {
-    const char *data = record.constData();
     const quint32 begin = index == 0 ? 0 : qFromLittleEndian<quint32>(data + 4 * (index - 1));
     const quint32 end = qFromLittleEndian<quint32>(data + 4 * index);
     return QByteArrayView(data + kHeaderBytes + begin, qsizetype(end - begin));
+}
+inline QByteArrayView fieldBytes(const QByteArray &record, int index)
+{
+    return fieldBytes(record.constData(), index);
+}
+// The size of a well-formed record, read off its last field end.
+inline qsizetype sizeOf(const char *data)
+{
+    return kHeaderBytes + qsizetype(qFromLittleEndian<quint32>(data + 4 * 5));
 }
 QString field(const QByteArray &record, int index);
 
