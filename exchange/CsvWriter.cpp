@@ -8,7 +8,9 @@ namespace quennet::exchange {
 
 namespace {
 
-constexpr qsizetype kFlushBytes = 256 * 1024;
+// Written out in pieces of this size: the buffer is kept from piece to
+// piece, and small enough to add little to the peak of a large export.
+constexpr qsizetype kFlushBytes = 64 * 1024;
 
 bool isPhoneLike(const QString &value)
 {
@@ -47,8 +49,9 @@ QString csvField(const QString &value)
 
 CsvWriter::CsvWriter(QIODevice &out, CsvEncoding encoding) : m_out(out), m_encoding(encoding)
 {
+    m_buffer.reserve(kFlushBytes + 4096);
     if (encoding == CsvEncoding::Utf8Bom)
-        m_buffer = "\xEF\xBB\xBF";
+        m_buffer.append("\xEF\xBB\xBF");
     addRow(contactFieldNames());
 }
 
@@ -80,7 +83,7 @@ bool CsvWriter::flushIfFull()
 bool CsvWriter::finish()
 {
     m_ok = m_ok && m_out.write(m_buffer) == m_buffer.size();
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps its room
     return m_ok;
 }
 

@@ -13,7 +13,7 @@ namespace {
 using vcard::appendFolded;
 using vcard::isUtf8Continuation;
 
-constexpr qsizetype kFlushBytes = 256 * 1024;
+constexpr qsizetype kFlushBytes = 64 * 1024; // small beside the records an export holds
 
 // One 3.0 content line, head:before<value escaped>after, put together in
 // line (kept from card to card) and folded onto out.

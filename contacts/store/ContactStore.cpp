@@ -208,6 +208,7 @@ StoreError ContactStoreImpl::load(Connection &reader)
         return errorFromSqlite(reader.lastError());
     if (!digestMatches(meta, digest))
         return StoreError::Damaged;
+    arena.trim();
     return StoreError::None;
 }
 

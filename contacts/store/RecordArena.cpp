@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace quennet::store {
 
@@ -48,6 +49,18 @@ void RecordArena::adopt(RecordArena &other)
         m_used = other.m_used;
     other.m_blocks.clear();
     other.m_used = 0;
+}
+
+void RecordArena::trim()
+{
+    if (m_blocks.empty())
+        return;
+    const Block &last = m_blocks.back();
+    const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr from = (quintptr(last.data) + quintptr(m_used) + page - 1) & ~(page - 1);
+    const quintptr end = quintptr(last.data) + quintptr(last.size);
+    if (from < end)
+        madvise(reinterpret_cast<void *>(from), size_t(end - from), MADV_DONTNEED); // a hint too
 }
 
 void RecordArena::release()

@@ -25,6 +25,10 @@ public:
     // this arena. other is left empty.
     void adopt(RecordArena &other);
     void release();
+    // Hands the pages past the latest allocation back to the system: a
+    // large block is filled in huge pages, and the last of them is mostly
+    // untouched once the records are read.
+    void trim();
 
 private:
     struct Block {
