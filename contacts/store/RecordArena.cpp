@@ -53,12 +53,14 @@ void RecordArena::adopt(RecordArena &other)
 
 void RecordArena::trim()
 {
-    if (m_blocks.empty())
+    // Only a block of huge pages: it has its pages to itself (a smaller
+    // block may share its last page with the heap's own data).
+    if (m_blocks.empty() || m_blocks.back().size < kHugePage)
         return;
     const Block &last = m_blocks.back();
     const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
     const quintptr from = (quintptr(last.data) + quintptr(m_used) + page - 1) & ~(page - 1);
-    const quintptr end = quintptr(last.data) + quintptr(last.size);
+    const quintptr end = (quintptr(last.data) + quintptr(last.size)) & ~(page - 1);
     if (from < end)
         madvise(reinterpret_cast<void *>(from), size_t(end - from), MADV_DONTNEED); // a hint too
 }
