@@ -162,11 +162,13 @@ inline qint64 statusKb(const char *key, qint64 pid = 0)
 
 // A program run through the peak launcher: its success, its standard output
 // and its own peak resident size (what getrusage of this process's children
-// would overstate by the pages they share with this one before exec).
+// would overstate by the pages they share with this one before exec), and
+// its CPU time (user + system).
 struct ProgramRun {
     bool ok = false;
     QByteArray out, err;
     double peakMb = -1;
+    double cpuMs = -1;
 };
 
 // input goes to its standard input, which is closed after it.
@@ -184,7 +186,9 @@ inline ProgramRun runMeasured(const QString &program, const QStringList &args, c
              process.exitCode() == 0;
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
-    run.peakMb = report.readAll().trimmed().toDouble() / 1024.0;
+    const QList<QByteArray> figures = report.readAll().simplified().split(' ');
+    run.peakMb = figures.value(0).toDouble() / 1024.0;
+    run.cpuMs = figures.value(1, "-1").toDouble();
     return run;
 }
 

@@ -1,5 +1,6 @@
 // quennet_peak_of REPORT PROGRAM [ARGS...]: runs PROGRAM as its own child and
-// writes that child's peak resident size (kB) to REPORT; exits as it did.
+// writes that child's peak resident size (kB) and its CPU time (user +
+// system, ms) to REPORT; exits as it did.
 // A benchmark that starts a program itself would count its own pages in the
 // program's peak: they are the child's too from fork until exec. This small
 // launcher has few pages to share.
@@ -26,7 +27,9 @@ int main(int argc, char **argv)
     std::FILE *report = std::fopen(argv[1], "w");
     if (!report)
         return 2;
-    std::fprintf(report, "%ld\n", usage.ru_maxrss);
+    const long cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000L +
+                       (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000L;
+    std::fprintf(report, "%ld %ld\n", usage.ru_maxrss, cpuMs);
     std::fclose(report);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

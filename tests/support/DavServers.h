@@ -55,15 +55,17 @@ public:
     }
     static QString nameOf(Kind kind) { return programOf(kind); }
 
-    // The server started, or null with *why (missing: the program is not installed).
-    static std::unique_ptr<DavServer> start(Kind kind, QString *why, bool *missing)
+    // The server started, or null with *why (missing: the program is not
+    // installed). timed: Radicale logs every request with its own time
+    // (requestTimes), for a benchmark that tells the server's part from ours.
+    static std::unique_ptr<DavServer> start(Kind kind, QString *why, bool *missing, bool timed = false)
     {
         *missing = QStandardPaths::findExecutable(programOf(kind)).isEmpty();
         if (*missing) {
             *why = programOf(kind) + QStringLiteral(" is not installed (scripts/setup-deps.sh)");
             return nullptr;
         }
-        std::unique_ptr<DavServer> server(new DavServer(kind));
+        std::unique_ptr<DavServer> server(new DavServer(kind, timed));
         if (!server->launch(why))
             return nullptr;
         return server;
@@ -126,8 +128,34 @@ public:
         return makeBook(name, QStringLiteral("contacts"), QStringLiteral("Contacts"));
     }
 
+    // Radicale started timed: how many requests of method it answered so
+    // far and the seconds it spent on them, as its log tells (from the
+    // request read to the answer made; the connection and our side are not in it).
+    struct RequestTimes {
+        int count = 0;
+        double seconds = 0;
+    };
+    RequestTimes requestTimes(const QByteArray &method) const
+    {
+        RequestTimes times;
+        QFile log(logPath());
+        if (!log.open(QIODevice::ReadOnly))
+            return times;
+        const QByteArray marker = "] " + method + " response status for ";
+        while (!log.atEnd()) {
+            const QByteArray line = log.readLine();
+            const qsizetype at = line.indexOf(marker);
+            const qsizetype in = line.lastIndexOf(" in ");
+            if (at < 0 || in < at)
+                continue;
+            ++times.count;
+            times.seconds += line.mid(in + 4).split(' ').value(0).toDouble();
+        }
+        return times;
+    }
+
 private:
-    explicit DavServer(Kind kind) : m_kind(kind) {}
+    DavServer(Kind kind, bool timed) : m_kind(kind), m_timed(timed) {}
 
     bool launch(QString *why)
     {
@@ -143,9 +171,9 @@ private:
                       "[auth]\ntype = htpasswd\nhtpasswd_filename = %2/users\nhtpasswd_encryption = plain\n"
                       "delay = 0\n"
                       "[storage]\nfilesystem_folder = %2/collections\n"
-                      "[logging]\nlevel = warning\n")
+                      "[logging]\nlevel = %3\n")
                       .arg(m_port)
-                      .arg(base)
+                      .arg(base, m_timed ? QStringLiteral("info") : QStringLiteral("warning"))
                       .toUtf8());
             arguments << QStringLiteral("--config") << base + QStringLiteral("/config");
         } else {
@@ -189,6 +217,7 @@ private:
     }
 
     Kind m_kind;
+    bool m_timed = false;
     QTemporaryDir m_dir;
     QProcess m_process;
     quint16 m_port = 0;
