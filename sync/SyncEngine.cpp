@@ -18,6 +18,13 @@ constexpr int kAttempts = 4;
 // comes first: few commits, and the store's lock is given back often.
 constexpr int kBatchCards = 500;
 constexpr qint64 kBatchMs = 300;
+// Sending, each card waits on its own request (a PUT may take the server a
+// tenth of a second and more), so 300 ms would be a commit and its fsyncs
+// every two or three cards. Whatever a kill takes of such a batch, the next
+// sync finds again and merges as the same contact: a new card sent but not
+// remembered by its UID, a changed one by its new version. Well within the
+// 5 s another writer of the store waits for the lock while this one gets on.
+constexpr qint64 kSendingBatchMs = 2000;
 
 bool numbersMatch(const Contact &a, const Contact &b)
 {
@@ -81,9 +88,9 @@ public:
     Batch &operator=(const Batch &) = delete;
 
     // After each card: lands the batch once it is big or old enough.
-    DavError step()
+    DavError step(qint64 budgetMs = kBatchMs)
     {
-        if (++m_cards < kBatchCards && m_clock.elapsed() < kBatchMs)
+        if (++m_cards < kBatchCards && m_clock.elapsed() < budgetMs)
             return {};
         DavError e = end();
         if (e.ok())
@@ -590,7 +597,7 @@ DavError SyncEngine::pushLocal(Batch &batch)
         } else {
             continue;
         }
-        if (DavError e = batch.step(); !e.ok())
+        if (DavError e = batch.step(kSendingBatchMs); !e.ok())
             return e;
         if (DavError e = step(); !e.ok())
             return e;
@@ -602,7 +609,7 @@ DavError SyncEngine::pushLocal(Batch &batch)
             continue;
         if (DavError e = createCard(c); !e.ok())
             return e;
-        if (DavError e = batch.step(); !e.ok())
+        if (DavError e = batch.step(kSendingBatchMs); !e.ok())
             return e;
         if (DavError e = step(); !e.ok())
             return e;
