@@ -128,8 +128,11 @@ int main(int argc, char **argv)
         if (empty) {
             test::VdirsyncerPhone peer(empty->bookUrl(), empty->user(), empty->password(), kPeerTimeoutMs);
             const QList<SyncedCard> cards = state.cards();
-            for (const SyncedCard &card : cards)
-                peer.write(card.uid + QStringLiteral(".vcf"), card.card);
+            for (const SyncedCard &card : cards) {
+                QByteArray text;
+                state.keptCard(card.href, &text, &why);
+                peer.write(card.uid + QStringLiteral(".vcf"), text);
+            }
             QString failed;
             print(measure(
                 QStringLiteral("peer: vdirsyncer, %1 up from a folder").arg(count), 1,

@@ -2,6 +2,8 @@
 // on a local Radicale (the released wab, a process of its own, with its peak
 // memory) and, in the same run, vdirsyncer uploading the same cards (the
 // ones wab sent, byte for byte) from a folder into a second empty Radicale.
+// Both servers log their own time per request: what a PUT costs Radicale
+// for each client, and what is left per card (the connection, the client).
 //   bench_sync_wab_up [N]   N: contacts (default 10,000)
 
 #include "bench/BenchCommon.h"
@@ -38,6 +40,23 @@ int cardsIn(const test::DavServer &server)
     return client.listCards(server.bookPath(), &listed).ok() ? int(listed.size()) : -1;
 }
 
+// What the server's log tells of a client's run of wallMs over count cards.
+QString serverPart(const test::DavServer &server, int count, double wallMs)
+{
+    const test::DavServer::RequestTimes put = server.requestTimes("PUT");
+    QStringList others;
+    for (const QByteArray method : {"PROPFIND", "REPORT", "GET", "DELETE", "OPTIONS"})
+        if (const int n = server.requestTimes(method).count)
+            others << QStringLiteral("%1 %2").arg(QString::fromLatin1(method)).arg(n);
+    return QStringLiteral("%1 PUT, Radicale's own time %2 ms each (%3 s in all); the rest %4 ms a card; "
+                          "besides: %5")
+        .arg(put.count)
+        .arg(put.count ? put.seconds * 1000 / put.count : 0, 0, 'f', 1)
+        .arg(put.seconds, 0, 'f', 1)
+        .arg((wallMs - put.seconds * 1000) / std::max(count, 1), 0, 'f', 1)
+        .arg(others.isEmpty() ? QStringLiteral("nothing") : others.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -46,7 +65,7 @@ int main(int argc, char **argv)
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
     QString why;
     bool missing = false;
-    auto server = test::DavServer::start(test::DavServer::Radicale, &why, &missing);
+    auto server = test::DavServer::start(test::DavServer::Radicale, &why, &missing, true);
     QTemporaryDir dir;
     const QString store = dir.filePath(QStringLiteral("wab.vdb"));
     if (!server || !dir.isValid() || !createStore(store, count)) {
@@ -64,19 +83,23 @@ int main(int argc, char **argv)
                                         server->user(), QStringLiteral("--server-password-stdin"), store},
                                        server->password().toUtf8() + '\n');
     const double up = msSince(clock);
+    const double upServerMs = server->requestTimes("PUT").seconds * 1000;
+    const QString upPart = serverPart(*server, count, up);
     if (!run.ok || !run.out.contains(QStringLiteral("服务器：新增 %1，").arg(count).toUtf8()) ||
         cardsIn(*server) != count) {
         std::fprintf(stderr, "first sync failed: %s%s\n", run.out.constData(), run.err.constData());
         return 1;
     }
     print(QStringLiteral("wab sync, first, %1 up into an empty book").arg(count), up,
-          QStringLiteral("process; peak %1 MB; load average after %2")
+          QStringLiteral("process; peak %1 MB; CPU %2 s; load average after %3")
               .arg(run.peakMb, 0, 'f', 1)
+              .arg(run.cpuMs / 1000, 0, 'f', 1)
               .arg(loadAverage()));
+    print(QStringLiteral("of which Radicale's PUTs, by its log"), upServerMs, upPart);
 
     if (!test::VdirsyncerPhone::installed())
         return 0;
-    auto empty = test::DavServer::start(test::DavServer::Radicale, &why, &missing);
+    auto empty = test::DavServer::start(test::DavServer::Radicale, &why, &missing, true);
     if (!empty) {
         std::fprintf(stderr, "no second server: %s\n", qPrintable(why));
         return 1;
@@ -86,17 +109,23 @@ int main(int argc, char **argv)
         ContactStore opened;
         opened.open(store);
         sync::StoreSync synced(opened);
-        for (const sync::SyncedCard &card : synced.state().cards())
-            peer.write(card.uid + QStringLiteral(".vcf"), card.card);
+        for (const sync::SyncedCard &card : synced.state().cards()) {
+            QByteArray text;
+            synced.state().keptCard(card.href, &text, &why);
+            peer.write(card.uid + QStringLiteral(".vcf"), text);
+        }
     }
     clock.restart();
     const QString failed = peer.sync();
     const double peerUp = msSince(clock);
+    const double peerServerMs = empty->requestTimes("PUT").seconds * 1000;
+    const QString peerPart = serverPart(*empty, count, peerUp);
     if (!failed.isEmpty() || cardsIn(*empty) != count) {
         std::fprintf(stderr, "vdirsyncer failed: %s\n", qPrintable(failed));
         return 1;
     }
     print(QStringLiteral("peer: vdirsyncer, %1 up from a folder into an empty book").arg(count), peerUp,
           QStringLiteral("discover + sync, process; load average after %1").arg(loadAverage()));
+    print(QStringLiteral("of which Radicale's PUTs, by its log"), peerServerMs, peerPart);
     return 0;
 }

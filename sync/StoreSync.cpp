@@ -194,6 +194,21 @@ QString StoreSync::cardsUnreadable() const
     return m_readError == StoreError::None ? QString() : textOf(m_readError);
 }
 
+bool StoreSync::keptCard(const QString &href, QByteArray *card, QString *why) const
+{
+    card->clear();
+    ensureRead(true);
+    StoreError error = m_readError;
+    if (error == StoreError::None && !m_cards.contains(href))
+        error = StoreError::Damaged;
+    if (error == StoreError::None && !m_rows.readCard(href, card))
+        error = m_rows.lastError();
+    if (error == StoreError::None)
+        return true;
+    *why = textOf(error);
+    return false;
+}
+
 void StoreSync::setClientId(const QString &id)
 {
     setValue(Value::ClientId, id);
@@ -218,6 +233,7 @@ void StoreSync::putCard(const SyncedCard &card)
         return failed(m_rows.lastError());
     SyncedCard kept = card;
     kept.synced.id = card.contactId;
+    kept.card.clear(); // read again when asked for
     m_cards.insert(card.href, kept);
 }
 

@@ -18,9 +18,10 @@ namespace quennet::sync {
 //
 // The values (settings, marks) are read first, each verified by its seal;
 // the kept cards, and the digest over all rows, only when the engine asks
-// for the cards: a sync with nothing to do never reads them. What was read
-// is kept until another program writes to the file; then it is read (and
-// verified) again.
+// for the cards: a sync with nothing to do never reads them. Even then a
+// card's text is read (and unsealed) only when the engine asks for it, for
+// a card it merges against ours. What was read is kept until another
+// program writes to the file; then it is read (and verified) again.
 class StoreSync : public SyncStore, private SyncState, private LocalContacts {
 public:
     explicit StoreSync(ContactStore &store);
@@ -51,6 +52,7 @@ private:
     QString localMark() const override;
     QList<SyncedCard> cards() const override;
     QString cardsUnreadable() const override;
+    bool keptCard(const QString &href, QByteArray *card, QString *why) const override;
     void setClientId(const QString &id) override;
     void setListingMark(const QString &syncToken, const QString &ctag, const QString &localMark) override;
     void putCard(const SyncedCard &card) override;

@@ -145,6 +145,14 @@ const Contact *SyncEngine::localContact(qint64 id) const
     return it == m_locals.cend() ? nullptr : &*it;
 }
 
+DavError SyncEngine::keptCard(const QString &href, QByteArray *card) const
+{
+    QString why;
+    if (m_state.keptCard(href, card, &why))
+        return {};
+    return DavError::make(DavError::LocalStore, why);
+}
+
 void SyncEngine::remember(const SyncedCard &card)
 {
     if (const SyncedCard *was = known(card.href); was && m_linked.value(was->contactId) == card.href)
@@ -554,7 +562,10 @@ DavError SyncEngine::applyRemoval(const QString &href)
     if (local && !local->sameFields(was.synced)) {
         // Changed here, deleted there: ours goes back up, with the rest of
         // the card as it was.
-        const ServerCard card = ServerCard::parse(was.card);
+        QByteArray kept;
+        if (DavError e = keptCard(href, &kept); !e.ok())
+            return e;
+        const ServerCard card = ServerCard::parse(kept);
         const QByteArray bytes = card.edited(was.synced, *local).bytes();
         QString etag;
         if (DavError e = m_client.putCard(href, bytes, QString(), &etag); !e.ok())
@@ -592,7 +603,10 @@ DavError SyncEngine::pushLocal(Batch &batch)
             forget(k.href);
             ++m_report.deletedThere;
         } else if (!local->sameFields(k.synced)) {
-            if (DavError e = reconcile(k, k.synced, *local); !e.ok())
+            SyncedCard kept = k;
+            if (DavError e = keptCard(k.href, &kept.card); !e.ok())
+                return e;
+            if (DavError e = reconcile(kept, k.synced, *local); !e.ok())
                 return e;
         } else {
             continue;

@@ -95,6 +95,9 @@ private:
     Contact merge(const Contact &base, const Contact &ours, const Contact &theirs);
     const Contact *localContact(qint64 id) const;
     const SyncedCard *known(const QString &href) const;
+    // The text of the card kept at href, which the engine reads only for a
+    // card it merges or sends back from what it kept.
+    DavError keptCard(const QString &href, QByteArray *card) const;
     void remember(const SyncedCard &card);
     void forget(const QString &href);
     void loadLocal();

@@ -50,9 +50,13 @@ public:
     // The local contacts' fingerprint (LocalContacts::fingerprint) as the
     // last sync left them with nothing more to send; empty when it did not.
     virtual QString localMark() const = 0;
+    // Every card kept; a store may leave their texts out (card empty):
+    // keptCard gives the text of one.
     virtual QList<SyncedCard> cards() const = 0;
     // Why the cards could not be read (cards() is empty then); empty when they were.
     virtual QString cardsUnreadable() const { return QString(); }
+    // The text of the card kept at href; false with *why when it could not be read.
+    virtual bool keptCard(const QString &href, QByteArray *card, QString *why) const = 0;
 
     virtual void setClientId(const QString &id) = 0;
     // What the last listing ended on, and the local mark that goes with it.

@@ -1,8 +1,9 @@
-// The sync's state in the contact store: kept across opens, sealed under a
-// password with nothing of it in plain text, made in the transaction of the
-// first sync write, verified by the check (a row deleted, changed or put
-// back from an older copy), sealed again with the password, and landing
-// together with the contacts' changes of its batch.
+// The sync's state in the contact store: kept across opens (a card's text
+// read only when asked for), sealed under a password with nothing of it in
+// plain text, made in the transaction of the first sync write, verified by
+// the check (a row deleted, changed or put back from an older copy), sealed
+// again with the password, and landing together with the contacts' changes
+// of its batch.
 
 #include "contacts/store/ContactStoreTesting.h"
 #include "contacts/store/SyncRows.h"
@@ -90,7 +91,13 @@ private slots:
         QCOMPARE(sync.state().ctag(), QStringLiteral("ctag-1"));
         const QList<SyncedCard> cards = sync.state().cards();
         QCOMPARE(cards.size(), 1);
-        QCOMPARE(cards[0].card, kCard);
+        // The card's text is read only when asked for.
+        QVERIFY(cards[0].card.isEmpty());
+        QByteArray text;
+        QVERIFY2(sync.state().keptCard(cards[0].href, &text, &why), qPrintable(why));
+        QCOMPARE(text, kCard);
+        QVERIFY(!sync.state().keptCard(QStringLiteral("/book/none.vcf"), &text, &why));
+        QVERIFY(text.isEmpty() && !why.isEmpty());
         QCOMPARE(cards[0].etag, QStringLiteral("\"e1\""));
         QCOMPARE(cards[0].contactId, store.rowIdAt(1));
         QCOMPARE(cards[0].synced.values(), store.contactAt(1).values());
@@ -201,7 +208,9 @@ private slots:
             QVERIFY(reopened.open(path, password));
             StoreSync sync(reopened);
             QVERIFY(sync.verify(&why));
-            QCOMPARE(sync.state().cards().value(0).card, kCard);
+            QByteArray text;
+            QVERIFY(sync.state().keptCard(sync.state().cards().value(0).href, &text, &why));
+            QCOMPARE(text, kCard);
             // Never in plain text: the kept server password goes with the password.
             QCOMPARE(sync.keptPassword(), password.isEmpty() ? QString() : QStringLiteral("srv-pw"));
         }
@@ -222,6 +231,7 @@ private slots:
         } cases[] = {
             {"card deleted", true, "DELETE FROM sync_cards"},
             {"etag changed", true, "UPDATE sync_cards SET etag = CAST('x' AS BLOB)"},
+            {"card's text changed", true, "UPDATE sync_cards SET card = CAST('x' AS BLOB)"},
             {"contact changed", true, "UPDATE sync_cards SET contact = contact + 1"},
             {"value moved to another name", true, older},
             {"value deleted", true, "DELETE FROM sync_meta WHERE key = 'client_id'"},

@@ -31,23 +31,21 @@ bool unpack(const QByteArray &packed, QStringList *values)
     return true;
 }
 
+// A card's row without its text (see readSyncIndex).
 bool readStoredCard(const StoreMeta &meta, const SealingKey &key, const StoredSyncCard &stored,
                     SyncCardRow *row)
 {
-    QByteArray card, synced;
+    QByteArray synced;
     if (meta.sealed) {
-        if (!key.unseal(stored.card, syncCardAssociatedData(meta.storeId, stored.href, 'c'), &card) ||
-            !key.unseal(stored.synced, syncCardAssociatedData(meta.storeId, stored.href, 's'), &synced))
+        if (!key.unseal(stored.synced, syncCardAssociatedData(meta.storeId, stored.href, 's'), &synced))
             return false;
     } else {
-        card = stored.card;
         synced = stored.synced;
     }
     row->href = textOf(stored.href);
     row->etag = textOf(stored.etag);
     row->uid = textOf(stored.uid);
     row->contactId = stored.contact;
-    row->card = std::move(card);
     return unpack(synced, &row->synced);
 }
 
@@ -91,7 +89,8 @@ bool SyncRows::readRows(bool withCards, SyncSnapshot *snapshot)
     if (ownTransaction && !d.db.exec("BEGIN"))
         return d.refuse(errorFromSqlite(d.db.lastError()));
     StoredSyncRows rows;
-    StoreError error = withCards ? readSyncRows(d.db, d.meta, &rows) : readSyncValues(d.db, d.meta, &rows);
+    StoreError error =
+        withCards ? readSyncIndex(d.db, d.meta, d.key, &rows) : readSyncValues(d.db, d.meta, &rows);
     if (ownTransaction)
         d.db.exec("COMMIT");
     if (withCards && error == StoreError::None && !syncDigestMatches(d.meta, d.key, rows))
@@ -112,6 +111,33 @@ bool SyncRows::readRows(bool withCards, SyncSnapshot *snapshot)
     }
     if (error != StoreError::None) {
         *snapshot = SyncSnapshot();
+        return d.refuse(error);
+    }
+    d.error = StoreError::None;
+    return true;
+}
+
+bool SyncRows::readCard(const QString &href, QByteArray *card)
+{
+    ContactStoreImpl &d = *m_store.d;
+    card->clear();
+    if (!m_store.isOpen())
+        return d.refuse(StoreError::NotOpen);
+    const QByteArray key = href.toUtf8();
+    QByteArray stored;
+    const bool ownTransaction = !d.inTransaction();
+    if (ownTransaction && !d.db.exec("BEGIN"))
+        return d.refuse(errorFromSqlite(d.db.lastError()));
+    StoreError error = readSyncCardText(d.db, key, &stored);
+    if (ownTransaction)
+        d.db.exec("COMMIT");
+    if (error == StoreError::None && d.meta.sealed &&
+        !d.key.unseal(stored, syncCardAssociatedData(d.meta.storeId, key, 'c'), card))
+        error = StoreError::Damaged;
+    else if (error == StoreError::None && !d.meta.sealed)
+        *card = std::move(stored);
+    if (error != StoreError::None) {
+        card->clear();
         return d.refuse(error);
     }
     d.error = StoreError::None;

@@ -42,8 +42,13 @@ public:
 
     static QString nameOf(Value value);
 
-    // False with lastError() Damaged when a row does not verify.
+    // False with lastError() Damaged when a row does not verify. Each card
+    // comes without its text (card stays empty): readCard gives it, for the
+    // few a sync needs. The digest is checked over every row all the same.
     bool read(SyncSnapshot *snapshot);
+    // The text of the card kept at href, unsealed; false with lastError()
+    // Damaged when there is none or it does not unseal.
+    bool readCard(const QString &href, QByteArray *card);
     // Only the values, each verified by its seal (the digest over all rows
     // needs the cards: read() checks it); snapshot->cards stays empty.
     bool readValues(SyncSnapshot *snapshot);

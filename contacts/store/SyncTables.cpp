@@ -69,21 +69,36 @@ StoreError readValues(Connection &db, const StoreMeta &meta, StoredSyncRows *row
     return meta.sealed && !digestThere ? StoreError::Damaged : StoreError::None;
 }
 
-StoreError readCards(Connection &db, StoredSyncRows *rows)
+// Every card with its text; with tagging, each without it, its tag (under
+// a password) toggled into rows->cardTags before the text goes.
+StoreError readCards(Connection &db, StoredSyncRows *rows, const SealingKey *tagging = nullptr,
+                     bool sealed = false)
 {
     Statement select =
         db.prepare("SELECT href, etag, uid, contact, card, synced FROM sync_cards ORDER BY href");
     if (!select.isValid())
         return StoreError::Damaged;
+    rows->withoutCardText = tagging != nullptr;
     int rc;
     while ((rc = select.step()) == SQLITE_ROW) {
         if (!withinName(select, 0) || !withinName(select, 1) || !withinName(select, 2) ||
             select.columnType(3) != SQLITE_INTEGER || select.columnInt(3) < 1 || !isBlob(select, 4) ||
             !isBlob(select, 5))
             return StoreError::Damaged;
-        rows->cards.push_back({select.columnBlob(0).toByteArray(), select.columnBlob(1).toByteArray(),
-                               select.columnBlob(2).toByteArray(), select.columnInt(3),
-                               select.columnBlob(4).toByteArray(), select.columnBlob(5).toByteArray()});
+        StoredSyncCard card{select.columnBlob(0).toByteArray(),
+                            select.columnBlob(1).toByteArray(),
+                            select.columnBlob(2).toByteArray(),
+                            select.columnInt(3),
+                            {},
+                            select.columnBlob(5).toByteArray()};
+        if (!tagging) {
+            card.card = select.columnBlob(4).toByteArray();
+        } else if (sealed) {
+            card.card = select.columnBlob(4).toByteArray();
+            rows->cardTags.toggle(syncCardTag(*tagging, card));
+            card.card.clear();
+        }
+        rows->cards.push_back(std::move(card));
     }
     return stepError(db, rc);
 }
@@ -177,17 +192,41 @@ StoreError readSyncValues(Connection &db, const StoreMeta &meta, StoredSyncRows 
     return hasSyncTables(db) ? readValues(db, meta, rows) : StoreError::None;
 }
 
+StoreError readSyncIndex(Connection &db, const StoreMeta &meta, const SealingKey &key, StoredSyncRows *rows)
+{
+    if (const StoreError error = readSyncValues(db, meta, rows); error != StoreError::None)
+        return error;
+    return hasSyncTables(db) ? readCards(db, rows, &key, meta.sealed) : StoreError::None;
+}
+
+StoreError readSyncCardText(Connection &db, QByteArrayView href, QByteArray *stored)
+{
+    if (!hasSyncTables(db))
+        return StoreError::Damaged;
+    Statement select = db.prepare("SELECT card FROM sync_cards WHERE href = ?");
+    if (!select.isValid())
+        return StoreError::Damaged;
+    select.bind(1, href);
+    const int rc = select.step();
+    if (rc == SQLITE_ROW && isBlob(select, 0)) {
+        *stored = select.columnBlob(0).toByteArray();
+        return StoreError::None;
+    }
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? StoreError::Damaged : errorFromSqlite(db.lastError());
+}
+
 bool syncDigestMatches(const StoreMeta &meta, const SealingKey &key, const StoredSyncRows &rows)
 {
     if (!meta.sealed)
         return true;
     if (rows.sealedDigest.isEmpty() && rows.values.isEmpty() && rows.cards.empty())
         return true; // no tables yet
-    RecordDigest computed;
+    RecordDigest computed = rows.withoutCardText ? rows.cardTags : RecordDigest();
     for (const auto &[name, value] : rows.values)
         computed.toggle(syncValueTag(key, name, value));
-    for (const StoredSyncCard &card : rows.cards)
-        computed.toggle(syncCardTag(key, card));
+    if (!rows.withoutCardText)
+        for (const StoredSyncCard &card : rows.cards)
+            computed.toggle(syncCardTag(key, card));
     QByteArray sealed;
     return key.unseal(rows.sealedDigest, syncDigestAssociatedData(meta.storeId), &sealed) &&
            sealed == computed.toBytes();

@@ -42,6 +42,10 @@ struct StoredSyncRows {
     QList<QPair<QByteArray, QByteArray>> values; // name, stored value
     QByteArray sealedDigest;                     // empty without a password
     std::vector<StoredSyncCard> cards;
+    // Read without the cards' text (readSyncIndex): their tags, toggled
+    // together, stand in for the texts in the digest.
+    bool withoutCardText = false;
+    RecordDigest cardTags;
 };
 
 QByteArray syncValueAssociatedData(const QByteArray &storeId, QByteArrayView name);
@@ -56,6 +60,11 @@ RecordTag syncCardTag(const SealingKey &key, const StoredSyncCard &card);
 StoreError readSyncRows(Connection &db, const StoreMeta &meta, StoredSyncRows *rows);
 // Only the values (rows->cards stays empty): their types and bounds.
 StoreError readSyncValues(Connection &db, const StoreMeta &meta, StoredSyncRows *rows);
+// Every row as readSyncRows, each card without its text (card stays empty),
+// which is read only to tag it for the digest under a password.
+StoreError readSyncIndex(Connection &db, const StoreMeta &meta, const SealingKey &key, StoredSyncRows *rows);
+// The stored text of the card at href (Damaged when there is none).
+StoreError readSyncCardText(Connection &db, QByteArrayView href, QByteArray *stored);
 // The digest of rows under key against the one sealed in them.
 bool syncDigestMatches(const StoreMeta &meta, const SealingKey &key, const StoredSyncRows &rows);
 

@@ -19,7 +19,20 @@ public:
     QString syncToken() const override { return m_token; }
     QString ctag() const override { return m_ctag; }
     QString localMark() const override { return m_localMark; }
-    QList<SyncedCard> cards() const override { return m_cards.values(); }
+    // As a store gives them: without their texts, which keptCard gives.
+    QList<SyncedCard> cards() const override
+    {
+        QList<SyncedCard> cards = m_cards.values();
+        for (SyncedCard &card : cards)
+            card.card.clear();
+        return cards;
+    }
+    bool keptCard(const QString &href, QByteArray *card, QString *why) const override
+    {
+        *card = m_cards.value(href).card;
+        *why = QStringLiteral("no card kept at ") + href;
+        return m_cards.contains(href);
+    }
 
     void setClientId(const QString &id) override { m_clientId = id; }
     void setListingMark(const QString &syncToken, const QString &ctag, const QString &localMark) override
