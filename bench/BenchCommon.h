@@ -147,6 +147,13 @@ inline QString loadAverage()
                : QStringLiteral("?");
 }
 
+// The released wab, or the one QUENNET_BENCH_WAB names: a build kept from
+// before a change, run beside the new one in the same benchmark run.
+inline QString wabProgram()
+{
+    return qEnvironmentVariable("QUENNET_BENCH_WAB", QStringLiteral(QUENNET_PROGRAM_DIR "/wab"));
+}
+
 // A line of /proc/<pid>/status in kB ("VmRSS:", "VmHWM:"); this process when
 // pid is 0, -1 when it cannot be read.
 inline qint64 statusKb(const char *key, qint64 pid = 0)

@@ -1,11 +1,15 @@
 // Times wab sync (the released tool, on a store of its own) against a local
-// Radicale whose address book holds N cards: the first sync, which brings
-// every card into an empty store, and syncs with nothing changed, each a
-// process of its own with its peak memory, the way they end on the marks
-// and the full way (the local mark forgotten first); Radicale's answers to the
-// requests such a sync may make, alone; and, in the same run, vdirsyncer
-// syncing the same collection into an empty folder as the peer figure.
-//   bench_sync_wab [N]   N: cards (default 10,000)
+// Radicale (or Xandikos) whose address book holds N cards: the first sync,
+// which brings every card into an empty store, and syncs with nothing
+// changed, each a process of its own with its peak memory and CPU, the way
+// they end on the marks and the full way (the local mark forgotten first);
+// the server's answers to the requests such a sync may make, alone; and, in
+// the same run, vdirsyncer syncing the same collection into an empty folder
+// as the peer figure.
+//   bench_sync_wab [N] [--no-peer] [--xandikos]   N: cards (default 10,000);
+//   --no-peer: without vdirsyncer, for runs of wab before and after a change;
+//   --xandikos: the book on a local Xandikos instead (no account), filled in
+//   one commit of its git repository
 
 #include "bench/BenchCommon.h"
 #include "contacts/store/SyncRows.h"
@@ -17,6 +21,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -50,6 +56,30 @@ bool fillBook(const QString &folder, int count)
     return true;
 }
 
+// Xandikos keeps a book as a git repository and serves what its index
+// holds: the cards go in as one commit beside the book's own settings file.
+bool fillRepository(const QString &repository, int count)
+{
+    if (!fillBook(repository, count))
+        return false;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *who : {"GIT_AUTHOR", "GIT_COMMITTER"}) {
+        env.insert(QLatin1String(who) + QStringLiteral("_NAME"), QStringLiteral("bench"));
+        env.insert(QLatin1String(who) + QStringLiteral("_EMAIL"), QStringLiteral("bench@localhost"));
+    }
+    const auto git = [&](const QStringList &args) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.start(QStringLiteral("git"), QStringList{QStringLiteral("-C"), repository} + args);
+        return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    };
+    return git({QStringLiteral("add"), QStringLiteral(".")}) &&
+           git({QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"),
+                QStringLiteral("%1 cards").arg(count)});
+}
+
 void print(const QString &step, double ms, const QString &note)
 {
     std::printf("| %s | %.0f ms | %s |\n", qPrintable(step), ms, qPrintable(note));
@@ -62,15 +92,21 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int count = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
+    const QStringList options = QCoreApplication::arguments().mid(2);
+    const auto kind = options.contains(QStringLiteral("--xandikos")) ? test::DavServer::Xandikos
+                                                                     : test::DavServer::Radicale;
     QString why;
     bool missing = false;
-    auto server = test::DavServer::start(test::DavServer::Radicale, &why, &missing);
+    auto server = test::DavServer::start(kind, &why, &missing);
     QTemporaryDir dir;
-    if (!server || !dir.isValid() || !fillBook(server->bookFolder(), count)) {
+    const bool filled = server && dir.isValid() &&
+                        (kind == test::DavServer::Radicale ? fillBook(server->bookFolder(), count)
+                                                           : fillRepository(server->bookRepository(), count));
+    if (!filled) {
         std::fprintf(stderr, "no server: %s\n", qPrintable(why));
         return 1;
     }
-    const QString wab = QStringLiteral(QUENNET_PROGRAM_DIR "/wab");
+    const QString wab = wabProgram();
     const QString store = dir.filePath(QStringLiteral("wab.vdb"));
     if (!runProgram(wab, {QStringLiteral("init"), store})) {
         std::fprintf(stderr, "wab init failed\n");
@@ -93,17 +129,21 @@ int main(int argc, char **argv)
             return 1;
         }
     }
-    const QByteArray password = server->password().toUtf8() + '\n';
-    std::printf("%d cards, load average %s\n\n| step | wall | note |\n|---|---|---|\n", count,
-                qPrintable(loadAverage()));
+    // An account's password on standard input; Xandikos has none.
+    const QByteArray password = server->hasAccounts() ? server->password().toUtf8() + '\n' : QByteArray();
+    const QStringList passwordArgs =
+        server->hasAccounts() ? QStringList{QStringLiteral("--server-password-stdin")} : QStringList();
+    const QString serverName =
+        kind == test::DavServer::Radicale ? QStringLiteral("Radicale") : QStringLiteral("Xandikos");
+    std::printf("%d cards on %s, load average %s\n\n| step | wall | note |\n|---|---|---|\n", count,
+                qPrintable(serverName), qPrintable(loadAverage()));
 
     QElapsedTimer clock;
     clock.start();
-    ProgramRun run = runMeasured(wab,
-                                 {QStringLiteral("sync"), QStringLiteral("--url"),
-                                  server->bookUrl().toString(), QStringLiteral("--user"), server->user(),
-                                  QStringLiteral("--server-password-stdin"), store},
-                                 password);
+    QStringList firstArgs{QStringLiteral("sync"), QStringLiteral("--url"), server->bookUrl().toString()};
+    if (server->hasAccounts())
+        firstArgs << QStringLiteral("--user") << server->user();
+    ProgramRun run = runMeasured(wab, firstArgs + passwordArgs + QStringList{store}, password);
     const double first = msSince(clock);
     if (!run.ok || !run.out.startsWith(QStringLiteral("本机：新增 %1，").arg(count).toUtf8())) {
         std::fprintf(stderr, "first sync failed: %s%s\n", run.out.constData(), run.err.constData());
@@ -127,7 +167,7 @@ int main(int argc, char **argv)
             if (full && !forgetMark())
                 return 1;
             clock.restart();
-            run = runMeasured(wab, {QStringLiteral("sync"), QStringLiteral("--server-password-stdin"), store},
+            run = runMeasured(wab, QStringList{QStringLiteral("sync")} + passwordArgs + QStringList{store},
                               password);
             samples.push_back(msSince(clock));
             cpuSamples.push_back(run.cpuMs);
@@ -190,8 +230,8 @@ int main(int argc, char **argv)
             sync::BookChanges changes;
             client.syncCollection(server->bookPath(), token, &changes);
         }));
-    print(QStringLiteral("Radicale's answer to the sync-collection (median of 5)"), statsOf(samples).median,
-          QStringLiteral("the request alone, as a sync asked before the marks"));
+    print(QStringLiteral("%1's answer to the sync-collection (median of 5)").arg(serverName),
+          statsOf(samples).median, QStringLiteral("the request alone, as a sync asked before the marks"));
     for (const bool ctag : {true, false}) {
         samples.clear();
         for (int i = 0; i < 5; ++i)
@@ -199,14 +239,15 @@ int main(int argc, char **argv)
                 QString mark;
                 client.bookMark(server->bookPath(), ctag, &mark);
             }));
-        print(QStringLiteral("Radicale's answer to a PROPFIND of depth 0 for the %1 (median of 5)")
-                  .arg(ctag ? QStringLiteral("getctag") : QStringLiteral("sync-token")),
+        print(QStringLiteral("%1's answer to a PROPFIND of depth 0 for the %2 (median of 5)")
+                  .arg(serverName, ctag ? QStringLiteral("getctag") : QStringLiteral("sync-token")),
               statsOf(samples).median,
               ctag ? QStringLiteral("the request alone: the one a sync with nothing changed makes")
                    : QStringLiteral("the request alone"));
     }
 
-    if (test::VdirsyncerPhone::installed()) {
+    const bool withPeer = QCoreApplication::arguments().value(2) != QLatin1String("--no-peer");
+    if (withPeer && test::VdirsyncerPhone::installed()) {
         test::VdirsyncerPhone peer(server->bookUrl(), server->user(), server->password(), kPeerTimeoutMs);
         clock.restart();
         const QString failed = peer.sync();

@@ -77,7 +77,7 @@ int main(int argc, char **argv)
 
     QElapsedTimer clock;
     clock.start();
-    const ProgramRun run = runMeasured(QStringLiteral(QUENNET_PROGRAM_DIR "/wab"),
+    const ProgramRun run = runMeasured(wabProgram(),
                                        {QStringLiteral("sync"), QStringLiteral("--url"),
                                         server->bookUrl().toString(), QStringLiteral("--user"),
                                         server->user(), QStringLiteral("--server-password-stdin"), store},

@@ -113,6 +113,12 @@ public:
                    ? m_dir.path() + QStringLiteral("/collections/collection-root/alice/contacts")
                    : QString();
     }
+    // Xandikos: the git repository that holds the address book; empty for Radicale.
+    QString bookRepository() const
+    {
+        return m_kind == Xandikos ? m_dir.path() + QStringLiteral("/data/user/contacts/addressbook")
+                                  : QString();
+    }
     QString addBook(const QString &name, const QString &displayName)
     {
         return m_kind == Radicale ? makeBook(QStringLiteral("alice"), name, displayName) : QString();
