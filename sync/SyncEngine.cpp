@@ -180,6 +180,7 @@ void SyncEngine::loadLocal()
     }
     m_locals.clear();
     m_byUid.clear();
+    m_byUidMade = false;
     m_byName.clear();
     for (const Contact &c : m_local.all())
         localAdded(c);
@@ -188,8 +189,19 @@ void SyncEngine::loadLocal()
 void SyncEngine::localAdded(const Contact &contact)
 {
     m_locals.insert(contact.id, contact);
-    m_byUid.insert(uidFor(m_clientId, contact.id), contact.id);
+    if (m_byUidMade)
+        m_byUid.insert(uidFor(m_clientId, contact.id), contact.id);
     m_byName.insert(contact.name, contact.id);
+}
+
+const QHash<QString, qint64> &SyncEngine::byUid()
+{
+    if (!m_byUidMade) {
+        for (auto it = m_locals.cbegin(); it != m_locals.cend(); ++it)
+            m_byUid.insert(uidFor(m_clientId, it.key()), it.key());
+        m_byUidMade = true;
+    }
+    return m_byUid;
 }
 
 void SyncEngine::localChanged(const Contact &contact)
@@ -204,7 +216,8 @@ void SyncEngine::localRemoved(qint64 id)
 {
     if (const Contact *was = localContact(id))
         m_byName.remove(was->name, id);
-    m_byUid.remove(uidFor(m_clientId, id));
+    if (m_byUidMade)
+        m_byUid.remove(uidFor(m_clientId, id));
     m_locals.remove(id);
 }
 
@@ -524,9 +537,9 @@ DavError SyncEngine::applyServerCard(const ServerCardData &data)
     // else a local contact with the same 姓名 and a matching number is the
     // same person.
     const Contact *match = nullptr;
-    if (const auto byUid = m_byUid.constFind(server.uid);
-        byUid != m_byUid.cend() && !m_linked.contains(*byUid))
-        match = localContact(*byUid);
+    const QHash<QString, qint64> &uids = byUid();
+    if (const auto found = uids.constFind(server.uid); found != uids.cend() && !m_linked.contains(*found))
+        match = localContact(*found);
     for (auto it = m_byName.constFind(theirs.name);
          !match && it != m_byName.cend() && it.key() == theirs.name; ++it) {
         const Contact *c = localContact(*it);

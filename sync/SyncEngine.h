@@ -101,6 +101,7 @@ private:
     void remember(const SyncedCard &card);
     void forget(const QString &href);
     void loadLocal();
+    const QHash<QString, qint64> &byUid();
     void localAdded(const Contact &contact);
     void localChanged(const Contact &contact);
     void localRemoved(qint64 id);
@@ -122,7 +123,10 @@ private:
     QHash<QString, SyncedCard> m_known; // by href
     QHash<qint64, QString> m_linked;    // contact id → href of its card
     QMap<qint64, Contact> m_locals;     // by id
-    QHash<QString, qint64> m_byUid;     // uidFor() of each local contact
+    // uidFor() of each local contact, made when a card new to us first asks
+    // (a UUID per contact is a hash each: a sync with nothing new makes none).
+    QHash<QString, qint64> m_byUid;
+    bool m_byUidMade = false;
     QMultiHash<QString, qint64> m_byName;
     QSet<QString> m_reconciled; // hrefs already brought together this round
 };
