@@ -4,6 +4,8 @@
 // ones wab sent, byte for byte) from a folder into a second empty Radicale.
 // Both servers log their own time per request: what a PUT costs Radicale
 // for each client, and what is left per card (the connection, the client).
+// The wab QUENNET_BENCH_WAB_BESIDE names (one from before a change) syncs the
+// same contacts up into a book of its own between the two.
 //   bench_sync_wab_up [N]   N: contacts (default 10,000)
 
 #include "bench/BenchCommon.h"
@@ -75,27 +77,45 @@ int main(int argc, char **argv)
     std::printf("%d contacts, load average %s\n\n| step | wall | note |\n|---|---|---|\n", count,
                 qPrintable(loadAverage()));
 
-    QElapsedTimer clock;
-    clock.start();
-    const ProgramRun run = runMeasured(wabProgram(),
-                                       {QStringLiteral("sync"), QStringLiteral("--url"),
-                                        server->bookUrl().toString(), QStringLiteral("--user"),
-                                        server->user(), QStringLiteral("--server-password-stdin"), store},
-                                       server->password().toUtf8() + '\n');
-    const double up = msSince(clock);
-    const double upServerMs = server->requestTimes("PUT").seconds * 1000;
-    const QString upPart = serverPart(*server, count, up);
-    if (!run.ok || !run.out.contains(QStringLiteral("服务器：新增 %1，").arg(count).toUtf8()) ||
-        cardsIn(*server) != count) {
-        std::fprintf(stderr, "first sync failed: %s%s\n", run.out.constData(), run.err.constData());
+    // One wab's first sync of storePath up into the empty book of *into, its rows printed.
+    const auto upWith = [&](const QString &program, const QString &storePath, const test::DavServer &into,
+                            const QString &step) {
+        QElapsedTimer clock;
+        clock.start();
+        const ProgramRun run = runMeasured(program,
+                                           {QStringLiteral("sync"), QStringLiteral("--url"),
+                                            into.bookUrl().toString(), QStringLiteral("--user"), into.user(),
+                                            QStringLiteral("--server-password-stdin"), storePath},
+                                           into.password().toUtf8() + '\n');
+        const double up = msSince(clock);
+        const double upServerMs = into.requestTimes("PUT").seconds * 1000;
+        const QString upPart = serverPart(into, count, up);
+        if (!run.ok || !run.out.contains(QStringLiteral("服务器：新增 %1，").arg(count).toUtf8()) ||
+            cardsIn(into) != count) {
+            std::fprintf(stderr, "first sync failed: %s%s\n", run.out.constData(), run.err.constData());
+            return false;
+        }
+        print(step, up,
+              QStringLiteral("process; peak %1 MB; CPU %2 s; load average after %3")
+                  .arg(run.peakMb, 0, 'f', 1)
+                  .arg(run.cpuMs / 1000, 0, 'f', 1)
+                  .arg(loadAverage()));
+        print(QStringLiteral("of which Radicale's PUTs, by its log"), upServerMs, upPart);
+        return true;
+    };
+    if (!upWith(wabProgram(), store, *server,
+                QStringLiteral("wab sync, first, %1 up into an empty book").arg(count)))
         return 1;
+    // QUENNET_BENCH_WAB_BESIDE names a second wab (one from before a change):
+    // the same contacts up into a book of its own, next in the same run.
+    if (const QString beside = qEnvironmentVariable("QUENNET_BENCH_WAB_BESIDE"); !beside.isEmpty()) {
+        auto third = test::DavServer::start(test::DavServer::Radicale, &why, &missing, true);
+        const QString again = dir.filePath(QStringLiteral("beside.vdb"));
+        if (!third || !createStore(again, count) ||
+            !upWith(beside, again, *third,
+                    QStringLiteral("the wab beside, the same %1 up into an empty book").arg(count)))
+            return 1;
     }
-    print(QStringLiteral("wab sync, first, %1 up into an empty book").arg(count), up,
-          QStringLiteral("process; peak %1 MB; CPU %2 s; load average after %3")
-              .arg(run.peakMb, 0, 'f', 1)
-              .arg(run.cpuMs / 1000, 0, 'f', 1)
-              .arg(loadAverage()));
-    print(QStringLiteral("of which Radicale's PUTs, by its log"), upServerMs, upPart);
 
     if (!test::VdirsyncerPhone::installed())
         return 0;
@@ -115,7 +135,8 @@ int main(int argc, char **argv)
             peer.write(card.uid + QStringLiteral(".vcf"), text);
         }
     }
-    clock.restart();
+    QElapsedTimer clock;
+    clock.start();
     const QString failed = peer.sync();
     const double peerUp = msSince(clock);
     const double peerServerMs = empty->requestTimes("PUT").seconds * 1000;
