@@ -11,15 +11,15 @@ namespace quennet::exchange {
 
 namespace {
 
-template <typename Writer>
-bool writeAll(Writer &writer, ContactStore &store)
+// rowOf(number) is what the writer takes of a record.
+template <typename Writer, typename Row> bool writeAll(Writer &writer, ContactStore &store, Row &&rowOf)
 {
     const int cursor = store.recordNumber();
     bool ok = true;
     for (int number = 1; ok && number <= store.recordCount(); ++number) {
         store.goTo(number);
         if (!store.isMarkedDeleted())
-            ok = writer.write(store.contactAt(number));
+            ok = writer.write(rowOf(number));
     }
     store.goTo(cursor);
     return writer.finish() && ok;
@@ -33,12 +33,18 @@ bool writeContacts(QIODevice &out, ContactStore &store, ContactFormat format)
     case ContactFormat::VCard30:
     case ContactFormat::VCard21: {
         VCardWriter writer(out, format == ContactFormat::VCard21 ? VCardVersion::V21 : VCardVersion::V30);
-        return writeAll(writer, store);
+        return writeAll(writer, store, [&](int number) { return store.contactAt(number); });
     }
     case ContactFormat::CsvUtf8:
     case ContactFormat::CsvGb18030: {
-        CsvWriter writer(out, format == ContactFormat::CsvGb18030 ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom);
-        return writeAll(writer, store);
+        CsvWriter writer(out,
+                         format == ContactFormat::CsvGb18030 ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom);
+        return writeAll(writer, store, [&](int number) {
+            CsvWriter::Utf8Values values;
+            for (size_t i = 0; i < values.size(); ++i)
+                values[i] = store.fieldBytesOf(number, int(i) + 1);
+            return values;
+        });
     }
     }
     return false;

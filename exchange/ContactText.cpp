@@ -418,6 +418,14 @@ bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes)
     return true;
 }
 
+QByteArrayView textUtf8(QByteArrayView bytes, QByteArray *converted)
+{
+    if (isValidUtf8(bytes.data(), bytes.size()) && !bytes.startsWith("\xEF\xBB\xBF"))
+        return bytes;
+    *converted = QString::fromUtf8(bytes).toUtf8();
+    return *converted;
+}
+
 QString decodeCharset(const QByteArray &bytes, const QByteArray &charset, const QByteArray &unlabelled)
 {
     QByteArray name = charset.trimmed().toUpper();

@@ -80,6 +80,12 @@ QString shortened(const QString &text, qsizetype length);
 QString decodeCharset(const QByteArray &bytes, const QByteArray &charset,
                       const QByteArray &unlabelled = "GB18030");
 bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes = nullptr);
+// Stored bytes as the UTF-8 of their text (QString::fromUtf8(bytes).toUtf8()):
+// the bytes themselves when they are valid UTF-8 that does not begin with a
+// byte order mark (the conversion drops one there); otherwise *converted,
+// which then holds them. How a writer works on the store's bytes and still
+// writes what the text would give.
+QByteArrayView textUtf8(QByteArrayView bytes, QByteArray *converted);
 // True when the eight bytes at bytes are all ASCII: how the scans over a
 // file's text skip most of it.
 inline bool eightAscii(const unsigned char *bytes)

@@ -3,6 +3,9 @@
 #include "contacts/ContactRules.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+
+#include <array>
 
 class QIODevice;
 
@@ -18,17 +21,26 @@ enum class CsvEncoding {
 // apostrophe in front (the reader takes it off).
 class CsvWriter {
 public:
+    // The six values of a contact in store order as UTF-8 bytes, such as
+    // ContactStore::fieldBytesOf gives them.
+    using Utf8Values = std::array<QByteArrayView, 6>;
+
     CsvWriter(QIODevice &out, CsvEncoding encoding);
     bool write(const rules::ContactInput &contact);
+    // The same row as write() of the values' text, put together from the
+    // bytes themselves where they are valid UTF-8 (no string per value).
+    bool write(const Utf8Values &values);
     bool finish();
 
 private:
     void addRow(const QStringList &values);
+    void appendRow(const Utf8Values &utf8); // the UTF-8 of the values' text
     bool flushIfFull();
 
     QIODevice &m_out;
     CsvEncoding m_encoding;
     QByteArray m_buffer;
+    QByteArray m_line; // a GB18030 row before its encoding, kept from row to row
     bool m_ok = true;
 };
 

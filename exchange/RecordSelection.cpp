@@ -78,6 +78,12 @@ QStringList RecordRows::at(qsizetype index) const
     return row;
 }
 
+QByteArrayView RecordRows::utf8At(qsizetype index, qsizetype column) const
+{
+    Q_ASSERT(m_store);
+    return m_store->fieldBytesOf(m_numbers.at(index), m_positions.at(column));
+}
+
 QList<QStringList> selectedRecords(ContactStore &store, const RecordSelection &selection)
 {
     const RecordRows rows(store, selection);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QStringList>
 
@@ -42,6 +43,9 @@ public:
 
     qsizetype size() const;
     QStringList at(qsizetype index) const;
+    // Field column of row index as the UTF-8 bytes the store holds, without
+    // a copy (ContactStore::fieldBytesOf): rows read from a store only.
+    QByteArrayView utf8At(qsizetype index, qsizetype column) const;
 
 private:
     const QList<QStringList> *m_rows = nullptr;

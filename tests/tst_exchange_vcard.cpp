@@ -403,6 +403,39 @@ private slots:
         QCOMPARE(csvField(QStringLiteral("=HYPERLINK(1)")), QStringLiteral("'=HYPERLINK(1)"));
         QCOMPARE(csvField(QStringLiteral("+86 139 0000 0000")), QStringLiteral("+86 139 0000 0000"));
         QCOMPARE(csvField(QStringLiteral("-cmd")), QStringLiteral("'-cmd"));
+        QCOMPARE(csvField(QStringLiteral("+１３９ (٣)")), QStringLiteral("+１３９ (٣)"));
+    }
+
+    // A row written from a store's bytes is the row of their text: bytes that
+    // are not UTF-8, a leading byte order mark (the text drops it) and values
+    // whose quoting or formula guard looks past ASCII.
+    void csvRowFromStoredBytesIsTheRowOfTheirText_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("not utf-8") << QByteArray("A\x80\xFF,\xE5\xBC");
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF+x, y ");
+        QTest::newRow("mark inside") << QByteArray("a\xEF\xBB\xBF");
+        QTest::newRow("other digits") << QByteArray("+\xEF\xBC\x91\xEF\xBC\x93 (\xD9\xA3)");
+        QTest::newRow("not digits") << QByteArray("-\xE5\xBC\xA0");
+        QTest::newRow("quotes") << QByteArray("\xE5\xBC\xA0 \"x\";\t");
+    }
+
+    void csvRowFromStoredBytesIsTheRowOfTheirText()
+    {
+        QFETCH(QByteArray, stored);
+        for (const CsvEncoding encoding : {CsvEncoding::Utf8Bom, CsvEncoding::Gb18030}) {
+            QBuffer fromBytes;
+            QBuffer fromText;
+            fromBytes.open(QIODevice::WriteOnly);
+            fromText.open(QIODevice::WriteOnly);
+            CsvWriter bytesWriter(fromBytes, encoding);
+            CsvWriter textWriter(fromText, encoding);
+            QVERIFY(bytesWriter.write(CsvWriter::Utf8Values{stored, {}, {}, {}, {}, stored}));
+            QVERIFY(textWriter.write(
+                fields(QString::fromUtf8(stored), {}, {}, {}, {}, QString::fromUtf8(stored))));
+            QVERIFY(bytesWriter.finish() && textWriter.finish());
+            QCOMPARE(fromBytes.data(), fromText.data());
+        }
     }
 
     void roundTripKeepsTheSixFields_data()

@@ -105,12 +105,8 @@ void putRecordLine(QByteArray &line, const ContactStore &store, int number)
     for (int pos = 1; pos <= store.fieldCount(); ++pos) {
         if (pos > 1)
             line += '\t';
-        QByteArrayView bytes = store.fieldBytesOf(number, pos);
-        QByteArray decoded;
-        if (!quennet::exchange::isValidUtf8(bytes.data(), bytes.size())) {
-            decoded = QString::fromUtf8(bytes).toUtf8();
-            bytes = decoded;
-        }
+        QByteArray converted;
+        const QByteArrayView bytes = quennet::exchange::textUtf8(store.fieldBytesOf(number, pos), &converted);
         quennet::exchange::appendEscapedRuns(line, bytes, [](char c) {
             return c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
         });

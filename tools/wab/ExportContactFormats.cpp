@@ -12,26 +12,47 @@ namespace {
 using namespace quennet::exchange;
 namespace rules = quennet::rules;
 
-// The chosen fields by name; a field left out by --fields stays empty.
-rules::ContactInput contactOf(const QStringList &names, const QStringList &record)
+// Where each chosen field goes among a contact's six, by name (-1: nowhere);
+// a field left out by --fields stays empty.
+QList<qsizetype> placesOf(const QStringList &names)
+{
+    QList<qsizetype> places;
+    for (const QString &name : names)
+        places << quennet::contactFieldNames().indexOf(name);
+    return places;
+}
+
+rules::ContactInput contactOf(const QList<qsizetype> &places, const QStringList &record)
 {
     rules::ContactInput c;
     QString *targets[] = {&c.name, &c.phone, &c.mobile, &c.qq, &c.email, &c.address};
-    const QStringList &all = quennet::contactFieldNames();
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const qsizetype slot = all.indexOf(names.at(i));
-        if (slot >= 0)
-            *targets[slot] = record.value(i);
-    }
+    for (qsizetype i = 0; i < places.size(); ++i)
+        if (places.at(i) >= 0)
+            *targets[places.at(i)] = record.value(i);
     return c;
 }
 
-template <typename Writer>
-bool writeWith(Writer &&writer, const ExportJob &job)
+template <typename Writer> bool writeWith(Writer &&writer, const ExportJob &job)
 {
+    const QList<qsizetype> places = placesOf(job.fieldNames);
     bool ok = true;
     for (qsizetype i = 0; ok && i < job.records.size(); ++i)
-        ok = writer.write(contactOf(job.fieldNames, job.records.at(i)));
+        ok = writer.write(contactOf(places, job.records.at(i)));
+    return writer.finish() && ok;
+}
+
+// The CSV row of each record from the UTF-8 the store holds.
+bool writeCsvRows(CsvWriter &&writer, const ExportJob &job)
+{
+    const QList<qsizetype> places = placesOf(job.fieldNames);
+    bool ok = true;
+    for (qsizetype i = 0; ok && i < job.records.size(); ++i) {
+        CsvWriter::Utf8Values values;
+        for (qsizetype column = 0; column < places.size(); ++column)
+            if (places.at(column) >= 0)
+                values[size_t(places.at(column))] = job.records.utf8At(i, column);
+        ok = writer.write(values);
+    }
     return writer.finish() && ok;
 }
 
@@ -48,7 +69,7 @@ bool writeVCard21(QIODevice &out, const ExportJob &job)
 bool writeCsv(QIODevice &out, const ExportJob &job)
 {
     const bool gb = job.args.has(QStringLiteral("gb18030"));
-    return writeWith(CsvWriter(out, gb ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom), job);
+    return writeCsvRows(CsvWriter(out, gb ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom), job);
 }
 
 [[maybe_unused]] const bool registered =
