@@ -420,7 +420,8 @@ bool isValidUtf8(const char *data, qsizetype size, int *pendingBytes)
 
 QByteArrayView textUtf8(QByteArrayView bytes, QByteArray *converted)
 {
-    if (isValidUtf8(bytes.data(), bytes.size()) && !bytes.startsWith("\xEF\xBB\xBF"))
+    const bool mark = bytes.size() >= 3 && bytes[0] == '\xEF' && bytes[1] == '\xBB' && bytes[2] == '\xBF';
+    if (!mark && isValidUtf8(bytes.data(), bytes.size()))
         return bytes;
     *converted = QString::fromUtf8(bytes).toUtf8();
     return *converted;
