@@ -217,17 +217,27 @@ StoreError ContactStoreImpl::readVerified(const QString &path, const Unlocking &
     Connection reader;
     if (const StoreError error = beginReading(path, &reader); error != StoreError::None)
         return error;
-    for (const auto &step : {checkStructure, verifySchema})
-        if (const StoreError error = step(reader); error != StoreError::None)
-            return error;
-    if (const StoreError error = readMeta(reader, &meta); error != StoreError::None)
-        return error;
+    // Reading the schema takes the transaction's read lock; the integrity
+    // check of the whole file then runs beside the reading of the records.
+    // Its verdict comes first, as if it had run first: a damaged file gives
+    // Damaged whatever the rest found.
+    StructureCheck structure;
+    StoreError error = verifySchema(reader);
+    if (error == StoreError::None)
+        structure.start(path);
+    if (error == StoreError::None)
+        error = readMeta(reader, &meta);
     // The password was already found wrong for this very key material.
-    if (refusedAhead.tried && refusedAhead.kdf == meta.kdf && refusedAhead.keyCheck == meta.keyCheck)
-        return StoreError::WrongPassword;
-    if (const StoreError error = unlockKey(meta, with, &key); error != StoreError::None)
-        return error;
-    if (const StoreError error = load(reader); error != StoreError::None)
+    if (error == StoreError::None && refusedAhead.tried && refusedAhead.kdf == meta.kdf &&
+        refusedAhead.keyCheck == meta.keyCheck)
+        error = StoreError::WrongPassword;
+    if (error == StoreError::None)
+        error = unlockKey(meta, with, &key);
+    if (error == StoreError::None)
+        error = load(reader);
+    if (const StoreError damaged = structure.finish(reader); damaged != StoreError::None)
+        return damaged;
+    if (error != StoreError::None)
         return error;
     *counter = changeCounter(path);
     return StoreError::None;

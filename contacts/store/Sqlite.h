@@ -77,6 +77,9 @@ public:
     bool exec(const char *sql);
     // The same, but it gives up at once instead of waiting for a lock.
     bool execWithoutWaiting(const char *sql);
+    // Whether every statement waits for another program's lock (it does
+    // unless told otherwise) or gives up at once.
+    void setWaiting(bool waits) { m_waits = waits; }
     Statement prepare(const char *sql) const { return Statement(m_db, sql); }
     int changes() const;
     // Extended result code of the last failed call.

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace quennet::store {
@@ -362,6 +363,67 @@ StoreError checkStructure(Connection &db)
     if (rc != SQLITE_ROW)
         return rc == SQLITE_DONE ? StoreError::Damaged : errorFromSqlite(db.lastError());
     return pragma.columnBlob(0) == "ok" ? StoreError::None : StoreError::Damaged;
+}
+
+namespace {
+
+// The file the connection has open is still the one its path names.
+bool stillAtPath(Connection &db)
+{
+    int moved = 1;
+    return sqlite3_file_control(db.handle(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+           moved == 0;
+}
+
+} // namespace
+
+StructureCheck::~StructureCheck()
+{
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void StructureCheck::start(const QString &path)
+{
+    // Two connections in two threads need a thread-safe SQLite.
+    if (m_worker.joinable() || sqlite3_threadsafe() == 0)
+        return;
+    try {
+        m_worker = std::thread([this, path] {
+            Connection db;
+            if (!db.open(path, Connection::Mode::ReadOnly))
+                return;
+            // A program waiting to commit keeps new readers out until the
+            // reader holding the lock is done, and that reader waits for
+            // this thread: it never waits, the reader checks on its own.
+            db.setWaiting(false);
+            // The check passes over every page in turn, as the reader does.
+            if (!db.exec("PRAGMA cache_size = 64"))
+                return;
+            Statement pragma = db.prepare("PRAGMA integrity_check(1)");
+            if (pragma.step() != SQLITE_ROW)
+                return;
+            const bool sound = pragma.columnBlob(0) == "ok";
+            // With the reader's file still at the path after this (see
+            // finish), both had the same file open: an inode would have to
+            // come back to the path after another took its place.
+            if (!stillAtPath(db))
+                return;
+            m_sound = sound;
+            m_answered = true;
+        });
+    } catch (const std::system_error &) {
+        // No thread: finish() runs the check on the reader.
+    }
+}
+
+StoreError StructureCheck::finish(Connection &reader)
+{
+    if (m_worker.joinable())
+        m_worker.join();
+    if (m_answered && stillAtPath(reader))
+        return m_sound ? StoreError::None : StoreError::Damaged;
+    return checkStructure(reader);
 }
 
 quint32 changeCounter(const QString &path)

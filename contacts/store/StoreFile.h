@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <thread>
+
 namespace quennet::store {
 
 // Version of the file layout this program writes; a file with a larger one
@@ -63,6 +65,33 @@ bool createSyncTables(Connection &db);
 // misses a damaged index). The indexes are tiny (the meta keys, and the
 // marks, empty at rest), so this costs little more than the quick check.
 StoreError checkStructure(Connection &db);
+
+// checkStructure of what a reading connection sees, run on a connection of
+// its own in a worker thread (the machine's other core) while the reader
+// goes on reading the records.
+class StructureCheck {
+public:
+    StructureCheck() = default;
+    ~StructureCheck();
+    StructureCheck(const StructureCheck &) = delete;
+    StructureCheck &operator=(const StructureCheck &) = delete;
+
+    // Call once the reader's transaction holds its read lock: no program
+    // can commit until it ends, so the worker's connection, opened after
+    // it, reads the very state the reader reads.
+    void start(const QString &path);
+    // What checkStructure(reader) gives: the worker's verdict when it
+    // reached one on the reader's own file, else the check run on the
+    // reader now (no thread, a lock the worker would have waited for, an
+    // error of its own, the file renamed away meanwhile).
+    StoreError finish(Connection &reader);
+
+private:
+    std::thread m_worker;
+    // Written by the worker, read once it has been joined.
+    bool m_answered = false;
+    bool m_sound = false;
+};
 // The file's change counter (header bytes 24..27); read it while holding a
 // read lock, so that it belongs to what was read.
 quint32 changeCounter(const QString &path);
