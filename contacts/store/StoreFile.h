@@ -87,6 +87,8 @@ public:
     StoreError finish(Connection &reader);
 
 private:
+    void checkOnOwnConnection(const QString &path);
+
     std::thread m_worker;
     // Written by the worker, read once it has been joined.
     bool m_answered = false;
