@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <array>
+
 namespace quennet::exchange {
 
 namespace {
@@ -25,6 +27,16 @@ template <typename Writer, typename Row> bool writeAll(Writer &writer, ContactSt
     return writer.finish() && ok;
 }
 
+// The six values of record number as the store holds them (the CSV and
+// vCard writers take the same).
+std::array<QByteArrayView, 6> storedValues(ContactStore &store, int number)
+{
+    std::array<QByteArrayView, 6> values;
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = store.fieldBytesOf(number, int(i) + 1);
+    return values;
+}
+
 } // namespace
 
 bool writeContacts(QIODevice &out, ContactStore &store, ContactFormat format)
@@ -33,18 +45,13 @@ bool writeContacts(QIODevice &out, ContactStore &store, ContactFormat format)
     case ContactFormat::VCard30:
     case ContactFormat::VCard21: {
         VCardWriter writer(out, format == ContactFormat::VCard21 ? VCardVersion::V21 : VCardVersion::V30);
-        return writeAll(writer, store, [&](int number) { return store.contactAt(number); });
+        return writeAll(writer, store, [&](int number) { return storedValues(store, number); });
     }
     case ContactFormat::CsvUtf8:
     case ContactFormat::CsvGb18030: {
         CsvWriter writer(out,
                          format == ContactFormat::CsvGb18030 ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom);
-        return writeAll(writer, store, [&](int number) {
-            CsvWriter::Utf8Values values;
-            for (size_t i = 0; i < values.size(); ++i)
-                values[i] = store.fieldBytesOf(number, int(i) + 1);
-            return values;
-        });
+        return writeAll(writer, store, [&](int number) { return storedValues(store, number); });
     }
     }
     return false;

@@ -246,7 +246,12 @@ QByteArray escaped(const QString &value)
 
 void appendEscaped(QByteArray &out, const QString &value)
 {
-    appendEscapedRuns(out, value.toUtf8(), [](char c) {
+    appendEscapedUtf8(out, value.toUtf8());
+}
+
+void appendEscapedUtf8(QByteArray &out, QByteArrayView utf8)
+{
+    appendEscapedRuns(out, utf8, [](char c) {
         return c == '\\'   ? "\\\\"
                : c == ','  ? "\\,"
                : c == ';'  ? "\\;"

@@ -44,6 +44,8 @@ QString unescaped(const QString &text, bool newlines);
 QByteArray escaped(const QString &value);
 // The same, appended to out.
 void appendEscaped(QByteArray &out, const QString &value);
+// The same of a value's UTF-8.
+void appendEscapedUtf8(QByteArray &out, QByteArrayView utf8);
 // Appends a content line and its CR LF, folded into lines of at most 75
 // octets that go on after a space; a UTF-8 sequence is never cut.
 void appendFolded(QByteArray &out, QByteArrayView line);

@@ -17,14 +17,14 @@ constexpr qsizetype kFlushBytes = 64 * 1024; // small beside the records an expo
 
 // One 3.0 content line, head:before<value escaped>after, put together in
 // line (kept from card to card) and folded onto out.
-void property30(QByteArray &out, QByteArray &line, const char *head, const QString &value,
+void property30(QByteArray &out, QByteArray &line, const char *head, QByteArrayView utf8,
                 const char *before = "", const char *after = "")
 {
     line.resize(0);
     line += head;
     line += ':';
     line += before;
-    vcard::appendEscaped(line, value);
+    vcard::appendEscapedUtf8(line, utf8);
     line += after;
     appendFolded(out, line);
 }
@@ -127,41 +127,104 @@ void property21(QByteArray &out, const char *head, const QList<QByteArray> &part
 // Address books that sync (khard, phones) tell cards apart by UID. The name
 // is unique in the store, so a UID made from it stays the same from one
 // export to the next.
-QByteArray uidOf(const QString &name)
+QByteArray uidOf(QByteArrayView nameUtf8)
 {
     static const QUuid space = QUuid::fromString(QLatin1String("{5b0e9d3c-2f4a-4c1e-9a57-3e8d6f0c7b21}"));
-    return QUuid::createUuidV5(space, name).toByteArray(QUuid::WithoutBraces);
+    return QUuid::createUuidV5(space, nameUtf8.toByteArray()).toByteArray(QUuid::WithoutBraces);
+}
+
+// The UTF-8 of a contact's values in store order (name, phone, mobile, QQ,
+// email, address), and of the name's family and given parts.
+struct Card30 {
+    VCardWriter::Utf8Values values;
+    QByteArrayView family;
+    QByteArrayView given;
+};
+
+void card30(QByteArray &out, QByteArray &line, const Card30 &c)
+{
+    const auto &[name, phone, mobile, qq, email, address] = c.values;
+    out += "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:";
+    out += kOurProductId;
+    out += "\r\n";
+    line.resize(0);
+    line += "N:";
+    vcard::appendEscapedUtf8(line, c.family);
+    line += ';';
+    vcard::appendEscapedUtf8(line, c.given);
+    line += ";;;";
+    appendFolded(out, line);
+    property30(out, line, "FN", name);
+    out += "UID:";
+    out += uidOf(name);
+    out += "\r\n";
+    if (!mobile.isEmpty())
+        property30(out, line, "TEL;TYPE=CELL", mobile);
+    if (!phone.isEmpty())
+        property30(out, line, "TEL;TYPE=HOME", phone);
+    if (!email.isEmpty())
+        property30(out, line, "EMAIL", email);
+    if (!address.isEmpty())
+        property30(out, line, "ADR;TYPE=HOME", address, ";;", ";;;;");
+    if (!qq.isEmpty())
+        property30(out, line, "X-QQ", qq);
+    out += "END:VCARD\r\n";
 }
 
 void card30(QByteArray &out, QByteArray &line, const rules::ContactInput &c)
 {
     QString family, given;
     splitName(c.name, &family, &given);
-    out += "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:";
-    out += kOurProductId;
-    out += "\r\n";
-    line.resize(0);
-    line += "N:";
-    vcard::appendEscaped(line, family);
-    line += ';';
-    vcard::appendEscaped(line, given);
-    line += ";;;";
-    appendFolded(out, line);
-    property30(out, line, "FN", c.name);
-    out += "UID:";
-    out += uidOf(c.name);
-    out += "\r\n";
-    if (!c.mobile.isEmpty())
-        property30(out, line, "TEL;TYPE=CELL", c.mobile);
-    if (!c.phone.isEmpty())
-        property30(out, line, "TEL;TYPE=HOME", c.phone);
-    if (!c.email.isEmpty())
-        property30(out, line, "EMAIL", c.email);
-    if (!c.address.isEmpty())
-        property30(out, line, "ADR;TYPE=HOME", c.address, ";;", ";;;;");
-    if (!c.qq.isEmpty())
-        property30(out, line, "X-QQ", c.qq);
-    out += "END:VCARD\r\n";
+    const QByteArray utf8[] = {c.name.toUtf8(),  c.phone.toUtf8(),   c.mobile.toUtf8(), c.qq.toUtf8(),
+                               c.email.toUtf8(), c.address.toUtf8(), family.toUtf8(),   given.toUtf8()};
+    card30(out, line, {{utf8[0], utf8[1], utf8[2], utf8[3], utf8[4], utf8[5]}, utf8[6], utf8[7]});
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// The card of the values' text from their bytes; values the text would not
+// give back as they are (textUtf8) go through it, and so does a name that is
+// not ASCII, whose split looks at its characters.
+void card30(QByteArray &out, QByteArray &line, const VCardWriter::Utf8Values &stored)
+{
+    std::array<QByteArray, 8> converted;
+    Card30 c;
+    for (size_t i = 0; i < stored.size(); ++i)
+        c.values[i] = textUtf8(stored[i], &converted[i]);
+    const QByteArrayView name = c.values[0];
+    if (isAscii(name)) {
+        // splitName of ASCII text: the last space parts given from family.
+        const qsizetype space = name.lastIndexOf(' ');
+        if (space <= 0) {
+            c.family = name;
+        } else {
+            c.given = name.first(space).trimmed();
+            c.family = name.sliced(space + 1);
+        }
+    } else {
+        QString family, given;
+        splitName(QString::fromUtf8(name), &family, &given);
+        converted[6] = family.toUtf8();
+        converted[7] = given.toUtf8();
+        c.family = converted[6];
+        c.given = converted[7];
+    }
+    card30(out, line, c);
+}
+
+rules::ContactInput contactOf(const VCardWriter::Utf8Values &stored)
+{
+    rules::ContactInput c;
+    QString *targets[] = {&c.name, &c.phone, &c.mobile, &c.qq, &c.email, &c.address};
+    for (size_t i = 0; i < stored.size(); ++i)
+        *targets[i] = QString::fromUtf8(stored[i]);
+    return c;
 }
 
 void card21(QByteArray &out, const rules::ContactInput &c)
@@ -209,6 +272,24 @@ bool VCardWriter::write(const rules::ContactInput &contact)
         card21(m_buffer, contact);
     else
         card30(m_buffer, m_line, contact);
+    return flushIfFull();
+}
+
+QByteArray VCardWriter::card(const Utf8Values &values, VCardVersion version)
+{
+    if (version == VCardVersion::V21)
+        return card(contactOf(values), version);
+    QByteArray out, line;
+    card30(out, line, values);
+    return out;
+}
+
+bool VCardWriter::write(const Utf8Values &values)
+{
+    if (m_version == VCardVersion::V21)
+        card21(m_buffer, contactOf(values));
+    else
+        card30(m_buffer, m_line, values);
     return flushIfFull();
 }
 

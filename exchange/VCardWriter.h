@@ -3,6 +3,9 @@
 #include "contacts/ContactRules.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+
+#include <array>
 
 class QIODevice;
 
@@ -21,12 +24,20 @@ enum class VCardVersion {
 // buffered: call finish() at the end, and check both results.
 class VCardWriter {
 public:
+    // The six values of a contact in store order as UTF-8 bytes, such as
+    // ContactStore::fieldBytesOf gives them.
+    using Utf8Values = std::array<QByteArrayView, 6>;
+
     VCardWriter(QIODevice &out, VCardVersion version);
     bool write(const rules::ContactInput &contact);
+    // The same card as write() of the values' text, put together from the
+    // bytes themselves where they are valid UTF-8 (3.0; 2.1 goes by the text).
+    bool write(const Utf8Values &values);
     bool finish();
 
     // One card as bytes (tests).
     static QByteArray card(const rules::ContactInput &contact, VCardVersion version);
+    static QByteArray card(const Utf8Values &values, VCardVersion version);
 
 private:
     bool flushIfFull();

@@ -406,10 +406,11 @@ private slots:
         QCOMPARE(csvField(QStringLiteral("+１３９ (٣)")), QStringLiteral("+１３９ (٣)"));
     }
 
-    // A row written from a store's bytes is the row of their text: bytes that
-    // are not UTF-8, a leading byte order mark (the text drops it) and values
-    // whose quoting or formula guard looks past ASCII.
-    void csvRowFromStoredBytesIsTheRowOfTheirText_data()
+    // A row or card written from a store's bytes is the one of their text:
+    // bytes that are not UTF-8, a leading byte order mark (the text drops it),
+    // values whose quoting or formula guard looks past ASCII, names split at
+    // a space or after a surname, and folds next to a UTF-8 sequence.
+    void rowAndCardFromStoredBytesAreThoseOfTheirText_data()
     {
         QTest::addColumn<QByteArray>("stored");
         QTest::newRow("not utf-8") << QByteArray("A\x80\xFF,\xE5\xBC");
@@ -418,9 +419,13 @@ private slots:
         QTest::newRow("other digits") << QByteArray("+\xEF\xBC\x91\xEF\xBC\x93 (\xD9\xA3)");
         QTest::newRow("not digits") << QByteArray("-\xE5\xBC\xA0");
         QTest::newRow("quotes") << QByteArray("\xE5\xBC\xA0 \"x\";\t");
+        QTest::newRow("only a mark") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("spaces in a name") << QByteArray(" Ann \t Lee, Jr;\\");
+        QTest::newRow("surname") << QByteArray("\xE6\xAC\xA7\xE9\x98\xB3\xE5\xA8\x9C");
+        QTest::newRow("folded") << QByteArray("x,").repeated(20) + QByteArray("\xE5\xBC\xA0").repeated(30);
     }
 
-    void csvRowFromStoredBytesIsTheRowOfTheirText()
+    void rowAndCardFromStoredBytesAreThoseOfTheirText()
     {
         QFETCH(QByteArray, stored);
         for (const CsvEncoding encoding : {CsvEncoding::Utf8Bom, CsvEncoding::Gb18030}) {
@@ -436,6 +441,11 @@ private slots:
             QVERIFY(bytesWriter.finish() && textWriter.finish());
             QCOMPARE(fromBytes.data(), fromText.data());
         }
+        const VCardWriter::Utf8Values values{stored, stored, {}, {}, {}, stored};
+        const rules::ContactInput text = fields(QString::fromUtf8(stored), QString::fromUtf8(stored), {}, {},
+                                                {}, QString::fromUtf8(stored));
+        for (const VCardVersion version : {VCardVersion::V30, VCardVersion::V21})
+            QCOMPARE(VCardWriter::card(values, version), VCardWriter::card(text, version));
     }
 
     void roundTripKeepsTheSixFields_data()

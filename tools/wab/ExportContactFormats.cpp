@@ -5,6 +5,8 @@
 #include "exchange/CsvWriter.h"
 #include "exchange/VCardWriter.h"
 
+#include <type_traits>
+
 namespace wab {
 
 namespace {
@@ -41,13 +43,13 @@ template <typename Writer> bool writeWith(Writer &&writer, const ExportJob &job)
     return writer.finish() && ok;
 }
 
-// The CSV row of each record from the UTF-8 the store holds.
-bool writeCsvRows(CsvWriter &&writer, const ExportJob &job)
+// The row or card of each record from the UTF-8 the store holds.
+template <typename Writer> bool writeStoredBytes(Writer &&writer, const ExportJob &job)
 {
     const QList<qsizetype> places = placesOf(job.fieldNames);
     bool ok = true;
     for (qsizetype i = 0; ok && i < job.records.size(); ++i) {
-        CsvWriter::Utf8Values values;
+        typename std::decay_t<Writer>::Utf8Values values;
         for (qsizetype column = 0; column < places.size(); ++column)
             if (places.at(column) >= 0)
                 values[size_t(places.at(column))] = job.records.utf8At(i, column);
@@ -58,7 +60,7 @@ bool writeCsvRows(CsvWriter &&writer, const ExportJob &job)
 
 bool writeVCard30(QIODevice &out, const ExportJob &job)
 {
-    return writeWith(VCardWriter(out, VCardVersion::V30), job);
+    return writeStoredBytes(VCardWriter(out, VCardVersion::V30), job);
 }
 
 bool writeVCard21(QIODevice &out, const ExportJob &job)
@@ -69,7 +71,7 @@ bool writeVCard21(QIODevice &out, const ExportJob &job)
 bool writeCsv(QIODevice &out, const ExportJob &job)
 {
     const bool gb = job.args.has(QStringLiteral("gb18030"));
-    return writeCsvRows(CsvWriter(out, gb ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom), job);
+    return writeStoredBytes(CsvWriter(out, gb ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom), job);
 }
 
 [[maybe_unused]] const bool registered =
