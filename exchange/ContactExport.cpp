@@ -13,20 +13,6 @@ namespace quennet::exchange {
 
 namespace {
 
-// rowOf(number) is what the writer takes of a record.
-template <typename Writer, typename Row> bool writeAll(Writer &writer, ContactStore &store, Row &&rowOf)
-{
-    const int cursor = store.recordNumber();
-    bool ok = true;
-    for (int number = 1; ok && number <= store.recordCount(); ++number) {
-        store.goTo(number);
-        if (!store.isMarkedDeleted())
-            ok = writer.write(rowOf(number));
-    }
-    store.goTo(cursor);
-    return writer.finish() && ok;
-}
-
 // The six values of record number as the store holds them (the CSV and
 // vCard writers take the same).
 std::array<QByteArrayView, 6> storedValues(ContactStore &store, int number)
@@ -37,6 +23,19 @@ std::array<QByteArrayView, 6> storedValues(ContactStore &store, int number)
     return values;
 }
 
+template <typename Writer> bool writeAll(Writer &writer, ContactStore &store)
+{
+    const int cursor = store.recordNumber();
+    bool ok = true;
+    for (int number = 1; ok && number <= store.recordCount(); ++number) {
+        store.goTo(number);
+        if (!store.isMarkedDeleted())
+            ok = writer.write(storedValues(store, number));
+    }
+    store.goTo(cursor);
+    return writer.finish() && ok;
+}
+
 } // namespace
 
 bool writeContacts(QIODevice &out, ContactStore &store, ContactFormat format)
@@ -45,13 +44,13 @@ bool writeContacts(QIODevice &out, ContactStore &store, ContactFormat format)
     case ContactFormat::VCard30:
     case ContactFormat::VCard21: {
         VCardWriter writer(out, format == ContactFormat::VCard21 ? VCardVersion::V21 : VCardVersion::V30);
-        return writeAll(writer, store, [&](int number) { return storedValues(store, number); });
+        return writeAll(writer, store);
     }
     case ContactFormat::CsvUtf8:
     case ContactFormat::CsvGb18030: {
         CsvWriter writer(out,
                          format == ContactFormat::CsvGb18030 ? CsvEncoding::Gb18030 : CsvEncoding::Utf8Bom);
-        return writeAll(writer, store, [&](int number) { return storedValues(store, number); });
+        return writeAll(writer, store);
     }
     }
     return false;

@@ -95,6 +95,15 @@ inline bool eightAscii(const unsigned char *bytes)
     return (word & 0x8080808080808080ULL) == 0;
 }
 
+// True when every byte is ASCII.
+inline bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 // Appends bytes to out with each byte that escape(byte) gives a text for
 // replaced by that text ("" drops the byte; nullptr keeps it); the runs
 // between them go on whole.

@@ -73,11 +73,6 @@ void appendField(QByteArray &out, QByteArrayView utf8)
     }
 }
 
-bool isAscii(const QByteArray &bytes)
-{
-    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
-}
-
 } // namespace
 
 QString csvField(const QString &value)

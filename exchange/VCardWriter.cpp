@@ -180,14 +180,6 @@ void card30(QByteArray &out, QByteArray &line, const rules::ContactInput &c)
     card30(out, line, {{utf8[0], utf8[1], utf8[2], utf8[3], utf8[4], utf8[5]}, utf8[6], utf8[7]});
 }
 
-bool isAscii(QByteArrayView bytes)
-{
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
 // The card of the values' text from their bytes; values the text would not
 // give back as they are (textUtf8) go through it, and so does a name that is
 // not ASCII, whose split looks at its characters.
