@@ -5,12 +5,14 @@
 #include "contacts/ContactRules.h"
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/ContactStoreTesting.h"
+#include "contacts/store/Sqlite.h"
 #include "contacts/store/StoreFile.h"
 #include "support/Person.h"
 #include "support/RawSqlite.h"
 #include "support/StoreFiles.h"
 #include "support/StoreFixture.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QtTest>
@@ -715,6 +717,64 @@ private slots:
         check = ContactStore::check(badFile("missing"));
         QVERIFY(check.problems.join('\n').contains(QStringLiteral("找不到文件")));
         QCOMPARE(check.recordCount, -1);
+    }
+
+    // --- reading a file page after page ----------------------------------------------------
+
+    // What a read-only connection reads in runs of pages is what SQLite reads
+    // page by page: forwards and backwards, in a file smaller than one run
+    // and in one of many, after other connections' commits changed and grew
+    // the file under the open connection, and with a page in the middle of a
+    // large file damaged.
+    void readOnlyConnectionReadsWhatTheFileHolds_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::newRow("within one run") << 200;
+        QTest::newRow("many runs") << 3000;
+    }
+
+    void readOnlyConnectionReadsWhatTheFileHolds()
+    {
+        QFETCH(int, rows);
+        const QString path = freshPath(QStringLiteral("plain"));
+        test::RawDb writer(path);
+        QVERIFY(writer.exec("CREATE TABLE t (id INTEGER PRIMARY KEY, v BLOB NOT NULL)"));
+        QVERIFY(writer.exec(
+            QByteArray("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
+                       QByteArray::number(rows) +
+                       ") INSERT INTO t SELECT i, randomblob(150 + i % 300) FROM n")
+                .constData()));
+        store::Connection reader;
+        QVERIFY(reader.open(path, store::Connection::Mode::ReadOnly));
+        const auto digestOf = [](const store::Connection &db, const char *sql) {
+            QCryptographicHash hash(QCryptographicHash::Sha256);
+            store::Statement select = db.prepare(sql);
+            while (select.step() == SQLITE_ROW)
+                hash.addData(select.columnBlob(0));
+            return hash.result();
+        };
+        store::Connection direct;
+        for (const char *change : {"SELECT 1", "UPDATE t SET v = randomblob(length(v)) WHERE id % 3 = 0",
+                                   "DELETE FROM t WHERE id % 7 = 0",
+                                   "INSERT INTO t (v) SELECT randomblob(900) FROM t WHERE id % 2 = 0"}) {
+            QVERIFY(writer.exec(change));
+            QVERIFY(direct.open(path, store::Connection::Mode::ReadWrite));
+            for (const char *sql : {"SELECT v FROM t ORDER BY id", "SELECT v FROM t ORDER BY id DESC",
+                                    "PRAGMA integrity_check"})
+                QCOMPARE(digestOf(reader, sql), digestOf(direct, sql));
+        }
+        direct.close();
+        reader.close();
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(file.size() / 2 / 4096 * 4096 + 8));
+        QVERIFY(file.write(QByteArray(64, '\xff')) == 64);
+        file.close();
+        QVERIFY(reader.open(path, store::Connection::Mode::ReadOnly));
+        store::Statement check = reader.prepare("PRAGMA integrity_check");
+        QCOMPARE(check.step(), SQLITE_ROW);
+        QVERIFY(check.columnBlob(0) != "ok");
     }
 
     // --- nothing lingers --------------------------------------------------------------------

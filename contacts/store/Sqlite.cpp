@@ -1,4 +1,5 @@
 #include "contacts/store/Sqlite.h"
+#include "contacts/store/ReadAheadVfs.h"
 
 #include <QFile>
 
@@ -137,7 +138,8 @@ bool Connection::open(const QString &path, Mode mode)
     const int flags = (mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
     const QByteArray name = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, nullptr);
+    const char *vfs = mode == Mode::ReadOnly ? readAheadVfsName() : nullptr;
+    const int rc = sqlite3_open_v2(name.constData(), &m_db, flags, vfs);
     if (rc != SQLITE_OK) {
         m_openError = m_db ? sqlite3_extended_errcode(m_db) : rc;
         close();
