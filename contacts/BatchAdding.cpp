@@ -78,7 +78,8 @@ quint32 hashIn(quint64 entry)
 
 // The home of a hash: its top bits, as many as the table has places. A
 // table twice the size takes one more bit of the same kept hash.
-size_t homeOf(quint32 hash, const std::vector<quint64> &entries)
+template <typename Entries>
+size_t homeOf(quint32 hash, const Entries &entries)
 {
     return size_t(hash) >> (32 - qCountTrailingZeroBits(quint64(entries.size())));
 }
@@ -110,7 +111,7 @@ QByteArrayView BatchAdding::valueOf(int number, int searched) const
 
 BatchAdding::Probe BatchAdding::lowestWith(int searched, QByteArrayView value, quint32 hash) const
 {
-    const std::vector<quint64> &entries = m_index[searched].entries;
+    const Entries &entries = m_index[searched].entries;
     const size_t mask = entries.size() - 1;
     size_t at = homeOf(hash, entries);
     for (; entries[at] != 0; at = (at + 1) & mask)
@@ -121,7 +122,7 @@ BatchAdding::Probe BatchAdding::lowestWith(int searched, QByteArrayView value, q
 
 void BatchAdding::grow(Index &index)
 {
-    std::vector<quint64> bigger(index.entries.size() * 2, 0);
+    Entries bigger(index.entries.size() * 2, 0);
     const size_t mask = bigger.size() - 1;
     for (const quint64 entry : index.entries) {
         if (entry == 0)
@@ -174,7 +175,7 @@ Check BatchAdding::offer(const ContactInput &input)
     quint32 hashes[kSearched];
     for (int searched = 0; searched < kSearched; ++searched) {
         hashes[searched] = hashOf(m_accepted.fieldUtf8(latest, kSearchedFields[searched]));
-        const std::vector<quint64> &entries = m_index[searched].entries;
+        const Entries &entries = m_index[searched].entries;
         __builtin_prefetch(&entries[homeOf(hashes[searched], entries)]);
     }
     Probe probes[kSearched];

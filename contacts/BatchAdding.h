@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/ContactRules.h"
+#include "contacts/store/LargeBlockAllocator.h"
 #include "contacts/store/PendingRecords.h"
 
 #include <QByteArrayView>
@@ -35,8 +36,9 @@ private:
     // Open addressing over (32-bit hash of a value, lowest record holding
     // it) in one 64-bit word per place. Each distinct value is entered
     // once; equal hashes are told apart by comparing the values.
+    using Entries = std::vector<quint64, store::LargeBlockAllocator<quint64>>;
     struct Index {
-        std::vector<quint64> entries; // 0: free
+        Entries entries; // 0: free
         size_t used = 0;
     };
 

@@ -984,7 +984,7 @@ bool ContactStore::appendMany(PendingRecords &pending)
         return d->refuse(StoreError::OverCapacity);
     if (pending.isEmpty())
         return isOpen() || d->refuse(StoreError::NotOpen);
-    std::vector<QByteArray> &packedRecords = pending.m_records;
+    auto &packedRecords = pending.m_records;
     qint64 firstRowId = 0;
     RecordDigest next = d->digest;
     const bool ok = d->write(

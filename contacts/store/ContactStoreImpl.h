@@ -2,6 +2,7 @@
 
 #include "contacts/store/ContactStore.h"
 #include "contacts/store/FaultPlan.h"
+#include "contacts/store/LargeBlockAllocator.h"
 #include "contacts/store/PackedRecord.h"
 #include "contacts/store/RecordArena.h"
 #include "contacts/store/Sealing.h"
@@ -48,7 +49,7 @@ public:
     store::Connection db;
     store::StoreMeta meta;
     store::SealingKey key;
-    std::vector<StoredRecord> records;
+    std::vector<StoredRecord, store::LargeBlockAllocator<StoredRecord>> records;
     store::RecordArena arena;
     QString path;
     int cursor = 0; // 0 before-first, 1..N on a record, N + 1 after-last

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "contacts/store/Contact.h"
+#include "contacts/store/LargeBlockAllocator.h"
 #include "contacts/store/RecordArena.h"
 
 #include <QByteArray>
@@ -33,7 +34,7 @@ public:
 private:
     friend class ContactStore;
     store::RecordArena m_arena;
-    std::vector<QByteArray> m_records; // views into m_arena
+    std::vector<QByteArray, store::LargeBlockAllocator<QByteArray>> m_records; // views into m_arena
     std::vector<int> m_overCapacity;   // indexes of records that do not fit
 };
 
