@@ -20,6 +20,46 @@ const QStringList &compoundSurnames()
     return names;
 }
 
+const QList<QByteArray> &compoundSurnamesUtf8()
+{
+    static const QList<QByteArray> names = [] {
+        QList<QByteArray> utf8;
+        for (const QString &surname : compoundSurnames())
+            utf8.append(surname.toUtf8());
+        return utf8;
+    }();
+    return names;
+}
+
+// The bytes of the UTF-8 sequence that lead begins.
+qsizetype utf8SequenceLength(unsigned char lead)
+{
+    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// hasChinese of valid UTF-8: Han starts at U+2E80, so only sequences of
+// three and four bytes are decoded.
+bool hasChineseUtf8(QByteArrayView utf8)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
+    const auto *end = p + utf8.size();
+    while (p < end) {
+        const qsizetype length = utf8SequenceLength(*p);
+        if (end - p < length)
+            return false;
+        char32_t code = 0;
+        if (length == 3)
+            code = char32_t(p[0] & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | char32_t(p[2] & 0x3F);
+        else if (length == 4)
+            code = char32_t(p[0] & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12 | char32_t(p[2] & 0x3F) << 6 |
+                   char32_t(p[3] & 0x3F);
+        if (code >= 0x2E80 && QChar::script(code) == QChar::Script_Han)
+            return true;
+        p += length;
+    }
+    return false;
+}
+
 bool isTelephonePunctuation(QChar c)
 {
     switch (c.unicode()) {
@@ -132,7 +172,9 @@ void splitName(const QString &name, QString *family, QString *given)
     family->clear();
     given->clear();
     if (hasChinese(name) && !name.contains(QLatin1Char(' '))) {
-        qsizetype length = 1;
+        // The first character, whole even beyond the BMP.
+        qsizetype length =
+            name.at(0).isHighSurrogate() && name.size() > 1 && name.at(1).isLowSurrogate() ? 2 : 1;
         for (const QString &surname : compoundSurnames())
             if (name.size() > 2 && name.startsWith(surname))
                 length = 2;
@@ -151,6 +193,32 @@ void splitName(const QString &name, QString *family, QString *given)
     }
     *given = name.left(space).trimmed();
     *family = name.mid(space + 1);
+}
+
+bool splitNameUtf8(QByteArrayView name, QByteArrayView *family, QByteArrayView *given)
+{
+    const qsizetype space = name.lastIndexOf(' ');
+    const bool ascii = isAscii(name);
+    if (!ascii && space >= 0)
+        return false;
+    *family = name;
+    *given = QByteArrayView();
+    if (!ascii && hasChineseUtf8(name)) {
+        qsizetype length = utf8SequenceLength(static_cast<unsigned char>(name.front()));
+        for (const QByteArray &surname : compoundSurnamesUtf8())
+            if (name.size() > surname.size() && name.startsWith(surname))
+                length = surname.size();
+        if (length < name.size()) {
+            *family = name.first(length);
+            *given = name.sliced(length);
+        }
+        return true;
+    }
+    if (space > 0) {
+        *given = name.first(space).trimmed();
+        *family = name.sliced(space + 1);
+    }
+    return true;
 }
 
 QString mobileDigits(const QString &number)

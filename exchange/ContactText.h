@@ -21,6 +21,10 @@ QString joinName(const QString &family, const QString &given);
 // Splits a stored name back into family and given name for the formats
 // that want both (the inverse of joinName where it can tell).
 void splitName(const QString &name, QString *family, QString *given);
+// The same split of a name's valid UTF-8, as views into it. False, with
+// nothing set, for a name splitName must see as text: one with a space that
+// is not all ASCII (its given part is trimmed of any white space).
+bool splitNameUtf8(QByteArrayView name, QByteArrayView *family, QByteArrayView *given);
 
 // A telephone number without spaces, dashes, dots, brackets and a leading
 // +86, 0086 or 86 before an 11-digit mobile; full-width digits become ASCII:

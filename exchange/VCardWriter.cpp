@@ -181,27 +181,17 @@ void card30(QByteArray &out, QByteArray &line, const rules::ContactInput &c)
 }
 
 // The card of the values' text from their bytes; values the text would not
-// give back as they are (textUtf8) go through it, and so does a name that is
-// not ASCII, whose split looks at its characters.
+// give back as they are (textUtf8) go through it, and so does a name whose
+// split needs its text.
 void card30(QByteArray &out, QByteArray &line, const VCardWriter::Utf8Values &stored)
 {
     std::array<QByteArray, 8> converted;
     Card30 c;
     for (size_t i = 0; i < stored.size(); ++i)
         c.values[i] = textUtf8(stored[i], &converted[i]);
-    const QByteArrayView name = c.values[0];
-    if (isAscii(name)) {
-        // splitName of ASCII text: the last space parts given from family.
-        const qsizetype space = name.lastIndexOf(' ');
-        if (space <= 0) {
-            c.family = name;
-        } else {
-            c.given = name.first(space).trimmed();
-            c.family = name.sliced(space + 1);
-        }
-    } else {
+    if (!splitNameUtf8(c.values[0], &c.family, &c.given)) {
         QString family, given;
-        splitName(QString::fromUtf8(name), &family, &given);
+        splitName(QString::fromUtf8(c.values[0]), &family, &given);
         converted[6] = family.toUtf8();
         converted[7] = given.toUtf8();
         c.family = converted[6];

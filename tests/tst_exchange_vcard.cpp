@@ -422,6 +422,15 @@ private slots:
         QTest::newRow("only a mark") << QByteArray("\xEF\xBB\xBF");
         QTest::newRow("spaces in a name") << QByteArray(" Ann \t Lee, Jr;\\");
         QTest::newRow("surname") << QByteArray("\xE6\xAC\xA7\xE9\x98\xB3\xE5\xA8\x9C");
+        QTest::newRow("surname alone") << QByteArray("\xE6\xAC\xA7\xE9\x98\xB3");
+        QTest::newRow("one character") << QByteArray("\xE5\xBC\xA0");
+        QTest::newRow("beyond the BMP first") << QByteArray("\xF0\xA0\x80\x80\xE4\xB8\x89");
+        QTest::newRow("beyond the BMP alone") << QByteArray("\xF0\xA0\x80\x80");
+        QTest::newRow("Han after Latin") << QByteArray("Li\xE6\x9D\x8E");
+        QTest::newRow("accented") << QByteArray("Jos\xC3\xA9");
+        QTest::newRow("Han with a space") << QByteArray("\xE5\xBC\xA0 \xE4\xB8\x89");
+        QTest::newRow("ideographic space") << QByteArray("\xE5\xBC\xA0\xE3\x80\x80\xE4\xB8\x89");
+        QTest::newRow("no-break space before a space") << QByteArray("Ann\xC2\xA0 Lee");
         QTest::newRow("folded") << QByteArray("x,").repeated(20) + QByteArray("\xE5\xBC\xA0").repeated(30);
     }
 
@@ -446,6 +455,13 @@ private slots:
                                                 {}, QString::fromUtf8(stored));
         for (const VCardVersion version : {VCardVersion::V30, VCardVersion::V21})
             QCOMPARE(VCardWriter::card(values, version), VCardWriter::card(text, version));
+    }
+
+    // A name that begins beyond the BMP keeps its first character whole.
+    void aNameSplitsAfterAWholeCharacter()
+    {
+        const QByteArray card = VCardWriter::card(fields(QStringLiteral("𠀀三")), VCardVersion::V30);
+        QVERIFY2(card.contains("\r\nN:𠀀;三;;;\r\n"), card.constData());
     }
 
     void roundTripKeepsTheSixFields_data()
