@@ -2,7 +2,8 @@
 // the build directory was configured with: neither carries the testing switch,
 // the start-up probe, the window reports, the scripted windows or the fault
 // plans of the test targets, and wab protects new stores at the release
-// key-derivation cost.
+// key-derivation cost. Of the command-line programs only wab-sync links the
+// network.
 
 #include "contacts/store/KdfCostTesting.h"
 #include "contacts/store/Sealing.h"
@@ -114,7 +115,7 @@ private slots:
         for (const QByteArray &seam : programSeams)
             QTest::addRow("quennet: %s", seam.constData())
                 << QStringLiteral("quennet") << seam << testingCopy(QStringLiteral("quennet"));
-        for (const char *program : {"quennet", "wab"})
+        for (const char *program : {"quennet", "wab", "wab-sync"})
             for (const QByteArray &seam : coreSeams)
                 QTest::addRow("%s: %s", program, seam.constData())
                     << QString::fromLatin1(program) << seam << self;
@@ -129,6 +130,16 @@ private slots:
         QVERIFY2(!release.isEmpty(), qPrintable(releaseProgram(program)));
         QVERIFY2(carries(fileBytes(carrier), seam), qPrintable(carrier));
         QVERIFY(!carries(release, seam));
+    }
+
+    // wab starts without the network, the keychain and D-Bus: only wab-sync,
+    // which "wab sync" runs, links them.
+    void onlyTheSyncProgramLinksTheNetwork()
+    {
+        for (const QByteArray &library : {QByteArray("libQt6Network.so"), QByteArray("libqt6keychain.so")}) {
+            QVERIFY2(carries(fileBytes(releaseProgram(QStringLiteral("wab-sync"))), library), library.constData());
+            QVERIFY2(!carries(fileBytes(releaseProgram(QStringLiteral("wab"))), library), library.constData());
+        }
     }
 
     void releaseWabWritesTheReleaseCost()

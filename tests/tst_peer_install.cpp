@@ -128,8 +128,9 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         for (const char *file :
-             {"bin/quennet", "bin/wab", "share/quennet/skin/bg01.bmp", "share/quennet/skin/bg02.bmp",
-              "share/quennet/skin/bg03.bmp", "share/quennet/Help.html", "share/quennet/screenshots/main.png"})
+             {"bin/quennet", "bin/wab", "libexec/quennet/wab-sync", "share/quennet/skin/bg01.bmp",
+              "share/quennet/skin/bg02.bmp", "share/quennet/skin/bg03.bmp", "share/quennet/Help.html",
+              "share/quennet/screenshots/main.png"})
             QTest::newRow(file) << QString::fromLatin1(file);
         QTest::newRow("desktop entry") << QStringLiteral("share/applications/%1.desktop").arg(kAppId);
         QTest::newRow("metainfo") << QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId);
@@ -148,11 +149,12 @@ private slots:
     // builds, whatever the build directory was configured with.
     void installsTheReleasePrograms()
     {
-        for (const QString &program : {QStringLiteral("quennet"), QStringLiteral("wab")}) {
+        for (const QString &file : {QStringLiteral("bin/quennet"), QStringLiteral("bin/wab"),
+                                    QStringLiteral("libexec/quennet/wab-sync")}) {
+            const QString program = QFileInfo(file).fileName();
             const QString released = qEnvironmentVariable("QUENNET_PROGRAM_DIR") + QLatin1Char('/') + program;
-            QVERIFY2(fileBytes(installed(QStringLiteral("bin/") + program)) == fileBytes(released),
-                     qPrintable(program));
-            QVERIFY(fileBytes(installed(QStringLiteral("bin/") + program)) !=
+            QVERIFY2(fileBytes(installed(file)) == fileBytes(released), qPrintable(program));
+            QVERIFY(fileBytes(installed(file)) !=
                     fileBytes(qEnvironmentVariable("QUENNET_TEST_BIN_DIR") + QLatin1Char('/') + program));
         }
     }
@@ -204,6 +206,19 @@ private slots:
                  quennet::store::kReleaseKdfCost.opsLimit);
         QCOMPARE(raw.integer("SELECT value FROM meta WHERE key = 'kdf_memlimit'"),
                  quennet::store::kReleaseKdfCost.memLimit);
+    }
+
+    // The installed wab finds its sync program in libexec/quennet/: on a
+    // store without settings that program answers, not wab.
+    void installedWabRunsItsSyncProgram()
+    {
+        QTemporaryDir dir;
+        const QString store = dir.filePath(QStringLiteral("wab.vdb"));
+        const Run init = run(installed(QStringLiteral("bin/wab")), {QStringLiteral("init"), store});
+        QVERIFY2(init.exitCode == 0, init.output.constData());
+        const Run sync = run(installed(QStringLiteral("bin/wab")), {QStringLiteral("sync"), store});
+        QCOMPARE(sync.exitCode, 2);
+        QVERIFY2(sync.output.contains("还没有设置同步"), sync.output.constData());
     }
 
     void iconsHaveTheirSize()

@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -383,6 +384,30 @@ private slots:
         r = sync({QStringLiteral("--book"), work});
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         QVERIFY(wab({QStringLiteral("check"), m_store}).out.contains(work));
+    }
+
+    // wab hands the command to wab-sync beside it; alone, it says where that
+    // program belongs and leaves the store as it was.
+    void withoutItsSyncProgramWabSaysWhereItBelongs()
+    {
+        const QString store = m_stores.create();
+        const QByteArray before = test::readAll(store);
+        QTemporaryDir alone;
+        const QString lonely = alone.filePath(QStringLiteral("wab"));
+        QVERIFY(QFile::copy(wabPath(), lonely));
+        QProcess process;
+        process.setProcessEnvironment(wabEnvironment());
+        process.start(lonely, {QStringLiteral("sync"), QStringLiteral("--url"),
+                               QStringLiteral("http://127.0.0.1:9/"), store});
+        const Result r = test::finishCommand(process, 60000);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("找不到同步程序 wab-sync")) && r.err.contains(alone.path()),
+                 qPrintable(r.err));
+        QCOMPARE(test::readAll(store), before);
+        // Its usage needs no other program.
+        QProcess help;
+        help.start(lonely, {QStringLiteral("sync"), QStringLiteral("--help")});
+        QCOMPARE(test::finishCommand(help, 60000).code, 0);
     }
 
     // Killed at many moments of a first sync of 150 cards each way; the

@@ -708,6 +708,36 @@ const QList<Command> &commands()
     return list;
 }
 
+int usageError(const QString &error, const QString &usage)
+{
+    printErr(QStringLiteral("wab: ") + error);
+    printErr(usage);
+    return ExitUsage;
+}
+
+int withOutputWritten(int code)
+{
+    if (flushOut())
+        return code;
+    printErr(QStringLiteral("wab: 写标准输出时出错"));
+    return code == ExitDone ? ExitRefused : code;
+}
+
+int runCommand(const Command &command, const QStringList &rest)
+{
+    const Arguments args = parseArguments(rest, command.options);
+    if (args.help) {
+        printOut(command.usage);
+        return ExitDone;
+    }
+    if (!args.error.isEmpty())
+        return usageError(args.error, command.usage);
+    if (args.positional.size() > command.maxPositional)
+        return usageError(QStringLiteral("多余的参数：%1").arg(args.positional.at(command.maxPositional)),
+                          command.usage);
+    return command.run(args);
+}
+
 QString generalUsage()
 {
     return QStringLiteral(
