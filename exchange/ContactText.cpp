@@ -205,8 +205,11 @@ bool splitNameUtf8(QByteArrayView name, QByteArrayView *family, QByteArrayView *
     *given = QByteArrayView();
     if (!ascii && hasChineseUtf8(name)) {
         qsizetype length = utf8SequenceLength(static_cast<unsigned char>(name.front()));
+        // Every compound surname is two characters of three bytes: its first
+        // character, compared inline, rules out nearly all of them.
         for (const QByteArray &surname : compoundSurnamesUtf8())
-            if (name.size() > surname.size() && name.startsWith(surname))
+            if (name.size() > surname.size() && std::memcmp(name.data(), surname.constData(), 3) == 0 &&
+                name.startsWith(surname))
                 length = surname.size();
         if (length < name.size()) {
             *family = name.first(length);
