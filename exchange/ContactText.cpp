@@ -1,5 +1,7 @@
 #include "exchange/ContactText.h"
 
+#include "contacts/Utf8.h"
+
 #include <algorithm>
 
 #include <QStringDecoder>
@@ -31,32 +33,17 @@ const QList<QByteArray> &compoundSurnamesUtf8()
     return names;
 }
 
-// The bytes of the UTF-8 sequence that lead begins.
-qsizetype utf8SequenceLength(unsigned char lead)
+bool isHan(char32_t code)
 {
-    return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    return code >= 0x2E80 && QChar::script(code) == QChar::Script_Han;
 }
 
-// hasChinese of valid UTF-8: Han starts at U+2E80, so only sequences of
-// three and four bytes are decoded.
+// hasChinese of UTF-8.
 bool hasChineseUtf8(QByteArrayView utf8)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(utf8.data());
-    const auto *end = p + utf8.size();
-    while (p < end) {
-        const qsizetype length = utf8SequenceLength(*p);
-        if (end - p < length)
-            return false;
-        char32_t code = 0;
-        if (length == 3)
-            code = char32_t(p[0] & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | char32_t(p[2] & 0x3F);
-        else if (length == 4)
-            code = char32_t(p[0] & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12 | char32_t(p[2] & 0x3F) << 6 |
-                   char32_t(p[3] & 0x3F);
-        if (code >= 0x2E80 && QChar::script(code) == QChar::Script_Han)
+    for (qsizetype i = 0; i < utf8.size();)
+        if (isHan(nextCodePoint(utf8, i)))
             return true;
-        p += length;
-    }
     return false;
 }
 
@@ -152,7 +139,7 @@ bool hasChinese(const QString &text)
         char32_t code = c.unicode();
         if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
             code = QChar::surrogateToUcs4(c, text.at(++i));
-        if (QChar::script(code) == QChar::Script_Han)
+        if (isHan(code))
             return true;
     }
     return false;
@@ -204,7 +191,8 @@ bool splitNameUtf8(QByteArrayView name, QByteArrayView *family, QByteArrayView *
     *family = name;
     *given = QByteArrayView();
     if (!ascii && hasChineseUtf8(name)) {
-        qsizetype length = utf8SequenceLength(static_cast<unsigned char>(name.front()));
+        qsizetype length = 0; // of the first character
+        nextCodePoint(name, length);
         // Every compound surname is two characters of three bytes: its first
         // character, compared inline, rules out nearly all of them.
         for (const QByteArray &surname : compoundSurnamesUtf8())
