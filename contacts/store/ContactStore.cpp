@@ -185,6 +185,8 @@ StoreError ContactStoreImpl::load(Connection &reader)
     // Row ids are unique, so their range bounds the count (ids are never
     // used twice, so a range far beyond it only reserves a first part).
     records.reserve(size_t(std::min({highest - lowest + 1, maxRecords, qint64(1) << 20})));
+    // The records take less than the file they are in.
+    arena.reserve(fileBytes(reader));
     Statement select = reader.prepare("SELECT id, deleted, fields FROM records ORDER BY id");
     if (!select.isValid())
         return StoreError::Damaged;
@@ -193,12 +195,13 @@ StoreError ContactStoreImpl::load(Connection &reader)
         if (count() >= maxRecords)
             return StoreError::OverCapacity;
         StoredRecord record{select.columnInt(0), false, nullptr};
-        const qint64 deleted = select.columnInt(1);
         // A record that does not unseal or parse fails the whole open: records
         // are never dropped silently. Marks and purges commit together, so
         // a record still marked was flagged by someone else: damage too.
-        if (!isInteger(select, 1) || deleted != 0 || select.columnType(2) != SQLITE_BLOB ||
-            !readDiskForm(record.rowId, select.columnBlob(2), &record.data))
+        qint64 deleted = -1;
+        QByteArrayView stored;
+        if (!select.columnIfInteger(1, &deleted) || deleted != 0 || !select.columnIfBlob(2, &stored) ||
+            !readDiskForm(record.rowId, stored, &record.data))
             return StoreError::Damaged;
         if (meta.sealed) // the digest of an open store stays zero
             digest.toggle(tagOf(record));
@@ -815,9 +818,13 @@ int ContactStore::findRecord(int pos, const QString &text, int from) const
     if (!isFieldPos(pos))
         return 0;
     const QByteArray wanted = text.toUtf8();
-    for (int number = std::max(from, 1); number <= d->count(); ++number)
-        if (packed::fieldBytes(d->records[size_t(number - 1)].data, pos - 1) == wanted)
+    for (int number = std::max(from, 1); number <= d->count(); ++number) {
+        // Lengths first: most values differ in theirs.
+        const QByteArrayView bytes = packed::fieldBytes(d->records[size_t(number - 1)].data, pos - 1);
+        if (bytes.size() == wanted.size() &&
+            std::memcmp(bytes.data(), wanted.constData(), size_t(bytes.size())) == 0)
             return number;
+    }
     return 0;
 }
 

@@ -6,9 +6,10 @@
 namespace quennet::store {
 
 // Memory for a table that grows to many megabytes (a record per contact, a
-// duplicate index): blocks of 2 MiB and more come straight from the system
-// and ask for transparent huge pages, so filling them costs a page fault
-// per 2 MiB instead of one per 4 KiB. Smaller ones come from malloc.
+// duplicate index): blocks of 1 MiB and more come straight from the system
+// in whole, aligned huge pages, so filling them costs a page fault per 2 MiB
+// instead of one per 4 KiB. Smaller ones come from malloc.
+bool isLargeBlock(std::size_t bytes);
 void *allocateLargeBlock(std::size_t bytes);
 void freeLargeBlock(void *block, std::size_t bytes);
 

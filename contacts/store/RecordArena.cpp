@@ -1,7 +1,8 @@
 #include "contacts/store/RecordArena.h"
 
+#include "contacts/store/LargeBlockAllocator.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -11,7 +12,7 @@ namespace {
 
 constexpr qsizetype kFirstBlock = qsizetype(256) << 10;
 constexpr qsizetype kLargestBlock = qsizetype(8) << 20;
-constexpr qsizetype kHugePage = qsizetype(2) << 20;
+constexpr qsizetype kLargestReserve = qsizetype(1) << 30;
 
 } // namespace
 
@@ -20,24 +21,39 @@ RecordArena::~RecordArena()
     release();
 }
 
+bool RecordArena::addBlock(qsizetype size)
+{
+    char *data = nullptr;
+    try {
+        data = static_cast<char *>(allocateLargeBlock(size_t(size)));
+        m_blocks.push_back({data, size});
+    } catch (const std::bad_alloc &) {
+        freeLargeBlock(data, size_t(size));
+        return false;
+    }
+    m_used = 0;
+    return true;
+}
+
 char *RecordArena::allocate(qsizetype bytes)
 {
     if (m_blocks.empty() || m_blocks.back().size - m_used < bytes) {
         const qsizetype grown =
             m_blocks.empty() ? kFirstBlock : std::min(m_blocks.back().size * 2, kLargestBlock);
-        const qsizetype size = std::max(grown, bytes);
-        void *data = nullptr;
-        const size_t alignment = size >= kHugePage ? size_t(kHugePage) : alignof(std::max_align_t);
-        if (posix_memalign(&data, alignment, size_t(size)) != 0)
+        if (!addBlock(std::max(grown, bytes)))
             return nullptr;
-        if (size >= kHugePage)
-            madvise(data, size_t(size), MADV_HUGEPAGE); // a hint; failure is harmless
-        m_blocks.push_back({static_cast<char *>(data), size});
-        m_used = 0;
     }
     char *out = m_blocks.back().data + m_used;
     m_used += bytes;
     return out;
+}
+
+void RecordArena::reserve(qsizetype bytes)
+{
+    if (!m_blocks.empty() && m_blocks.back().size - m_used >= bytes)
+        return;
+    // A hint: without the room, the blocks grow as they are filled.
+    addBlock(std::clamp(bytes, kFirstBlock, kLargestReserve));
 }
 
 void RecordArena::adopt(RecordArena &other)
@@ -55,7 +71,7 @@ void RecordArena::trim()
 {
     // Only a block of huge pages: it has its pages to itself (a smaller
     // block may share its last page with the heap's own data).
-    if (m_blocks.empty() || m_blocks.back().size < kHugePage)
+    if (m_blocks.empty() || !isLargeBlock(size_t(m_blocks.back().size)))
         return;
     const Block &last = m_blocks.back();
     const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
@@ -68,7 +84,7 @@ void RecordArena::trim()
 void RecordArena::release()
 {
     for (const Block &block : m_blocks)
-        free(block.data);
+        freeLargeBlock(block.data, size_t(block.size));
     m_blocks.clear();
     m_blocks.shrink_to_fit();
     m_used = 0;

@@ -18,6 +18,10 @@ public:
     RecordArena &operator=(const RecordArena &) = delete;
 
     char *allocate(qsizetype bytes);
+    // Makes room for at least bytes in one block, when the memory is there:
+    // one block of huge pages for what would take several, the first of
+    // them in small pages.
+    void reserve(qsizetype bytes);
     // Hands back the last bytes of the latest allocation, which the caller
     // asked for at their most and used less of.
     void giveBack(qsizetype bytes) { m_used -= bytes; }
@@ -35,6 +39,8 @@ private:
         char *data;
         qsizetype size;
     };
+    bool addBlock(qsizetype size);
+
     std::vector<Block> m_blocks;
     qsizetype m_used = 0; // in the last block
 };

@@ -113,6 +113,25 @@ int Statement::columnType(int column) const
     return sqlite3_column_type(m_stmt, column);
 }
 
+bool Statement::columnIfInteger(int column, qint64 *value) const
+{
+    sqlite3_value *v = sqlite3_column_value(m_stmt, column);
+    if (sqlite3_value_type(v) != SQLITE_INTEGER)
+        return false;
+    *value = sqlite3_value_int64(v);
+    return true;
+}
+
+bool Statement::columnIfBlob(int column, QByteArrayView *blob) const
+{
+    sqlite3_value *v = sqlite3_column_value(m_stmt, column);
+    if (sqlite3_value_type(v) != SQLITE_BLOB)
+        return false;
+    const void *data = sqlite3_value_blob(v);
+    *blob = QByteArrayView(static_cast<const char *>(data), sqlite3_value_bytes(v));
+    return true;
+}
+
 namespace {
 int g_busyTimeoutMs = 5000;
 } // namespace

@@ -38,6 +38,12 @@ public:
     bool columnIsNull(int column) const;
     // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL.
     int columnType(int column) const;
+    // The same checks and values for rows read by the thousand: each
+    // column_* call does its bookkeeping again, these look the value up once.
+    // Both read the connection's own state, so only its one thread may call
+    // them (connections are opened without a mutex of their own anyway).
+    bool columnIfInteger(int column, qint64 *value) const;
+    bool columnIfBlob(int column, QByteArrayView *blob) const;
 
 private:
     sqlite3_stmt *m_stmt = nullptr;

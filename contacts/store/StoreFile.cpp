@@ -443,6 +443,12 @@ quint32 changeCounter(const QString &path)
     return readHeader(QFile::encodeName(path), header) ? headerWord(header, 24) : 0;
 }
 
+qint64 fileBytes(Connection &db)
+{
+    Statement select = db.prepare("SELECT page_count * page_size FROM pragma_page_count, pragma_page_size");
+    return select.step() == SQLITE_ROW ? std::max<qint64>(0, select.columnInt(0)) : 0;
+}
+
 bool writeMeta(Connection &db, const StoreMeta &meta)
 {
     if (!db.exec("DELETE FROM meta"))

@@ -97,6 +97,8 @@ private:
 // The file's change counter (header bytes 24..27); read it while holding a
 // read lock, so that it belongs to what was read.
 quint32 changeCounter(const QString &path);
+// The size of the database the connection reads, in bytes; 0 if unknown.
+qint64 fileBytes(Connection &db);
 // Durability and hygiene settings for a connection that writes.
 bool prepareForWriting(Connection &db);
 
